@@ -1,0 +1,30 @@
+#include "framework/text.h"
+
+#include <windows.h>
+
+namespace afx {
+
+namespace {
+const UINT kCodePage = 1250;
+}
+
+std::wstring Widen1250(const std::string& text) {
+    if (text.empty())
+        return std::wstring();
+    const int n = MultiByteToWideChar(kCodePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(n, L'\0');
+    MultiByteToWideChar(kCodePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
+std::string Narrow1250(const std::wstring& text) {
+    if (text.empty())
+        return std::string();
+    const int n = WideCharToMultiByte(kCodePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                      "?", nullptr);
+    std::string out(n, '\0');
+    WideCharToMultiByte(kCodePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n, "?", nullptr);
+    return out;
+}
+
+}  // namespace afx

@@ -1,0 +1,13 @@
+// The program's texts are Windows-1250 bytes (they go to files and DDE as
+// such). Windows gets them as UTF-16, so they show right whatever the
+// system's ANSI code page is.
+#pragma once
+
+#include <string>
+
+namespace afx {
+
+std::wstring Widen1250(const std::string& text);
+std::string Narrow1250(const std::wstring& text);  // unmappable characters become "?"
+
+}  // namespace afx

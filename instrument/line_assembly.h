@@ -1,0 +1,48 @@
+// Cutting the received byte stream into lines, and the link watchdog.
+//
+// The owner (the main window) feeds every received byte to OnPortChar and
+// reaches its timer and its reading logic through CLineAssembly::Host, so
+// that this logic runs and is tested without Windows.
+#pragma once
+
+#include "common/win_types.h"
+#include "instrument/line_decoder.h"
+
+class CLineAssembly {
+public:
+    enum { kBufferSize = 1000, kWatchdogTimerId = 1035, kWatchdogPeriodMs = 5000 };
+
+    class Host {
+    public:
+        virtual ~Host() {}
+        // Starts (or restarts) a periodic timer; returns its id, 0 on failure.
+        virtual UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs) = 0;
+        virtual void KillTimer(UINT_PTR id) = 0;
+        // Channel of the last accepted line.
+        virtual void SetLastChannel(int channel) = 0;
+        // After every complete line (TRUE accepted) and every watchdog expiry (FALSE).
+        virtual void ApplyReading(BOOL ok) = 0;
+    };
+
+    explicit CLineAssembly(Host& host);
+
+    // One received byte. A carriage return completes a line; the 1000th byte
+    // without one drops what is held, silently.
+    void OnPortChar(unsigned char b);
+
+    // The watchdog timer fired: no line was accepted for a whole period.
+    void OnWatchdogTimer();
+
+    CLineDecoder& Decoder() { return m_decoder; }
+    const CLineDecoder& Decoder() const { return m_decoder; }
+    int LineLength() const { return m_nLineLength; }
+    const unsigned char* LineBuffer() const { return m_lineBuffer; }
+    UINT_PTR WatchdogTimer() const { return m_nWatchdogTimer; }
+
+private:
+    Host& m_host;
+    unsigned char m_lineBuffer[kBufferSize];
+    int m_nLineLength;
+    UINT_PTR m_nWatchdogTimer;
+    CLineDecoder m_decoder;
+};

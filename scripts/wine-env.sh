@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The project's own Wine environment: a private prefix, a virtual X display
+# and COM ports on pseudo-terminal pairs. Nothing of the user's Wine is used.
+#
+#   wine-env.sh start [STATE]   create/reuse the prefix, start Xvfb, wineserver and the port pairs
+#   wine-env.sh stop  [STATE]   stop all of it (the prefix stays for the next run)
+#   wine-env.sh env   [STATE]   print the variables a Wine program needs (for eval)
+#
+# STATE defaults to $QM487_WINE_STATE, else ./wine. Port pairs: COM11<->COM12,
+# COM13<->COM14, COM15<->COM16, COM17<->COM18: what is written to one end
+# arrives at the other. Creating STATE/tty/comN.hangup kills that pair's relay
+# once (both ends see the far side vanish) and it is then started afresh.
+set -euo pipefail
+
+cmd=${1:-}
+state=${2:-${QM487_WINE_STATE:-$PWD/wine}}
+mkdir -p "$state"
+state=$(cd "$state" && pwd)
+prefix=$state/prefix
+pairs="11:12 13:14 15:16 17:18"
+
+wine_bin() {
+  if command -v wine64 >/dev/null 2>&1; then command -v wine64
+  elif [ -x /usr/lib/wine/wine64 ]; then echo /usr/lib/wine/wine64
+  else command -v wine; fi
+}
+wineserver_bin() {
+  if command -v wineserver >/dev/null 2>&1; then command -v wineserver
+  else echo /usr/lib/wine/wineserver64; fi
+}
+
+print_env() {
+  echo "export WINEPREFIX='$prefix'"
+  echo "export WINEARCH=win64"
+  echo "export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'"
+  echo "export WINEDEBUG='${WINEDEBUG:--all}'"
+  echo "export QM487_WINE='$(wine_bin)'"
+  echo "export QM487_WINE_STATE='$state'"
+  [ -f "$state/display" ] && echo "export DISPLAY='$(cat "$state/display")'"
+  return 0
+}
+
+alive() { [ -f "$1" ] && kill -0 "$(cat "$1")" 2>/dev/null; }
+
+start_display() {
+  alive "$state/xvfb.pid" && return 0
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
+    echo $! >"$state/xvfb.pid"
+    for _ in $(seq 50); do
+      [ -e "/tmp/.X11-unix/X$n" ] && { echo ":$n" >"$state/display"; return 0; }
+      kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null || break
+      sleep 0.1
+    done
+  done
+  echo "wine-env: could not start Xvfb" >&2
+  return 1
+}
+
+# One relay per pair, restarted whenever it ends, so that a test can pull
+# the far end away and the next test still finds the pair.
+start_pair() {
+  local a=$1 b=$2 dir=$state/tty
+  mkdir -p "$dir"
+  alive "$dir/com$a.pid" && return 0
+  (
+    trap 'kill $relay 2>/dev/null; exit 0' TERM INT
+    while :; do
+      rm -f "$dir/com$a.hangup" "$dir/com$a" "$dir/com$b"
+      socat pty,raw,echo=0,link="$dir/com$a" pty,raw,echo=0,link="$dir/com$b" 2>>"$dir/socat.log" &
+      relay=$!
+      while kill -0 $relay 2>/dev/null; do
+        if [ -e "$dir/com$a.hangup" ]; then kill $relay 2>/dev/null; wait $relay 2>/dev/null; break; fi
+        sleep 0.05
+      done
+      wait $relay 2>/dev/null || true
+      sleep 0.1
+    done
+  ) </dev/null >/dev/null 2>&1 &
+  echo $! >"$dir/com$a.pid"
+  for _ in $(seq 50); do [ -e "$dir/com$a" ] && [ -e "$dir/com$b" ] && break; sleep 0.05; done
+  ln -sfn "$dir/com$a" "$prefix/dosdevices/com$a"
+  ln -sfn "$dir/com$b" "$prefix/dosdevices/com$b"
+}
+
+case "$cmd" in
+  start)
+    eval "$(print_env)"
+    if [ ! -f "$prefix/system.reg" ]; then
+      echo "wine-env: creating Wine prefix in $prefix"
+      "$(wine_bin)" wineboot -i </dev/null >"$state/wineboot.log" 2>&1 || true
+      "$(wineserver_bin)" -w || true
+    fi
+    start_display
+    eval "$(print_env)"
+    # A persistent server keeps the many short test runs fast.
+    # Background helpers must not hold the caller's output open (ctest waits for it).
+    alive "$state/wineserver.pid" || { "$(wineserver_bin)" -p </dev/null >/dev/null 2>&1 & echo $! >"$state/wineserver.pid"; }
+    # Start Wine's own services now, detached: started by the first test they
+    # would inherit its output and keep ctest waiting until they end.
+    "$(wine_bin)" wineboot </dev/null >"$state/wineboot.log" 2>&1 || true
+    for p in $pairs; do start_pair "${p%%:*}" "${p##*:}"; done
+    echo "wine-env: ready (DISPLAY $(cat "$state/display"), prefix $prefix)"
+    ;;
+  stop)
+    eval "$(print_env)"
+    for p in $pairs; do
+      f=$state/tty/com${p%%:*}.pid
+      if alive "$f"; then kill "$(cat "$f")" 2>/dev/null || true; fi
+      rm -f "$f"
+    done
+    pkill -f "socat pty,raw,echo=0,link=$state/tty/" 2>/dev/null || true
+    "$(wineserver_bin)" -k 2>/dev/null || true
+    rm -f "$state/wineserver.pid"
+    if alive "$state/xvfb.pid"; then kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true; fi
+    rm -f "$state/xvfb.pid" "$state/display"
+    echo "wine-env: stopped"
+    ;;
+  env) print_env ;;
+  *) sed -n '2,13p' "$0" >&2; exit 2 ;;
+esac
