@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever this project needs and the
+# machine lacks. Safe to run again: it installs nothing that is there.
+set -euo pipefail
+
+packages=(
+  cmake make g++ pkg-config
+  googletest libbenchmark-dev            # tests and benchmarks (GoogleTest is built from source)
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64   # the Windows build
+  wine wine64                            # runs the Windows tests and the program
+  xvfb xauth                             # a virtual display for Wine
+  socat                                  # COM ports on pseudo-terminal pairs
+  imagemagick                            # screenshots of the running program
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "install-deps: installing ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
