@@ -8,7 +8,7 @@ root=${2:-$src/build}
 mkdir -p "$root"
 jobs=$(nproc 2>/dev/null || echo 2)
 case "$kind" in
-  native)  args=(-DCMAKE_BUILD_TYPE=Debug) ;;
+  native)  args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   asan)    args=(-DCMAKE_BUILD_TYPE=Debug -DQM487_SANITIZE=ON -DQM487_BENCHMARKS=OFF) ;;
   windows) args=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$src/cmake/toolchain-mingw64.cmake") ;;
   *) echo "usage: build.sh native|asan|windows [BUILD_ROOT]" >&2; exit 2 ;;
