@@ -15,6 +15,15 @@ if(NOT TARGET gtest)
 endif()
 include(GoogleTest)
 
+if(NOT CMAKE_CROSSCOMPILING)
+  # A comma-decimal locale of our own (the machine may have none installed),
+  # so that tests can prove numbers do not follow the user's locale.
+  set(QM487_LOCPATH ${CMAKE_BINARY_DIR}/locales)
+  add_test(NAME comma_locale_build
+           COMMAND sh -c "mkdir -p '${QM487_LOCPATH}' && localedef -i pl_PL -f UTF-8 '${QM487_LOCPATH}/pl_PL.UTF-8'; test -d '${QM487_LOCPATH}/pl_PL.UTF-8'")
+  set_tests_properties(comma_locale_build PROPERTIES FIXTURES_SETUP comma_locale)
+endif()
+
 if(CMAKE_CROSSCOMPILING)
   # Windows tests run under Wine in a private prefix with a virtual display;
   # the fixture starts and stops that environment around the test run.
@@ -40,6 +49,8 @@ function(qm487_add_test name)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${T_TIMEOUT}
                          LABELS "wine;${T_LABELS}")
   else()
-    gtest_discover_tests(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "native;${T_LABELS}")
+    string(REPLACE ";" "\\;" labels "native;${T_LABELS}")
+    gtest_discover_tests(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}"
+                         ENVIRONMENT LOCPATH=${QM487_LOCPATH} FIXTURES_REQUIRED comma_locale)
   endif()
 endfunction()

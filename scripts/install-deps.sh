@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ pkg-config
+  cmake make g++ pkg-config locales
   googletest libbenchmark-dev            # tests and benchmarks (GoogleTest is built from source)
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64   # the Windows build
   wine wine64                            # runs the Windows tests and the program
