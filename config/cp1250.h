@@ -1,0 +1,13 @@
+// Letter case of Windows-1250 (Central European) text, the 8-bit code page
+// of the program's texts and files. Needed without Windows too, so it is a
+// fixed table rather than the user's locale.
+#pragma once
+
+#include <string>
+
+// Lower-case form of one byte; bytes that are no upper-case letter stay.
+unsigned char Cp1250ToLower(unsigned char c);
+
+// Equality of a and b ignoring letter case: ASCII and the accented letters
+// of Windows-1250 (L with stroke 0xA3 matches 0xB3, A with ogonek 0xA5 0xB9).
+bool Cp1250EqualNoCase(const std::string& a, const std::string& b);
