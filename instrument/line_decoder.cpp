@@ -82,25 +82,17 @@ BOOL CLineDecoder::Decode(const unsigned char* line, int length) {
     m_nSerialNumber = ((DigitValue(m_szLine[4]) * 16 + DigitValue(m_szLine[5])) * 16 +
                        DigitValue(m_szLine[2])) * 16 + DigitValue(m_szLine[3]);
 
-    const bool negative = m_szLine[7] == kMinus;
-    if (n == 13) {
-        const int v = negative ? DigitsValue(m_szLine, 8, 11) : DigitsValue(m_szLine, 7, 11);
-        double d = static_cast<double>(v);
-        if (negative)
-            d = -d;
-        m_bFine = FALSE;
-        m_dValues[ch] = d * 0.1;
-        return TRUE;
-    }
-
-    if (m_szLine[13] != kZero)
+    // Tenths for 13 bytes; hundredths for the long forms, whose position 13
+    // must be "0" (the serial number above is kept even when it is not).
+    const bool fine = n != 13;
+    if (fine && m_szLine[13] != kZero)
         return FALSE;
-    const int v = negative ? DigitsValue(m_szLine, 8, 12) : DigitsValue(m_szLine, 7, 12);
-    double d = static_cast<double>(v);
+    const bool negative = m_szLine[7] == kMinus;
+    double d = static_cast<double>(DigitsValue(m_szLine, negative ? 8 : 7, fine ? 12 : 11));
     if (negative)
         d = -d;
-    m_bFine = TRUE;
-    m_dValues[ch] = d * 0.01;
+    m_bFine = fine ? TRUE : FALSE;
+    m_dValues[ch] = d * (fine ? 0.01 : 0.1);  // multiplied, not divided: the exact doubles matter
     return TRUE;
 }
 
