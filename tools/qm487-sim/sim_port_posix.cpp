@@ -1,0 +1,128 @@
+#include "sim_port.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <utility>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace qm487sim {
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int) { g_stop = 1; }
+
+std::string Errno() { return std::strerror(errno); }
+
+class CTerminalOutput : public COutput {
+public:
+    CTerminalOutput(int fd, std::string name) : m_fd(fd), m_name(std::move(name)) {}
+    ~CTerminalOutput() override { ::close(m_fd); }
+
+    bool Write(const unsigned char* data, std::size_t n, std::string& error) override {
+        while (n > 0) {
+            const ssize_t w = ::write(m_fd, data, n);
+            if (w < 0 && errno == EINTR) {
+                // A stop may cut the line: a blocked write would keep us forever.
+                if (g_stop)
+                    return true;
+                continue;
+            }
+            if (w < 0) {
+                error = "cannot write to " + m_name + ": " + Errno();
+                return false;
+            }
+            data += w;
+            n -= static_cast<std::size_t>(w);
+        }
+        return true;
+    }
+
+    // No flow control is on, so this ends after at most a buffer's worth of
+    // 300 baud; a second Ctrl-C interrupts it.
+    void Drain() override { ::tcdrain(m_fd); }
+
+private:
+    int m_fd;
+    std::string m_name;
+};
+
+}  // namespace
+
+std::unique_ptr<COutput> OpenPort(const std::string& name, std::string& error) {
+    // Non-blocking so that a modem port without carrier does not hold the
+    // open; CLOCAL below makes the carrier irrelevant from then on.
+    const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = "cannot open " + name + ": " + Errno();
+        return nullptr;
+    }
+    termios t;
+    if (!::isatty(fd) || ::tcgetattr(fd, &t) != 0) {
+        error = "cannot use " + name + ": not a serial port or terminal (--output writes to files)";
+        ::close(fd);
+        return nullptr;
+    }
+    ::cfmakeraw(&t);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    t.c_cflag |= CS7 | CLOCAL | CREAD;
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    if (::cfsetispeed(&t, B300) != 0 || ::cfsetospeed(&t, B300) != 0 ||
+        ::tcsetattr(fd, TCSANOW, &t) != 0) {
+        error = "cannot set 300 baud 7N1 on " + name + ": " + Errno();
+        ::close(fd);
+        return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        error = "cannot set up " + name + ": " + Errno();
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<COutput>(new CTerminalOutput(fd, name));
+}
+
+void InstallStopHandlers() {
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;  // no SA_RESTART: a blocked write or drain returns
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGHUP, &sa, nullptr);
+    // A closed pipe on --output - is a write error with a message, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool StopRequested() { return g_stop != 0; }
+
+void StopHandled() {}
+
+bool SleepUntil(std::chrono::steady_clock::time_point deadline) {
+    using namespace std::chrono;
+    for (;;) {
+        if (g_stop)
+            return false;
+        const auto left = deadline - steady_clock::now();
+        if (left <= steady_clock::duration::zero())
+            return true;
+        // Short slices: a signal landing just before the sleep still ends it soon.
+        const auto slice = std::min<steady_clock::duration>(left, milliseconds(100));
+        const auto ns = duration_cast<nanoseconds>(slice).count();
+        timespec ts;
+        ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+        ts.tv_nsec = static_cast<long>(ns % 1000000000);
+        ::nanosleep(&ts, nullptr);
+    }
+}
+
+}  // namespace qm487sim
