@@ -142,7 +142,7 @@ TEST(sim_end_to_end, LinesArriveOnAPseudoTerminal) {
     Pty pty;
     ASSERT_GE(pty.master, 0);
     SimRun run = Start({"--port", pty.name, "--fast", "--count", "27", "--form", "long", "--serial", "0x0102",
-                     "--channels", "1-8,0", "--value", "5=-12.34"});
+                        "--channels", "1-8,0", "--value", "5=-12.34"});
     CReceiver rx;
     Receive(pty.master, rx, 27, kReadTimeoutMs);
     EXPECT_EQ(Finish(run), 0);
@@ -150,17 +150,17 @@ TEST(sim_end_to_end, LinesArriveOnAPseudoTerminal) {
     ExpectInTurn(rx, {1, 2, 3, 4, 5, 6, 7, 8, 0}, 258, true);
     EXPECT_DOUBLE_EQ(rx.lines[4].value, -1234 * 0.01);
     EXPECT_EQ(rx.Pending(), 0);
-}
 
-TEST(sim_end_to_end, InstrumentPaceOnAPseudoTerminal) {
-    Pty pty;
-    ASSERT_GE(pty.master, 0);
-    SimRun run = Start({"--port", pty.name, "--count", "3", "--channels", "7"});
-    CReceiver rx;
-    Receive(pty.master, rx, 3, kReadTimeoutMs);
-    EXPECT_EQ(Finish(run), 0);
-    ASSERT_EQ(rx.lines.size(), 3u);
-    ExpectInTurn(rx, {7}, 4660, false);
+    // Again at the instrument's pace, on a terminal that is already at 300
+    // baud: a pseudo-terminal then refuses the request for 7 bits.
+    run = Start({"--port", pty.name, "--count", "3", "--channels", "7"});
+    CReceiver paced;
+    Receive(pty.master, paced, 3, kReadTimeoutMs);
+    std::string err;
+    EXPECT_EQ(Finish(run, &err), 0) << err;
+    ASSERT_EQ(paced.lines.size(), 3u);
+    ExpectInTurn(paced, {7}, 4660, false);
+    EXPECT_EQ(err.find("warning"), std::string::npos) << err;
 }
 
 TEST(sim_end_to_end, InterruptStopsBetweenLines) {
@@ -270,7 +270,8 @@ int RunSim(const std::string& args) {
     return Finish(pi);
 }
 
-// COM17, the far end of the simulator's COM18, as the program would set it up.
+// COM17, the far end of the simulator's COM18. A pseudo-terminal underneath:
+// line settings make no difference to what arrives.
 class Com17 {
 public:
     HANDLE h = INVALID_HANDLE_VALUE;
@@ -278,12 +279,6 @@ public:
         h = CreateFileA("\\\\.\\COM17", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE)
             return;
-        DCB dcb;
-        ZeroMemory(&dcb, sizeof dcb);
-        dcb.DCBlength = sizeof dcb;
-        GetCommState(h, &dcb);
-        BuildCommDCBA("baud=300 parity=N data=7 stop=1", &dcb);
-        SetCommState(h, &dcb);
         // A read returns what has come within 100 ms, so the loop below is bounded.
         COMMTIMEOUTS t;
         ZeroMemory(&t, sizeof t);

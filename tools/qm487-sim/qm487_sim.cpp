@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!config.port.empty())
-        std::fprintf(stderr, "qm487-sim: sending on %s at 300 baud 7N1%s; Ctrl-C stops\n",
+        std::fprintf(stderr, "qm487-sim: sending on %s%s; Ctrl-C stops\n",
                      config.port.c_str(), config.fast ? ", as fast as it goes" : "");
 
     using Clock = std::chrono::steady_clock;

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -20,6 +23,13 @@ volatile std::sig_atomic_t g_stop = 0;
 void OnStopSignal(int) { g_stop = 1; }
 
 std::string Errno() { return std::strerror(errno); }
+
+// Unix98 pseudo-terminal slaves have majors 136 to 143.
+bool IsPseudoTerminal(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
+           major(st.st_rdev) <= 143;
+}
 
 class CTerminalOutput : public COutput {
 public:
@@ -75,12 +85,27 @@ std::unique_ptr<COutput> OpenPort(const std::string& name, std::string& error) {
     t.c_cflag |= CS7 | CLOCAL | CREAD;
     t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
-    if (::cfsetispeed(&t, B300) != 0 || ::cfsetospeed(&t, B300) != 0 ||
-        ::tcsetattr(fd, TCSANOW, &t) != 0) {
+    int rc = -1;
+    if (::cfsetispeed(&t, B300) == 0 && ::cfsetospeed(&t, B300) == 0) {
+        rc = ::tcsetattr(fd, TCSANOW, &t);
+        // Pseudo-terminals are always 8 bits and refuse a request whose only
+        // change is 7 bits. The bytes are the same: their top bit is clear.
+        if (rc != 0 && errno == EINVAL) {
+            t.c_cflag = (t.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | CS8;
+            rc = ::tcsetattr(fd, TCSANOW, &t);
+        }
+    }
+    if (rc != 0) {
         error = "cannot set 300 baud 7N1 on " + name + ": " + Errno();
         ::close(fd);
         return nullptr;
     }
+    termios now;
+    if (::tcgetattr(fd, &now) == 0 && (now.c_cflag & CSIZE) != CS7 && !IsPseudoTerminal(fd))
+        std::fprintf(stderr,
+                     "qm487-sim: warning: %s does not take 7 data bits; sending 8N1 with the top bit "
+                     "clear, which a 7N1 receiver sees with framing errors\n",
+                     name.c_str());
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         error = "cannot set up " + name + ": " + Errno();

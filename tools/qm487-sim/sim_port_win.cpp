@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <utility>
 
 namespace qm487sim {
@@ -99,7 +100,10 @@ std::unique_ptr<COutput> OpenPort(const std::string& name, std::string& error) {
     DCB dcb;
     ZeroMemory(&dcb, sizeof dcb);
     dcb.DCBlength = sizeof dcb;
+    std::string why;
     bool ok = GetCommState(h, &dcb) && BuildCommDCBA("baud=300 parity=N data=7 stop=1", &dcb);
+    if (!ok)
+        why = LastError();
     if (ok) {
         // Nothing may hold the transmitter: the instrument has no handshake.
         dcb.fBinary = TRUE;
@@ -110,9 +114,22 @@ std::unique_ptr<COutput> OpenPort(const std::string& name, std::string& error) {
         dcb.fDtrControl = DTR_CONTROL_ENABLE;
         dcb.fRtsControl = RTS_CONTROL_ENABLE;
         ok = SetCommState(h, &dcb) != 0;
+        if (!ok) {
+            // Wine's COM ports on Linux pseudo-terminals refuse 7 bits once the
+            // rest of the settings are already in place. The bytes are the
+            // same in 8 bits: their top bit is clear.
+            why = LastError();
+            dcb.ByteSize = 8;
+            ok = SetCommState(h, &dcb) != 0;
+            if (ok)
+                std::fprintf(stderr,
+                             "qm487-sim: warning: %s does not take 7 data bits (%s); sending 8N1 "
+                             "with the top bit clear\n",
+                             name.c_str(), why.c_str());
+        }
     }
     if (!ok) {
-        error = "cannot set 300 baud 7N1 on " + name + ": " + LastError();
+        error = "cannot set 300 baud 7N1 on " + name + ": " + why;
         CloseHandle(h);
         return nullptr;
     }
