@@ -182,6 +182,19 @@ TEST(sim_end_to_end, InterruptStopsBetweenLines) {
     }
 }
 
+TEST(sim_end_to_end, InterruptEndsARunThatNobodyReads) {
+    Pty pty;
+    ASSERT_GE(pty.master, 0);
+    SimRun run = Start({"--port", pty.name, "--fast"});
+    // Fast and unread: the terminal's buffer fills and the writes block.
+    pollfd none{-1, 0, 0};
+    ::poll(&none, 0, 500);
+    ::kill(run.pid, SIGINT);
+    std::string err;
+    EXPECT_EQ(Finish(run, &err), 0) << "draining must give up on a link that takes nothing";
+    EXPECT_NE(err.find("stopped"), std::string::npos) << err;
+}
+
 TEST(sim_end_to_end, CaptureFileDecodes) {
     const std::string path = testing::TempDir() + "qm487-sim-capture.bin";
     SimRun run = Start({"--output", path, "--fast", "--count", "9", "--form", "long16", "--bad-parity", "9"});

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
@@ -39,12 +40,12 @@ public:
     bool Write(const unsigned char* data, std::size_t n, std::string& error) override {
         while (n > 0) {
             const ssize_t w = ::write(m_fd, data, n);
-            if (w < 0 && errno == EINTR) {
-                // A stop may cut the line: a blocked write would keep us forever.
-                if (g_stop)
-                    return true;
+            // A stop interrupts a write only when the link is held up; then
+            // it may cut the line, or the blocked write would keep us forever.
+            if (g_stop && (w < 0 ? errno == EINTR : static_cast<std::size_t>(w) < n))
+                return true;
+            if (w < 0 && errno == EINTR)
                 continue;
-            }
             if (w < 0) {
                 error = "cannot write to " + m_name + ": " + Errno();
                 return false;
@@ -55,9 +56,28 @@ public:
         return true;
     }
 
-    // No flow control is on, so this ends after at most a buffer's worth of
-    // 300 baud; a second Ctrl-C interrupts it.
-    void Drain() override { ::tcdrain(m_fd); }
+    // Waits while the output queue keeps shrinking, and after Ctrl-C not
+    // long: a fast run leaves minutes of 300 baud queued. tcdrain() would
+    // also wait for good on a line that is held up.
+    void Drain() override {
+        using namespace std::chrono;
+        int queued = 0, before = -1;
+        const steady_clock::time_point start = steady_clock::now();
+        steady_clock::time_point progress = start;
+        while (::ioctl(m_fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
+            const steady_clock::time_point now = steady_clock::now();
+            if (queued != before) {
+                before = queued;
+                progress = now;
+            }
+            if (now - progress > seconds(1) || (g_stop && now - start > seconds(2))) {
+                ::tcflush(m_fd, TCOFLUSH);
+                return;
+            }
+            ::usleep(10000);
+        }
+        ::tcdrain(m_fd);  // the last few characters in the UART
+    }
 
 private:
     int m_fd;

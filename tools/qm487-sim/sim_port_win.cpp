@@ -80,7 +80,31 @@ public:
         return true;
     }
 
-    void Drain() override { FlushFileBuffers(m_handle); }
+    // Waits while the output queue keeps shrinking, and after Ctrl-C not
+    // long: a fast run leaves minutes of 300 baud queued. FlushFileBuffers
+    // would also wait for good on a line that is held up.
+    void Drain() override {
+        using namespace std::chrono;
+        DWORD before = MAXDWORD;
+        const steady_clock::time_point start = steady_clock::now();
+        steady_clock::time_point progress = start;
+        for (;;) {
+            COMSTAT stat;
+            DWORD errors = 0;
+            if (!ClearCommError(m_handle, &errors, &stat) || stat.cbOutQue == 0)
+                return;
+            const steady_clock::time_point now = steady_clock::now();
+            if (stat.cbOutQue != before) {
+                before = stat.cbOutQue;
+                progress = now;
+            }
+            if (now - progress > seconds(1) || (StopRequested() && now - start > seconds(2))) {
+                PurgeComm(m_handle, PURGE_TXABORT | PURGE_TXCLEAR);
+                return;
+            }
+            Sleep(10);
+        }
+    }
 
 private:
     HANDLE m_handle;
