@@ -186,9 +186,7 @@ TEST(sim_end_to_end, InterruptEndsARunThatNobodyReads) {
     Pty pty;
     ASSERT_GE(pty.master, 0);
     SimRun run = Start({"--port", pty.name, "--fast"});
-    // Fast and unread: the terminal's buffer fills and the writes block.
-    pollfd none{-1, 0, 0};
-    ::poll(&none, 0, 500);
+    ::usleep(500000);  // fast and unread: the terminal's buffer fills and the writes block
     ::kill(run.pid, SIGINT);
     std::string err;
     EXPECT_EQ(Finish(run, &err), 0) << "draining must give up on a link that takes nothing";
@@ -223,7 +221,6 @@ TEST(sim_end_to_end, BadInputExitsWithTwoAndSaysWhy) {
         {{"--port", "/dev/null"}, "not a serial port or terminal"},
         {{"--output", "/nonexistent/dir/capture.bin", "--count", "1"}, "cannot create /nonexistent/dir/capture.bin"},
         {{"--port", "/dev/null", "--frobnicate"}, "unknown option --frobnicate"},
-        {{"--port", "/dev/null", "--serial", "-4"}, "bad value for --serial"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
@@ -328,17 +325,14 @@ TEST(sim_end_to_end, LinesArriveOnComPort) {
     ASSERT_EQ(rx.lines.size(), 27u);
     ExpectInTurn(rx, {1, 2, 3, 4, 5, 6, 7, 8, 0}, 258, true);
     EXPECT_DOUBLE_EQ(rx.lines[4].value, -1234 * 0.01);
-}
 
-TEST(sim_end_to_end, PortByNumberAtInstrumentPace) {
-    Com17 com;
-    ASSERT_NE(com.h, INVALID_HANDLE_VALUE) << "COM17 missing: error " << GetLastError();
-    PROCESS_INFORMATION pi = Start("--port 18 --count 3 --channels 7");
-    CReceiver rx;
-    com.Receive(rx, 3);
+    // Again, the port by its number and at the instrument's pace.
+    pi = Start("--port 18 --count 3 --channels 7");
+    CReceiver paced;
+    com.Receive(paced, 3);
     EXPECT_EQ(Finish(pi), 0);
-    ASSERT_EQ(rx.lines.size(), 3u);
-    ExpectInTurn(rx, {7}, 4660, false);
+    ASSERT_EQ(paced.lines.size(), 3u);
+    ExpectInTurn(paced, {7}, 4660, false);
 }
 
 TEST(sim_end_to_end, BadInputExitsWithTwo) {
