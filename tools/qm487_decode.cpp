@@ -7,7 +7,11 @@
 #include <cstring>
 #include <string>
 
+#include <cstdlib>
+
 #ifdef _WIN32
+#include "tools/decode_port_win.h"
+
 #include <fcntl.h>
 #include <io.h>
 #endif
@@ -16,12 +20,24 @@ namespace {
 
 const char kUsage[] =
     "usage: qm487-decode [FILE]\n"
+#ifdef _WIN32
+    "       qm487-decode --port N [--seconds S]\n"
+#endif
     "\n"
     "Decodes raw bytes captured from the QM487's serial line (FILE, or standard\n"
     "input when FILE is missing or \"-\") exactly as the program does, and prints\n"
     "one line per received line: accepted lines with channel, value at their\n"
     "resolution, the value-error and calibration-error flags and the serial\n"
     "number; rejected lines with the reason and their bytes in hexadecimal.\n"
+#ifdef _WIN32
+    "\n"
+    "  --port N     decode live from COMN (300 baud, 7 data bits, no parity,\n"
+    "               1 stop bit) through the program's serial driver\n"
+    "  --seconds S  with --port: stop after S seconds (default: at Ctrl-C)\n"
+#else
+    "A serial device can be read directly once it is set to the instrument's\n"
+    "line settings: stty -F /dev/ttyUSB0 300 cs7 -parenb -cstopb raw; qm487-decode /dev/ttyUSB0\n"
+#endif
     "Exit status: 0 when every line was accepted, 1 when any was rejected or\n"
     "dropped, 2 on a usage or file error.\n";
 
@@ -74,15 +90,47 @@ public:
     }
 };
 
+#ifdef _WIN32
+// A whole decimal number in [min, max], or -1.
+long ParseNumber(const char* text, long min, long max) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    if (errno || end == text || *end || v < min || v > max) return -1;
+    return v;
+}
+#endif
+
+void Summary(const Printer& p) {
+    std::printf("%d lines: %d accepted, %d rejected\n", p.lines, p.accepted, p.rejected);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const char* path = nullptr;
+#ifdef _WIN32
+    long port = 0, seconds = 0;
+#endif
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
             std::fputs(kUsage, stdout);
             return 0;
         }
+#ifdef _WIN32
+        if (!std::strcmp(argv[i], "--port") || !std::strcmp(argv[i], "--seconds")) {
+            const bool isPort = argv[i][2] == 'p';
+            const long v = i + 1 < argc ? ParseNumber(argv[i + 1], isPort ? 1 : 0, isPort ? 255 : 86400) : -1;
+            if (v < 0) {
+                std::fprintf(stderr, "qm487-decode: %s needs a number (%s)\n", argv[i],
+                             isPort ? "1 to 255" : "0 to 86400");
+                return 2;
+            }
+            (isPort ? port : seconds) = v;
+            ++i;
+            continue;
+        }
+#endif
         if (argv[i][0] == '-' && argv[i][1] != 0) {
             std::fprintf(stderr, "qm487-decode: unknown option %s\n\n%s", argv[i], kUsage);
             return 2;
@@ -93,6 +141,23 @@ int main(int argc, char** argv) {
         }
         path = argv[i];
     }
+
+    Printer p;
+#ifdef _WIN32
+    if (port) {
+        if (path) {
+            std::fprintf(stderr, "qm487-decode: give a file or --port, not both\n");
+            return 2;
+        }
+        const int rc = DecodeFromPort(static_cast<int>(port), static_cast<int>(seconds), [&p](unsigned char b) {
+            p.Feed(b);
+            std::fflush(stdout);
+        });
+        if (rc) return rc;
+        Summary(p);
+        return p.rejected || p.dropped ? 1 : 0;
+    }
+#endif
 
     FILE* in = stdin;
     if (path && std::strcmp(path, "-") != 0) {
@@ -107,7 +172,6 @@ int main(int argc, char** argv) {
 #endif
     }
 
-    Printer p;
     int c;
     while ((c = std::fgetc(in)) != EOF)
         p.Feed(static_cast<unsigned char>(c));
@@ -119,7 +183,7 @@ int main(int argc, char** argv) {
         std::printf("      incomplete %d bytes at the end, no carriage return: %s\n",
                     p.assembly.LineLength(),
                     Hex(p.assembly.LineBuffer(), p.assembly.LineLength()).c_str());
-    std::printf("%d lines: %d accepted, %d rejected\n", p.lines, p.accepted, p.rejected);
+    Summary(p);
     if (readError) {
         std::fprintf(stderr, "qm487-decode: read error\n");
         return 2;
