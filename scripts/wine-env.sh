@@ -72,7 +72,7 @@ start_pair() {
       socat pty,raw,echo=0,link="$dir/com$a" pty,raw,echo=0,link="$dir/com$b" 2>>"$dir/socat.log" &
       relay=$!
       while kill -0 $relay 2>/dev/null; do
-        if [ -e "$dir/com$a.hangup" ]; then kill $relay 2>/dev/null; wait $relay 2>/dev/null; break; fi
+        if [ -e "$dir/com$a.hangup" ]; then kill $relay 2>/dev/null; wait $relay 2>/dev/null || true; break; fi
         sleep 0.05
       done
       wait $relay 2>/dev/null || true
