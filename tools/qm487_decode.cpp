@@ -81,12 +81,16 @@ public:
     }
 
     void Feed(unsigned char b) {
+        const int before = lines;
         if (assembly.LineLength() == CLineAssembly::kBufferSize - 1) {
             ++dropped;
             std::printf("      dropped   %d bytes without carriage return, and the next byte %02X\n",
                         CLineAssembly::kBufferSize - 1, b);
         }
         assembly.OnPortChar(b);
+        // Flushed per line so that a live link reads well through a pipe too.
+        if (lines != before)
+            std::fflush(stdout);
     }
 };
 
@@ -149,10 +153,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "qm487-decode: give a file or --port, not both\n");
             return 2;
         }
-        const int rc = DecodeFromPort(static_cast<int>(port), static_cast<int>(seconds), [&p](unsigned char b) {
-            p.Feed(b);
-            std::fflush(stdout);
-        });
+        const int rc = DecodeFromPort(static_cast<int>(port), static_cast<int>(seconds),
+                                      [&p](unsigned char b) { p.Feed(b); });
         if (rc) return rc;
         Summary(p);
         return p.rejected || p.dropped ? 1 : 0;
