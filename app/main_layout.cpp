@@ -1,0 +1,1 @@
+#include "app/main_layout.h"

@@ -1,0 +1,51 @@
+// Every setting the program keeps in qm487cfg.ini, and their loading and
+// saving in the order and with the defaults the file has always had.
+#pragma once
+
+#include "common/win_types.h"
+#include "config/ini_file.h"
+
+#include <string>
+
+struct FieldSettings {
+    COLORREF crBackground;
+    COLORREF crText;
+    int nFontHeight;
+    std::string strFontName;   // Windows-1250, at most 31 bytes
+    unsigned char nFontItalic;
+    int nFontWeight;
+};
+
+struct ProgramSettings {
+    // Display fields: channels 1 to 8 at 0 to 7, channel 0 at 8
+    // (sections TEMP1 ... TEMP8, TEMP0).
+    FieldSettings fields[9];
+
+    int nPortNumber;  // 0: none chosen
+    int nWindowLeft, nWindowTop, nWindowRight, nWindowBottom;
+    BOOL bTopmost;
+    BOOL bShowPromotion;
+
+    std::string strReportPath;
+    std::string strBinaryPath;
+    BOOL bLogReport;
+    BOOL bLogBinary;
+    int nSeparator;       // 0 tab, 1 comma, 2 semicolon
+    int nInterval;        // seconds
+    BOOL bRecord[9];      // by channel number 0 to 8
+    BOOL bAddComment;
+    BOOL bAddSerial;
+};
+
+// The main window's own values, which stay when the file cannot be opened.
+ProgramSettings ConstructorSettings();
+
+// Reads every key, each missing one taking its key default (which is not
+// always the constructor value). Values are taken as read.
+void LoadSettings(const CIniFile& ini, ProgramSettings& settings);
+
+// Sets every key from the values, in the file's key order.
+void SaveSettings(CIniFile& ini, const ProgramSettings& settings);
+
+// The name of the file, beside the program.
+extern const char kSettingsFileName[];

@@ -1,0 +1,1 @@
+#include "instrument/channel_mean.h"

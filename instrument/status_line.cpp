@@ -1,0 +1,1 @@
+#include "instrument/status_line.h"

@@ -1,0 +1,19 @@
+// The one-line status text at the top of the main window.
+#pragma once
+
+#include "common/win_types.h"
+
+#include <string>
+
+struct StatusLineState {
+    BOOL bLinkUp;
+    int nSerialNumber;       // the decoder's instrument number
+    int nLastChannel;        // channel of the last accepted line, 0 to 8
+    int nValueError;         // that channel's flags as the decoder holds them (0 = clear)
+    int nCalibrationError;
+    BOOL bRecording;         // the recording timer runs
+    int nIntervalSeconds;    // recording interval
+};
+
+// Windows-1250 bytes; every piece ends with ". ", so the text ends with a blank.
+std::string ComposeStatusLine(const StatusLineState& state);
