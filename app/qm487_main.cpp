@@ -1,5 +1,8 @@
-// Entry point of QM487.exe. The main window arrives with the application shell;
-// until then the program starts and ends cleanly.
-#include <windows.h>
+// Entry point of QM487.exe.
+#include "app/reader_app.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+namespace {
+CReaderApp theApp;
+}
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) { return AfxWinMain(hInstance); }

@@ -1,6 +1,192 @@
 #include "framework/wnd.h"
 
-CWnd::CWnd() : m_hWnd(nullptr) {}
+#include "framework/text.h"
+#include "framework/win_app.h"
 
-// Whoever creates the window destroys it; the base class only holds the handle.
-CWnd::~CWnd() {}
+namespace {
+
+const wchar_t kObjectProp[] = L"QM487.CWnd";
+
+// The window being created on this thread and the hook that catches it.
+thread_local CWnd* t_pWndInit = nullptr;
+thread_local HHOOK t_hHookCreate = nullptr;
+
+LRESULT CALLBACK CreateHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
+    if (nCode == HCBT_CREATEWND && t_pWndInit != nullptr) {
+        CWnd* pWnd = t_pWndInit;
+        t_pWndInit = nullptr;  // only the first window: a dialog's controls stay as they are
+        pWnd->SubclassWindow(reinterpret_cast<HWND>(wParam));
+    }
+    return CallNextHookEx(t_hHookCreate, nCode, wParam, lParam);
+}
+
+bool CommandMatches(const AfxMsgEntry& e, WPARAM wParam, LPARAM lParam) {
+    if (LOWORD(wParam) != e.nId)
+        return false;
+    const UINT code = HIWORD(wParam);
+    // Menus send 0, accelerators 1; both are commands.
+    return code == e.nCode || (e.nCode == 0 && code == 1 && lParam == 0);
+}
+
+}  // namespace
+
+CWnd::CWnd() : m_hWnd(nullptr), m_pfnSuper(nullptr), m_currentMsg() {}
+
+CWnd::~CWnd() {
+    if (m_hWnd != nullptr && FromHandlePermanent(m_hWnd) == this)
+        ::DestroyWindow(m_hWnd);
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
+    return hWnd ? static_cast<CWnd*>(GetPropW(hWnd, kObjectProp)) : nullptr;
+}
+
+void CWnd::Attach(HWND hWnd) {
+    m_hWnd = hWnd;
+    SetPropW(hWnd, kObjectProp, this);
+}
+
+void CWnd::Detach() {
+    if (m_hWnd == nullptr)
+        return;
+    RemovePropW(m_hWnd, kObjectProp);
+    m_hWnd = nullptr;
+}
+
+BOOL CWnd::SubclassWindow(HWND hWnd) {
+    if (hWnd == nullptr || m_hWnd != nullptr || FromHandlePermanent(hWnd) != nullptr)
+        return FALSE;
+    Attach(hWnd);
+    m_pfnSuper = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
+    return TRUE;
+}
+
+BOOL CWnd::SubclassDlgItem(UINT nId, CWnd* pParent) {
+    return SubclassWindow(::GetDlgItem(pParent->m_hWnd, static_cast<int>(nId)));
+}
+
+void CWnd::AfxHookWindowCreate(CWnd* pWnd) {
+    t_pWndInit = pWnd;
+    if (t_hHookCreate == nullptr)
+        t_hHookCreate = SetWindowsHookExW(WH_CBT, CreateHookProc, nullptr, GetCurrentThreadId());
+}
+
+void CWnd::AfxUnhookWindowCreate() {
+    t_pWndInit = nullptr;
+    if (t_hHookCreate != nullptr) {
+        UnhookWindowsHookEx(t_hHookCreate);
+        t_hHookCreate = nullptr;
+    }
+}
+
+BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, const std::string& strName, DWORD dwStyle, int x,
+                    int y, int cx, int cy, HWND hParent, HMENU hMenu) {
+    AfxHookWindowCreate(this);
+    HWND hWnd = CreateWindowExW(dwExStyle, lpszClassName, afx::Widen1250(strName).c_str(), dwStyle, x, y, cx, cy,
+                                hParent, hMenu, AfxGetInstanceHandle(), nullptr);
+    AfxUnhookWindowCreate();
+    return hWnd != nullptr;
+}
+
+BOOL CWnd::DestroyWindow() {
+    return m_hWnd != nullptr && ::DestroyWindow(m_hWnd);
+}
+
+const AfxMsgMap* CWnd::GetThisMessageMap() {
+    static const AfxMsgMap map = {nullptr, nullptr, 0};
+    return &map;
+}
+
+LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
+    if (pWnd == nullptr)
+        return DefWindowProcW(hWnd, message, wParam, lParam);
+    return pWnd->WindowProc(message, wParam, lParam);
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    const MSG saved = m_currentMsg;
+    m_currentMsg.hwnd = m_hWnd;
+    m_currentMsg.message = message;
+    m_currentMsg.wParam = wParam;
+    m_currentMsg.lParam = lParam;
+    LRESULT result = 0;
+    if (!OnWndMsg(message, wParam, lParam, &result))
+        result = DefWindowProc(message, wParam, lParam);
+    m_currentMsg = saved;
+    if (message == WM_NCDESTROY) {
+        // The window is gone: give it back its own procedure and let go.
+        SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        Detach();
+        PostNcDestroy();
+    }
+    return result;
+}
+
+BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    const NMHDR* pNotify = message == WM_NOTIFY ? reinterpret_cast<const NMHDR*>(lParam) : nullptr;
+    for (const AfxMsgMap* pMap = GetMessageMap(); pMap != nullptr; pMap = pMap->pBase) {
+        for (std::size_t i = 0; i < pMap->nCount; ++i) {
+            const AfxMsgEntry& e = pMap->pEntries[i];
+            if (e.nMessage != message)
+                continue;
+            if (message == WM_COMMAND && !CommandMatches(e, wParam, lParam))
+                continue;
+            if (pNotify != nullptr && (pNotify->idFrom != e.nId || pNotify->code != e.nCode))
+                continue;
+            *pResult = e.pfn(this, wParam, lParam);
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (m_pfnSuper != nullptr)
+        return CallWindowProcW(m_pfnSuper, m_hWnd, message, wParam, lParam);
+    return DefWindowProcW(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CWnd::Default() {
+    return DefWindowProc(m_currentMsg.message, m_currentMsg.wParam, m_currentMsg.lParam);
+}
+
+BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+
+void CWnd::WinHelp(DWORD_PTR dwData, UINT nCmd) {
+    ::WinHelpW(m_hWnd, afx::Widen1250(AfxGetApp()->m_strHelpFilePath).c_str(), nCmd, dwData);
+}
+
+void CWnd::SetWindowText(const std::string& strText) {
+    ::SetWindowTextW(m_hWnd, afx::Widen1250(strText).c_str());
+}
+
+std::string CWnd::GetWindowText() const {
+    const int n = GetWindowTextLengthW(m_hWnd);
+    std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(m_hWnd, &text[0], n + 1)));
+    return afx::Narrow1250(text);
+}
+
+void CWnd::MoveWindow(int x, int y, int cx, int cy, BOOL bRepaint) { ::MoveWindow(m_hWnd, x, y, cx, cy, bRepaint); }
+
+void CWnd::RedrawNow() { ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+
+UINT_PTR CWnd::SetTimer(UINT_PTR nId, UINT nElapse) { return ::SetTimer(m_hWnd, nId, nElapse, nullptr); }
+
+BOOL CWnd::KillTimer(UINT_PTR nId) { return ::KillTimer(m_hWnd, nId); }
+
+CWnd* CWnd::SetFocus() { return FromHandlePermanent(::SetFocus(m_hWnd)); }
+
+BOOL AfxPreTranslateMessage(MSG* pMsg) {
+    for (HWND hWnd = pMsg->hwnd; hWnd != nullptr;) {
+        CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
+        if (pWnd != nullptr && pWnd->PreTranslateMessage(pMsg))
+            return TRUE;
+        if (!(GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_CHILD))
+            break;
+        hWnd = GetParent(hWnd);
+    }
+    return FALSE;
+}

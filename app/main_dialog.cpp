@@ -1,0 +1,323 @@
+#include "app/main_dialog.h"
+
+#include "app/main_layout.h"
+#include "framework/text.h"
+#include "framework/win_app.h"
+#include "res/resource.h"
+#include "serial/com_port.h"
+
+#include <cstdio>
+#include <iterator>
+
+namespace {
+
+const UINT kWatchdogTimerId = CLineAssembly::kWatchdogTimerId;
+
+// The instrument's line: 300 baud, no parity, 7 data bits, 1 stop bit.
+const int kBaudRate = 300;
+const char kParity = 'N';
+const int kDataBits = 7;
+const int kStopBits = 1;
+
+const char kCannotOpenPort[] = "Nie mo\xBFna otworzy\xE6 portu COM%d";
+const char kChartViewerMissing[] = "Nie mo\xBFna odnale\x9F\xE6 programu Kreslo.exe";
+
+const int kHelpContext = 100;
+
+}  // namespace
+
+CMainDialog::CMainDialog(CWnd* pParent)
+    : CDialog(IDD_QM487_DIALOG, pParent),
+      m_bPopupOpen(FALSE),
+      m_bShowPromotion(TRUE),
+      m_bMeanPending(TRUE),
+      m_bBlinkPhase(FALSE),
+      m_nLastChannel(0),
+      m_bAddComment(FALSE),
+      m_bAddSerial(FALSE),
+      m_bMaximized(FALSE),
+      m_bLinkUp(FALSE),
+      m_bRecord(),
+      m_nSeparator(0),
+      m_sizeNormal(),
+      m_sizeMaximized(),
+      m_nInterval(1),
+      m_nRecordTimer(0),
+      m_bLogReport(FALSE),
+      m_bLogBinary(FALSE),
+      m_bTopmost(FALSE),
+      m_rcWindow(),
+      m_bLayoutLocked(TRUE),
+      m_nStatusHeight(0),
+      m_pPort(nullptr),
+      m_nPortNumber(0),
+      m_hIcon(LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_lineHost(*this),
+      m_lineAssembly(m_lineHost) {
+    ApplySettings(ConstructorSettings());
+}
+
+CMainDialog::~CMainDialog() { ClosePort(); }
+
+const AfxMsgMap* CMainDialog::GetThisMessageMap() {
+    static const AfxMsgEntry entries[] = {
+        afx::OnSysCommand<&CMainDialog::OnSysCommand>(),
+        afx::OnDestroy<&CMainDialog::OnDestroy>(),
+        afx::OnPaint<&CMainDialog::OnPaint>(),
+        afx::OnQueryDragIcon<&CMainDialog::OnQueryDragIcon>(),
+        afx::OnCommand<ID_SERIAL_PORT, &CMainDialog::OnSerialPort>(),
+        afx::OnSize<&CMainDialog::OnSize>(),
+        afx::OnActivate<&CMainDialog::OnActivate>(),
+        afx::OnCommand<ID_ALWAYS_ON_TOP, &CMainDialog::OnAlwaysOnTop>(),
+        afx::OnTimer<&CMainDialog::OnTimer>(),
+        afx::OnCommand<ID_HELP_CONTENTS, &CMainDialog::OnHelp>(),
+        afx::OnCommand<ID_CLOSE_PROGRAM, &CMainDialog::OnCloseProgram>(),
+        afx::OnCommand<ID_RUN_CHART_VIEWER, &CMainDialog::OnRunChartViewer>(),
+        afx::OnMessage<WM_PORT_CHAR, &CMainDialog::OnPortChar>(),
+    };
+    static const AfxMsgMap map = {CDialog::GetThisMessageMap(), entries, std::size(entries)};
+    return &map;
+}
+
+void CMainDialog::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    for (int i = 0; i < 8; ++i)
+        DDX_Control(pDX, IDC_TEMP1 + i, m_fields[i]);
+    DDX_Control(pDX, IDC_TEMP0, m_fields[8]);
+    DDX_Control(pDX, IDC_STATUS, m_editStatus);
+}
+
+BOOL CMainDialog::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    wchar_t szAbout[64] = {};
+    HMENU hSysMenu = GetSystemMenu(m_hWnd, FALSE);
+    if (hSysMenu != nullptr && LoadStringW(AfxGetInstanceHandle(), IDS_ABOUTBOX, szAbout, 64) > 0) {
+        AppendMenuW(hSysMenu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(hSysMenu, MF_STRING, IDM_ABOUTBOX, szAbout);
+    }
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    // Recording is offered once the start-up recording has had its turn.
+    EnableMenuItem(GetMenu(m_hWnd), ID_RECORDING, MF_BYCOMMAND | MF_GRAYED);
+
+    if (m_nPortNumber > 0) {
+        if (!OpenPort(m_nPortNumber)) {
+            char szText[64];
+            std::snprintf(szText, sizeof szText, kCannotOpenPort, m_nPortNumber);
+            AfxMessageBox(szText, MB_OK);
+            OnSerialPort();
+        }
+    } else {
+        OnSerialPort();
+    }
+
+    RECT rcStatus;
+    ::GetWindowRect(m_editStatus, &rcStatus);
+    m_nStatusHeight = rcStatus.bottom - rcStatus.top;
+
+    for (int i = 0; i < 9; ++i) {
+        m_fields[i].SetQuantity(3, 3, TRUE);
+        char szLabel[32];
+        std::snprintf(szLabel, sizeof szLabel, i < 8 ? "Temperatura %d" : "Temperatura", i + 1);
+        m_fields[i].m_strLabel = szLabel;
+    }
+    for (CReadingView& field : m_fields)
+        field.m_fontValue.CreateFontIndirect(&field.m_lfValue);
+
+    m_bLayoutLocked = FALSE;
+    SetWindowPos(m_hWnd, HWND_TOP, m_rcWindow.left, m_rcWindow.top, m_rcWindow.right - m_rcWindow.left,
+                 m_rcWindow.bottom - m_rcWindow.top, 0);
+
+    ApplyReading(FALSE);
+
+    m_bTopmost = !m_bTopmost;
+    OnAlwaysOnTop();
+
+    SetTimer(kStartupRecordingTimerId, 10000);
+    SetTimer(kBlinkTimerId, 500);
+    if (m_bShowPromotion)
+        SetTimer(kPromotionTimerId, 100);
+    return TRUE;
+}
+
+BOOL CMainDialog::OpenPort(int nPort) {
+    m_pPort = new CComPort;
+    if (m_pPort->Open(this, nPort, kBaudRate, kParity, kDataBits, kStopBits, EV_RXCHAR)) {
+        m_pPort->StartMonitoring();
+        return TRUE;
+    }
+    ClosePort();
+    return FALSE;
+}
+
+void CMainDialog::ClosePort() {
+    delete m_pPort;
+    m_pPort = nullptr;
+}
+
+void CMainDialog::OnSerialPort() {
+    if (!IsWindowVisible(m_hWnd)) {
+        SetTimer(kPortDialogTimerId, 500);
+        return;
+    }
+    for (;;) {
+        const int nChosen = ChoosePort();
+        const int nOpen = m_pPort ? m_pPort->GetPortNumber() : 0;
+        if (nChosen == nOpen || nChosen <= 0)
+            return;
+        ClosePort();
+        if (OpenPort(nChosen)) {
+            m_nPortNumber = nChosen;
+            return;
+        }
+        m_nPortNumber = 0;
+        char szText[64];
+        std::snprintf(szText, sizeof szText, kCannotOpenPort, nChosen);
+        AfxMessageBox(szText, MB_OK);
+    }
+}
+
+// The port dialog arrives with port discovery; until then nothing is chosen.
+int CMainDialog::ChoosePort() { return 0; }
+
+void CMainDialog::OnSize(UINT nType, int cx, int cy) {
+    Default();
+    if (nType == SIZE_RESTORED) {
+        m_sizeNormal.cy = cy;
+        m_sizeNormal.cx = cx;
+        m_bMaximized = FALSE;
+    } else if (nType == SIZE_MAXIMIZED) {
+        m_bMaximized = TRUE;
+        m_sizeMaximized.cy = cy;
+        m_sizeMaximized.cx = cx;
+    } else {
+        m_bMaximized = FALSE;
+    }
+    if (m_bLayoutLocked)
+        return;
+    if (nType == SIZE_RESTORED)
+        ::GetWindowRect(m_hWnd, &m_rcWindow);
+
+    const MainLayout layout =
+        ComputeMainLayout(cx, cy, ClampLayoutGap(GetSystemMetrics(SM_CXDLGFRAME)), m_nStatusHeight);
+    m_editStatus.MoveWindow(layout.status.x, layout.status.y, layout.status.cx, layout.status.cy);
+    for (int index : kLayoutMoveOrder) {
+        const LayoutRect& r = layout.fields[index];
+        m_fields[index].MoveWindow(r.x, r.y, r.cx, r.cy, TRUE);
+        m_fields[index].RedrawNow();
+    }
+}
+
+// Re-runs the layout for the size last reported.
+void CMainDialog::RelayOut() {
+    const SIZE& size = m_bMaximized ? m_sizeMaximized : m_sizeNormal;
+    SendMessage(WM_SIZE, m_bMaximized ? SIZE_MAXIMIZED : SIZE_RESTORED, MAKELPARAM(size.cx, size.cy));
+}
+
+void CMainDialog::OnActivate(UINT, HWND, BOOL) {
+    Default();
+    if (!m_bLayoutLocked && !(GetWindowLongW(m_hWnd, GWL_STYLE) & WS_MAXIMIZE))
+        ::GetWindowRect(m_hWnd, &m_rcWindow);
+}
+
+void CMainDialog::OnAlwaysOnTop() {
+    SetWindowPos(m_hWnd, m_bTopmost ? HWND_NOTOPMOST : HWND_TOPMOST, m_rcWindow.left, m_rcWindow.top,
+                 m_rcWindow.right - m_rcWindow.left, m_rcWindow.bottom - m_rcWindow.top, SWP_NOMOVE | SWP_NOSIZE);
+    m_bTopmost = !m_bTopmost;
+    CheckMenuItem(GetMenu(m_hWnd), ID_ALWAYS_ON_TOP, MF_BYCOMMAND | (m_bTopmost ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void CMainDialog::OnTimer(UINT_PTR nId) {
+    switch (nId) {
+    case kWatchdogTimerId:
+        m_lineAssembly.OnWatchdogTimer();
+        break;
+    case kStartupRecordingTimerId:
+        StartRecordingAtLaunch();
+        break;
+    case kBlinkTimerId:
+        Blink();
+        break;
+    case kPortDialogTimerId:
+        if (!m_bPopupOpen) {
+            KillTimer(kPortDialogTimerId);
+            OnSerialPort();
+        }
+        break;
+    case kPromotionTimerId:
+        KillTimer(kPromotionTimerId);
+        m_bPopupOpen = TRUE;
+        ShowStartupPromotion();
+        m_bPopupOpen = FALSE;
+        break;
+    default:
+        break;
+    }
+    Default();
+}
+
+// Recording itself arrives with the recording control; its menu item is
+// offered from here on.
+void CMainDialog::StartRecordingAtLaunch() {
+    KillTimer(kStartupRecordingTimerId);
+    EnableMenuItem(GetMenu(m_hWnd), ID_RECORDING, MF_BYCOMMAND | MF_ENABLED);
+}
+
+// The promotion window arrives with the small dialogs.
+void CMainDialog::ShowStartupPromotion() {}
+
+BOOL CMainDialog::PreTranslateMessage(MSG* pMsg) {
+    // Neither key closes the window.
+    if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE)) {
+        ::SetFocus(m_hWnd);
+        return TRUE;
+    }
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
+void CMainDialog::OnSysCommand(UINT nId, LPARAM) {
+    // The About box arrives with the small dialogs.
+    if ((nId & 0xFFF0) == IDM_ABOUTBOX)
+        return;
+    Default();
+}
+
+void CMainDialog::OnDestroy() {
+    WinHelp(0, HELP_QUIT);
+    Default();
+}
+
+void CMainDialog::OnPaint() {
+    if (!IsIconic(m_hWnd)) {
+        Default();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    RECT rect;
+    GetClientRect(m_hWnd, &rect);
+    const int x = (rect.right - rect.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (rect.bottom - rect.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+}
+
+HCURSOR CMainDialog::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+
+void CMainDialog::OnHelp() { WinHelp(0, HELP_CONTEXT); }
+
+// Whatever the framework asks for, Help opens at the program's one topic.
+void CMainDialog::WinHelp(DWORD_PTR, UINT nCmd) { CDialog::WinHelp(kHelpContext, nCmd); }
+
+void CMainDialog::OnCloseProgram() { OnOK(); }
+
+void CMainDialog::OnRunChartViewer() {
+    if (WinExec("Kreslo.exe", SW_SHOW) <= 31)
+        AfxMessageBox(kChartViewerMissing, MB_OK);
+}
+
+LRESULT CMainDialog::OnPortChar(WPARAM wParam, LPARAM) {
+    m_lineAssembly.OnPortChar(static_cast<unsigned char>(wParam));
+    return 0;
+}

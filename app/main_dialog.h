@@ -1,0 +1,126 @@
+// The program's only top-level window: the status line and the nine display
+// fields, the menu commands, the layout, the timers, and the way every
+// received byte becomes a reading on screen.
+#pragma once
+
+#include "config/settings.h"
+#include "framework/controls.h"
+#include "framework/dialog.h"
+#include "instrument/line_assembly.h"
+#include "ui/reading_view.h"
+
+#include <string>
+
+class CComPort;
+
+class CMainDialog : public CDialog {
+public:
+    enum {
+        kRecordTimerId = 1034,
+        kStartupRecordingTimerId = 1036,
+        kBlinkTimerId = 1052,
+        kPortDialogTimerId = 1069,
+        kPromotionTimerId = 1070,
+    };
+
+    explicit CMainDialog(CWnd* pParent = nullptr);
+    ~CMainDialog() override;
+
+    // Channel readings: after every complete line (TRUE: accepted) and every
+    // watchdog expiry (FALSE).
+    void ApplyReading(BOOL bGood);
+    void UpdateStatusLine();
+
+    // The settings kept in the configuration file, in and out.
+    void ApplySettings(const ProgramSettings& settings);
+    ProgramSettings CollectSettings() const;
+
+    // Closes the port (the reader thread ends); after the window has gone.
+    void ClosePort();
+
+    // The field of channel 0 to 8.
+    CReadingView& Field(int nChannel) { return m_fields[nChannel == 0 ? 8 : nChannel - 1]; }
+    const CLineDecoder& Decoder() const { return m_lineAssembly.Decoder(); }
+
+    void WinHelp(DWORD_PTR dwData, UINT nCmd = HELP_CONTEXT) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+    BOOL m_bPopupOpen;
+    BOOL m_bShowPromotion;
+    BOOL m_bMeanPending;
+    BOOL m_bBlinkPhase;
+    int m_nLastChannel;
+    std::string m_strComment;  // opening block of the report; not stored
+    BOOL m_bAddComment;
+    BOOL m_bAddSerial;
+    BOOL m_bMaximized;
+    std::string m_strStatus;
+    BOOL m_bLinkUp;
+    BOOL m_bRecord[9];  // report columns, by channel 0 to 8
+    int m_nSeparator;
+    SIZE m_sizeNormal;     // client size of the last restored size report
+    SIZE m_sizeMaximized;  // client size of the last maximised one
+    int m_nInterval;       // recording interval, seconds
+    UINT_PTR m_nRecordTimer;
+    BOOL m_bLogReport;
+    BOOL m_bLogBinary;
+    std::string m_strReportPath;
+    std::string m_strBinaryPath;
+    BOOL m_bTopmost;
+    RECT m_rcWindow;
+    BOOL m_bLayoutLocked;
+    int m_nStatusHeight;
+    CComPort* m_pPort;
+    int m_nPortNumber;
+    CReadingView m_fields[9];  // channels 1 to 8, then channel 0
+    CEdit m_editStatus;
+    HICON m_hIcon;
+
+protected:
+    static const AfxMsgMap* GetThisMessageMap();
+    const AfxMsgMap* GetMessageMap() const override { return GetThisMessageMap(); }
+
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    void OnSysCommand(UINT nId, LPARAM lParam);
+    void OnDestroy();
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnSerialPort();
+    void OnSize(UINT nType, int cx, int cy);
+    void OnActivate(UINT nState, HWND hOther, BOOL bMinimized);
+    void OnAlwaysOnTop();
+    void OnTimer(UINT_PTR nId);
+    void OnHelp();
+    void OnCloseProgram();
+    void OnRunChartViewer();
+    LRESULT OnPortChar(WPARAM wParam, LPARAM lParam);
+
+private:
+    // The line assembly reaches this window's timer and readings through here.
+    class LineHost : public CLineAssembly::Host {
+    public:
+        explicit LineHost(CMainDialog& dlg) : m_dlg(dlg) {}
+        UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs) override { return m_dlg.SetTimer(id, elapseMs); }
+        void KillTimer(UINT_PTR id) override { m_dlg.KillTimer(id); }
+        void SetLastChannel(int channel) override { m_dlg.m_nLastChannel = channel; }
+        void ApplyReading(BOOL ok) override { m_dlg.ApplyReading(ok); }
+
+    private:
+        CMainDialog& m_dlg;
+    };
+
+    // Opens COM<nPort> with the instrument's line settings; FALSE, with no
+    // driver left, when it cannot be opened.
+    BOOL OpenPort(int nPort);
+    // The port the user chooses in the port dialog, or 0.
+    int ChoosePort();
+    void Blink();
+    void StartRecordingAtLaunch();
+    void ShowStartupPromotion();
+    void RelayOut();
+
+    LineHost m_lineHost;
+    CLineAssembly m_lineAssembly;  // line buffer, watchdog and decoder
+};

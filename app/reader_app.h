@@ -1,0 +1,16 @@
+// The application object: its InitInstance is the whole life of the program.
+#pragma once
+
+#include "framework/win_app.h"
+
+#include <string>
+
+class CReaderApp : public CWinApp {
+public:
+    // Reads the settings, runs the main window, closes the port and writes
+    // the settings back. Returns FALSE: there is no loop after it.
+    BOOL InitInstance() override;
+
+    // The configuration file; empty: chosen by SettingsFilePath.
+    std::string m_strSettingsPath;
+};

@@ -1,0 +1,9 @@
+// Where the configuration file lives: beside the program, or, where the
+// program's folder cannot be written (an install under Program Files), in
+// the user's own folder %APPDATA%\QM487, which starts as a copy of the file
+// beside the program when there is one.
+#pragma once
+
+#include <string>
+
+std::string SettingsFilePath(const std::string& strProgramPath);

@@ -1,0 +1,41 @@
+// The application object: one global object whose InitInstance runs the
+// program, and message boxes in the program's name.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CWnd;
+
+class CWinApp {
+public:
+    CWinApp();
+    virtual ~CWinApp();
+
+    // The program's work. FALSE: nothing more to run, the process ends.
+    virtual BOOL InitInstance();
+    // The message loop of a program whose InitInstance returned TRUE.
+    virtual int Run();
+
+    HINSTANCE m_hInstance;
+    CWnd* m_pMainWnd;
+    std::string m_strProgramPath;   // the program file, as the ANSI functions name it
+    std::string m_strHelpFilePath;  // the program's path with the extension ".HLP"
+    std::string m_strAppName;       // caption of message boxes: the program's file name without extension
+
+private:
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+};
+
+CWinApp* AfxGetApp();
+HINSTANCE AfxGetInstanceHandle();
+CWnd* AfxGetMainWnd();
+
+// Everything the entry point does: sets the application object up and runs it.
+int AfxWinMain(HINSTANCE hInstance);
+
+// A message box owned by the active window of this thread (else the main
+// window), titled with the program's name. Text in Windows-1250.
+int AfxMessageBox(const std::string& strText, UINT nType = MB_OK);

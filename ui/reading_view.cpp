@@ -1,0 +1,192 @@
+#include "ui/reading_view.h"
+
+#include "exchange/quantity_format.h"
+#include "framework/text.h"
+#include "ui/buffered_dc.h"
+
+#include <commdlg.h>
+
+#include <cstring>
+
+namespace {
+
+const UINT kCentred = DT_SINGLELINE | DT_VCENTER | DT_CENTER;
+
+// Custom colours of the colour dialog, shared by every choice of the run.
+COLORREF g_acrCustomColors[16] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
+                                  0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
+
+}  // namespace
+
+CReadingView::CReadingView()
+    : m_bAlert(FALSE),
+      m_bFineResolution(FALSE),
+      m_bHidden(FALSE),
+      m_lfValue(),
+      m_crText(0x804000),
+      m_crBackground(0xFFE4CA),
+      m_bShowUnit(TRUE),
+      m_dDisplayed(0.0),
+      m_dValue(0.0),
+      m_bNoValue(TRUE),
+      m_nMeasuredQuantity(0),
+      m_nDisplayQuantity(0) {
+    LOGFONTA lf = {};
+    lf.lfHeight = 20;
+    lf.lfCharSet = EASTEUROPE_CHARSET;
+    std::strcpy(lf.lfFaceName, "Arial");
+    m_fontLabel.CreateFontIndirect(&lf);
+    lf.lfHeight = 60;
+    m_lfValue = lf;
+}
+
+CReadingView::~CReadingView() {}
+
+const AfxMsgMap* CReadingView::GetThisMessageMap() {
+    static const AfxMsgEntry entries[] = {
+        afx::OnPaint<&CReadingView::OnPaint>(),
+        afx::OnTimer<&CReadingView::OnTimer>(),
+    };
+    static const AfxMsgMap map = {CStatic::GetThisMessageMap(), entries, std::size(entries)};
+    return &map;
+}
+
+void CReadingView::SetValue(double dValue) {
+    if (dValue == m_dValue && !m_bNoValue)
+        return;
+    m_dValue = dValue;
+    m_bNoValue = FALSE;
+    RedrawNow();
+}
+
+void CReadingView::SetNoValue() {
+    m_bNoValue = TRUE;
+    RedrawNow();
+}
+
+void CReadingView::SetAlert(BOOL bOn) {
+    if (bOn) {
+        m_bAlert = TRUE;
+        return;
+    }
+    m_bAlert = FALSE;
+    if (m_bHidden) {
+        m_bHidden = FALSE;
+        RedrawNow();
+    }
+}
+
+void CReadingView::SetFineResolution(BOOL bFine) {
+    if (bFine == m_bFineResolution)
+        return;
+    m_bFineResolution = bFine;
+    RedrawNow();
+}
+
+void CReadingView::SetQuantity(int nMeasured, int nDisplay, BOOL bShowUnit) {
+    if (nMeasured == m_nMeasuredQuantity && nDisplay == m_nDisplayQuantity && bShowUnit == m_bShowUnit)
+        return;
+    m_nMeasuredQuantity = nMeasured;
+    m_nDisplayQuantity = nDisplay;
+    m_bShowUnit = bShowUnit;
+    RedrawNow();
+}
+
+void CReadingView::SetValueFont(LOGFONTA lf) {
+    m_lfValue = lf;
+    m_fontValue.CreateFontIndirect(&m_lfValue);
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontValue.GetSafeHandle()), TRUE);
+    RedrawNow();
+}
+
+void CReadingView::ChooseValueFont() {
+    if (m_fontValue.GetSafeHandle() != nullptr)
+        m_fontValue.GetLogFont(&m_lfValue);
+    LOGFONTW lf = afx::WidenLogFont(m_lfValue);
+    CHOOSEFONTW cf = {};
+    cf.lStructSize = sizeof cf;
+    cf.hwndOwner = m_hWnd;
+    cf.lpLogFont = &lf;
+    cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT;
+    if (!ChooseFontW(&cf))
+        return;
+    SetValueFont(afx::NarrowLogFont(lf));
+}
+
+void CReadingView::ChooseBackgroundColor() { RunColorDialog(m_crBackground); }
+
+void CReadingView::ChooseTextColor() { RunColorDialog(m_crText); }
+
+void CReadingView::RunColorDialog(COLORREF& crColor) {
+    CHOOSECOLORW cc = {};
+    cc.lStructSize = sizeof cc;
+    cc.hwndOwner = m_hWnd;
+    cc.rgbResult = crColor;
+    cc.lpCustColors = g_acrCustomColors;
+    cc.Flags = CC_FULLOPEN | CC_RGBINIT;
+    if (ChooseColorW(&cc))
+        crColor = cc.rgbResult;
+    RedrawNow();
+}
+
+double CReadingView::ConvertQuantity(double dValue, int nMeasured, int nDisplay) {
+    return ::ConvertQuantity(dValue, nMeasured, nDisplay);
+}
+
+void CReadingView::OnTimer(UINT_PTR) { Default(); }
+
+void CReadingView::OnPaint() {
+    m_dDisplayed = ConvertQuantity(m_dValue, m_nMeasuredQuantity, m_nDisplayQuantity);
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    CPaintDC paintDC(this);
+    CBufferedDC dc(&paintDC, &client);
+    dc.FillSolidRect(client, m_crBackground);
+
+    // Title strip: the field's colours swapped, one line of the title font high.
+    RECT strip = {0, 0, 90, 20};
+    {
+        CSelection font(dc, m_fontLabel);
+        dc.SetTextColor(m_crBackground);
+        dc.SetBkColor(m_crText);
+        dc.DrawText(m_strLabel, &strip, DT_CALCRECT | kCentred);
+        strip.right = client.right;
+        dc.FillSolidRect(strip, m_crText);
+        dc.DrawText(m_strLabel, &strip, kCentred);
+    }
+    if (m_bHidden)
+        return;
+    RECT area = client;
+    area.top = strip.bottom;
+    PaintValue(dc, area);
+}
+
+void CReadingView::PaintValue(CDC& dc, RECT area) {
+    CSelection font(dc, m_fontValue);
+    dc.SetBkColor(m_crBackground);
+    dc.SetTextColor(m_crText);
+    if (m_bNoValue) {
+        dc.DrawText("???", &area, kCentred);
+        return;
+    }
+    if (!HasRaisedUnit(m_nDisplayQuantity, m_bShowUnit)) {
+        m_strText = FormatDisplayText(m_dDisplayed, m_nDisplayQuantity, m_bFineResolution, m_bShowUnit);
+        dc.DrawText(m_strText, &area, kCentred);
+        return;
+    }
+    // "W/m" with a raised "2": the whole text's box centred in the area.
+    const RaisedUnitText text = FormatRaisedUnit(m_dDisplayed);
+    m_strText = text.measured;
+    RECT measure;
+    GetClientRect(m_hWnd, &measure);
+    dc.DrawText(m_strText, &measure, DT_CALCRECT | DT_SINGLELINE);
+    const int w = measure.right - measure.left;
+    const int h = measure.bottom - measure.top;
+    const int cx = (area.left + area.right) / 2;
+    const int cy = (area.top + area.bottom) / 2;
+    RECT box = {cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2};
+    dc.DrawText(text.base, &box, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+    const int right = cx + w / 2;
+    RECT exponent = {right - 200, cy - (6 * h) / 8, right + 193, cy + (2 * h) / 8};
+    dc.DrawText(text.exponent, &exponent, kCentred);
+}

@@ -1,0 +1,63 @@
+// The display field of one channel: a title strip across the top and the
+// channel's value below it, centred, in a large font with its unit; "???"
+// while there is no value. The field also holds the channel's current
+// reading, which the main window writes and the DDE server, the recording
+// and the configuration read.
+#pragma once
+
+#include "framework/controls.h"
+#include "framework/gdi.h"
+
+#include <string>
+
+class CReadingView : public CStatic {
+public:
+    CReadingView();
+    ~CReadingView() override;
+
+    // Each redraws only when something changed (SetNoValue always).
+    void SetValue(double dValue);
+    void SetNoValue();
+    // TRUE: blinks from the next blink tick on. FALSE: shows the value again at once.
+    void SetAlert(BOOL bOn);
+    void SetFineResolution(BOOL bFine);
+    void SetQuantity(int nMeasured, int nDisplay, BOOL bShowUnit);
+
+    // Makes m_lfValue the value font (face name in Windows-1250).
+    void SetValueFont(LOGFONTA lf);
+    // The font and colour common dialogs, for the fonts and colours dialogs.
+    void ChooseValueFont();
+    void ChooseBackgroundColor();
+    void ChooseTextColor();
+
+    static double ConvertQuantity(double dValue, int nMeasured, int nDisplay);
+
+    // Read and written by the owner (readings, blinking, configuration).
+    BOOL m_bAlert;
+    std::string m_strText;  // the value text of the last paint
+    BOOL m_bFineResolution;
+    std::string m_strLabel;
+    BOOL m_bHidden;  // blink phase: the value is not drawn
+    CFont m_fontValue;
+    CFont m_fontLabel;
+    LOGFONTA m_lfValue;
+    COLORREF m_crText;
+    COLORREF m_crBackground;
+    BOOL m_bShowUnit;
+    double m_dDisplayed;
+    double m_dValue;  // meaningful while m_bNoValue is FALSE
+    BOOL m_bNoValue;
+    int m_nMeasuredQuantity;
+    int m_nDisplayQuantity;
+
+protected:
+    static const AfxMsgMap* GetThisMessageMap();
+    const AfxMsgMap* GetMessageMap() const override { return GetThisMessageMap(); }
+
+    void OnPaint();
+    void OnTimer(UINT_PTR nId);
+
+private:
+    void PaintValue(CDC& dc, RECT area);
+    void RunColorDialog(COLORREF& crColor);
+};
