@@ -1,1 +1,142 @@
 #include "config/settings.h"
+
+const char kSettingsFileName[] = "qm487cfg.ini";
+
+namespace {
+
+// Colours of channels 1 to 8 and then channel 0, 0x00BBGGRR.
+const COLORREF kBackground[9] = {0xAFCEFF, 0xC8CEE5, 0xA3C6FF, 0xC2C6E2, 0x97BEFF,
+                                 0xBCBEDF, 0x8BB6FF, 0xB6B6DC, 0xE8EFFF};
+const COLORREF kText[9] = {0x00236A, 0x242446, 0x001F5E, 0x1F1F3F, 0x001B52,
+                           0x1A1A38, 0x001746, 0x151531, 0x001133};
+
+const int kDefaultFontHeight = 60;
+const char kDefaultFontName[] = "Arial";
+// LOGFONT's face name is 32 bytes including the terminator.
+const std::string::size_type kMaxFontName = 31;
+
+const char kGeneral[] = "GENERAL";
+const char kLog[] = "LOG";
+
+// Field index 0 to 8 holds channel 1 to 8 and then 0.
+int ChannelOfField(int field) { return field == 8 ? 0 : field + 1; }
+
+std::string Numbered(const char* name, int channel)
+{
+    return name + std::to_string(channel);
+}
+
+std::string CutFontName(const std::string& name)
+{
+    return name.size() > kMaxFontName ? name.substr(0, kMaxFontName) : name;
+}
+
+}  // namespace
+
+ProgramSettings ConstructorSettings()
+{
+    ProgramSettings s;
+    for (int i = 0; i < 9; ++i) {
+        FieldSettings& f = s.fields[i];
+        f.crBackground = kBackground[i];
+        f.crText = kText[i];
+        f.nFontHeight = kDefaultFontHeight;
+        f.strFontName = kDefaultFontName;
+        f.nFontItalic = 0;
+        f.nFontWeight = 0;
+    }
+    s.nPortNumber = 0;
+    // 480 x 472; the file's own defaults (600 x 400) differ.
+    s.nWindowLeft = 100;
+    s.nWindowTop = 100;
+    s.nWindowRight = 580;
+    s.nWindowBottom = 572;
+    s.bTopmost = FALSE;
+    s.bShowPromotion = TRUE;
+
+    s.bLogReport = FALSE;
+    s.bLogBinary = FALSE;
+    s.nSeparator = 0;
+    s.nInterval = 1;
+    for (BOOL& b : s.bRecord)
+        b = TRUE;
+    s.bAddComment = FALSE;
+    s.bAddSerial = FALSE;
+    return s;
+}
+
+void LoadSettings(const CIniFile& ini, ProgramSettings& s)
+{
+    for (int i = 0; i < 9; ++i) {
+        const int k = ChannelOfField(i);
+        const std::string section = Numbered("TEMP", k);
+        FieldSettings& f = s.fields[i];
+        f.crBackground = ini.GetUInt(section, Numbered("BACKGROUND_TEMP", k), kBackground[i]);
+        f.crText = ini.GetUInt(section, Numbered("TEXT_TEMP", k), kText[i]);
+        f.nFontHeight = ini.GetInt(section, Numbered("FONT_HEIGHT_TEMP", k), kDefaultFontHeight);
+        f.strFontName = CutFontName(ini.GetString(section, Numbered("FONT_NAME_TEMP", k), kDefaultFontName));
+        // lfItalic is a byte: 256 reads as 0, -1 as 255.
+        f.nFontItalic = static_cast<unsigned char>(
+            static_cast<unsigned>(ini.GetInt(section, Numbered("FONT_ITALIC_TEMP", k), 0)) & 0xFFu);
+        f.nFontWeight = ini.GetInt(section, Numbered("FONT_WEIGHT_TEMP", k), 0);
+    }
+
+    s.nPortNumber = ini.GetInt(kGeneral, "PORT_NR", 0);
+    s.nWindowTop = ini.GetInt(kGeneral, "WINDOW_TOP", 100);
+    s.nWindowBottom = ini.GetInt(kGeneral, "WINDOW_BOTTOM", 500);
+    s.nWindowLeft = ini.GetInt(kGeneral, "WINDOW_LEFT", 100);
+    s.nWindowRight = ini.GetInt(kGeneral, "WINDOW_RIGHT", 700);
+
+    s.strReportPath = ini.GetString(kLog, "FILE_NAME", "");
+    s.strBinaryPath = ini.GetString(kLog, "FILE_NAME_BIN", "");
+    s.bLogReport = ini.GetInt(kLog, "FILE_LOG", 0);
+    s.bLogBinary = ini.GetInt(kLog, "FILE_LOG_BIN", 0);
+    s.nSeparator = ini.GetInt(kLog, "FILE_SEP_FORMAT", 0);
+    s.nInterval = ini.GetInt(kLog, "FILE_INTERVAL", 60);
+    for (int k = 1; k <= 8; ++k)
+        s.bRecord[k] = ini.GetInt(kLog, Numbered("FILE_TEMP", k), 1);
+    s.bRecord[0] = ini.GetInt(kLog, "FILE_TEMP0", 1);
+
+    s.bTopmost = ini.GetInt(kGeneral, "TOPMOST", 0);
+    s.bAddComment = ini.GetInt(kLog, "FILE_CHECK_COMMENT", 0);
+    s.bAddSerial = ini.GetInt(kLog, "FILE_CHECK_COMMENT_SN", 0);
+    s.bShowPromotion = ini.GetInt(kGeneral, "SHOW_ADV", 1);
+}
+
+// The store appends a missing key at the end of its section and a missing
+// section at the end of the file, so this order is the layout of a new file.
+void SaveSettings(CIniFile& ini, const ProgramSettings& s)
+{
+    for (int i = 0; i < 9; ++i) {
+        const int k = ChannelOfField(i);
+        const std::string section = Numbered("TEMP", k);
+        const FieldSettings& f = s.fields[i];
+        ini.SetUInt(section, Numbered("BACKGROUND_TEMP", k), f.crBackground);
+        ini.SetUInt(section, Numbered("TEXT_TEMP", k), f.crText);
+        ini.SetInt(section, Numbered("FONT_HEIGHT_TEMP", k), f.nFontHeight);
+        ini.SetString(section, Numbered("FONT_NAME_TEMP", k), CutFontName(f.strFontName));
+        ini.SetInt(section, Numbered("FONT_ITALIC_TEMP", k), f.nFontItalic);
+        ini.SetInt(section, Numbered("FONT_WEIGHT_TEMP", k), f.nFontWeight);
+    }
+
+    ini.SetInt(kGeneral, "PORT_NR", s.nPortNumber);
+    ini.SetInt(kGeneral, "WINDOW_TOP", s.nWindowTop);
+    ini.SetInt(kGeneral, "WINDOW_BOTTOM", s.nWindowBottom);
+    ini.SetInt(kGeneral, "WINDOW_LEFT", s.nWindowLeft);
+    ini.SetInt(kGeneral, "WINDOW_RIGHT", s.nWindowRight);
+
+    ini.SetString(kLog, "FILE_NAME", s.strReportPath);
+    ini.SetString(kLog, "FILE_NAME_BIN", s.strBinaryPath);
+    ini.SetInt(kLog, "FILE_LOG", s.bLogReport);
+    ini.SetInt(kLog, "FILE_LOG_BIN", s.bLogBinary);
+    ini.SetInt(kLog, "FILE_SEP_FORMAT", s.nSeparator);
+    ini.SetInt(kLog, "FILE_INTERVAL", s.nInterval);
+    for (int k = 1; k <= 8; ++k)
+        ini.SetInt(kLog, Numbered("FILE_TEMP", k), s.bRecord[k]);
+    ini.SetInt(kLog, "FILE_TEMP0", s.bRecord[0]);
+
+    ini.SetInt(kGeneral, "TOPMOST", s.bTopmost);
+    ini.SetInt(kLog, "FILE_CHECK_COMMENT", s.bAddComment);
+    ini.SetInt(kLog, "FILE_CHECK_COMMENT_SN", s.bAddSerial);
+    ini.SetInt(kGeneral, "SHOW_ADV", s.bShowPromotion);
+}
