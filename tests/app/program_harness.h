@@ -1,0 +1,149 @@
+// The whole program in the test process: the application object's
+// InitInstance runs on a GUI thread of its own, with its configuration file
+// in a fresh folder, while the test drives the window from outside the way a
+// user would (messages, a COM port pair) and reads back what it shows.
+#pragma once
+
+#include "app/main_dialog.h"
+#include "app/reader_app.h"
+#include "config/ini_file.h"
+#include "instrument/line_encoder.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace qm487test {
+
+// Waits, dispatching nothing of its own, until done() or the time is up.
+template <class Done>
+bool WaitFor(Done done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (GetTickCount64() >= deadline)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+inline std::wstring WindowText(HWND hWnd) {
+    wchar_t buffer[512] = {};
+    ::GetWindowTextW(hWnd, buffer, 512);
+    return buffer;
+}
+
+inline std::string ReadFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline std::string Line(InstrumentReading reading) {
+    const std::vector<unsigned char> bytes = EncodeLineOrThrow(reading);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+class RunningProgram {
+public:
+    // iniText: the configuration file's bytes at start; none when empty.
+    explicit RunningProgram(const std::string& iniText = std::string()) {
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_dir = std::filesystem::temp_directory_path() / ("qm487_app_" + name + "_" + std::to_string(GetTickCount64()));
+        std::filesystem::create_directories(m_dir);
+        if (!iniText.empty())
+            std::ofstream(IniPath(), std::ios::binary) << iniText;
+        m_app.m_strSettingsPath = IniPath().string();
+    }
+    ~RunningProgram() {
+        Close();
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+
+    std::filesystem::path IniPath() const { return m_dir / "qm487cfg.ini"; }
+
+    // Starts the program and waits until its window is on screen, or only
+    // until it exists (a message box at start keeps it hidden).
+    bool Start(bool bUntilVisible = true) {
+        m_hThread = CreateThread(nullptr, 0, Run, this, 0, &m_nThreadId);
+        return m_hThread != nullptr &&
+               WaitFor([&] { return Main() != nullptr && (!bUntilVisible || IsWindowVisible(Main())); }, 15000);
+    }
+
+    // Ends it through "Zamknij"; true when InitInstance has returned (the
+    // configuration is then written).
+    bool Close() {
+        if (m_hThread == nullptr)
+            return true;
+        if (Main() != nullptr)
+            PostMessageW(Main(), WM_COMMAND, ID_CLOSE_PROGRAM, 0);
+        const bool ended = WaitForSingleObject(m_hThread, 15000) == WAIT_OBJECT_0;
+        if (ended) {
+            CloseHandle(m_hThread);
+            m_hThread = nullptr;
+        }
+        return ended;
+    }
+
+    CMainDialog* Dialog() const { return static_cast<CMainDialog*>(m_app.m_pMainWnd); }
+    HWND Main() const {
+        CMainDialog* dlg = Dialog();
+        return dlg ? dlg->m_hWnd : nullptr;
+    }
+    HWND Item(int id) const { return GetDlgItem(Main(), id); }
+    std::wstring Status() const { return WindowText(Item(IDC_STATUS)); }
+    bool WaitForStatus(const std::wstring& text, DWORD timeoutMs = 10000) const {
+        return WaitFor([&] { return Status() == text; }, timeoutMs);
+    }
+    // Runs a command as the menu does, and returns once it was handled.
+    void Command(UINT id) { SendMessageW(Main(), WM_COMMAND, id, 0); }
+    DWORD GuiThreadId() const { return m_nThreadId; }
+
+    // A message box the program shows, or nullptr when none came in time.
+    HWND WaitForMessageBox(DWORD timeoutMs = 10000) const {
+        HWND box = nullptr;
+        WaitFor([&] { return (box = FindMessageBox()) != nullptr; }, timeoutMs);
+        return box;
+    }
+    static std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
+    static void Dismiss(HWND box) { PostMessageW(box, WM_COMMAND, IDOK, 0); }
+
+private:
+    static DWORD WINAPI Run(LPVOID pv) {
+        static_cast<RunningProgram*>(pv)->m_app.InitInstance();
+        return 0;
+    }
+    HWND FindMessageBox() const {
+        struct Search {
+            HWND main;
+            HWND found;
+        } search = {Main(), nullptr};
+        EnumThreadWindows(
+            m_nThreadId,
+            [](HWND hWnd, LPARAM lp) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(lp);
+                wchar_t cls[32] = {};
+                GetClassNameW(hWnd, cls, 32);
+                if (hWnd != s->main && std::wstring(cls) == L"#32770" && IsWindowVisible(hWnd)) {
+                    s->found = hWnd;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    std::filesystem::path m_dir;
+    CReaderApp m_app;
+    HANDLE m_hThread = nullptr;
+    DWORD m_nThreadId = 0;
+};
+
+}  // namespace qm487test
