@@ -1,0 +1,77 @@
+// Where the settings live when the program's folder cannot take them.
+#include "app/settings_path.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path UserSettings() {
+    char appData[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
+    return fs::path(appData) / "QM487" / "qm487cfg.ini";
+}
+
+std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class SettingsPath : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("qm487_path_" + std::to_string(GetTickCount64()));
+        fs::create_directories(dir);
+        std::error_code ec;
+        fs::remove(UserSettings(), ec);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        SetFileAttributesA((dir / "qm487cfg.ini").string().c_str(), FILE_ATTRIBUTE_NORMAL);
+        fs::remove_all(dir, ec);
+        fs::remove(UserSettings(), ec);
+    }
+    std::string Program() const { return (dir / "QM487.exe").string(); }
+    fs::path dir;
+};
+
+}  // namespace
+
+TEST_F(SettingsPath, AWritableProgramFolderKeepsTheFileBesideTheProgram) {
+    EXPECT_EQ(SettingsFilePath(Program()), (dir / "qm487cfg.ini").string());
+    std::ofstream(dir / "qm487cfg.ini", std::ios::binary) << "[GENERAL]\r\n";
+    EXPECT_EQ(SettingsFilePath(Program()), (dir / "qm487cfg.ini").string());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no probe file left behind";
+}
+
+TEST_F(SettingsPath, AFolderThatCannotBeWrittenMovesThemToTheUsersFolder) {
+    const std::string missing = (dir / "no-such-folder" / "QM487.exe").string();
+    EXPECT_EQ(fs::path(SettingsFilePath(missing)), UserSettings());
+    EXPECT_TRUE(fs::is_directory(UserSettings().parent_path()));
+}
+
+TEST_F(SettingsPath, AReadOnlyFileBesideTheProgramSeedsTheUsersCopy) {
+    const fs::path beside = dir / "qm487cfg.ini";
+    std::ofstream(beside, std::ios::binary) << "[GENERAL]\r\nPORT_NR=4\r\n";
+    ASSERT_TRUE(SetFileAttributesA(beside.string().c_str(), FILE_ATTRIBUTE_READONLY));
+    HANDLE h = CreateFileA(beside.string().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        GTEST_SKIP() << "this system lets a read-only file be written";
+    }
+    const fs::path user = SettingsFilePath(Program());
+    EXPECT_EQ(user, UserSettings());
+    EXPECT_EQ(Read(user), "[GENERAL]\r\nPORT_NR=4\r\n");
+    EXPECT_FALSE(GetFileAttributesA(user.string().c_str()) & FILE_ATTRIBUTE_READONLY);
+
+    // The user's copy, once there, is kept: it holds the user's changes.
+    std::ofstream(user, std::ios::binary) << "[GENERAL]\r\nPORT_NR=7\r\n";
+    EXPECT_EQ(Read(SettingsFilePath(Program())), "[GENERAL]\r\nPORT_NR=7\r\n");
+}
