@@ -24,6 +24,11 @@ const char kChartViewerMissing[] = "Nie mo\xBFna odnale\x9F\xE6 programu Kreslo.
 
 const int kHelpContext = 100;
 
+// The program installs nothing, so removing it is deleting two files.
+const char kUninstallText[] =
+    "Program QM487 nie jest instalowany w systemie, wi\xEAc nie trzeba go odinstalowywa\xE6. "
+    "Aby go usun\xB9\xE6, zamknij program i usu\xF1 plik programu oraz plik ustawie\xF1:\n\n";
+
 }  // namespace
 
 CMainDialog::CMainDialog(CWnd* pParent)
@@ -74,6 +79,7 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnCommand<ID_CLOSE_PROGRAM, &CMainDialog::OnCloseProgram>(),
         afx::OnCommand<ID_RUN_CHART_VIEWER, &CMainDialog::OnRunChartViewer>(),
         afx::OnMessage<WM_PORT_CHAR, &CMainDialog::OnPortChar>(),
+        afx::OnCommand<ID_UNINSTALL, &CMainDialog::OnUninstall>(),
     };
     static const AfxMsgMap map = {CDialog::GetThisMessageMap(), entries, std::size(entries)};
     return &map;
@@ -315,6 +321,10 @@ void CMainDialog::OnCloseProgram() { OnOK(); }
 void CMainDialog::OnRunChartViewer() {
     if (WinExec("Kreslo.exe", SW_SHOW) <= 31)
         AfxMessageBox(kChartViewerMissing, MB_OK);
+}
+
+void CMainDialog::OnUninstall() {
+    AfxMessageBox(kUninstallText + AfxGetApp()->m_strProgramPath + "\n" + m_strSettingsPath, MB_OK | MB_ICONINFORMATION);
 }
 
 LRESULT CMainDialog::OnPortChar(WPARAM wParam, LPARAM) {

@@ -75,6 +75,7 @@ public:
     CReadingView m_fields[9];  // channels 1 to 8, then channel 0
     CEdit m_editStatus;
     HICON m_hIcon;
+    std::string m_strSettingsPath;  // where the settings are kept, for the user
 
 protected:
     static const AfxMsgMap* GetThisMessageMap();
@@ -96,6 +97,7 @@ protected:
     void OnCloseProgram();
     void OnRunChartViewer();
     LRESULT OnPortChar(WPARAM wParam, LPARAM lParam);
+    void OnUninstall();
 
 private:
     // The line assembly reaches this window's timer and readings through here.

@@ -14,6 +14,7 @@ BOOL CReaderApp::InitInstance() {
         // Released before the window object: its destructor writes the file.
         CIniFile ini;
         const std::string path = m_strSettingsPath.empty() ? SettingsFilePath(m_strProgramPath) : m_strSettingsPath;
+        dlg.m_strSettingsPath = path;
         if (ini.Load(path, TRUE, TRUE, TRUE, FALSE)) {
             ProgramSettings settings = dlg.CollectSettings();
             LoadSettings(ini, settings);

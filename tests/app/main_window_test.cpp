@@ -136,6 +136,18 @@ TEST(MainWindow, AMissingChartViewerIsReported) {
     RunningProgram::Dismiss(box);
 }
 
+TEST(MainWindow, UninstallSaysWhichFilesToRemove) {
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    PostMessageW(program.Main(), WM_COMMAND, ID_UNINSTALL, 0);
+    HWND box = program.WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    const std::wstring text = RunningProgram::MessageBoxText(box);
+    EXPECT_EQ(text.rfind(L"Program QM487 nie jest instalowany", 0), 0u);
+    EXPECT_NE(text.find(program.IniPath().wstring()), std::wstring::npos);
+    RunningProgram::Dismiss(box);
+}
+
 TEST(MainWindow, AConfiguredPortThatCannotBeOpenedIsReportedAndKept) {
     RunningProgram program("[GENERAL]\r\nPORT_NR=99\r\n");
     ASSERT_TRUE(program.Start(false));
