@@ -26,7 +26,7 @@ const int kHelpContext = 100;
 
 // The program installs nothing, so removing it is deleting two files.
 const char kUninstallText[] =
-    "Program QM487 nie jest instalowany w systemie, wi\xEAc nie trzeba go odinstalowywa\xE6. "
+    "Program QM487 nie jest instalowany w systemie, wi\xEA" "c nie trzeba go odinstalowywa\xE6. "
     "Aby go usun\xB9\xE6, zamknij program i usu\xF1 plik programu oraz plik ustawie\xF1:\n\n";
 
 }  // namespace
@@ -57,6 +57,7 @@ CMainDialog::CMainDialog(CWnd* pParent)
       m_pPort(nullptr),
       m_nPortNumber(0),
       m_hIcon(LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_pSettings(nullptr),
       m_lineHost(*this),
       m_lineAssembly(m_lineHost) {
     ApplySettings(ConstructorSettings());

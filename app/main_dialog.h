@@ -35,6 +35,13 @@ public:
     void ApplySettings(const ProgramSettings& settings);
     ProgramSettings CollectSettings() const;
 
+    // Sets every key of the store from the current values, the window
+    // rectangle pulled back onto the screen first.
+    void StoreSettings(CIniFile& ini) const;
+    // Writes the configuration file now, not only at exit: a confirmed
+    // settings dialog survives a crash or a power cut.
+    void SaveSettingsNow();
+
     // Closes the port (the reader thread ends); after the window has gone.
     void ClosePort();
 
@@ -76,6 +83,7 @@ public:
     CEdit m_editStatus;
     HICON m_hIcon;
     std::string m_strSettingsPath;  // where the settings are kept, for the user
+    CIniFile* m_pSettings;          // the store of this run, or nullptr
 
 protected:
     static const AfxMsgMap* GetThisMessageMap();

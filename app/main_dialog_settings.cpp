@@ -1,6 +1,8 @@
 // The main window's settings to and from the configuration file's values.
 #include "app/main_dialog.h"
 
+#include "app/window_rect.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -64,4 +66,22 @@ ProgramSettings CMainDialog::CollectSettings() const {
     s.bAddComment = m_bAddComment;
     s.bAddSerial = m_bAddSerial;
     return s;
+}
+
+void CMainDialog::StoreSettings(CIniFile& ini) const {
+    ProgramSettings settings = CollectSettings();
+    WindowRect rect = {settings.nWindowLeft, settings.nWindowTop, settings.nWindowRight, settings.nWindowBottom};
+    NormalizeWindowRect(rect, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    settings.nWindowLeft = rect.left;
+    settings.nWindowTop = rect.top;
+    settings.nWindowRight = rect.right;
+    settings.nWindowBottom = rect.bottom;
+    SaveSettings(ini, settings);
+}
+
+void CMainDialog::SaveSettingsNow() {
+    if (m_pSettings == nullptr)
+        return;
+    StoreSettings(*m_pSettings);
+    m_pSettings->Save(FALSE);
 }

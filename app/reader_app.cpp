@@ -2,7 +2,6 @@
 
 #include "app/main_dialog.h"
 #include "app/settings_path.h"
-#include "app/window_rect.h"
 #include "config/ini_file.h"
 #include "config/settings.h"
 
@@ -15,6 +14,7 @@ BOOL CReaderApp::InitInstance() {
         CIniFile ini;
         const std::string path = m_strSettingsPath.empty() ? SettingsFilePath(m_strProgramPath) : m_strSettingsPath;
         dlg.m_strSettingsPath = path;
+        dlg.m_pSettings = &ini;
         if (ini.Load(path, TRUE, TRUE, TRUE, FALSE)) {
             ProgramSettings settings = dlg.CollectSettings();
             LoadSettings(ini, settings);
@@ -24,14 +24,8 @@ BOOL CReaderApp::InitInstance() {
         dlg.DoModal();  // however it ends, the settings are saved
         dlg.ClosePort();
 
-        ProgramSettings settings = dlg.CollectSettings();
-        WindowRect rect = {settings.nWindowLeft, settings.nWindowTop, settings.nWindowRight, settings.nWindowBottom};
-        NormalizeWindowRect(rect, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-        settings.nWindowLeft = rect.left;
-        settings.nWindowTop = rect.top;
-        settings.nWindowRight = rect.right;
-        settings.nWindowBottom = rect.bottom;
-        SaveSettings(ini, settings);
+        dlg.StoreSettings(ini);
+        dlg.m_pSettings = nullptr;
     }
     m_pMainWnd = nullptr;
     return FALSE;

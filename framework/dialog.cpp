@@ -50,7 +50,7 @@ void CDialog::DoDataExchange(CDataExchange*) {}
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
     CDataExchange dx(this, bSaveAndValidate);
     DoDataExchange(&dx);
-    return TRUE;
+    return !dx.m_bFailed;
 }
 
 BOOL CDialog::PreTranslateMessage(MSG* pMsg) {

@@ -8,9 +8,13 @@
 
 class CDataExchange {
 public:
-    CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
+    CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate)
+        : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd), m_bFailed(FALSE) {}
     BOOL m_bSaveAndValidate;  // TRUE: controls to members; FALSE: members to controls
     CWnd* m_pDlgWnd;
+    // A value did not validate (the user was told): UpdateData returns FALSE.
+    void Fail() { m_bFailed = TRUE; }
+    BOOL m_bFailed;
 };
 
 // Binds control nIdc of the dialog to rControl, once.
