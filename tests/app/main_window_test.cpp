@@ -54,6 +54,13 @@ TEST(MainWindow, FirstRunShowsTheLostLinkAndWritesEveryKeyAtExit) {
     EXPECT_EQ(rc.top, 100);
     EXPECT_EQ(rc.right - rc.left, 600);
     EXPECT_EQ(rc.bottom - rc.top, 400);
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetGUIThreadInfo(program.GuiThreadId(), &info));
+    EXPECT_EQ(info.hwndFocus, program.Item(IDC_TEMP1)) << "the keyboard focus rests on the field of channel 1";
+    DWORD selStart = 0, selEnd = 0;
+    SendMessageW(program.Item(IDC_STATUS), EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+    EXPECT_EQ(selStart, selEnd) << "the status text is not shown selected";
 
     ASSERT_TRUE(program.Close());
     EXPECT_EQ(ReadFileBytes(program.IniPath()), kFirstRunFile);
