@@ -1,7 +1,8 @@
 // Figures of the serial port driver on the Wine bench's pair COM11 <-> COM12:
 //  - CPU used by an open port whose reader thread waits for bytes that do
 //    not come (this process; and the wineserver when its pid is given in
-//    QM487_WINESERVER_PID, read from /proc through drive Z:);
+//    QM487_WINESERVER_PID, read from /proc through drive Z:), and the turns
+//    its reader's loop made meanwhile;
 //  - latency from a byte written into COM12 to its WM_PORT_CHAR at COM11.
 // Prints figures; judges nothing.
 //   qm487-bench-serial.exe [idle seconds (10)] [latency samples (1000)]
@@ -44,7 +45,10 @@ public:
                                  wc.hInstance, nullptr);
         SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
-    ~TimingOwner() override { DestroyWindow(m_hWnd); }
+    ~TimingOwner() override {
+        ::DestroyWindow(m_hWnd);
+        m_hWnd = nullptr;
+    }
 
     int received = 0;
     LONGLONG lastArrival = 0;
@@ -53,11 +57,16 @@ private:
     static LRESULT CALLBACK Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         auto* self = reinterpret_cast<TimingOwner*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
         if (msg != WM_PORT_CHAR || self == nullptr)
-            return DefWindowProcA(hWnd, msg, wParam, lParam);
+            return ::DefWindowProcA(hWnd, msg, wParam, lParam);
         self->lastArrival = Ticks();
         ++self->received;
         return 0;
     }
+};
+
+// The driver with its count of reader loop turns readable.
+struct CountedPort : CComPort {
+    LONG ReaderTurns() const { return m_nReaderTurns; }
 };
 
 // Dispatches messages until the count of received bytes reaches n or the time is up.
@@ -99,16 +108,20 @@ double UnixProcessCpuSeconds(const char* pid, double clockTicks) {
     return (utime + stime) / clockTicks;
 }
 
-void MeasureIdle(TimingOwner& owner, int seconds) {
+void MeasureIdle(TimingOwner& owner, const CountedPort& port, int seconds) {
     const char* serverPid = std::getenv("QM487_WINESERVER_PID");
     const char* clk = std::getenv("QM487_CLK_TCK");
     const double clockTicks = clk != nullptr ? std::atof(clk) : 100.0;
     const double server0 = serverPid != nullptr ? UnixProcessCpuSeconds(serverPid, clockTicks) : -1;
     const double cpu0 = ProcessCpuSeconds();
+    const LONG turns0 = port.ReaderTurns();
     PumpUntilReceived(owner, owner.received + 1, seconds * 1000u);  // nothing comes: just dispatch and sleep
     const double cpu = ProcessCpuSeconds() - cpu0;
+    const LONG turns = port.ReaderTurns() - turns0;
     std::printf("idle open port, %d s: process CPU %.3f s (%.2f%% of one core)\n", seconds, cpu,
                 100.0 * cpu / seconds);
+    std::printf("idle open port, %d s: reader loop turns %ld (%.1f a second)\n", seconds,
+                static_cast<long>(turns), static_cast<double>(turns) / seconds);
     const double server1 = serverPid != nullptr ? UnixProcessCpuSeconds(serverPid, clockTicks) : -1;
     if (server0 >= 0 && server1 >= 0)
         std::printf("idle open port, %d s: wineserver CPU %.3f s (%.2f%% of one core)\n", seconds,
@@ -160,7 +173,7 @@ int main(int argc, char** argv) {
 
     TimingOwner owner;
     HANDLE hFar = CreateFileA("\\\\.\\COM12", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    CComPort* pPort = new CComPort;
+    CountedPort* pPort = new CountedPort;
     if (hFar == INVALID_HANDLE_VALUE || !pPort->Open(&owner, 11, 300, 'N', 7, 1, EV_RXCHAR) ||
         !pPort->StartMonitoring()) {
         std::printf("cannot open COM11/COM12\n");
@@ -174,7 +187,7 @@ int main(int argc, char** argv) {
     }
     PumpUntilReceived(owner, owner.received + 1, 200);
 
-    MeasureIdle(owner, idleSeconds);
+    MeasureIdle(owner, *pPort, idleSeconds);
     MeasureLatency(owner, hFar, samples);
 
     delete pPort;

@@ -9,8 +9,11 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64   # the Windows build
   wine wine64                            # runs the Windows tests and the program
   xvfb xauth                             # a virtual display for Wine
+  fonts-liberation                       # metric-compatible Arial (Liberation Sans) for Wine
+  fonts-wine                             # Wine's own fonts: Tahoma (dialogs), Marlett (frame glyphs)
   socat                                  # COM ports on pseudo-terminal pairs
   imagemagick                            # screenshots of the running program
+  x11-utils                              # xdpyinfo: is the user's X display there?
 )
 
 missing=()

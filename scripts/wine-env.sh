@@ -6,10 +6,14 @@
 #   wine-env.sh stop  [STATE]   stop all of it (the prefix stays for the next run)
 #   wine-env.sh env   [STATE]   print the variables a Wine program needs (for eval)
 #
+# With QM487_X_DISPLAY set (e.g. :0), start shows the windows on that X display
+# instead of starting a private Xvfb; stop then leaves that display alone.
 # STATE defaults to $QM487_WINE_STATE, else ./wine. Port pairs: COM11<->COM12,
 # COM13<->COM14, COM15<->COM16, COM17<->COM18: what is written to one end
 # arrives at the other. Creating STATE/tty/comN.hangup kills that pair's relay
 # once (both ends see the far side vanish) and it is then started afresh.
+# Fonts: Wine's own (Tahoma, also for MS Sans Serif; Marlett) and Liberation
+# for Arial, Times New Roman and Courier New (same metrics), Debian's packages.
 set -euo pipefail
 
 cmd=${1:-}
@@ -42,7 +46,58 @@ print_env() {
 
 alive() { [ -f "$1" ] && kill -0 "$(cat "$1")" 2>/dev/null; }
 
+# Debian's Wine does not look in its own font folder, so "MS Shell Dlg"
+# (Tahoma) and the frame glyphs (Marlett) would fall back to whatever is
+# there: its fonts go into the prefix's windows\Fonts. Not its bitmap
+# "MS Sans Serif": under a Western code page Wine takes only the Western one,
+# which lacks the Polish letters; Tahoma stands in, with the same dialog units.
+# The display fields ask for Arial, which Liberation Sans stands in for with
+# the same widths. A replacement makes Wine offer a font under the name asked.
+font_replacements='"Arial"="Liberation Sans"
+"Arial Narrow"="Liberation Sans Narrow"
+"Times New Roman"="Liberation Serif"
+"Courier New"="Liberation Mono"
+"MS Sans Serif"="Tahoma"'
+
+setup_fonts() {
+  local dir=$prefix/drive_c/windows/Fonts f line missing=
+  mkdir -p "$dir"
+  for f in /usr/share/wine/fonts/*; do
+    case ${f##*/} in
+      sserif*.fon | ssee*.fon | ssef*.fon) [ -L "$dir/${f##*/}" ] && rm -f "$dir/${f##*/}" ;;
+      *) [ -f "$f" ] && [ ! -e "$dir/${f##*/}" ] && ln -sfn "$f" "$dir/${f##*/}" ;;
+    esac
+  done
+  # user.reg shows what the server has saved; importing again is harmless.
+  while IFS= read -r line; do
+    grep -qxF "$line" "$prefix/user.reg" 2>/dev/null || missing=1
+  done <<<"$font_replacements"
+  [ -z "$missing" ] && return 0
+  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n%s\n' "$font_replacements" \
+    >"$state/fonts.reg"
+  "$(wine_bin)" regedit /S "Z:${state//\//\\}\\fonts.reg" </dev/null >"$state/regedit.log" 2>&1 ||
+    echo "wine-env: could not set the font replacements" >&2
+}
+
+# On the private Xvfb no window manager runs: Wine then draws the frames and
+# captions itself (so screenshots look like Windows), and it does not wait
+# two seconds at every window's end for a manager that never answers. On a
+# real display the desktop's window manager takes the windows.
+setup_window_management() {
+  local managed=N want
+  [ -n "${QM487_X_DISPLAY:-}" ] && managed=Y
+  want="\"Managed\"=\"$managed\""
+  grep -qxF "$want" "$prefix/user.reg" 2>/dev/null && return 0
+  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n%s\n' "$want" >"$state/x11.reg"
+  "$(wine_bin)" regedit /S "Z:${state//\//\\}\\x11.reg" </dev/null >>"$state/regedit.log" 2>&1 ||
+    echo "wine-env: could not set the window management" >&2
+}
+
 start_display() {
+  if [ -n "${QM487_X_DISPLAY:-}" ]; then
+    echo "$QM487_X_DISPLAY" >"$state/display"
+    return 0
+  fi
   alive "$state/xvfb.pid" && return 0
   local n
   for n in $(seq 90 140); do
@@ -98,6 +153,8 @@ case "$cmd" in
     # A persistent server keeps the many short test runs fast.
     # Background helpers must not hold the caller's output open (ctest waits for it).
     alive "$state/wineserver.pid" || { "$(wineserver_bin)" -p </dev/null >/dev/null 2>&1 & echo $! >"$state/wineserver.pid"; }
+    setup_fonts
+    setup_window_management
     # Start Wine's own services now, detached: started by the first test they
     # would inherit its output and keep ctest waiting until they end.
     "$(wine_bin)" wineboot </dev/null >"$state/wineboot.log" 2>&1 || true
@@ -119,5 +176,5 @@ case "$cmd" in
     echo "wine-env: stopped"
     ;;
   env) print_env ;;
-  *) sed -n '2,13p' "$0" >&2; exit 2 ;;
+  *) sed -n '2,16p' "$0" >&2; exit 2 ;;
 esac

@@ -44,7 +44,8 @@ CComPort::CComPort()
       m_timeouts(),
       m_dcb(),
       m_pOwner(nullptr),
-      m_dwCommEvents(0) {}
+      m_dwCommEvents(0),
+      m_nReaderTurns(0) {}
 
 BOOL CComPort::Open(CWnd* pOwner, int nPortNumber, int nBaudRate, char cParity, int nDataBits, int nStopBits,
                     DWORD dwCommEvents) {
@@ -125,6 +126,7 @@ UINT CComPort::ReaderThread(LPVOID pParam) {
         PurgeComm(pPort->m_hPort, kPurgeAll);  // what came before monitoring began is not wanted
 
     for (;;) {
+        InterlockedIncrement(&pPort->m_nReaderTurns);
         DWORD dwEvents = 0;  // written when the wait ends; see EndReaderThread
         BOOL bWaitFailed = FALSE;
         if (WaitCommEvent(pPort->m_hPort, &dwEvents, &pPort->m_ov)) {

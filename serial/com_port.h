@@ -51,6 +51,10 @@ protected:
     DCB m_dcb;
     CWnd* m_pOwner;
     DWORD m_dwCommEvents;
+    // Turns of the reader's loop so far. A reader that rests after failed
+    // waits makes at most one every 50 ms while nothing arrives; one that
+    // circles makes many more.
+    volatile LONG m_nReaderTurns;
 
 private:
     CComPort(const CComPort&) = delete;

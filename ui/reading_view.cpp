@@ -6,7 +6,10 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -27,7 +30,7 @@ CReadingView::CReadingView()
       m_crBackground(0xFFE4CA),
       m_bShowUnit(TRUE),
       m_dDisplayed(0.0),
-      m_dValue(0.0),
+      m_dValue(std::numeric_limits<double>::quiet_NaN()),  // never had a value: DDE gives no text
       m_bNoValue(TRUE),
       m_nMeasuredQuantity(0),
       m_nDisplayQuantity(0) {
@@ -162,21 +165,46 @@ void CReadingView::OnPaint() {
 }
 
 void CReadingView::PaintValue(CDC& dc, RECT area) {
-    CSelection font(dc, m_fontValue);
+    const bool bRaised = !m_bNoValue && HasRaisedUnit(m_nDisplayQuantity, m_bShowUnit);
+    const RaisedUnitText raised = bRaised ? FormatRaisedUnit(m_dDisplayed) : RaisedUnitText();
+    if (m_bNoValue)
+        m_strText = "???";
+    else
+        m_strText = bRaised ? raised.measured
+                            : FormatDisplayText(m_dDisplayed, m_nDisplayQuantity, m_bFineResolution, m_bShowUnit);
+
+    // A value taller or wider than its area (the 60-pixel default font in a
+    // 600 x 400 window) is drawn in the same face made just small enough,
+    // rather than with its digits cut off; the chosen font is kept as it is.
+    CFont fitted;
+    HFONT hFont = m_fontValue;
+    {
+        CSelection chosen(dc, m_fontValue);
+        RECT need = {0, 0, 0, 0};
+        dc.DrawText(m_strText, &need, DT_CALCRECT | DT_SINGLELINE);
+        const int areaWidth = area.right - area.left;
+        const int areaHeight = area.bottom - area.top;
+        if (need.bottom > areaHeight || need.right > areaWidth) {
+            LOGFONTA lf = m_lfValue;
+            m_fontValue.GetLogFont(&lf);
+            const double scale = std::min(areaHeight / static_cast<double>(need.bottom),
+                                          areaWidth / static_cast<double>(std::max<LONG>(need.right, 1)));
+            const LONG height = static_cast<LONG>(std::abs(lf.lfHeight) * scale);
+            lf.lfHeight = (lf.lfHeight < 0 ? -1 : 1) * std::max<LONG>(height, 1);
+            lf.lfWidth = 0;
+            if (fitted.CreateFontIndirect(&lf))
+                hFont = fitted;
+        }
+    }
+    CSelection font(dc, hFont);
     dc.SetBkColor(m_crBackground);
     dc.SetTextColor(m_crText);
-    if (m_bNoValue) {
-        dc.DrawText("???", &area, kCentred);
-        return;
-    }
-    if (!HasRaisedUnit(m_nDisplayQuantity, m_bShowUnit)) {
-        m_strText = FormatDisplayText(m_dDisplayed, m_nDisplayQuantity, m_bFineResolution, m_bShowUnit);
+    if (!bRaised) {
         dc.DrawText(m_strText, &area, kCentred);
         return;
     }
     // "W/m" with a raised "2": the whole text's box centred in the area.
-    const RaisedUnitText text = FormatRaisedUnit(m_dDisplayed);
-    m_strText = text.measured;
+    const RaisedUnitText& text = raised;
     RECT measure;
     GetClientRect(m_hWnd, &measure);
     dc.DrawText(m_strText, &measure, DT_CALCRECT | DT_SINGLELINE);

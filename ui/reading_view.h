@@ -45,7 +45,7 @@ public:
     COLORREF m_crBackground;
     BOOL m_bShowUnit;
     double m_dDisplayed;
-    double m_dValue;  // meaningful while m_bNoValue is FALSE
+    double m_dValue;  // meaningful while m_bNoValue is FALSE; NaN until the first value
     BOOL m_bNoValue;
     int m_nMeasuredQuantity;
     int m_nDisplayQuantity;

@@ -39,7 +39,8 @@ TEST(ComPortHangup, ReaderNeitherSpinsNorBlocksTheClose) {
 
     ASSERT_TRUE(HangUpPair(15));
     PumpUntil([] { return false; }, 300);
-    EXPECT_LT(CpuShareWhilePumping(2000), 0.10);  // share of one core
+    const ReaderTurns gone = CountReaderTurnsWhilePumping(*port, 2000);
+    EXPECT_LE(gone.turns, MostRestingReaderTurns(gone.elapsedMs)) << "in " << gone.elapsedMs << " ms";
     EXPECT_FALSE(port->HasThreadEnded());
     EXPECT_EQ(owner.bytes, "ok");
 

@@ -96,14 +96,16 @@ TEST(sim_schedule, DecodesIntoTheRequestedReadingsInEveryForm) {
 }
 
 TEST(sim_schedule, DefaultsSendAllChannelsInTurnAtTheInstrumentsPace) {
-    const SimConfig config = Config({"--count", "24"});
+    // Channel 0 too, first, as the instrument does: the program derives its mean at that line.
+    EXPECT_EQ(Config({"--count", "1"}).channels, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    const SimConfig config = Config({"--count", "27"});
     for (const SimChunk& c : Chunks(config))
         EXPECT_EQ(c.pauseMs, 13 * 30) << "a 13-byte line at 300 baud 7N1";
     const Received rx(config);
-    ASSERT_EQ(Verdicts(rx), std::string(24, '+'));
+    ASSERT_EQ(Verdicts(rx), std::string(27, '+'));
     for (std::size_t i = 0; i < rx.lines.size(); ++i) {
         const ReceivedLine& l = rx.lines[i];
-        EXPECT_EQ(l.channel, static_cast<int>(i % 8) + 1);
+        EXPECT_EQ(l.channel, static_cast<int>(i % 9));
         EXPECT_EQ(l.serialNumber, 4660);
         EXPECT_FALSE(l.fine || l.valueError || l.calibrationError);
         EXPECT_NEAR(l.value, 21.0, 5.0 + 1e-9);

@@ -23,7 +23,7 @@ const char kUsage[] =
     "What the lines say:\n"
     "  --serial N            serial number 0-65535, decimal or 0x hex (4660 = 0x1234)\n"
     "  --channels LIST       channels in turn, in this order; 0-8, commas and ranges,\n"
-    "                        e.g. 3,1,0 or 8-1 (1-8)\n"
+    "                        e.g. 3,1,0 or 8-1 (0-8, like the instrument)\n"
     "  --form FORM           short (0.1, 13 bytes), long (0.01, 15 bytes) or\n"
     "                        long16 (0.01, 16 bytes) (short)\n"
     "  --value [LIST=]V      fixed value\n"
@@ -53,7 +53,7 @@ const char kUsage[] =
     "  -h, --help            this text\n"
     "\n"
     "Runs until the limit or Ctrl-C, then lets the port finish sending.\n"
-    "Example: qm487-sim --output capture.bin --fast --count 16 && qm487-decode capture.bin\n"
+    "Example: qm487-sim --output capture.bin --fast --count 18 && qm487-decode capture.bin\n"
     "Exit status: 0 done, 1 write error, 2 bad option or a device that cannot be opened.\n";
 
 namespace {

@@ -32,7 +32,7 @@ struct SimConfig {
     std::string output;  // file, "-" for standard output; empty when on a port
 
     std::uint16_t serialNumber = 0x1234;
-    std::vector<int> channels{1, 2, 3, 4, 5, 6, 7, 8};  // in turn, in this order
+    std::vector<int> channels{0, 1, 2, 3, 4, 5, 6, 7, 8};  // in turn, in this order, like the instrument
     LineForm form = LineForm::Short;
     ValueSource sources[kChannels];
     std::uint64_t seed = 1;
