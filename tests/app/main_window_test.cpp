@@ -136,23 +136,15 @@ TEST(MainWindow, EnterAndEscapeDoNotCloseIt) {
 TEST(MainWindow, AMissingChartViewerIsReported) {
     RunningProgram program;
     ASSERT_TRUE(program.Start());
-    PostMessageW(program.Main(), WM_COMMAND, ID_RUN_CHART_VIEWER, 0);
-    HWND box = program.WaitForMessageBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(RunningProgram::MessageBoxText(box), L"Nie mo\x017Cna odnale\x017A\x0107 programu Kreslo.exe");
-    RunningProgram::Dismiss(box);
+    EXPECT_EQ(program.MessageBoxOfCommand(ID_RUN_CHART_VIEWER), L"Nie mo\x017Cna odnale\x017A\x0107 programu Kreslo.exe");
 }
 
 TEST(MainWindow, UninstallSaysWhichFilesToRemove) {
     RunningProgram program;
     ASSERT_TRUE(program.Start());
-    PostMessageW(program.Main(), WM_COMMAND, ID_UNINSTALL, 0);
-    HWND box = program.WaitForMessageBox();
-    ASSERT_NE(box, nullptr);
-    const std::wstring text = RunningProgram::MessageBoxText(box);
-    EXPECT_EQ(text.rfind(L"Program QM487 nie jest instalowany", 0), 0u);
+    const std::wstring text = program.MessageBoxOfCommand(ID_UNINSTALL);
+    EXPECT_EQ(text.rfind(L"Program QM487 nie jest instalowany", 0), 0u) << testing::PrintToString(text);
     EXPECT_NE(text.find(program.IniPath().wstring()), std::wstring::npos);
-    RunningProgram::Dismiss(box);
 }
 
 TEST(MainWindow, AConfiguredPortThatCannotBeOpenedIsReportedAndKept) {

@@ -112,6 +112,17 @@ public:
         return box;
     }
     static std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
+    // Chooses a menu command that answers with a message box; its text
+    // (empty when none came), the box then closed.
+    std::wstring MessageBoxOfCommand(UINT id) {
+        PostMessageW(Main(), WM_COMMAND, id, 0);
+        HWND box = WaitForMessageBox();
+        if (box == nullptr)
+            return std::wstring();
+        const std::wstring text = MessageBoxText(box);
+        Dismiss(box);
+        return text;
+    }
     static void Dismiss(HWND box) { PostMessageW(box, WM_COMMAND, IDOK, 0); }
 
 private:
