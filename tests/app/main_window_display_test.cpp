@@ -37,6 +37,17 @@ void ExpectLaidOut(RunningProgram& program) {
         ExpectAt(main, program.Item(i < 8 ? IDC_TEMP1 + i : IDC_TEMP0), layout.fields[i], i < 8 ? "channel 1-8" : "channel 0");
 }
 
+// The title strip is one line of the title font, whatever font stands in for it.
+int StripHeight(HWND field, CReadingView& view) {
+    HDC dc = GetDC(field);
+    HGDIOBJ old = SelectObject(dc, view.m_fontLabel);
+    RECT r = {0, 0, 90, 20};
+    DrawTextW(dc, L"Temperatura", -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    SelectObject(dc, old);
+    ReleaseDC(field, dc);
+    return r.bottom - r.top;
+}
+
 bool SameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
@@ -160,7 +171,8 @@ TEST(MainWindowDisplay, BlinkingChangesOnlyTheValuesOfAlertingFields) {
                 int owner = -1;
                 for (int i = 0; i < 9; ++i) {
                     const RECT rc = ChildRect(main, program.Item(i < 8 ? IDC_TEMP1 + i : IDC_TEMP0));
-                    const int stripHeight = 20;  // one line of the 20-pixel title font
+                    const int stripHeight = StripHeight(program.Item(i < 8 ? IDC_TEMP1 + i : IDC_TEMP0),
+                                                        dlg->m_fields[i]);
                     if (x >= rc.left && x < rc.right && y >= rc.top + stripHeight && y < rc.bottom)
                         owner = i;
                 }
