@@ -1,0 +1,70 @@
+// A USB adapter pulled and plugged back under the same number: the bench's
+// hangup takes the pair COM17 <-> COM18 (COM7 for the program, see
+// port_dialog_test.cpp) away once, and the program comes back by itself.
+#include "tests/app/program_harness.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+using namespace qm487test;
+
+namespace {
+
+const wchar_t kLostLink[] = L"Brak komunikacji z urz\x0105" L"dzeniem. ";
+
+bool HangUpPair(int nPort) {
+    const char* state = std::getenv("QM487_WINE_STATE");
+    if (state == nullptr)
+        return false;
+    std::string path = std::string("Z:") + state + "/tty/com" + std::to_string(nPort) + ".hangup";
+    std::replace(path.begin(), path.end(), '/', '\\');
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    return h != INVALID_HANDLE_VALUE && CloseHandle(h);
+}
+
+HANDLE OpenInstrumentEnd() {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    WaitFor([&] {
+        h = CreateFileW(L"\\\\.\\COM18", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        return h != INVALID_HANDLE_VALUE;
+    }, 10000);
+    return h;
+}
+
+// Sends the line until the status line shows it was heard.
+bool SendUntilHeard(HANDLE instrument, const RunningProgram& program, double value, DWORD timeoutMs) {
+    InstrumentReading r;
+    r.channel = 3;
+    r.value = value;
+    r.serialNumber = 4660;
+    const std::string line = Line(r);
+    return WaitFor([&] {
+        DWORD written = 0;
+        WriteFile(instrument, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        Sleep(300);
+        return program.Status().rfind(L"QM-487 nr 4660.", 0) == 0 &&
+               std::abs(program.Dialog()->Field(3).m_dValue - value) < 0.01;
+    }, timeoutMs);
+}
+
+}  // namespace
+
+TEST(PortReplug, APulledAdapterIsReopenedSilentlyWhenItComesBack) {
+    RunningProgram program("[GENERAL]\r\nPORT_NR=7\r\n");
+    ASSERT_TRUE(program.Start());
+    HANDLE instrument = OpenInstrumentEnd();
+    ASSERT_NE(instrument, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SendUntilHeard(instrument, program, 21.5, 10000));
+
+    ASSERT_TRUE(HangUpPair(17));
+    EXPECT_TRUE(program.WaitForStatus(kLostLink, 8000)) << testing::PrintToString(program.Status());
+    CloseHandle(instrument);
+
+    // The pair is back (the bench restarts it); lines flow again unasked.
+    instrument = OpenInstrumentEnd();
+    ASSERT_NE(instrument, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(SendUntilHeard(instrument, program, 22.5, 20000)) << testing::PrintToString(program.Status());
+    CloseHandle(instrument);
+    EXPECT_EQ(program.WaitForMessageBox(0), nullptr);
+    ASSERT_TRUE(program.Close());
+}
