@@ -1,0 +1,39 @@
+// The file chooser of the common dialogs, in its "open" or "save" form,
+// with Windows-1250 texts in and out.
+#pragma once
+
+#include "framework/wnd.h"
+
+#include <commdlg.h>
+
+#include <string>
+
+class CFileDialog {
+public:
+    // strFilter in the usual form "Text (*.txt)|*.txt|All (*.*)|*.*||".
+    // Explorer style with a resizable frame is added to dwFlags.
+    CFileDialog(BOOL bOpenFileDialog, const std::string& strDefExt, const std::string& strFileName, DWORD dwFlags,
+                const std::string& strFilter, CWnd* pParentWnd = nullptr);
+
+    // Runs the chooser modally over its owner (the parent given, else the
+    // window active now). IDOK or IDCANCEL.
+    INT_PTR DoModal();
+
+    std::string GetPathName() const;
+    // The chosen name has no extension (none typed, none added).
+    BOOL HasNoExtension() const;
+
+    // Set before DoModal. m_ofn.nFilterIndex (from 1) selects a filter
+    // before and tells the chosen one after.
+    std::string m_strTitle;
+    std::string m_strDefExt;
+    OPENFILENAMEW m_ofn;
+
+private:
+    BOOL m_bOpenFileDialog;
+    CWnd* m_pParentWnd;
+    std::wstring m_wstrFilter;
+    std::wstring m_wstrTitle;
+    std::wstring m_wstrDefExt;
+    wchar_t m_szFile[MAX_PATH * 2];
+};

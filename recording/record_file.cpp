@@ -1,0 +1,121 @@
+#include "recording/record_file.h"
+
+#include "framework/text.h"
+
+std::unique_ptr<CRecordFile> CRecordFile::Open(const std::string& strPath, BOOL* pbExisted, DWORD* pdwError) {
+    HANDLE hFile = OpenHandle(strPath, pbExisted, pdwError);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return nullptr;
+    return std::unique_ptr<CRecordFile>(new CRecordFile(hFile, strPath));
+}
+
+// The wide function with the converted path: the same file as the ANSI one
+// on a Polish system, and the right one under any other code page.
+HANDLE CRecordFile::OpenHandle(const std::string& strPath, BOOL* pbExisted, DWORD* pdwError) {
+    HANDLE hFile = CreateFileW(afx::Widen1250(strPath).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                               nullptr, OPEN_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD dwError = ::GetLastError();
+    if (hFile != INVALID_HANDLE_VALUE && GetFileType(hFile) != FILE_TYPE_DISK) {
+        // Rows sent to a serial port or the null device would be lost unseen.
+        CloseHandle(hFile);
+        hFile = INVALID_HANDLE_VALUE;
+        dwError = ERROR_INVALID_NAME;
+    }
+    if (pbExisted)
+        *pbExisted = hFile != INVALID_HANDLE_VALUE && dwError == ERROR_ALREADY_EXISTS;
+    if (pdwError)
+        *pdwError = hFile == INVALID_HANDLE_VALUE ? dwError : ERROR_SUCCESS;
+    return hFile;
+}
+
+CRecordFile::CRecordFile(HANDLE hFile, const std::string& strPath)
+    : m_hFile(hFile), m_strPath(strPath), m_sink(*this, 0), m_dwLastError(ERROR_SUCCESS) {}
+
+CRecordFile::~CRecordFile() {
+    if (m_hFile != INVALID_HANDLE_VALUE)
+        m_sink.Retry();
+    Close();
+}
+
+void CRecordFile::Close() {
+    if (m_hFile != INVALID_HANDLE_VALUE)
+        CloseHandle(m_hFile);
+    m_hFile = INVALID_HANDLE_VALUE;
+}
+
+bool CRecordFile::Failed() {
+    m_dwLastError = ::GetLastError();
+    return false;
+}
+
+BOOL CRecordFile::SeekToEnd() {
+    LARGE_INTEGER end = {};
+    if (!SetFilePointerEx(m_hFile, end, &end, FILE_END))
+        return Failed();
+    m_sink.Reset(static_cast<std::uint64_t>(end.QuadPart));
+    return TRUE;
+}
+
+BOOL CRecordFile::Empty() {
+    if (!SetEnd(0))
+        return FALSE;
+    m_sink.Reset(0);
+    return TRUE;
+}
+
+BOOL CRecordFile::Append(const std::string& strContext, const std::string& strBytes) {
+    return m_sink.Append(strContext, strBytes);
+}
+
+bool CRecordFile::Write(const std::string& bytes) {
+    DWORD dwWritten = 0;
+    if (m_hFile == INVALID_HANDLE_VALUE) {
+        m_dwLastError = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    if (!WriteFile(m_hFile, bytes.data(), static_cast<DWORD>(bytes.size()), &dwWritten, nullptr))
+        return Failed();
+    if (dwWritten != bytes.size()) {
+        m_dwLastError = ERROR_DISK_FULL;
+        return false;
+    }
+    return true;
+}
+
+bool CRecordFile::Flush() { return FlushFileBuffers(m_hFile) ? true : Failed(); }
+
+bool CRecordFile::SetEnd(std::uint64_t nSize) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(nSize);
+    if (!SetFilePointerEx(m_hFile, at, nullptr, FILE_BEGIN) || !SetEndOfFile(m_hFile))
+        return Failed();
+    return true;
+}
+
+bool CRecordFile::Reopen(std::uint64_t* pnSize) {
+    Close();
+    DWORD dwError = ERROR_SUCCESS;
+    m_hFile = OpenHandle(m_strPath, nullptr, &dwError);
+    if (m_hFile == INVALID_HANDLE_VALUE) {
+        m_dwLastError = dwError;
+        return false;
+    }
+    LARGE_INTEGER end = {};
+    if (!SetFilePointerEx(m_hFile, end, &end, FILE_END))
+        return Failed();
+    *pnSize = static_cast<std::uint64_t>(end.QuadPart);
+    return true;
+}
+
+std::string SystemErrorText(DWORD dwError) {
+    wchar_t* pText = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, dwError, 0, reinterpret_cast<LPWSTR>(&pText), 0, nullptr);
+    std::wstring text = n > 0 && pText ? std::wstring(pText, n) : std::wstring();
+    if (pText)
+        LocalFree(pText);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return afx::Narrow1250(text);
+}

@@ -1,0 +1,55 @@
+// A recording file (report or binary log): its handle, opened the one way
+// recording files are opened, and the sink that appends whole rows or
+// records to it and keeps them back while the file does not take them.
+#pragma once
+
+#include "recording/record_sink.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+class CRecordFile : private CRecordFileIo {
+public:
+    // Opens (or creates) strPath, Windows-1250, for reading and writing,
+    // others may only read it meanwhile. nullptr when it cannot be opened or
+    // is no disk file (a device name such as "COM1" or "NUL"); *pbExisted:
+    // the file was there before.
+    static std::unique_ptr<CRecordFile> Open(const std::string& strPath, BOOL* pbExisted, DWORD* pdwError);
+    ~CRecordFile() override;  // one last try for what waits, then the handle goes
+
+    // Continues the file after its content, or empties it.
+    BOOL SeekToEnd();
+    BOOL Empty();
+
+    // TRUE when the piece and everything that waited went in (see CRecordSink).
+    BOOL Append(const std::string& strContext, const std::string& strBytes);
+    BOOL IsFailing() const { return m_sink.IsFailing(); }
+    const CRecordSink& Sink() const { return m_sink; }
+    const std::string& GetPath() const { return m_strPath; }
+    // Windows' error code of the last call that failed.
+    DWORD GetLastError() const { return m_dwLastError; }
+
+private:
+    CRecordFile(HANDLE hFile, const std::string& strPath);
+    static HANDLE OpenHandle(const std::string& strPath, BOOL* pbExisted, DWORD* pdwError);
+    void Close();
+    bool Failed();
+
+    bool Write(const std::string& bytes) override;
+    bool Flush() override;
+    bool SetEnd(std::uint64_t nSize) override;
+    bool Reopen(std::uint64_t* pnSize) override;
+
+    HANDLE m_hFile;
+    std::string m_strPath;
+    CRecordSink m_sink;
+    DWORD m_dwLastError;
+
+    CRecordFile(const CRecordFile&) = delete;
+    CRecordFile& operator=(const CRecordFile&) = delete;
+};
+
+// Windows' text for an error code, Windows-1250, without its line end.
+std::string SystemErrorText(DWORD dwError);

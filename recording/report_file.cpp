@@ -1,0 +1,98 @@
+#include "recording/report_file.h"
+
+#include "exchange/quantity_format.h"
+
+#include <cstdio>
+
+namespace {
+
+// Columns follow the channel numbers: T (channel 0) first, then T1 to T8.
+// The degree sign is the Windows-1250 byte 0xB0.
+const char* const kColumnTitles[9] = {
+    "T \xB0" "C",  "T1 \xB0" "C", "T2 \xB0" "C", "T3 \xB0" "C", "T4 \xB0" "C",
+    "T5 \xB0" "C", "T6 \xB0" "C", "T7 \xB0" "C", "T8 \xB0" "C",
+};
+const char kNoValue[] = "???";
+const char kLineEnd[] = "\r\n";
+
+std::string ValueText(const ChannelSample& sample) {
+    if (!HasRecordableValue(sample))
+        return kNoValue;
+    return FormatFixed(sample.dValue, sample.bFineResolution ? 2 : 1);
+}
+
+}  // namespace
+
+char ReportSeparator(int nSeparator) {
+    switch (nSeparator) {
+    case 1:
+        return ',';
+    case 2:
+        return ';';
+    default:
+        return '\t';
+    }
+}
+
+int ReportChannelMask(const BOOL record[9]) {
+    int mask = 0;
+    for (int channel = 1; channel <= 8; ++channel)
+        if (record[channel])
+            mask |= 1 << (channel - 1);
+    if (record[0])
+        mask |= 1 << 8;
+    return mask;
+}
+
+std::string FormatReportTime(const RecordTime& t) {
+    char text[64];
+    const int n = std::snprintf(text, sizeof text, "%04d.%02d.%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                                t.hour, t.minute, t.second);
+    return std::string(text, n > 0 && n < static_cast<int>(sizeof text) ? n : 0);
+}
+
+std::string FormatReportHeader(const BOOL record[9], int nSeparator, int& nHeaderMask) {
+    const int mask = ReportChannelMask(record);
+    if (mask == nHeaderMask)
+        return std::string();
+    nHeaderMask = mask;
+    const char separator = ReportSeparator(nSeparator);
+    std::string header = "Data i Godzina";
+    for (int channel = 0; channel < 9; ++channel) {
+        if (!record[channel])
+            continue;
+        header += separator;
+        header += kColumnTitles[channel];
+    }
+    return header + kLineEnd;
+}
+
+std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples, const BOOL record[9],
+                            int nSeparator) {
+    const char separator = ReportSeparator(nSeparator);
+    std::string values;
+    for (int channel = 0; channel < 9; ++channel) {
+        if (!record[channel])
+            continue;
+        if (!values.empty())
+            values += separator;
+        values += ValueText(samples[channel]);
+    }
+    // With no channel chosen the row still has its one separator after the time.
+    return FormatReportTime(time) + separator + values + kLineEnd;
+}
+
+std::string FormatOpeningBlock(bool bAppending, const std::string& strComment, BOOL bAddSerial,
+                               int nSerialNumber) {
+    std::string block;
+    if (bAppending)
+        block += kLineEnd;
+    if (!strComment.empty())
+        block += strComment + kLineEnd;
+    if (bAddSerial) {
+        block += "QM-487 nr ";
+        block += nSerialNumber >= 1 ? std::to_string(nSerialNumber) : std::string(kNoValue);
+        block += kLineEnd;
+    }
+    return block;
+}

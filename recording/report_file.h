@@ -1,0 +1,36 @@
+// The report file: plain Windows-1250 text, one row per recording tick with
+// the local date and time and the chosen channels, columns separated by a
+// tab, a comma or a semicolon, every line ended by "\r\n". This builds the
+// bytes; the recording control writes them.
+#pragma once
+
+#include "recording/record_types.h"
+
+#include <string>
+
+enum { kHeaderMaskNone = -1 };  // never a channel mask, so the next row carries a header
+
+// Separator code 0 tab, 1 comma, 2 semicolon; anything else is a tab.
+char ReportSeparator(int nSeparator);
+
+// Bit 0..7 = channels 1..8, bit 8 = channel 0; record is by channel 0 to 8.
+int ReportChannelMask(const BOOL record[9]);
+
+// "2009.03.17 08:05:00"
+std::string FormatReportTime(const RecordTime& time);
+
+// The header line when the channel selection differs from the one of the
+// last header written (nHeaderMask, which it then takes), else "".
+std::string FormatReportHeader(const BOOL record[9], int nSeparator, int& nHeaderMask);
+
+// One row with its "\r\n": the time, then for each chosen channel in the
+// column order T, T1 ... T8 its value ("%.1f" or "%.2f" by resolution, always
+// with a point) or "???" when it has none.
+std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples, const BOOL record[9],
+                            int nSeparator);
+
+// Written when the settings dialog opens the file with the comment option
+// on: an empty line when appending to an older run, the comment as typed,
+// and the instrument line "QM-487 nr N" ("???" before a number is known).
+std::string FormatOpeningBlock(bool bAppending, const std::string& strComment, BOOL bAddSerial,
+                               int nSerialNumber);

@@ -1,0 +1,172 @@
+// Writing fails and works again: a report on a tiny file system that fills
+// up, and a program killed in the middle of recording. Neither may leave a
+// half row or a broken record, and nothing written is lost.
+#include "tests/recording/recording_harness.h"
+
+#include "recording/report_file.h"
+
+#include <cstdlib>
+
+using namespace qm487test;
+
+namespace {
+
+const wchar_t kFailing[] = L"B\x0142\x0105" L"d zapisu do pliku rejestracji. ";
+const wchar_t kReportFailed[] = L"Nie mo\x017Cna zapisa\x0107 wynik\x00f3w pomiaru do pliku rejestracji:";
+const wchar_t kReportWorks[] = L"Zapis do pliku rejestracji wynik\x00f3w pomiaru znowu dzia\x0142" L"a:";
+
+bool StartsWith(const std::wstring& text, const std::wstring& start) { return text.rfind(start, 0) == 0; }
+
+// Fills the rest of the file system with one file, a page at a time.
+std::filesystem::path FillUp(const std::filesystem::path& dir) {
+    const std::filesystem::path filler = dir / "filler";
+    HANDLE h = CreateFileW(filler.wstring().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+    const std::string page(4096, 'f');
+    DWORD written = 0;
+    for (int i = 0; i < 1000; ++i)
+        if (!WriteFile(h, page.data(), 4096, &written, nullptr) || written != 4096)
+            break;
+    CloseHandle(h);
+    return filler;
+}
+
+// Lines of a report: each is a header or a row of the channels' count, none
+// cut short.
+void ExpectWholeLines(const std::string& text, std::size_t fields) {
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << "the file ends inside a line";
+    for (const std::string& line : SplitLines(text)) {
+        if (line.rfind("Data i Godzina", 0) == 0)
+            continue;
+        std::size_t n = 1;
+        for (char c : line)
+            n += c == '\t';
+        EXPECT_EQ(n, fields) << line;
+        EXPECT_EQ(line.size() >= 19 ? line[13] : 0, ':') << line;
+    }
+}
+
+}  // namespace
+
+TEST(RecordingFailure, AFullDiskIsToldOnceRetriedEachTickAndLosesNoRow) {
+    const char* tiny = std::getenv("QM487_TINY_FS");
+    if (tiny == nullptr || !std::filesystem::exists(std::string(tiny) + ".mounted"))
+        GTEST_SKIP() << "no tiny file system mounted (the fixture needs root)";
+    const std::filesystem::path dir(tiny);
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        std::filesystem::remove(entry.path());
+
+    // The old content ends the first page 20 bytes after the first header and
+    // row, so the second row can only go in in part.
+    const std::string header = std::string("Data i Godzina\tT1 \xB0" "C\r\n");
+    const std::size_t rowSize = std::string("2009.03.17 08:05:00\t???\r\n").size();
+    const std::filesystem::path report = dir / "r.txt";
+    std::ofstream(report, std::ios::binary) << std::string(4096 - 20 - header.size() - rowSize, 'o');
+    std::filesystem::path filler = FillUp(dir);
+
+    FileFolder folder;
+    RunningProgram program(RecordingIni("[LOG]\r\nFILE_TEMP0=0\r\nFILE_TEMP2=0\r\nFILE_TEMP3=0\r\nFILE_TEMP4=0\r\n"
+                                        "FILE_TEMP5=0\r\nFILE_TEMP6=0\r\nFILE_TEMP7=0\r\nFILE_TEMP8=0\r\n"));
+    ASSERT_TRUE(program.Start());
+    RecordingDriver driver(program);
+    HWND dlg = driver.Open();
+    ASSERT_NE(dlg, nullptr);
+    RecordingDriver::SetUpBoth(dlg, report.string(), folder.Text("b.kvf"));
+    RecordingDriver::SetInterval(dlg, 0, 0, 1);
+    ASSERT_TRUE(driver.Press(dlg, IDOK));
+    HWND box = driver.WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(driver.Answer(box, IDYES));
+
+    // The next tick fails: told once, in the status line and a box.
+    box = driver.WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    const std::wstring text = RunningProgram::MessageBoxText(box);
+    EXPECT_TRUE(StartsWith(text, kReportFailed)) << testing::PrintToString(text);
+    EXPECT_NE(text.find(report.wstring()), std::wstring::npos);
+    EXPECT_NE(program.Status().find(kFailing), std::wstring::npos);
+    EXPECT_EQ(std::filesystem::file_size(report), 4096u - 20u) << "the part that went in was cut off";
+
+    // While the box waits, the binary log goes on and no second box comes.
+    const std::size_t records = CountBinaryRecords(folder.Path("b.kvf"));
+    ASSERT_TRUE(WaitFor([&] { return CountBinaryRecords(folder.Path("b.kvf")) >= records + 3; }, 15000));
+    HWND other = nullptr;
+    EnumThreadWindows(
+        program.GuiThreadId(),
+        [](HWND h, LPARAM lp) -> BOOL {
+            HWND& found = *reinterpret_cast<HWND*>(lp);
+            if (IsMessageBox(h) && IsWindowVisible(h) && h != found)
+                found = found ? found : h;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&other));
+    EXPECT_EQ(other, box) << "one box per failure";
+    EXPECT_EQ(std::filesystem::file_size(report), 4096u - 20u);
+    ASSERT_TRUE(driver.Answer(box, IDOK));
+
+    // Room again: the waiting rows go in, in order, and the user is told.
+    std::filesystem::remove(filler);
+    box = driver.WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(StartsWith(RunningProgram::MessageBoxText(box), kReportWorks));
+    ASSERT_TRUE(WaitFor([&] { return program.Status().find(kFailing) == std::wstring::npos; }, 5000));
+    ASSERT_TRUE(driver.Answer(box, IDOK));
+    ASSERT_TRUE(program.Close());
+
+    const std::string written = ReadFileBytes(report).substr(4096 - 20 - header.size() - rowSize);
+    ExpectWholeLines(written, 2);
+    EXPECT_EQ(written.substr(0, header.size()), header);
+    // Every tick wrote one row and one record: none was lost on the way.
+    const std::size_t rows = SplitLines(written).size() - 1;
+    EXPECT_EQ(rows, BinaryRecords(folder.Path("b.kvf")).size());
+}
+
+TEST(RecordingKill, AProgramKilledWhileRecordingLeavesWholeRowsAndValidRecords) {
+    FileFolder folder;
+    const std::filesystem::path exe = folder.Path("QM487.exe");
+    std::filesystem::copy_file(std::filesystem::path(std::string("Z:") + QM487_EXE), exe);
+    std::ofstream(folder.Path("qm487cfg.ini"), std::ios::binary)
+        << RecordingIni("[LOG]\r\nFILE_NAME=" + folder.Text("r.txt") + "\r\nFILE_NAME_BIN=" + folder.Text("b.kvf") +
+                        "\r\nFILE_LOG=1\r\nFILE_LOG_BIN=1\r\nFILE_INTERVAL=1\r\n");
+    const DWORD pauses[] = {0, 330, 670};
+    std::size_t rowsBefore = 0;
+    std::size_t kills = 0;
+    for (DWORD pause : pauses) {
+        SCOPED_TRACE(testing::Message() << "kill " << pause << " ms after a row");
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        std::wstring command = L"\"" + exe.wstring() + L"\"";
+        ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                   folder.Path("").wstring().c_str(), &si, &pi));
+        // The files open 10 s after start; a few ticks later the program dies.
+        const bool recorded = WaitFor(
+            [&] { return SplitLines(ReadFileBytes(folder.Path("r.txt"))).size() >= rowsBefore + 4; }, 40000);
+        Sleep(pause);
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 10000);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        ASSERT_TRUE(recorded) << "the restarted program did not resume recording";
+
+        const std::string text = ReadFileBytes(folder.Path("r.txt"));
+        ExpectWholeLines(text, 10);
+        const std::vector<std::string> lines = SplitLines(text);
+        rowsBefore = lines.size();
+        ++kills;
+        // A tick writes its row, then its record: a kill between the two is
+        // the only way the counts may differ, by one a run.
+        std::size_t rows = 0;
+        for (const std::string& line : lines)
+            rows += line.rfind("Data i Godzina", 0) != 0;
+        const std::size_t records = BinaryRecords(folder.Path("b.kvf")).size();
+        EXPECT_LE(records, rows);
+        EXPECT_GE(records + kills, rows);
+    }
+    // Three runs, each started with its own header.
+    std::size_t headers = 0;
+    for (const std::string& line : SplitLines(ReadFileBytes(folder.Path("r.txt"))))
+        headers += line.rfind("Data i Godzina", 0) == 0;
+    EXPECT_EQ(headers, 3u);
+}
