@@ -1,0 +1,79 @@
+// The main window's small dialogs: About, promotion, extra settings, colours
+// and fonts.
+#include "app/main_dialog.h"
+
+#include "ui/about_dialog.h"
+#include "ui/colors_dialog.h"
+#include "ui/fonts_dialog.h"
+#include "ui/promo_dialog.h"
+
+namespace {
+
+// The fields in the dialogs' order: channels 1 to 8, then channel 0.
+template <class Dialog>
+void HandFields(CMainDialog& main, Dialog& dlg) {
+    for (int i = 0; i < 8; ++i)
+        dlg.m_pViews[i] = &main.Field(i + 1);
+    dlg.m_pViews[8] = &main.Field(0);
+}
+
+}  // namespace
+
+void CMainDialog::OnAbout() {
+    CAboutDialog dlg;
+    dlg.DoModal();
+}
+
+void CMainDialog::OnPromotion() {
+    CPromoDialog::LoadRichEdit();
+    CPromoDialog dlg;
+    dlg.DoModal();
+}
+
+void CMainDialog::ShowStartupPromotion() {
+    if (m_bOfferPromotion)
+        OnPromotion();
+}
+
+void CMainDialog::OnExtraSettings() {
+    CExtraSettingsDialog dlg;
+    dlg.m_bHidePromo = !m_bShowPromotion;
+    if (dlg.DoModal() != IDOK)
+        return;
+    m_bShowPromotion = !dlg.m_bHidePromo;
+    SaveSettingsNow();
+}
+
+void CMainDialog::OnColours() {
+    CColorsDialog dlg;
+    HandFields(*this, dlg);
+    COLORREF crBackground[9];
+    COLORREF crText[9];
+    for (int i = 0; i < 9; ++i) {
+        crBackground[i] = m_fields[i].m_crBackground;
+        crText[i] = m_fields[i].m_crText;
+    }
+    if (dlg.DoModal() == IDOK) {
+        SaveSettingsNow();
+        return;
+    }
+    for (int i = 0; i < 9; ++i) {
+        m_fields[i].m_crBackground = crBackground[i];
+        m_fields[i].m_crText = crText[i];
+        m_fields[i].RedrawNow();
+    }
+}
+
+void CMainDialog::OnFonts() {
+    CFontsDialog dlg;
+    LOGFONTA lfSaved[9];
+    for (int i = 0; i < 9; ++i)
+        lfSaved[i] = m_fields[i].m_lfValue;
+    HandFields(*this, dlg);
+    if (dlg.DoModal() == IDOK) {
+        SaveSettingsNow();
+        return;
+    }
+    for (int i = 0; i < 9; ++i)
+        m_fields[i].SetValueFont(lfSaved[i]);
+}

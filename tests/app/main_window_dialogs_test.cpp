@@ -1,0 +1,260 @@
+// The main window's small dialogs as a user meets them: About box, extra
+// settings, promotion window (from the menu and at start), colours, fonts.
+#include "tests/app/program_harness.h"
+
+#include "config/ini_file.h"
+
+#include <richedit.h>
+
+using namespace qm487test;
+
+namespace {
+
+// A visible dialog of the program's thread with this title, or nullptr.
+HWND FindDialog(const RunningProgram& program, const std::wstring& title, HWND except = nullptr) {
+    struct Search {
+        const std::wstring* title;
+        HWND except;
+        HWND found;
+    } search = {&title, except, nullptr};
+    EnumThreadWindows(
+        program.GuiThreadId(),
+        [](HWND hWnd, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            if (hWnd != s->except && IsWindowVisible(hWnd) && WindowText(hWnd) == *s->title) {
+                s->found = hWnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForDialog(const RunningProgram& program, const std::wstring& title, DWORD timeoutMs = 10000) {
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindDialog(program, title)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+// Any other visible dialog of the thread: the common dialogs, whose titles
+// follow Wine's language.
+HWND WaitForOtherDialog(const RunningProgram& program, HWND known) {
+    struct Search {
+        HWND main, known, found;
+    } search = {program.Main(), known, nullptr};
+    WaitFor(
+        [&] {
+            search.found = nullptr;
+            EnumThreadWindows(
+                program.GuiThreadId(),
+                [](HWND hWnd, LPARAM lp) -> BOOL {
+                    auto* s = reinterpret_cast<Search*>(lp);
+                    wchar_t cls[32] = {};
+                    GetClassNameW(hWnd, cls, 32);
+                    if (hWnd != s->main && hWnd != s->known && std::wstring(cls) == L"#32770" &&
+                        IsWindowVisible(hWnd)) {
+                        s->found = hWnd;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        10000);
+    return search.found;
+}
+
+bool WaitUntilGone(HWND hWnd) {
+    return WaitFor([&] { return !IsWindow(hWnd) || !IsWindowVisible(hWnd); }, 10000);
+}
+
+void ClickStatic(HWND dialog, int id) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, STN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+int SavedShowAdv(const RunningProgram& program) {
+    CIniFile ini;
+    if (!ini.Load(program.IniPath().string(), FALSE, FALSE, TRUE, FALSE))
+        return -1;
+    return ini.GetInt("GENERAL", "SHOW_ADV", -1);
+}
+
+HWND FocusOf(const RunningProgram& program) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(program.GuiThreadId(), &info);
+    return info.hwndFocus;
+}
+
+}  // namespace
+
+TEST(SmallDialogs, AboutBoxFromTheMenuAndFromTheSystemMenu) {
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    for (int way = 0; way < 2; ++way) {
+        if (way == 0)
+            PostMessageW(program.Main(), WM_COMMAND, ID_ABOUT, 0);
+        else
+            PostMessageW(program.Main(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        HWND about = WaitForDialog(program, L"O programie");
+        ASSERT_NE(about, nullptr) << way;
+        HWND mail = GetDlgItem(about, IDC_ABOUT_MAIL);
+        EXPECT_EQ(WindowText(mail), L"biuro@orvel.example.pl");
+        EXPECT_TRUE(GetWindowLongW(mail, GWL_STYLE) & SS_NOTIFY);
+        // The link shrank from the template's width to its text.
+        RECT rc;
+        GetClientRect(mail, &rc);
+        RECT rcTemplate = {0, 0, 130, 8};
+        MapDialogRect(about, &rcTemplate);
+        EXPECT_LT(rc.right, rcTemplate.right);
+        EXPECT_GT(rc.right, 0);
+        HWND logo = GetDlgItem(about, IDC_ABOUT_LOGO);
+        EXPECT_NE(SendMessageW(logo, STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
+        bool versionShown = false;
+        for (HWND child = GetWindow(about, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            versionShown |= WindowText(child) == L"QM487 Wersja 3.05";
+        EXPECT_TRUE(versionShown);
+        PostMessageW(about, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(WaitUntilGone(about));
+    }
+    EXPECT_TRUE(program.Close());
+}
+
+TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndCancelChangesNothing) {
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    PostMessageW(program.Main(), WM_COMMAND, ID_EXTRA_SETTINGS, 0);
+    HWND dialog = WaitForDialog(program, L"Ustawienia dodatkowe");
+    ASSERT_NE(dialog, nullptr);
+    HWND check = GetDlgItem(dialog, IDC_HIDE_PROMO);
+    EXPECT_EQ(WindowText(check), L"Nie pokazu informacji o oprogramowaniu NIMBO przy starcie");
+    EXPECT_EQ(SendMessageW(check, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    SendMessageW(check, BM_CLICK, 0, 0);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntilGone(dialog));
+    // Written at once, not only at exit.
+    EXPECT_TRUE(WaitFor([&] { return SavedShowAdv(program) == 0; }, 10000));
+    EXPECT_FALSE(program.Dialog()->m_bShowPromotion);
+
+    PostMessageW(program.Main(), WM_COMMAND, ID_EXTRA_SETTINGS, 0);
+    dialog = WaitForDialog(program, L"Ustawienia dodatkowe");
+    ASSERT_NE(dialog, nullptr);
+    check = GetDlgItem(dialog, IDC_HIDE_PROMO);
+    EXPECT_EQ(SendMessageW(check, BM_GETCHECK, 0, 0), BST_CHECKED);
+    SendMessageW(check, BM_CLICK, 0, 0);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntilGone(dialog));
+    EXPECT_FALSE(program.Dialog()->m_bShowPromotion);
+    ASSERT_TRUE(program.Close());
+    EXPECT_EQ(SavedShowAdv(program), 0);
+}
+
+TEST(SmallDialogs, PromotionTextIsShownAndAClickIntoItLeavesTheFocusOnTheDialog) {
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    PostMessageW(program.Main(), WM_COMMAND, ID_PROMOTION, 0);
+    HWND dialog = WaitForDialog(program, L"ORVEL - promocja NIMBO");
+    ASSERT_NE(dialog, nullptr);
+    HWND text = GetDlgItem(dialog, IDC_PROMO_TEXT);
+    ASSERT_NE(text, nullptr);
+    std::wstring content(static_cast<size_t>(GetWindowTextLengthW(text)) + 1, L'\0');
+    content.resize(static_cast<size_t>(GetWindowTextW(text, content.data(), static_cast<int>(content.size()))));
+    EXPECT_NE(content.find(L"NIMBO - program do pomiar\x00f3w"), std::wstring::npos);
+    EXPECT_NE(content.find(L"https://www.orvel.example.pl/nimbo.htm"), std::wstring::npos);
+    EXPECT_NE(SendMessageW(text, EM_GETAUTOURLDETECT, 0, 0), 0);
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PROMO_MORE)),
+              L"Kliknij, aby uzyska\x0107 wi\x0119" L"cej informacji w internecie");
+
+    PostMessageW(text, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    PostMessageW(text, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+    // A sent message is taken at the loop's next look into the queue: after
+    // the third one the two posted clicks have been through it.
+    for (int i = 0; i < 3; ++i)
+        SendMessageW(dialog, WM_NULL, 0, 0);
+    EXPECT_NE(FocusOf(program), text);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntilGone(dialog));
+    EXPECT_TRUE(program.Close());
+}
+
+TEST(SmallDialogs, FirstRunShowsThePromotionAndThePortDialogOnlyAfterItCloses) {
+    RunningProgram program;
+    program.OfferPromotion();
+    program.OfferPortDialog();
+    ASSERT_TRUE(program.Start());
+    HWND promo = WaitForDialog(program, L"ORVEL - promocja NIMBO");
+    ASSERT_NE(promo, nullptr);
+    EXPECT_TRUE(program.Dialog()->m_bPopupOpen);
+    // The port dialog's timer keeps ticking, but nothing opens behind it.
+    Sleep(1500);
+    EXPECT_EQ(FindDialog(program, L"Porty"), nullptr);
+    PostMessageW(promo, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntilGone(promo));
+    HWND ports = WaitForDialog(program, L"Porty", 30000);
+    ASSERT_NE(ports, nullptr);
+    EXPECT_FALSE(program.Dialog()->m_bPopupOpen);
+    PostMessageW(ports, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntilGone(ports));
+    EXPECT_TRUE(program.Close());
+}
+
+TEST(SmallDialogs, AChosenColourShowsAtOnceAndCancelPutsItBack) {
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    CReadingView& field = program.Dialog()->Field(1);
+    const COLORREF before = field.m_crBackground;
+    PostMessageW(program.Main(), WM_COMMAND, ID_COLOURS, 0);
+    HWND colours = WaitForDialog(program, L"Kolory");
+    ASSERT_NE(colours, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(colours, IDC_BACK1)), L"");
+
+    ClickStatic(colours, IDC_BACK1);
+    HWND chooser = WaitForOtherDialog(program, colours);
+    ASSERT_NE(chooser, nullptr);
+    // Red, green and blue edits of the full colour dialog.
+    SetDlgItemTextW(chooser, 706, L"12");
+    SetDlgItemTextW(chooser, 707, L"34");
+    SetDlgItemTextW(chooser, 708, L"56");
+    PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntilGone(chooser));
+    ASSERT_TRUE(WaitFor([&] { return field.m_crBackground == RGB(12, 34, 56); }, 10000));
+
+    PostMessageW(colours, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntilGone(colours));
+    EXPECT_TRUE(WaitFor([&] { return field.m_crBackground == before; }, 10000));
+    EXPECT_TRUE(program.Close());
+}
+
+TEST(SmallDialogs, AChosenFontShowsAtOnceAndCancelPutsItBack) {
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    CReadingView& field = program.Dialog()->Field(3);
+    const LONG heightBefore = field.m_lfValue.lfHeight;
+    PostMessageW(program.Main(), WM_COMMAND, ID_FONTS, 0);
+    HWND fonts = WaitForDialog(program, L"Czcionki");
+    ASSERT_NE(fonts, nullptr);
+    HWND sample = GetDlgItem(fonts, IDC_FONT3);
+    EXPECT_EQ(WindowText(sample), L"0123456789.");
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(sample, WM_GETFONT, 0, 0)), static_cast<HFONT>(field.m_fontValue));
+
+    ClickStatic(fonts, IDC_FONT3);
+    HWND chooser = WaitForOtherDialog(program, fonts);
+    ASSERT_NE(chooser, nullptr);
+    SetDlgItemTextW(chooser, 0x472, L"20");  // the size box
+    PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntilGone(chooser));
+    ASSERT_TRUE(WaitFor([&] { return field.m_lfValue.lfHeight != heightBefore; }, 10000));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return reinterpret_cast<HFONT>(SendMessageW(sample, WM_GETFONT, 0, 0)) ==
+                   static_cast<HFONT>(field.m_fontValue);
+        },
+        10000));
+
+    PostMessageW(fonts, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntilGone(fonts));
+    EXPECT_TRUE(WaitFor([&] { return field.m_lfValue.lfHeight == heightBefore; }, 10000));
+    EXPECT_TRUE(program.Close());
+}
