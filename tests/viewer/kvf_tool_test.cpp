@@ -1,0 +1,172 @@
+// qm487-kvf's commands as a user meets them: what they print and their exit
+// status on sound, damaged, cut-short and foreign files.
+#include "kvf_commands.h"
+#include "kvf_test_data.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using namespace kvftest;
+
+namespace {
+
+std::string TempPath(const std::string& name) { return testing::TempDir() + "qm487_kvf_" + name; }
+
+std::string WriteFile(const std::string& name, const std::string& bytes) {
+    const std::string path = TempPath(name);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    EXPECT_TRUE(f != nullptr);
+    if (f) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    return path;
+}
+
+std::string Slurp(std::FILE* f) {
+    std::string text;
+    std::rewind(f);
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        text.append(buffer, n);
+    std::fclose(f);
+    return text;
+}
+
+struct ToolRun {
+    int status;
+    std::string out, err;
+};
+
+ToolRun Tool(std::vector<std::string> args) {
+    args.insert(args.begin(), "qm487-kvf");
+    std::vector<const char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    // Binary files: the text compared is what the commands wrote.
+    std::FILE* out = std::fopen(TempPath("out").c_str(), "w+b");
+    std::FILE* err = std::fopen(TempPath("err").c_str(), "w+b");
+    EXPECT_TRUE(out && err);
+    ToolRun run;
+    run.status = RunKvfTool(static_cast<int>(argv.size()), argv.data(), out, err);
+    run.out = Slurp(out);
+    run.err = Slurp(err);
+    return run;
+}
+
+const char kHeader[] = "time,T,T1,T2,T3,T4,T5,T6,T7,T8\n";
+
+}  // namespace
+
+TEST(KvfTool, CsvHasOneLineASoundRecordWithValuesAsStored) {
+    const std::string path = WriteFile("three.kvf", Log(5));
+    ToolRun run = Tool({"csv", path});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, std::string(kHeader) +
+                           "2009-03-17 08:00:00,21.40,20.00,-5.50,,,,,,\n"
+                           "2009-03-17 08:00:10,21.40,20.25,-4.50,,,,,,\n"
+                           "2009-03-17 08:00:20,21.40,20.50,-3.50,,,,,,\n"
+                           "2009-03-17 08:00:30,21.40,20.75,-2.50,,,,,,\n"
+                           "2009-03-17 08:00:40,21.40,21.00,,,,,,,\n");
+
+    run = Tool({"csv", "--separator", ";", path});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n', 50) + 1),
+              "time;T;T1;T2;T3;T4;T5;T6;T7;T8\n2009-03-17 08:00:00;21.40;20.00;-5.50;;;;;;\n");
+    EXPECT_EQ(Tool({"csv", path, "--separator=tab"}).out.substr(0, 9), "time\tT\tT1");
+
+    // An empty log: the header alone.
+    run = Tool({"csv", WriteFile("empty.kvf", "")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, kHeader);
+}
+
+TEST(KvfTool, DamagedRecordsAreSkippedWithTheirOffsetsAndExitOne) {
+    std::string broken = Tick(1);
+    broken[16] = 'x';
+    const std::string log = Tick(0) + broken + Tick(2);
+    const std::string path = WriteFile("damaged.kvf", log);
+    const std::string offset = std::to_string(Tick(0).size());
+
+    ToolRun run = Tool({"csv", path});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, std::string(kHeader) + "2009-03-17 08:00:00,21.40,20.00,-5.50,,,,,,\n"
+                                              "2009-03-17 08:00:20,21.40,20.50,-3.50,,,,,,\n");
+    EXPECT_NE(run.err.find("damaged record at offset " + offset + " (" + std::to_string(broken.size()) +
+                           " bytes) skipped"),
+              std::string::npos)
+        << run.err;
+
+    run = Tool({"check", path});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find(": 2 records, 1 damaged\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("damaged record at offset " + offset), std::string::npos) << run.out;
+
+    run = Tool({"stats", path});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("offset " + offset), std::string::npos) << run.err;
+}
+
+TEST(KvfTool, CheckSummarisesASoundFileAndToleratesARecordBeingWritten) {
+    const std::string path = WriteFile("growing.kvf", Log(6) + Tick(6).substr(0, 20));
+    const ToolRun run = Tool({"check", path});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find(": 6 records, 0 damaged\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("time span: 2009-03-17 08:00:00 to 2009-03-17 08:00:50 (50 s)\n"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("channels seen: T1 (6) T2 (5) T (6)\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("last 20 bytes: a record not yet complete"), std::string::npos) << run.out;
+}
+
+TEST(KvfTool, StatsPerChannelAndGapsLongerThanThreeIntervals) {
+    std::string log;
+    for (int i : {0, 1, 2, 3, 4, 5, 10, 11, 12})  // six ticks missing after 08:00:50
+        log += Tick(i);
+    const ToolRun run = Tool({"stats", WriteFile("gaps.kvf", log)});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find(": 9 records, 0 damaged, recording interval 10 s (median step)\n"), std::string::npos)
+        << run.out;
+    // T1 runs 20.00 .. 23.00 (tick 12), mean of 0.25 * (0+1+2+3+4+5+10+11+12) + 20.
+    EXPECT_NE(run.out.find("T1                9      20.00      23.00      21.33  2009-03-17 08:00:00  "
+                           "2009-03-17 08:02:00"),
+              std::string::npos)
+        << run.out;
+    // T2 is missing at tick 4 (a 20 s step, no gap) and with the others.
+    EXPECT_NE(run.out.find("T2                8      -5.50       6.50       0.00"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("T3                0          -"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("gaps longer than 30 s (three recording intervals):\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  T1  2009-03-17 08:00:50 to 2009-03-17 08:01:40 (50 s)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  T2  2009-03-17 08:00:50 to 2009-03-17 08:01:40 (50 s)"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("  T2  2009-03-17 08:00:30 to 2009-03-17 08:00:50"), std::string::npos) << run.out;
+}
+
+TEST(KvfTool, RefusesWhatItCannotReadWithAClearMessage) {
+    ToolRun run = Tool({"check", WriteFile("report.csv", "Data;Czas;T1\n2009-03-17;08:05:00;21,37\n")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("is not a QM487 binary log (.kvf)"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+    run = Tool({"csv", WriteFile("big.txt", std::string(100000, 'x'))});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("no sound record in its first 4096 bytes"), std::string::npos) << run.err;
+
+    run = Tool({"stats", TempPath("no-such-file.kvf")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("qm487-kvf: cannot open "), std::string::npos);
+
+    const std::string path = WriteFile("ok.kvf", Log(2));
+    EXPECT_EQ(Tool({"csv", path, "--separator", "."}).status, 2);
+    EXPECT_NE(Tool({"csv", path, "--separator", "."}).err.find("bad separator"), std::string::npos);
+    EXPECT_EQ(Tool({"check", path, "--separator", ";"}).status, 2);
+    EXPECT_EQ(Tool({"plot", path}).status, 2);
+    EXPECT_EQ(Tool({"check"}).status, 2);
+    EXPECT_EQ(Tool({"check", path, "extra"}).status, 2);
+    run = Tool({"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("usage: qm487-kvf check FILE"), std::string::npos);
+}

@@ -1,0 +1,302 @@
+#include "viewer/kvf_reader.h"
+
+#include "recording/binary_log.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const int kTimeDigits = 14;
+
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+int DaysInMonth(int year, int month) {
+    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+// Channel code to channel: 25 is the mean (0), 30 to 37 channels 1 to 8.
+int ChannelOfCode(std::int64_t code) {
+    if (code == BinaryChannelCode(0))
+        return 0;
+    for (int c = 1; c <= 8; ++c)
+        if (code == BinaryChannelCode(c))
+            return c;
+    return -1;
+}
+
+// The writer's order is 1 to 8, then 0.
+int OrderOf(int channel) { return channel == 0 ? 9 : channel; }
+
+}  // namespace
+
+std::int64_t KvfRecord::Seconds() const {
+    return DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 + hour * 3600 +
+           minute * 60 + second;
+}
+
+KvfSample MakeSample(const KvfRecord& record) {
+    KvfSample sample;
+    sample.seconds = record.Seconds();
+    sample.present = record.present;
+    for (int c = 0; c < kKvfChannels; ++c)
+        sample.value[c] = record.Has(c) ? static_cast<float>(record.hundredths[c]) / 100.0f : 0.0f;
+    return sample;
+}
+
+KvfReader::KvfReader(KvfSink* sink)
+    : m_pSink(sink), m_nPos(0), m_nBase(0), m_nFed(0), m_nRecords(0), m_nDamaged(0), m_bInDamage(false),
+      m_nDamageStart(0), m_pDamageWhat(""), m_bForeign(false) {}
+
+void KvfReader::Feed(const void* data, std::size_t size) {
+    m_nFed += size;
+    if (m_bForeign || size == 0)
+        return;
+    if (m_nPos > 0) {
+        m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(m_nPos));
+        m_nBase += m_nPos;
+        m_nPos = 0;
+    }
+    const std::size_t old = m_buffer.size();
+    m_buffer.resize(old + size);
+    const unsigned char* in = static_cast<const unsigned char*>(data);
+    unsigned char* out = m_buffer.data() + old;
+    for (std::size_t i = 0; i < size; ++i)
+        out[i] = static_cast<unsigned char>(256 - in[i]);
+    Scan();
+}
+
+void KvfReader::Finish() {
+    if (m_bForeign)
+        return;
+    Scan();
+    if (m_bInDamage && m_nRecords == 0) {
+        // Nothing in the whole file reads as a record.
+        m_bForeign = true;
+        m_bInDamage = false;
+        return;
+    }
+    if (m_bInDamage)
+        CloseDamage(m_nBase + m_nPos);
+}
+
+void KvfReader::CloseDamage(std::uint64_t end) {
+    m_bInDamage = false;
+    ++m_nDamaged;
+    if (m_pSink)
+        m_pSink->OnDamage(m_nDamageStart, end - m_nDamageStart, m_pDamageWhat);
+}
+
+void KvfReader::Scan() {
+    KvfRecord record{};
+    while (m_nPos < m_buffer.size()) {
+        const char* what = "";
+        const Result result = ParseAt(m_nPos, &record, &what);
+        if (result == kIncomplete)
+            return;
+        if (result == kComplete) {
+            if (m_bInDamage)
+                CloseDamage(m_nBase + m_nPos);
+            record.offset = m_nBase + m_nPos;
+            m_nPos += record.length;
+            ++m_nRecords;
+            if (m_pSink)
+                m_pSink->OnRecord(record);
+            continue;
+        }
+        if (!m_bInDamage) {
+            m_bInDamage = true;
+            m_nDamageStart = m_nBase + m_nPos;
+            m_pDamageWhat = what;
+        }
+        // Resynchronise: the next record may begin at any byte.
+        ++m_nPos;
+        if (m_nRecords == 0 && m_nBase + m_nPos >= kForeignWindow) {
+            m_bForeign = true;
+            m_bInDamage = false;
+            m_buffer.clear();
+            m_nPos = 0;
+            return;
+        }
+    }
+}
+
+KvfReader::Result KvfReader::ParseAt(std::size_t pos, KvfRecord* record, const char** what) const {
+    const unsigned char* p = m_buffer.data() + pos;
+    const std::size_t avail = m_buffer.size() - pos;
+    std::size_t i = 0;
+    std::int32_t sum = 0;
+
+    for (; i < static_cast<std::size_t>(kTimeDigits); ++i) {
+        if (i >= avail)
+            return kIncomplete;
+        if (!IsDigit(p[i])) {
+            *what = "the time is not 14 digits";
+            return kBad;
+        }
+    }
+    int digits[kTimeDigits];
+    for (int k = 0; k < kTimeDigits; ++k) {
+        digits[k] = p[k] - '0';
+        sum += p[k];
+    }
+    record->year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
+    record->month = digits[4] * 10 + digits[5];
+    record->day = digits[6] * 10 + digits[7];
+    record->hour = digits[8] * 10 + digits[9];
+    record->minute = digits[10] * 10 + digits[11];
+    record->second = digits[12] * 10 + digits[13];
+    if (record->year < 1601 || record->month < 1 || record->month > 12 || record->day < 1 ||
+        record->day > DaysInMonth(record->year, record->month) || record->hour > 23 || record->minute > 59 ||
+        record->second > 59) {
+        *what = "the time is not a real date";
+        return kBad;
+    }
+    if (i >= avail)
+        return kIncomplete;
+    if (p[i] != '$') {
+        *what = "no \"$\" after the time";
+        return kBad;
+    }
+    sum += p[i++];
+
+    record->present = 0;
+    record->nSerialNumber = 0;
+    int lastOrder = 0;
+    // One number: optional minus, 1 to maxDigits digits, then the byte end.
+    auto number = [&](bool minus, int maxDigits, char end, std::int64_t* value) -> Result {
+        bool negative = false;
+        if (minus && i < avail && p[i] == '-') {
+            negative = true;
+            sum += p[i++];
+        }
+        int n = 0;
+        std::int64_t v = 0;
+        while (i < avail && IsDigit(p[i])) {
+            if (++n > maxDigits) {
+                *what = "a number in a group is too long";
+                return kBad;
+            }
+            v = v * 10 + (p[i] - '0');
+            sum += p[i++];
+        }
+        if (i >= avail)
+            return kIncomplete;
+        if (n == 0 || p[i] != end) {
+            *what = "malformed channel group";
+            return kBad;
+        }
+        sum += p[i++];
+        *value = negative ? -v : v;
+        return kComplete;
+    };
+
+    for (;;) {
+        if (i >= avail)
+            return kIncomplete;
+        if (p[i] == '@')
+            break;
+        std::int64_t device, serial, code, whole, cents, one;
+        Result r = number(false, 2, ',', &device);
+        if (r != kComplete)
+            return r;
+        if (device != kBinaryDeviceCode) {
+            *what = "the device code is not 22";
+            return kBad;
+        }
+        if ((r = number(true, 10, ',', &serial)) != kComplete)
+            return r;
+        if (serial < INT32_MIN || serial > INT32_MAX) {
+            *what = "the instrument number is out of range";
+            return kBad;
+        }
+        if ((r = number(false, 2, ',', &code)) != kComplete)
+            return r;
+        const int channel = ChannelOfCode(code);
+        if (channel < 0) {
+            *what = "unknown channel code";
+            return kBad;
+        }
+        if (OrderOf(channel) <= lastOrder) {
+            *what = "channel groups out of order";
+            return kBad;
+        }
+        lastOrder = OrderOf(channel);
+        const std::size_t valueStart = i;
+        const bool negative = i < avail && p[i] == '-';
+        if ((r = number(true, 9, '.', &whole)) != kComplete)
+            return r;
+        const std::size_t centsStart = i;
+        if ((r = number(false, 2, ',', &cents)) != kComplete)
+            return r;
+        if (i - 1 - centsStart != 2) {
+            *what = "a value without two decimals";
+            return kBad;
+        }
+        if ((r = number(false, 1, '$', &one)) != kComplete)
+            return r;
+        if (one != 1) {
+            *what = "malformed channel group";
+            return kBad;
+        }
+        const std::int64_t magnitude = (negative ? -whole : whole) * 100 + cents;
+        record->hundredths[channel] = negative ? -magnitude : magnitude;
+        const std::size_t textLength = centsStart + 2 - valueStart;
+        std::memcpy(record->text[channel], p + valueStart, textLength);
+        record->text[channel][textLength] = '\0';
+        if (record->present == 0)
+            record->nSerialNumber = static_cast<int>(serial);
+        record->present = static_cast<std::uint16_t>(record->present | (1u << channel));
+    }
+    if (avail - i < 3)
+        return kIncomplete;
+    if (p[i + 1] != sum % 253 + 1 || p[i + 2] != sum % 251 + 1) {
+        *what = "the check bytes do not match";
+        return kBad;
+    }
+    record->length = static_cast<std::uint32_t>(i + 3);
+    return kComplete;
+}
+
+std::string FormatKvfTime(const KvfRecord& r) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", r.year, r.month, r.day, r.hour, r.minute,
+                  r.second);
+    return text;
+}
+
+std::string FormatKvfSeconds(std::int64_t seconds) {
+    std::int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
+    std::int64_t rest = seconds - days * 86400;
+    // Civil date from days since 1970-01-01.
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(days - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
+    char text[48];
+    std::snprintf(text, sizeof text, "%04lld-%02u-%02u %02d:%02d:%02d", static_cast<long long>(y), m, d,
+                  static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
+    return text;
+}
+
+const char* KvfChannelName(int channel) {
+    static const char* const names[kKvfChannels] = {"T", "T1", "T2", "T3", "T4", "T5", "T6", "T7", "T8"};
+    return channel >= 0 && channel < kKvfChannels ? names[channel] : "?";
+}

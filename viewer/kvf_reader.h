@@ -1,0 +1,103 @@
+// Streaming reader of the binary log (".kvf"): bytes go in as they come
+// (a whole file, or a file still being recorded, read in pieces), records
+// and damaged stretches come out through a sink, in file order.
+//
+// Every record is checked: its form (14 time digits of a real date, "$",
+// channel groups 22,<instrument>,<code>,<value with two decimals>,1$ in the
+// writer's channel order, "@") and both check bytes. A stretch that is not a
+// sound record is reported once, with its byte offset and length, and
+// reading goes on at the next sound record. Bytes at the end that are the
+// beginning of a record are not damage: the record is not written yet.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum { kKvfChannels = 9, kKvfMaxValueText = 16 };
+
+// One record as it was written. Channels are indexed 0 (the mean) to 8.
+struct KvfRecord {
+    std::uint64_t offset;  // of the record's first byte in the file
+    std::uint32_t length;  // stored bytes, trailer included
+    int year, month, day, hour, minute, second;
+    int nSerialNumber;     // the instrument number of the first group; 0 without groups
+    std::uint16_t present; // bit c set: the record holds channel c
+    // Value in hundredths (exact) and as stored ("21.37", "-5.50").
+    std::int64_t hundredths[kKvfChannels];
+    char text[kKvfChannels][kKvfMaxValueText];
+
+    bool Has(int channel) const { return (present >> channel) & 1; }
+    // Seconds since 1970-01-01 00:00:00 of the record's local time, taken as
+    // if it were UTC: only differences and order matter.
+    std::int64_t Seconds() const;
+};
+
+// A record as a chart keeps it in memory: 48 bytes.
+struct KvfSample {
+    std::int64_t seconds;
+    float value[kKvfChannels];
+    std::uint16_t present;
+};
+
+KvfSample MakeSample(const KvfRecord& record);
+
+class KvfSink {
+public:
+    virtual ~KvfSink() = default;
+    virtual void OnRecord(const KvfRecord& record) = 0;
+    // [offset, offset + length) holds no sound record; what says why the
+    // first record there was refused.
+    virtual void OnDamage(std::uint64_t offset, std::uint64_t length, const char* what) = 0;
+};
+
+class KvfReader {
+public:
+    explicit KvfReader(KvfSink* sink);
+
+    // Stored bytes, continuing where the last call ended.
+    void Feed(const void* data, std::size_t size);
+    // No more bytes for now (end of the file as it is): reports damage
+    // still open before a tail that may yet become a record.
+    void Finish();
+
+    // Not a binary log: its first kForeignWindow bytes (or all of a shorter
+    // file, once finished) hold damage and no sound record. Feed then ignores
+    // everything.
+    bool IsForeign() const { return m_bForeign; }
+    std::uint64_t RecordCount() const { return m_nRecords; }
+    std::uint64_t DamageCount() const { return m_nDamaged; }
+    // Bytes at the end that are the start of a record not yet complete.
+    std::uint64_t PendingBytes() const { return m_buffer.size() - m_nPos; }
+    std::uint64_t BytesFed() const { return m_nFed; }
+
+    static const std::size_t kForeignWindow = 4096;
+    // No record the writer makes is longer: time, nine groups, trailer.
+    static const std::size_t kMaxRecord = 15 + kKvfChannels * 48 + 3;
+
+private:
+    enum Result { kComplete, kIncomplete, kBad };
+    Result ParseAt(std::size_t pos, KvfRecord* record, const char** what) const;
+    void Scan();
+    void CloseDamage(std::uint64_t end);
+
+    KvfSink* m_pSink;
+    std::vector<unsigned char> m_buffer;  // un-negated bytes not yet consumed
+    std::size_t m_nPos;                   // next byte of m_buffer to look at
+    std::uint64_t m_nBase;                // file offset of m_buffer[0]
+    std::uint64_t m_nFed;
+    std::uint64_t m_nRecords;
+    std::uint64_t m_nDamaged;
+    bool m_bInDamage;
+    std::uint64_t m_nDamageStart;
+    const char* m_pDamageWhat;
+    bool m_bForeign;
+};
+
+// "2009-03-17 08:05:00"
+std::string FormatKvfTime(const KvfRecord& record);
+std::string FormatKvfSeconds(std::int64_t seconds);
+
+// The channel's column name in the report file: "T" for 0, "T1" to "T8".
+const char* KvfChannelName(int channel);
