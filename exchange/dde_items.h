@@ -1,0 +1,52 @@
+// What the DDE service publishes, without Windows: the service, topic and
+// item names, the topic names that carry the instrument's serial number, and
+// the text of each item. The server (dde_server.h) and the qm487-dde client
+// both build on these.
+#pragma once
+
+#include "common/win_types.h"
+
+#include <string>
+
+namespace dde {
+
+enum {
+    kChannels = 9,  // topics, by channel 0 to 8
+    kItems = 3,     // items, by index 0 to 2
+    kItemResult = 0,
+    kItemMeasurement = 1,
+    kItemStatus = 2,
+};
+
+extern const char kServiceName[];                 // "QM487"
+extern const char* const kTopicBaseNames[kChannels];  // "Temperatura", "Temperatura1".."Temperatura8"
+extern const char* const kItemNames[kItems];      // "Wynik", "Pomiar", "Status"
+
+// "Temperatura3#4660": the base name of the channel, "#" and the serial
+// number in decimal. Channels outside 0 to 8 give an empty string.
+std::string TopicName(int channel, long serialNumber);
+
+// The channel and serial number of a topic name as TopicName makes it,
+// compared without regard to letter case as DDE compares names. FALSE for
+// anything else (no "#", no digits, digits that do not fit, a foreign base).
+BOOL ParseTopicName(const std::string& name, int* channel, long* serialNumber);
+
+// 0 to 2 for an item name in any letter case, kItems for anything else.
+int ItemIndex(const std::string& name);
+
+// One channel's reading as its display field holds it.
+struct ChannelReading {
+    double value = 0.0;  // the last stored value; NaN when the field never had one
+    BOOL noValue = TRUE;
+    BOOL alert = FALSE;
+    int displayQuantity = 0;
+    BOOL fineResolution = FALSE;
+};
+
+// The Windows-1250 text of item 0 to 2 for that reading: "Wynik" the value
+// without unit, "Pomiar" with its unit, "Status" "B\xB3\xB9" "d pomiaru" or
+// "Pomiar OK". The value items are empty for a field that never had a value
+// and for an unknown quantity; any other item index gives an empty text.
+std::string ItemText(int item, const ChannelReading& reading);
+
+}  // namespace dde
