@@ -50,6 +50,7 @@ CMainDialog::CMainDialog(CWnd* pParent)
       m_nRecordTimer(0),
       m_bLogReport(FALSE),
       m_bLogBinary(FALSE),
+      m_nHeaderMask(-1),
       m_bTopmost(FALSE),
       m_rcWindow(),
       m_bLayoutLocked(TRUE),
@@ -59,7 +60,9 @@ CMainDialog::CMainDialog(CWnd* pParent)
       m_hIcon(LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       m_pSettings(nullptr),
       m_lineHost(*this),
-      m_lineAssembly(m_lineHost) {
+      m_lineAssembly(m_lineHost),
+      m_nReportFileSeparator(0),
+      m_nTimerInterval(0) {
     ApplySettings(ConstructorSettings());
 }
 
@@ -76,11 +79,19 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnActivate<&CMainDialog::OnActivate>(),
         afx::OnCommand<ID_ALWAYS_ON_TOP, &CMainDialog::OnAlwaysOnTop>(),
         afx::OnTimer<&CMainDialog::OnTimer>(),
+        afx::OnCommand<ID_RECORDING, &CMainDialog::OnRecording>(),
         afx::OnCommand<ID_HELP_CONTENTS, &CMainDialog::OnHelp>(),
         afx::OnCommand<ID_CLOSE_PROGRAM, &CMainDialog::OnCloseProgram>(),
         afx::OnCommand<ID_RUN_CHART_VIEWER, &CMainDialog::OnRunChartViewer>(),
         afx::OnMessage<WM_PORT_CHAR, &CMainDialog::OnPortChar>(),
+        afx::OnMessage<WM_PORT_GONE, &CMainDialog::OnPortGone>(),
+        afx::OnMessage<WM_DDE_ADVISE_STARTED, &CMainDialog::OnDdeAdviseStarted>(),
         afx::OnCommand<ID_UNINSTALL, &CMainDialog::OnUninstall>(),
+        afx::OnCommand<ID_ABOUT, &CMainDialog::OnAbout>(),
+        afx::OnCommand<ID_COLOURS, &CMainDialog::OnColours>(),
+        afx::OnCommand<ID_FONTS, &CMainDialog::OnFonts>(),
+        afx::OnCommand<ID_PROMOTION, &CMainDialog::OnPromotion>(),
+        afx::OnCommand<ID_EXTRA_SETTINGS, &CMainDialog::OnExtraSettings>(),
     };
     static const AfxMsgMap map = {CDialog::GetThisMessageMap(), entries, std::size(entries)};
     return &map;
@@ -142,6 +153,8 @@ BOOL CMainDialog::OnInitDialog() {
     m_bTopmost = !m_bTopmost;
     OnAlwaysOnTop();
 
+    HandFieldsToDdeServer();
+
     SetTimer(kStartupRecordingTimerId, 10000);
     SetTimer(kBlinkTimerId, 500);
     if (m_bShowPromotion)
@@ -171,12 +184,14 @@ void CMainDialog::OnSerialPort() {
     }
     for (;;) {
         const int nChosen = ChoosePort();
-        const int nOpen = m_pPort ? m_pPort->GetPortNumber() : 0;
+        // A port whose device has gone counts as not open: choosing it reopens it.
+        const int nOpen = m_pPort && !m_pPort->IsGone() ? m_pPort->GetPortNumber() : 0;
         if (nChosen == nOpen || nChosen <= 0)
             return;
         ClosePort();
         if (OpenPort(nChosen)) {
             m_nPortNumber = nChosen;
+            SaveSettingsNow();
             return;
         }
         m_nPortNumber = 0;
@@ -185,9 +200,6 @@ void CMainDialog::OnSerialPort() {
         AfxMessageBox(szText, MB_OK);
     }
 }
-
-// The port dialog arrives with port discovery; until then nothing is chosen.
-int CMainDialog::ChoosePort() { return 0; }
 
 void CMainDialog::OnSize(UINT nType, int cx, int cy) {
     Default();
@@ -238,6 +250,9 @@ void CMainDialog::OnAlwaysOnTop() {
 
 void CMainDialog::OnTimer(UINT_PTR nId) {
     switch (nId) {
+    case kRecordTimerId:
+        OnRecordTick();
+        break;
     case kWatchdogTimerId:
         m_lineAssembly.OnWatchdogTimer();
         break;
@@ -253,6 +268,9 @@ void CMainDialog::OnTimer(UINT_PTR nId) {
             OnSerialPort();
         }
         break;
+    case kReopenPortTimerId:
+        ReopenPort();
+        break;
     case kPromotionTimerId:
         KillTimer(kPromotionTimerId);
         m_bPopupOpen = TRUE;
@@ -265,16 +283,6 @@ void CMainDialog::OnTimer(UINT_PTR nId) {
     Default();
 }
 
-// Recording itself arrives with the recording control; its menu item is
-// offered from here on.
-void CMainDialog::StartRecordingAtLaunch() {
-    KillTimer(kStartupRecordingTimerId);
-    EnableMenuItem(GetMenu(m_hWnd), ID_RECORDING, MF_BYCOMMAND | MF_ENABLED);
-}
-
-// The promotion window arrives with the small dialogs.
-void CMainDialog::ShowStartupPromotion() {}
-
 BOOL CMainDialog::PreTranslateMessage(MSG* pMsg) {
     // Neither key closes the window.
     if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE)) {
@@ -285,13 +293,15 @@ BOOL CMainDialog::PreTranslateMessage(MSG* pMsg) {
 }
 
 void CMainDialog::OnSysCommand(UINT nId, LPARAM) {
-    // The About box arrives with the small dialogs.
-    if ((nId & 0xFFF0) == IDM_ABOUTBOX)
+    if ((nId & 0xFFF0) == IDM_ABOUTBOX) {
+        OnAbout();
         return;
+    }
     Default();
 }
 
 void CMainDialog::OnDestroy() {
+    m_ddeServer.Stop();
     WinHelp(0, HELP_QUIT);
     Default();
 }

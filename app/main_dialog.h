@@ -4,12 +4,17 @@
 #pragma once
 
 #include "config/settings.h"
+#include "exchange/dde_server.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "instrument/line_assembly.h"
+#include "recording/record_file.h"
+#include "recording/record_types.h"
 #include "ui/reading_view.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 class CComPort;
 
@@ -21,6 +26,7 @@ public:
         kBlinkTimerId = 1052,
         kPortDialogTimerId = 1069,
         kPromotionTimerId = 1070,
+        kReopenPortTimerId = 1071,  // a port whose device has gone is tried again
     };
 
     explicit CMainDialog(CWnd* pParent = nullptr);
@@ -57,6 +63,7 @@ public:
     BOOL m_bMeanPending;
     BOOL m_bBlinkPhase;
     int m_nLastChannel;
+    CDdeServer m_ddeServer;  // publishes the fields while the link is up
     std::string m_strComment;  // opening block of the report; not stored
     BOOL m_bAddComment;
     BOOL m_bAddSerial;
@@ -73,12 +80,20 @@ public:
     BOOL m_bLogBinary;
     std::string m_strReportPath;
     std::string m_strBinaryPath;
+    std::unique_ptr<CRecordFile> m_pReportFile;  // exists only while m_bLogReport is set
+    std::unique_ptr<CRecordFile> m_pBinaryFile;  // likewise with m_bLogBinary
+    int m_nHeaderMask;  // channels of the last report header; kHeaderMaskNone forces one
     BOOL m_bTopmost;
     RECT m_rcWindow;
     BOOL m_bLayoutLocked;
     int m_nStatusHeight;
     CComPort* m_pPort;
     int m_nPortNumber;
+    // FALSE: the port dialog is never shown and nothing is chosen (for
+    // tests that drive the window without it).
+    BOOL m_bOfferPortDialog = TRUE;
+    // FALSE: the start-up promotion window is not shown (tests again).
+    BOOL m_bOfferPromotion = TRUE;
     CReadingView m_fields[9];  // channels 1 to 8, then channel 0
     CEdit m_editStatus;
     HICON m_hIcon;
@@ -105,7 +120,18 @@ protected:
     void OnCloseProgram();
     void OnRunChartViewer();
     LRESULT OnPortChar(WPARAM wParam, LPARAM lParam);
+    // A pulled adapter: reopened silently until it is back (main_dialog_ports.cpp).
+    LRESULT OnPortGone(WPARAM wParam, LPARAM lParam);
+    void ReopenPort();
+    LRESULT OnDdeAdviseStarted(WPARAM wParam, LPARAM lParam);
     void OnUninstall();
+    void OnRecording();
+    // The small dialogs (main_dialog_dialogs.cpp).
+    void OnAbout();
+    void OnColours();
+    void OnFonts();
+    void OnPromotion();
+    void OnExtraSettings();
 
 private:
     // The line assembly reaches this window's timer and readings through here.
@@ -127,10 +153,36 @@ private:
     // The port the user chooses in the port dialog, or 0.
     int ChoosePort();
     void Blink();
+    // Recording (main_dialog_recording.cpp).
+    struct RecordNotice {
+        std::string strText;
+        UINT nType;
+    };
     void StartRecordingAtLaunch();
+    BOOL RunRecordingDialog();  // TRUE: a file could not be opened, run it again
+    std::unique_ptr<CRecordFile> OpenChosenFile(const std::string& strPath, const char* pszExists,
+                                                BOOL* pbAppending);
+    void KeepRecordingInForce();
+    void SetRecordTimer();
+    void OnRecordTick();
+    void WriteReportRow();
+    void WriteBinaryRecord();
+    void TakeSamples(ChannelSamples samples);
+    void NoteRecordWrite(const CRecordFile& file, BOOL bWasFailing, BOOL bReport);
+    void ShowRecordNotices();
+    BOOL IsRecordingFailing() const;
     void ShowStartupPromotion();
     void RelayOut();
+    void HandFieldsToDdeServer();
+    // Stops the DDE server and, while the link is up, starts it for the
+    // instrument's number (main_dialog_dde.cpp).
+    void RestartDdeServer();
+    BOOL m_bDdeRestarting = FALSE;   // RestartDdeServer is running
+    BOOL m_bDdeRestartAgain = FALSE;  // a line asked for it meanwhile
 
     LineHost m_lineHost;
     CLineAssembly m_lineAssembly;  // line buffer, watchdog and decoder
+    int m_nReportFileSeparator;    // the separator the open report file was opened with
+    int m_nTimerInterval;          // the interval the recording timer runs at
+    std::vector<RecordNotice> m_recordNotices;  // to show once the writes are done
 };

@@ -19,8 +19,7 @@ void CMainDialog::ApplyReading(BOOL bGood) {
         for (int channel : kChannelsZeroFirst)
             Field(channel).SetFineResolution(decoder.m_bFine);
         RelayOut();
-        // The DDE server is stopped here, and started again for the
-        // instrument's number while the link is up, once it exists.
+        RestartDdeServer();
     }
     UpdateStatusLine();
 
@@ -53,6 +52,7 @@ void CMainDialog::ApplyReading(BOOL bGood) {
             Field(channel).SetAlert(TRUE);
         }
     }
+    m_ddeServer.NotifyAll();
 }
 
 void CMainDialog::UpdateStatusLine() {
@@ -69,6 +69,7 @@ void CMainDialog::UpdateStatusLine() {
     state.nCalibrationError = bChannelKnown ? decoder.m_bCalibrationError[c] : 0;
     state.bRecording = m_nRecordTimer != 0;
     state.nIntervalSeconds = m_nInterval;
+    state.bRecordingFailing = IsRecordingFailing();
     const std::string text = ComposeStatusLine(state);
     if (text == m_strStatus)
         return;

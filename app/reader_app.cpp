@@ -15,6 +15,8 @@ BOOL CReaderApp::InitInstance() {
         const std::string path = m_strSettingsPath.empty() ? SettingsFilePath(m_strProgramPath) : m_strSettingsPath;
         dlg.m_strSettingsPath = path;
         dlg.m_pSettings = &ini;
+        dlg.m_bOfferPortDialog = m_bOfferPortDialog;
+        dlg.m_bOfferPromotion = m_bOfferPromotion;
         if (ini.Load(path, TRUE, TRUE, TRUE, FALSE)) {
             ProgramSettings settings = dlg.CollectSettings();
             LoadSettings(ini, settings);

@@ -13,4 +13,8 @@ public:
 
     // The configuration file; empty: chosen by SettingsFilePath.
     std::string m_strSettingsPath;
+    // Handed to the main window: FALSE keeps the port dialog away.
+    BOOL m_bOfferPortDialog = TRUE;
+    // Likewise: FALSE keeps the start-up promotion window away.
+    BOOL m_bOfferPromotion = TRUE;
 };

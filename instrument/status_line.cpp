@@ -13,6 +13,7 @@ const char kValueErrorOf[] = "B\xB3\xB9" "d warto\x9C" "ci temperatury %d. ";
 const char kValueErrorMean[] = "B\xB3\xB9" "d warto\x9C" "ci temperatury. ";
 const char kCalibrationError[] = "B\xB3\xB9" "d kalibracji kana\xB3u %d. ";
 const char kRecording[] = "Rejestracja do pliku co %02d:%02d:%02d. ";
+const char kRecordingFailing[] = "B\xB3\xB9" "d zapisu do pliku rejestracji. ";
 
 // Only integer conversions are used, which no C locale changes. The buffer
 // holds the longest template with three 11-character numbers.
@@ -49,5 +50,7 @@ std::string ComposeStatusLine(const StatusLineState& state)
         const int interval = state.nIntervalSeconds > 0 ? state.nIntervalSeconds : 0;
         text += Format(kRecording, interval / 3600, interval % 3600 / 60, interval % 60);
     }
+    if (state.bRecordingFailing)
+        text += kRecordingFailing;
     return text;
 }

@@ -13,6 +13,7 @@ struct StatusLineState {
     int nCalibrationError;
     BOOL bRecording;         // the recording timer runs
     int nIntervalSeconds;    // recording interval
+    BOOL bRecordingFailing = FALSE;  // a recording file does not take its rows at the moment
 };
 
 // Windows-1250 bytes; every piece ends with ". ", so the text ends with a blank.

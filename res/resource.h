@@ -27,3 +27,85 @@
 
 // The About item added to the system menu.
 #define IDM_ABOUTBOX 0x0010
+
+// Recording settings dialog (res/recording.rc).
+#define IDD_RECORDING 131
+#define IDC_REC_LOG_REPORT 1026
+#define IDC_REC_LOG_BINARY 1027
+#define IDC_REC_REPORT_PATH 1036
+#define IDC_REC_BROWSE_REPORT 1038
+#define IDC_REC_BINARY_PATH 1039
+#define IDC_REC_BROWSE_BINARY 1040
+#define IDC_REC_INTERVAL 1045
+#define IDC_REC_TEMP0 1046
+#define IDC_REC_TEMP2 1047
+#define IDC_REC_REPORT_LABEL 1048
+#define IDC_REC_TEMP3 1049
+#define IDC_REC_TEMP4 1050
+#define IDC_REC_SEPARATOR_LABEL 1051
+#define IDC_REC_INTERVAL_LABEL 1052
+#define IDC_REC_BINARY_LABEL 1053
+#define IDC_REC_TEMP5 1054
+#define IDC_REC_TEMP6 1055
+#define IDC_REC_TEMP7 1056
+#define IDC_REC_TEMP8 1057
+#define IDC_REC_TEMP1 1060
+#define IDC_REC_ADD_COMMENT 1115
+#define IDC_REC_COMMENT 1116
+#define IDC_REC_ADD_SERIAL 1117
+#define IDC_REC_SEP_TAB 1123
+#define IDC_REC_SEP_COMMA 1124
+#define IDC_REC_SEP_SEMICOLON 1125
+
+// Port dialog and its please-wait window (res/ports.rc).
+#define IDD_PORTS 129
+#define IDD_PORT_WAIT 175
+#define IDB_PORT_WAIT 310
+#define IDC_PORT_LIST 1000
+#define IDC_PORT_CURRENT 1001
+#define IDC_PORT_WAIT_CANCEL 1028
+#define IDC_PORT_WAIT_PICTURE 1112
+#define IDC_PORT_WAIT_TEXT 1238
+
+// About box, promotion window, extra settings, colours and fonts dialogs
+// (res/dialogs.rc).
+#define IDD_COLORS 136
+#define IDD_FONTS 137
+#define IDB_LOGO 148
+#define IDD_PROMOTION 157
+#define IDR_PROMO_TEXT 158
+#define IDD_EXTRA_SETTINGS 159
+#define IDC_PROMO_TEXT 1076
+#define IDC_ABOUT_LOGO 1112
+#define IDC_ABOUT_MAIL 1113
+#define IDC_PROMO_MORE 1130
+#define IDC_HIDE_PROMO 1131
+// Colour samples, background then text, by channel 0 to 8.
+#define IDC_BACK0 1040
+#define IDC_BACK1 1042
+#define IDC_BACK2 1041
+#define IDC_BACK3 1043
+#define IDC_BACK4 1044
+#define IDC_BACK5 1045
+#define IDC_BACK6 1052
+#define IDC_BACK7 1054
+#define IDC_BACK8 1056
+#define IDC_TEXT0 1046
+#define IDC_TEXT1 1048
+#define IDC_TEXT2 1047
+#define IDC_TEXT3 1049
+#define IDC_TEXT4 1050
+#define IDC_TEXT5 1051
+#define IDC_TEXT6 1053
+#define IDC_TEXT7 1055
+#define IDC_TEXT8 1057
+// Font samples by channel 0 to 8.
+#define IDC_FONT0 1039
+#define IDC_FONT1 1038
+#define IDC_FONT2 1041
+#define IDC_FONT3 1044
+#define IDC_FONT4 1045
+#define IDC_FONT5 1046
+#define IDC_FONT6 1047
+#define IDC_FONT7 1048
+#define IDC_FONT8 1049

@@ -10,13 +10,30 @@ namespace {
 
 const DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 
-// When a port wait ends without an event the reader drains the queue anyway
-// and then pauses this long before it waits again. Where waiting for a port
-// event does not work (under Wine every wait on a pseudo-terminal ends in
-// failure after about 2 ms, and a port whose device is gone fails every wait)
-// the reader would otherwise circle without rest. At 300 baud a character
-// takes about 33 ms; the receive queue keeps what arrives meanwhile.
+// After a read that failed for a reason other than a gone device the reader
+// pauses this long, so that a port that fails every call is not circled
+// without rest. At 300 baud a character takes about 33 ms; the receive queue
+// keeps what arrives meanwhile.
 const DWORD kFailedWaitPauseMs = 50;
+
+// What Windows answers for a removed device; a broken pipe is what a
+// pseudo-terminal under Wine gives once its other side has hung up.
+bool IsDeviceGoneError(DWORD dwError) {
+    switch (dwError) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_GEN_FAILURE:
+    case ERROR_BROKEN_PIPE:
+    case ERROR_HANDLE_EOF:
+    case ERROR_IO_DEVICE:
+        return true;
+    default:
+        return false;
+    }
+}
 
 // Ends an outstanding port wait and waits at most this long for its end.
 const DWORD kWaitEndTimeoutMs = 1000;
@@ -45,7 +62,10 @@ CComPort::CComPort()
       m_dcb(),
       m_pOwner(nullptr),
       m_dwCommEvents(0),
-      m_nReaderTurns(0) {}
+      m_nReaderTurns(0),
+      m_bReadMode(FALSE),
+      m_byRead(0),
+      m_bGone(FALSE) {}
 
 BOOL CComPort::Open(CWnd* pOwner, int nPortNumber, int nBaudRate, char cParity, int nDataBits, int nStopBits,
                     DWORD dwCommEvents) {
@@ -127,8 +147,11 @@ UINT CComPort::ReaderThread(LPVOID pParam) {
 
     for (;;) {
         InterlockedIncrement(&pPort->m_nReaderTurns);
+        if (pPort->m_bReadMode) {
+            pPort->ReadOneByte();
+            continue;
+        }
         DWORD dwEvents = 0;  // written when the wait ends; see EndReaderThread
-        BOOL bWaitFailed = FALSE;
         if (WaitCommEvent(pPort->m_hPort, &dwEvents, &pPort->m_ov)) {
             COMSTAT comstat = {};
             DWORD dwErrors = 0;
@@ -136,7 +159,10 @@ UINT CComPort::ReaderThread(LPVOID pParam) {
             if (comstat.cbInQue == 0)
                 continue;
         } else if (GetLastError() != ERROR_IO_PENDING) {
-            bWaitFailed = TRUE;
+            // The port cannot wait for events (or its device is gone, which
+            // the first read then tells).
+            pPort->SwitchToReading();
+            continue;
         }
 
         switch (WaitForMultipleObjects(3, pPort->m_ahWaitEvents, FALSE, INFINITE)) {
@@ -144,14 +170,17 @@ UINT CComPort::ReaderThread(LPVOID pParam) {
             pPort->EndReaderThread();
         case WAIT_OBJECT_0 + 1: {
             DWORD dwTransferred = 0;
-            if (!GetOverlappedResult(pPort->m_hPort, &pPort->m_ov, &dwTransferred, FALSE))
-                bWaitFailed = TRUE;
+            // A wait that fails or ends with no event will not work better
+            // next time (under Wine every wait on a pseudo-terminal does so
+            // after about 2 ms): read instead. What is queued stays in order.
+            if (!GetOverlappedResult(pPort->m_hPort, &pPort->m_ov, &dwTransferred, FALSE) || dwEvents == 0) {
+                pPort->SwitchToReading();
+                break;
+            }
             DWORD dwMask = 0;
             GetCommMask(pPort->m_hPort, &dwMask);
             if (dwMask & EV_RXCHAR)
                 pPort->ReceiveChars();
-            if (bWaitFailed && WaitForSingleObject(pPort->m_hShutdownEvent, kFailedWaitPauseMs) == WAIT_OBJECT_0)
-                pPort->EndReaderThread();
             break;
         }
         case WAIT_OBJECT_0 + 2:
@@ -162,6 +191,68 @@ UINT CComPort::ReaderThread(LPVOID pParam) {
             break;
         }
     }
+}
+
+void CComPort::SwitchToReading() {
+    m_bReadMode = TRUE;
+    SetWaitingReads(TRUE);
+}
+
+void CComPort::SetWaitingReads(BOOL bWait) {
+    // Waiting reads have no interval or total time-outs: they end with a
+    // byte. The others return at once with what is queued.
+    COMMTIMEOUTS timeouts = m_timeouts;
+    if (bWait)
+        timeouts.ReadIntervalTimeout = 0;
+    EnterCriticalSection(&m_csPort);
+    SetCommTimeouts(m_hPort, &timeouts);
+    LeaveCriticalSection(&m_csPort);
+}
+
+void CComPort::ReadOneByte() {
+    ResetEvent(m_ov.hEvent);
+    EnterCriticalSection(&m_csPort);
+    const BOOL bIssued = ReadFile(m_hPort, &m_byRead, 1, nullptr, &m_ov);
+    const DWORD dwIssueError = bIssued ? ERROR_SUCCESS : GetLastError();
+    LeaveCriticalSection(&m_csPort);
+    if (!bIssued && dwIssueError != ERROR_IO_PENDING) {
+        ReadFailed(dwIssueError);
+        return;
+    }
+    // Sleeps until the byte comes or the driver is shut down.
+    const HANDLE ahEvents[2] = {m_hShutdownEvent, m_ov.hEvent};
+    if (WaitForMultipleObjects(2, ahEvents, FALSE, INFINITE) == WAIT_OBJECT_0)
+        EndReaderThread();
+    DWORD dwRead = 0;
+    if (!GetOverlappedResult(m_hPort, &m_ov, &dwRead, FALSE)) {
+        ReadFailed(GetLastError());
+        return;
+    }
+    // With no time-outs a read ends without a byte only at the end of the data.
+    if (dwRead != 1) {
+        ReadFailed(ERROR_HANDLE_EOF);
+        return;
+    }
+    SendMessageA(m_pOwner != nullptr ? m_pOwner->GetSafeHwnd() : nullptr, WM_PORT_CHAR, m_byRead, 0);
+    // What came meanwhile is read at once, in order: a waiting read per byte
+    // costs Wine far more than one that returns with what is queued.
+    SetWaitingReads(FALSE);
+    ReceiveChars();
+    SetWaitingReads(TRUE);
+}
+
+void CComPort::ReadFailed(DWORD dwError) {
+    if (IsDeviceGoneError(dwError)) {
+        // The handle is of no use any more: tell the owner once and rest
+        // until the driver is shut down.
+        m_bGone = TRUE;
+        PostMessageA(m_pOwner != nullptr ? m_pOwner->GetSafeHwnd() : nullptr, WM_PORT_GONE,
+                     static_cast<WPARAM>(m_nPortNumber), 0);
+        WaitForSingleObject(m_hShutdownEvent, INFINITE);
+        EndReaderThread();
+    }
+    if (WaitForSingleObject(m_hShutdownEvent, kFailedWaitPauseMs) == WAIT_OBJECT_0)
+        EndReaderThread();
 }
 
 void CComPort::ReceiveChars() {
@@ -199,8 +290,13 @@ void CComPort::EndReaderThread() {
     // into the reader's stack, after the thread and soon this object are gone
     // (Wine completes it from a helper thread, after the issuer has ended).
     // Changing the event mask ends such a wait; wait for that, but not forever.
+    // The same holds for a pending read.
+    // A pending read ends when this thread, its issuer, cancels it.
     if (!HasOverlappedIoCompleted(&m_ov)) {
-        SetCommMask(m_hPort, 0);
+        if (m_bReadMode)
+            CancelIo(m_hPort);
+        else
+            SetCommMask(m_hPort, 0);
         WaitForSingleObject(m_ov.hEvent, kWaitEndTimeoutMs);
     }
     AfxEndThread(100);

@@ -11,6 +11,10 @@ class CWnd;
 // Sent (not posted) by the reader thread for each received byte: wParam is
 // the byte (0 to 255), lParam is 0. The reader waits until it is handled.
 constexpr UINT WM_PORT_CHAR = WM_USER + 4;
+// Posted once by the reader when the port's device has gone (a USB adapter
+// pulled): wParam is the port number. The reader no longer uses the port;
+// only a new driver on a reopened port reads again.
+constexpr UINT WM_PORT_GONE = WM_USER + 5;
 
 class CComPort {
 public:
@@ -30,10 +34,17 @@ public:
     BOOL HasThreadEnded() const;
 
     int GetPortNumber() const { return m_nPortNumber; }
+    // TRUE once the reader has found the device gone.
+    BOOL IsGone() const { return m_bGone; }
 
 protected:
     static UINT __cdecl ReaderThread(LPVOID pParam);
     void ReceiveChars();
+    // Where port waits do not work: one pending one-byte read at a time.
+    void SwitchToReading();
+    void SetWaitingReads(BOOL bWait);
+    void ReadOneByte();
+    void ReadFailed(DWORD dwError);
     [[noreturn]] void EndReaderThread();
 
     int m_nBaudRate;
@@ -55,6 +66,9 @@ protected:
     // waits makes at most one every 50 ms while nothing arrives; one that
     // circles makes many more.
     volatile LONG m_nReaderTurns;
+    BOOL m_bReadMode;        // the reader reads instead of waiting for port events
+    BYTE m_byRead;           // target of the pending read
+    volatile BOOL m_bGone;   // set by the reader, read by the owner
 
 private:
     CComPort(const CComPort&) = delete;

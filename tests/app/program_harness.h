@@ -59,7 +59,15 @@ public:
         if (!iniText.empty())
             std::ofstream(IniPath(), std::ios::binary) << iniText;
         m_app.m_strSettingsPath = IniPath().string();
+        // A port dialog at start would stand in the way of most tests.
+        m_app.m_bOfferPortDialog = FALSE;
+        // So would the promotion window of a first run.
+        m_app.m_bOfferPromotion = FALSE;
     }
+    // Lets the program show its port dialog; call before Start.
+    void OfferPortDialog() { m_app.m_bOfferPortDialog = TRUE; }
+    // Lets the program show its start-up promotion window; before Start.
+    void OfferPromotion() { m_app.m_bOfferPromotion = TRUE; }
     ~RunningProgram() {
         Close();
         std::error_code ec;

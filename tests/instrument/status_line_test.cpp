@@ -52,6 +52,12 @@ TEST(StatusLine, RecordingIntervalAsHoursMinutesSeconds)
 
     s.bRecording = FALSE;  // the interval alone shows nothing
     EXPECT_EQ(ComposeStatusLine(s), kNoLink);
+
+    // A recording file that does not take its rows says so last.
+    s.bRecording = TRUE;
+    s.nIntervalSeconds = 60;
+    s.bRecordingFailing = TRUE;
+    EXPECT_EQ(ComposeStatusLine(s), kNoLink + "Rejestracja do pliku co 00:01:00. B\xB3\xB9" "d zapisu do pliku rejestracji. ");
 }
 
 TEST(StatusLine, OutOfRangeInputsStayWellFormed)
