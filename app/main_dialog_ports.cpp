@@ -1,6 +1,6 @@
 // The port dialog, run from the main window.
 #include "app/main_dialog.h"
-#include "app/port_dialog.h"
+#include "serial/port_dialog.h"
 #include "serial/com_port.h"
 
 int CMainDialog::ChoosePort() {

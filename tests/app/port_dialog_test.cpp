@@ -2,7 +2,7 @@
 // COM1 to COM9 whether or not they exist, and the bench's pairs start at
 // COM11, so the test setup maps COM7 onto the pair COM17 <-> COM18: bytes
 // written into COM18 reach a program that chose COM7.
-#include "app/port_scan.h"
+#include "serial/port_scan.h"
 #include "tests/app/program_harness.h"
 
 #include <algorithm>

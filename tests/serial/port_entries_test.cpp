@@ -1,4 +1,4 @@
-#include "app/port_entries.h"
+#include "serial/port_entries.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // where it is missing), then a probe of every port number the list left out.
 #pragma once
 
-#include "app/port_entries.h"
+#include "serial/port_entries.h"
 
 #include <windows.h>
 

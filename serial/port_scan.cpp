@@ -1,4 +1,4 @@
-#include "app/port_scan.h"
+#include "serial/port_scan.h"
 
 #include <cstdio>
 #include <new>

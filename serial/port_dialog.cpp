@@ -1,6 +1,6 @@
-#include "app/port_dialog.h"
+#include "serial/port_dialog.h"
 
-#include "app/port_scan.h"
+#include "serial/port_scan.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
 #include "framework/win_thread.h"
