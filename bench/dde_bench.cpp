@@ -48,20 +48,7 @@ LONGLONG Now() {
     return t.QuadPart;
 }
 
-void Pump(DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end)
-            return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
-    }
-}
+void Pump(DWORD ms) { PumpMessages(ms); }
 
 double Percentile(std::vector<double> v, double p) {
     if (v.empty())

@@ -83,12 +83,16 @@ setup_fonts() {
 # captions itself (so screenshots look like Windows), and it does not wait
 # two seconds at every window's end for a manager that never answers. On a
 # real display the desktop's window manager takes the windows.
+# A program that crashes gets its backtrace printed and ends, instead of a
+# crash dialog nobody answers (a test would hang until its timeout).
 setup_window_management() {
   local managed=N want
   [ -n "${QM487_X_DISPLAY:-}" ] && managed=Y
   want="\"Managed\"=\"$managed\""
-  grep -qxF "$want" "$prefix/user.reg" 2>/dev/null && return 0
-  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n%s\n' "$want" >"$state/x11.reg"
+  grep -qxF "$want" "$prefix/user.reg" 2>/dev/null && grep -qxF '"ShowCrashDialog"=dword:00000000' "$prefix/user.reg" &&
+    return 0
+  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n%s\n\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n' \
+    "$want" >"$state/x11.reg"
   "$(wine_bin)" regedit /S "Z:${state//\//\\}\\x11.reg" </dev/null >>"$state/regedit.log" 2>&1 ||
     echo "wine-env: could not set the window management" >&2
 }

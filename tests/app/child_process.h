@@ -49,6 +49,8 @@ public:
         std::string cmd = "\"" + WindowsPath(exe) + "\" " + args;
         const BOOL ok = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                        nullptr, &si, &m_pi);
+        if (ok)
+            AssignProcessToJobObject(EndedWithTheTest(), m_pi.hProcess);
         CloseHandle(outWrite);
         CloseHandle(errWrite);
         return ok != FALSE;
@@ -61,8 +63,9 @@ public:
         const ULONGLONG deadline = GetTickCount64() + timeoutMs;
         for (;;) {
             Drain();
-            while (m_nNextLine < Lines().size()) {
-                const std::string& line = Lines()[m_nNextLine++];
+            const std::vector<std::string> lines = Lines();
+            while (m_nNextLine < lines.size()) {
+                const std::string& line = lines[m_nNextLine++];
                 if (pred(line)) {
                     if (found)
                         *found = line;
@@ -124,6 +127,18 @@ public:
     HANDLE Process() const { return m_pi.hProcess; }
 
 private:
+    // A child left running when the test process dies (a crash) would hold
+    // its pipes open, and CTest would wait for them until its timeout.
+    static HANDLE EndedWithTheTest() {
+        static HANDLE hJob = [] {
+            HANDLE h = CreateJobObjectW(nullptr, nullptr);
+            JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+            limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+            SetInformationJobObject(h, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+            return h;
+        }();
+        return hJob;
+    }
     static void Close(HANDLE& h) {
         if (h != nullptr && h != INVALID_HANDLE_VALUE)
             CloseHandle(h);

@@ -45,20 +45,7 @@ void Print(const std::string& line) {
 
 const char* NameOrNull(const std::string& arg) { return arg == "-" ? nullptr : arg.c_str(); }
 
-void Pump(DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end)
-            return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
-    }
-}
+void Pump(DWORD ms) { PumpMessages(ms); }
 
 int Request(const std::vector<std::string>& args) {
     CDdeClientInstance client;

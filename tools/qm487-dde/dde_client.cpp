@@ -95,3 +95,19 @@ std::string DdeStringName(DWORD idInst, HSZ hsz) {
     DdeQueryStringA(idInst, hsz, name.data(), n + 1, CP_WINANSI);
     return std::string(name.data());
 }
+
+void PumpMessages(DWORD ms, const volatile LONG* pbStop) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    while (pbStop == nullptr || !*pbStop) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end)
+            return;
+        const DWORD left = static_cast<DWORD>(end - now);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, left < 200 ? left : 200, QS_ALLINPUT);
+    }
+}

@@ -63,6 +63,10 @@ std::string DdeDataText(HDDEDATA hData);
 // The name behind a string handle.
 std::string DdeStringName(DWORD idInst, HSZ hsz);
 
+// Runs the thread's messages (advise data arrives as messages) for up to
+// ms, or until *pbStop turns non-zero (looked at every 200 ms at least).
+void PumpMessages(DWORD ms, const volatile LONG* pbStop = nullptr);
+
 // A synchronous transaction's data, freed with the object.
 class CDdeData {
 public:

@@ -106,23 +106,8 @@ HDDEDATA CALLBACK WatchCallback(UINT uType, UINT, HCONV, HSZ hszTopic, HSZ, HDDE
     return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(DDE_FACK));
 }
 
-// Runs the thread's messages (advise data arrives as messages) for up to ms.
-void Pump(DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    while (!g_bStop) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end)
-            return;
-        // Short slices, so that Ctrl-C is seen soon.
-        const DWORD left = static_cast<DWORD>(end - now);
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, left < 200 ? left : 200, QS_ALLINPUT);
-    }
-}
+// Short slices, so that Ctrl-C is seen soon.
+void Pump(DWORD ms) { PumpMessages(ms, &g_bStop); }
 
 int RunWatch(const std::string& item) {
     SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
