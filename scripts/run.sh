@@ -79,6 +79,8 @@ trap 'exit 130' INT TERM
 run=$root/run
 mkdir -p "$run"
 cp "$bin/app/QM487.exe" "$run/QM487.exe"
+# "Program → Uruchom Kreslo" starts the chart viewer found beside the program.
+cp "$bin/app/Kreslo.exe" "$run/Kreslo.exe"
 ini=$run/qm487cfg.ini
 port=11
 [ -n "$device" ] && port=1

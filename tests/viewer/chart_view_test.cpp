@@ -1,0 +1,184 @@
+// Moving the view, the follow rule, axis ticks, and the exports' formats.
+#include "recording/binary_log.h"
+#include "tests/viewer/kvf_test_data.h"
+#include "viewer/chart_export.h"
+#include "viewer/chart_view.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+ChartView View(double t0, double t1) { return ChartView{t0, t1, 0.0, 1.0, false}; }
+
+TEST(ChartViewMoves, ZoomKeepsThePointUnderTheMouse) {
+    ChartView v = View(0, 1000);
+    v.ZoomTime(250, 0.5);
+    EXPECT_DOUBLE_EQ(v.t0, 125);
+    EXPECT_DOUBLE_EQ(v.t1, 625);
+    v.ZoomTime(130, 1e-9);  // never below the shortest span
+    EXPECT_DOUBLE_EQ(v.t1 - v.t0, ChartView::kMinSpan);
+    EXPECT_GE(130, v.t0);
+    EXPECT_LE(130, v.t1);
+    v.Pan(-30);
+    EXPECT_DOUBLE_EQ(v.t1 - v.t0, ChartView::kMinSpan);
+    v.FitAll(1000, 2000);
+    EXPECT_DOUBLE_EQ(v.t0, 1000);
+    EXPECT_GE(v.t1, 2000);
+    EXPECT_FALSE(v.bManualValues);
+    v.FitAll(5000, 5000);  // one record: a span around it
+    EXPECT_LT(v.t0, 5000);
+    EXPECT_GT(v.t1, 5000);
+    v.ZoomValues(0.5, 0.5);
+    EXPECT_TRUE(v.bManualValues);
+    v.FitValues(20, 20);  // a flat line still gets a span
+    EXPECT_LT(v.v0, 20);
+    EXPECT_GT(v.v1, 20);
+}
+
+TEST(ChartFollow, ScrollsOnlyWhileTheLiveEndIsInSight) {
+    ChartView v = View(0, 1000);
+    // Room left before the right edge: nothing moves yet.
+    EXPECT_FALSE(FollowLiveEnd(v, 900, 950));
+    EXPECT_DOUBLE_EQ(v.t0, 0);
+    // The new end would leave the view: the span is kept and moved along.
+    EXPECT_TRUE(FollowLiveEnd(v, 950, 1100));
+    EXPECT_DOUBLE_EQ(v.t1 - v.t0, 1000);
+    EXPECT_GT(v.t1, 1100);
+    // The user looks at older data: the view stays put.
+    ChartView old = View(0, 500);
+    EXPECT_FALSE(AtLiveEnd(old, 1100));
+    EXPECT_FALSE(FollowLiveEnd(old, 1100, 1200));
+    EXPECT_DOUBLE_EQ(old.t0, 0);
+    EXPECT_DOUBLE_EQ(old.t1, 500);
+    // Zoomed into the middle with the end beyond the view: stays too.
+    ChartView middle = View(200, 300);
+    EXPECT_FALSE(FollowLiveEnd(middle, 1100, 1200));
+    EXPECT_DOUBLE_EQ(middle.t0, 200);
+}
+
+TEST(ChartTicks, TimeStepsAndLabels) {
+    const double day = 14320.0 * 86400;  // 2009-03-17 00:00:00
+    // A minute on 600 pixels, labels 80 px apart: 10 s steps with seconds.
+    std::vector<TimeTick> ticks = TimeTicks(day + 5, day + 65, 600, 80);
+    ASSERT_FALSE(ticks.empty());
+    EXPECT_EQ(TimeTickStep(day + 5, day + 65, 600, 80), 10);
+    EXPECT_EQ(ticks[0].label, "00:00:10");
+    EXPECT_EQ(ticks[0].date, "2009-03-17");
+    EXPECT_EQ(ticks[1].date, "");
+    // Six hours: whole hours, "HH:MM", the date again where the day changes.
+    ticks = TimeTicks(day - 3 * 3600, day + 3 * 3600, 600, 80);
+    EXPECT_EQ(TimeTickStep(day - 3 * 3600, day + 3 * 3600, 600, 80), 3600);
+    ASSERT_EQ(ticks.size(), 7u);
+    EXPECT_EQ(ticks[0].label, "21:00");
+    EXPECT_EQ(ticks[0].date, "2009-03-16");
+    EXPECT_EQ(ticks[3].label, "00:00");
+    EXPECT_EQ(ticks[3].date, "2009-03-17");
+    EXPECT_EQ(ticks[4].date, "");
+    // Three weeks: whole days, labelled with the date, at midnight.
+    ticks = TimeTicks(day, day + 21 * 86400, 600, 100);
+    ASSERT_FALSE(ticks.empty());
+    EXPECT_GE(TimeTickStep(day, day + 21 * 86400, 600, 100), 86400);
+    for (const TimeTick& t : ticks)
+        EXPECT_EQ(static_cast<long long>(t.t) % 86400, 0);
+    EXPECT_EQ(ticks[0].label.size(), 10u);
+    // Never closer than asked, whatever the span.
+    for (double span : {3.0, 50.0, 7000.0, 1e5, 3e6, 1e8}) {
+        const auto tt = TimeTicks(day, day + span, 800, 90);
+        for (std::size_t i = 1; i < tt.size(); ++i)
+            EXPECT_GE((tt[i].t - tt[i - 1].t) / span * 800, 90 - 1e-9) << span;
+    }
+}
+
+TEST(ChartTicks, ValueStepsAreRoundAndUseAPoint) {
+    std::vector<ValueTick> ticks = ValueTicks(19.3, 23.9, 400, 40);
+    ASSERT_FALSE(ticks.empty());
+    EXPECT_EQ(ticks[0].label, "19.5");
+    EXPECT_DOUBLE_EQ(ticks[1].v - ticks[0].v, 0.5);
+    ticks = ValueTicks(-12, 37, 200, 40);
+    EXPECT_EQ(ticks[0].label, "-10");
+    EXPECT_EQ(ticks[1].label, "0");
+    EXPECT_EQ(ticks.back().label, "30");
+    EXPECT_EQ(FormatDuration(3 * 86400 + 3661), "3 d 01:01:01");
+    EXPECT_EQ(FormatDuration(59), "00:00:59");
+}
+
+// The viewer's CSV is qm487-kvf's for the same records, limited to the range.
+TEST(ChartExport, CsvOfARange) {
+    const std::string log = kvftest::Log(10);  // a tick every 10 s from 2009-03-17 08:00:00
+    KvfRecord first{};
+    first.year = 2009, first.month = 3, first.day = 17, first.hour = 8;
+    const double t0 = static_cast<double>(first.Seconds());
+    KvfCsvExport csv(t0 + 20, t0 + 40);
+    KvfReader reader(&csv);
+    reader.Feed(log.data(), log.size());
+    reader.Finish();
+    EXPECT_EQ(csv.Rows(), 3u);
+    EXPECT_EQ(csv.TakeText(),
+              "time,T,T1,T2,T3,T4,T5,T6,T7,T8\n"
+              "2009-03-17 08:00:20,21.40,20.50,-3.50,,,,,,\n"
+              "2009-03-17 08:00:30,21.40,20.75,-2.50,,,,,,\n"
+              "2009-03-17 08:00:40,21.40,21.00,,,,,,,\n");
+    EXPECT_EQ(csv.TakeText(), "");
+}
+
+std::uint32_t Get32(const std::string& s, std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(s[at])) << 24 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 1])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 2])) << 8 |
+           static_cast<unsigned char>(s[at + 3]);
+}
+
+TEST(ChartExport, PngStructureAndChecksums) {
+    EXPECT_EQ(Crc32("123456789", 9), 0xCBF43926u);
+    EXPECT_EQ(Adler32("Wikipedia", 9), 0x11E60398u);
+    // Big enough for two stored blocks.
+    const int w = 200, h = 150;
+    std::vector<std::uint32_t> pixels(w * h);
+    for (int i = 0; i < w * h; ++i)
+        pixels[i] = static_cast<std::uint32_t>(i * 2654435761u) & 0xFFFFFF;
+    const std::string png = EncodePng(w, h, pixels.data());
+    ASSERT_EQ(png.compare(0, 8, std::string("\x89PNG\r\n\x1a\n", 8)), 0);
+    std::size_t at = 8;
+    std::vector<std::string> types;
+    std::string idat;
+    while (at + 12 <= png.size()) {
+        const std::uint32_t len = Get32(png, at);
+        const std::string type = png.substr(at + 4, 4);
+        ASSERT_LE(at + 12 + len, png.size());
+        EXPECT_EQ(Get32(png, at + 8 + len), Crc32(png.data() + at + 4, 4 + len)) << type;
+        if (type == "IHDR") {
+            EXPECT_EQ(Get32(png, at + 8), static_cast<std::uint32_t>(w));
+            EXPECT_EQ(Get32(png, at + 12), static_cast<std::uint32_t>(h));
+        }
+        if (type == "IDAT")
+            idat = png.substr(at + 8, len);
+        types.push_back(type);
+        at += 12 + len;
+    }
+    EXPECT_EQ(at, png.size());
+    EXPECT_EQ(types, (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
+    // Walk the stored blocks back into scanlines and compare a pixel.
+    ASSERT_GE(idat.size(), 6u);
+    std::string raw;
+    std::size_t p = 2;
+    bool last = false;
+    while (!last) {
+        ASSERT_LE(p + 5, idat.size());
+        last = idat[p] & 1;
+        const unsigned n = static_cast<unsigned char>(idat[p + 1]) | static_cast<unsigned char>(idat[p + 2]) << 8;
+        const unsigned nn = static_cast<unsigned char>(idat[p + 3]) | static_cast<unsigned char>(idat[p + 4]) << 8;
+        EXPECT_EQ(n ^ 0xFFFFu, nn);
+        raw += idat.substr(p + 5, n);
+        p += 5 + n;
+    }
+    ASSERT_EQ(raw.size(), static_cast<std::size_t>(h) * (1 + 3 * w));
+    EXPECT_EQ(Get32(idat, p), Adler32(raw.data(), raw.size()));
+    const std::size_t px = static_cast<std::size_t>(7) * (1 + 3 * w) + 1 + 3 * 11;  // row 7, column 11
+    const std::uint32_t want = pixels[7 * w + 11];
+    EXPECT_EQ(static_cast<unsigned char>(raw[px]), want >> 16);
+    EXPECT_EQ(static_cast<unsigned char>(raw[px + 2]), want & 0xFF);
+}
+
+}  // namespace

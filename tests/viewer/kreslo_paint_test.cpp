@@ -1,0 +1,165 @@
+// Kreslo's window in the test process: what it draws (legend, axes, each
+// channel's line in its colour), and how following a log treats the view.
+#include "tests/viewer/kreslo_test_log.h"
+#include "viewer/app/kreslo_window.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+void Write(const fs::path& path, const std::string& bytes, bool append = false) {
+    std::ofstream out(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+KresloSettings Settings() {
+    KresloSettings s = {};
+    for (int c = 0; c < 9; ++c)
+        s.crChannel[c] = RGB(20 + 25 * c, 200 - 20 * c, 60 + 15 * c);
+    s.nInterval = 10;
+    return s;
+}
+
+class KresloWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("qm487_kreslo_paint_" + std::to_string(GetTickCount64()));
+        fs::create_directories(dir);
+        window.reset(new CChartWindow(Settings()));
+        ASSERT_TRUE(window->Create());
+        ShowWindow(*window, SW_SHOW);
+    }
+    void TearDown() override {
+        window.reset();
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    // Opens the log and waits (bounded) until the worker has read it.
+    bool Open(const fs::path& path) {
+        window->OpenFile(path.wstring());
+        const ULONGLONG end = GetTickCount64() + 30000;
+        while (window->IsLoading() || window->Document() == nullptr) {
+            if (GetTickCount64() > end)
+                return false;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            Pump();
+        }
+        return true;
+    }
+    // The chart as Paint draws it, 0x00RRGGBB, top row first.
+    std::vector<std::uint32_t> Picture(int* pw, int* ph) {
+        RECT rc;
+        GetClientRect(*window, &rc);
+        rc.bottom -= 22;  // the status line
+        const int w = rc.right, h = rc.bottom;
+        HDC hScreen = GetDC(*window);
+        HDC hMem = CreateCompatibleDC(hScreen);
+        HBITMAP hBitmap = CreateCompatibleBitmap(hScreen, w, h);
+        ReleaseDC(*window, hScreen);
+        HGDIOBJ hOld = SelectObject(hMem, hBitmap);
+        window->Paint(hMem, rc);
+        SelectObject(hMem, hOld);
+        std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h);
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        GetDIBits(hMem, hBitmap, 0, static_cast<UINT>(h), pixels.data(), &bi, DIB_RGB_COLORS);
+        DeleteObject(hBitmap);
+        DeleteDC(hMem);
+        for (std::uint32_t& p : pixels)
+            p &= 0xFFFFFF;
+        *pw = w;
+        *ph = h;
+        return pixels;
+    }
+    static std::uint32_t Rgb(COLORREF cr) { return GetRValue(cr) << 16 | GetGValue(cr) << 8 | GetBValue(cr); }
+    // Pixels of that colour in the rectangle.
+    static int Count(const std::vector<std::uint32_t>& px, int w, RECT r, std::uint32_t colour) {
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x)
+                n += px[static_cast<std::size_t>(y) * w + x] == colour;
+        return n;
+    }
+    static int CountNot(const std::vector<std::uint32_t>& px, int w, RECT r, std::uint32_t colour) {
+        return (r.right - r.left) * (r.bottom - r.top) - Count(px, w, r, colour);
+    }
+
+    fs::path dir;
+    std::unique_ptr<CChartWindow> window;
+};
+
+}  // namespace
+
+TEST_F(KresloWindow, DrawsLegendAxesAndEveryChannelInItsColour) {
+    Write(dir / "demo.kvf", kreslotest::Log(0, 2000));
+    ASSERT_TRUE(Open(dir / "demo.kvf"));
+    EXPECT_EQ(window->Document()->Records(), 2000u);
+    int w = 0, h = 0;
+    const std::vector<std::uint32_t> px = Picture(&w, &h);
+    ASSERT_GT(w, 700);
+    ASSERT_GT(h, 300);
+    const KresloSettings s = Settings();
+    for (int c = 0; c < 9; ++c) {
+        // The legend's swatch above the plot, and the line inside it.
+        EXPECT_GT(Count(px, w, RECT{0, 0, w, 34}, Rgb(s.crChannel[c])), 100) << "legend of channel " << c;
+        EXPECT_GT(Count(px, w, RECT{62, 40, w - 250, h - 40}, Rgb(s.crChannel[c])), 200) << "line of channel " << c;
+    }
+    // Labels left of the plot (values) and below it (times and the date).
+    EXPECT_GT(CountNot(px, w, RECT{0, 60, 55, h - 60}, 0xFFFFFF), 100);
+    EXPECT_GT(CountNot(px, w, RECT{62, h - 34, w - 250, h}, 0xFFFFFF), 100);
+
+    // A hidden channel leaves the plot (a legend click switches it).
+    const int legendX = 62 + 5, legendY = 6 + 8;  // the first entry: channel 1
+    SendMessageW(*window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(legendX, legendY));
+    SendMessageW(*window, WM_LBUTTONUP, 0, MAKELPARAM(legendX, legendY));
+    const std::vector<std::uint32_t> after = Picture(&w, &h);
+    EXPECT_EQ(Count(after, w, RECT{62, 40, w - 250, h - 40}, Rgb(s.crChannel[1])), 0);
+    EXPECT_GT(Count(after, w, RECT{62, 40, w - 250, h - 40}, Rgb(s.crChannel[2])), 200);
+}
+
+TEST_F(KresloWindow, FollowingMovesOnlyAViewThatShowsTheLiveEnd) {
+    const fs::path log = dir / "live.kvf";
+    Write(log, kreslotest::Log(0, 100));
+    ASSERT_TRUE(Open(log));
+    // Everything in view, so the live end too: new records move the view along.
+    Write(log, kreslotest::Log(100, 200), true);
+    SendMessageW(*window, WM_TIMER, TIMER_KRESLO_FOLLOW, 0);
+    ASSERT_EQ(window->Document()->Records(), 300u);
+    const double last = static_cast<double>(window->Document()->Data().LastTime());
+    EXPECT_GE(window->View().t1, last);
+    EXPECT_LE(window->View().t0, last);
+
+    // Zoomed into the beginning: more records come, the view stays put.
+    ChartView& v = window->View();
+    v.t0 = static_cast<double>(window->Document()->Data().FirstTime());
+    v.t1 = v.t0 + 300;
+    const ChartView before = v;
+    Write(log, kreslotest::Log(300, 50), true);
+    SendMessageW(*window, WM_TIMER, TIMER_KRESLO_FOLLOW, 0);
+    EXPECT_EQ(window->Document()->Records(), 350u);
+    EXPECT_EQ(window->View().t0, before.t0);
+    EXPECT_EQ(window->View().t1, before.t1);
+
+    // Home shows everything again, the new end included.
+    SendMessageW(*window, WM_KEYDOWN, VK_HOME, 0);
+    EXPECT_GE(window->View().t1, static_cast<double>(window->Document()->Data().LastTime()));
+}

@@ -1,0 +1,47 @@
+// One binary log open in the viewer: its samples with their pyramid, and the
+// reader that has consumed the file so far, so that bytes appended while the
+// log is recorded are read on from where reading stopped.
+#pragma once
+
+#include "framework/file_handle.h"
+#include "viewer/chart_data.h"
+#include "viewer/kvf_reader.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CChartDocument : private KvfSink {
+public:
+    explicit CChartDocument(const std::wstring& path);
+
+    enum Result { kRead, kNothingNew, kOpenFailed, kForeign, kShrunk, kAborted };
+    // Reads what the file holds beyond what was read (at most maxBytes),
+    // appending its records. pAbort is checked between pieces; pProgress, when
+    // given, gets the bytes read so far and the file's size after each piece.
+    Result ReadMore(std::uint64_t maxBytes, const std::atomic<bool>* pAbort,
+                    void (*pProgress)(void* context, std::uint64_t done, std::uint64_t total) = nullptr,
+                    void* context = nullptr);
+
+    const std::wstring& Path() const { return m_path; }
+    const ChartData& Data() const { return m_data; }
+    std::uint64_t Damaged() const { return m_reader.DamageCount(); }
+    std::uint64_t Records() const { return m_reader.RecordCount(); }
+    std::uint64_t BytesRead() const { return m_nOffset; }
+    DWORD LastError() const { return m_dwError; }
+
+private:
+    void OnRecord(const KvfRecord& record) override;
+    void OnDamage(std::uint64_t offset, std::uint64_t length, const char* what) override {}
+
+    std::wstring m_path;
+    ChartData m_data;
+    KvfReader m_reader;
+    std::vector<KvfSample> m_pending;  // records of the piece being read
+    std::uint64_t m_nOffset;            // bytes of the file fed to the reader
+    DWORD m_dwError;
+};
+
+// Windows-1250 file name without its folder, for titles and messages.
+std::string FileTitle1250(const std::wstring& path);

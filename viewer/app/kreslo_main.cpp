@@ -1,0 +1,69 @@
+// Kreslo.exe: the chart viewer of the binary log. Opens the file named on
+// the command line, else the binary log that qm487cfg.ini names (as the
+// main program starts it, without arguments), else asks for one.
+#include "framework/text.h"
+#include "framework/win_app.h"
+#include "viewer/app/kreslo_window.h"
+
+#include <shellapi.h>
+
+#include <memory>
+
+namespace {
+
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+class CKresloApp : public CWinApp {
+public:
+    BOOL InitInstance() override {
+        const KresloSettings settings = LoadKresloSettings(m_strProgramPath);
+        m_pWindow.reset(new CChartWindow(settings));
+        if (!m_pWindow->Create())
+            return FALSE;
+        m_pMainWnd = m_pWindow.get();
+        ShowWindow(*m_pWindow, SW_SHOW);
+        UpdateWindow(*m_pWindow);
+
+        int argc = 0;
+        LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+        std::wstring path;
+        if (argv != nullptr && argc >= 2)
+            path = argv[1];
+        LocalFree(argv);
+        if (!path.empty()) {
+            m_pWindow->OpenFile(path);
+        } else if (settings.strBinaryPath.empty()) {
+            AfxMessageBox("W pliku qm487cfg.ini nie wskazano pliku rejestracji binarnej (.kvf).\n"
+                          "Wybierz plik do otwarcia.",
+                          MB_ICONINFORMATION);
+            m_pWindow->ChooseAndOpen();
+        } else if (!FileExists(afx::Widen1250(settings.strBinaryPath))) {
+            AfxMessageBox("Plik rejestracji binarnej " + settings.strBinaryPath +
+                              " nie istnieje.\nWybierz plik do otwarcia.",
+                          MB_ICONINFORMATION);
+            m_pWindow->ChooseAndOpen();
+        } else {
+            m_pWindow->OpenFile(afx::Widen1250(settings.strBinaryPath));
+        }
+        return TRUE;
+    }
+
+    int Run() override {
+        const int code = CWinApp::Run();
+        m_pMainWnd = nullptr;
+        m_pWindow.reset();
+        return code;
+    }
+
+private:
+    std::unique_ptr<CChartWindow> m_pWindow;
+};
+
+CKresloApp theApp;
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) { return AfxWinMain(hInstance); }

@@ -1,0 +1,462 @@
+#include "viewer/app/kreslo_window.h"
+
+#include "app/settings_path.h"
+#include "config/ini_file.h"
+#include "config/settings.h"
+#include "framework/file_dialog.h"
+#include "framework/file_handle.h"
+#include "framework/input_map.h"
+#include "framework/text.h"
+#include "framework/win_app.h"
+#include "ui/buffered_dc.h"
+#include "viewer/chart_export.h"
+
+#include <algorithm>
+#include <cstdio>
+
+const wchar_t kKresloWindowClass[] = L"QM487Kreslo";
+
+namespace {
+
+const char kTitle[] = "Kreslo";
+const char kFilterKvf[] = "Rejestracja binarna (*.kvf)|*.kvf|Wszystkie pliki (*.*)|*.*||";
+const int kStatusHeight = 22;
+const UINT kFollowMs = 500;
+// Appended bytes read per follow tick: a recorder adds a few hundred bytes a
+// second, so this only bounds a file that grew by a lot at once.
+const std::uint64_t kFollowBytes = 16u << 20;
+
+std::string Number(std::uint64_t n) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(n));
+    return text;
+}
+
+// Writes all of text to the file; FALSE on any failure.
+BOOL WriteAll(HANDLE h, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        DWORD wrote = 0;
+        const DWORD n = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 1 << 20));
+        if (!WriteFile(h, text.data() + done, n, &wrote, nullptr) || wrote == 0)
+            return FALSE;
+        done += wrote;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+KresloSettings LoadKresloSettings(const std::string& strProgramPath) {
+    ProgramSettings ps = ConstructorSettings();
+    ProgramSettings defaults = ConstructorSettings();
+    CIniFile none;
+    LoadSettings(none, defaults);  // every key at its default
+    CIniFile ini;
+    // Read only: the main program owns the file. Without one every key
+    // reads as its default.
+    ini.Load(SettingsFilePath(strProgramPath), FALSE, FALSE, TRUE, FALSE);
+    LoadSettings(ini, ps);
+    // The fields' default text colours are nine shades of dark brown that no
+    // one could tell apart as lines; a channel whose colour was never chosen
+    // gets one of a set of clearly different colours instead.
+    static const COLORREF kDistinct[9] = {RGB(40, 40, 40),   RGB(31, 119, 180), RGB(214, 39, 40),
+                                          RGB(44, 160, 44),  RGB(255, 127, 14), RGB(148, 103, 189),
+                                          RGB(140, 86, 75),  RGB(227, 119, 194), RGB(23, 190, 207)};
+    KresloSettings s;
+    for (int c = 0; c <= 8; ++c) {
+        const int field = c == 0 ? 8 : c - 1;  // fields are kept as channels 1 to 8, then 0
+        const COLORREF chosen = ps.fields[field].crText;
+        s.crChannel[c] = chosen == defaults.fields[field].crText ? kDistinct[c] : chosen;
+    }
+    s.nInterval = ps.nInterval > 0 ? ps.nInterval : 60;
+    s.strBinaryPath = ps.strBinaryPath;
+    return s;
+}
+
+CChartWindow::CChartWindow(const KresloSettings& settings)
+    : m_settings(settings), m_pLoader(nullptr), m_bAbort(false), m_nProgress(0), m_lastResult(CChartDocument::kRead),
+      m_view{0, 1, 0, 1, false}, m_bHidden(), m_hStatus(nullptr), m_cxClient(0), m_cyClient(0), m_drag(kNone),
+      m_ptDown(), m_ptNow(), m_viewAtDown(), m_bMoved(false), m_bHover(false), m_tHover(0), m_bCursorA(false),
+      m_bCursorB(false), m_tA(0), m_tB(0), m_stats(), m_statsA(0), m_statsB(-1), m_statsSize(0) {}
+
+CChartWindow::~CChartWindow() {
+    // Destroyed here, while the whole object still handles its last messages.
+    if (m_hWnd != nullptr)
+        DestroyWindow();
+    StopLoading();
+}
+
+const AfxMsgMap* CChartWindow::GetThisMessageMap() {
+    static const AfxMsgEntry entries[] = {
+        afx::OnCreate<&CChartWindow::OnCreate>(),
+        afx::OnDestroy<&CChartWindow::OnDestroy>(),
+        afx::OnSize<&CChartWindow::OnSize>(),
+        afx::OnPaint<&CChartWindow::OnPaint>(),
+        afx::OnMessage<WM_ERASEBKGND, &CChartWindow::OnEraseBkgnd>(),
+        afx::OnTimer<&CChartWindow::OnTimer>(),
+        afx::OnMessage<WM_KRESLO_PROGRESS, &CChartWindow::OnProgress>(),
+        afx::OnMessage<WM_KRESLO_LOADED, &CChartWindow::OnLoaded>(),
+        afx::OnCommand<ID_KRESLO_OPEN, &CChartWindow::OnFileOpen>(),
+        afx::OnCommand<ID_KRESLO_EXPORT_CSV, &CChartWindow::OnExportCsv>(),
+        afx::OnCommand<ID_KRESLO_EXPORT_PNG, &CChartWindow::OnExportPng>(),
+        afx::OnCommand<ID_KRESLO_EXIT, &CChartWindow::OnExit>(),
+        afx::OnMouse<WM_LBUTTONDOWN, &CChartWindow::OnLButtonDown>(),
+        afx::OnMouse<WM_LBUTTONUP, &CChartWindow::OnLButtonUp>(),
+        afx::OnMouse<WM_RBUTTONDOWN, &CChartWindow::OnRButtonDown>(),
+        afx::OnMouse<WM_RBUTTONUP, &CChartWindow::OnRButtonUp>(),
+        afx::OnMouse<WM_MOUSEMOVE, &CChartWindow::OnMouseMove>(),
+        afx::OnMessage<WM_MOUSELEAVE, &CChartWindow::OnMouseLeave>(),
+        afx::OnMouseWheel<&CChartWindow::OnMouseWheel>(),
+        afx::OnKeyDown<&CChartWindow::OnKeyDown>(),
+        afx::OnMessage<WM_GETDLGCODE, &CChartWindow::OnGetDlgCode>(),
+    };
+    static const AfxMsgMap map = {CWnd::GetThisMessageMap(), entries, std::size(entries)};
+    return &map;
+}
+
+BOOL CChartWindow::Create() {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = DefWindowProcW;  // the object takes over at creation
+    wc.hInstance = AfxGetInstanceHandle();
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_CROSS));
+    wc.hIcon = LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(1));
+    wc.lpszClassName = kKresloWindowClass;
+    RegisterClassExW(&wc);
+
+    HMENU hFile = CreatePopupMenu();
+    AppendMenuW(hFile, MF_STRING, ID_KRESLO_OPEN, afx::Widen1250("&Otw\xF3rz...\tCtrl+O").c_str());
+    AppendMenuW(hFile, MF_STRING, ID_KRESLO_EXPORT_CSV, afx::Widen1250("Eksportuj &CSV...").c_str());
+    AppendMenuW(hFile, MF_STRING, ID_KRESLO_EXPORT_PNG, afx::Widen1250("Eksportuj &PNG...").c_str());
+    AppendMenuW(hFile, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(hFile, MF_STRING, ID_KRESLO_EXIT, afx::Widen1250("&Zako\xF1" "cz").c_str());
+    HMENU hMenu = CreateMenu();
+    AppendMenuW(hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(hFile), L"&Plik");
+    // The window owns its menu and destroys it with itself.
+    if (!CreateEx(0, kKresloWindowClass, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                  CW_USEDEFAULT, 960, 600, nullptr, hMenu)) {
+        DestroyMenu(hMenu);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+int CChartWindow::OnCreate(LPCREATESTRUCTW) {
+    Default();
+    m_hStatus = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_SUNKEN, 0, 0,
+                                10, kStatusHeight, m_hWnd,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_KRESLO_STATUS)),
+                                AfxGetInstanceHandle(), nullptr);
+    SendMessageW(m_hStatus, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    SetTimer(TIMER_KRESLO_FOLLOW, kFollowMs);
+    UpdateStatus();
+    return 0;
+}
+
+void CChartWindow::OnDestroy() {
+    KillTimer(TIMER_KRESLO_FOLLOW);
+    StopLoading();
+    if (AfxGetMainWnd() == this)
+        PostQuitMessage(0);
+}
+
+
+void CChartWindow::OnSize(UINT, int cx, int cy) {
+    m_cxClient = cx;
+    m_cyClient = cy;
+    if (m_hStatus != nullptr)
+        ::MoveWindow(m_hStatus, 0, cy - kStatusHeight, cx, kStatusHeight, TRUE);
+    Invalidate();
+}
+
+void CChartWindow::Invalidate() {
+    const RECT rc = ChartRect();
+    InvalidateRect(m_hWnd, &rc, FALSE);
+}
+
+void CChartWindow::OnPaint() {
+    CPaintDC dc(this);
+    const RECT rc = ChartRect();
+    if (rc.right <= rc.left || rc.bottom <= rc.top)
+        return;
+    CBufferedDC buffered(&dc, &rc);
+    Paint(buffered, rc);
+}
+
+// ---- opening and following ----
+
+void CChartWindow::OpenFile(const std::wstring& path) {
+    StopLoading();
+    m_pLoading.reset(new CChartDocument(path));
+    m_nProgress = 0;
+    m_bAbort = false;
+    m_bCursorA = m_bCursorB = false;
+    // The worker owns m_pLoading until it posts WM_KRESLO_LOADED.
+    m_pLoader = AfxBeginThread(&CChartWindow::LoaderProc, this, THREAD_PRIORITY_BELOW_NORMAL, 0, CREATE_SUSPENDED);
+    if (m_pLoader == nullptr) {
+        // No thread: read here, the window waits this once.
+        const CChartDocument::Result r = m_pLoading->ReadMore(~0ull, nullptr);
+        OnLoaded(static_cast<WPARAM>(r), 0);
+        return;
+    }
+    m_pLoader->m_bAutoDelete = FALSE;
+    ResumeThread(m_pLoader->m_hThread);
+    UpdateTitle();
+    UpdateStatus();
+    Invalidate();
+}
+
+UINT __cdecl CChartWindow::LoaderProc(LPVOID pParam) {
+    CChartWindow* self = static_cast<CChartWindow*>(pParam);
+    const CChartDocument::Result r = self->m_pLoading->ReadMore(~0ull, &self->m_bAbort, &LoaderProgress, self);
+    PostMessageW(self->m_hWnd, WM_KRESLO_LOADED, static_cast<WPARAM>(r), 0);
+    return 0;
+}
+
+void CChartWindow::LoaderProgress(void* context, std::uint64_t done, std::uint64_t total) {
+    CChartWindow* self = static_cast<CChartWindow*>(context);
+    const int permille = total ? static_cast<int>(done * 1000 / total) : 1000;
+    PostMessageW(self->m_hWnd, WM_KRESLO_PROGRESS, static_cast<WPARAM>(permille), 0);
+}
+
+void CChartWindow::StopLoading() {
+    if (m_pLoader == nullptr)
+        return;
+    m_bAbort = true;
+    WaitForSingleObject(m_pLoader->m_hThread, INFINITE);  // ends within one 4 MB piece
+    delete m_pLoader;
+    m_pLoader = nullptr;
+    m_pLoading.reset();
+    if (m_hWnd != nullptr) {
+        // Its last messages are about a document that is gone.
+        MSG msg;
+        while (PeekMessageW(&msg, m_hWnd, WM_KRESLO_PROGRESS, WM_KRESLO_LOADED, PM_REMOVE)) {
+        }
+    }
+}
+
+LRESULT CChartWindow::OnProgress(WPARAM wParam, LPARAM) {
+    if (m_pLoader == nullptr)
+        return 0;
+    // Only the text changes: a dozen posts a second at most reach the screen.
+    if (static_cast<int>(wParam) / 10 != m_nProgress / 10) {
+        m_nProgress = static_cast<int>(wParam);
+        UpdateStatus();
+        Invalidate();
+    }
+    return 0;
+}
+
+LRESULT CChartWindow::OnLoaded(WPARAM wParam, LPARAM) {
+    if (m_pLoader != nullptr) {
+        WaitForSingleObject(m_pLoader->m_hThread, INFINITE);
+        delete m_pLoader;
+        m_pLoader = nullptr;
+    }
+    if (!m_pLoading)
+        return 0;
+    const CChartDocument::Result r = static_cast<CChartDocument::Result>(wParam);
+    const std::string name = FileTitle1250(m_pLoading->Path());
+    std::unique_ptr<CChartDocument> doc = std::move(m_pLoading);
+    m_lastResult = r;
+    if (r == CChartDocument::kOpenFailed) {
+        UpdateTitle();
+        UpdateStatus();
+        AfxMessageBox("Nie mo\xBFna otworzy\xE6 pliku " + afx::Narrow1250(doc->Path()) + ".", MB_ICONEXCLAMATION);
+        return 0;
+    }
+    if (r == CChartDocument::kForeign) {
+        UpdateTitle();
+        UpdateStatus();
+        AfxMessageBox("Plik " + name + " nie jest plikiem rejestracji binarnej (.kvf).", MB_ICONEXCLAMATION);
+        return 0;
+    }
+    m_pDoc = std::move(doc);
+    FitAll();
+    UpdateTitle();
+    UpdateStatus();
+    Invalidate();
+    return 0;
+}
+
+void CChartWindow::OnTimer(UINT_PTR id) {
+    if (id != TIMER_KRESLO_FOLLOW || !m_pDoc || m_pLoader != nullptr)
+        return;
+    const ChartData& data = m_pDoc->Data();
+    const bool hadData = data.Size() > 0;
+    const double previousEnd = static_cast<double>(data.LastTime());
+    const std::uint64_t before = m_pDoc->Records();
+    const std::uint64_t damagedBefore = m_pDoc->Damaged();
+    const CChartDocument::Result r = m_pDoc->ReadMore(kFollowBytes, nullptr);
+    if (r == CChartDocument::kShrunk) {
+        OpenFile(m_pDoc->Path());  // emptied and recorded afresh: read it anew
+        return;
+    }
+    if (m_pDoc->Records() == before && m_pDoc->Damaged() == damagedBefore)
+        return;
+    if (!hadData)
+        FitAll();
+    else if (FollowLiveEnd(m_view, previousEnd, static_cast<double>(data.LastTime())) && !m_view.bManualValues)
+        FitValuesToView();
+    else if (!m_view.bManualValues)
+        FitValuesToView();
+    UpdateStatus();
+    Invalidate();
+}
+
+void CChartWindow::FitAll() {
+    if (!m_pDoc || m_pDoc->Data().Size() == 0)
+        return;
+    m_view.FitAll(static_cast<double>(m_pDoc->Data().FirstTime()), static_cast<double>(m_pDoc->Data().LastTime()));
+    FitValuesToView();
+}
+
+void CChartWindow::FitValuesToView() {
+    if (!m_pDoc)
+        return;
+    const ChartData& data = m_pDoc->Data();
+    const std::size_t b = data.LowerBound(m_view.t0), e = data.LowerBound(m_view.t1);
+    double lo = 0, hi = -1;
+    for (int c = 0; c < kKvfChannels; ++c) {
+        if (m_bHidden[c])
+            continue;
+        const ChartColumn s = data.Summary(c, b, e);
+        if (s.Empty())
+            continue;
+        if (hi < lo) {
+            lo = s.minimum;
+            hi = s.maximum;
+        }
+        lo = std::min<double>(lo, s.minimum);
+        hi = std::max<double>(hi, s.maximum);
+    }
+    if (hi >= lo)
+        m_view.FitValues(lo, hi);
+}
+
+void CChartWindow::UpdateTitle() {
+    const CChartDocument* doc = m_pLoading ? m_pLoading.get() : m_pDoc.get();
+    std::string title = kTitle;
+    if (doc != nullptr)
+        title = FileTitle1250(doc->Path()) + " - " + title;
+    SetWindowText(title);
+}
+
+void CChartWindow::UpdateStatus() {
+    std::string text;
+    if (m_pLoading) {
+        char pct[32];
+        std::snprintf(pct, sizeof pct, "%d%%", m_nProgress / 10);
+        text = "Wczytywanie pliku " + FileTitle1250(m_pLoading->Path()) + ": " + pct;
+    } else if (m_pDoc) {
+        const ChartData& data = m_pDoc->Data();
+        text = "Rekord\xF3w: " + Number(m_pDoc->Records());
+        if (data.Size() > 0)
+            text += ", od " + FormatKvfSeconds(data.FirstTime()) + " do " + FormatKvfSeconds(data.LastTime());
+        text += ", interwa\xB3 " + FormatDuration(data.Interval(m_settings.nInterval)) + ".";
+        if (m_pDoc->Damaged() > 0)
+            text += " Plik uszkodzony: pomini\xEA" "to rekord\xF3w: " + Number(m_pDoc->Damaged()) + ".";
+    } else if (m_lastResult == CChartDocument::kOpenFailed || m_lastResult == CChartDocument::kForeign) {
+        text = "Nie otwarto pliku. Plik \x96 Otw\xF3rz... wybiera plik rejestracji binarnej (.kvf).";
+    } else {
+        text = "Plik \x96 Otw\xF3rz... wybiera plik rejestracji binarnej (.kvf).";
+    }
+    if (m_hStatus != nullptr)
+        SetWindowTextW(m_hStatus, afx::Widen1250(" " + text).c_str());
+}
+
+// ---- commands ----
+
+BOOL CChartWindow::ChooseAndOpen() {
+    CFileDialog dlg(TRUE, "kvf", "", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, kFilterKvf, this);
+    dlg.m_strTitle = "Otw\xF3rz plik rejestracji binarnej";
+    if (dlg.DoModal() != IDOK)
+        return FALSE;
+    OpenFile(afx::Widen1250(dlg.GetPathName()));
+    return TRUE;
+}
+
+void CChartWindow::OnFileOpen() { ChooseAndOpen(); }
+
+void CChartWindow::OnExit() { DestroyWindow(); }
+
+void CChartWindow::OnExportCsv() {
+    if (!m_pDoc || m_pDoc->Data().Size() == 0) {
+        AfxMessageBox("Brak danych do eksportu.", MB_ICONINFORMATION);
+        return;
+    }
+    CFileDialog dlg(FALSE, "csv", "", OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY,
+                    "Plik CSV (*.csv)|*.csv|Wszystkie pliki (*.*)|*.*||", this);
+    dlg.m_strTitle = "Eksportuj widoczny zakres do CSV";
+    if (dlg.DoModal() != IDOK)
+        return;
+    HCURSOR hOld = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+    // The records read again from the file: the values exactly as stored.
+    KvfCsvExport csv(m_view.t0, m_view.t1);
+    KvfReader reader(&csv);
+    CHandle in(CreateFileW(m_pDoc->Path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    CHandle out(CreateFileW(afx::Widen1250(dlg.GetPathName()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    BOOL ok = in.IsValid() && out.IsValid();
+    std::vector<char> buffer(1 << 22);
+    for (DWORD got = 0; ok && ::ReadFile(in.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) &&
+                        got > 0;) {
+        reader.Feed(buffer.data(), got);
+        ok = WriteAll(out.Get(), csv.TakeText());
+    }
+    reader.Finish();
+    ok = ok && WriteAll(out.Get(), csv.TakeText());
+    SetCursor(hOld);
+    if (!ok)
+        AfxMessageBox("Nie mo\xBFna zapisa\xE6 pliku " + dlg.GetPathName() + ".", MB_ICONEXCLAMATION);
+    else
+        SetWindowTextW(m_hStatus, afx::Widen1250(" Zapisano " + Number(csv.Rows()) + " rekord\xF3w do " +
+                                                 dlg.GetPathName() + ".")
+                                      .c_str());
+}
+
+void CChartWindow::OnExportPng() {
+    CFileDialog dlg(FALSE, "png", "", OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY,
+                    "Obraz PNG (*.png)|*.png|Wszystkie pliki (*.*)|*.*||", this);
+    dlg.m_strTitle = "Eksportuj wykres do PNG";
+    if (dlg.DoModal() != IDOK)
+        return;
+    const RECT rc = ChartRect();
+    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    BOOL ok = w > 0 && h > 0;
+    std::vector<std::uint32_t> pixels(ok ? static_cast<std::size_t>(w) * h : 0);
+    if (ok) {
+        HDC hScreen = GetDC(m_hWnd);
+        CDC mem;
+        CBitmap bitmap;
+        ok = mem.CreateCompatibleDC(hScreen) && bitmap.CreateCompatibleBitmap(hScreen, w, h);
+        ReleaseDC(m_hWnd, hScreen);
+        if (ok) {
+            {
+                CSelection sel(mem, bitmap);
+                SetWindowOrgEx(mem, rc.left, rc.top, nullptr);
+                Paint(mem, rc);
+            }
+            BITMAPINFO bi = {};
+            bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+            bi.bmiHeader.biWidth = w;
+            bi.bmiHeader.biHeight = -h;  // top row first
+            bi.bmiHeader.biPlanes = 1;
+            bi.bmiHeader.biBitCount = 32;
+            bi.bmiHeader.biCompression = BI_RGB;
+            ok = GetDIBits(mem, bitmap, 0, static_cast<UINT>(h), pixels.data(), &bi, DIB_RGB_COLORS) == h;
+        }
+    }
+    if (ok) {
+        for (std::uint32_t& p : pixels)
+            p &= 0xFFFFFF;  // BGRA in memory reads as 0x00RRGGBB
+        CHandle out(CreateFileW(afx::Widen1250(dlg.GetPathName()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        ok = out.IsValid() && WriteAll(out.Get(), EncodePng(w, h, pixels.data()));
+    }
+    if (!ok)
+        AfxMessageBox("Nie mo\xBFna zapisa\xE6 pliku " + dlg.GetPathName() + ".", MB_ICONEXCLAMATION);
+}

@@ -1,0 +1,136 @@
+// Kreslo's main window: the chart of one binary log with its legend, axes,
+// cursors and range statistics, the "Plik" menu, and a status line.
+#pragma once
+
+#include "framework/wnd.h"
+#include "framework/win_thread.h"
+#include "viewer/app/kreslo_document.h"
+#include "viewer/chart_view.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+enum {
+    ID_KRESLO_OPEN = 40001,
+    ID_KRESLO_EXPORT_CSV = 40002,
+    ID_KRESLO_EXPORT_PNG = 40003,
+    ID_KRESLO_EXIT = 40004,
+    IDC_KRESLO_STATUS = 100,  // the status line, a static control (tests read it)
+    WM_KRESLO_PROGRESS = WM_APP + 1,  // wParam: per mille read
+    WM_KRESLO_LOADED = WM_APP + 2,    // wParam: CChartDocument::Result
+    TIMER_KRESLO_FOLLOW = 1,
+};
+
+// The window class name; tests find the window by it.
+extern const wchar_t kKresloWindowClass[];
+
+struct KresloSettings {
+    COLORREF crChannel[9];  // by channel 0 to 8
+    int nInterval;          // recording interval from the INI, seconds
+    std::string strBinaryPath;  // FILE_NAME_BIN, Windows-1250
+};
+
+class CChartWindow : public CWnd {
+public:
+    explicit CChartWindow(const KresloSettings& settings);
+    ~CChartWindow() override;
+
+    BOOL Create();
+    // Starts reading the file on a worker thread; the chart shows once it is read.
+    void OpenFile(const std::wstring& path);
+    // The open dialog; FALSE when cancelled.
+    BOOL ChooseAndOpen();
+
+    // Everything visible, drawn into hDC over rc (the client area less the status line).
+    void Paint(HDC hDC, const RECT& rc);
+    const CChartDocument* Document() const { return m_pDoc.get(); }
+    bool IsLoading() const { return m_pLoader != nullptr; }
+    ChartView& View() { return m_view; }
+
+protected:
+    static const AfxMsgMap* GetThisMessageMap();
+    const AfxMsgMap* GetMessageMap() const override { return GetThisMessageMap(); }
+
+private:
+    int OnCreate(LPCREATESTRUCTW pcs);
+    void OnDestroy();
+    void OnSize(UINT type, int cx, int cy);
+    void OnPaint();
+    LRESULT OnEraseBkgnd(WPARAM, LPARAM) { return 1; }
+    void OnTimer(UINT_PTR id);
+    LRESULT OnProgress(WPARAM wParam, LPARAM);
+    LRESULT OnLoaded(WPARAM wParam, LPARAM);
+    void OnFileOpen();
+    void OnExportCsv();
+    void OnExportPng();
+    void OnExit();
+    // kreslo_input.cpp
+    void OnLButtonDown(UINT flags, POINT pt);
+    void OnLButtonUp(UINT flags, POINT pt);
+    void OnRButtonDown(UINT flags, POINT pt);
+    void OnRButtonUp(UINT flags, POINT pt);
+    void OnMouseMove(UINT flags, POINT pt);
+    LRESULT OnMouseLeave(WPARAM, LPARAM);
+    void OnMouseWheel(UINT flags, short delta, POINT pt);
+    void OnKeyDown(UINT key);
+    LRESULT OnGetDlgCode(WPARAM, LPARAM) { return DLGC_WANTARROWS; }
+
+    void StopLoading();
+    void UpdateStatus();
+    void UpdateTitle();
+    void FitAll();
+    void FitValuesToView();
+    void Invalidate();
+    // Plot geometry (kreslo_paint.cpp).
+    RECT ChartRect() const;  // client area less the status line
+    RECT PlotRect() const;
+    double TimeAt(int x) const;
+    double ValueAt(int y) const;
+    int XOf(double t) const;
+    int LegendHit(POINT pt) const;
+    // The sample nearest to t, or Size() when there is none.
+    std::size_t NearestSample(double t) const;
+
+    void DrawAxes(HDC hDC, const RECT& plot);
+    void DrawLines(HDC hDC, const RECT& plot);
+    void DrawCursors(HDC hDC, const RECT& plot);
+    void DrawLegend(HDC hDC, const RECT& rc);
+    void DrawPanel(HDC hDC, const RECT& panel);
+
+    KresloSettings m_settings;
+    std::unique_ptr<CChartDocument> m_pDoc;      // the chart shown; owned by the GUI thread
+    std::unique_ptr<CChartDocument> m_pLoading;  // being read by the worker until WM_KRESLO_LOADED
+    CWinThread* m_pLoader;
+    std::atomic<bool> m_bAbort;
+    int m_nProgress;  // per mille, while loading
+    CChartDocument::Result m_lastResult;
+
+    ChartView m_view;
+    bool m_bHidden[9];
+    std::vector<RECT> m_legend;  // by channel; hit areas from the last paint
+    HWND m_hStatus;
+    int m_cxClient, m_cyClient;
+
+    // Mouse state.
+    enum Drag { kNone, kPan, kBox } m_drag;
+    POINT m_ptDown, m_ptNow;
+    ChartView m_viewAtDown;
+    bool m_bMoved;
+    bool m_bHover;      // the mouse is over the plot: its cursor line shows
+    double m_tHover;
+    bool m_bCursorA, m_bCursorB;
+    double m_tA, m_tB;
+    // Range statistics between the cursors, for m_statsA..m_statsB over m_statsSize samples.
+    ChartStats m_stats[9];
+    double m_statsA, m_statsB;
+    std::size_t m_statsSize;
+
+    static UINT __cdecl LoaderProc(LPVOID pParam);
+    static void LoaderProgress(void* context, std::uint64_t done, std::uint64_t total);
+};
+
+// Reads colours, interval and FILE_NAME_BIN from the settings file beside
+// the program (or where the main program keeps it); defaults when absent.
+KresloSettings LoadKresloSettings(const std::string& strProgramPath);
