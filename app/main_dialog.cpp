@@ -22,8 +22,6 @@ const int kStopBits = 1;
 const char kCannotOpenPort[] = "Nie mo\xBFna otworzy\xE6 portu COM%d";
 const char kChartViewerMissing[] = "Nie mo\xBFna odnale\x9F\xE6 programu Kreslo.exe";
 
-const int kHelpContext = 100;
-
 // The program installs nothing, so removing it is deleting two files.
 const char kUninstallText[] =
     "Program QM487 nie jest instalowany w systemie, wi\xEA" "c nie trzeba go odinstalowywa\xE6. "
@@ -321,11 +319,6 @@ void CMainDialog::OnPaint() {
 }
 
 HCURSOR CMainDialog::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
-
-void CMainDialog::OnHelp() { WinHelp(0, HELP_CONTEXT); }
-
-// Whatever the framework asks for, Help opens at the program's one topic.
-void CMainDialog::WinHelp(DWORD_PTR, UINT nCmd) { CDialog::WinHelp(kHelpContext, nCmd); }
 
 void CMainDialog::OnCloseProgram() { OnOK(); }
 

@@ -3,6 +3,7 @@
 // received byte becomes a reading on screen.
 #pragma once
 
+#include "app/program_help.h"
 #include "config/settings.h"
 #include "exchange/dde_server.h"
 #include "framework/controls.h"
@@ -64,6 +65,7 @@ public:
     BOOL m_bBlinkPhase;
     int m_nLastChannel;
     CDdeServer m_ddeServer;  // publishes the fields while the link is up
+    CProgramHelp m_help;     // "Pomoc" (main_dialog_help.cpp)
     std::string m_strComment;  // opening block of the report; not stored
     BOOL m_bAddComment;
     BOOL m_bAddSerial;

@@ -81,6 +81,9 @@ mkdir -p "$run"
 cp "$bin/app/QM487.exe" "$run/QM487.exe"
 # "Program → Uruchom Kreslo" starts the chart viewer found beside the program.
 cp "$bin/app/Kreslo.exe" "$run/Kreslo.exe"
+# Its help beside it: "Pomoc" opens QM487.chm, or help/ in the browser.
+cp "$bin/app/QM487.chm" "$run/QM487.chm"
+rm -rf "$run/help" && cp -r "$bin/app/help" "$run/help"
 ini=$run/qm487cfg.ini
 port=11
 [ -n "$device" ] && port=1

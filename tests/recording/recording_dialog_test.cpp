@@ -17,13 +17,13 @@ struct ControlSpec {
 };
 
 const ControlSpec kControls[] = {
-    {IDC_REC_INTERVAL_LABEL, L"Static", L"Interwa\x0142 rejestracji", {15, 15, 58, 8}},
+    {IDC_REC_INTERVAL_LABEL, L"Static", L"Interwa\x0142 rejestracji", {15, 15, 70, 8}},
     {IDC_REC_INTERVAL, L"SysDateTimePick32", nullptr, {87, 12, 54, 15}},
     {IDC_REC_LOG_REPORT, L"Button", L"Rejestruj wyniki pomiar\x00f3w", {15, 43, 97, 10}},
     {IDC_REC_REPORT_LABEL, L"Static", L"W pliku", {15, 60, 25, 8}},
     {IDC_REC_REPORT_PATH, L"Edit", nullptr, {49, 58, 189, 13}},
     {IDC_REC_BROWSE_REPORT, L"Button", L"...", {244, 58, 17, 13}},
-    {IDC_REC_SEPARATOR_LABEL, L"Static", L"Separator kolumn", {15, 80, 56, 8}},
+    {IDC_REC_SEPARATOR_LABEL, L"Static", L"Separator kolumn", {15, 80, 62, 8}},
     {IDC_REC_SEP_TAB, L"Button", L"Tabulator", {79, 80, 46, 10}},
     {IDC_REC_SEP_COMMA, L"Button", L"Przecinek", {142, 80, 47, 10}},
     {IDC_REC_SEP_SEMICOLON, L"Button", L"\x015Ar" L"ednik", {205, 80, 40, 10}},
@@ -40,7 +40,7 @@ const ControlSpec kControls[] = {
     {IDC_REC_COMMENT, L"Edit", nullptr, {15, 158, 245, 33}},
     {IDC_REC_ADD_SERIAL, L"Button", L"Dodaj numer seryjny urz\x0105" L"dzenia do komentarza", {15, 200, 164, 10}},
     {IDC_REC_LOG_BINARY, L"Button", L"Rejestruj do pliku binarnego (u\x017Cywany przez program Kreslo)",
-     {15, 231, 198, 10}},
+     {15, 231, 246, 10}},
     {IDC_REC_BINARY_LABEL, L"Static", L"W pliku", {15, 248, 25, 8}},
     {IDC_REC_BINARY_PATH, L"Edit", nullptr, {49, 246, 189, 13}},
     {IDC_REC_BROWSE_BINARY, L"Button", L"...", {244, 246, 17, 13}},

@@ -1,0 +1,29 @@
+// "Pomoc": the program's compiled HTML help at its start topic, or the same
+// pages in the browser; closed with the window.
+#include "app/main_dialog.h"
+#include "framework/text.h"
+#include "framework/win_app.h"
+
+namespace {
+
+// The help's map gives this context the start page.
+const DWORD kHelpContext = 100;
+
+const char kHelpMissing[] =
+    "Nie mo\xBFna otworzy\xE6 pomocy programu. Powinna si\xEA znajdowa\xE6 w pliku QM487.chm "
+    "lub w folderze help obok programu:\n\n";
+
+}  // namespace
+
+void CMainDialog::OnHelp() { WinHelp(0, HELP_CONTEXT); }
+
+// Whatever the framework asks for, Help opens at the program's start topic;
+// HELP_QUIT closes it.
+void CMainDialog::WinHelp(DWORD_PTR, UINT nCmd) {
+    if (nCmd == HELP_QUIT) {
+        m_help.Close();
+        return;
+    }
+    if (m_help.Show(m_hWnd, kHelpContext) == CProgramHelp::Shown::Nothing)
+        AfxMessageBox(kHelpMissing + afx::Narrow1250(m_help.m_strFolder), MB_OK | MB_ICONEXCLAMATION);
+}

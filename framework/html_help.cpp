@@ -1,0 +1,48 @@
+#include "framework/html_help.h"
+
+#include <htmlhelp.h>
+#include <ole2.h>
+
+CHtmlHelp::~CHtmlHelp() {
+    CloseAll();
+    // hhctrl's windows must be gone before its code is.
+    if (m_hLibrary != nullptr)
+        FreeLibrary(m_hLibrary);
+    if (m_bOleInitialized)
+        OleUninitialize();
+}
+
+bool CHtmlHelp::Load() {
+    if (m_pfnHtmlHelp != nullptr)
+        return true;
+    if (m_bTriedLoad)
+        return false;
+    m_bTriedLoad = TRUE;
+    // The help window embeds the browser control, an OLE object.
+    m_bOleInitialized = SUCCEEDED(OleInitialize(nullptr));
+    m_hLibrary = LoadLibraryW(L"hhctrl.ocx");
+    if (m_hLibrary == nullptr)
+        return false;
+    m_pfnHtmlHelp = reinterpret_cast<HtmlHelpProc>(reinterpret_cast<void*>(GetProcAddress(m_hLibrary, "HtmlHelpW")));
+    if (m_pfnHtmlHelp == nullptr) {
+        FreeLibrary(m_hLibrary);
+        m_hLibrary = nullptr;
+    }
+    return m_pfnHtmlHelp != nullptr;
+}
+
+HWND CHtmlHelp::DisplayContext(HWND hCaller, const std::wstring& strChmPath, DWORD nContext) {
+    if (!Load())
+        return nullptr;
+    HWND hHelp = m_pfnHtmlHelp(hCaller, strChmPath.c_str(), HH_HELP_CONTEXT, nContext);
+    if (hHelp != nullptr)
+        m_bOpened = TRUE;
+    return hHelp;
+}
+
+void CHtmlHelp::CloseAll() {
+    if (!m_bOpened || m_pfnHtmlHelp == nullptr)
+        return;
+    m_pfnHtmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0);
+    m_bOpened = FALSE;
+}

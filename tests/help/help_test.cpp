@@ -1,0 +1,162 @@
+// "Pomoc" as a user meets it: QM487.chm (built beside this test as beside
+// the program) opens in HTML Help at the start topic, context 100, and goes
+// with the program; without it the same pages open in the browser. Wine has
+// no HTML engine here, so the window shows no page: the context is proved by
+// hhctrl itself, which refuses a context the file's map does not name.
+#include "app/program_help.h"
+#include "tests/app/program_harness.h"
+
+using namespace qm487test;
+
+namespace {
+
+const wchar_t kHelpTitle[] = L"Pomoc programu QM487";
+
+std::wstring ProgramFolder() { return CProgramHelp().m_strFolder; }
+
+std::wstring ClassName(HWND hWnd) {
+    wchar_t cls[64] = {};
+    GetClassNameW(hWnd, cls, 64);
+    return cls;
+}
+
+// The HTML Help window of a thread, or nullptr.
+HWND FindHelpWindow(DWORD threadId) {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        threadId,
+        [](HWND hWnd, LPARAM lp) -> BOOL {
+            if (ClassName(hWnd) == L"HH Parent") {
+                *reinterpret_cast<HWND*>(lp) = hWnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void SetDefault(const std::wstring& key, const std::wstring& value) {
+    HKEY hKey = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hKey, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(hKey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(hKey);
+}
+
+std::wstring ReadDefault(const std::wstring& key) {
+    wchar_t value[256] = {};
+    LONG size = sizeof value;
+    return RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), value, &size) == ERROR_SUCCESS ? value : L"";
+}
+
+// ".htm" pages open with a command that writes the page's path into a file,
+// for the length of the object.
+class FakeBrowser {
+public:
+    explicit FakeBrowser(const std::filesystem::path& out) : m_oldClass(ReadDefault(L".htm")) {
+        wchar_t system[MAX_PATH] = {};
+        GetSystemDirectoryW(system, MAX_PATH);
+        SetDefault(L".htm", L"QM487HelpTestPage");
+        SetDefault(L"QM487HelpTestPage\\shell\\open\\command",
+                   L"\"" + std::wstring(system) + L"\\cmd.exe\" /c echo>\"" + out.wstring() + L"\" \"%1\"");
+    }
+    ~FakeBrowser() {
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"QM487HelpTestPage");
+        if (!m_oldClass.empty())
+            SetDefault(L".htm", m_oldClass);
+    }
+
+private:
+    std::wstring m_oldClass;
+};
+
+std::filesystem::path TempFolder(const char* name) {
+    const auto dir = std::filesystem::temp_directory_path() / (std::string(name) + std::to_string(GetTickCount64()));
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+}  // namespace
+
+TEST(Help, TheBuildPutsTheHelpBesideTheProgram) {
+    EXPECT_TRUE(std::filesystem::is_regular_file(ProgramFolder() + L"\\QM487.chm"));
+    for (const wchar_t* page : {L"index.htm", L"okno.htm", L"port.htm", L"rejestracja.htm", L"dde.htm", L"wyglad.htm",
+                                L"problemy.htm", L"styl.css"})
+        EXPECT_TRUE(std::filesystem::is_regular_file(ProgramFolder() + L"\\help\\" + page)) << page;
+}
+
+TEST(Help, TheCompiledFileMapsContext100AndNoOther) {
+    CHtmlHelp help;
+    const std::wstring chm = ProgramFolder() + L"\\QM487.chm";
+    // hhctrl opens a context only through the file's own map.
+    EXPECT_EQ(help.DisplayContext(nullptr, chm, 4242), nullptr);
+    ASSERT_TRUE(help.IsLoaded()) << "hhctrl.ocx is not there";
+    HWND hWnd = help.DisplayContext(nullptr, chm, 100);
+    ASSERT_NE(hWnd, nullptr);
+    EXPECT_EQ(ClassName(hWnd), L"HH Parent");
+    EXPECT_EQ(WindowText(hWnd), kHelpTitle);
+    help.CloseAll();
+    EXPECT_FALSE(IsWindow(hWnd));
+}
+
+TEST(Help, WithoutTheCompiledFileTheStartPageOpensInTheBrowser) {
+    const auto dir = TempFolder("qm487_help_html");
+    std::filesystem::create_directories(dir / "help");
+    std::ofstream(dir / "help" / "index.htm") << "<html></html>";
+    const auto out = dir / "opened.txt";
+    FakeBrowser browser(out);
+
+    CProgramHelp help;
+    help.m_strFolder = dir.wstring();
+    EXPECT_EQ(help.Show(nullptr, 100), CProgramHelp::Shown::Browser);
+    EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(out).find("index.htm") != std::string::npos; }, 20000));
+    const std::string opened = ReadFileBytes(out);
+    EXPECT_NE(opened.find("help\\index.htm"), std::string::npos) << opened;
+
+    // Neither the file nor the pages: nothing opens, and the caller says so.
+    help.m_strFolder = (dir / "empty").wstring();
+    EXPECT_EQ(help.Show(nullptr, 100), CProgramHelp::Shown::Nothing);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+
+TEST(Help, PomocOpensTheHelpWindowWhichClosesWithTheProgram) {
+    // Should HTML Help fail, the fallback must not start a real browser.
+    const auto dir = TempFolder("qm487_help_window");
+    FakeBrowser browser(dir / "opened.txt");
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    EXPECT_EQ(FindHelpWindow(program.GuiThreadId()), nullptr);
+    program.Command(ID_HELP_CONTENTS);
+    HWND hHelp = FindHelpWindow(program.GuiThreadId());
+    ASSERT_NE(hHelp, nullptr);
+    EXPECT_EQ(hHelp, program.Dialog()->m_help.m_hWindow);
+    EXPECT_EQ(WindowText(hHelp), kHelpTitle);
+    EXPECT_TRUE(IsWindowVisible(hHelp));
+    // A second "Pomoc" brings up the same window.
+    program.Command(ID_HELP_CONTENTS);
+    EXPECT_EQ(FindHelpWindow(program.GuiThreadId()), hHelp);
+    EXPECT_TRUE(IsWindow(program.Main()));
+
+    ASSERT_TRUE(program.Close());
+    EXPECT_FALSE(IsWindow(hHelp));
+    EXPECT_FALSE(std::filesystem::exists(dir / "opened.txt"));
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+
+TEST(Help, PomocWithNoHelpBesideTheProgramSaysSo) {
+    const auto dir = TempFolder("qm487_help_none");
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    program.Dialog()->m_help.m_strFolder = dir.wstring();
+    const std::wstring text = program.MessageBoxOfCommand(ID_HELP_CONTENTS);
+    EXPECT_EQ(text.rfind(L"Nie mo\u017cna otworzy\u0107 pomocy programu.", 0), 0u) << text;
+    EXPECT_NE(text.find(dir.wstring()), std::wstring::npos) << text;
+    EXPECT_EQ(FindHelpWindow(program.GuiThreadId()), nullptr);
+    ASSERT_TRUE(program.Close());
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
