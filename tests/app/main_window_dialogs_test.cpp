@@ -131,11 +131,13 @@ TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndCancelChangesNothing) {
     HWND check = GetDlgItem(dialog, IDC_HIDE_PROMO);
     EXPECT_EQ(WindowText(check), L"Nie pokazu informacji o oprogramowaniu NIMBO przy starcie");
     EXPECT_EQ(SendMessageW(check, BM_GETCHECK, 0, 0), BST_UNCHECKED);
-    SendMessageW(check, BM_CLICK, 0, 0);
+    // Not BM_CLICK: its mouse capture can be taken by another test's window
+    // on the shared display, and the click is then lost.
+    SendMessageW(check, BM_SETCHECK, BST_CHECKED, 0);
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntilGone(dialog));
     // Written at once, not only at exit.
-    EXPECT_TRUE(WaitFor([&] { return SavedShowAdv(program) == 0; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return SavedShowAdv(program) == 0; }, 30000));
     EXPECT_FALSE(program.Dialog()->m_bShowPromotion);
 
     PostMessageW(program.Main(), WM_COMMAND, ID_EXTRA_SETTINGS, 0);
@@ -143,7 +145,7 @@ TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndCancelChangesNothing) {
     ASSERT_NE(dialog, nullptr);
     check = GetDlgItem(dialog, IDC_HIDE_PROMO);
     EXPECT_EQ(SendMessageW(check, BM_GETCHECK, 0, 0), BST_CHECKED);
-    SendMessageW(check, BM_CLICK, 0, 0);
+    SendMessageW(check, BM_SETCHECK, BST_UNCHECKED, 0);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitUntilGone(dialog));
     EXPECT_FALSE(program.Dialog()->m_bShowPromotion);
