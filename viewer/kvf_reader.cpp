@@ -28,13 +28,21 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
 }
 
 // Channel code to channel: 25 is the mean (0), 30 to 37 channels 1 to 8.
+// Every group of every record asks, so the answers are tabled once (codes
+// have at most two digits).
 int ChannelOfCode(std::int64_t code) {
-    if (code == BinaryChannelCode(0))
-        return 0;
-    for (int c = 1; c <= 8; ++c)
-        if (code == BinaryChannelCode(c))
-            return c;
-    return -1;
+    struct Table {
+        signed char channel[100];
+        Table() {
+            for (signed char& c : channel)
+                c = -1;
+            for (int c = 0; c < kKvfChannels; ++c)
+                if (BinaryChannelCode(c) >= 0 && BinaryChannelCode(c) < 100)
+                    channel[BinaryChannelCode(c)] = static_cast<signed char>(c);
+        }
+    };
+    static const Table table;
+    return code >= 0 && code < 100 ? table.channel[code] : -1;
 }
 
 // The writer's order is 1 to 8, then 0.

@@ -163,3 +163,50 @@ TEST_F(KresloWindow, FollowingMovesOnlyAViewThatShowsTheLiveEnd) {
     SendMessageW(*window, WM_KEYDOWN, VK_HOME, 0);
     EXPECT_GE(window->View().t1, static_cast<double>(window->Document()->Data().LastTime()));
 }
+
+// The window keeps its chart between paints and draws only the cursor anew
+// when the mouse moves: what reaches the screen must still be what Paint
+// draws for the state of the moment, after a hover, a zoom and a hover again.
+TEST_F(KresloWindow, TheScreenShowsTheCurrentChartAfterHoverAndZoom) {
+    Write(dir / "kept.kvf", kreslotest::Log(0, 2000));
+    ASSERT_TRUE(Open(dir / "kept.kvf"));
+    SetWindowPos(*window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // The client area as the screen holds it, in the form Picture gives.
+    auto screen = [&](int w, int h) {
+        RedrawWindow(*window, nullptr, nullptr, RDW_UPDATENOW);
+        GdiFlush();
+        HDC hWindow = GetDC(*window);
+        HDC hMem = CreateCompatibleDC(hWindow);
+        HBITMAP hBitmap = CreateCompatibleBitmap(hWindow, w, h);
+        HGDIOBJ hOld = SelectObject(hMem, hBitmap);
+        BitBlt(hMem, 0, 0, w, h, hWindow, 0, 0, SRCCOPY);
+        ReleaseDC(*window, hWindow);
+        SelectObject(hMem, hOld);
+        std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h);
+        BITMAPINFO bi = {};
+        bi.bmiHeader = {sizeof bi.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        GetDIBits(hMem, hBitmap, 0, static_cast<UINT>(h), pixels.data(), &bi, DIB_RGB_COLORS);
+        DeleteObject(hBitmap);
+        DeleteDC(hMem);
+        for (std::uint32_t& p : pixels)
+            p &= 0xFFFFFF;
+        return pixels;
+    };
+    int w = 0, h = 0;
+    std::vector<std::uint32_t> expected = Picture(&w, &h);
+    EXPECT_TRUE(screen(w, h) == expected) << "first paint";
+
+    SendMessageW(*window, WM_MOUSEMOVE, 0, MAKELPARAM(300, 200));
+    expected = Picture(&w, &h);
+    const std::vector<std::uint32_t> hovered = screen(w, h);
+    EXPECT_TRUE(hovered == expected) << "after the mouse moved";
+
+    SendMessageW(*window, WM_KEYDOWN, VK_UP, 0);  // zoom in
+    expected = Picture(&w, &h);
+    EXPECT_TRUE(expected != hovered);
+    EXPECT_TRUE(screen(w, h) == expected) << "after a zoom";
+
+    SendMessageW(*window, WM_MOUSEMOVE, 0, MAKELPARAM(420, 260));
+    expected = Picture(&w, &h);
+    EXPECT_TRUE(screen(w, h) == expected) << "after the mouse moved again";
+}

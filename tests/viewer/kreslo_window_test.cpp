@@ -1,7 +1,8 @@
 // Kreslo.exe as a user starts it: with a file, without arguments beside a
-// qm487cfg.ini, on a log being recorded, on a damaged log. The program runs
-// in a process of its own, copied into a temporary folder with its INI; the
-// test reads its window's title and status line from outside.
+// qm487cfg.ini, on a log being recorded, on a damaged log, and from the main
+// program's menu. The program runs in a process of its own, copied into a
+// temporary folder with its INI; the test reads its window's title and
+// status line from outside.
 #include "tests/app/child_process.h"
 #include "tests/viewer/kreslo_test_log.h"
 
@@ -189,4 +190,84 @@ TEST_F(Kreslo, AFileOfOtherContentIsRefusedWithAMessage) {
     for (HWND t = FindWindowExW(box, nullptr, L"Static", nullptr); t; t = FindWindowExW(box, t, L"Static", nullptr))
         said += TextOf(t);
     EXPECT_NE(said.find(L"nie jest plikiem rejestracji binarnej"), std::wstring::npos);
+}
+
+// "Program -> Uruchom Kreslo" in the main program starts the viewer by its
+// plain name: found beside QM487.exe, it opens the binary log of the INI.
+TEST_F(Kreslo, TheMainProgramsCommandStartsTheViewerOnItsBinaryLog) {
+    fs::copy_file(QM487_EXE, dir / "QM487.exe");
+    const std::string name = "uruchom" + std::to_string(GetTickCount64() % 100000) + ".kvf";
+    Write(dir / name, kreslotest::Log(0, 30));
+    // COM99 does not exist: the program says so once and goes on without a port.
+    Write(dir / "qm487cfg.ini", "[GENERAL]\r\nPORT_NR=99\r\nSHOW_ADV=0\r\n[LOG]\r\nFILE_LOG=0\r\nFILE_LOG_BIN=0\r\n"
+                                "FILE_NAME_BIN=" + qm487test::WindowsPath((dir / name).string()) + "\r\n");
+    child.reset(new qm487test::ChildProcess);
+    ASSERT_TRUE(child->Start((dir / "QM487.exe").string(), ""));
+    pid = GetProcessId(child->Process());
+    // The main window is the dialog with a menu; the port's message box and
+    // the port dialog that follows it have none.
+    struct Dialog {
+        DWORD pid;
+        bool withMenu;
+        HWND hWnd;
+    };
+    auto find = [](DWORD pid, bool withMenu) {
+        Dialog d = {pid, withMenu, nullptr};
+        EnumWindows(
+            [](HWND h, LPARAM lp) -> BOOL {
+                Dialog* d = reinterpret_cast<Dialog*>(lp);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(h, &owner);
+                wchar_t cls[64] = {};
+                GetClassNameW(h, cls, 64);
+                if (owner == d->pid && IsWindowVisible(h) && wcscmp(cls, L"#32770") == 0 &&
+                    (GetMenu(h) != nullptr) == d->withMenu) {
+                    d->hWnd = h;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&d));
+        return d.hWnd;
+    };
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = find(pid, false)) != nullptr; }));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (main = find(pid, true)) != nullptr; }));
+    PostMessageW(main, WM_COMMAND, 32795 /* ID_RUN_CHART_VIEWER */, 0);
+
+    // The viewer is a process of its own: found by its window's class and title.
+    struct Search {
+        std::wstring title;
+        HWND hWnd;
+    } search = {std::wstring(name.begin(), name.end()) + L" - Kreslo", nullptr};
+    const bool started = WaitFor([&] {
+        EnumWindows(
+            [](HWND h, LPARAM lp) -> BOOL {
+                Search* s = reinterpret_cast<Search*>(lp);
+                wchar_t cls[64] = {};
+                GetClassNameW(h, cls, 64);
+                if (wcscmp(cls, L"QM487Kreslo") == 0 && IsWindowVisible(h) && TextOf(h) == s->title) {
+                    s->hWnd = h;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.hWnd != nullptr;
+    });
+    ASSERT_TRUE(started) << "no Kreslo window titled with the log";
+    DWORD viewerPid = 0;
+    GetWindowThreadProcessId(search.hWnd, &viewerPid);
+    EXPECT_NE(viewerPid, pid);
+    HANDLE viewer = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, viewerPid);
+    PostMessageW(search.hWnd, WM_COMMAND, 40004 /* Plik -> Zakończ */, 0);
+    if (viewer != nullptr) {
+        const bool ended = WaitForSingleObject(viewer, kWaitMs) == WAIT_OBJECT_0;
+        if (!ended)
+            TerminateProcess(viewer, 99);
+        CloseHandle(viewer);
+        EXPECT_TRUE(ended);
+    }
 }

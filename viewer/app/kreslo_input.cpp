@@ -70,14 +70,16 @@ void CChartWindow::OnMouseMove(UINT flags, POINT pt) {
                 FitValuesToView();
         }
     }
-    if (m_bHover || wasHover || m_drag != kNone)
+    if (m_drag != kNone)
         Invalidate();
+    else if (m_bHover || wasHover)
+        InvalidateOverlay();
 }
 
 LRESULT CChartWindow::OnMouseLeave(WPARAM, LPARAM) {
     if (m_bHover) {
         m_bHover = false;
-        Invalidate();
+        InvalidateOverlay();
     }
     return 0;
 }

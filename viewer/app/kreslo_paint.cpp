@@ -102,7 +102,11 @@ std::size_t CChartWindow::NearestSample(double t) const {
 }
 
 void CChartWindow::Paint(HDC hDC, const RECT& rc) {
-    Fill(hDC, rc, kBackground);
+    PaintChart(hDC, rc);
+    PaintOverlay(hDC, rc);
+}
+
+void CChartWindow::PaintOverlay(HDC hDC, const RECT& rc) {
     SelectObject(hDC, GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(hDC, TRANSPARENT);
     const RECT plot = PlotRect();
@@ -110,7 +114,27 @@ void CChartWindow::Paint(HDC hDC, const RECT& rc) {
         RECT panel = {plot.right + 14, rc.top, rc.right, rc.bottom};
         Fill(hDC, panel, kPanel);
         DrawPanel(hDC, panel);
+        // A long legend reaches into the panel: its part there again on top.
+        const int saved = SaveDC(hDC);
+        IntersectClipRect(hDC, panel.left, panel.top, panel.right, panel.bottom);
+        DrawLegend(hDC, rc);
+        RestoreDC(hDC, saved);
     }
+    if (m_bHover && m_drag == kNone && m_pDoc && m_pDoc->Data().Size() > 0) {
+        const int x = XOf(m_tHover);
+        if (x >= plot.left && x < plot.right) {
+            CPen dots(PS_DOT, 1, RGB(90, 90, 90));
+            CSelection hover(hDC, dots);
+            Line(hDC, x, plot.top, x, plot.bottom);
+        }
+    }
+}
+
+void CChartWindow::PaintChart(HDC hDC, const RECT& rc) {
+    Fill(hDC, rc, kBackground);
+    SelectObject(hDC, GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(hDC, TRANSPARENT);
+    const RECT plot = PlotRect();
     DrawLegend(hDC, rc);
     const bool hasData = m_pDoc && m_pDoc->Data().Size() > 0;
     if (hasData) {
@@ -245,13 +269,6 @@ void CChartWindow::DrawCursors(HDC hDC, const RECT& plot) {
     if (m_bCursorB && inside(XOf(m_tB))) {
         Line(hDC, XOf(m_tB), plot.top, XOf(m_tB), plot.bottom);
         Text(hDC, XOf(m_tB) + 3, plot.top + 2, "B", TA_LEFT | TA_TOP, kCursor);
-    }
-    if (m_bHover && m_drag == kNone) {
-        CPen dots(PS_DOT, 1, RGB(90, 90, 90));
-        CSelection hover(hDC, dots);
-        const int x = XOf(m_tHover);
-        if (inside(x))
-            Line(hDC, x, plot.top, x, plot.bottom);
     }
 }
 

@@ -76,9 +76,9 @@ KresloSettings LoadKresloSettings(const std::string& strProgramPath) {
 
 CChartWindow::CChartWindow(const KresloSettings& settings)
     : m_settings(settings), m_pLoader(nullptr), m_bAbort(false), m_nProgress(0), m_lastResult(CChartDocument::kRead),
-      m_view{0, 1, 0, 1, false}, m_bHidden(), m_hStatus(nullptr), m_cxClient(0), m_cyClient(0), m_drag(kNone),
-      m_ptDown(), m_ptNow(), m_viewAtDown(), m_bMoved(false), m_bHover(false), m_tHover(0), m_bCursorA(false),
-      m_bCursorB(false), m_tA(0), m_tB(0), m_stats(), m_statsA(0), m_statsB(-1), m_statsSize(0) {}
+      m_view{0, 1, 0, 1, false}, m_bHidden(), m_hStatus(nullptr), m_bChartDirty(true), m_cxClient(0), m_cyClient(0),
+      m_drag(kNone), m_ptDown(), m_ptNow(), m_viewAtDown(), m_bMoved(false), m_bHover(false), m_tHover(0),
+      m_bCursorA(false), m_bCursorB(false), m_tA(0), m_tB(0), m_stats(), m_statsA(0), m_statsB(-1), m_statsSize(0) {}
 
 CChartWindow::~CChartWindow() {
     // Destroyed here, while the whole object still handles its last messages.
@@ -158,6 +158,8 @@ int CChartWindow::OnCreate(LPCREATESTRUCTW) {
 void CChartWindow::OnDestroy() {
     KillTimer(TIMER_KRESLO_FOLLOW);
     StopLoading();
+    m_chartLayer.Release();
+    m_backBuffer.Release();
     if (AfxGetMainWnd() == this)
         PostQuitMessage(0);
 }
@@ -172,17 +174,41 @@ void CChartWindow::OnSize(UINT, int cx, int cy) {
 }
 
 void CChartWindow::Invalidate() {
+    m_bChartDirty = true;
+    InvalidateOverlay();
+}
+
+void CChartWindow::InvalidateOverlay() {
     const RECT rc = ChartRect();
     InvalidateRect(m_hWnd, &rc, FALSE);
 }
 
 void CChartWindow::OnPaint() {
     CPaintDC dc(this);
-    const RECT rc = ChartRect();
+    const RECT rc = ChartRect();  // its top left corner is the client area's
     if (rc.right <= rc.left || rc.bottom <= rc.top)
         return;
-    CBufferedDC buffered(&dc, &rc);
-    Paint(buffered, rc);
+    const int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
+    bool made = false;
+    if (!m_chartLayer.Ensure(dc, cx, cy, &made) || !m_backBuffer.Ensure(dc, cx, cy)) {
+        // No memory for the layers: a buffer for this paint alone.
+        m_chartLayer.Release();
+        m_backBuffer.Release();
+        m_bChartDirty = true;
+        CBufferedDC buffered(&dc, &rc);
+        Paint(buffered, rc);
+        return;
+    }
+    if (made || m_bChartDirty) {
+        PaintChart(m_chartLayer, rc);
+        m_bChartDirty = false;
+    }
+    BitBlt(m_backBuffer, 0, 0, cx, cy, m_chartLayer, 0, 0, SRCCOPY);
+    PaintOverlay(m_backBuffer, rc);
+    RECT copy;
+    if (IntersectRect(&copy, &dc.m_ps.rcPaint, &rc))
+        BitBlt(dc, copy.left, copy.top, copy.right - copy.left, copy.bottom - copy.top, m_backBuffer, copy.left,
+               copy.top, SRCCOPY);
 }
 
 // ---- opening and following ----

@@ -2,6 +2,7 @@
 // cursors and range statistics, the "Plik" menu, and a status line.
 #pragma once
 
+#include "framework/memory_bitmap.h"
 #include "framework/wnd.h"
 #include "framework/win_thread.h"
 #include "viewer/app/kreslo_document.h"
@@ -45,9 +46,18 @@ public:
 
     // Everything visible, drawn into hDC over rc (the client area less the status line).
     void Paint(HDC hDC, const RECT& rc);
+    // Paint in two layers: the chart itself, and what follows the mouse
+    // (the hover cursor's line and the side panel), drawn over it.
+    void PaintChart(HDC hDC, const RECT& rc);
+    void PaintOverlay(HDC hDC, const RECT& rc);
     const CChartDocument* Document() const { return m_pDoc.get(); }
     bool IsLoading() const { return m_pLoader != nullptr; }
-    ChartView& View() { return m_view; }
+    // For changing the view from outside (tests, the bench): the chart is
+    // then drawn again at the next paint.
+    ChartView& View() {
+        m_bChartDirty = true;
+        return m_view;
+    }
 
 protected:
     static const AfxMsgMap* GetThisMessageMap();
@@ -83,6 +93,8 @@ private:
     void FitAll();
     void FitValuesToView();
     void Invalidate();
+    // Only the hover cursor or its readout changed: the chart layer is kept.
+    void InvalidateOverlay();
     // Plot geometry (kreslo_paint.cpp).
     RECT ChartRect() const;  // client area less the status line
     RECT PlotRect() const;
@@ -111,6 +123,10 @@ private:
     bool m_bHidden[9];
     std::vector<RECT> m_legend;  // by channel; hit areas from the last paint
     HWND m_hStatus;
+    // Kept between paints, made anew on resize: the chart layer, and the
+    // frame composed of it and the overlay that is copied to the screen.
+    CMemoryBitmap m_chartLayer, m_backBuffer;
+    bool m_bChartDirty;  // the chart layer must be drawn again
     int m_cxClient, m_cyClient;
 
     // Mouse state.
