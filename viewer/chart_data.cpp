@@ -130,6 +130,23 @@ std::size_t ChartData::LowerBound(double t) const {
     return static_cast<std::size_t>(at - m_samples.begin());
 }
 
+std::size_t ChartData::BlockAt(std::size_t i, std::size_t end, std::size_t* pLevel) const {
+    std::size_t level = 0, size = 1;
+    while (level < m_levels.size() && i % (size * kChartFanOut) == 0 && i + size * kChartFanOut <= end) {
+        size *= kChartFanOut;
+        ++level;
+    }
+    *pLevel = level;
+    return size;
+}
+
+ChartBlock ChartData::SampleBlock(std::size_t i, int c) const {
+    ChartBlock one;
+    one.minimum = one.maximum = one.first = one.last = m_samples[i].value[c];
+    one.firstIndex = one.lastIndex = static_cast<std::uint32_t>(i);
+    return one;
+}
+
 ChartColumn ChartData::Summary(int channel, std::size_t begin, std::size_t end) const {
     ChartColumn result = EmptyBlock();
     end = std::min(end, m_samples.size());
@@ -137,19 +154,11 @@ ChartColumn ChartData::Summary(int channel, std::size_t begin, std::size_t end) 
     // single samples at the ragged edges.
     std::size_t i = begin;
     while (i < end) {
-        std::size_t level = 0, size = 1;
-        while (level < m_levels.size() && i % (size * kChartFanOut) == 0 && i + size * kChartFanOut <= end) {
-            size *= kChartFanOut;
-            ++level;
-        }
+        std::size_t level;
+        const std::size_t size = BlockAt(i, end, &level);
         if (level == 0) {
-            const KvfSample& s = m_samples[i];
-            if ((s.present >> channel) & 1) {
-                ChartBlock one;
-                one.minimum = one.maximum = one.first = one.last = s.value[channel];
-                one.firstIndex = one.lastIndex = static_cast<std::uint32_t>(i);
-                Merge(result, one);
-            }
+            if ((m_samples[i].present >> channel) & 1)
+                Merge(result, SampleBlock(i, channel));
         } else {
             Merge(result, m_levels[level - 1][channel][i / size]);
         }
@@ -184,21 +193,12 @@ std::vector<ChartColumn> ChartData::AllColumns(double t0, double t1, int width) 
         const double edge = t0 + (t1 - t0) * static_cast<double>(x + 1) / width;
         const std::size_t end = std::min(m_samples.size(), x + 1 == w ? LowerBound(t1) : LowerBound(edge));
         for (std::size_t i = begin; i < end;) {
-            std::size_t level = 0, size = 1;
-            while (level < m_levels.size() && i % (size * kChartFanOut) == 0 && i + size * kChartFanOut <= end) {
-                size *= kChartFanOut;
-                ++level;
-            }
+            std::size_t level;
+            const std::size_t size = BlockAt(i, end, &level);
             if (level == 0) {
-                const KvfSample& s = m_samples[i];
-                for (int c = 0; c < kKvfChannels; ++c) {
-                    if (!((s.present >> c) & 1))
-                        continue;
-                    ChartBlock one;
-                    one.minimum = one.maximum = one.first = one.last = s.value[c];
-                    one.firstIndex = one.lastIndex = static_cast<std::uint32_t>(i);
-                    Merge(columns[c * w + x], one);
-                }
+                for (int c = 0; c < kKvfChannels; ++c)
+                    if ((m_samples[i].present >> c) & 1)
+                        Merge(columns[c * w + x], SampleBlock(i, c));
             } else {
                 for (int c = 0; c < kKvfChannels; ++c)
                     Merge(columns[c * w + x], m_levels[level - 1][c][i / size]);

@@ -78,6 +78,11 @@ public:
 private:
     void Rebuild(std::size_t fromSample);
     static void Merge(ChartBlock& into, const ChartBlock& from);
+    // The largest whole block starting at sample i and ending by end: its
+    // level (0: the single sample) and its number of samples.
+    std::size_t BlockAt(std::size_t i, std::size_t end, std::size_t* pLevel) const;
+    // Sample i of channel c as a block of its own.
+    ChartBlock SampleBlock(std::size_t i, int c) const;
 
     std::vector<KvfSample> m_samples;
     // m_levels[k][c]: blocks of kChartFanOut^(k+1) samples of channel c.

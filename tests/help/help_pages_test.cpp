@@ -179,8 +179,9 @@ TEST(HelpPages, EveryLinkLandsOnAPageAndAnAnchorThatExist) {
             const std::string anchor = hash == std::string::npos ? "" : target.substr(hash + 1);
             const std::string dest = file.empty() ? page : file;
             ASSERT_TRUE(ids.count(dest)) << page << " links to " << target << ", which is not in the help";
-            if (!anchor.empty())
+            if (!anchor.empty()) {
                 EXPECT_TRUE(ids[dest].count(anchor)) << page << " links to " << target << ": no such anchor";
+            }
             if (dest.size() > 4 && dest.substr(dest.size() - 4) == ".htm" && reached.insert(dest).second)
                 todo.push_back(dest);
         }
