@@ -132,6 +132,10 @@ BOOL CopyFileBytes(const std::string& strFrom, const std::string& strTo)
     return bOk;
 }
 
+#ifdef _WIN32
+const int kReplaceAttempts = 40;
+#endif
+
 // Writes the whole text beside the file and then puts it in the file's
 // place, so a crash or a full disk never leaves a half-written file.
 BOOL WriteFileSafely(const std::string& strPath, const std::string& strText)
@@ -144,8 +148,19 @@ BOOL WriteFileSafely(const std::string& strPath, const std::string& strText)
     bOk = FlushToDisk(pFile) && bOk;
     bOk = std::fclose(pFile) == 0 && bOk;
 #ifdef _WIN32
-    bOk = bOk && MoveFileExA(strTemp.c_str(), strPath.c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    // Another program reading the file (the chart viewer, a backup, a virus
+    // scanner) holds up the replacement for a moment: try again for a second.
+    for (int nAttempt = 0; bOk; ++nAttempt) {
+        if (MoveFileExA(strTemp.c_str(), strPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            break;
+        const DWORD dwError = GetLastError();
+        const bool bBusy = dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_ACCESS_DENIED ||
+                           dwError == ERROR_LOCK_VIOLATION;
+        if (!bBusy || nAttempt == kReplaceAttempts)
+            bOk = FALSE;
+        else
+            Sleep(25);
+    }
 #else
     struct stat st;
     if (bOk && stat(strPath.c_str(), &st) == 0)

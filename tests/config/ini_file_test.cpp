@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -166,6 +167,39 @@ TEST_F(IniFileTest, FailedOrRefusedSaveLeavesTheFile) {
     EXPECT_EQ(readOnly.Save(FALSE), "");
     EXPECT_EQ(Read(path), original);
 }
+
+#ifdef _WIN32
+// A reader holding the file (no delete sharing, as the C runtime opens it)
+// delays the replacement; the save waits for it instead of failing, and a
+// reader that never lets go makes it fail cleanly.
+TEST_F(IniFileTest, SaveWaitsForAReaderToLetGo) {
+    Write(path, "[A]\r\nk=1\r\n");
+    CIniFile ini;
+    ASSERT_TRUE(ini.Load(path, FALSE, FALSE, TRUE, FALSE));
+    ini.SetInt("A", "k", 2);
+    std::FILE* pReader = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(pReader, nullptr);
+    // Let go once the save has written its temporary file.
+    std::thread release([&] {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!fs::exists(path + ".tmp") && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::yield();
+        std::fclose(pReader);
+    });
+    ini.Save(FALSE);
+    release.join();
+    EXPECT_FALSE(ini.IsModified());
+    EXPECT_EQ(Read(path), "[A]\r\nk=2\r\n");
+
+    pReader = std::fopen(path.c_str(), "rb");
+    ini.SetInt("A", "k", 3);
+    ini.Save(FALSE);
+    std::fclose(pReader);
+    EXPECT_TRUE(ini.IsModified());
+    EXPECT_EQ(Read(path), "[A]\r\nk=2\r\n");
+    EXPECT_FALSE(fs::exists(path + ".tmp"));
+}
+#endif
 
 TEST_F(IniFileTest, OpenUsesTheProgramsDirectory) {
 #ifdef _WIN32
