@@ -16,6 +16,12 @@
 
 namespace {
 
+// How long a transaction waits for its answer. The server answers within
+// milliseconds; what Wine's client never sees answered (a transaction ended
+// early by another one) then costs little, and late answers are one more
+// thing the server's peers must cope with.
+const DWORD kWait = 300;
+
 struct Tally {
     long transactions = 0, connects = 0, data = 0, refused = 0, advises = 0, updates = 0, disconnects = 0;
 };
@@ -157,7 +163,7 @@ private:
     }
 
     void AdviseStart(HCONV conv, int item, UINT format, UINT flags) {
-        if (Transact(conv, m_items[item], format, XTYP_ADVSTART | flags, 2000) != nullptr) {
+        if (Transact(conv, m_items[item], format, XTYP_ADVSTART | flags, kWait) != nullptr) {
             ++g_tally.advises;
             if (item < 3 && format == CF_TEXT)
                 m_links.emplace_back(conv, item);
@@ -170,7 +176,7 @@ private:
         for (std::size_t i = 0; i < m_links.size();)
             (m_links[i].first == conv && m_links[i].second == item) ? (void)m_links.erase(m_links.begin() + i)
                                                                     : (void)++i;
-        Transact(conv, m_items[item], CF_TEXT, XTYP_ADVSTOP, 2000);
+        Transact(conv, m_items[item], CF_TEXT, XTYP_ADVSTOP, kWait);
     }
 
     int Step() {
@@ -200,7 +206,7 @@ private:
             // transaction early, when data of a link arrives, with a handle
             // that is no handle.
             if (HCONV conv = AnyConv())
-                if (Transact(conv, Pick(m_items), Pick(m_formats), XTYP_REQUEST, 2000) != nullptr)
+                if (Transact(conv, Pick(m_items), Pick(m_formats), XTYP_REQUEST, kWait) != nullptr)
                     ++g_tally.data;
         } else if (r < 60) {
             kind = 3;
@@ -215,11 +221,11 @@ private:
         } else if (r < 74) {
             kind = 5;
             if (HCONV conv = AnyConv())
-                Transact(conv, Pick(m_items), CF_TEXT, XTYP_POKE, 2000, "12.5");
+                Transact(conv, Pick(m_items), CF_TEXT, XTYP_POKE, kWait, "12.5");
         } else if (r < 78) {
             kind = 6;
             if (HCONV conv = AnyConv())
-                Transact(conv, nullptr, 0, XTYP_EXECUTE, 2000, "[Close()]");
+                Transact(conv, nullptr, 0, XTYP_EXECUTE, kWait, "[Close()]");
         } else if (r < 84) {  // an advise storm: every item, many times, then every link stopped
             kind = 7;
             if (HCONV conv = AnyConv()) {
@@ -243,7 +249,7 @@ private:
                 if (h != nullptr) {
                     ++g_tally.connects;
                     if (k % 2 == 0 && DdeClientTransaction(nullptr, 0, h, m_realItems[k % 3], CF_TEXT,
-                                                           XTYP_REQUEST, 2000, nullptr) != nullptr)
+                                                           XTYP_REQUEST, kWait, nullptr) != nullptr)
                         ++g_tally.data;
                     DdeDisconnect(h);
                 }
