@@ -154,13 +154,16 @@ TEST(MainWindowDisplay, BlinkingChangesOnlyTheValuesOfAlertingFields) {
         sendLine();
         if (!WaitFor([&] { return !dlg->Field(4).m_bNoValue && !dlg->Field(4).m_bAlert; }, 1000))
             continue;
-        std::vector<DWORD> shown, hidden;
+        std::vector<DWORD> shown, hidden, shownAgain;
         int w = 0, h = 0;
         const std::wstring statusBefore = program.Status();
         ASSERT_TRUE(captureIn(FALSE, shown, w, h));
         ASSERT_TRUE(captureIn(TRUE, hidden, w, h));
+        ASSERT_TRUE(captureIn(FALSE, shownAgain, w, h));
         if (!dlg->m_bLinkUp || dlg->Field(4).m_bAlert || program.Status() != statusBefore)
             continue;  // a late line or the watchdog changed the window between the pictures: again
+        if (shownAgain != shown)
+            continue;  // something besides the blinking changed the window (another window on the display): again
         compared = true;
         std::vector<long> changed(9, 0);
         long outside = 0;
