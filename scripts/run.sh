@@ -107,7 +107,10 @@ if [ -f "$ini" ]; then
     }' "$ini" >"$ini.new"
   mv "$ini.new" "$ini"
 else
-  printf '[GENERAL]\r\nPORT_NR=%s\r\n' "$port" >"$ini"
+  # A first run would open with the promotion window over the readings,
+  # and its modal loop keeps "Zamknij" from ending the run: start without it
+  # (the menu still shows it; "Ustawienia dodatkowe" turns it back on).
+  printf '[GENERAL]\r\nPORT_NR=%s\r\nSHOW_ADV=0\r\n' "$port" >"$ini"
 fi
 
 if [ -n "$device" ]; then
