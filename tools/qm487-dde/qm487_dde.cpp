@@ -133,6 +133,9 @@ int RunWatch(const std::string& item) {
             continue;
         }
         bWaitingSaid = false;
+        // Said before the links start: their first values may arrive while
+        // the later links are still being asked for.
+        Err("watching instrument " + std::to_string(serial) + ", item " + item + " (Ctrl-C ends)");
         std::vector<CDdeConversation> convs;
         watch.changes.Clear();
         for (int c = 0; c < dde::kChannels; ++c) {
@@ -146,7 +149,6 @@ int RunWatch(const std::string& item) {
                 Err("the server refused a link to " + name + " " + item);
             convs.push_back(std::move(conv));
         }
-        Err("watching instrument " + std::to_string(serial) + ", item " + item + " (Ctrl-C ends)");
         // The server ends every conversation when the link to the
         // instrument is lost; it comes back with the next valid line.
         auto anyConnected = [&] {
