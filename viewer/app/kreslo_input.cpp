@@ -70,9 +70,10 @@ void CChartWindow::OnMouseMove(UINT flags, POINT pt) {
                 FitValuesToView();
         }
     }
-    if (m_drag != kNone)
+    // A zoom box is drawn over the kept chart; only panning moves the data.
+    if (m_drag == kPan)
         Invalidate();
-    else if (m_bHover || wasHover)
+    else if (m_drag == kBox || m_bHover || wasHover)
         InvalidateOverlay();
 }
 
