@@ -13,7 +13,11 @@ using namespace kvftest;
 
 namespace {
 
-std::string TempPath(const std::string& name) { return testing::TempDir() + "qm487_kvf_" + name; }
+// Named after the test too: the tests run side by side in separate processes.
+std::string TempPath(const std::string& name) {
+    return testing::TempDir() + "qm487_kvf_" + testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+           name;
+}
 
 std::string WriteFile(const std::string& name, const std::string& bytes) {
     const std::string path = TempPath(name);
