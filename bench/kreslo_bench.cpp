@@ -5,6 +5,7 @@
 // the column summaries of a 1000-pixel redraw at several zooms. Under Wine
 // also Kreslo's own window: open and first drawn, and redraws after zoom
 // and pan (painted through the window's WM_PAINT, double-buffered).
+#include "generated_log.h"
 #include "recording/binary_log.h"
 #include "viewer/chart_data.h"
 #include "viewer/kvf_reader.h"
@@ -43,29 +44,6 @@ double ProcessorSeconds() {
 #else
     return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
 #endif
-}
-
-bool Generate(const char* path, long records) {
-    std::FILE* f = std::fopen(path, "wb");
-    if (!f)
-        return false;
-    std::string chunk;
-    for (long i = 0; i < records; ++i) {
-        const long t = i * 10;
-        const int day = static_cast<int>(t / 86400);
-        RecordTime time = {2026, 1 + day / 28, 1 + day % 28, static_cast<int>(t / 3600 % 24),
-                           static_cast<int>(t / 60 % 60), static_cast<int>(t % 60)};
-        ChannelSamples samples;
-        for (int c = 0; c < 9; ++c)
-            samples[c] = {20.0 + c + ((i * (c + 3)) % 997) * 0.01, FALSE, FALSE, TRUE};
-        chunk += FormatBinaryRecord(time, samples, 4660);
-        if (chunk.size() > (1 << 20)) {
-            std::fwrite(chunk.data(), 1, chunk.size(), f);
-            chunk.clear();
-        }
-    }
-    std::fwrite(chunk.data(), 1, chunk.size(), f);
-    return std::fclose(f) == 0;
 }
 
 struct Loader : KvfSink {
@@ -232,7 +210,8 @@ int main(int argc, char** argv) {
     const long records = argc > 2 ? std::atol(argv[2]) : 1000000;
     const Clock::time_point start = Clock::now();
     if (records > 0) {
-        if (!Generate(path, records)) {
+        const auto value = [](long i, int c) { return 20.0 + c + ((i * (c + 3)) % 997) * 0.01; };
+        if (!GenerateLog(path, records, 2026, 1, value)) {
             std::fprintf(stderr, "qm487-bench-kreslo: cannot write %s\n", path);
             return 2;
         }

@@ -2,6 +2,7 @@
 // channels, as a full recording writes them): time to read and check it,
 // and the memory a chart holding every record needs. Prints figures only.
 //   qm487-bench-kvf [FILE] [RECORDS]   (FILE is written, then read)
+#include "generated_log.h"
 #include "recording/binary_log.h"
 #include "viewer/kvf_reader.h"
 
@@ -27,31 +28,6 @@ long PeakRssKb() {
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 #endif
-}
-
-bool Generate(const char* path, long records) {
-    std::FILE* f = std::fopen(path, "wb");
-    if (!f)
-        return false;
-    std::string chunk;
-    for (long i = 0; i < records; ++i) {
-        const long t = i * 10;  // a tick every ten seconds from 2009-03-17
-        const long day = t / 86400;
-        RecordTime time = {2009, 3 + static_cast<int>(day / 28), 1 + static_cast<int>(day % 28),
-                           static_cast<int>(t / 3600 % 24), static_cast<int>(t / 60 % 60), static_cast<int>(t % 60)};
-        time.year += time.month > 12 ? (time.month - 1) / 12 : 0;
-        time.month = (time.month - 1) % 12 + 1;
-        ChannelSamples samples;
-        for (int c = 0; c < 9; ++c)
-            samples[c] = {20.0 + c + (i % 1000) * 0.01, FALSE, FALSE, TRUE};
-        chunk += FormatBinaryRecord(time, samples, 4660);
-        if (chunk.size() > (1 << 20)) {
-            std::fwrite(chunk.data(), 1, chunk.size(), f);
-            chunk.clear();
-        }
-    }
-    std::fwrite(chunk.data(), 1, chunk.size(), f);
-    return std::fclose(f) == 0;
 }
 
 struct Counting : KvfSink {
@@ -95,7 +71,8 @@ int main(int argc, char** argv) {
     const long records = argc > 2 ? std::atol(argv[2]) : 1000000;
 
     auto start = std::chrono::steady_clock::now();
-    if (!Generate(path, records)) {
+    const auto value = [](long i, int c) { return 20.0 + c + (i % 1000) * 0.01; };
+    if (!GenerateLog(path, records, 2009, 3, value)) {
         std::fprintf(stderr, "qm487-bench-kvf: cannot write %s\n", path);
         return 2;
     }
