@@ -5,6 +5,7 @@
 // hhctrl itself, which refuses a context the file's map does not name.
 #include "app/program_help.h"
 #include "tests/app/program_harness.h"
+#include "tests/ui/shell_handlers.h"
 
 using namespace qm487test;
 
@@ -35,42 +36,6 @@ HWND FindHelpWindow(DWORD threadId) {
         reinterpret_cast<LPARAM>(&found));
     return found;
 }
-
-void SetDefault(const std::wstring& key, const std::wstring& value) {
-    HKEY hKey = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hKey, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(hKey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(hKey);
-}
-
-std::wstring ReadDefault(const std::wstring& key) {
-    wchar_t value[256] = {};
-    LONG size = sizeof value;
-    return RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), value, &size) == ERROR_SUCCESS ? value : L"";
-}
-
-// ".htm" pages open with a command that writes the page's path into a file,
-// for the length of the object.
-class FakeBrowser {
-public:
-    explicit FakeBrowser(const std::filesystem::path& out) : m_oldClass(ReadDefault(L".htm")) {
-        wchar_t system[MAX_PATH] = {};
-        GetSystemDirectoryW(system, MAX_PATH);
-        SetDefault(L".htm", L"QM487HelpTestPage");
-        SetDefault(L"QM487HelpTestPage\\shell\\open\\command",
-                   L"\"" + std::wstring(system) + L"\\cmd.exe\" /c echo>\"" + out.wstring() + L"\" \"%1\"");
-    }
-    ~FakeBrowser() {
-        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"QM487HelpTestPage");
-        if (!m_oldClass.empty())
-            SetDefault(L".htm", m_oldClass);
-    }
-
-private:
-    std::wstring m_oldClass;
-};
 
 std::filesystem::path TempFolder(const char* name) {
     const auto dir = std::filesystem::temp_directory_path() / (std::string(name) + std::to_string(GetTickCount64()));

@@ -1,8 +1,8 @@
 // The link control on a plain window of the test: its look, and what a
 // click opens, through handlers registered in the test's Wine prefix.
-#include "framework/text.h"
 #include "framework/wnd.h"
 #include "ui/link_label.h"
+#include "tests/ui/shell_handlers.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+
+using namespace qm487test;
 
 namespace {
 
@@ -48,22 +50,6 @@ struct LinkWindow {
 std::string ReadFileText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void SetDefault(const std::wstring& key, const std::wstring& value) {
-    HKEY hKey = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hKey, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(hKey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(hKey);
-}
-
-// A command line that writes its last argument into file.
-std::wstring EchoCommand(const std::filesystem::path& file, const wchar_t* placeholder) {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    return L"\"" + std::wstring(system) + L"\\cmd.exe\" /c echo>\"" + file.wstring() + L"\" " + placeholder;
 }
 
 }  // namespace
@@ -142,18 +128,12 @@ TEST(LinkLabel, AClickOpensTheTargetByItsHandlerAndMarksTheLinkVisited) {
 TEST(LinkLabel, WithNoHandlerTheBrowserOfHtmPagesGetsTheTarget) {
     const std::filesystem::path out = std::filesystem::temp_directory_path() / "qm487_link_fallback.txt";
     std::filesystem::remove(out);
-    std::string oldClass;
-    const bool hadClass = CLinkLabel::ReadRegistryDefault(HKEY_CLASSES_ROOT, ".htm", oldClass) == ERROR_SUCCESS;
-    SetDefault(L".htm", L"QM487TestPage");
-    SetDefault(L"QM487TestPage\\shell\\open\\command", EchoCommand(out, L"\"%1\""));
+    FakeBrowser browser(out);
 
     const int r = CLinkLabel::OpenTarget("qm487nohandler:abc", SW_HIDE);
     EXPECT_GT(r, 32);
     EXPECT_TRUE(WaitFor([&] { return ReadFileText(out).find("qm487nohandler:abc") != std::string::npos; }, 20000));
 
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"QM487TestPage");
-    if (hadClass)
-        SetDefault(L".htm", afx::Widen1250(oldClass));
     std::filesystem::remove(out);
 }
 
