@@ -166,7 +166,8 @@ TEST_F(KresloWindow, FollowingMovesOnlyAViewThatShowsTheLiveEnd) {
 
 // The window keeps its chart between paints and draws only the cursor anew
 // when the mouse moves: what reaches the screen must still be what Paint
-// draws for the state of the moment, after a hover, a zoom and a hover again.
+// draws for the state of the moment, after a hover, a zoom, a hover again
+// and a zoom box.
 TEST_F(KresloWindow, TheScreenShowsTheCurrentChartAfterHoverAndZoom) {
     Write(dir / "kept.kvf", kreslotest::Log(0, 2000));
     ASSERT_TRUE(Open(dir / "kept.kvf"));
@@ -209,4 +210,14 @@ TEST_F(KresloWindow, TheScreenShowsTheCurrentChartAfterHoverAndZoom) {
     SendMessageW(*window, WM_MOUSEMOVE, 0, MAKELPARAM(420, 260));
     expected = Picture(&w, &h);
     EXPECT_TRUE(screen(w, h) == expected) << "after the mouse moved again";
+
+    // A zoom box dragged with the right button: dotted, in the cursor blue.
+    SendMessageW(*window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(300, 150));
+    SendMessageW(*window, WM_MOUSEMOVE, MK_RBUTTON, MAKELPARAM(450, 250));
+    expected = Picture(&w, &h);
+    EXPECT_GT(Count(expected, w, RECT{300, 150, 451, 151}, Rgb(RGB(30, 90, 200))), 30) << "the box's top edge";
+    EXPECT_TRUE(screen(w, h) == expected) << "while a zoom box is dragged";
+    SendMessageW(*window, WM_RBUTTONUP, 0, MAKELPARAM(450, 250));
+    expected = Picture(&w, &h);
+    EXPECT_TRUE(screen(w, h) == expected) << "after the box zoomed";
 }

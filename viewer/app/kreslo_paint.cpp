@@ -128,6 +128,13 @@ void CChartWindow::PaintOverlay(HDC hDC, const RECT& rc) {
             Line(hDC, x, plot.top, x, plot.bottom);
         }
     }
+    if (m_drag == kBox && m_bMoved) {
+        CPen dash(PS_DOT, 1, kCursor);
+        CSelection boxPen(hDC, dash);
+        CSelection hollow(hDC, GetStockObject(NULL_BRUSH));
+        Rectangle(hDC, std::min(m_ptDown.x, m_ptNow.x), std::min(m_ptDown.y, m_ptNow.y),
+                  std::max(m_ptDown.x, m_ptNow.x), std::max(m_ptDown.y, m_ptNow.y));
+    }
 }
 
 void CChartWindow::PaintChart(HDC hDC, const RECT& rc) {
@@ -158,13 +165,6 @@ void CChartWindow::PaintChart(HDC hDC, const RECT& rc) {
     } else if (!hasData) {
         Text(hDC, cx, cy - 8, m_pDoc ? "Plik nie zawiera jeszcze \xBF" "adnego rekordu." : "Brak otwartego pliku.",
              TA_CENTER);
-    }
-    if (m_drag == kBox && m_bMoved) {
-        RECT box = {std::min(m_ptDown.x, m_ptNow.x), std::min(m_ptDown.y, m_ptNow.y),
-                    std::max(m_ptDown.x, m_ptNow.x), std::max(m_ptDown.y, m_ptNow.y)};
-        CPen dash(PS_DOT, 1, kCursor);
-        CSelection boxPen(hDC, dash);
-        Rectangle(hDC, box.left, box.top, box.right, box.bottom);
     }
 }
 
