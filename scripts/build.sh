@@ -13,6 +13,12 @@ case "$kind" in
   windows) args=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$src/cmake/toolchain-mingw64.cmake") ;;
   *) echo "usage: build.sh native|asan|windows [BUILD_ROOT]" >&2; exit 2 ;;
 esac
+# ccache, when present, lets another checkout of the same tree (a second
+# work tree, a CI clone) reuse what one build already compiled.
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR="$src" CCACHE_NOHASHDIR=1
+  args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
 cmake -S "$src" -B "$root/$kind" "${args[@]}" >"$root/$kind.configure.log" 2>&1 ||
   { cat "$root/$kind.configure.log"; exit 1; }
 cmake --build "$root/$kind" -j"$jobs"

@@ -14,6 +14,7 @@ packages=(
   socat                                  # COM ports on pseudo-terminal pairs
   imagemagick                            # screenshots of the running program
   x11-utils                              # xdpyinfo: is the user's X display there?
+  ccache                                 # reuses compiled objects across checkouts
   fp-utils                               # chmcmd: compiles the help into QM487.chm
 )
 
