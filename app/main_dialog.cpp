@@ -33,7 +33,6 @@ CMainDialog::CMainDialog(CWnd* pParent)
     : CDialog(IDD_QM487_DIALOG, pParent),
       m_bPopupOpen(FALSE),
       m_bShowPromotion(TRUE),
-      m_bMeanPending(TRUE),
       m_bBlinkPhase(FALSE),
       m_nLastChannel(0),
       m_bAddComment(FALSE),
@@ -134,7 +133,8 @@ BOOL CMainDialog::OnInitDialog() {
     m_nStatusHeight = rcStatus.bottom - rcStatus.top;
 
     for (int i = 0; i < 9; ++i) {
-        m_fields[i].SetQuantity(3, 3, TRUE);
+        const int nQuantity = m_channels[i == 8 ? 0 : i + 1].nQuantity;
+        m_fields[i].SetQuantity(nQuantity, nQuantity, TRUE);
         char szLabel[32];
         std::snprintf(szLabel, sizeof szLabel, i < 8 ? "Temperatura %d" : "Temperatura", i + 1);
         m_fields[i].m_strLabel = szLabel;
@@ -151,7 +151,7 @@ BOOL CMainDialog::OnInitDialog() {
     m_bTopmost = !m_bTopmost;
     OnAlwaysOnTop();
 
-    HandFieldsToDdeServer();
+    HandChannelsToDdeServer();
 
     SetTimer(kStartupRecordingTimerId, 10000);
     SetTimer(kBlinkTimerId, 500);

@@ -8,6 +8,7 @@
 #include "exchange/dde_server.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
+#include "instrument/channels.h"
 #include "instrument/line_assembly.h"
 #include "recording/record_file.h"
 #include "recording/record_types.h"
@@ -52,6 +53,8 @@ public:
     // Closes the port (the reader thread ends); after the window has gone.
     void ClosePort();
 
+    // The current readings of channels 0 to 8, which the fields show.
+    const CChannelSet& Channels() const { return m_channels; }
     // The field of channel 0 to 8.
     CReadingView& Field(int nChannel) { return m_fields[nChannel == 0 ? 8 : nChannel - 1]; }
     const CLineDecoder& Decoder() const { return m_lineAssembly.Decoder(); }
@@ -61,10 +64,11 @@ public:
 
     BOOL m_bPopupOpen;
     BOOL m_bShowPromotion;
-    BOOL m_bMeanPending;
     BOOL m_bBlinkPhase;
     int m_nLastChannel;
-    CDdeServer m_ddeServer;  // publishes the fields while the link is up
+    // Declared before the DDE server, which reads it, so that it outlives it.
+    CChannelSet m_channels;
+    CDdeServer m_ddeServer;  // publishes the channels while the link is up
     CProgramHelp m_help;     // "Pomoc" (main_dialog_help.cpp)
     std::string m_strComment;  // opening block of the report; not stored
     BOOL m_bAddComment;
@@ -175,7 +179,9 @@ private:
     BOOL IsRecordingFailing() const;
     void ShowStartupPromotion();
     void RelayOut();
-    void HandFieldsToDdeServer();
+    void HandChannelsToDdeServer();
+    // The field of one channel shows what the channel set holds.
+    void ShowChannel(int nChannel);
     // Stops the DDE server and, while the link is up, starts it for the
     // instrument's number (main_dialog_dde.cpp).
     void RestartDdeServer();

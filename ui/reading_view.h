@@ -32,10 +32,8 @@ public:
 
     static double ConvertQuantity(double dValue, int nMeasured, int nDisplay);
 
-    // Read and written by the owner (readings, blinking, configuration).
-    BOOL m_bAlert;
-    std::string m_strText;  // the value text of the last paint
-    BOOL m_bFineResolution;
+    // The look, read and written by the owner (blinking, configuration,
+    // the colours and fonts dialogs).
     std::string m_strLabel;
     BOOL m_bHidden;  // blink phase: the value is not drawn
     CFont m_fontValue;
@@ -43,12 +41,6 @@ public:
     LOGFONTA m_lfValue;
     COLORREF m_crText;
     COLORREF m_crBackground;
-    BOOL m_bShowUnit;
-    double m_dDisplayed;
-    double m_dValue;  // meaningful while m_bNoValue is FALSE; NaN until the first value
-    BOOL m_bNoValue;
-    int m_nMeasuredQuantity;
-    int m_nDisplayQuantity;
 
 protected:
     static const AfxMsgMap* GetThisMessageMap();
@@ -58,6 +50,18 @@ protected:
     void OnTimer(UINT_PTR nId);
 
 private:
+    // What the setters were last told, kept only to paint it and to skip
+    // repaints that would change nothing.
+    BOOL m_bAlert;
+    std::string m_strText;  // the value text of the last paint
+    BOOL m_bFineResolution;
+    BOOL m_bShowUnit;
+    double m_dDisplayed;
+    double m_dValue;  // meaningful while m_bNoValue is FALSE; NaN until the first value
+    BOOL m_bNoValue;
+    int m_nMeasuredQuantity;
+    int m_nDisplayQuantity;
+
     void PaintValue(CDC& dc, RECT area);
     void RunColorDialog(COLORREF& crColor);
 };

@@ -123,15 +123,15 @@ protected:
         ASSERT_TRUE(heard) << "no line reached the program on COM15";
     }
 
-    CReadingView& Field(int channel) { return program.Dialog()->Field(channel); }
+    const ChannelState& Channel(int channel) { return program.Dialog()->Channels()[channel]; }
 
     // Sends a line and waits until its channel holds the value.
     void Apply(const InstrumentReading& r, DWORD timeoutMs = 10000) {
         ASSERT_TRUE(instrument.Send(Line(r)));
         ASSERT_TRUE(WaitFor(
             [&] {
-                const CReadingView& f = Field(r.channel);
-                return !f.m_bNoValue && std::fabs(f.m_dValue - r.value) < 0.001 &&
+                const ChannelState& c = Channel(r.channel);
+                return !c.bNoValue && std::fabs(c.dValue - r.value) < 0.001 &&
                        program.Dialog()->Decoder().m_nSerialNumber == r.serialNumber;
             },
             timeoutMs))
@@ -176,7 +176,7 @@ TEST_F(DdeService, EveryItemOfEveryTopicGivesItsExactBytesAndOnlyInText) {
     // The first channel-0 line after the loss leaves it without a value.
     ASSERT_TRUE(instrument.Send(Line(Reading(0, 0.0))));
     ASSERT_TRUE(instrument.Send(Line(Reading(0, 0.0))));
-    ASSERT_TRUE(WaitFor([&] { return !Field(0).m_bNoValue; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return !Channel(0).bNoValue; }, 10000));
     const char* const result[9] = {"153.4", "-5.3", "12.3", "21.4", "0.0", "99.9", "100.0", "-0.5", "1000.0"};
 
     std::string args = "request";

@@ -152,7 +152,7 @@ TEST(MainWindowDisplay, BlinkingChangesOnlyTheValuesOfAlertingFields) {
     bool compared = false;
     for (int attempt = 0; attempt < 10 && !compared; ++attempt) {
         sendLine();
-        if (!WaitFor([&] { return !dlg->Field(4).m_bNoValue && !dlg->Field(4).m_bAlert; }, 1000))
+        if (!WaitFor([&] { return !dlg->Channels()[4].bNoValue && !dlg->Channels()[4].bAlert; }, 1000))
             continue;
         std::vector<DWORD> shown, hidden, shownAgain;
         int w = 0, h = 0;
@@ -160,7 +160,7 @@ TEST(MainWindowDisplay, BlinkingChangesOnlyTheValuesOfAlertingFields) {
         ASSERT_TRUE(captureIn(FALSE, shown, w, h));
         ASSERT_TRUE(captureIn(TRUE, hidden, w, h));
         ASSERT_TRUE(captureIn(FALSE, shownAgain, w, h));
-        if (!dlg->m_bLinkUp || dlg->Field(4).m_bAlert || program.Status() != statusBefore)
+        if (!dlg->m_bLinkUp || dlg->Channels()[4].bAlert || program.Status() != statusBefore)
             continue;  // a late line or the watchdog changed the window between the pictures: again
         if (shownAgain != shown)
             continue;  // something besides the blinking changed the window (another window on the display): again

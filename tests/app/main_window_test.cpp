@@ -44,8 +44,8 @@ TEST(MainWindow, FirstRunShowsTheLostLinkAndWritesEveryKeyAtExit) {
     EXPECT_TRUE(program.WaitForStatus(kLostLink));
     CMainDialog* dlg = program.Dialog();
     for (int channel = 0; channel <= 8; ++channel) {
-        EXPECT_TRUE(dlg->Field(channel).m_bNoValue) << channel;
-        EXPECT_TRUE(dlg->Field(channel).m_bAlert) << channel;
+        EXPECT_TRUE(dlg->Channels()[channel].bNoValue) << channel;
+        EXPECT_TRUE(dlg->Channels()[channel].bAlert) << channel;
     }
     EXPECT_EQ(WindowText(program.Main()), L"QM487");
     RECT rc;
