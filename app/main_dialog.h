@@ -119,6 +119,7 @@ protected:
     void OnAlwaysOnTop();
     void OnTimer(UINT_PTR nId);
     void OnHelp();
+    LRESULT OnHelpInfo(WPARAM wParam, LPARAM lParam);
     void OnCloseProgram();
     void OnRunChartViewer();
     LRESULT OnPortChar(WPARAM wParam, LPARAM lParam);
@@ -175,6 +176,8 @@ private:
     BOOL IsRecordingFailing() const;
     void ShowStartupPromotion();
     void RelayOut();
+    void PlaceSavedRectOnScreen();
+    void RecordRestoredRect();
     void HandFieldsToDdeServer();
     // Stops the DDE server and, while the link is up, starts it for the
     // instrument's number (main_dialog_dde.cpp).
