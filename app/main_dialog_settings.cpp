@@ -112,6 +112,8 @@ void CMainDialog::PlaceSavedRectOnScreen() {
     where.workArea = ToWindowRect(info.rcWork);
     where.nMinWidth = GetSystemMetrics(SM_CXMINTRACK);
     where.nMinHeight = GetSystemMetrics(SM_CYMINTRACK);
+    where.nMaxWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    where.nMaxHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     where.nDefaultWidth = kDefaultWidth;
     where.nDefaultHeight = kDefaultHeight;
     m_rcWindow = ToRect(PlaceAtStart(ToWindowRect(m_rcWindow), where));

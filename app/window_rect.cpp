@@ -52,7 +52,8 @@ WindowRect PlaceAtStart(const WindowRect& saved, const StartPlacement& where)
 {
     long long width = static_cast<long long>(saved.right) - saved.left;
     long long height = static_cast<long long>(saved.bottom) - saved.top;
-    const bool bUsableSize = width >= where.nMinWidth && height >= where.nMinHeight;
+    const bool bUsableSize = width >= where.nMinWidth && height >= where.nMinHeight &&
+                             width <= where.nMaxWidth && height <= where.nMaxHeight;
     if (where.bOnAMonitor && bUsableSize)
         return saved;
     if (!bUsableSize) {

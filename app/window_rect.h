@@ -15,12 +15,14 @@ void NormalizeWindowRect(WindowRect& rect, int screenWidth, int screenHeight);
 struct StartPlacement {
     bool bOnAMonitor;       // the rectangle touches some monitor
     WindowRect workArea;    // work area of the monitor nearest to it
-    int nMinWidth, nMinHeight;
+    int nMinWidth, nMinHeight;  // the smallest window Windows makes
+    int nMaxWidth, nMaxHeight;  // all monitors together
     int nDefaultWidth, nDefaultHeight;
 };
 
-// At start: a rectangle on some monitor with at least the minimum size stays
-// as it is (also when it hangs past an edge). Any other comes back inside
-// the nearest work area, at its own size when that is at least the minimum
-// both ways, else at the default size; never larger than the work area.
+// At start: a rectangle on some monitor, of at least the minimum and at
+// most the maximum size, stays as it is (also when it hangs past an edge).
+// Any other comes back inside the nearest work area, at its own size when
+// that is within those bounds both ways, else at the default size; never
+// larger than the work area.
 WindowRect PlaceAtStart(const WindowRect& saved, const StartPlacement& where);

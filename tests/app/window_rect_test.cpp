@@ -80,7 +80,7 @@ const WindowRect kWork = {0, 0, 1024, 738};  // a taskbar at the bottom
 
 StartPlacement Where(bool onAMonitor)
 {
-    return StartPlacement{onAMonitor, kWork, 112, 27, 600, 400};
+    return StartPlacement{onAMonitor, kWork, 112, 27, 1024, 768, 600, 400};
 }
 
 TEST(WindowRect, AtStartAWindowOnAMonitorStaysWhereItWas)
@@ -99,7 +99,7 @@ TEST(WindowRect, AtStartAWindowOffEveryMonitorComesBackAtItsSize)
     ExpectRect(PlaceAtStart({-1500, 100, -900, 500}, Where(false)), 0, 100, 600, 500);
     ExpectRect(PlaceAtStart({3000, 2000, 3600, 2400}, Where(false)), 424, 338, 1024, 738);
     // Larger than the work area: cut to it.
-    ExpectRect(PlaceAtStart({-5000, 0, -3000, 2000}, Where(false)), 0, 0, 1024, 738);
+    ExpectRect(PlaceAtStart({-5000, 0, -4000, 760}, Where(false)), 0, 0, 1000, 738);
 }
 
 TEST(WindowRect, AtStartACollapsedWindowGetsTheDefaultSize)
@@ -111,9 +111,11 @@ TEST(WindowRect, AtStartACollapsedWindowGetsTheDefaultSize)
     // On a monitor, but with no size to grab.
     ExpectRect(PlaceAtStart({300, 200, 300, 200}, Where(true)), 300, 200, 900, 600);
     ExpectRect(PlaceAtStart({900, 500, 905, 900}, Where(true)), 424, 338, 1024, 738);
+    // Larger than all monitors together: no edge of it can be reached.
+    ExpectRect(PlaceAtStart({-32767, -32767, 32767, 32767}, Where(true)), 0, 0, 600, 400);
     // The most a hand-edited file can hold does not overflow.
     ExpectRect(PlaceAtStart({INT_MAX, INT_MAX, INT_MIN, INT_MIN}, Where(false)), 424, 338, 1024, 738);
-    ExpectRect(PlaceAtStart({INT_MIN, INT_MIN, INT_MAX, INT_MAX}, Where(false)), 0, 0, 1024, 738);
+    ExpectRect(PlaceAtStart({INT_MIN, INT_MIN, INT_MAX, INT_MAX}, Where(false)), 0, 0, 600, 400);
 }
 
 }  // namespace
