@@ -78,6 +78,8 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnTimer<&CMainDialog::OnTimer>(),
         afx::OnCommand<ID_RECORDING, &CMainDialog::OnRecording>(),
         afx::OnCommand<ID_HELP_CONTENTS, &CMainDialog::OnHelp>(),
+        afx::OnCommand<ID_HELP, &CMainDialog::OnHelp>(),
+        afx::OnMessage<WM_HELP, &CMainDialog::OnHelpInfo>(),
         afx::OnCommand<ID_CLOSE_PROGRAM, &CMainDialog::OnCloseProgram>(),
         afx::OnCommand<ID_RUN_CHART_VIEWER, &CMainDialog::OnRunChartViewer>(),
         afx::OnMessage<WM_PORT_CHAR, &CMainDialog::OnPortChar>(),
@@ -143,6 +145,7 @@ BOOL CMainDialog::OnInitDialog() {
         field.m_fontValue.CreateFontIndirect(&field.m_lfValue);
 
     m_bLayoutLocked = FALSE;
+    PlaceSavedRectOnScreen();
     SetWindowPos(m_hWnd, HWND_TOP, m_rcWindow.left, m_rcWindow.top, m_rcWindow.right - m_rcWindow.left,
                  m_rcWindow.bottom - m_rcWindow.top, 0);
 
@@ -235,8 +238,7 @@ void CMainDialog::RelayOut() {
 
 void CMainDialog::OnActivate(UINT, HWND, BOOL) {
     Default();
-    if (!m_bLayoutLocked && !(GetWindowLongW(m_hWnd, GWL_STYLE) & WS_MAXIMIZE))
-        ::GetWindowRect(m_hWnd, &m_rcWindow);
+    RecordRestoredRect();
 }
 
 void CMainDialog::OnAlwaysOnTop() {
@@ -299,6 +301,8 @@ void CMainDialog::OnSysCommand(UINT nId, LPARAM) {
 }
 
 void CMainDialog::OnDestroy() {
+    // Closed from the taskbar while minimised: no activation told where it was.
+    RecordRestoredRect();
     m_ddeServer.Stop();
     WinHelp(0, HELP_QUIT);
     Default();

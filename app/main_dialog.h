@@ -123,6 +123,7 @@ protected:
     void OnAlwaysOnTop();
     void OnTimer(UINT_PTR nId);
     void OnHelp();
+    LRESULT OnHelpInfo(WPARAM wParam, LPARAM lParam);
     void OnCloseProgram();
     void OnRunChartViewer();
     LRESULT OnPortChar(WPARAM wParam, LPARAM lParam);
@@ -182,6 +183,8 @@ private:
     void HandChannelsToDdeServer();
     // The field of one channel shows what the channel set holds.
     void ShowChannel(int nChannel);
+    void PlaceSavedRectOnScreen();
+    void RecordRestoredRect();
     // Stops the DDE server and, while the link is up, starts it for the
     // instrument's number (main_dialog_dde.cpp).
     void RestartDdeServer();

@@ -167,16 +167,21 @@ TEST(MainWindowDisplay, BlinkingChangesOnlyTheValuesOfAlertingFields) {
         compared = true;
         std::vector<long> changed(9, 0);
         long outside = 0;
+        // Each field's value area, below its title strip, once.
+        RECT valueArea[9];
+        for (int i = 0; i < 9; ++i) {
+            HWND field = program.Item(i < 8 ? IDC_TEMP1 + i : IDC_TEMP0);
+            valueArea[i] = ChildRect(main, field);
+            valueArea[i].top += StripHeight(field, dlg->m_fields[i]);
+        }
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {
                 if (shown[static_cast<size_t>(y) * w + x] == hidden[static_cast<size_t>(y) * w + x])
                     continue;
                 int owner = -1;
                 for (int i = 0; i < 9; ++i) {
-                    const RECT rc = ChildRect(main, program.Item(i < 8 ? IDC_TEMP1 + i : IDC_TEMP0));
-                    const int stripHeight = StripHeight(program.Item(i < 8 ? IDC_TEMP1 + i : IDC_TEMP0),
-                                                        dlg->m_fields[i]);
-                    if (x >= rc.left && x < rc.right && y >= rc.top + stripHeight && y < rc.bottom)
+                    const RECT& rc = valueArea[i];
+                    if (x >= rc.left && x < rc.right && y >= rc.top && y < rc.bottom)
                         owner = i;
                 }
                 if (owner < 0)
