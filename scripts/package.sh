@@ -94,10 +94,18 @@ package_code=$(guid "QM487 package $msi_version $(cd "$stage" && find . -type f 
   echo '</Fragment></Wix>'
 } >"$work/help.wxs"
 
-SOURCE_DATE_EPOCH=$epoch wixl -a x64 -o "$out/$name.msi" \
+# wixl takes sources by paths relative to the folder it runs in.
+cp "$src/packaging/qm487.wxs" "$src/res/qm487.ico" "$work/"
+(cd "$work" && wixl -a x64 -o "$out/$name.msi" \
   -D Version="$msi_version" -D ProductCode="$product_code" -D PackageCode="$package_code" \
-  -D Stage="$stage" -D Icon="$src/res/qm487.ico" \
-  "$src/packaging/qm487.wxs" "$work/help.wxs"
+  -D Stage=QM487 -D Icon=qm487.ico qm487.wxs help.wxs)
+# Polish texts need Windows-1250, which wixl cannot write: the database
+# gets that code page, then the text.
+downgrade_text="Na tym komputerze jest już zainstalowana nowsza wersja programu QM487. \
+Aby zainstalować tę wersję, najpierw odinstaluj nowszą."
+printf '\r\n\r\n1250\t_ForceCodepage\r\n' >"$work/_ForceCodepage.idt"
+msibuild "$out/$name.msi" -i "$work/_ForceCodepage.idt"
+msibuild "$out/$name.msi" -q "UPDATE LaunchCondition SET Description = '$downgrade_text' WHERE Condition = 'NOT WIX_DOWNGRADE_DETECTED'"
 
 (cd "$out" && sha256sum "$name.zip" "$name.msi" >SHA256SUMS)
 ls -l "$out/$name.zip" "$out/$name.msi" | awk '{ print "package: " $NF ", " $5 " bytes" }'

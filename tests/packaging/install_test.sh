@@ -58,7 +58,7 @@ cmp "$zip" "$work/again/$(basename "$zip")" || fail "two packagings gave differe
 tables=$(msidiff "$msi" "$work/again/$(basename "$msi")") || true
 [ -z "$tables" ] || fail "two packagings gave MSIs whose tables differ: $tables"
 msidump -t -d "$work/tables" "$msi" >/dev/null
-grep -q "nowsza wersja" "$work"/tables/*.idt || fail "the MSI has no downgrade message"
+grep -q "już zainstalowana nowsza wersja" "$work"/tables/LaunchCondition.idt || fail "the MSI has no Polish downgrade message"
 
 step "the zip"
 expected=$( {
