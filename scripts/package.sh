@@ -98,7 +98,7 @@ package_code=$(guid "QM487 package $msi_version $(cd "$stage" && find . -type f 
 cp "$src/packaging/qm487.wxs" "$src/res/qm487.ico" "$work/"
 (cd "$work" && wixl -a x64 -o "$out/$name.msi" \
   -D Version="$msi_version" -D ProductCode="$product_code" -D PackageCode="$package_code" \
-  -D Stage=QM487 -D Icon=qm487.ico qm487.wxs help.wxs)
+  -D Stage=QM487 -D Icon=qm487.ico -D SizeKiB="$(du -sk --apparent-size "$stage" | cut -f1)" qm487.wxs help.wxs)
 # Polish texts need Windows-1250, which wixl cannot write: the database
 # gets that code page, then the text.
 downgrade_text="Na tym komputerze jest już zainstalowana nowsza wersja programu QM487. \
@@ -106,6 +106,8 @@ Aby zainstalować tę wersję, najpierw odinstaluj nowszą."
 printf '\r\n\r\n1250\t_ForceCodepage\r\n' >"$work/_ForceCodepage.idt"
 msibuild "$out/$name.msi" -i "$work/_ForceCodepage.idt"
 msibuild "$out/$name.msi" -q "UPDATE LaunchCondition SET Description = '$downgrade_text' WHERE Condition = 'NOT WIX_DOWNGRADE_DETECTED'"
+# wixl picks a random package code and English as the package's language.
+msibuild "$out/$name.msi" -s "QM487 - odczyt temperatur z miernika QM487" "ORVEL sp. z o.o." "x64;1045" "{$package_code}"
 
 (cd "$out" && sha256sum "$name.zip" "$name.msi" >SHA256SUMS)
 ls -l "$out/$name.zip" "$out/$name.msi" | awk '{ print "package: " $NF ", " $5 " bytes" }'

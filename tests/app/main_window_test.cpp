@@ -153,8 +153,19 @@ TEST(MainWindow, UninstallOfTheInstalledCopyAsksFirstAndNoKeepsItRunning) {
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
     ScopedInstallRecord record(std::filesystem::path(exe).parent_path().string(),
                                "{6C3F0B8E-0000-4000-8000-000000000487}");
+    // The installed copy starts in Documents; the rest of this process does not.
+    char before[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, before);
+    struct Restore {
+        const char* dir;
+        ~Restore() { SetCurrentDirectoryA(dir); }
+    } restore = {before};
     RunningProgram program;
     ASSERT_TRUE(program.Start());
+    char now[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, now);
+    if (!UserDocumentsFolder().empty() && GetFileAttributesA(UserDocumentsFolder().c_str()) != INVALID_FILE_ATTRIBUTES)
+        EXPECT_EQ(std::filesystem::path(now), std::filesystem::path(UserDocumentsFolder()));
     PostMessageW(program.Main(), WM_COMMAND, ID_UNINSTALL, 0);
     HWND box = program.WaitForMessageBox();
     ASSERT_NE(box, nullptr);
