@@ -8,6 +8,14 @@
 //   qm487-install-probe kvf FILE RECORDS
 //     Writes a binary log of RECORDS records a minute apart, made by the
 //     program's own writer.
+//   qm487-install-probe reg KEY...
+//     Prints every value of each key (HKLM\... or HKCR\..., 64-bit view)
+//     as KEY\NAME=DATA ("(Default)" for the unnamed value), or KEY=absent.
+//   qm487-install-probe products NAME
+//     Prints the product codes of the installed programs named NAME.
+//
+// One process for many registry reads: each Wine process costs seconds on
+// a loaded machine.
 //
 // Exit status: 0 done; 1 the window did not come (or go), or the file could
 // not be written; 2 usage.
@@ -111,6 +119,54 @@ int WriteLog(const char* pszPath, int nRecords) {
     return std::fclose(f) == 0 && ok ? 0 : 1;
 }
 
+// The key's values, or "absent".
+void PrintKey(const std::wstring& path) {
+    const std::wstring::size_type slash = path.find(L'\\');
+    const std::wstring root = path.substr(0, slash);
+    HKEY hRoot = root == L"HKLM" ? HKEY_LOCAL_MACHINE : root == L"HKCR" ? HKEY_CLASSES_ROOT : nullptr;
+    HKEY hKey = nullptr;
+    if (hRoot == nullptr || slash == std::wstring::npos ||
+        RegOpenKeyExW(hRoot, path.substr(slash + 1).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &hKey) != ERROR_SUCCESS) {
+        std::printf("%s=absent\n", Utf8(path).c_str());
+        return;
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD cchName = 256, type = 0;
+        BYTE data[4096] = {};
+        DWORD cbData = sizeof data - sizeof(wchar_t);
+        if (RegEnumValueW(hKey, i, name, &cchName, nullptr, &type, data, &cbData) != ERROR_SUCCESS)
+            break;
+        std::string text;
+        if (type == REG_SZ || type == REG_EXPAND_SZ)
+            text = Utf8(reinterpret_cast<const wchar_t*>(data));
+        else if (type == REG_DWORD)
+            text = std::to_string(*reinterpret_cast<const DWORD*>(data));
+        std::printf("%s\\%s=%s\n", Utf8(path).c_str(), cchName ? Utf8(name).c_str() : "(Default)", text.c_str());
+    }
+    RegCloseKey(hKey);
+}
+
+int PrintProducts(const std::wstring& displayName) {
+    const wchar_t kUninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    HKEY hKey = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstall, 0, KEY_READ | KEY_WOW64_64KEY, &hKey) != ERROR_SUCCESS)
+        return 1;
+    for (DWORD i = 0;; ++i) {
+        wchar_t sub[256];
+        DWORD cchSub = 256;
+        if (RegEnumKeyExW(hKey, i, sub, &cchSub, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        wchar_t name[256] = {};
+        DWORD cbName = sizeof name - sizeof(wchar_t);
+        if (RegGetValueW(hKey, sub, L"DisplayName", RRF_RT_REG_SZ, nullptr, name, &cbName) == ERROR_SUCCESS &&
+            displayName == name)
+            std::printf("%s\n", Utf8(sub).c_str());
+    }
+    RegCloseKey(hKey);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,6 +177,14 @@ int main(int argc, char** argv) {
         return CloseWindow(Widen(argv[2]), std::atof(argv[3]));
     if (cmd == "kvf" && argc == 4)
         return WriteLog(argv[2], std::atoi(argv[3]));
-    std::fputs("usage: qm487-install-probe window|close TEXT TIMEOUT_S | kvf FILE RECORDS\n", stderr);
+    if (cmd == "reg" && argc >= 3) {
+        for (int i = 2; i < argc; ++i)
+            PrintKey(Widen(argv[i]));
+        return 0;
+    }
+    if (cmd == "products" && argc == 3)
+        return PrintProducts(Widen(argv[2]));
+    std::fputs("usage: qm487-install-probe window|close TEXT TIMEOUT_S | kvf FILE RECORDS | reg KEY... | products NAME\n",
+               stderr);
     return 2;
 }

@@ -23,24 +23,28 @@ work=$build/package-test
 state=$work/wine
 
 fail() { echo "install_test: FAIL: $*" >&2; exit 1; }
-step() { echo "== $*"; }
+t0=$(date +%s.%N)
+step() { echo "== $* (at $(awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.0f", b - a }') s)"; }
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 
 # Bounded waits only: a Wine that hangs fails the test instead.
 W() { timeout 120 "$QM487_WINE" "$@" </dev/null; }
 probe() { W "$probe_exe" "$@"; }
 elapsed() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
-reg_value() {  # KEY VALUE: the value's data, or nothing
-  W reg query "$1" ${2:+/v "$2"} 2>/dev/null | tr -d '\r' |
-    awk -v v="${2:-(Default)}" '{ if ($1 == v || ($1 == "(Default)" && v == "(Default)")) { $1 = ""; $2 = ""; sub(/^  /, ""); print } }'
-}
-reg_exists() { W reg query "$1" >/dev/null 2>&1; }
+# reg_read KEY...: reads the keys at once; reg KEY\NAME: a value read,
+# reg KEY: "absent" for a key that is not there.
+reg_read() { probe reg "$@" | tr -d '\r' >"$work/reg.txt" || fail "cannot read the registry"; }
+reg() { K="$1=" awk 'index($0, ENVIRON["K"]) == 1 { print substr($0, length(ENVIRON["K"]) + 1); exit }' "$work/reg.txt"; }
 
 if [ -f "$state/display" ]; then "$src/scripts/wine-env.sh" stop "$state" >/dev/null || true; fi
 rm -rf "$work"
 mkdir -p "$work"
 cleanup() { "$src/scripts/wine-env.sh" stop "$state" >/dev/null 2>&1 || true; }
 trap cleanup EXIT
+
+# Wine makes the prefix while the packages are made.
+QM487_X_DISPLAY= "$src/scripts/wine-env.sh" start "$state" >"$work/wine-env.log" 2>&1 &
+env_pid=$!
 
 # --- the packages -----------------------------------------------------------
 step "packaging"
@@ -82,10 +86,8 @@ echo "zip $(stat -c %s "$zip") bytes, MSI $(stat -c %s "$msi") bytes"
 
 # --- a prefix of our own ----------------------------------------------------
 step "a fresh Wine prefix"
-started=$(date +%s.%N)
-QM487_X_DISPLAY= "$src/scripts/wine-env.sh" start "$state" >/dev/null
+wait "$env_pid" || { cat "$work/wine-env.log"; fail "no Wine environment"; }
 eval "$("$src/scripts/wine-env.sh" env "$state")"
-echo "prefix ready after $(elapsed "$started") s"
 drive=$WINEPREFIX/drive_c
 programs="$drive/Program Files/QM487"
 appdata=$(W cmd /c echo %APPDATA% | tr -d '\r')
@@ -96,23 +98,17 @@ appdata=${appdata//\\//}
 menus=("$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/QM487" "$appdata/Microsoft/Windows/Start Menu/Programs/QM487")
 appdata=$appdata/QM487
 
-# Runs QM487.exe (started by the caller) through its first start: the
-# promotion window, then the port dialog, then "Zamknij".
-first_start() {
-  probe window QM487 90 >/dev/null || fail "no QM487 window"
-  probe close "ORVEL - promocja NIMBO" 60 || fail "no promotion window to close"
-  probe window Porty 90 >/dev/null || fail "no port dialog"
-  [ -z "${1:-}" ] || import -window root "$1"
-  probe close Porty 30 || fail "the port dialog did not close"
-  W "$watch_exe" --close --wait 30 >/dev/null || fail "QM487 did not close"
-}
-
+# The installed copy below has its first start; this one, to be quick,
+# starts with the port chosen and the promotion window off, and fills in
+# the rest of its settings beside itself when it closes.
 step "the portable copy"
 mkdir -p "$drive/portable"
 unzip -q "$zip" -d "$drive/portable"
+printf '[GENERAL]\r\nPORT_NR=11\r\nSHOW_ADV=0\r\n' >"$drive/portable/QM487/qm487cfg.ini"
 "$QM487_WINE" 'C:\portable\QM487\QM487.exe' </dev/null >"$work/portable.log" 2>&1 &
-first_start
-grep -q '^\[GENERAL\]' "$drive/portable/QM487/qm487cfg.ini" || fail "no settings beside the portable QM487.exe"
+probe window QM487 90 >/dev/null || fail "no window of the portable QM487"
+W "$watch_exe" --close --wait 30 >/dev/null || fail "the portable QM487 did not close"
+grep -q '^\[TEMP1\]' "$drive/portable/QM487/qm487cfg.ini" || fail "the portable QM487 kept no settings beside itself"
 [ ! -e "$appdata" ] || fail "the portable copy wrote into $appdata"
 
 # --- install ----------------------------------------------------------------
@@ -131,23 +127,31 @@ echo "Start menu: ${menu#$drive/}"
 for lnk in QM487.lnk Kreslo.lnk "Pomoc programu QM487.lnk"; do
   [ -f "$menu/$lnk" ] || fail "no Start-menu shortcut $lnk"
 done
-[ "$(reg_value 'HKLM\Software\QM487' InstallDir)" = 'C:\Program Files\QM487\' ] || fail "InstallDir not recorded"
-code=$(reg_value 'HKLM\Software\QM487' ProductCode)
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+reg_read 'HKLM\Software\QM487' 'HKCR\.kvf' 'HKCR\QM487.kvf\shell\open\command'
+[ "$(reg 'HKLM\Software\QM487\InstallDir')" = 'C:\Program Files\QM487\' ] || fail "InstallDir not recorded"
+code=$(reg 'HKLM\Software\QM487\ProductCode')
 [[ $code =~ ^\{[0-9A-F-]{36}\}$ ]] || fail "no product code recorded: $code"
-arp="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$code"
-[ "$(reg_value "$arp" DisplayName)" = QM487 ] || fail "no entry in the list of installed programs"
-[ "$(reg_value "$arp" Publisher)" = "ORVEL sp. z o.o." ] || fail "no publisher"
-[ "$(reg_value "$arp" DisplayIcon)" = 'C:\Program Files\QM487\QM487.exe,0' ] || fail "no icon in the list of installed programs"
-size=$(reg_value "$arp" Size)
-[[ $size =~ ^[1-9][0-9]+$ ]] || fail "no size in the list of installed programs"
-[ "$(reg_value "$arp" DisplayVersion)" = "${version%.*}.${version: -2:1}.${version: -1}" ] || fail "wrong DisplayVersion"
-[ "$(reg_value 'HKCR\.kvf')" = QM487.kvf ] || fail ".kvf is not associated"
-[ "$(reg_value 'HKCR\QM487.kvf\shell\open\command')" = '"C:\Program Files\QM487\Kreslo.exe" "%1"' ] ||
+[ "$(reg 'HKCR\.kvf\(Default)')" = QM487.kvf ] || fail ".kvf is not associated"
+[ "$(reg 'HKCR\QM487.kvf\shell\open\command\(Default)')" = '"C:\Program Files\QM487\Kreslo.exe" "%1"' ] ||
   fail ".kvf does not open in Kreslo"
+arp=$uninstall_key\\$code
+reg_read "$arp"
+[ "$(reg "$arp\\DisplayName")" = QM487 ] || fail "no entry in the list of installed programs"
+[ "$(reg "$arp\\Publisher")" = "ORVEL sp. z o.o." ] || fail "no publisher"
+[ "$(reg "$arp\\DisplayIcon")" = 'C:\Program Files\QM487\QM487.exe,0' ] || fail "no icon in the list of installed programs"
+[[ $(reg "$arp\\Size") =~ ^[1-9][0-9]+$ ]] || fail "no size in the list of installed programs"
+[ "$(reg "$arp\\DisplayVersion")" = "${version%.*}.${version: -2:1}.${version: -1}" ] || fail "wrong DisplayVersion"
 
 step "the installed QM487, started from its shortcut"
 "$QM487_WINE" start /unix "$menu/QM487.lnk" </dev/null >"$work/installed.log" 2>&1
-first_start "$work/installed.png"
+# Its first start: the promotion window, then the port dialog, then "Zamknij".
+probe window QM487 90 >/dev/null || fail "no QM487 window"
+probe close "ORVEL - promocja NIMBO" 60 || fail "no promotion window to close"
+probe window Porty 90 >/dev/null || fail "no port dialog"
+import -window root "$work/installed.png"
+probe close Porty 30 || fail "the port dialog did not close"
+W "$watch_exe" --close --wait 30 >/dev/null || fail "QM487 did not close"
 grep -q '^\[GENERAL\]' "$appdata/qm487cfg.ini" || fail "no settings in $appdata"
 (cd "$programs" && find . -type f | LC_ALL=C sort) | diff "$work/installed" - || fail "QM487 wrote into Program Files"
 
@@ -165,18 +169,18 @@ step "upgrade to $newer"
 started=$(date +%s.%N)
 W msiexec /i "$(winpath "$newer_msi")" /qn || fail "the upgrade failed"
 echo "upgrade: $(elapsed "$started") s"
-new_code=$(reg_value 'HKLM\Software\QM487' ProductCode)
+reg_read 'HKLM\Software\QM487' "$arp"
+new_code=$(reg 'HKLM\Software\QM487\ProductCode')
 [ "$new_code" != "$code" ] || fail "the newer package has the same product code"
-! reg_exists "$arp" || fail "the older version is still listed"
-W regedit /E 'C:\uninstall.reg' 'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-listed=$(iconv -f UTF-16 -t UTF-8 "$drive/uninstall.reg" | grep -c '^"DisplayName"="QM487"' || true)
-[ "$listed" = 1 ] || fail "$listed products named QM487 are installed"
+[ "$(reg "$arp")" = absent ] || fail "the older version is still listed"
+[ "$(probe products QM487 | tr -d '\r')" = "$new_code" ] || fail "not one product named QM487: $(probe products QM487)"
 [ -f "$programs/QM487.exe" ] && [ -f "$menu/QM487.lnk" ] || fail "the upgrade lost files"
 grep -q '^\[GENERAL\]' "$appdata/qm487cfg.ini" || fail "the upgrade lost the settings"
 
 step "the older package is refused"
 if W msiexec /i "$(winpath "$msi")" /qn; then fail "the older package installed over the newer"; fi
-[ "$(reg_value 'HKLM\Software\QM487' ProductCode)" = "$new_code" ] || fail "the downgrade changed the installed product"
+reg_read 'HKLM\Software\QM487'
+[ "$(reg 'HKLM\Software\QM487\ProductCode')" = "$new_code" ] || fail "the downgrade changed the installed product"
 
 # --- uninstall --------------------------------------------------------------
 step "uninstall"
@@ -185,9 +189,8 @@ W msiexec /x "$new_code" /qn || fail "msiexec /x failed"
 echo "uninstall: $(elapsed "$started") s"
 [ ! -e "$programs" ] || fail "left behind: $(cd "$programs" && find . | tr '\n' ' ')"
 for m in "${menus[@]}"; do [ ! -e "$m" ] || fail "the Start-menu folder is left: $m"; done
-for key in 'HKLM\Software\QM487' 'HKCR\.kvf' 'HKCR\QM487.kvf' \
-           "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$new_code"; do
-  ! reg_exists "$key" || fail "left in the registry: $key"
-done
+keys=('HKLM\Software\QM487' 'HKCR\.kvf' 'HKCR\QM487.kvf' "$uninstall_key\\$new_code")
+reg_read "${keys[@]}"
+for key in "${keys[@]}"; do [ "$(reg "$key")" = absent ] || fail "left in the registry: $key"; done
 grep -q '^\[GENERAL\]' "$appdata/qm487cfg.ini" || fail "the uninstall removed the user's settings"
 step "passed"
