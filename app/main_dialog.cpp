@@ -1,10 +1,13 @@
 #include "app/main_dialog.h"
 
+#include "app/installation.h"
 #include "app/main_layout.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 #include "serial/com_port.h"
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <iterator>
@@ -22,10 +25,15 @@ const int kStopBits = 1;
 const char kCannotOpenPort[] = "Nie mo\xBFna otworzy\xE6 portu COM%d";
 const char kChartViewerMissing[] = "Nie mo\xBFna odnale\x9F\xE6 programu Kreslo.exe";
 
-// The program installs nothing, so removing it is deleting two files.
+// The portable copy installs nothing, so removing it is deleting two files.
 const char kUninstallText[] =
     "Program QM487 nie jest instalowany w systemie, wi\xEA" "c nie trzeba go odinstalowywa\xE6. "
     "Aby go usun\xB9\xE6, zamknij program i usu\xF1 plik programu oraz plik ustawie\xF1:\n\n";
+// The installed copy hands over to the system's uninstall of its package.
+const char kUninstallQuestion[] =
+    "Czy odinstalowa\xE6 program QM487?\n\n"
+    "Program zostanie zamkni\xEAty. Plik ustawie\xF1 i pliki rejestracji pozostan\xB9 na dysku:\n";
+const char kUninstallerFailed[] = "Nie mo\xBFna uruchomi\xE6 deinstalatora programu QM487.";
 
 }  // namespace
 
@@ -332,7 +340,25 @@ void CMainDialog::OnRunChartViewer() {
 }
 
 void CMainDialog::OnUninstall() {
-    AfxMessageBox(kUninstallText + AfxGetApp()->m_strProgramPath + "\n" + m_strSettingsPath, MB_OK | MB_ICONINFORMATION);
+    const InstalledCopy copy = FindInstalledCopy(AfxGetApp()->m_strProgramPath);
+    if (!copy.bInstalled) {
+        AfxMessageBox(kUninstallText + AfxGetApp()->m_strProgramPath + "\n" + m_strSettingsPath,
+                      MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (AfxMessageBox(kUninstallQuestion + m_strSettingsPath, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    // Without a recorded product code the system's list of programs does it.
+    const bool bByCode = !copy.strProductCode.empty();
+    const std::wstring program = bByCode ? L"msiexec.exe" : L"control.exe";
+    const std::wstring arguments = bByCode ? L"/x " + afx::Widen1250(copy.strProductCode) : L"appwiz.cpl";
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(GetSafeHwnd(), L"open", program.c_str(), arguments.c_str(), nullptr, SW_SHOWNORMAL));
+    if (result <= 32) {
+        AfxMessageBox(kUninstallerFailed, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    OnOK();  // its files must not be in use while they are removed
 }
 
 LRESULT CMainDialog::OnPortChar(WPARAM wParam, LPARAM) {

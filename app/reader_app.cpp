@@ -1,5 +1,6 @@
 #include "app/reader_app.h"
 
+#include "app/installation.h"
 #include "app/main_dialog.h"
 #include "app/settings_path.h"
 #include "config/ini_file.h"
@@ -28,6 +29,13 @@ BOOL CReaderApp::InitInstance() {
     // which would end the process without a word.
     try {
         // The common controls are set up by the framework's entry (AfxWinMain).
+        // The installed copy starts in Documents, so file dialogs open there and
+        // a recording named without a folder goes there, not into Program Files.
+        if (FindInstalledCopy(m_strProgramPath).bInstalled) {
+            const std::string documents = UserDocumentsFolder();
+            if (!documents.empty())
+                SetCurrentDirectoryA(documents.c_str());
+        }
         CMainDialog dlg;
         m_pMainWnd = &dlg;
         struct Unset {
