@@ -86,6 +86,6 @@ void CMainDialog::Blink() {
         if (!field.m_bAlert)
             continue;
         field.m_bHidden = m_bBlinkPhase;
-        field.RedrawNow();
+        field.RedrawValue();  // the title strip stays as it is
     }
 }
