@@ -22,7 +22,7 @@ bool Hundredths(float value, std::int64_t* pHundredths) {
     const double scaled = static_cast<double>(value) * 100.0;
     if (!(std::fabs(scaled) < 9.0e15))
         return false;
-    const std::int64_t h = std::llround(scaled);
+    const std::int64_t h = static_cast<std::int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5));
     const float back = static_cast<float>(h) / 100.0f;
     if (back != value || std::signbit(back) != std::signbit(value))
         return false;

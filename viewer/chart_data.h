@@ -21,7 +21,7 @@
 #include <cstdint>
 #include <vector>
 
-enum { kChartFanOut = 16 };
+enum { kChartFanOut = 32 };
 
 // A block of the pyramid: its first and last values are those of the
 // samples firstIndex and lastIndex.
