@@ -83,6 +83,6 @@ void CMainDialog::Blink() {
             continue;
         CReadingView& field = Field(channel);
         field.m_bHidden = m_bBlinkPhase;
-        field.RedrawNow();
+        field.RedrawValue();  // the title strip stays as it is
     }
 }

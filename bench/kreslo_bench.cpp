@@ -1,13 +1,16 @@
 // The chart viewer on a generated log of a million records (nine channels,
 // a tick every ten seconds: eleven and a half days). Prints figures only.
 //   qm487-bench-kreslo [FILE] [RECORDS]   (RECORDS 0: FILE exists, is only read)
-// Natively and under Wine: reading the file into samples and pyramid, and
-// the column summaries of a 1000-pixel redraw at several zooms. Under Wine
-// also Kreslo's own window: open and first drawn, and redraws after zoom
-// and pan (painted through the window's WM_PAINT, double-buffered).
+// Natively and under Wine: reading the file into samples and pyramid as
+// Kreslo does (on all processors, and on one), the peak memory, the file's
+// bytes merely touched for comparison, and the column summaries of a
+// 1000-pixel redraw at several zooms. Under Wine also Kreslo's own window:
+// the first chart drawn while the file is read, the whole file open and
+// drawn, and redraws after zoom and pan (through WM_PAINT, double-buffered).
 #include "generated_log.h"
 #include "recording/binary_log.h"
 #include "viewer/chart_data.h"
+#include "viewer/kvf_parallel.h"
 #include "viewer/kvf_reader.h"
 
 #include <algorithm>
@@ -16,14 +19,25 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
 
+#include <psapi.h>
+
 #include "framework/win_app.h"
+#include "viewer/app/kreslo_document.h"
 #include "viewer/app/kreslo_window.h"
+#else
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -46,34 +60,136 @@ double ProcessorSeconds() {
 #endif
 }
 
-struct Loader : KvfSink {
-    std::vector<KvfSample> pending;
-    void OnRecord(const KvfRecord& r) override { pending.push_back(MakeSample(r)); }
-    void OnDamage(std::uint64_t, std::uint64_t, const char*) override {}
+#if defined(_WIN32)
+class FileSource : public CKvfFileSource {
+public:
+    explicit FileSource(const char* path) : CKvfFileSource(std::wstring(path, path + std::strlen(path))) {}
 };
+long PeakMemoryKb() {
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof pmc;
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+    return static_cast<long>(pmc.PeakWorkingSetSize / 1024);
+}
+#else
+// The file mapped a window at a time, as Kreslo maps it under Windows.
+class FileSource : public KvfSource {
+public:
+    explicit FileSource(const char* path) : m_fd(open(path, O_RDONLY)), m_nSize(0) {
+        struct stat st;
+        if (m_fd >= 0 && fstat(m_fd, &st) == 0)
+            m_nSize = static_cast<std::uint64_t>(st.st_size);
+    }
+    ~FileSource() override {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    bool IsOpen() const { return m_fd >= 0; }
+    std::uint64_t Size() const override { return m_nSize; }
+    std::unique_ptr<View> Map(std::uint64_t offset, std::size_t size) override {
+        const std::uint64_t page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+        const std::uint64_t start = offset - offset % page;
+        const std::size_t length = static_cast<std::size_t>(offset - start) + size;
+        void* base = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, m_fd, static_cast<off_t>(start));
+        if (base == MAP_FAILED)
+            return nullptr;
+        madvise(base, length, MADV_SEQUENTIAL);
+        std::unique_ptr<MappedView> view(new MappedView(base, length));
+        view->data = static_cast<const unsigned char*>(base) + (offset - start);
+        return view;
+    }
 
-void PortableFigures(const char* path) {
+private:
+    struct MappedView : View {
+        MappedView(void* base, std::size_t length) : m_pBase(base), m_nLength(length) {}
+        ~MappedView() override { munmap(m_pBase, m_nLength); }
+        void* m_pBase;
+        std::size_t m_nLength;
+    };
+    int m_fd;
+    std::uint64_t m_nSize;
+};
+long PeakMemoryKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+#endif
+
+int Processors() {
+    const unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : static_cast<int>(std::min(n, 8u));
+}
+
+// Reads the file as Kreslo opens it: pieces parsed on `threads` threads,
+// appended in order and settled. Prints the figures; false when unreadable.
+bool Load(const char* path, int threads, ChartData* data) {
     const Clock::time_point start = Clock::now();
     const double cpu = ProcessorSeconds();
-    ChartData data;
-    Loader sink;
-    KvfReader reader(&sink);
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f)
-        return;
-    std::vector<char> buffer(1 << 22);
-    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), f)) > 0;) {
-        reader.Feed(buffer.data(), n);
-        data.Append(sink.pending.data(), sink.pending.size());
-        sink.pending.clear();
-    }
-    std::fclose(f);
-    reader.Finish();
+    FileSource source(path);
+    if (!source.IsOpen())
+        return false;
+    double firstPiece = -1;
+    const KvfParallelResult r = ReadKvfInParallel(source, threads, 4u << 20, [&](KvfPiece& piece) {
+        data->Extend(piece.samples.data(), piece.samples.size());
+        if (firstPiece < 0 && data->Size() > 0) {
+            firstPiece = Since(start);
+            // Room for all, as Kreslo makes it from its first piece.
+            const double perByte = static_cast<double>(piece.samples.size()) / std::max<std::uint64_t>(1, piece.end);
+            data->Reserve(static_cast<std::size_t>(perByte * source.Size() * 1.1) + 1024);
+        }
+    });
+    data->Settle();
     const double load = Since(start);
-    std::printf("read into samples and pyramid: %.3f s (processor %.3f s); %zu records; pyramid %.1f MB (%.1f bytes per record) "
-                "besides the samples' %zu bytes each\n",
-                load, ProcessorSeconds() - cpu, data.Size(), data.PyramidBytes() / 1048576.0,
-                static_cast<double>(data.PyramidBytes()) / std::max<std::size_t>(1, data.Size()), sizeof(KvfSample));
+    std::printf("read into samples and pyramid, %d thread%s, file mapped: %.3f s (processor %.3f s; first piece "
+                "ready after %.3f s); %llu records%s; samples %.1f MB and pyramid %.1f MB (%.1f bytes per record "
+                "in all); peak memory of the process so far %.1f MB\n",
+                threads, threads == 1 ? "" : "s", load, ProcessorSeconds() - cpu, firstPiece,
+                static_cast<unsigned long long>(r.records), r.outcome == KvfParallelResult::kRead ? "" : " (FAILED)",
+                data->SampleBytes() / 1048576.0, data->PyramidBytes() / 1048576.0,
+                static_cast<double>(data->SampleBytes() + data->PyramidBytes()) / std::max<std::size_t>(1, data->Size()),
+                PeakMemoryKb() / 1024.0);
+    return true;
+}
+
+// The physical floor: the file's bytes touched once, mapped, on all threads.
+void TouchFile(const char* path, int threads) {
+    FileSource source(path);
+    const std::uint64_t size = source.Size();
+    const Clock::time_point start = Clock::now();
+    std::atomic<std::uint64_t> sum{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([&, t] {
+            const std::uint64_t piece = 4u << 20;
+            std::uint64_t local = 0;
+            for (std::uint64_t at = static_cast<std::uint64_t>(t) * piece; at < size; at += piece * threads) {
+                const std::size_t n = static_cast<std::size_t>(std::min(piece, size - at));
+                std::unique_ptr<KvfSource::View> view = source.Map(at, n);
+                if (!view)
+                    return;
+                for (std::size_t i = 0; i < n; i += 64)
+                    local += view->data[i];
+            }
+            sum += local;
+        });
+    for (std::thread& w : workers)
+        w.join();
+    const double s = Since(start);
+    std::printf("the file's bytes alone, mapped and touched once on %d threads: %.3f s (%.2f GB/s; %llu)\n", threads,
+                s, size / s / 1e9, static_cast<unsigned long long>(sum.load() & 1));
+}
+
+void PortableFigures(const char* path) {
+    const int threads = Processors();
+    ChartData data;
+    if (!Load(path, threads, &data))
+        return;
+    if (threads > 1) {
+        ChartData one;
+        Load(path, 1, &one);
+    }
+    TouchFile(path, threads);
     const double first = static_cast<double>(data.FirstTime()), last = static_cast<double>(data.LastTime());
     for (double share : {1.0, 0.1, 0.001, 0.00005}) {
         const double span = (last - first) * share;
@@ -121,15 +237,23 @@ void WindowFigures(const char* path) {
     const double cpu = ProcessorSeconds();
     window.OpenFile(wpath);
     // Bounded: a minute at most.
+    double firstChart = -1;
     while ((window.IsLoading() || !window.Document()) && Since(start) < 60) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         Pump();
+        if (firstChart < 0 && window.Document() && window.Document()->Data().Size() > 0) {
+            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            GdiFlush();
+            firstChart = Since(start);
+        }
     }
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     GdiFlush();
-    std::printf("Kreslo window: open and first drawn in %.3f s (processor %.3f s; %llu records)\n", Since(start),
-                ProcessorSeconds() - cpu,
-                window.Document() ? static_cast<unsigned long long>(window.Document()->Records()) : 0ull);
+    std::printf("Kreslo window: first chart (of what is read so far) drawn after %.3f s; the whole file open and "
+                "drawn in %.3f s (processor %.3f s; %llu records); peak working set %.1f MB\n",
+                firstChart, Since(start), ProcessorSeconds() - cpu,
+                window.Document() ? static_cast<unsigned long long>(window.Document()->Records()) : 0ull,
+                PeakMemoryKb() / 1024.0);
     std::vector<double> times;
     double cpuRedraw = ProcessorSeconds();
     for (int i = 0; i < 60; ++i) {

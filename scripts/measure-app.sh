@@ -58,11 +58,13 @@ winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 probe() { wine_run 120 "$probe" "$@"; }
 
 # The program runs from a folder of its own, with settings made afresh for
-# each start, so no run inherits a window place from the one before.
+# each start, so no run inherits a window place from the one before. The
+# promotion window stays off: it is modal, and while it is open the program
+# cannot be closed from outside.
 dir=$build/measure-app
 mkdir -p "$dir"
 cp "$build/app/QM487.exe" "$dir/QM487.exe"
-settings() { printf '[GENERAL]\r\nPORT_NR=%s\r\n' "$1" >"$dir/qm487cfg.ini"; }
+settings() { printf '[GENERAL]\r\nPORT_NR=%s\r\nSHOW_ADV=0\r\n' "$1" >"$dir/qm487cfg.ini"; }
 qm_title=QM487
 hello_title="Hello window"
 

@@ -33,7 +33,13 @@ CReadingView::CReadingView()
       m_dValue(std::numeric_limits<double>::quiet_NaN()),
       m_bNoValue(TRUE),
       m_nMeasuredQuantity(0),
-      m_nDisplayQuantity(0) {
+      m_nDisplayQuantity(0),
+      m_shown(),
+      m_bPictureValid(false),
+      m_nStripBottom(0),
+      m_sizeFittedArea(),
+      m_lfFittedFrom(),
+      m_hFittedFont(nullptr) {
     LOGFONTA lf = {};
     lf.lfHeight = 20;
     lf.lfCharSet = EASTEUROPE_CHARSET;
@@ -49,6 +55,7 @@ const AfxMsgMap* CReadingView::GetThisMessageMap() {
     static const AfxMsgEntry entries[] = {
         afx::OnPaint<&CReadingView::OnPaint>(),
         afx::OnTimer<&CReadingView::OnTimer>(),
+        afx::OnMessage<WM_ERASEBKGND, &CReadingView::OnEraseBkgnd>(),
     };
     static const AfxMsgMap map = {CStatic::GetThisMessageMap(), entries, std::size(entries)};
     return &map;
@@ -59,12 +66,12 @@ void CReadingView::SetValue(double dValue) {
         return;
     m_dValue = dValue;
     m_bNoValue = FALSE;
-    RedrawNow();
+    RedrawValue();
 }
 
 void CReadingView::SetNoValue() {
     m_bNoValue = TRUE;
-    RedrawNow();
+    RedrawValue();
 }
 
 void CReadingView::SetAlert(BOOL bOn) {
@@ -75,7 +82,7 @@ void CReadingView::SetAlert(BOOL bOn) {
     m_bAlert = FALSE;
     if (m_bHidden) {
         m_bHidden = FALSE;
-        RedrawNow();
+        RedrawValue();
     }
 }
 
@@ -83,7 +90,7 @@ void CReadingView::SetFineResolution(BOOL bFine) {
     if (bFine == m_bFineResolution)
         return;
     m_bFineResolution = bFine;
-    RedrawNow();
+    RedrawValue();
 }
 
 void CReadingView::SetQuantity(int nMeasured, int nDisplay, BOOL bShowUnit) {
@@ -92,7 +99,7 @@ void CReadingView::SetQuantity(int nMeasured, int nDisplay, BOOL bShowUnit) {
     m_nMeasuredQuantity = nMeasured;
     m_nDisplayQuantity = nDisplay;
     m_bShowUnit = bShowUnit;
-    RedrawNow();
+    RedrawValue();
 }
 
 void CReadingView::SetValueFont(LOGFONTA lf) {
@@ -138,12 +145,68 @@ double CReadingView::ConvertQuantity(double dValue, int nMeasured, int nDisplay)
 
 void CReadingView::OnTimer(UINT_PTR) { Default(); }
 
+void CReadingView::RedrawValue() {
+    RECT area;
+    GetClientRect(m_hWnd, &area);
+    area.top = m_nStripBottom;  // 0 before the first paint: the whole field
+    ::RedrawWindow(m_hWnd, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+bool CReadingView::Shown::operator==(const Shown& o) const {
+    return strText == o.strText && strLabel == o.strLabel && bRaised == o.bRaised && bHidden == o.bHidden &&
+           crText == o.crText && crBackground == o.crBackground && cx == o.cx && cy == o.cy &&
+           std::memcmp(&lfValue, &o.lfValue, sizeof lfValue) == 0;
+}
+
+bool CReadingView::FormatValue() {
+    const bool bRaised = !m_bNoValue && HasRaisedUnit(m_nDisplayQuantity, m_bShowUnit);
+    if (m_bNoValue)
+        m_strText = "???";
+    else
+        m_strText = bRaised ? FormatRaisedUnit(m_dDisplayed).measured
+                            : FormatDisplayText(m_dDisplayed, m_nDisplayQuantity, m_bFineResolution, m_bShowUnit);
+    return bRaised;
+}
+
 void CReadingView::OnPaint() {
     m_dDisplayed = ConvertQuantity(m_dValue, m_nMeasuredQuantity, m_nDisplayQuantity);
     RECT client;
     GetClientRect(m_hWnd, &client);
     CPaintDC paintDC(this);
-    CBufferedDC dc(&paintDC, &client);
+    Shown now;
+    now.bRaised = FormatValue();
+    now.strText = m_strText;
+    now.strLabel = m_strLabel;
+    now.bHidden = m_bHidden != FALSE;
+    now.crText = m_crText;
+    now.crBackground = m_crBackground;
+    now.lfValue = LOGFONTW();
+    if (m_fontValue.GetSafeHandle() != nullptr)
+        ::GetObjectW(m_fontValue.GetSafeHandle(), sizeof now.lfValue, &now.lfValue);
+    now.cx = client.right;
+    now.cy = client.bottom;
+    bool bMade = false;
+    if (!m_picture.Ensure(paintDC, client.right, client.bottom, &bMade)) {
+        // No memory for a kept picture: one for this paint alone.
+        m_bPictureValid = false;
+        CBufferedDC dc(&paintDC, &client);
+        PaintField(dc, client);
+        return;
+    }
+    if (bMade || !m_bPictureValid || !(now == m_shown)) {
+        CDC picture;
+        picture.Attach(m_picture);
+        PaintField(picture, client);
+        picture.Detach();
+        m_shown = now;
+        m_bPictureValid = true;
+    }
+    const RECT& dirty = paintDC.m_ps.rcPaint;
+    ::BitBlt(paintDC, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, m_picture, dirty.left,
+             dirty.top, SRCCOPY);
+}
+
+void CReadingView::PaintField(CDC& dc, const RECT& client) {
     dc.FillSolidRect(client, m_crBackground);
 
     // Title strip: the field's colours swapped, one line of the title font high.
@@ -157,6 +220,7 @@ void CReadingView::OnPaint() {
         dc.FillSolidRect(strip, m_crText);
         dc.DrawText(m_strLabel, &strip, kCentred);
     }
+    m_nStripBottom = strip.bottom;
     if (m_bHidden)
         return;
     RECT area = client;
@@ -164,39 +228,42 @@ void CReadingView::OnPaint() {
     PaintValue(dc, area);
 }
 
-void CReadingView::PaintValue(CDC& dc, RECT area) {
-    const bool bRaised = !m_bNoValue && HasRaisedUnit(m_nDisplayQuantity, m_bShowUnit);
-    const RaisedUnitText raised = bRaised ? FormatRaisedUnit(m_dDisplayed) : RaisedUnitText();
-    if (m_bNoValue)
-        m_strText = "???";
-    else
-        m_strText = bRaised ? raised.measured
-                            : FormatDisplayText(m_dDisplayed, m_nDisplayQuantity, m_bFineResolution, m_bShowUnit);
-
+HFONT CReadingView::FittedFont(CDC& dc, const RECT& area) {
+    LOGFONTW chosen = {};
+    if (m_fontValue.GetSafeHandle() != nullptr)
+        ::GetObjectW(m_fontValue.GetSafeHandle(), sizeof chosen, &chosen);
+    const SIZE size = {area.right - area.left, area.bottom - area.top};
+    if (m_hFittedFont != nullptr && m_strFittedText == m_strText && size.cx == m_sizeFittedArea.cx &&
+        size.cy == m_sizeFittedArea.cy && std::memcmp(&chosen, &m_lfFittedFrom, sizeof chosen) == 0)
+        return m_hFittedFont;
+    m_strFittedText = m_strText;
+    m_sizeFittedArea = size;
+    m_lfFittedFrom = chosen;
+    m_hFittedFont = m_fontValue;
     // A value taller or wider than its area (the 60-pixel default font in a
     // 600 x 400 window) is drawn in the same face made just small enough,
     // rather than with its digits cut off; the chosen font is kept as it is.
-    CFont fitted;
-    HFONT hFont = m_fontValue;
-    {
-        CSelection chosen(dc, m_fontValue);
-        RECT need = {0, 0, 0, 0};
-        dc.DrawText(m_strText, &need, DT_CALCRECT | DT_SINGLELINE);
-        const int areaWidth = area.right - area.left;
-        const int areaHeight = area.bottom - area.top;
-        if (need.bottom > areaHeight || need.right > areaWidth) {
-            LOGFONTA lf = m_lfValue;
-            m_fontValue.GetLogFont(&lf);
-            const double scale = std::min(areaHeight / static_cast<double>(need.bottom),
-                                          areaWidth / static_cast<double>(std::max<LONG>(need.right, 1)));
-            const LONG height = static_cast<LONG>(std::abs(lf.lfHeight) * scale);
-            lf.lfHeight = (lf.lfHeight < 0 ? -1 : 1) * std::max<LONG>(height, 1);
-            lf.lfWidth = 0;
-            if (fitted.CreateFontIndirect(&lf))
-                hFont = fitted;
-        }
+    CSelection font(dc, m_fontValue);
+    RECT need = {0, 0, 0, 0};
+    dc.DrawText(m_strText, &need, DT_CALCRECT | DT_SINGLELINE);
+    if (need.bottom > size.cy || need.right > size.cx) {
+        LOGFONTA lf = m_lfValue;
+        m_fontValue.GetLogFont(&lf);
+        const double scale = std::min(size.cy / static_cast<double>(need.bottom),
+                                      size.cx / static_cast<double>(std::max<LONG>(need.right, 1)));
+        const LONG height = static_cast<LONG>(std::abs(lf.lfHeight) * scale);
+        lf.lfHeight = (lf.lfHeight < 0 ? -1 : 1) * std::max<LONG>(height, 1);
+        lf.lfWidth = 0;
+        m_fontFitted.DeleteObject();
+        if (m_fontFitted.CreateFontIndirect(&lf))
+            m_hFittedFont = m_fontFitted;
     }
-    CSelection font(dc, hFont);
+    return m_hFittedFont;
+}
+
+void CReadingView::PaintValue(CDC& dc, RECT area) {
+    const bool bRaised = FormatValue();
+    CSelection font(dc, FittedFont(dc, area));
     dc.SetBkColor(m_crBackground);
     dc.SetTextColor(m_crText);
     if (!bRaised) {
@@ -204,7 +271,7 @@ void CReadingView::PaintValue(CDC& dc, RECT area) {
         return;
     }
     // "W/m" with a raised "2": the whole text's box centred in the area.
-    const RaisedUnitText& text = raised;
+    const RaisedUnitText text = FormatRaisedUnit(m_dDisplayed);
     RECT measure;
     GetClientRect(m_hWnd, &measure);
     dc.DrawText(m_strText, &measure, DT_CALCRECT | DT_SINGLELINE);

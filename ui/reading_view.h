@@ -7,6 +7,7 @@
 
 #include "framework/controls.h"
 #include "framework/gdi.h"
+#include "framework/memory_bitmap.h"
 
 #include <string>
 
@@ -32,6 +33,10 @@ public:
 
     static double ConvertQuantity(double dValue, int nMeasured, int nDisplay);
 
+    // Redraws the value area alone (below the title strip), at once: what
+    // a new value or a blink changes.
+    void RedrawValue();
+
     // The look, read and written by the owner (blinking, configuration,
     // the colours and fonts dialogs).
     std::string m_strLabel;
@@ -48,6 +53,8 @@ protected:
 
     void OnPaint();
     void OnTimer(UINT_PTR nId);
+    // The paint covers every pixel: nothing is erased first.
+    LRESULT OnEraseBkgnd(WPARAM, LPARAM) { return 1; }
 
 private:
     // What the setters were last told, kept only to paint it and to skip
@@ -62,6 +69,34 @@ private:
     int m_nMeasuredQuantity;
     int m_nDisplayQuantity;
 
+    // The whole field drawn into dc over client.
+    void PaintField(CDC& dc, const RECT& client);
     void PaintValue(CDC& dc, RECT area);
+    // m_strText and whether it has a raised unit, from the current reading.
+    bool FormatValue();
+    // The font the value text is drawn in: the value font, or the same face
+    // made small enough for the area; made again only when the text, the
+    // area or the value font changed.
+    HFONT FittedFont(CDC& dc, const RECT& area);
     void RunColorDialog(COLORREF& crColor);
+
+    // Kept between paints (what Windows makes slowly, above all under Wine):
+    // the field's picture, redrawn only when something shown changed, and
+    // the fitted value font.
+    CMemoryBitmap m_picture;
+    struct Shown {
+        std::string strText, strLabel;
+        bool bRaised, bHidden;
+        COLORREF crText, crBackground;
+        LOGFONTW lfValue;  // of m_fontValue (a handle may be reused for another font)
+        int cx, cy;
+        bool operator==(const Shown& o) const;
+    } m_shown;
+    bool m_bPictureValid;
+    int m_nStripBottom;  // of the last paint; 0 before the first
+    CFont m_fontFitted;
+    std::string m_strFittedText;
+    SIZE m_sizeFittedArea;
+    LOGFONTW m_lfFittedFrom;  // the value font the choice was made for
+    HFONT m_hFittedFont;      // m_fontValue or m_fontFitted
 };

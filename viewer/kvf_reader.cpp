@@ -66,7 +66,7 @@ KvfSample MakeSample(const KvfRecord& record) {
 
 KvfReader::KvfReader(KvfSink* sink)
     : m_pSink(sink), m_nPos(0), m_nBase(0), m_nFed(0), m_nRecords(0), m_nDamaged(0), m_bInDamage(false),
-      m_nDamageStart(0), m_pDamageWhat(""), m_bForeign(false) {}
+      m_nDamageStart(0), m_pDamageWhat(""), m_bForeign(false), m_bFromStart(true) {}
 
 void KvfReader::Feed(const void* data, std::size_t size) {
     m_nFed += size;
@@ -77,20 +77,27 @@ void KvfReader::Feed(const void* data, std::size_t size) {
         m_nBase += m_nPos;
         m_nPos = 0;
     }
-    const std::size_t old = m_buffer.size();
-    m_buffer.resize(old + size);
     const unsigned char* in = static_cast<const unsigned char*>(data);
-    unsigned char* out = m_buffer.data() + old;
-    for (std::size_t i = 0; i < size; ++i)
-        out[i] = static_cast<unsigned char>(256 - in[i]);
-    Scan();
+    m_buffer.insert(m_buffer.end(), in, in + size);
+    Scan(m_buffer.data(), m_buffer.size(), &m_nPos, m_nBase, m_buffer.size());
+    DropIfForeign();
+}
+
+void KvfReader::DropIfForeign() {
+    if (!m_bForeign)
+        return;
+    m_buffer.clear();
+    m_nPos = 0;
 }
 
 void KvfReader::Finish() {
     if (m_bForeign)
         return;
-    Scan();
-    if (m_bInDamage && m_nRecords == 0) {
+    Scan(m_buffer.data(), m_buffer.size(), &m_nPos, m_nBase, m_buffer.size());
+    DropIfForeign();
+    if (m_bForeign)
+        return;
+    if (m_bInDamage && m_nRecords == 0 && m_bFromStart) {
         // Nothing in the whole file reads as a record.
         m_bForeign = true;
         m_bInDamage = false;
@@ -100,6 +107,45 @@ void KvfReader::Finish() {
         CloseDamage(m_nBase + m_nPos);
 }
 
+std::size_t KvfReader::ScanStored(const unsigned char* stored, std::size_t size, std::uint64_t offset,
+                                  std::size_t stop) {
+    std::size_t pos = 0;
+    m_nFed = offset + stop;
+    if (m_bForeign)
+        return stop;
+    Scan(stored, size, &pos, offset, stop);
+    if (m_bForeign)
+        return stop;
+    if (stop < size && m_bInDamage && pos == stop)
+        CloseDamage(offset + stop);  // a record begins at stop
+    if (stop == size) {
+        m_nBase = offset + pos;
+        if (m_bInDamage && m_nRecords == 0 && m_bFromStart) {
+            m_bForeign = true;
+            m_bInDamage = false;
+        } else if (m_bInDamage) {
+            CloseDamage(m_nBase);
+        }
+    }
+    return pos;
+}
+
+void KvfReader::Resume(std::uint64_t offset, std::uint64_t records, std::uint64_t damaged) {
+    m_buffer.clear();
+    m_nPos = 0;
+    m_nBase = m_nFed = offset;
+    m_nRecords = records;
+    m_nDamaged = damaged;
+    m_bInDamage = false;
+    m_bFromStart = offset == 0;
+}
+
+bool KvfReader::RecordAt(const unsigned char* stored, std::size_t size) {
+    KvfRecord record;
+    const char* what = "";
+    return ParseAt(stored, size, &record, &what) == kComplete;
+}
+
 void KvfReader::CloseDamage(std::uint64_t end) {
     m_bInDamage = false;
     ++m_nDamaged;
@@ -107,18 +153,20 @@ void KvfReader::CloseDamage(std::uint64_t end) {
         m_pSink->OnDamage(m_nDamageStart, end - m_nDamageStart, m_pDamageWhat);
 }
 
-void KvfReader::Scan() {
+void KvfReader::Scan(const unsigned char* data, std::size_t size, std::size_t* pPos, std::uint64_t base,
+                     std::size_t stop) {
     KvfRecord record{};
-    while (m_nPos < m_buffer.size()) {
+    std::size_t pos = *pPos;
+    while (pos < stop) {
         const char* what = "";
-        const Result result = ParseAt(m_nPos, &record, &what);
+        const Result result = ParseAt(data + pos, size - pos, &record, &what);
         if (result == kIncomplete)
-            return;
+            break;
         if (result == kComplete) {
             if (m_bInDamage)
-                CloseDamage(m_nBase + m_nPos);
-            record.offset = m_nBase + m_nPos;
-            m_nPos += record.length;
+                CloseDamage(base + pos);
+            record.offset = base + pos;
+            pos += record.length;
             ++m_nRecords;
             if (m_pSink)
                 m_pSink->OnRecord(record);
@@ -126,24 +174,27 @@ void KvfReader::Scan() {
         }
         if (!m_bInDamage) {
             m_bInDamage = true;
-            m_nDamageStart = m_nBase + m_nPos;
+            m_nDamageStart = base + pos;
             m_pDamageWhat = what;
         }
         // Resynchronise: the next record may begin at any byte.
-        ++m_nPos;
-        if (m_nRecords == 0 && m_nBase + m_nPos >= kForeignWindow) {
+        ++pos;
+        if (m_nRecords == 0 && m_bFromStart && base + pos >= kForeignWindow) {
             m_bForeign = true;
             m_bInDamage = false;
-            m_buffer.clear();
-            m_nPos = 0;
-            return;
+            break;
         }
     }
+    *pPos = pos;
 }
 
-KvfReader::Result KvfReader::ParseAt(std::size_t pos, KvfRecord* record, const char** what) const {
-    const unsigned char* p = m_buffer.data() + pos;
-    const std::size_t avail = m_buffer.size() - pos;
+KvfReader::Result KvfReader::ParseAt(const unsigned char* stored, std::size_t avail, KvfRecord* record,
+                                     const char** what) {
+    // The record's bytes, read back from their negation as they are needed.
+    struct Plain {
+        const unsigned char* s;
+        unsigned char operator[](std::size_t i) const { return static_cast<unsigned char>(256 - s[i]); }
+    } p = {stored};
     std::size_t i = 0;
     std::int32_t sum = 0;
 
@@ -262,7 +313,8 @@ KvfReader::Result KvfReader::ParseAt(std::size_t pos, KvfRecord* record, const c
         const std::int64_t magnitude = (negative ? -whole : whole) * 100 + cents;
         record->hundredths[channel] = negative ? -magnitude : magnitude;
         const std::size_t textLength = centsStart + 2 - valueStart;
-        std::memcpy(record->text[channel], p + valueStart, textLength);
+        for (std::size_t k = 0; k < textLength; ++k)
+            record->text[channel][k] = static_cast<char>(p[valueStart + k]);
         record->text[channel][textLength] = '\0';
         if (record->present == 0)
             record->nSerialNumber = static_cast<int>(serial);

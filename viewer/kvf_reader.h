@@ -62,6 +62,23 @@ public:
     // still open before a tail that may yet become a record.
     void Finish();
 
+    // Parses a piece of a log that lies in memory as it is stored (a mapped
+    // file), without copying it: the records that begin before stop, where
+    // size - stop bytes beyond stop (kMaxRecord, or the rest of the file)
+    // let every one of them be judged. offset: the file offset of stored[0].
+    // A record is expected to begin at stop: damage still open there ends
+    // there; when stop == size (the file's end) Finish() does what it does.
+    // Returns where reading stopped, relative to stored: stop, or beyond it
+    // when a record runs over stop, or before it when stop == size and the
+    // last bytes are the start of a record not yet complete.
+    std::size_t ScanStored(const unsigned char* stored, std::size_t size, std::uint64_t offset, std::size_t stop);
+    // Goes on at a file offset after pieces read elsewhere (ScanStored),
+    // counting records and damage from the figures given. Only a reader that
+    // begins at offset 0 with no records can find the file foreign.
+    void Resume(std::uint64_t offset, std::uint64_t records, std::uint64_t damaged);
+    // Whether a sound record begins at stored[0] (size bytes available).
+    static bool RecordAt(const unsigned char* stored, std::size_t size);
+
     // Not a binary log: its first kForeignWindow bytes (or all of a shorter
     // file, once finished) hold damage and no sound record. Feed then ignores
     // everything.
@@ -78,12 +95,15 @@ public:
 
 private:
     enum Result { kComplete, kIncomplete, kBad };
-    Result ParseAt(std::size_t pos, KvfRecord* record, const char** what) const;
-    void Scan();
+    // stored: the bytes as the file holds them (negated), avail of them.
+    static Result ParseAt(const unsigned char* stored, std::size_t avail, KvfRecord* record, const char** what);
+    // Records and damage of data[pos, stop), data[0] at file offset base.
+    void Scan(const unsigned char* data, std::size_t size, std::size_t* pPos, std::uint64_t base, std::size_t stop);
     void CloseDamage(std::uint64_t end);
+    void DropIfForeign();
 
     KvfSink* m_pSink;
-    std::vector<unsigned char> m_buffer;  // un-negated bytes not yet consumed
+    std::vector<unsigned char> m_buffer;  // stored bytes not yet consumed
     std::size_t m_nPos;                   // next byte of m_buffer to look at
     std::uint64_t m_nBase;                // file offset of m_buffer[0]
     std::uint64_t m_nFed;
@@ -93,6 +113,7 @@ private:
     std::uint64_t m_nDamageStart;
     const char* m_pDamageWhat;
     bool m_bForeign;
+    bool m_bFromStart;  // reading began at the file's first byte: a foreign file can be told
 };
 
 // "2009-03-17 08:05:00"

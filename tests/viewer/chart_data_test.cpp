@@ -197,3 +197,49 @@ TEST(ChartStatsTest, RangeBetweenCursors) {
 }
 
 }  // namespace
+
+namespace {
+
+// A sample as read from a log: the value is the float of its hundredths.
+KvfSample FromLog(std::int64_t t, int channel, std::int64_t hundredths) {
+    KvfSample s{};
+    s.seconds = t;
+    s.present = static_cast<std::uint16_t>(1u << channel);
+    s.value[channel] = static_cast<float>(hundredths) / 100.0f;
+    return s;
+}
+
+}  // namespace
+
+// Values of a log are kept in two bytes while they lie near the channel's
+// first one, and read back exactly; one far away, or one that is no number
+// of hundredths, moves the channel to four bytes without changing a value.
+TEST(ChartSamples, KeptCompactlyAndReadBackExactly) {
+    ChartData d;
+    std::vector<KvfSample> s;
+    for (int i = 0; i < 6000; ++i)
+        s.push_back(FromLog(1000 + i, 2, 2137 + (i * 37) % 6001 - 3000));
+    d.Append(s.data(), s.size());
+    EXPECT_LT(d.SampleBytes(), 6000u * 10);  // 7 bytes a record (time, one value) and room to grow
+    EXPECT_FALSE(d.Has(0, 1));
+    const std::vector<KvfSample> far = {FromLog(7000, 2, 12345678), FromLog(7001, 2, -99999999)};
+    d.Append(far.data(), far.size());
+    KvfSample odd = FromLog(7002, 2, 0);
+    odd.value[2] = 0.123f;
+    d.Append(&odd, 1);
+    s.insert(s.end(), far.begin(), far.end());
+    s.push_back(odd);
+    ASSERT_EQ(d.Size(), s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        ASSERT_TRUE(d.Has(i, 2));
+        ASSERT_EQ(d.Value(i, 2), s[i].value[2]) << i;
+        ASSERT_EQ(d.Time(i), s[i].seconds);
+    }
+    ExpectSame(d.Summary(2, 0, d.Size()), Brute(d, 2, 0, d.Size()));
+    EXPECT_EQ(d.Summary(2, 0, d.Size()).maximum, 123456.78f);
+    // Times from the first possible record date on are kept as they are.
+    const KvfSample early = FromLog(ChartData::kTimeOrigin, 0, 1);
+    d.Append(&early, 1);
+    EXPECT_EQ(d.FirstTime(), ChartData::kTimeOrigin);
+    EXPECT_EQ(d.Value(0, 0), 0.01f);
+}

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -220,4 +221,31 @@ TEST_F(KresloWindow, TheScreenShowsTheCurrentChartAfterHoverAndZoom) {
     SendMessageW(*window, WM_RBUTTONUP, 0, MAKELPARAM(450, 250));
     expected = Picture(&w, &h);
     EXPECT_TRUE(screen(w, h) == expected) << "after the box zoomed";
+}
+
+// A crafted log whose times only go down (each record older than all read
+// before it) opens in bounded work: read in pieces and sorted once, not put
+// in its place record by record (which took hours at this size).
+TEST_F(KresloWindow, ALogWhoseTimesGoBackOpensSorted) {
+    const int n = 600000;
+    std::string log;
+    log.reserve(static_cast<std::size_t>(n) * 18);
+    long long t = kreslotest::kStart + n;
+    for (int i = 0; i < n; ++i, --t) {
+        int y, mo, d, hh, mi, ss;
+        std::sscanf(FormatKvfSeconds(t).c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &hh, &mi, &ss);
+        ChannelSamples none;
+        for (int c = 0; c < 9; ++c)
+            none[c] = {0.0, TRUE, TRUE, FALSE};
+        log += FormatBinaryRecord(RecordTime{y, mo, d, hh, mi, ss}, none, 1);
+    }
+    Write(dir / "backwards.kvf", log);
+    ASSERT_TRUE(Open(dir / "backwards.kvf"));
+    const ChartData& data = window->Document()->Data();
+    ASSERT_EQ(data.Size(), static_cast<std::size_t>(n));
+    EXPECT_EQ(window->Document()->Records(), static_cast<std::uint64_t>(n));
+    EXPECT_EQ(data.FirstTime(), kreslotest::kStart + 1);
+    EXPECT_EQ(data.LastTime(), kreslotest::kStart + n);
+    for (std::size_t i = 1; i < data.Size(); i += 997)
+        ASSERT_LT(data.Time(i - 1), data.Time(i));
 }

@@ -4,8 +4,68 @@
 
 #include <algorithm>
 
+namespace {
+
+// Samples a log of this many bytes will hold, as its first piece tells:
+// room is made once, with a margin (what is never touched costs no memory).
+std::size_t ExpectedSamples(const KvfPiece& first, std::uint64_t fileSize) {
+    const std::uint64_t bytes = first.end > first.begin ? first.end - first.begin : 1;
+    return static_cast<std::size_t>(static_cast<double>(first.samples.size()) * fileSize / bytes * 1.1) + 1024;
+}
+
+}  // namespace
+
 CChartDocument::CChartDocument(const std::wstring& path)
-    : m_path(path), m_reader(this), m_nOffset(0), m_dwError(0) {}
+    : m_path(path), m_reader(this), m_nOffset(0), m_nTaken(0), m_nFileSize(0), m_dwError(0) {}
+
+CChartDocument::Result CChartDocument::ReadWhole(const std::wstring& path, int threads,
+                                                 const std::function<void(KvfPiece&)>& deliver,
+                                                 const std::atomic<bool>* pAbort, KvfParallelResult* pResult,
+                                                 DWORD* pError) {
+    CKvfFileSource source(path);
+    *pError = source.LastError();
+    if (!source.IsOpen())
+        return kOpenFailed;
+    if (source.Size() == 0)
+        return kNothingNew;
+    // Pieces of 4 MB: what the threads hold of the file at once stays small.
+    *pResult = ReadKvfInParallel(source, threads, 4u << 20, deliver, pAbort);
+    switch (pResult->outcome) {
+    case KvfParallelResult::kRead:
+        return kRead;
+    case KvfParallelResult::kForeign:
+        return kForeign;
+    case KvfParallelResult::kAborted:
+        return kAborted;
+    case KvfParallelResult::kNoMemory:
+        return kNoMemory;
+    case KvfParallelResult::kNoView:
+        break;
+    }
+    *pError = GetLastError();
+    return kOpenFailed;
+}
+
+void CChartDocument::TakePiece(const KvfPiece& piece) {
+    const bool first = m_nTaken == 0;
+    m_data.Extend(piece.samples.data(), piece.samples.size());
+    m_nTaken = piece.end;
+    if (first) {
+        LARGE_INTEGER size = {};
+        CHandle file(CreateFileW(m_path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+        if (file.IsValid() && GetFileSizeEx(file.Get(), &size))
+            m_nFileSize = static_cast<std::uint64_t>(size.QuadPart);
+        if (!piece.samples.empty())
+            m_data.Reserve(ExpectedSamples(piece, m_nFileSize));
+    }
+}
+
+void CChartDocument::Loaded(const KvfParallelResult& result) {
+    m_data.Settle();
+    m_reader.Resume(result.end, result.records, result.damaged);
+    m_nOffset = result.end;
+}
 
 void CChartDocument::OnRecord(const KvfRecord& record) { m_pending.push_back(MakeSample(record)); }
 
@@ -52,7 +112,7 @@ CChartDocument::Result CChartDocument::ReadMore(std::uint64_t maxBytes, const st
         m_reader.Feed(buffer.data(), got);
         m_nOffset += got;
         if (!m_pending.empty()) {
-            m_data.Append(m_pending.data(), m_pending.size());
+            m_data.Extend(m_pending.data(), m_pending.size());
             m_pending.clear();
         }
         if (pProgress != nullptr)
@@ -60,6 +120,7 @@ CChartDocument::Result CChartDocument::ReadMore(std::uint64_t maxBytes, const st
     }
     // Damage before a tail that may still become a record is told now.
     m_reader.Finish();
+    m_data.Settle();
     if (m_reader.IsForeign())
         return kForeign;
     return kRead;
@@ -68,4 +129,72 @@ CChartDocument::Result CChartDocument::ReadMore(std::uint64_t maxBytes, const st
 std::string FileTitle1250(const std::wstring& path) {
     const std::wstring::size_type slash = path.find_last_of(L"\\/");
     return afx::Narrow1250(slash == std::wstring::npos ? path : path.substr(slash + 1));
+}
+
+// ---- the file's bytes ----
+
+namespace {
+
+class CMappedView : public KvfSource::View {
+public:
+    explicit CMappedView(const void* base) : m_pBase(base) {}
+    ~CMappedView() override { UnmapViewOfFile(m_pBase); }
+
+private:
+    const void* m_pBase;
+};
+
+class CReadView : public KvfSource::View {
+public:
+    std::vector<unsigned char> bytes;
+};
+
+}  // namespace
+
+CKvfFileSource::CKvfFileSource(const std::wstring& path)
+    : m_file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)),
+      m_mapping(nullptr), m_nSize(0), m_dwError(0) {
+    LARGE_INTEGER size;
+    if (!m_file.IsValid() || !GetFileSizeEx(m_file.Get(), &size)) {
+        m_dwError = GetLastError();
+        m_file.Close();
+        return;
+    }
+    m_nSize = static_cast<std::uint64_t>(size.QuadPart);
+    // Mapped as it is now: bytes the recorder adds later are read on by the follower.
+    if (m_nSize > 0)
+        m_mapping.Attach(CreateFileMappingW(m_file.Get(), nullptr, PAGE_READONLY, size.HighPart, size.LowPart, nullptr));
+}
+
+std::unique_ptr<KvfSource::View> CKvfFileSource::Map(std::uint64_t offset, std::size_t size) {
+    if (m_mapping.IsValid()) {
+        SYSTEM_INFO si;
+        GetSystemInfo(&si);
+        const std::uint64_t start = offset - offset % si.dwAllocationGranularity;
+        const std::size_t skip = static_cast<std::size_t>(offset - start);
+        const void* base = MapViewOfFile(m_mapping.Get(), FILE_MAP_READ, static_cast<DWORD>(start >> 32),
+                                         static_cast<DWORD>(start), skip + size);
+        if (base != nullptr) {
+            std::unique_ptr<View> view(new CMappedView(base));
+            view->data = static_cast<const unsigned char*>(base) + skip;
+            return view;
+        }
+    }
+    // No view: the window read into memory.
+    std::unique_ptr<CReadView> view(new CReadView);
+    view->bytes.resize(size);
+    std::size_t done = 0;
+    while (done < size) {
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(offset + done);
+        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 24));
+        if (!ReadFile(m_file.Get(), view->bytes.data() + done, want, &got, &at) || got == 0)
+            return nullptr;
+        done += got;
+    }
+    view->data = view->bytes.data();
+    return view;
 }

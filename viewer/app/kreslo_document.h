@@ -5,6 +5,7 @@
 
 #include "framework/file_handle.h"
 #include "viewer/chart_data.h"
+#include "viewer/kvf_parallel.h"
 #include "viewer/kvf_reader.h"
 
 #include <atomic>
@@ -16,7 +17,7 @@ class CChartDocument : private KvfSink {
 public:
     explicit CChartDocument(const std::wstring& path);
 
-    enum Result { kRead, kNothingNew, kOpenFailed, kForeign, kShrunk, kAborted };
+    enum Result { kRead, kNothingNew, kOpenFailed, kForeign, kShrunk, kAborted, kNoMemory };
     // Reads what the file holds beyond what was read (at most maxBytes),
     // appending its records. pAbort is checked between pieces; pProgress, when
     // given, gets the bytes read so far and the file's size after each piece.
@@ -24,10 +25,22 @@ public:
                     void (*pProgress)(void* context, std::uint64_t done, std::uint64_t total) = nullptr,
                     void* context = nullptr);
 
+    // The first reading of the whole file, on a worker: the file mapped and
+    // parsed on `threads` threads; deliver gets its pieces in file order on
+    // the calling thread, to be given to TakePiece on the document's own
+    // thread, and Loaded ends it there.
+    static Result ReadWhole(const std::wstring& path, int threads, const std::function<void(KvfPiece&)>& deliver,
+                            const std::atomic<bool>* pAbort, KvfParallelResult* pResult, DWORD* pError);
+    void TakePiece(const KvfPiece& piece);
+    void Loaded(const KvfParallelResult& result);
+
     const std::wstring& Path() const { return m_path; }
     const ChartData& Data() const { return m_data; }
     std::uint64_t Damaged() const { return m_reader.DamageCount(); }
     std::uint64_t Records() const { return m_reader.RecordCount(); }
+    // Bytes of the file handed in by TakePiece so far (while it is read whole).
+    std::uint64_t BytesTaken() const { return m_nTaken; }
+    std::uint64_t FileSize() const { return m_nFileSize; }
     std::uint64_t BytesRead() const { return m_nOffset; }
     DWORD LastError() const { return m_dwError; }
 
@@ -40,6 +53,25 @@ private:
     KvfReader m_reader;
     std::vector<KvfSample> m_pending;  // records of the piece being read
     std::uint64_t m_nOffset;            // bytes of the file fed to the reader
+    std::uint64_t m_nTaken;
+    std::uint64_t m_nFileSize;  // when the whole file was first read
+    DWORD m_dwError;
+};
+
+// A file on disk as a source of windows of its bytes: mapped views, or read
+// into memory where a view cannot be had.
+class CKvfFileSource : public KvfSource {
+public:
+    explicit CKvfFileSource(const std::wstring& path);
+    bool IsOpen() const { return m_file.IsValid(); }
+    DWORD LastError() const { return m_dwError; }
+    std::uint64_t Size() const override { return m_nSize; }
+    std::unique_ptr<View> Map(std::uint64_t offset, std::size_t size) override;
+
+private:
+    CHandle m_file;
+    CHandle m_mapping;  // null when the file cannot be mapped
+    std::uint64_t m_nSize;
     DWORD m_dwError;
 };
 

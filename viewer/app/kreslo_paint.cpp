@@ -96,7 +96,7 @@ std::size_t CChartWindow::NearestSample(double t) const {
         return 0;
     const ChartData& data = m_pDoc->Data();
     std::size_t i = data.LowerBound(t);
-    if (i == data.Size() || (i > 0 && t - data.Sample(i - 1).seconds < data.Sample(i).seconds - t))
+    if (i == data.Size() || (i > 0 && t - data.Time(i - 1) < data.Time(i) - t))
         --i;
     return i;
 }
@@ -154,10 +154,11 @@ void CChartWindow::PaintChart(HDC hDC, const RECT& rc) {
     CSelection brush(hDC, GetStockObject(NULL_BRUSH));
     Rectangle(hDC, plot.left - 1, plot.top - 1, plot.right + 1, plot.bottom + 1);
     const int cx = (plot.left + plot.right) / 2, cy = (plot.top + plot.bottom) / 2;
-    if (m_pLoading) {
+    const CChartDocument* loading = LoadingDocument();
+    if (loading != nullptr && (m_pLoading || !hasData)) {
         char pct[16];
         std::snprintf(pct, sizeof pct, "%d%%", m_nProgress / 10);
-        Text(hDC, cx, cy - 8, "Wczytywanie pliku " + FileTitle1250(m_pLoading->Path()) + "... " + pct, TA_CENTER);
+        Text(hDC, cx, cy - 8, "Wczytywanie pliku " + FileTitle1250(loading->Path()) + "... " + pct, TA_CENTER);
         RECT bar = {cx - 150, cy + 12, cx + 150, cy + 22};
         Fill(hDC, bar, kGrid);
         bar.right = bar.left + 300 * m_nProgress / 1000;

@@ -75,7 +75,9 @@ KresloSettings LoadKresloSettings(const std::string& strProgramPath) {
 }
 
 CChartWindow::CChartWindow(const KresloSettings& settings)
-    : m_settings(settings), m_pLoader(nullptr), m_bAbort(false), m_nProgress(0), m_lastResult(CChartDocument::kRead),
+    : m_settings(settings), m_bLoadShown(false), m_pLoader(nullptr), m_bAbort(false), m_nLoaderThreads(0),
+      m_loadResult(), m_dwLoadError(0), m_pieceSlots(nullptr), m_bPieceFailed(false), m_fitted(),
+      m_nLastLoadPaint(0), m_nProgress(0), m_lastResult(CChartDocument::kRead),
       m_view{0, 1, 0, 1, false}, m_bHidden(), m_hStatus(nullptr), m_bChartDirty(true), m_cxClient(0), m_cyClient(0),
       m_drag(kNone), m_ptDown(), m_ptNow(), m_viewAtDown(), m_bMoved(false), m_bHover(false), m_tHover(0),
       m_bCursorA(false), m_bCursorB(false), m_tA(0), m_tB(0), m_stats(), m_statsA(0), m_statsB(-1), m_statsSize(0) {}
@@ -97,6 +99,7 @@ const AfxMsgMap* CChartWindow::GetThisMessageMap() {
         afx::OnTimer<&CChartWindow::OnTimer>(),
         afx::OnMessage<WM_KRESLO_PROGRESS, &CChartWindow::OnProgress>(),
         afx::OnMessage<WM_KRESLO_LOADED, &CChartWindow::OnLoaded>(),
+        afx::OnMessage<WM_KRESLO_PIECE, &CChartWindow::OnPiece>(),
         afx::OnCommand<ID_KRESLO_OPEN, &CChartWindow::OnFileOpen>(),
         afx::OnCommand<ID_KRESLO_EXPORT_CSV, &CChartWindow::OnExportCsv>(),
         afx::OnCommand<ID_KRESLO_EXPORT_PNG, &CChartWindow::OnExportPng>(),
@@ -211,101 +214,7 @@ void CChartWindow::OnPaint() {
                copy.top, SRCCOPY);
 }
 
-// ---- opening and following ----
-
-void CChartWindow::OpenFile(const std::wstring& path) {
-    StopLoading();
-    m_pLoading.reset(new CChartDocument(path));
-    m_nProgress = 0;
-    m_bAbort = false;
-    m_bCursorA = m_bCursorB = false;
-    // The worker owns m_pLoading until it posts WM_KRESLO_LOADED.
-    m_pLoader = AfxBeginThread(&CChartWindow::LoaderProc, this, THREAD_PRIORITY_BELOW_NORMAL, 0, CREATE_SUSPENDED);
-    if (m_pLoader == nullptr) {
-        // No thread: read here, the window waits this once.
-        const CChartDocument::Result r = m_pLoading->ReadMore(~0ull, nullptr);
-        OnLoaded(static_cast<WPARAM>(r), 0);
-        return;
-    }
-    m_pLoader->m_bAutoDelete = FALSE;
-    ResumeThread(m_pLoader->m_hThread);
-    UpdateTitle();
-    UpdateStatus();
-    Invalidate();
-}
-
-UINT __cdecl CChartWindow::LoaderProc(LPVOID pParam) {
-    CChartWindow* self = static_cast<CChartWindow*>(pParam);
-    const CChartDocument::Result r = self->m_pLoading->ReadMore(~0ull, &self->m_bAbort, &LoaderProgress, self);
-    PostMessageW(self->m_hWnd, WM_KRESLO_LOADED, static_cast<WPARAM>(r), 0);
-    return 0;
-}
-
-void CChartWindow::LoaderProgress(void* context, std::uint64_t done, std::uint64_t total) {
-    CChartWindow* self = static_cast<CChartWindow*>(context);
-    const int permille = total ? static_cast<int>(done * 1000 / total) : 1000;
-    PostMessageW(self->m_hWnd, WM_KRESLO_PROGRESS, static_cast<WPARAM>(permille), 0);
-}
-
-void CChartWindow::StopLoading() {
-    if (m_pLoader == nullptr)
-        return;
-    m_bAbort = true;
-    WaitForSingleObject(m_pLoader->m_hThread, INFINITE);  // ends within one 4 MB piece
-    delete m_pLoader;
-    m_pLoader = nullptr;
-    m_pLoading.reset();
-    if (m_hWnd != nullptr) {
-        // Its last messages are about a document that is gone.
-        MSG msg;
-        while (PeekMessageW(&msg, m_hWnd, WM_KRESLO_PROGRESS, WM_KRESLO_LOADED, PM_REMOVE)) {
-        }
-    }
-}
-
-LRESULT CChartWindow::OnProgress(WPARAM wParam, LPARAM) {
-    if (m_pLoader == nullptr)
-        return 0;
-    // Only the text changes: a dozen posts a second at most reach the screen.
-    if (static_cast<int>(wParam) / 10 != m_nProgress / 10) {
-        m_nProgress = static_cast<int>(wParam);
-        UpdateStatus();
-        Invalidate();
-    }
-    return 0;
-}
-
-LRESULT CChartWindow::OnLoaded(WPARAM wParam, LPARAM) {
-    if (m_pLoader != nullptr) {
-        WaitForSingleObject(m_pLoader->m_hThread, INFINITE);
-        delete m_pLoader;
-        m_pLoader = nullptr;
-    }
-    if (!m_pLoading)
-        return 0;
-    const CChartDocument::Result r = static_cast<CChartDocument::Result>(wParam);
-    const std::string name = FileTitle1250(m_pLoading->Path());
-    std::unique_ptr<CChartDocument> doc = std::move(m_pLoading);
-    m_lastResult = r;
-    if (r == CChartDocument::kOpenFailed) {
-        UpdateTitle();
-        UpdateStatus();
-        AfxMessageBox("Nie mo\xBFna otworzy\xE6 pliku " + afx::Narrow1250(doc->Path()) + ".", MB_ICONEXCLAMATION);
-        return 0;
-    }
-    if (r == CChartDocument::kForeign) {
-        UpdateTitle();
-        UpdateStatus();
-        AfxMessageBox("Plik " + name + " nie jest plikiem rejestracji binarnej (.kvf).", MB_ICONEXCLAMATION);
-        return 0;
-    }
-    m_pDoc = std::move(doc);
-    FitAll();
-    UpdateTitle();
-    UpdateStatus();
-    Invalidate();
-    return 0;
-}
+// ---- following ----
 
 void CChartWindow::OnTimer(UINT_PTR id) {
     if (id != TIMER_KRESLO_FOLLOW || !m_pDoc || m_pLoader != nullptr)
@@ -315,7 +224,16 @@ void CChartWindow::OnTimer(UINT_PTR id) {
     const double previousEnd = static_cast<double>(data.LastTime());
     const std::uint64_t before = m_pDoc->Records();
     const std::uint64_t damagedBefore = m_pDoc->Damaged();
-    const CChartDocument::Result r = m_pDoc->ReadMore(kFollowBytes, nullptr);
+    CChartDocument::Result r;
+    try {
+        r = m_pDoc->ReadMore(kFollowBytes, nullptr);
+    } catch (const std::bad_alloc&) {
+        // What was read stays shown; the file is not followed further.
+        KillTimer(TIMER_KRESLO_FOLLOW);
+        AfxMessageBox("Za ma\xB3o pami\xEAci, by wczyta\xE6 dalsze rekordy pliku " + FileTitle1250(m_pDoc->Path()) + ".",
+                      MB_ICONEXCLAMATION);
+        return;
+    }
     if (r == CChartDocument::kShrunk) {
         OpenFile(m_pDoc->Path());  // emptied and recorded afresh: read it anew
         return;
@@ -337,6 +255,7 @@ void CChartWindow::FitAll() {
         return;
     m_view.FitAll(static_cast<double>(m_pDoc->Data().FirstTime()), static_cast<double>(m_pDoc->Data().LastTime()));
     FitValuesToView();
+    m_fitted = m_view;
 }
 
 void CChartWindow::FitValuesToView() {
@@ -363,7 +282,9 @@ void CChartWindow::FitValuesToView() {
 }
 
 void CChartWindow::UpdateTitle() {
-    const CChartDocument* doc = m_pLoading ? m_pLoading.get() : m_pDoc.get();
+    const CChartDocument* doc = m_pLoader != nullptr ? LoadingDocument() : m_pDoc.get();
+    if (doc == nullptr)
+        doc = m_pDoc.get();
     std::string title = kTitle;
     if (doc != nullptr)
         title = FileTitle1250(doc->Path()) + " - " + title;
@@ -372,10 +293,10 @@ void CChartWindow::UpdateTitle() {
 
 void CChartWindow::UpdateStatus() {
     std::string text;
-    if (m_pLoading) {
+    if (const CChartDocument* loading = LoadingDocument()) {
         char pct[32];
         std::snprintf(pct, sizeof pct, "%d%%", m_nProgress / 10);
-        text = "Wczytywanie pliku " + FileTitle1250(m_pLoading->Path()) + ": " + pct;
+        text = "Wczytywanie pliku " + FileTitle1250(loading->Path()) + ": " + pct;
     } else if (m_pDoc) {
         const ChartData& data = m_pDoc->Data();
         text = "Rekord\xF3w: " + Number(m_pDoc->Records());
@@ -384,7 +305,8 @@ void CChartWindow::UpdateStatus() {
         text += ", interwa\xB3 " + FormatDuration(data.Interval(m_settings.nInterval)) + ".";
         if (m_pDoc->Damaged() > 0)
             text += " Plik uszkodzony: pomini\xEA" "to rekord\xF3w: " + Number(m_pDoc->Damaged()) + ".";
-    } else if (m_lastResult == CChartDocument::kOpenFailed || m_lastResult == CChartDocument::kForeign) {
+    } else if (m_lastResult == CChartDocument::kOpenFailed || m_lastResult == CChartDocument::kForeign ||
+               m_lastResult == CChartDocument::kNoMemory) {
         text = "Nie otwarto pliku. Plik \x96 Otw\xF3rz... wybiera plik rejestracji binarnej (.kvf).";
     } else {
         text = "Plik \x96 Otw\xF3rz... wybiera plik rejestracji binarnej (.kvf).";

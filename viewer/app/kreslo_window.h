@@ -21,6 +21,7 @@ enum {
     IDC_KRESLO_STATUS = 100,  // the status line, a static control (tests read it)
     WM_KRESLO_PROGRESS = WM_APP + 1,  // wParam: per mille read
     WM_KRESLO_LOADED = WM_APP + 2,    // wParam: CChartDocument::Result
+    WM_KRESLO_PIECE = WM_APP + 3,     // lParam: a KvfPiece read, the receiver's to delete
     TIMER_KRESLO_FOLLOW = 1,
 };
 
@@ -39,7 +40,8 @@ public:
     ~CChartWindow() override;
 
     BOOL Create();
-    // Starts reading the file on a worker thread; the chart shows once it is read.
+    // Starts reading the file on worker threads; the chart shows what is
+    // read so far from the first piece on.
     void OpenFile(const std::wstring& path);
     // The open dialog; FALSE when cancelled.
     BOOL ChooseAndOpen();
@@ -52,6 +54,8 @@ public:
     void PaintOverlay(HDC hDC, const RECT& rc);
     const CChartDocument* Document() const { return m_pDoc.get(); }
     bool IsLoading() const { return m_pLoader != nullptr; }
+    // Threads that parse a file being opened (all processors by default).
+    void SetLoaderThreads(int n) { m_nLoaderThreads = n; }
     // For changing the view from outside (tests, the bench): the chart is
     // then drawn again at the next paint.
     ChartView& View() {
@@ -72,6 +76,11 @@ private:
     void OnTimer(UINT_PTR id);
     LRESULT OnProgress(WPARAM wParam, LPARAM);
     LRESULT OnLoaded(WPARAM wParam, LPARAM);
+    LRESULT OnPiece(WPARAM, LPARAM lParam);
+    // The document being read: not shown yet, or shown as m_pDoc.
+    CChartDocument* LoadingDocument() const;
+    // The view is as FitAll left it (the user has not moved it since).
+    bool IsFitted() const;
     void OnFileOpen();
     void OnExportCsv();
     void OnExportPng();
@@ -113,9 +122,20 @@ private:
 
     KresloSettings m_settings;
     std::unique_ptr<CChartDocument> m_pDoc;      // the chart shown; owned by the GUI thread
-    std::unique_ptr<CChartDocument> m_pLoading;  // being read by the worker until WM_KRESLO_LOADED
+    // Being read, until its first samples come: then it is m_pDoc (and
+    // m_bLoadShown is set) while the rest comes, until WM_KRESLO_LOADED.
+    std::unique_ptr<CChartDocument> m_pLoading;
+    bool m_bLoadShown;
     CWinThread* m_pLoader;
     std::atomic<bool> m_bAbort;
+    int m_nLoaderThreads;
+    std::wstring m_strLoadPath;      // the worker's copy
+    KvfParallelResult m_loadResult;  // written by the worker before WM_KRESLO_LOADED
+    DWORD m_dwLoadError;
+    CHandle m_pieceSlots;            // semaphore: pieces posted and not yet taken, at most kPiecesInFlight
+    bool m_bPieceFailed;             // no memory for a piece on this thread
+    ChartView m_fitted;              // the view FitAll gave last
+    ULONGLONG m_nLastLoadPaint;
     int m_nProgress;  // per mille, while loading
     CChartDocument::Result m_lastResult;
 
@@ -144,7 +164,8 @@ private:
     std::size_t m_statsSize;
 
     static UINT __cdecl LoaderProc(LPVOID pParam);
-    static void LoaderProgress(void* context, std::uint64_t done, std::uint64_t total);
+    // On the worker: posts a piece to the window, waiting while too many are on their way.
+    void HandOver(KvfPiece& piece);
 };
 
 // Reads colours, interval and FILE_NAME_BIN from the settings file beside

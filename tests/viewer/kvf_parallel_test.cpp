@@ -1,0 +1,170 @@
+// A log read in pieces on several threads gives what one reader fed the
+// whole file gives: the same records, damage counted the same, the same
+// place to go on from; foreign files are told; a clock set back is sorted
+// once, in bounded work.
+#include "kvf_test_data.h"
+#include "viewer/chart_data.h"
+#include "viewer/kvf_parallel.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace kvftest;
+
+namespace {
+
+class StringSource : public KvfSource {
+public:
+    explicit StringSource(std::string bytes) : m_bytes(std::move(bytes)) {}
+    std::uint64_t Size() const override { return m_bytes.size(); }
+    std::unique_ptr<View> Map(std::uint64_t offset, std::size_t size) override {
+        if (offset + size > m_bytes.size())
+            return nullptr;
+        std::unique_ptr<View> view(new View);
+        view->data = reinterpret_cast<const unsigned char*>(m_bytes.data()) + offset;
+        return view;
+    }
+
+private:
+    std::string m_bytes;
+};
+
+struct Serial {
+    std::vector<KvfSample> samples;
+    std::uint64_t records = 0, damaged = 0, end = 0;
+    bool foreign = false;
+};
+
+Serial ReadSerially(const std::string& log) {
+    Collected sink;
+    KvfReader reader(&sink);
+    reader.Feed(log.data(), log.size());
+    reader.Finish();
+    Serial s;
+    for (const KvfRecord& r : sink.records)
+        s.samples.push_back(MakeSample(r));
+    s.records = reader.RecordCount();
+    s.damaged = reader.DamageCount();
+    s.end = reader.BytesFed() - reader.PendingBytes();
+    s.foreign = reader.IsForeign();
+    return s;
+}
+
+struct Parallel {
+    std::vector<KvfSample> samples;
+    KvfParallelResult result;
+};
+
+Parallel ReadInPieces(const std::string& log, int threads, std::size_t pieceBytes) {
+    StringSource source(log);
+    Parallel p;
+    std::uint64_t reached = 0;
+    p.result = ReadKvfInParallel(source, threads, pieceBytes, [&](KvfPiece& piece) {
+        EXPECT_EQ(piece.begin, reached);  // pieces come in file order, without gaps
+        reached = piece.end;
+        p.samples.insert(p.samples.end(), piece.samples.begin(), piece.samples.end());
+    });
+    return p;
+}
+
+void ExpectSameSamples(const std::vector<KvfSample>& a, const std::vector<KvfSample>& b) {
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        ASSERT_EQ(a[i].seconds, b[i].seconds) << i;
+        ASSERT_EQ(a[i].present, b[i].present) << i;
+        for (int c = 0; c < kKvfChannels; ++c)
+            ASSERT_EQ(a[i].value[c], b[i].value[c]) << i;
+    }
+}
+
+}  // namespace
+
+TEST(KvfParallel, PiecesOnThreadsReadAsOneReaderDoes) {
+    std::mt19937 rng(487);
+    std::string log = Log(3000);
+    // Damage of every kind: flipped bytes, cut records, garbage runs longer
+    // than a piece's search for a record start; and a last record not complete.
+    for (int k = 0; k < 40; ++k)
+        log[rng() % log.size()] ^= static_cast<char>(1 + rng() % 255);
+    log.erase(log.size() / 3, 37);
+    log.insert(log.size() / 2, std::string(5000, '\x33'));
+    log += Tick(5000).substr(0, 20);
+    const Serial serial = ReadSerially(log);
+    ASSERT_GT(serial.damaged, 10u);
+    for (int threads : {1, 2, 3}) {
+        for (std::size_t piece : {1024u, 1500u, 4096u, 1u << 20}) {
+            const Parallel p = ReadInPieces(log, threads, piece);
+            SCOPED_TRACE(testing::Message() << threads << " threads, pieces of " << piece);
+            ASSERT_EQ(p.result.outcome, KvfParallelResult::kRead);
+            EXPECT_EQ(p.result.records, serial.records);
+            EXPECT_EQ(p.result.damaged, serial.damaged);
+            EXPECT_EQ(p.result.end, serial.end);
+            ExpectSameSamples(p.samples, serial.samples);
+        }
+    }
+}
+
+TEST(KvfParallel, ForeignFilesAndEmptyOnesAsOneReaderTellsThem) {
+    std::string text(20000, 'x');
+    EXPECT_EQ(ReadInPieces(text, 2, 1024).result.outcome, KvfParallelResult::kForeign);
+    EXPECT_TRUE(ReadSerially(text).foreign);
+    // A sound record after the first 4 KB does not make it a log.
+    EXPECT_EQ(ReadInPieces(text + Log(50), 2, 1024).result.outcome, KvfParallelResult::kForeign);
+    // One within them does, and everything after it is read.
+    const std::string late = std::string(3000, 'x') + Log(50);
+    const Parallel p = ReadInPieces(late, 2, 1024);
+    ASSERT_EQ(p.result.outcome, KvfParallelResult::kRead);
+    EXPECT_EQ(p.result.records, 50u);
+    EXPECT_EQ(p.result.damaged, 1u);
+    const Parallel none = ReadInPieces("", 2, 1024);
+    EXPECT_EQ(none.result.outcome, KvfParallelResult::kRead);
+    EXPECT_EQ(none.result.records, 0u);
+}
+
+TEST(KvfParallel, AbortStopsReading) {
+    const std::string log = Log(2000);
+    StringSource source(log);
+    std::atomic<bool> abort{false};
+    int pieces = 0;
+    const KvfParallelResult r = ReadKvfInParallel(source, 2, 1024, [&](KvfPiece&) {
+        if (++pieces == 3)
+            abort = true;
+    }, &abort);
+    EXPECT_EQ(r.outcome, KvfParallelResult::kAborted);
+    EXPECT_LE(pieces, 4);
+}
+
+// A crafted log whose times only go down: read as the viewer reads it, in
+// pieces, each sample is summed into the pyramid a bounded number of times
+// (a sort per record, or a pyramid rebuilt per piece, would not be).
+TEST(KvfParallel, DescendingTimesAreSortedOnceInBoundedWork) {
+    const int n = 200000;
+    std::string log;
+    log.reserve(static_cast<std::size_t>(n) * 40);
+    for (int i = 0; i < n; ++i) {
+        const int t = i + 1;  // seconds before 2009-03-31 00:00:00: the times go down
+        const RecordTime time = {2009, 3, 30 - t / 86400, 23 - t / 3600 % 24, 59 - t / 60 % 60, 59 - t % 60};
+        ChannelSamples samples;
+        for (int c = 0; c < 9; ++c)
+            samples[c] = {0.0, TRUE, TRUE, FALSE};
+        samples[1] = {static_cast<double>(i % 100), FALSE, FALSE, TRUE};
+        log += FormatBinaryRecord(time, samples, 1);
+    }
+    StringSource source(log);
+    ChartData data;
+    const KvfParallelResult r = ReadKvfInParallel(source, 2, 64 * 1024, [&](KvfPiece& piece) {
+        data.Extend(piece.samples.data(), piece.samples.size());
+    });
+    ASSERT_EQ(r.outcome, KvfParallelResult::kRead);
+    EXPECT_LT(data.Size(), static_cast<std::size_t>(n));  // the rest waits for the sort...
+    data.Settle();
+    ASSERT_EQ(data.Size(), static_cast<std::size_t>(n));
+    // Sorted early while little was read (each time at twice the size of
+    // the time before), then once for all: a few times each, not once a piece.
+    EXPECT_LE(data.SamplesSummed(), 4u * n);
+    for (std::size_t i = 1; i < data.Size(); ++i)
+        ASSERT_LT(data.Time(i - 1), data.Time(i));
+    // ...and the last record written, the earliest time, comes first.
+    EXPECT_EQ(data.Value(0, 1), static_cast<float>((n - 1) % 100));
+}

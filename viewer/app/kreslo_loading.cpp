@@ -1,0 +1,210 @@
+// Opening a log in Kreslo's window: workers parse the file in pieces, the
+// window takes each piece on its own thread (the chart's data is only ever
+// touched there) and draws what it has so far.
+#include "viewer/app/kreslo_window.h"
+
+#include "framework/text.h"
+#include "framework/win_app.h"
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+// Pieces on their way to the window at once: bounds the memory they hold
+// when the window is slower than the workers.
+const LONG kPiecesInFlight = 8;
+// While a file is read, the chart is drawn again at most this often.
+const ULONGLONG kLoadPaintMs = 250;
+
+int ProcessorCount() {
+    SYSTEM_INFO si;
+    GetSystemInfo(&si);
+    return static_cast<int>(std::max<DWORD>(1, std::min<DWORD>(si.dwNumberOfProcessors, 8)));
+}
+
+}  // namespace
+
+void CChartWindow::OpenFile(const std::wstring& path) {
+    StopLoading();
+    m_pLoading.reset(new CChartDocument(path));
+    m_strLoadPath = path;
+    m_nProgress = 0;
+    m_bAbort = false;
+    m_bPieceFailed = false;
+    m_bCursorA = m_bCursorB = false;
+    m_pieceSlots.Attach(CreateSemaphoreW(nullptr, kPiecesInFlight, kPiecesInFlight, nullptr));
+    m_pLoader = m_pieceSlots.IsValid() ? AfxBeginThread(&CChartWindow::LoaderProc, this, THREAD_PRIORITY_BELOW_NORMAL,
+                                                        0, CREATE_SUSPENDED)
+                                       : nullptr;
+    if (m_pLoader == nullptr) {
+        // No thread: read here, the window waits this once.
+        CChartDocument::Result r;
+        try {
+            r = m_pLoading->ReadMore(~0ull, nullptr);
+        } catch (const std::bad_alloc&) {
+            r = CChartDocument::kNoMemory;
+        }
+        m_loadResult = KvfParallelResult();
+        OnLoaded(static_cast<WPARAM>(r), 1);
+        return;
+    }
+    m_pLoader->m_bAutoDelete = FALSE;
+    ResumeThread(m_pLoader->m_hThread);
+    UpdateTitle();
+    UpdateStatus();
+    Invalidate();
+}
+
+UINT __cdecl CChartWindow::LoaderProc(LPVOID pParam) {
+    CChartWindow* self = static_cast<CChartWindow*>(pParam);
+    CChartDocument::Result r;
+    try {
+        r = CChartDocument::ReadWhole(
+            self->m_strLoadPath, self->m_nLoaderThreads > 0 ? self->m_nLoaderThreads : ProcessorCount(),
+            [self](KvfPiece& piece) { self->HandOver(piece); }, &self->m_bAbort, &self->m_loadResult,
+            &self->m_dwLoadError);
+    } catch (const std::exception&) {
+        r = CChartDocument::kNoMemory;  // told in the window; the program goes on
+    }
+    PostMessageW(self->m_hWnd, WM_KRESLO_LOADED, static_cast<WPARAM>(r), 0);
+    return 0;
+}
+
+void CChartWindow::HandOver(KvfPiece& piece) {
+    while (WaitForSingleObject(m_pieceSlots.Get(), 50) == WAIT_TIMEOUT)
+        if (m_bAbort)
+            return;
+    KvfPiece* posted = new KvfPiece(std::move(piece));
+    if (!PostMessageW(m_hWnd, WM_KRESLO_PIECE, 0, reinterpret_cast<LPARAM>(posted))) {
+        delete posted;
+        ReleaseSemaphore(m_pieceSlots.Get(), 1, nullptr);
+    }
+}
+
+CChartDocument* CChartWindow::LoadingDocument() const {
+    if (m_pLoading)
+        return m_pLoading.get();
+    return m_pLoader != nullptr && m_bLoadShown ? m_pDoc.get() : nullptr;
+}
+
+void CChartWindow::StopLoading() {
+    if (m_pLoader == nullptr)
+        return;
+    m_bAbort = true;
+    WaitForSingleObject(m_pLoader->m_hThread, INFINITE);  // ends within one piece
+    delete m_pLoader;
+    m_pLoader = nullptr;
+    m_pLoading.reset();
+    if (m_bLoadShown)
+        m_pDoc.reset();  // read in part: it cannot be followed
+    m_bLoadShown = false;
+    if (m_hWnd != nullptr) {
+        // Its last messages are about a document that is gone.
+        MSG msg;
+        while (PeekMessageW(&msg, m_hWnd, WM_KRESLO_PROGRESS, WM_KRESLO_PIECE, PM_REMOVE))
+            if (msg.message == WM_KRESLO_PIECE)
+                delete reinterpret_cast<KvfPiece*>(msg.lParam);
+    }
+    m_pieceSlots.Close();
+}
+
+LRESULT CChartWindow::OnProgress(WPARAM wParam, LPARAM) {
+    if (m_pLoader == nullptr)
+        return 0;
+    // Only the text changes: a dozen posts a second at most reach the screen.
+    if (static_cast<int>(wParam) / 10 != m_nProgress / 10) {
+        m_nProgress = static_cast<int>(wParam);
+        UpdateStatus();
+        Invalidate();
+    }
+    return 0;
+}
+
+LRESULT CChartWindow::OnPiece(WPARAM, LPARAM lParam) {
+    std::unique_ptr<KvfPiece> piece(reinterpret_cast<KvfPiece*>(lParam));
+    ReleaseSemaphore(m_pieceSlots.Get(), 1, nullptr);
+    CChartDocument* doc = LoadingDocument();
+    if (doc == nullptr || m_bPieceFailed)
+        return 0;
+    try {
+        doc->TakePiece(*piece);
+    } catch (const std::bad_alloc&) {
+        m_bPieceFailed = true;  // the worker stops; WM_KRESLO_LOADED tells it
+        m_bAbort = true;
+        return 0;
+    }
+    if (m_pLoading && m_pLoading->Data().Size() > 0) {
+        // The first samples: this chart now replaces the one shown.
+        m_pDoc = std::move(m_pLoading);
+        m_bLoadShown = true;
+        m_bHover = false;
+        FitAll();
+        UpdateTitle();
+    } else if (m_bLoadShown && IsFitted()) {
+        FitAll();  // grows with the file until the user moves it
+    }
+    const std::uint64_t total = doc->FileSize();
+    m_nProgress = total > 0 ? static_cast<int>(std::min<std::uint64_t>(1000, doc->BytesTaken() * 1000 / total)) : 0;
+    const ULONGLONG now = GetTickCount64();
+    if (now - m_nLastLoadPaint >= kLoadPaintMs) {
+        m_nLastLoadPaint = now;
+        UpdateStatus();
+        Invalidate();
+    }
+    return 0;
+}
+
+bool CChartWindow::IsFitted() const {
+    return m_view.t0 == m_fitted.t0 && m_view.t1 == m_fitted.t1 && m_view.v0 == m_fitted.v0 &&
+           m_view.v1 == m_fitted.v1;
+}
+
+LRESULT CChartWindow::OnLoaded(WPARAM wParam, LPARAM lParam) {
+    if (m_pLoader != nullptr) {
+        WaitForSingleObject(m_pLoader->m_hThread, INFINITE);
+        delete m_pLoader;
+        m_pLoader = nullptr;
+    }
+    m_pieceSlots.Close();
+    // The user moved the view while the file came in: it stays.
+    const bool keepView = m_bLoadShown && !IsFitted();
+    std::unique_ptr<CChartDocument> doc = std::move(m_pLoading);
+    if (!doc && m_bLoadShown)
+        doc = std::move(m_pDoc);
+    m_bLoadShown = false;
+    if (!doc)
+        return 0;
+    CChartDocument::Result r = m_bPieceFailed ? CChartDocument::kNoMemory : static_cast<CChartDocument::Result>(wParam);
+    const bool bRead = lParam == 0 && r == CChartDocument::kRead;  // lParam 1: read by ReadMore here
+    if (bRead) {
+        try {
+            doc->Loaded(m_loadResult);
+        } catch (const std::bad_alloc&) {
+            r = CChartDocument::kNoMemory;
+        }
+    }
+    const std::string name = FileTitle1250(doc->Path());
+    m_lastResult = r;
+    if (r == CChartDocument::kOpenFailed || r == CChartDocument::kForeign || r == CChartDocument::kNoMemory) {
+        const std::string path = afx::Narrow1250(doc->Path());
+        doc.reset();  // whatever was read of it goes, and its memory with it
+        UpdateTitle();
+        UpdateStatus();
+        Invalidate();
+        if (r == CChartDocument::kOpenFailed)
+            AfxMessageBox("Nie mo\xBFna otworzy\xE6 pliku " + path + ".", MB_ICONEXCLAMATION);
+        else if (r == CChartDocument::kForeign)
+            AfxMessageBox("Plik " + name + " nie jest plikiem rejestracji binarnej (.kvf).", MB_ICONEXCLAMATION);
+        else
+            AfxMessageBox("Za ma\xB3o pami\xEA" "ci, by wczyta\xE6 plik " + name + ".", MB_ICONEXCLAMATION);
+        return 0;
+    }
+    m_pDoc = std::move(doc);
+    if (!keepView)
+        FitAll();
+    UpdateTitle();
+    UpdateStatus();
+    Invalidate();
+    return 0;
+}
