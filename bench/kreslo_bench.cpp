@@ -61,7 +61,10 @@ double ProcessorSeconds() {
 }
 
 #if defined(_WIN32)
-using FileSource = CKvfFileSource;
+class FileSource : public CKvfFileSource {
+public:
+    explicit FileSource(const char* path) : CKvfFileSource(std::wstring(path, path + std::strlen(path))) {}
+};
 long PeakMemoryKb() {
     PROCESS_MEMORY_COUNTERS pmc = {};
     pmc.cb = sizeof pmc;
