@@ -55,7 +55,10 @@ trap 'exit 130' INT TERM
 
 wine_run() { timeout "$1" "$here/wine-run.sh" --state "$state" "${@:2}"; }
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
-probe() { wine_run 120 "$probe" "$@"; }
+# How long a window may take to come: the machine's load stretches a start
+# (beyond 20 s under a load of 30 on two processors).
+wait_s=${QM487_MEASURE_WAIT:-120}
+probe() { wine_run $((wait_s + 120)) "$probe" "$@"; }
 
 # The program runs from a folder of its own, with settings made afresh for
 # each start, so no run inherits a window place from the one before. The
@@ -85,9 +88,9 @@ echo "measure-app: $runs starts of each, alternating" >&2
 qm_start=() hello_start=() qm_ws=() hello_ws=()
 for i in $(seq "$runs"); do
   settings 11
-  out=$(probe start "$qm_title" 30 2 "$(winpath "$dir/QM487.exe")")
+  out=$(probe start "$qm_title" "$wait_s" 2 "$(winpath "$dir/QM487.exe")")
   qm_start+=("$(field painted_ms <<<"$out")"); qm_ws+=("$(field peak_working_set_kib <<<"$out")")
-  out=$(probe start "$hello_title" 30 2 "$(winpath "$hello")")
+  out=$(probe start "$hello_title" "$wait_s" 2 "$(winpath "$hello")")
   hello_start+=("$(field painted_ms <<<"$out")"); hello_ws+=("$(field peak_working_set_kib <<<"$out")")
   echo "  run $i: QM487 ${qm_start[-1]} ms, ${qm_ws[-1]} KiB; hello ${hello_start[-1]} ms, ${hello_ws[-1]} KiB" >&2
 done
@@ -100,7 +103,7 @@ idle_run() {
   "$here/wine-run.sh" --state "$state" "$@" >/dev/null 2>&1 &
   pid=$!
   bg+=("$pid")
-  probe painted "$title" 30 >/dev/null
+  probe painted "$title" "$wait_s" >/dev/null
   sleep 2
   a=$(ticks "$pid"); s1=$(ticks "$server")
   sleep "$idle"
@@ -127,7 +130,7 @@ settings 11
 "$here/wine-run.sh" --state "$state" "$dir/QM487.exe" >/dev/null 2>&1 &
 qm=$!
 bg+=("$qm")
-probe painted "$qm_title" 30 >/dev/null
+probe painted "$qm_title" "$wait_s" >/dev/null
 "$here/wine-run.sh" --state "$state" "$build/tools/qm487-sim/qm487-sim.exe" --port COM12 --channels 1-8,0 \
   --value 21.5 --duration 600 >/dev/null 2>&1 &
 sim=$!
@@ -142,7 +145,7 @@ wait_gone "$sim" 10 || kill "$sim" 2>/dev/null || true
 "$here/wine-run.sh" --state "$state" "$hello" >/dev/null 2>&1 &
 hw=$!
 bg+=("$hw")
-probe painted "$hello_title" 30 >/dev/null
+probe painted "$hello_title" "$wait_s" >/dev/null
 hello_paint=$(probe repaint "$hello_title" "$rounds")
 probe close "$hello_title" 10 || true
 wait_gone "$hw" 15 || kill "$hw" 2>/dev/null || true

@@ -230,7 +230,7 @@ void CChartWindow::OnTimer(UINT_PTR id) {
     } catch (const std::bad_alloc&) {
         // What was read stays shown; the file is not followed further.
         KillTimer(TIMER_KRESLO_FOLLOW);
-        AfxMessageBox("Za ma\xB3o pami\xEAci, by wczyta\xE6 dalsze rekordy pliku " + FileTitle1250(m_pDoc->Path()) + ".",
+        AfxMessageBox("Za ma\xB3o pami\xEA" "ci, by wczyta\xE6 dalsze rekordy pliku " + FileTitle1250(m_pDoc->Path()) + ".",
                       MB_ICONEXCLAMATION);
         return;
     }
