@@ -27,10 +27,15 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-"$src/scripts/install-deps.sh"
 if [ -z "$win" ]; then
+  "$src/scripts/install-deps.sh"
   "$src/scripts/build.sh" windows "$root"
   win=$root/windows
+else
+  # A build is there: only the packaging tools may be missing.
+  for tool in wixl msibuild zip; do
+    command -v "$tool" >/dev/null || { "$src/scripts/install-deps.sh"; break; }
+  done
 fi
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
