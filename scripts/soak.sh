@@ -7,7 +7,9 @@
 # back (20 cycles).
 #   soak.sh [BUILD_DIR]     (build/windows by default; scripts/build.sh windows first)
 # QM487_HOSTILE_TRANSACTIONS, QM487_KILL_RUNS and QM487_REPLUG_CYCLES set the
-# lengths. Exits non-zero when a run fails.
+# lengths; QM487_SOAK_PARTS chooses parts ("dde kill replug" by default; two
+# invocations with different parts may run side by side). Exits non-zero
+# when a run fails.
 set -uo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-${QM487_BUILD_ROOT:-$src/build}/windows}
@@ -15,10 +17,11 @@ build=$(cd "$build" && pwd) || exit 1
 export QM487_HOSTILE_TRANSACTIONS=${QM487_HOSTILE_TRANSACTIONS:-10000}
 export QM487_KILL_RUNS=${QM487_KILL_RUNS:-100}
 export QM487_REPLUG_CYCLES=${QM487_REPLUG_CYCLES:-20}
+parts=${QM487_SOAK_PARTS:-dde kill replug}
 
 # A Wine environment of its own (display, wineserver, COM pairs), so a test
 # run can go on beside it.
-state=$build/wine-soak
+state=$build/wine-soak-${parts// /-}
 export QM487_WINE_STATE=$state
 "$src/scripts/wine-env.sh" start "$state" >"$build/soak-wine.log" 2>&1 || { cat "$build/soak-wine.log"; exit 1; }
 trap '"$src/scripts/wine-env.sh" stop "$state" >/dev/null 2>&1' EXIT
@@ -30,6 +33,7 @@ status=0
 # run NAME PROGRAM GTEST_FILTER SECONDS: one test program, bounded in time.
 run() {
   local name=$1 exe=$2 filter=$3 limit=$4 log=$build/soak-$1.log start rc
+  case " $parts " in *" $name "*) ;; *) return 0 ;; esac
   start=$(date +%s)
   GTEST_FILTER=$filter timeout --kill-after=30 "$limit" \
     "$src/scripts/wine-run.sh" --state "$state" "$exe" >"$log" 2>&1

@@ -126,7 +126,8 @@ protected:
     const ChannelState& Channel(int channel) { return program.Dialog()->Channels()[channel]; }
 
     // Sends a line and waits until its channel holds the value.
-    void Apply(const InstrumentReading& r, DWORD timeoutMs = 10000) {
+    // The bound only ends a hang: on a busy machine a line can take long.
+    void Apply(const InstrumentReading& r, DWORD timeoutMs = 60000) {
         ASSERT_TRUE(instrument.Send(Line(r)));
         ASSERT_TRUE(WaitFor(
             [&] {

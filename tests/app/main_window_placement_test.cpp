@@ -31,6 +31,15 @@ void ExpectInside(const RECT& rc, const RECT& area) {
     EXPECT_LE(rc.bottom, area.bottom);
 }
 
+// Where the window opened; inside the work area when bInside.
+RECT OpenedRect(const RunningProgram& program, bool bInside) {
+    RECT rc;
+    GetWindowRect(program.Main(), &rc);
+    if (bInside)
+        ExpectInside(rc, WorkArea());
+    return rc;
+}
+
 }  // namespace
 
 TEST(MainWindowPlacement, ClosedWhileMinimisedItKeepsTheRectangleItHadBefore) {
@@ -69,9 +78,7 @@ TEST(MainWindowPlacement, ARectangleOffEveryMonitorOpensOnTheScreenAtItsSize) {
     // That monitor is gone (the test machine has one).
     RunningProgram program(WindowKeys(-1500, 100, -880, 510));
     ASSERT_TRUE(program.Start());
-    RECT rc;
-    GetWindowRect(program.Main(), &rc);
-    ExpectInside(rc, WorkArea());
+    const RECT rc = OpenedRect(program, true);
     EXPECT_EQ(rc.right - rc.left, 620);
     EXPECT_EQ(rc.bottom - rc.top, 410);
     EXPECT_EQ(rc.top, 100);
@@ -82,9 +89,7 @@ TEST(MainWindowPlacement, ACollapsedRectangleOpensAtTheDefaultSize) {
     // What an earlier version left after closing while minimised.
     RunningProgram program(WindowKeys(0, 0, -31840, -31976));
     ASSERT_TRUE(program.Start());
-    RECT rc;
-    GetWindowRect(program.Main(), &rc);
-    ExpectInside(rc, WorkArea());
+    const RECT rc = OpenedRect(program, true);
     EXPECT_EQ(rc.right - rc.left, 600);
     EXPECT_EQ(rc.bottom - rc.top, 400);
     ASSERT_TRUE(program.Close());
@@ -97,8 +102,7 @@ TEST(MainWindowPlacement, AWindowHangingPastTheRightEdgeOpensAsSaved) {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     RunningProgram program(WindowKeys(width - 300, -5, width + 300, 395));
     ASSERT_TRUE(program.Start());
-    RECT rc;
-    GetWindowRect(program.Main(), &rc);
+    const RECT rc = OpenedRect(program, false);
     EXPECT_EQ(rc.left, width - 300);
     EXPECT_EQ(rc.top, -5);
     EXPECT_EQ(rc.right, width + 300);
@@ -114,9 +118,7 @@ TEST(MainWindowPlacement, AHostileFileStartsTheProgramWithUsableValues) {
     text += "[LOG]\r\nFILE_INTERVAL=-2147483648\r\nFILE_SEP_FORMAT=-2147483648\r\n";
     RunningProgram program(text);
     ASSERT_TRUE(program.Start());
-    RECT rc;
-    GetWindowRect(program.Main(), &rc);
-    ExpectInside(rc, WorkArea());
+    const RECT rc = OpenedRect(program, true);
     EXPECT_GT(rc.right - rc.left, 0);
     EXPECT_GT(rc.bottom - rc.top, 0);
     CMainDialog* dlg = program.Dialog();
@@ -134,8 +136,7 @@ TEST(MainWindowPlacement, ASettingsFileOfManyMegabytesIsLeftAlone) {
     const std::string text = WindowKeys(200, 200, 800, 600) + ";" + std::string(3 * 1024 * 1024, 'x') + "\r\n";
     RunningProgram program(text);
     ASSERT_TRUE(program.Start());
-    RECT rc;
-    GetWindowRect(program.Main(), &rc);
+    const RECT rc = OpenedRect(program, false);
     EXPECT_EQ(rc.left, 100) << "the window's own values, not the file's";
     ASSERT_TRUE(program.Close());
     EXPECT_EQ(ReadFileBytes(program.IniPath()), text);

@@ -57,6 +57,19 @@ protected:
         }
     }
     CMainDialog* Dialog() { return program->Dialog(); }
+    // Starts with a report path that cannot be opened: the message comes at
+    // the start-up recording, then the dialog, which is cancelled.
+    void StartRefused(const std::string& reportPath) {
+        Start("[LOG]\r\nFILE_NAME=" + reportPath + "\r\nFILE_LOG=1\r\n");
+        HWND box = driver->WaitForMessageBox(20000);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(RunningProgram::MessageBoxText(box), kReportUnavailable);
+        RunningProgram::Dismiss(box);
+        HWND dlg = driver->WaitForDialog();
+        ASSERT_NE(dlg, nullptr);
+        ASSERT_TRUE(driver->Press(dlg, IDCANCEL));
+        EXPECT_FALSE(Dialog()->m_bLogReport);
+    }
 
     FileFolder folder;
     std::unique_ptr<RunningProgram> program;
@@ -89,15 +102,7 @@ TEST_F(Recording, TheConfiguredFilesOpenTenSecondsAfterStartAndAppendWithoutAski
 }
 
 TEST_F(Recording, AConfiguredFileThatCannotBeOpenedAtStartIsToldAndOffered) {
-    Start("[LOG]\r\nFILE_NAME=" + folder.Text("no\\such\\dir\\r.csv") + "\r\nFILE_LOG=1\r\n");
-    HWND box = driver->WaitForMessageBox(20000);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(RunningProgram::MessageBoxText(box), kReportUnavailable);
-    RunningProgram::Dismiss(box);
-    HWND dlg = driver->WaitForDialog();
-    ASSERT_NE(dlg, nullptr);
-    ASSERT_TRUE(driver->Press(dlg, IDCANCEL));
-    EXPECT_FALSE(Dialog()->m_bLogReport);
+    StartRefused(folder.Text("no\\such\\dir\\r.csv"));
     EXPECT_FALSE(GetMenuState(GetMenu(program->Main()), ID_RECORDING, MF_BYCOMMAND) & MF_GRAYED);
     CIniFile ini;
     ASSERT_TRUE(ini.Load(program->IniPath().string(), FALSE, FALSE, TRUE, FALSE));
@@ -107,25 +112,17 @@ TEST_F(Recording, AConfiguredFileThatCannotBeOpenedAtStartIsToldAndOffered) {
 TEST_F(Recording, ADevicePathFromTheSettingsIsRefusedLikeAMissingFile) {
     // A disk or a volume opened for writing would take the rows over
     // whatever it holds.
-    Start("[LOG]\r\nFILE_NAME=\\\\.\\C:\r\nFILE_LOG=1\r\n");
-    HWND box = driver->WaitForMessageBox(20000);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(RunningProgram::MessageBoxText(box), kReportUnavailable);
-    RunningProgram::Dismiss(box);
-    HWND dlg = driver->WaitForDialog();
-    ASSERT_NE(dlg, nullptr);
-    ASSERT_TRUE(driver->Press(dlg, IDCANCEL));
-    EXPECT_FALSE(Dialog()->m_bLogReport);
+    StartRefused("\\\\.\\C:");
     EXPECT_EQ(Dialog()->m_nRecordTimer, 0u);
 
     // The binary log's turn, through the dialog.
     for (const wchar_t* device : {L"\\\\.\\PhysicalDrive0", L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1"}) {
-        dlg = Open();
+        HWND dlg = Open();
         RecordingDriver::SetCheck(dlg, IDC_REC_LOG_REPORT, false);
         RecordingDriver::SetCheck(dlg, IDC_REC_LOG_BINARY, true);
         RecordingDriver::Type(dlg, IDC_REC_BINARY_PATH, device);
         ASSERT_TRUE(driver->Press(dlg, IDOK));
-        box = driver->WaitForMessageBox();
+        HWND box = driver->WaitForMessageBox();
         ASSERT_NE(box, nullptr) << device;
         EXPECT_EQ(RunningProgram::MessageBoxText(box), kBinaryUnavailable);
         ASSERT_TRUE(driver->Answer(box, IDOK));
