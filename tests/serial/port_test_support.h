@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include "framework/win_thread.h"
 #include "framework/wnd.h"
 #include "serial/com_port.h"
 
@@ -16,12 +15,12 @@
 // The driver with its inner state visible to the tests.
 struct ProbedPort : CComPort {
     using CComPort::m_dcb;
+    using CComPort::m_hIoEvent;
     using CComPort::m_hPort;
     using CComPort::m_hShutdownEvent;
-    using CComPort::m_hTransmitEvent;
     using CComPort::m_nReaderTurns;
     using CComPort::m_ov;
-    using CComPort::m_pThread;
+    using CComPort::m_reader;
 };
 
 // Hidden window that keeps every WM_PORT_CHAR it is sent.
@@ -170,9 +169,9 @@ struct ReaderTurns {
 
 inline ReaderTurns CountReaderTurnsWhilePumping(ProbedPort& port, DWORD ms) {
     const ULONGLONG start = GetTickCount64();
-    const LONG before = InterlockedCompareExchange(&port.m_nReaderTurns, 0, 0);
+    const LONG before = port.m_nReaderTurns.load();
     PumpUntil([] { return false; }, ms);
-    const LONG after = InterlockedCompareExchange(&port.m_nReaderTurns, 0, 0);
+    const LONG after = port.m_nReaderTurns.load();
     return {after - before, GetTickCount64() - start};
 }
 
