@@ -119,6 +119,53 @@ TEST_F(ComPortReception, AnIdleReaderDoesNotSpin) {
     EXPECT_LE(idle.turns, MostRestingReaderTurns(idle.elapsedMs)) << "in " << idle.elapsedMs << " ms";
 }
 
+// Waits until the reader is inside its SendMessageA, which this thread has
+// not yet taken.
+bool ReaderIsSending() {
+    const ULONGLONG deadline = GetTickCount64() + 5000;
+    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && GetTickCount64() < deadline)
+        Sleep(1);
+    return (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0;
+}
+
+TEST_F(ComPortReception, TheReaderSendsToTheWindowItStartedWith) {
+    StartListening();
+    // The owner's handle is cleared while its window goes; the reader keeps
+    // the one it was given and does not read the owner's member meanwhile.
+    const HWND hWnd = owner.m_hWnd;
+    owner.m_hWnd = nullptr;
+    farEnd.BeginWrite("abc");
+    const bool received = ReceiveAtLeast(3, 10000);
+    owner.m_hWnd = hWnd;
+    ASSERT_TRUE(received) << "got " << owner.bytes;
+    EXPECT_EQ(owner.bytes, "abc");
+    EXPECT_TRUE(farEnd.Finish(5000));
+}
+
+// A close that dispatched the owner's posted messages and timers would run
+// commands (a port change, a reopen) in the middle of the close, which
+// could come back to close the same driver again.
+TEST(ComPortShutdown, CloseTakesTheReadersByteButRunsNoPostedMessageAndMayBeRepeated) {
+    RecordingOwner owner;
+    FarEnd farEnd(kFarPort);
+    ProbedPort port;
+    ASSERT_TRUE(OpenLikeTheProgram(port, &owner, kPort));
+    ASSERT_TRUE(port.StartMonitoring());
+    ASSERT_TRUE(WaitUntilReaderListens(owner, farEnd));
+    ASSERT_TRUE(farEnd.WriteNow("Z"));
+    ASSERT_TRUE(ReaderIsSending()) << "the byte was never sent";
+    PostMessageA(owner.m_hWnd, RecordingOwner::kPosted, 0, 0);
+    {
+        Watchdog guard(10000, "closing the driver during a send");
+        port.Close();
+        EXPECT_TRUE(port.HasThreadEnded());
+        port.Close();  // a second close does nothing
+    }
+    EXPECT_EQ(owner.bytes, "Z");
+    EXPECT_EQ(owner.posted, 0) << "a posted message ran inside the close";
+    EXPECT_TRUE(PumpUntil([&] { return owner.posted == 1; }, 5000)) << "the posted message waits for the loop";
+}
+
 TEST(ComPortShutdown, DestroyDuringASendHandlesTheByteThenEndsTheReaderWithCode100) {
     RecordingOwner owner;
     FarEnd farEnd(kFarPort);
@@ -144,10 +191,7 @@ TEST(ComPortShutdown, DestroyDuringASendHandlesTheByteThenEndsTheReaderWithCode1
 
     // Without dispatching, the reader stays inside its SendMessageA.
     ASSERT_TRUE(farEnd.WriteNow("X"));
-    const ULONGLONG deadline = GetTickCount64() + 5000;
-    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && GetTickCount64() < deadline)
-        Sleep(1);
-    ASSERT_TRUE(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) << "the byte was never sent";
+    ASSERT_TRUE(ReaderIsSending()) << "the byte was never sent";
     ASSERT_TRUE(owner.bytes.empty());
 
     {

@@ -41,13 +41,21 @@ public:
         m_hWnd = nullptr;
     }
 
+    // A posted message the tests send to see when posted messages run.
+    static constexpr UINT kPosted = WM_APP + 7;
+
     std::string bytes;
     int nonZeroLParams = 0;
+    int posted = 0;
     std::function<void()> onChar;  // runs inside the handler, after recording
 
 private:
     static LRESULT CALLBACK Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         auto* self = reinterpret_cast<RecordingOwner*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+        if (self != nullptr && msg == kPosted) {
+            ++self->posted;
+            return 0;
+        }
         if (msg != WM_PORT_CHAR || self == nullptr)
             return ::DefWindowProcA(hWnd, msg, wParam, lParam);
         self->bytes += static_cast<char>(wParam);
