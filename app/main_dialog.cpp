@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -182,8 +183,11 @@ BOOL CMainDialog::OpenPort(int nPort) {
 }
 
 void CMainDialog::ClosePort() {
-    delete m_pPort;
-    m_pPort = nullptr;
+    // Out of m_pPort before it closes: closing handles the reader's last
+    // byte, and what that byte sets off may come back here.
+    std::unique_ptr<CComPort> pPort(std::exchange(m_pPort, nullptr));
+    if (pPort)
+        pPort->Close();
 }
 
 void CMainDialog::OnSerialPort() {
@@ -311,7 +315,9 @@ void CMainDialog::OnSysCommand(UINT nId, LPARAM) {
 void CMainDialog::OnDestroy() {
     // Closed from the taskbar while minimised: no activation told where it was.
     RecordRestoredRect();
-    m_ddeServer.Stop();
+    // The reader sends to this window: it ends while the window is still there.
+    ClosePort();
+    StopDdeServer();
     WinHelp(0, HELP_QUIT);
     Default();
 }

@@ -50,7 +50,8 @@ public:
     // settings dialog survives a crash or a power cut.
     void SaveSettingsNow();
 
-    // Closes the port (the reader thread ends); after the window has gone.
+    // Closes the port (the reader thread ends); when the window goes, and
+    // again, doing nothing, after it has gone.
     void ClosePort();
 
     // The current readings of channels 0 to 8, which the fields show.
@@ -188,7 +189,10 @@ private:
     // Stops the DDE server and, while the link is up, starts it for the
     // instrument's number (main_dialog_dde.cpp).
     void RestartDdeServer();
-    BOOL m_bDdeRestarting = FALSE;   // RestartDdeServer is running
+    // Stops it for good, when the window goes; guarded like RestartDdeServer.
+    void StopDdeServer();
+    BOOL m_bDdeRestarting = FALSE;   // RestartDdeServer or StopDdeServer is running
+    BOOL m_bDdeStopped = FALSE;      // the window is going: no more starts
     BOOL m_bDdeRestartAgain = FALSE;  // a line asked for it meanwhile
 
     LineHost m_lineHost;

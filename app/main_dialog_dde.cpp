@@ -35,9 +35,23 @@ void CMainDialog::RestartDdeServer() {
         // The topics carry the serial number of the line that brought the
         // link up; an instrument numbered 0 is not published.
         const int nSerial = Decoder().m_nSerialNumber;
-        bFailed = m_bLinkUp && nSerial > 0 && !m_ddeServer.Start(nSerial);
+        bFailed = !m_bDdeStopped && m_bLinkUp && nSerial > 0 && !m_ddeServer.Start(nSerial);
     } while (m_bDdeRestartAgain);
     m_bDdeRestarting = FALSE;
     if (bFailed)
         AfxMessageBox(kDdeStartFailed, MB_ICONERROR);
+}
+
+// A stop already under way (a restart) is asked for one more pass, which
+// now starts nothing; otherwise the stop runs under the same guard, so a
+// line or timer handled inside DdeUninitialize cannot stop it a second time.
+void CMainDialog::StopDdeServer() {
+    m_bDdeStopped = TRUE;
+    if (m_bDdeRestarting) {
+        m_bDdeRestartAgain = TRUE;
+        return;
+    }
+    m_bDdeRestarting = TRUE;
+    m_ddeServer.Stop();
+    m_bDdeRestarting = FALSE;
 }

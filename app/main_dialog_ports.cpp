@@ -6,7 +6,9 @@
 int CMainDialog::ChoosePort() {
     if (!m_bOfferPortDialog)
         return 0;
+    // The scan first, then the dialog with what it found.
     CPortDialog dlg;
+    dlg.m_entries = ScanPortsWhileWaiting();
     dlg.m_nCurrentPort = m_pPort != nullptr ? m_pPort->GetPortNumber() : 0;
     const INT_PTR nResult = dlg.DoModal();
     return nResult == IDOK ? dlg.m_nCurrentPort : 0;

@@ -3,10 +3,10 @@
 #include "serial/port_scan.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
-#include "framework/win_thread.h"
 #include "res/resource.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -16,22 +16,15 @@ const char kNoCurrentPort[] = "Aktualnie \xBF" "aden port nie jest u\xBFywany";
 
 }  // namespace
 
-UINT __cdecl ScanThread(LPVOID pParam) {
-    CWaitDialog* pWait = static_cast<CWaitDialog*>(pParam);
-    std::string strList;
-    if (!ListPorts(strList, &pWait->m_bCancelRequest))
-        strList.clear();
-    for (const std::string& strEntry : PortEntriesFromList(strList))
-        pWait->m_pPortDialog->AddPort(strEntry);
-    PostMessageA(pWait->GetSafeHwnd(), WM_CLOSE, 0, 0);
-    return 0;
+std::vector<std::string> ScanPortsWhileWaiting() {
+    CWaitDialog wait;
+    wait.DoModal();
+    return std::move(wait.m_entries);  // the worker was joined when the window went
 }
 
 // ---------------------------------------------------------------------------
 
-CWaitDialog::CWaitDialog() : CDialog(IDD_PORT_WAIT), m_bCancelRequest(FALSE), m_pPortDialog(nullptr), m_pThread(nullptr) {}
-
-CWaitDialog::~CWaitDialog() { delete m_pThread; }
+CWaitDialog::CWaitDialog() : CDialog(IDD_PORT_WAIT), m_bCancelRequest(false) {}
 
 const AfxMsgMap* CWaitDialog::GetThisMessageMap() {
     static const AfxMsgEntry entries[] = {
@@ -44,70 +37,38 @@ const AfxMsgMap* CWaitDialog::GetThisMessageMap() {
 
 BOOL CWaitDialog::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_bCancelRequest = FALSE;
-    // Started suspended so the object cannot delete itself before it is ours.
-    m_pThread = AfxBeginThread(ScanThread, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
-    if (m_pThread == nullptr) {
+    m_bCancelRequest = false;
+    const HWND hWnd = m_hWnd;  // the worker's own copy
+    if (!m_worker.Start([this, hWnd] { return Scan(hWnd); })) {
         // Nothing would ever close the window: the dialog gets an empty list.
         EndDialog(IDCANCEL);
-        return TRUE;
     }
-    m_pThread->m_bAutoDelete = FALSE;
-    ResumeThread(m_pThread->m_hThread);
     return TRUE;
 }
 
-void CWaitDialog::OnCancelScan() { InterlockedExchange(&m_bCancelRequest, TRUE); }
-
-void CWaitDialog::OnDestroy() {
-    InterlockedExchange(&m_bCancelRequest, TRUE);
-    WaitForWorker();
-    Default();
+UINT CWaitDialog::Scan(HWND hWndWait) {
+    std::string strList;
+    if (!ListPorts(strList, &m_bCancelRequest))
+        strList.clear();
+    m_entries = PortEntriesFromList(strList);
+    PostMessageA(hWndWait, WM_CLOSE, 0, 0);
+    return 0;
 }
 
-void CWaitDialog::WaitForWorker() {
-    if (m_pThread == nullptr)
-        return;
-    for (;;) {
-        DWORD dwExitCode = 0;
-        if (!GetExitCodeThread(m_pThread->m_hThread, &dwExitCode) || dwExitCode != STILL_ACTIVE)
-            break;
-        MSG msg;
-        if (PeekMessageW(&msg, m_hWnd, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-            continue;
-        }
-        // Sleeps until the worker ends or a message comes; no spinning.
-        MsgWaitForMultipleObjects(1, &m_pThread->m_hThread, FALSE, INFINITE, QS_ALLINPUT);
-    }
-    delete m_pThread;
-    m_pThread = nullptr;
+void CWaitDialog::OnCancelScan() { m_bCancelRequest = true; }
+
+void CWaitDialog::OnDestroy() {
+    // The worker only posts to this window, never sends: joining it here
+    // cannot wait for this thread.
+    m_bCancelRequest = true;
+    m_worker.Join();
+    Default();
 }
 
 // ---------------------------------------------------------------------------
 
 CPortDialog::CPortDialog() : CDialog(IDD_PORTS), m_nCurrentPort(0) {}
 
-const AfxMsgMap* CPortDialog::GetThisMessageMap() {
-    static const AfxMsgEntry entries[] = {
-        afx::OnCreate<&CPortDialog::OnCreate>(),
-    };
-    static const AfxMsgMap map = {CDialog::GetThisMessageMap(), entries, std::size(entries)};
-    return &map;
-}
-
-int CPortDialog::OnCreate(LPCREATESTRUCTW) {
-    if (Default() == -1)
-        return -1;
-    // The scan runs while this dialog is being created: the list is complete
-    // before its controls are filled.
-    m_entries.clear();
-    CWaitDialog wait;
-    wait.m_pPortDialog = this;
-    wait.DoModal();
-    return 0;
-}
 
 BOOL CPortDialog::OnInitDialog() {
     CDialog::OnInitDialog();

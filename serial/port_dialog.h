@@ -1,14 +1,22 @@
 // The port dialog "Porty" and the please-wait window that runs the port
-// scan on a worker thread before the dialog shows its list.
+// scan on a worker thread. The scan comes first, then the dialog is made
+// with the entries found:
+//     CPortDialog dlg;
+//     dlg.m_entries = ScanPortsWhileWaiting();
+//     dlg.DoModal();
 #pragma once
 
 #include "framework/controls.h"
 #include "framework/dialog.h"
+#include "framework/worker_thread.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
-class CWinThread;
+// Shows the wait window while a worker lists the ports; the entries found,
+// in list order (none when the scan could not run).
+std::vector<std::string> ScanPortsWhileWaiting();
 
 class CPortDialog : public CDialog {
 public:
@@ -16,33 +24,23 @@ public:
 
     // Set before DoModal (0: no port in use); the chosen port after IDOK.
     int m_nCurrentPort;
-
-    // Called by the scan's worker while the wait window runs; the dialog's
-    // own thread reads the entries only after the worker has ended.
-    void AddPort(const std::string& strEntry) { m_entries.push_back(strEntry); }
-    const std::vector<std::string>& Entries() const { return m_entries; }
+    // The list's entries, set before DoModal.
+    std::vector<std::string> m_entries;
 
 protected:
-    static const AfxMsgMap* GetThisMessageMap();
-    const AfxMsgMap* GetMessageMap() const override { return GetThisMessageMap(); }
-
     BOOL OnInitDialog() override;
     void OnOK() override;
-    int OnCreate(LPCREATESTRUCTW pCreate);
 
     CStatic m_staticCurrent;
     CWnd m_comboPorts;
-    std::vector<std::string> m_entries;
 };
 
 class CWaitDialog : public CDialog {
 public:
     CWaitDialog();
-    ~CWaitDialog() override;
 
-    volatile LONG m_bCancelRequest;  // "Anuluj": the scan stops between port numbers
-    CPortDialog* m_pPortDialog;      // receives the entries; not owned
-    CWinThread* m_pThread;           // the scan's worker; deleted once it has ended
+    // Written by the worker; read only after it has been joined.
+    std::vector<std::string> m_entries;
 
 protected:
     static const AfxMsgMap* GetThisMessageMap();
@@ -51,8 +49,9 @@ protected:
     BOOL OnInitDialog() override;
     void OnCancelScan();
     void OnDestroy();
-    void WaitForWorker();
-};
+    // Runs on the worker: lists the ports, then closes the window.
+    UINT Scan(HWND hWndWait);
 
-// The worker thread's procedure; pParam is the CWaitDialog.
-UINT __cdecl ScanThread(LPVOID pParam);
+    std::atomic<bool> m_bCancelRequest;  // "Anuluj" or the window going: the scan stops between port numbers
+    CWorkerThread m_worker;  // last: joined before the members it writes go
+};

@@ -122,7 +122,7 @@ bool EnumeratePorts(PortTable& table) {
     return true;
 }
 
-void ProbePorts(PortTable& table, bool bProbeAll, const volatile LONG* pCancel) {
+void ProbePorts(PortTable& table, bool bProbeAll, const std::atomic<bool>* pCancel) {
     // GetDefaultCommConfigA loads and frees the port provider for every call
     // (under Wine that is most of the probe's time); held here, it stays.
     CLibrary provider("serialui.dll");
@@ -142,7 +142,7 @@ void ProbePorts(PortTable& table, bool bProbeAll, const volatile LONG* pCancel) 
     }
 }
 
-bool ListPorts(std::string& strList, const volatile LONG* pCancel) {
+bool ListPorts(std::string& strList, const std::atomic<bool>* pCancel) {
     try {
         PortTable table;
         const bool bEnumerated = EnumeratePorts(table);

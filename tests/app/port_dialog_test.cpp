@@ -5,6 +5,7 @@
 #include "serial/port_scan.h"
 #include "tests/app/program_harness.h"
 
+#include <atomic>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -201,7 +202,7 @@ TEST(PortScan, ListsOncePerPortAndAStoppedScanEndsAtOnce) {
     // Cancelled before it starts: the probe asks no port, so where the
     // device list finds nothing the list is empty.
     PortTable table;
-    volatile LONG cancel = TRUE;
+    const std::atomic<bool> cancel(true);
     ProbePorts(table, true, &cancel);
     EXPECT_EQ(FormatPortList(table), "");
 }

@@ -34,7 +34,7 @@ TEST(ComPortHangup, ReaderNeitherSpinsNorBlocksTheClose) {
         ASSERT_TRUE(PumpUntil([&] { return owner.bytes.size() == 2; }, 5000));
     }
     HANDLE thread = nullptr;
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), port->m_pThread->m_hThread, GetCurrentProcess(), &thread, 0,
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), port->m_reader.GetHandle(), GetCurrentProcess(), &thread, 0,
                                 FALSE, DUPLICATE_SAME_ACCESS));
 
     ASSERT_TRUE(HangUpPair(15));

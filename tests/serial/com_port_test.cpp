@@ -19,21 +19,21 @@ TEST(ComPortWithoutReader, DestroyReturnsAtOnceAndClosesOnlyWhatWasOpened) {
     RecordingOwner owner;
     auto* missing = new ProbedPort;
     EXPECT_FALSE(OpenLikeTheProgram(*missing, &owner, 99));
-    EXPECT_EQ(missing->m_hPort, INVALID_HANDLE_VALUE);
-    const HANDLE missingEvents[] = {missing->m_ov.hEvent, missing->m_hTransmitEvent, missing->m_hShutdownEvent};
+    EXPECT_FALSE(missing->m_hPort.IsValid());
+    const HANDLE missingEvents[] = {missing->m_hIoEvent.Get(), missing->m_hShutdownEvent.Get()};
 
     auto* idle = new ProbedPort;
     ASSERT_TRUE(OpenLikeTheProgram(*idle, &owner, kPort));
     COMMTIMEOUTS timeouts = {};
-    ASSERT_TRUE(GetCommTimeouts(idle->m_hPort, &timeouts));
+    ASSERT_TRUE(GetCommTimeouts(idle->m_hPort.Get(), &timeouts));
     EXPECT_EQ(timeouts.ReadIntervalTimeout, MAXDWORD);  // reads return at once with what is queued
     EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 0u);
     EXPECT_EQ(timeouts.ReadTotalTimeoutMultiplier, 0u);
     DWORD mask = 0;
-    ASSERT_TRUE(GetCommMask(idle->m_hPort, &mask));
+    ASSERT_TRUE(GetCommMask(idle->m_hPort.Get(), &mask));
     EXPECT_EQ(mask, static_cast<DWORD>(EV_RXCHAR));
     EXPECT_TRUE(idle->HasThreadEnded());
-    const HANDLE idleHandles[] = {idle->m_ov.hEvent, idle->m_hTransmitEvent, idle->m_hPort, idle->m_hShutdownEvent};
+    const HANDLE idleHandles[] = {idle->m_hIoEvent.Get(), idle->m_hPort.Get(), idle->m_hShutdownEvent.Get()};
 
     {
         Watchdog guard(5000, "destroying drivers without a reader thread");
@@ -99,7 +99,7 @@ TEST_F(ComPortReception, BytesBeforeMonitoringAreDiscarded) {
     auto queued = [&] {
         COMSTAT st = {};
         DWORD errors = 0;
-        ClearCommError(port->m_hPort, &errors, &st);
+        ClearCommError(port->m_hPort.Get(), &errors, &st);
         return st.cbInQue;
     };
     ASSERT_TRUE(PumpUntil([&] { return queued() == 5; }, 5000)) << "the stale bytes never arrived";
@@ -119,6 +119,53 @@ TEST_F(ComPortReception, AnIdleReaderDoesNotSpin) {
     EXPECT_LE(idle.turns, MostRestingReaderTurns(idle.elapsedMs)) << "in " << idle.elapsedMs << " ms";
 }
 
+// Waits until the reader is inside its SendMessageA, which this thread has
+// not yet taken.
+bool ReaderIsSending() {
+    const ULONGLONG deadline = GetTickCount64() + 5000;
+    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && GetTickCount64() < deadline)
+        Sleep(1);
+    return (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0;
+}
+
+TEST_F(ComPortReception, TheReaderSendsToTheWindowItStartedWith) {
+    StartListening();
+    // The owner's handle is cleared while its window goes; the reader keeps
+    // the one it was given and does not read the owner's member meanwhile.
+    const HWND hWnd = owner.m_hWnd;
+    owner.m_hWnd = nullptr;
+    farEnd.BeginWrite("abc");
+    const bool received = ReceiveAtLeast(3, 10000);
+    owner.m_hWnd = hWnd;
+    ASSERT_TRUE(received) << "got " << owner.bytes;
+    EXPECT_EQ(owner.bytes, "abc");
+    EXPECT_TRUE(farEnd.Finish(5000));
+}
+
+// A close that dispatched the owner's posted messages and timers would run
+// commands (a port change, a reopen) in the middle of the close, which
+// could come back to close the same driver again.
+TEST(ComPortShutdown, CloseTakesTheReadersByteButRunsNoPostedMessageAndMayBeRepeated) {
+    RecordingOwner owner;
+    FarEnd farEnd(kFarPort);
+    ProbedPort port;
+    ASSERT_TRUE(OpenLikeTheProgram(port, &owner, kPort));
+    ASSERT_TRUE(port.StartMonitoring());
+    ASSERT_TRUE(WaitUntilReaderListens(owner, farEnd));
+    ASSERT_TRUE(farEnd.WriteNow("Z"));
+    ASSERT_TRUE(ReaderIsSending()) << "the byte was never sent";
+    PostMessageA(owner.m_hWnd, RecordingOwner::kPosted, 0, 0);
+    {
+        Watchdog guard(10000, "closing the driver during a send");
+        port.Close();
+        EXPECT_TRUE(port.HasThreadEnded());
+        port.Close();  // a second close does nothing
+    }
+    EXPECT_EQ(owner.bytes, "Z");
+    EXPECT_EQ(owner.posted, 0) << "a posted message ran inside the close";
+    EXPECT_TRUE(PumpUntil([&] { return owner.posted == 1; }, 5000)) << "the posted message waits for the loop";
+}
+
 TEST(ComPortShutdown, DestroyDuringASendHandlesTheByteThenEndsTheReaderWithCode100) {
     RecordingOwner owner;
     FarEnd farEnd(kFarPort);
@@ -128,15 +175,15 @@ TEST(ComPortShutdown, DestroyDuringASendHandlesTheByteThenEndsTheReaderWithCode1
     EXPECT_FALSE(port->HasThreadEnded());
     ASSERT_TRUE(WaitUntilReaderListens(owner, farEnd));
     HANDLE thread = nullptr;
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), port->m_pThread->m_hThread, GetCurrentProcess(), &thread, 0,
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), port->m_reader.GetHandle(), GetCurrentProcess(), &thread, 0,
                                 FALSE, DUPLICATE_SAME_ACCESS));
-    const HANDLE handles[] = {port->m_ov.hEvent, port->m_hTransmitEvent, port->m_hPort, port->m_hShutdownEvent};
+    const HANDLE handles[] = {port->m_hIoEvent.Get(), port->m_hPort.Get(), port->m_hShutdownEvent.Get()};
     const DCB* dcb = &port->m_dcb;  // stays readable while the destructor runs
 
     bool shutdownSignalled = false;
     bool linesDropped = false;
     owner.onChar = [&] {
-        shutdownSignalled = WaitForSingleObject(handles[3], 0) == WAIT_OBJECT_0;
+        shutdownSignalled = WaitForSingleObject(handles[2], 0) == WAIT_OBJECT_0;
         // On a pseudo-terminal the modem lines cannot be observed; what the
         // driver asked the port for can.
         linesDropped = dcb->fDtrControl == DTR_CONTROL_DISABLE && dcb->fRtsControl == RTS_CONTROL_DISABLE;
@@ -144,10 +191,7 @@ TEST(ComPortShutdown, DestroyDuringASendHandlesTheByteThenEndsTheReaderWithCode1
 
     // Without dispatching, the reader stays inside its SendMessageA.
     ASSERT_TRUE(farEnd.WriteNow("X"));
-    const ULONGLONG deadline = GetTickCount64() + 5000;
-    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && GetTickCount64() < deadline)
-        Sleep(1);
-    ASSERT_TRUE(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) << "the byte was never sent";
+    ASSERT_TRUE(ReaderIsSending()) << "the byte was never sent";
     ASSERT_TRUE(owner.bytes.empty());
 
     {

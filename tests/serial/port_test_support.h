@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include "framework/win_thread.h"
 #include "framework/wnd.h"
 #include "serial/com_port.h"
 
@@ -16,12 +15,12 @@
 // The driver with its inner state visible to the tests.
 struct ProbedPort : CComPort {
     using CComPort::m_dcb;
+    using CComPort::m_hIoEvent;
     using CComPort::m_hPort;
     using CComPort::m_hShutdownEvent;
-    using CComPort::m_hTransmitEvent;
     using CComPort::m_nReaderTurns;
     using CComPort::m_ov;
-    using CComPort::m_pThread;
+    using CComPort::m_reader;
 };
 
 // Hidden window that keeps every WM_PORT_CHAR it is sent.
@@ -42,13 +41,21 @@ public:
         m_hWnd = nullptr;
     }
 
+    // A posted message the tests send to see when posted messages run.
+    static constexpr UINT kPosted = WM_APP + 7;
+
     std::string bytes;
     int nonZeroLParams = 0;
+    int posted = 0;
     std::function<void()> onChar;  // runs inside the handler, after recording
 
 private:
     static LRESULT CALLBACK Proc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         auto* self = reinterpret_cast<RecordingOwner*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+        if (self != nullptr && msg == kPosted) {
+            ++self->posted;
+            return 0;
+        }
         if (msg != WM_PORT_CHAR || self == nullptr)
             return ::DefWindowProcA(hWnd, msg, wParam, lParam);
         self->bytes += static_cast<char>(wParam);
@@ -170,9 +177,9 @@ struct ReaderTurns {
 
 inline ReaderTurns CountReaderTurnsWhilePumping(ProbedPort& port, DWORD ms) {
     const ULONGLONG start = GetTickCount64();
-    const LONG before = InterlockedCompareExchange(&port.m_nReaderTurns, 0, 0);
+    const LONG before = port.m_nReaderTurns.load();
     PumpUntil([] { return false; }, ms);
-    const LONG after = InterlockedCompareExchange(&port.m_nReaderTurns, 0, 0);
+    const LONG after = port.m_nReaderTurns.load();
     return {after - before, GetTickCount64() - start};
 }
 

@@ -1,0 +1,39 @@
+// A worker thread with one owner, which starts it and joins it. The thread
+// function returns normally, so the objects on its stack are destroyed; the
+// owner tells it to end (an event, an atomic flag) and joins it before the
+// data the thread uses goes away. Nothing ends a thread from inside.
+#pragma once
+
+#include "framework/file_handle.h"
+
+#include <windows.h>
+
+#include <functional>
+
+class CWorkerThread {
+public:
+    CWorkerThread() = default;
+    // Joins a thread still running; its owner must have asked it to end.
+    ~CWorkerThread();
+
+    // Runs fn on a new thread at nPriority; FALSE when no thread could be
+    // created, or one was started already.
+    BOOL Start(std::function<UINT()> fn, int nPriority = THREAD_PRIORITY_NORMAL);
+    BOOL IsStarted() const { return m_hThread.IsValid(); }
+    // TRUE when no thread was started or it has returned.
+    BOOL HasEnded() const;
+    // The running thread's handle, for waits that also take messages.
+    HANDLE GetHandle() const { return m_hThread.Get(); }
+    // Waits for the thread to return and gives its result (0 when none
+    // was started); afterwards a new one may be started.
+    UINT Join();
+
+private:
+    static unsigned __stdcall Entry(void* pv);
+
+    std::function<UINT()> m_fn;
+    CHandle m_hThread;
+
+    CWorkerThread(const CWorkerThread&) = delete;
+    CWorkerThread& operator=(const CWorkerThread&) = delete;
+};
