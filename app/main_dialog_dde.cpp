@@ -13,6 +13,7 @@ void CMainDialog::HandFieldsToDdeServer() {
     for (int c = 0; c < dde::kChannels; ++c)
         apFields[c] = &Field(c);
     m_ddeServer.SetFields(apFields, m_hWnd);
+    m_ddeServer.SetAlarms(m_alarms);
 }
 
 LRESULT CMainDialog::OnDdeAdviseStarted(WPARAM wParam, LPARAM lParam) {

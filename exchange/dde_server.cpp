@@ -170,6 +170,7 @@ void CDdeServer::FormatItem(HSZ hszTopic, HSZ hszItem, char* pszBuffer) const {
         reading.alert = field.m_bAlert;
         reading.displayQuantity = field.m_nDisplayQuantity;
         reading.fineResolution = field.m_bFineResolution;
+        reading.alarm = m_pAlarms != nullptr ? m_pAlarms[c].nState : kAlarmNone;
         text = dde::ItemText(i, reading);
     }
     const std::size_t n = text.size() < kItemBufferSize - 1 ? text.size() : kItemBufferSize - 1;

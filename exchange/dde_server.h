@@ -1,6 +1,6 @@
 // The DDE server: service "QM487", one topic per channel named with the
-// instrument's serial number ("Temperatura3#4660"), items "Wynik", "Pomiar"
-// and "Status" in CF_TEXT. It answers from the channels' display fields at
+// instrument's serial number ("Temperatura3#4660"), items "Wynik", "Pomiar",
+// "Status" and "Alarm" in CF_TEXT. It answers from the channels' display fields at
 // the moment of each request, so clients read what the window shows.
 //
 // Everything runs on the GUI thread: the main window starts, stops and
@@ -8,6 +8,7 @@
 #pragma once
 
 #include "exchange/dde_items.h"
+#include "instrument/channel_alarm.h"
 
 #include <windows.h>
 #include <ddeml.h>
@@ -32,13 +33,16 @@ public:
     // The fields of channels 0 to 8, read at every request, and the window
     // that gets WM_DDE_ADVISE_STARTED (none: nothing is posted).
     void SetFields(CReadingView* const apFields[dde::kChannels], HWND hWndOwner);
+    // The channels' alarms, by channel 0 to 8, read for the item "Alarm"
+    // (none: every channel answers "0").
+    void SetAlarms(const ChannelAlarm* pAlarms) { m_pAlarms = pAlarms; }
 
     // Registers the service with the topics of instrument nSerialNumber;
     // 0 when it cannot, or when the server already runs.
     BOOL Start(long nSerialNumber);
     // Ends every conversation and releases DDEML; TRUE when it was not running.
     BOOL Stop();
-    // Every item of every topic may have changed: 27 advise posts.
+    // Every item of every topic may have changed: 36 advise posts.
     void NotifyAll();
     // The advise post of one topic and item, asked for by WM_DDE_ADVISE_STARTED.
     void PostAdvise(int nChannel, int nItem);
@@ -46,7 +50,7 @@ public:
     BOOL IsRunning() const { return m_idInst != 0; }
     DWORD GetInstance() const { return m_idInst; }
 
-    // Channel 0 to 8 of a topic handle, or 9; item 0 to 2, or 3.
+    // Channel 0 to 8 of a topic handle, or 9; item 0 to 3, or 4.
     int FindTopic(HSZ hsz) const;
     int FindItem(HSZ hsz) const;
     BOOL IsServed(UINT uFormat, HSZ hszTopic, HSZ hszItem) const;
@@ -64,6 +68,7 @@ private:
     void EndDeadConversations();
 
     CReadingView* m_pFields[dde::kChannels];  // by channel, not owned
+    const ChannelAlarm* m_pAlarms = nullptr;  // by channel, not owned
     std::string m_strService;
     std::string m_strTopics[dde::kChannels];  // base names, by channel
     std::string m_strItems[dde::kItems];

@@ -22,6 +22,9 @@ public:
     void SetAlert(BOOL bOn);
     void SetFineResolution(BOOL bFine);
     void SetQuantity(int nMeasured, int nDisplay, BOOL bShowUnit);
+    // The channel's alarm (1 high, -1 low, 0 none): a red title strip with an
+    // arrow and a red frame, steady while the value blinks or shows "???".
+    void SetAlarmMark(int nMark);
 
     // Makes m_lfValue the value font (face name in Windows-1250).
     void SetValueFont(LOGFONTA lf);
@@ -49,6 +52,7 @@ public:
     BOOL m_bNoValue;
     int m_nMeasuredQuantity;
     int m_nDisplayQuantity;
+    int m_nAlarmMark;  // as SetAlarmMark was given it
 
 protected:
     static const AfxMsgMap* GetThisMessageMap();
@@ -59,5 +63,7 @@ protected:
 
 private:
     void PaintValue(CDC& dc, RECT area);
+    void PaintAlarmTitle(CDC& dc, const RECT& strip);
+    void PaintAlarmFrame(CDC& dc, const RECT& client);
     void RunColorDialog(COLORREF& crColor);
 };

@@ -89,6 +89,22 @@ TEST_F(DdeServerTest, ItemsGiveTheFieldsTextsWithTheirNul) {
     EXPECT_EQ(Request(Topic(0), "Status"), kError + nul);
 }
 
+TEST_F(DdeServerTest, AlarmItemFollowsTheAlarmsItIsGiven) {
+    ASSERT_TRUE(server.Start(kSerial));
+    const std::string nul(1, '\0');
+    EXPECT_EQ(Request(Topic(3), "Alarm"), "0" + nul) << "no alarms handed over: none";
+    ChannelAlarm alarms[dde::kChannels];
+    alarms[3].nState = kAlarmHigh;
+    alarms[0].nState = kAlarmLow;
+    server.SetAlarms(alarms);
+    EXPECT_EQ(Request(Topic(3), "ALARM"), "1" + nul);
+    EXPECT_EQ(Request(Topic(0), "Alarm"), "-1" + nul);
+    EXPECT_EQ(Request(Topic(8), "Alarm"), "0" + nul);
+    EXPECT_EQ(Request(Topic(3), "Alarm", CF_UNICODETEXT), "<none>");
+    // The other items keep their bytes.
+    EXPECT_EQ(Request(Topic(3), "Status"), kError + nul);
+}
+
 TEST_F(DdeServerTest, OtherFormatsTopicsAndItemsGetNothing) {
     ASSERT_TRUE(server.Start(kSerial));
     fields[3].m_dValue = 21.0;

@@ -1,0 +1,232 @@
+// Alarms in the running program: lines through COM14 drive channel 3 across
+// its limit and back, and the field's mark, the status line, the sound (its
+// calls counted through the window's seam), the alarm log and the
+// acknowledgement follow; the "Alarmy" dialog refuses what it cannot take
+// and saves what it takes at once.
+#include "tests/app/program_harness.h"
+
+#include <atomic>
+#include <regex>
+
+using namespace qm487test;
+
+namespace {
+
+const std::uint16_t kSerial = 4660;
+const wchar_t kLostLink[] = L"Brak komunikacji z urz\x0105" L"dzeniem. ";
+const wchar_t kAlarmT3[] = L"Alarm: T3 > 30.0 \x00B0" L"C. ";
+
+std::atomic<int> g_nSounds{0};
+void CountSound() { ++g_nSounds; }
+
+InstrumentReading Reading(int channel, double value, bool valueError = false) {
+    InstrumentReading r;
+    r.channel = channel;
+    r.value = value;
+    r.valueError = valueError;
+    r.serialNumber = kSerial;
+    return r;
+}
+
+std::wstring Verdict(int channel) {
+    return L"QM-487 nr 4660. Pomiar temperatury " + std::to_wstring(channel) + L" prawid\x0142owy. ";
+}
+
+class InstrumentEnd {
+public:
+    InstrumentEnd() {
+        m_h = CreateFileW(L"\\\\.\\COM14", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    ~InstrumentEnd() {
+        if (m_h != INVALID_HANDLE_VALUE)
+            CloseHandle(m_h);
+    }
+    bool IsOpen() const { return m_h != INVALID_HANDLE_VALUE; }
+    bool Send(const std::string& bytes) {
+        DWORD written = 0;
+        return WriteFile(m_h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+               written == bytes.size();
+    }
+
+private:
+    HANDLE m_h;
+};
+
+// A dialog of the program's GUI thread by its caption; with none, any
+// other than "Alarmy" (a message box over it).
+HWND FindDialog(DWORD threadId, HWND main, const std::wstring& caption) {
+    struct Search {
+        HWND main;
+        const std::wstring* caption;
+        HWND found;
+    } search = {main, &caption, nullptr};
+    EnumThreadWindows(
+        threadId,
+        [](HWND hWnd, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            wchar_t cls[32] = {};
+            GetClassNameW(hWnd, cls, 32);
+            if (hWnd == s->main || std::wstring(cls) != L"#32770" || !IsWindowVisible(hWnd))
+                return TRUE;
+            const std::wstring title = WindowText(hWnd);
+            if (s->caption->empty() ? title != L"Alarmy" : title == *s->caption) {
+                s->found = hWnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+class Alarms : public ::testing::Test {
+protected:
+    // The limits come from a hand-edited file, as the program finds it at start.
+    void Start(const std::string& alarmSection) {
+        program = std::make_unique<RunningProgram>("[GENERAL]\r\nPORT_NR=13\r\n");
+        logPath = program->IniPath().parent_path() / "alarmy.csv";
+        std::ofstream(program->IniPath(), std::ios::binary)
+            << "[GENERAL]\r\nPORT_NR=13\r\n[ALARM]\r\nLOG_FILE=" << logPath.string() << "\r\n" << alarmSection;
+        ASSERT_TRUE(instrument.IsOpen());
+        ASSERT_TRUE(program->Start());
+        program->Dialog()->m_pfnAlarmSound = &CountSound;
+        g_nSounds = 0;
+        ASSERT_TRUE(program->WaitForStatus(kLostLink));
+        bool heard = false;
+        for (int attempt = 0; attempt < 20 && !heard; ++attempt) {
+            ASSERT_TRUE(instrument.Send(Line(Reading(3, 29.0))));
+            heard = program->WaitForStatus(Verdict(3), 1000);
+        }
+        ASSERT_TRUE(heard) << "no line reached the program on COM13";
+    }
+    void Expect(const InstrumentReading& reading, const std::wstring& status) {
+        ASSERT_TRUE(instrument.Send(Line(reading)));
+        ASSERT_TRUE(program->WaitForStatus(status)) << "status stayed: " << testing::PrintToString(program->Status());
+    }
+    CReadingView& Field(int channel) { return program->Dialog()->Field(channel); }
+    bool Offered(UINT id) { return !(GetMenuState(GetMenu(program->Main()), id, MF_BYCOMMAND) & MF_GRAYED); }
+    // One tick of the sound's timer, handled before this returns.
+    void SoundTick() { SendMessageW(program->Main(), WM_TIMER, CMainDialog::kAlarmSoundTimerId, 0); }
+    void ClickField(int channel) {
+        RECT rc;
+        GetWindowRect(Field(channel).m_hWnd, &rc);
+        MapWindowPoints(nullptr, program->Main(), reinterpret_cast<POINT*>(&rc), 2);
+        const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+        SendMessageW(program->Main(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(program->Main(), WM_LBUTTONUP, 0, at);
+    }
+
+    InstrumentEnd instrument;
+    std::unique_ptr<RunningProgram> program;
+    std::filesystem::path logPath;
+};
+
+}  // namespace
+
+TEST_F(Alarms, AChannelAcrossItsLimitAndBackMarksSoundsAndLogsOnlyWhatChanged) {
+    ASSERT_NO_FATAL_FAILURE(Start("HIGH_TEMP3=30.0\r\n"));
+    EXPECT_EQ(Field(3).m_nAlarmMark, 0);
+    EXPECT_FALSE(Offered(ID_ACKNOWLEDGE_ALARMS));
+
+    Expect(Reading(3, 30.4), Verdict(3) + kAlarmT3);
+    EXPECT_EQ(Field(3).m_nAlarmMark, 1);
+    EXPECT_EQ(g_nSounds, 1);
+    EXPECT_TRUE(Offered(ID_ACKNOWLEDGE_ALARMS));
+    SoundTick();
+    EXPECT_EQ(g_nSounds, 2) << "the sound comes again until acknowledged";
+
+    // An error reading and a lost link change nothing; the mark stays.
+    Expect(Reading(3, 10.0, true), L"QM-487 nr 4660. B\x0142\x0105" L"d warto\x015B" L"ci temperatury 3. " +
+                                       std::wstring(kAlarmT3));
+    ASSERT_TRUE(instrument.Send("garbage\r"));
+    ASSERT_TRUE(program->WaitForStatus(kLostLink + std::wstring(kAlarmT3)));
+    EXPECT_EQ(Field(3).m_nAlarmMark, 1);
+    // Back, but not past the hysteresis: still in alarm.
+    Expect(Reading(3, 29.6), Verdict(3) + kAlarmT3);
+    EXPECT_EQ(g_nSounds, 2) << "no new alarm, no new sound";
+
+    // A click on a field that is not in alarm acknowledges nothing.
+    ClickField(4);
+    EXPECT_TRUE(Offered(ID_ACKNOWLEDGE_ALARMS));
+    ClickField(3);
+    EXPECT_FALSE(Offered(ID_ACKNOWLEDGE_ALARMS));
+    SoundTick();
+    EXPECT_EQ(g_nSounds, 2) << "acknowledged: silent";
+    EXPECT_EQ(Field(3).m_nAlarmMark, 1) << "acknowledging silences the sound, not the mark";
+
+    Expect(Reading(3, 29.5), Verdict(3));
+    EXPECT_EQ(Field(3).m_nAlarmMark, 0);
+    EXPECT_EQ(program->Dialog()->m_alarms[3].nState, kAlarmNone);
+
+    // Again, acknowledged this time through the menu.
+    Expect(Reading(3, 31.0), Verdict(3) + kAlarmT3);
+    EXPECT_EQ(g_nSounds, 3);
+    program->Command(ID_ACKNOWLEDGE_ALARMS);
+    SoundTick();
+    EXPECT_EQ(g_nSounds, 3);
+
+    const std::string log = ReadFileBytes(logPath);
+    const std::regex expected(
+        "Data i Godzina;Kana\xB3;Zdarzenie;Warto\x9C\xE6;Pr\xF3g\r\n"
+        "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d;T3;g\xF3rny;30\\.4;30\\.0\r\n"
+        "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d;T3;koniec;29\\.5;30\\.0\r\n"
+        "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d;T3;g\xF3rny;31\\.0;30\\.0\r\n");
+    EXPECT_TRUE(std::regex_match(log, expected)) << log;
+}
+
+TEST_F(Alarms, BothLimitsOfTheMeanAndTheSoundSwitchedOff) {
+    ASSERT_NO_FATAL_FAILURE(Start("SOUND=0\r\nLOW_TEMP0=-5.0\r\nHIGH_TEMP0=5.0\r\n"));
+    Expect(Reading(1, -6.0), Verdict(1));
+    // The first mean after the loss shows no value: it is not judged.
+    Expect(Reading(0, 0.0), Verdict(0));
+    EXPECT_EQ(Field(0).m_nAlarmMark, 0);
+    // The mean of 29.0 and -6.0.
+    ASSERT_TRUE(instrument.Send(Line(Reading(0, 0.0))));
+    ASSERT_TRUE(program->WaitForStatus(Verdict(0) + L"Alarm: T > 5.0 \x00B0" L"C. "));
+    EXPECT_EQ(Field(0).m_nAlarmMark, 1);
+    Expect(Reading(3, -20.0), Verdict(3) + L"Alarm: T > 5.0 \x00B0" L"C. ");
+    Expect(Reading(0, 0.0), Verdict(0) + L"Alarm: T < -5.0 \x00B0" L"C. ");
+    EXPECT_EQ(Field(0).m_nAlarmMark, -1);
+    EXPECT_EQ(g_nSounds, 0);
+    EXPECT_TRUE(Offered(ID_ACKNOWLEDGE_ALARMS)) << "a silent alarm is still acknowledged";
+    EXPECT_NE(ReadFileBytes(logPath).find(";T;dolny;-13.0;-5.0\r\n"), std::string::npos) << ReadFileBytes(logPath);
+}
+
+TEST_F(Alarms, TheDialogRefusesWhatItCannotTakeAndSavesWhatItTakesAtOnce) {
+    ASSERT_NO_FATAL_FAILURE(Start(""));
+    PostMessageW(program->Main(), WM_COMMAND, ID_ALARMS, 0);
+    HWND dlg = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (dlg = FindDialog(program->GuiThreadId(), program->Main(), L"Alarmy")) != nullptr; },
+                        10000));
+    auto type = [&](int id, const wchar_t* text) { SetDlgItemTextW(dlg, id, text); };
+    auto refusal = [&]() {
+        PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+        HWND box = nullptr;
+        WaitFor([&] { return (box = FindDialog(program->GuiThreadId(), program->Main(), L"")) != nullptr; }, 10000);
+        if (box == nullptr)
+            return std::wstring(L"<no message>");
+        const std::wstring text = RunningProgram::MessageBoxText(box);
+        RunningProgram::Dismiss(box);
+        WaitFor([&] { return !IsWindow(box); }, 10000);
+        return text;
+    };
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, IDC_ALARM_LOW0 + 3))) << "a row switched off is greyed";
+    SendMessageW(GetDlgItem(dlg, IDC_ALARM_ON0 + 3), BM_CLICK, 0, 0);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDC_ALARM_LOW0 + 3)));
+    type(IDC_ALARM_LOW0 + 3, L"30");
+    type(IDC_ALARM_HIGH0 + 3, L"30");
+    EXPECT_EQ(refusal(), L"Temperatura 3: dolny pr\x00F3g musi by\x0107 ni\x017Cszy ni\x017C g\x00F3rny.");
+    type(IDC_ALARM_LOW0 + 3, L"");
+    type(IDC_ALARM_HIGH0 + 3, L"30,5 \x00B0" L"C");
+    EXPECT_EQ(refusal(), L"Temperatura 3: g\x00F3rny pr\x00F3g nie jest liczb\x0105.");
+    ASSERT_TRUE(IsWindow(dlg)) << "a refused form stays open";
+    type(IDC_ALARM_HIGH0 + 3, L"30,5");
+    PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg); }, 10000));
+    // The window handles this once the command that ran the dialog has returned.
+    SendMessageW(program->Main(), WM_NULL, 0, 0);
+    // Saved before the program ends, and used at once.
+    EXPECT_NE(ReadFileBytes(program->IniPath()).find("LOW_TEMP3=\r\nHIGH_TEMP3=30.5\r\n"), std::string::npos)
+        << ReadFileBytes(program->IniPath());
+    Expect(Reading(3, 31.0), Verdict(3) + L"Alarm: T3 > 30.5 \x00B0" L"C. ");
+}
