@@ -82,9 +82,9 @@ HWND FindDialog(DWORD threadId, HWND main, const std::wstring& caption) {
 class Alarms : public ::testing::Test {
 protected:
     // The limits come from a hand-edited file, as the program finds it at start.
-    void Start(const std::string& alarmSection) {
+    void Start(const std::string& alarmSection, const std::string& logFolder = std::string()) {
         program = std::make_unique<RunningProgram>("[GENERAL]\r\nPORT_NR=13\r\n");
-        logPath = program->IniPath().parent_path() / "alarmy.csv";
+        logPath = program->IniPath().parent_path() / logFolder / "alarmy.csv";
         std::ofstream(program->IniPath(), std::ios::binary)
             << "[GENERAL]\r\nPORT_NR=13\r\n[ALARM]\r\nLOG_FILE=" << logPath.string() << "\r\n" << alarmSection;
         ASSERT_TRUE(instrument.IsOpen());
@@ -190,6 +190,33 @@ TEST_F(Alarms, BothLimitsOfTheMeanAndTheSoundSwitchedOff) {
     EXPECT_EQ(g_nSounds, 0);
     EXPECT_TRUE(Offered(ID_ACKNOWLEDGE_ALARMS)) << "a silent alarm is still acknowledged";
     EXPECT_NE(ReadFileBytes(logPath).find(";T;dolny;-13.0;-5.0\r\n"), std::string::npos) << ReadFileBytes(logPath);
+}
+
+// Told once; the events wait and go in, in order, once the file can be made.
+TEST_F(Alarms, ALogThatCannotBeWrittenIsToldOnceAndLosesNoEvent) {
+    ASSERT_NO_FATAL_FAILURE(Start("HIGH_TEMP3=30.0\r\n", "later"));
+    Expect(Reading(3, 30.4), Verdict(3) + kAlarmT3);
+    HWND box = program->WaitForMessageBox();
+    ASSERT_NE(box, nullptr) << "the failure is told";
+    EXPECT_EQ(RunningProgram::MessageBoxText(box).rfind(L"Nie mo\x017Cna zapisa\x0107 zdarzenia do dziennika alarm\x00F3w:", 0),
+              0u)
+        << testing::PrintToString(RunningProgram::MessageBoxText(box));
+    // Readings and alarms go on while the box waits for the user.
+    Expect(Reading(3, 29.4), Verdict(3));
+    RunningProgram::Dismiss(box);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, 10000));
+    Expect(Reading(3, 30.6), Verdict(3) + kAlarmT3);
+    EXPECT_EQ(program->WaitForMessageBox(1000), nullptr) << "told once, not at every event";
+    Expect(Reading(3, 29.0), Verdict(3));
+
+    std::filesystem::create_directories(logPath.parent_path());
+    Expect(Reading(3, 31.0), Verdict(3) + kAlarmT3);
+    const std::string log = ReadFileBytes(logPath);
+    const std::regex expected("Data i Godzina;[^\r]*\r\n"
+                              "[^;]*;T3;g\xF3rny;30\\.4;30\\.0\r\n[^;]*;T3;koniec;29\\.4;30\\.0\r\n"
+                              "[^;]*;T3;g\xF3rny;30\\.6;30\\.0\r\n[^;]*;T3;koniec;29\\.0;30\\.0\r\n"
+                              "[^;]*;T3;g\xF3rny;31\\.0;30\\.0\r\n");
+    EXPECT_TRUE(std::regex_match(log, expected)) << log;
 }
 
 TEST_F(Alarms, TheDialogRefusesWhatItCannotTakeAndSavesWhatItTakesAtOnce) {
