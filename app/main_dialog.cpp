@@ -1,10 +1,13 @@
 #include "app/main_dialog.h"
 
+#include "app/installation.h"
 #include "app/main_layout.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 #include "serial/com_port.h"
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <iterator>
@@ -22,10 +25,15 @@ const int kStopBits = 1;
 const char kCannotOpenPort[] = "Nie mo\xBFna otworzy\xE6 portu COM%d";
 const char kChartViewerMissing[] = "Nie mo\xBFna odnale\x9F\xE6 programu Kreslo.exe";
 
-// The program installs nothing, so removing it is deleting two files.
+// The portable copy installs nothing, so removing it is deleting two files.
 const char kUninstallText[] =
     "Program QM487 nie jest instalowany w systemie, wi\xEA" "c nie trzeba go odinstalowywa\xE6. "
     "Aby go usun\xB9\xE6, zamknij program i usu\xF1 plik programu oraz plik ustawie\xF1:\n\n";
+// The installed copy hands over to the system's uninstall of its package.
+const char kUninstallQuestion[] =
+    "Czy odinstalowa\xE6 program QM487?\n\n"
+    "Program zostanie zamkni\xEAty. Plik ustawie\xF1 i pliki rejestracji pozostan\xB9 na dysku:\n";
+const char kUninstallerFailed[] = "Nie mo\xBFna uruchomi\xE6 deinstalatora programu QM487.";
 
 }  // namespace
 
@@ -33,7 +41,6 @@ CMainDialog::CMainDialog(CWnd* pParent)
     : CDialog(IDD_QM487_DIALOG, pParent),
       m_bPopupOpen(FALSE),
       m_bShowPromotion(TRUE),
-      m_bMeanPending(TRUE),
       m_bBlinkPhase(FALSE),
       m_nLastChannel(0),
       m_bAddComment(FALSE),
@@ -79,6 +86,8 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnTimer<&CMainDialog::OnTimer>(),
         afx::OnCommand<ID_RECORDING, &CMainDialog::OnRecording>(),
         afx::OnCommand<ID_HELP_CONTENTS, &CMainDialog::OnHelp>(),
+        afx::OnCommand<ID_HELP, &CMainDialog::OnHelp>(),
+        afx::OnMessage<WM_HELP, &CMainDialog::OnHelpInfo>(),
         afx::OnCommand<ID_CLOSE_PROGRAM, &CMainDialog::OnCloseProgram>(),
         afx::OnCommand<ID_RUN_CHART_VIEWER, &CMainDialog::OnRunChartViewer>(),
         afx::OnMessage<WM_PORT_CHAR, &CMainDialog::OnPortChar>(),
@@ -138,7 +147,8 @@ BOOL CMainDialog::OnInitDialog() {
     m_nStatusHeight = rcStatus.bottom - rcStatus.top;
 
     for (int i = 0; i < 9; ++i) {
-        m_fields[i].SetQuantity(3, 3, TRUE);
+        const int nQuantity = m_channels[i == 8 ? 0 : i + 1].nQuantity;
+        m_fields[i].SetQuantity(nQuantity, nQuantity, TRUE);
         char szLabel[32];
         std::snprintf(szLabel, sizeof szLabel, i < 8 ? "Temperatura %d" : "Temperatura", i + 1);
         m_fields[i].m_strLabel = szLabel;
@@ -147,6 +157,7 @@ BOOL CMainDialog::OnInitDialog() {
         field.m_fontValue.CreateFontIndirect(&field.m_lfValue);
 
     m_bLayoutLocked = FALSE;
+    PlaceSavedRectOnScreen();
     SetWindowPos(m_hWnd, HWND_TOP, m_rcWindow.left, m_rcWindow.top, m_rcWindow.right - m_rcWindow.left,
                  m_rcWindow.bottom - m_rcWindow.top, 0);
 
@@ -155,7 +166,7 @@ BOOL CMainDialog::OnInitDialog() {
     m_bTopmost = !m_bTopmost;
     OnAlwaysOnTop();
 
-    HandFieldsToDdeServer();
+    HandChannelsToDdeServer();
 
     SetTimer(kStartupRecordingTimerId, 10000);
     SetTimer(kBlinkTimerId, 500);
@@ -239,8 +250,7 @@ void CMainDialog::RelayOut() {
 
 void CMainDialog::OnActivate(UINT, HWND, BOOL) {
     Default();
-    if (!m_bLayoutLocked && !(GetWindowLongW(m_hWnd, GWL_STYLE) & WS_MAXIMIZE))
-        ::GetWindowRect(m_hWnd, &m_rcWindow);
+    RecordRestoredRect();
 }
 
 void CMainDialog::OnAlwaysOnTop() {
@@ -306,6 +316,8 @@ void CMainDialog::OnSysCommand(UINT nId, LPARAM) {
 }
 
 void CMainDialog::OnDestroy() {
+    // Closed from the taskbar while minimised: no activation told where it was.
+    RecordRestoredRect();
     m_ddeServer.Stop();
     WinHelp(0, HELP_QUIT);
     Default();
@@ -335,7 +347,25 @@ void CMainDialog::OnRunChartViewer() {
 }
 
 void CMainDialog::OnUninstall() {
-    AfxMessageBox(kUninstallText + AfxGetApp()->m_strProgramPath + "\n" + m_strSettingsPath, MB_OK | MB_ICONINFORMATION);
+    const InstalledCopy copy = FindInstalledCopy(AfxGetApp()->m_strProgramPath);
+    if (!copy.bInstalled) {
+        AfxMessageBox(kUninstallText + AfxGetApp()->m_strProgramPath + "\n" + m_strSettingsPath,
+                      MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (AfxMessageBox(kUninstallQuestion + m_strSettingsPath, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    // Without a recorded product code the system's list of programs does it.
+    const bool bByCode = !copy.strProductCode.empty();
+    const std::wstring program = bByCode ? L"msiexec.exe" : L"control.exe";
+    const std::wstring arguments = bByCode ? L"/x " + afx::Widen1250(copy.strProductCode) : L"appwiz.cpl";
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(GetSafeHwnd(), L"open", program.c_str(), arguments.c_str(), nullptr, SW_SHOWNORMAL));
+    if (result <= 32) {
+        AfxMessageBox(kUninstallerFailed, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    OnOK();  // its files must not be in use while they are removed
 }
 
 LRESULT CMainDialog::OnPortChar(WPARAM wParam, LPARAM) {

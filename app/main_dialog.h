@@ -5,10 +5,10 @@
 
 #include "app/program_help.h"
 #include "config/settings.h"
-#include "instrument/channel_alarm.h"
 #include "exchange/dde_server.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
+#include "instrument/channels.h"
 #include "instrument/line_assembly.h"
 #include "recording/record_file.h"
 #include "recording/record_types.h"
@@ -59,6 +59,8 @@ public:
     // Closes the port (the reader thread ends); after the window has gone.
     void ClosePort();
 
+    // The current readings of channels 0 to 8, which the fields show.
+    const CChannelSet& Channels() const { return m_channels; }
     // The field of channel 0 to 8.
     CReadingView& Field(int nChannel) { return m_fields[nChannel == 0 ? 8 : nChannel - 1]; }
     const CLineDecoder& Decoder() const { return m_lineAssembly.Decoder(); }
@@ -68,10 +70,11 @@ public:
 
     BOOL m_bPopupOpen;
     BOOL m_bShowPromotion;
-    BOOL m_bMeanPending;
     BOOL m_bBlinkPhase;
     int m_nLastChannel;
-    CDdeServer m_ddeServer;  // publishes the fields while the link is up
+    // Declared before the DDE server, which reads it, so that it outlives it.
+    CChannelSet m_channels;
+    CDdeServer m_ddeServer;  // publishes the channels while the link is up
     CProgramHelp m_help;     // "Pomoc" (main_dialog_help.cpp)
     std::string m_strComment;  // opening block of the report; not stored
     BOOL m_bAddComment;
@@ -111,7 +114,6 @@ public:
 
     // Alarms (main_dialog_alarms.cpp).
     AlarmSettings m_alarmSettings;
-    ChannelAlarm m_alarms[9];  // by channel 0 to 8; judged at valid readings only
     BOOL m_bAlarmUnacknowledged = FALSE;  // a channel entered an alarm since the last acknowledgement
     // Plays the alarm sound; tests count the calls here.
     void (*m_pfnAlarmSound)() = &CMainDialog::PlayExclamationSound;
@@ -135,6 +137,7 @@ protected:
     void OnAlwaysOnTop();
     void OnTimer(UINT_PTR nId);
     void OnHelp();
+    LRESULT OnHelpInfo(WPARAM wParam, LPARAM lParam);
     void OnCloseProgram();
     void OnRunChartViewer();
     LRESULT OnPortChar(WPARAM wParam, LPARAM lParam);
@@ -195,7 +198,11 @@ private:
     BOOL IsRecordingFailing() const;
     void ShowStartupPromotion();
     void RelayOut();
-    void HandFieldsToDdeServer();
+    void HandChannelsToDdeServer();
+    // The field of one channel shows what the channel set holds.
+    void ShowChannel(int nChannel);
+    void PlaceSavedRectOnScreen();
+    void RecordRestoredRect();
     // Stops the DDE server and, while the link is up, starts it for the
     // instrument's number (main_dialog_dde.cpp).
     void RestartDdeServer();
@@ -203,7 +210,8 @@ private:
     BOOL m_bDdeRestartAgain = FALSE;  // a line asked for it meanwhile
 
     // Alarms (main_dialog_alarms.cpp).
-    // Judges channel c's reading if it is a valid one; TRUE when an alarm changed.
+    // Judges channel c's value in the set if it is a valid one, and shows
+    // the outcome; TRUE when the alarm changed.
     BOOL JudgeChannelAlarm(int nChannel);
     BOOL IsAnyAlarmActive() const;
     void SoundAlarm();

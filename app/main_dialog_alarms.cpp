@@ -32,32 +32,30 @@ RecordTime LocalAlarmTime() {
 void CMainDialog::PlayExclamationSound() { MessageBeep(MB_ICONEXCLAMATION); }
 
 BOOL CMainDialog::IsAnyAlarmActive() const {
-    for (const ChannelAlarm& alarm : m_alarms)
-        if (alarm.nState != kAlarmNone)
+    for (int c = 0; c < CChannelSet::kChannels; ++c)
+        if (m_channels[c].alarm.nState != kAlarmNone)
             return TRUE;
     return FALSE;
 }
 
 BOOL CMainDialog::JudgeChannelAlarm(int nChannel) {
-    const CReadingView& field = Field(nChannel);
+    const ChannelState& channel = m_channels[nChannel];
+    const ChannelAlarm before = channel.alarm;
     // Errors and a lost link leave the alarm as it is; the fields blink for them.
-    if (field.m_bNoValue || field.m_bAlert)
-        return FALSE;
-    const ChannelAlarm before = m_alarms[nChannel];
-    const AlarmEvents events = JudgeAlarm(m_alarms[nChannel], field.m_dValue, m_alarmSettings.limits[nChannel],
-                                          m_alarmSettings.dHysteresis);
+    const AlarmEvents events =
+        m_channels.JudgeAlarm(nChannel, m_alarmSettings.limits[nChannel], m_alarmSettings.dHysteresis);
     BOOL bEntered = FALSE;
     for (int i = 0; i < events.nCount; ++i) {
-        WriteAlarmLog(FormatAlarmLogLine(LocalAlarmTime(), nChannel, events.events[i], field.m_dValue,
-                                         field.m_bFineResolution != FALSE));
+        WriteAlarmLog(FormatAlarmLogLine(LocalAlarmTime(), nChannel, events.events[i], channel.dValue,
+                                         channel.bFineResolution != FALSE));
         bEntered = bEntered || events.events[i].kind != kAlarmEnded;
     }
-    Field(nChannel).SetAlarmMark(m_alarms[nChannel].nState);
+    Field(nChannel).SetAlarmMark(channel.alarm.nState);
     if (bEntered)
         SoundAlarm();
     else if (m_bAlarmUnacknowledged && !IsAnyAlarmActive())
         AcknowledgeAlarms();  // nothing left to call anyone to
-    return before.nState != m_alarms[nChannel].nState || before.dLimit != m_alarms[nChannel].dLimit;
+    return before.nState != channel.alarm.nState || before.dLimit != channel.alarm.dLimit;
 }
 
 void CMainDialog::SoundAlarm() {
@@ -90,7 +88,7 @@ void CMainDialog::OnAcknowledgeAlarms() { AcknowledgeAlarms(); }
 // The fields let clicks through to the window, which finds the field hit.
 void CMainDialog::OnLButtonDown(UINT, POINT point) {
     for (int c = 0; c < 9; ++c) {
-        if (m_alarms[c].nState == kAlarmNone)
+        if (m_channels[c].alarm.nState == kAlarmNone)
             continue;
         RECT rc;
         ::GetWindowRect(Field(c), &rc);

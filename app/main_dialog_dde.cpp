@@ -1,4 +1,4 @@
-// The main window's side of the DDE server: the fields it reads, and the
+// The main window's side of the DDE server: the channels it reads, and the
 // advise post that has to wait until DDEML has made a new link.
 #include "app/main_dialog.h"
 
@@ -8,13 +8,7 @@ namespace {
 const char kDdeStartFailed[] = "B\xB3\xB9" "d inicjalizacji DDE!";
 }  // namespace
 
-void CMainDialog::HandFieldsToDdeServer() {
-    CReadingView* apFields[dde::kChannels];
-    for (int c = 0; c < dde::kChannels; ++c)
-        apFields[c] = &Field(c);
-    m_ddeServer.SetFields(apFields, m_hWnd);
-    m_ddeServer.SetAlarms(m_alarms);
-}
+void CMainDialog::HandChannelsToDdeServer() { m_ddeServer.SetChannels(&m_channels, m_hWnd); }
 
 LRESULT CMainDialog::OnDdeAdviseStarted(WPARAM wParam, LPARAM lParam) {
     // The server may have stopped or restarted meanwhile; it then has no

@@ -17,6 +17,13 @@ const char kHelpMissing[] =
 
 void CMainDialog::OnHelp() { WinHelp(0, HELP_CONTEXT); }
 
+// F1 anywhere in the window (a field passes it up): the framework's help
+// command, as "Pomoc".
+LRESULT CMainDialog::OnHelpInfo(WPARAM, LPARAM) {
+    SendMessage(WM_COMMAND, ID_HELP, 0);
+    return TRUE;
+}
+
 // Whatever the framework asks for, Help opens at the program's start topic;
 // HELP_QUIT closes it.
 void CMainDialog::WinHelp(DWORD_PTR, UINT nCmd) {

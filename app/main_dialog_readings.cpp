@@ -2,7 +2,6 @@
 // link state and the status line, and the blinking of channels in error.
 #include "app/main_dialog.h"
 
-#include "instrument/channel_mean.h"
 #include "instrument/status_line.h"
 
 namespace {
@@ -12,12 +11,14 @@ const int kChannelsZeroFirst[9] = {0, 1, 2, 3, 4, 5, 6, 7, 8};
 const int kChannelsZeroLast[9] = {1, 2, 3, 4, 5, 6, 7, 8, 0};
 }  // namespace
 
+// The channel set is written first; the fields then paint what it holds.
 void CMainDialog::ApplyReading(BOOL bGood) {
     const CLineDecoder& decoder = m_lineAssembly.Decoder();
-    if (bGood != m_bLinkUp || decoder.m_bFine != Field(0).m_bFineResolution) {
+    if (bGood != m_bLinkUp || decoder.m_bFine != m_channels[0].bFineResolution) {
         m_bLinkUp = bGood;
+        m_channels.SetFineResolution(decoder.m_bFine);
         for (int channel : kChannelsZeroFirst)
-            Field(channel).SetFineResolution(decoder.m_bFine);
+            Field(channel).SetFineResolution(m_channels[channel].bFineResolution);
         RelayOut();
         RestartDdeServer();
     }
@@ -25,38 +26,32 @@ void CMainDialog::ApplyReading(BOOL bGood) {
 
     if (bGood) {
         const int c = m_nLastChannel;
-        if (c >= 1 && c <= 8) {
-            Field(c).SetAlert(decoder.m_bCalibrationError[c] != 0 || decoder.m_bValueError[c] != 0);
-            Field(c).SetValue(decoder.m_dValues[c]);
-            if (JudgeChannelAlarm(c))
-                UpdateStatusLine();
-        } else if (c == 0) {
-            double values[8];
-            BOOL noValue[8];
-            for (int i = 0; i < 8; ++i) {
-                values[i] = m_fields[i].m_dValue;
-                noValue[i] = m_fields[i].m_bNoValue;
-            }
-            double mean = 0.0;
-            const BOOL bHasMean = ComputeChannelMean(values, noValue, &mean);
-            Field(0).SetAlert(decoder.m_bCalibrationError[0] != 0 || decoder.m_bValueError[0] != 0);
-            // With no channel heard from there is no mean: "???" rather than NaN.
-            if (m_bMeanPending || !bHasMean)
-                Field(0).SetNoValue();
+        if (c >= 0 && c <= 8) {
+            const BOOL bAlert = decoder.m_bCalibrationError[c] != 0 || decoder.m_bValueError[c] != 0;
+            if (c == 0)
+                m_channels.StoreMean(bAlert);
             else
-                Field(0).SetValue(mean);
-            m_bMeanPending = FALSE;
-            if (JudgeChannelAlarm(0))
+                m_channels.StoreValue(c, decoder.m_dValues[c], bAlert);
+            ShowChannel(c);
+            if (JudgeChannelAlarm(c))
                 UpdateStatusLine();
         }
     } else {
-        m_bMeanPending = TRUE;
-        for (int channel : kChannelsZeroLast) {
-            Field(channel).SetNoValue();
-            Field(channel).SetAlert(TRUE);
-        }
+        m_channels.LoseAll();
+        for (int channel : kChannelsZeroLast)
+            ShowChannel(channel);
     }
     m_ddeServer.NotifyAll();
+}
+
+void CMainDialog::ShowChannel(int nChannel) {
+    const ChannelState& channel = m_channels[nChannel];
+    CReadingView& field = Field(nChannel);
+    field.SetAlert(channel.bAlert);
+    if (channel.bNoValue)
+        field.SetNoValue();
+    else
+        field.SetValue(channel.dValue);
 }
 
 void CMainDialog::UpdateStatusLine() {
@@ -74,7 +69,10 @@ void CMainDialog::UpdateStatusLine() {
     state.bRecording = m_nRecordTimer != 0;
     state.nIntervalSeconds = m_nInterval;
     state.bRecordingFailing = IsRecordingFailing();
-    state.strAlarm = ComposeAlarmPiece(m_alarms);
+    ChannelAlarm alarms[CChannelSet::kChannels];
+    for (int channel = 0; channel < CChannelSet::kChannels; ++channel)
+        alarms[channel] = m_channels[channel].alarm;
+    state.strAlarm = ComposeAlarmPiece(alarms);
     const std::string text = ComposeStatusLine(state);
     if (text == m_strStatus)
         return;
@@ -87,9 +85,9 @@ void CMainDialog::UpdateStatusLine() {
 void CMainDialog::Blink() {
     m_bBlinkPhase = !m_bBlinkPhase;
     for (int channel : kChannelsZeroLast) {
-        CReadingView& field = Field(channel);
-        if (!field.m_bAlert)
+        if (!m_channels[channel].bAlert)
             continue;
+        CReadingView& field = Field(channel);
         field.m_bHidden = m_bBlinkPhase;
         field.RedrawNow();
     }

@@ -57,8 +57,8 @@ BOOL CMainDialog::IsRecordingFailing() const {
 
 void CMainDialog::TakeSamples(ChannelSamples samples) {
     for (int channel = 0; channel < 9; ++channel) {
-        const CReadingView& field = Field(channel);
-        samples[channel] = {field.m_dValue, field.m_bNoValue, field.m_bAlert, field.m_bFineResolution};
+        const ChannelState& reading = m_channels[channel];
+        samples[channel] = {reading.dValue, reading.bNoValue, reading.bAlert, reading.bFineResolution};
     }
 }
 

@@ -6,6 +6,18 @@
 #include <algorithm>
 #include <cstring>
 
+namespace {
+
+// The size of a first run (the keys' defaults).
+const int kDefaultWidth = 600;
+const int kDefaultHeight = 400;
+
+WindowRect ToWindowRect(const RECT& rc) { return {rc.left, rc.top, rc.right, rc.bottom}; }
+
+RECT ToRect(const WindowRect& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+}  // namespace
+
 void CMainDialog::ApplySettings(const ProgramSettings& s) {
     for (int i = 0; i < 9; ++i) {
         const FieldSettings& f = s.fields[i];
@@ -86,4 +98,48 @@ void CMainDialog::SaveSettingsNow() {
         return;
     StoreSettings(*m_pSettings);
     m_pSettings->Save(FALSE);
+}
+
+// A saved rectangle off every monitor (a monitor since unplugged, or the
+// place Windows parks a minimised window) or collapsed below the smallest
+// size a window can be given would open a window nobody can see or grab.
+void CMainDialog::PlaceSavedRectOnScreen() {
+    StartPlacement where = {};
+    where.bOnAMonitor = MonitorFromRect(&m_rcWindow, MONITOR_DEFAULTTONULL) != nullptr;
+    const POINT corner = {m_rcWindow.left, m_rcWindow.top};
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(MonitorFromPoint(corner, MONITOR_DEFAULTTONEAREST), &info))
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &info.rcWork, 0);
+    where.workArea = ToWindowRect(info.rcWork);
+    where.nMinWidth = GetSystemMetrics(SM_CXMINTRACK);
+    where.nMinHeight = GetSystemMetrics(SM_CYMINTRACK);
+    where.nMaxWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    where.nMaxHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    where.nDefaultWidth = kDefaultWidth;
+    where.nDefaultHeight = kDefaultHeight;
+    m_rcWindow = ToRect(PlaceAtStart(ToWindowRect(m_rcWindow), where));
+}
+
+// The rectangle the window has when neither minimised nor maximised. A
+// minimised window's own rectangle is a parking place off the screen; its
+// placement keeps the restored one, in work-area coordinates.
+void CMainDialog::RecordRestoredRect() {
+    if (m_bLayoutLocked || m_hWnd == nullptr)
+        return;
+    if (!IsIconic(m_hWnd)) {
+        if (!(GetWindowLongW(m_hWnd, GWL_STYLE) & WS_MAXIMIZE))
+            ::GetWindowRect(m_hWnd, &m_rcWindow);
+        return;
+    }
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    if (!GetWindowPlacement(m_hWnd, &placement))
+        return;
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(MonitorFromRect(&placement.rcNormalPosition, MONITOR_DEFAULTTOPRIMARY), &info))
+        return;
+    m_rcWindow = placement.rcNormalPosition;
+    OffsetRect(&m_rcWindow, info.rcWork.left - info.rcMonitor.left, info.rcWork.top - info.rcMonitor.top);
 }

@@ -1,5 +1,6 @@
 #include "app/settings_path.h"
 
+#include "app/installation.h"
 #include "config/ini_file.h"
 #include "config/settings.h"
 
@@ -37,7 +38,9 @@ bool CanRewrite(const std::string& strDir, const std::string& strFile) {
 std::string SettingsFilePath(const std::string& strProgramPath) {
     const std::string dir = CIniFile::ProgramDirectory(strProgramPath);
     const std::string beside = dir + "\\" + kSettingsFileName;
-    if (CanRewrite(dir, beside))
+    // An installed copy decides by how it was installed, not by trying:
+    // under Wine, or for an administrator, Program Files takes writing.
+    if (!FindInstalledCopy(strProgramPath).bInstalled && CanRewrite(dir, beside))
         return beside;
 
     char szAppData[MAX_PATH] = {};

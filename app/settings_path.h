@@ -1,5 +1,5 @@
-// Where the configuration file lives: beside the program, or, where the
-// program's folder cannot be written (an install under Program Files), in
+// Where the configuration file lives: beside the portable program, or, for
+// the installed copy and where the program's folder cannot be written, in
 // the user's own folder %APPDATA%\QM487, which starts as a copy of the file
 // beside the program when there is one.
 #pragma once

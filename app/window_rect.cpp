@@ -1,19 +1,29 @@
 #include "app/window_rect.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace {
 
-// Rectangles from a hand-edited file may hold anything; shifting is done in
+// Rectangles from a hand-edited file may hold anything; sums are done in
 // 64 bits and saturated so no input overflows.
-int Shifted(int value, long long by)
+int Saturated(long long v)
 {
-    const long long v = value + by;
-    if (v > INT_MAX)
-        return INT_MAX;
-    if (v < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(v);
+    return static_cast<int>(std::min<long long>(INT_MAX, std::max<long long>(INT_MIN, v)));
+}
+
+int Shifted(int value, long long by) { return Saturated(value + by); }
+
+// The span of one axis at start: size long, inside [low, high) as far as
+// it fits, as near to savedLow as it can be.
+void PlaceSpan(int savedLow, long long size, int low, int high, int& outLow, int& outHigh)
+{
+    const long long room = std::max<long long>(1, static_cast<long long>(high) - low);
+    size = std::min(size, room);
+    long long start = std::max<long long>(savedLow, low);
+    start = std::min<long long>(start, static_cast<long long>(high) - size);
+    outLow = Saturated(start);
+    outHigh = Saturated(start + size);
 }
 
 }  // namespace
@@ -30,9 +40,28 @@ void NormalizeWindowRect(WindowRect& rect, int screenWidth, int screenHeight)
         rect.bottom = screenHeight;
     }
     // Only after the moves: a window larger than the screen ends up with its
-    // top-left corner on it, at the cost of its size.
-    if (rect.top < -10)
+    // top-left corner on it, at the cost of its size. A window that ends
+    // before the screen's edge is on another monitor and stays where it is.
+    if (rect.top < -10 && rect.bottom > 0)
         rect.top = 0;
-    if (rect.left < -10)
+    if (rect.left < -10 && rect.right > 0)
         rect.left = 0;
+}
+
+WindowRect PlaceAtStart(const WindowRect& saved, const StartPlacement& where)
+{
+    long long width = static_cast<long long>(saved.right) - saved.left;
+    long long height = static_cast<long long>(saved.bottom) - saved.top;
+    const bool bUsableSize = width >= where.nMinWidth && height >= where.nMinHeight &&
+                             width <= where.nMaxWidth && height <= where.nMaxHeight;
+    if (where.bOnAMonitor && bUsableSize)
+        return saved;
+    if (!bUsableSize) {
+        width = where.nDefaultWidth;
+        height = where.nDefaultHeight;
+    }
+    WindowRect placed;
+    PlaceSpan(saved.left, width, where.workArea.left, where.workArea.right, placed.left, placed.right);
+    PlaceSpan(saved.top, height, where.workArea.top, where.workArea.bottom, placed.top, placed.bottom);
+    return placed;
 }

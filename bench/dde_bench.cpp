@@ -20,7 +20,6 @@
 #include "exchange/dde_server.h"
 #include "exchange/quantity_format.h"
 #include "instrument/line_encoder.h"
-#include "ui/reading_view.h"
 
 #include <windows.h>
 
@@ -203,16 +202,13 @@ int Links(long serial, int seconds) {
 }
 
 int Notify(int rounds) {
-    CReadingView fields[dde::kChannels];
-    CReadingView* pointers[dde::kChannels];
-    for (int c = 0; c < dde::kChannels; ++c) {
-        pointers[c] = &fields[c];
-        fields[c].m_nDisplayQuantity = 3;
-        fields[c].m_dValue = 20.0 + c;
-        fields[c].m_bNoValue = FALSE;
-    }
+    CChannelSet channels;
+    for (int c = 1; c < dde::kChannels; ++c)
+        channels.StoreValue(c, 20.0 + c, FALSE);
+    channels.StoreMean(FALSE);  // the first mean after start is none; the second is
+    channels.StoreMean(FALSE);
     CDdeServer server;
-    server.SetFields(pointers, nullptr);
+    server.SetChannels(&channels, nullptr);
     if (!server.Start(kSerial)) {
         std::fprintf(stderr, "the server did not start\n");
         return 1;
@@ -249,8 +245,8 @@ int Notify(int rounds) {
     Pump(500);  // the new links' first values
     std::vector<double> linked;
     for (int r = 0; r < rounds; ++r) {
-        for (int c = 0; c < dde::kChannels; ++c)
-            fields[c].m_dValue = 20.0 + c + (r % 100) / 10.0;
+        for (int c = 1; c < dde::kChannels; ++c)
+            channels.StoreValue(c, 20.0 + c + (r % 100) / 10.0, FALSE);
         const LONGLONG t0 = Now();
         server.NotifyAll();
         linked.push_back(Ms(Now() - t0));

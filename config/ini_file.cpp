@@ -93,10 +93,16 @@ BOOL ReadWholeFile(const std::string& strPath, BOOL bCreateIfMissing, std::strin
     }
     char buffer[4096];
     std::size_t nRead;
-    while ((nRead = std::fread(buffer, 1, sizeof buffer, pFile)) > 0)
+    BOOL bOk = TRUE;
+    while (bOk && (nRead = std::fread(buffer, 1, sizeof buffer, pFile)) > 0) {
         strText.append(buffer, nRead);
-    BOOL bOk = !std::ferror(pFile);
+        // Far beyond any settings file: damaged, or not one at all.
+        bOk = strText.size() <= CIniFile::kMaxFileSize;
+    }
+    bOk = bOk && !std::ferror(pFile);
     std::fclose(pFile);
+    if (!bOk)
+        strText.clear();
     return bOk;
 }
 

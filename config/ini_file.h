@@ -29,6 +29,9 @@ public:
     explicit CIniFile(int nGrowBy = 4);
     virtual ~CIniFile();
 
+    // A settings file is a few kilobytes; one larger than this is damaged.
+    static const std::size_t kMaxFileSize = 1024 * 1024;
+
     CIniFile(const CIniFile&) = delete;
     CIniFile& operator=(const CIniFile&) = delete;
 
@@ -42,8 +45,9 @@ public:
 
     // Saves and clears a file loaded before, then reads strPath. A missing
     // file is created empty when bCreateIfMissing is set. FALSE, with an
-    // empty model, when the file cannot be read or created. A read-only file
-    // is read but never rewritten.
+    // empty model, when the file cannot be read or created, or is larger than
+    // kMaxFileSize (then it is left as it is). A read-only file is read but
+    // never rewritten.
     BOOL Load(const std::string& strPath, BOOL bSaveOnDestroy,
               BOOL bCreateIfMissing, BOOL bIgnoreCase, BOOL bMakeBackup);
 

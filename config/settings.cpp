@@ -31,6 +31,34 @@ std::string CutFontName(const std::string& name)
     return name.size() > kMaxFontName ? name.substr(0, kMaxFontName) : name;
 }
 
+// A hand-edited (or hostile) file may hold any number; each is brought into
+// the range where the program can use it, so no later sum, abs() or size
+// computed from it overflows.
+int Clamped(int value, int low, int high)
+{
+    return value < low ? low : value > high ? high : value;
+}
+
+// Font heights beyond this are far larger than any screen; a weight is
+// 0 to 1000 for a font.
+const int kMaxFontHeight = 2000;
+const int kMaxFontWeight = 1000;
+// The highest port number the port dialog offers.
+const int kMaxPortNumber = 256;
+// Screen coordinates of any arrangement of monitors fit in 16 bits.
+const int kMaxWindowCoordinate = 32767;
+// 1 s to 23:59:59, as the recording dialog offers.
+const int kMinInterval = 1;
+const int kMaxInterval = 23 * 3600 + 59 * 60 + 59;
+const int kMaxSeparator = 2;
+// A COLORREF names a colour in its low 24 bits.
+const COLORREF kColourMask = 0xFFFFFF;
+
+int WindowCoordinate(const CIniFile& ini, const char* key, int fallback)
+{
+    return Clamped(ini.GetInt(kGeneral, key, fallback), -kMaxWindowCoordinate, kMaxWindowCoordinate);
+}
+
 }  // namespace
 
 ProgramSettings ConstructorSettings()
@@ -71,28 +99,32 @@ void LoadSettings(const CIniFile& ini, ProgramSettings& s)
         const int k = ChannelOfField(i);
         const std::string section = Numbered("TEMP", k);
         FieldSettings& f = s.fields[i];
-        f.crBackground = ini.GetUInt(section, Numbered("BACKGROUND_TEMP", k), kBackground[i]);
-        f.crText = ini.GetUInt(section, Numbered("TEXT_TEMP", k), kText[i]);
-        f.nFontHeight = ini.GetInt(section, Numbered("FONT_HEIGHT_TEMP", k), kDefaultFontHeight);
+        f.crBackground = ini.GetUInt(section, Numbered("BACKGROUND_TEMP", k), kBackground[i]) & kColourMask;
+        f.crText = ini.GetUInt(section, Numbered("TEXT_TEMP", k), kText[i]) & kColourMask;
+        f.nFontHeight = Clamped(ini.GetInt(section, Numbered("FONT_HEIGHT_TEMP", k), kDefaultFontHeight),
+                                -kMaxFontHeight, kMaxFontHeight);
         f.strFontName = CutFontName(ini.GetString(section, Numbered("FONT_NAME_TEMP", k), kDefaultFontName));
         // lfItalic is a byte: 256 reads as 0, -1 as 255.
         f.nFontItalic = static_cast<unsigned char>(
             static_cast<unsigned>(ini.GetInt(section, Numbered("FONT_ITALIC_TEMP", k), 0)) & 0xFFu);
-        f.nFontWeight = ini.GetInt(section, Numbered("FONT_WEIGHT_TEMP", k), 0);
+        f.nFontWeight = Clamped(ini.GetInt(section, Numbered("FONT_WEIGHT_TEMP", k), 0), 0, kMaxFontWeight);
     }
 
-    s.nPortNumber = ini.GetInt(kGeneral, "PORT_NR", 0);
-    s.nWindowTop = ini.GetInt(kGeneral, "WINDOW_TOP", 100);
-    s.nWindowBottom = ini.GetInt(kGeneral, "WINDOW_BOTTOM", 500);
-    s.nWindowLeft = ini.GetInt(kGeneral, "WINDOW_LEFT", 100);
-    s.nWindowRight = ini.GetInt(kGeneral, "WINDOW_RIGHT", 700);
+    s.nPortNumber = Clamped(ini.GetInt(kGeneral, "PORT_NR", 0), 0, kMaxPortNumber);
+    s.nWindowTop = WindowCoordinate(ini, "WINDOW_TOP", 100);
+    s.nWindowBottom = WindowCoordinate(ini, "WINDOW_BOTTOM", 500);
+    s.nWindowLeft = WindowCoordinate(ini, "WINDOW_LEFT", 100);
+    s.nWindowRight = WindowCoordinate(ini, "WINDOW_RIGHT", 700);
 
     s.strReportPath = ini.GetString(kLog, "FILE_NAME", "");
     s.strBinaryPath = ini.GetString(kLog, "FILE_NAME_BIN", "");
     s.bLogReport = ini.GetInt(kLog, "FILE_LOG", 0);
     s.bLogBinary = ini.GetInt(kLog, "FILE_LOG_BIN", 0);
+    // An unknown separator code is the first one, tab.
     s.nSeparator = ini.GetInt(kLog, "FILE_SEP_FORMAT", 0);
-    s.nInterval = ini.GetInt(kLog, "FILE_INTERVAL", 60);
+    if (s.nSeparator < 0 || s.nSeparator > kMaxSeparator)
+        s.nSeparator = 0;
+    s.nInterval = Clamped(ini.GetInt(kLog, "FILE_INTERVAL", 60), kMinInterval, kMaxInterval);
     for (int k = 1; k <= 8; ++k)
         s.bRecord[k] = ini.GetInt(kLog, Numbered("FILE_TEMP", k), 1);
     s.bRecord[0] = ini.GetInt(kLog, "FILE_TEMP0", 1);

@@ -44,7 +44,9 @@ struct ProgramSettings {
 ProgramSettings ConstructorSettings();
 
 // Reads every key, each missing one taking its key default (which is not
-// always the constructor value). Values are taken as read.
+// always the constructor value). Numbers are brought into their ranges
+// (colours to 24 bits, fonts, port, window coordinates, separator,
+// interval); flags, names and paths are taken as read.
 void LoadSettings(const CIniFile& ini, ProgramSettings& settings);
 
 // Sets every key from the values, in the file's key order.

@@ -74,21 +74,21 @@ int ItemIndex(const std::string& name) {
     return kItems;
 }
 
-std::string ItemText(int item, const ChannelReading& reading) {
+std::string ItemText(int item, const ChannelState& channel) {
     switch (item) {
     case kItemStatus:
-        return (reading.noValue || reading.alert) ? kStatusError : kStatusOk;
+        return (channel.bNoValue || channel.bAlert) ? kStatusError : kStatusOk;
     case kItemAlarm:
-        return reading.alarm > 0 ? "1" : reading.alarm < 0 ? "-1" : "0";
+        return channel.alarm.nState > 0 ? "1" : channel.alarm.nState < 0 ? "-1" : "0";
     case kItemResult:
     case kItemMeasurement:
         // The last stored value is published even while the status is an
-        // error; a field that never had one has nothing to publish.
-        if (!std::isfinite(reading.value))
+        // error; a channel that never had one has nothing to publish.
+        if (!std::isfinite(channel.dValue))
             return std::string();
         return item == kItemResult
-                   ? FormatDdeResult(reading.value, reading.displayQuantity, reading.fineResolution)
-                   : FormatDdeMeasurement(reading.value, reading.displayQuantity, reading.fineResolution);
+                   ? FormatDdeResult(channel.dValue, channel.nQuantity, channel.bFineResolution)
+                   : FormatDdeMeasurement(channel.dValue, channel.nQuantity, channel.bFineResolution);
     default:
         return std::string();
     }

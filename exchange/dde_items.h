@@ -5,6 +5,7 @@
 #pragma once
 
 #include "common/win_types.h"
+#include "instrument/channels.h"
 
 #include <string>
 
@@ -35,21 +36,11 @@ BOOL ParseTopicName(const std::string& name, int* channel, long* serialNumber);
 // 0 to 3 for an item name in any letter case, kItems for anything else.
 int ItemIndex(const std::string& name);
 
-// One channel's reading as its display field holds it.
-struct ChannelReading {
-    double value = 0.0;  // the last stored value; NaN when the field never had one
-    BOOL noValue = TRUE;
-    BOOL alert = FALSE;
-    int displayQuantity = 0;
-    BOOL fineResolution = FALSE;
-    int alarm = 0;  // the channel's alarm: 1 high, -1 low, 0 none
-};
-
-// The Windows-1250 text of item 0 to 3 for that reading: "Wynik" the value
+// The Windows-1250 text of item 0 to 3 for a channel: "Wynik" the value
 // without unit, "Pomiar" with its unit, "Status" "B\xB3\xB9" "d pomiaru" or
-// "Pomiar OK", "Alarm" "1", "-1" or "0". The value items are empty for a
-// field that never had a value and for an unknown quantity; any other item
-// index gives an empty text.
-std::string ItemText(int item, const ChannelReading& reading);
+// "Pomiar OK", "Alarm" "1" (high), "-1" (low) or "0" (none). The value items
+// are empty for a channel that never had a value and for an unknown
+// quantity; any other item index gives an empty text.
+std::string ItemText(int item, const ChannelState& channel);
 
 }  // namespace dde

@@ -1,7 +1,5 @@
 #include "exchange/dde_server.h"
 
-#include "ui/reading_view.h"
-
 #include <dde.h>
 
 #include <cstdio>
@@ -28,7 +26,7 @@ void FreeHandle(DWORD idInst, HSZ& hsz) {
 }  // namespace
 
 CDdeServer::CDdeServer()
-    : m_pFields(),
+    : m_pChannels(nullptr),
       m_strService(dde::kServiceName),
       m_hszService(nullptr),
       m_hszTopics(),
@@ -50,9 +48,8 @@ CDdeServer::~CDdeServer() {
         g_pDdeServer = nullptr;
 }
 
-void CDdeServer::SetFields(CReadingView* const apFields[dde::kChannels], HWND hWndOwner) {
-    for (int c = 0; c < dde::kChannels; ++c)
-        m_pFields[c] = apFields[c];
+void CDdeServer::SetChannels(const CChannelSet* pChannels, HWND hWndOwner) {
+    m_pChannels = pChannels;
     m_hWndOwner = hWndOwner;
 }
 
@@ -161,17 +158,9 @@ void CDdeServer::FormatItem(HSZ hszTopic, HSZ hszItem, char* pszBuffer) const {
     const int c = FindTopic(hszTopic);
     const int i = FindItem(hszItem);
     std::string text;
-    // Before the window hands its fields over there is nothing to read.
-    if (c < dde::kChannels && m_pFields[c] != nullptr) {
-        const CReadingView& field = *m_pFields[c];
-        dde::ChannelReading reading;
-        reading.value = field.m_dValue;
-        reading.noValue = field.m_bNoValue;
-        reading.alert = field.m_bAlert;
-        reading.displayQuantity = field.m_nDisplayQuantity;
-        reading.fineResolution = field.m_bFineResolution;
-        reading.alarm = m_pAlarms != nullptr ? m_pAlarms[c].nState : kAlarmNone;
-        text = dde::ItemText(i, reading);
+    // Before the window hands its channels over there is nothing to read.
+    if (c < dde::kChannels && m_pChannels != nullptr) {
+        text = dde::ItemText(i, (*m_pChannels)[c]);
     }
     const std::size_t n = text.size() < kItemBufferSize - 1 ? text.size() : kItemBufferSize - 1;
     std::memcpy(pszBuffer, text.data(), n);

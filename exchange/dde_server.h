@@ -1,6 +1,6 @@
 // The DDE server: service "QM487", one topic per channel named with the
 // instrument's serial number ("Temperatura3#4660"), items "Wynik", "Pomiar",
-// "Status" and "Alarm" in CF_TEXT. It answers from the channels' display fields at
+// "Status" and "Alarm" in CF_TEXT. It answers from the main window's channel set at
 // the moment of each request, so clients read what the window shows.
 //
 // Everything runs on the GUI thread: the main window starts, stops and
@@ -8,15 +8,13 @@
 #pragma once
 
 #include "exchange/dde_items.h"
-#include "instrument/channel_alarm.h"
+#include "instrument/channels.h"
 
 #include <windows.h>
 #include <ddeml.h>
 
 #include <string>
 #include <vector>
-
-class CReadingView;
 
 // Posted to the owner window when an advise link has been made: wParam the
 // channel, lParam the item. The owner hands it back to PostAdvise once the
@@ -30,12 +28,10 @@ public:
     CDdeServer();
     virtual ~CDdeServer();
 
-    // The fields of channels 0 to 8, read at every request, and the window
-    // that gets WM_DDE_ADVISE_STARTED (none: nothing is posted).
-    void SetFields(CReadingView* const apFields[dde::kChannels], HWND hWndOwner);
-    // The channels' alarms, by channel 0 to 8, read for the item "Alarm"
-    // (none: every channel answers "0").
-    void SetAlarms(const ChannelAlarm* pAlarms) { m_pAlarms = pAlarms; }
+    // The channels, read at every request (not owned; they must outlive
+    // the server), and the window that gets WM_DDE_ADVISE_STARTED (none:
+    // nothing is posted).
+    void SetChannels(const CChannelSet* pChannels, HWND hWndOwner);
 
     // Registers the service with the topics of instrument nSerialNumber;
     // 0 when it cannot, or when the server already runs.
@@ -67,8 +63,7 @@ private:
     HDDEDATA OnAdviseStart(UINT uFormat, HSZ hszTopic, HSZ hszItem) const;
     void EndDeadConversations();
 
-    CReadingView* m_pFields[dde::kChannels];  // by channel, not owned
-    const ChannelAlarm* m_pAlarms = nullptr;  // by channel, not owned
+    const CChannelSet* m_pChannels;  // not owned; none until the window hands it over
     std::string m_strService;
     std::string m_strTopics[dde::kChannels];  // base names, by channel
     std::string m_strItems[dde::kItems];

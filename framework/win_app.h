@@ -8,6 +8,9 @@
 
 class CWnd;
 
+// The framework's standard help command, which F1 ends in.
+const UINT ID_HELP = 0xE146;
+
 class CWinApp {
 public:
     CWinApp();

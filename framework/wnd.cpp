@@ -20,6 +20,37 @@ LRESULT CALLBACK CreateHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(t_hHookCreate, nCode, wParam, lParam);
 }
 
+// Readable memory of this process for n bytes from p.
+bool IsReadable(const void* p, std::size_t n) {
+    MEMORY_BASIC_INFORMATION info;
+    const char* at = static_cast<const char*>(p);
+    const char* end = at + n;
+    while (at < end) {
+        if (VirtualQuery(at, &info, sizeof info) == 0 || info.State != MEM_COMMIT ||
+            (info.Protect & (PAGE_GUARD | PAGE_NOACCESS)) || !(info.Protect & (PAGE_READONLY | PAGE_READWRITE |
+            PAGE_WRITECOPY | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY)))
+            return false;
+        at = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
+    }
+    return true;
+}
+
+// WM_NOTIFY comes from a control of this thread to its parent, with a
+// pointer into this process; but any process may post or send one with any
+// lParam. A null pointer or memory this process cannot read is dropped.
+bool IsReadableNotify(LPARAM lParam) {
+    return lParam != 0 && IsReadable(reinterpret_cast<const void*>(lParam), sizeof(NMHDR));
+}
+
+// Only a header naming a child of the window, with its id, reaches a
+// handler; others (a tooltip's, say) go to the default procedure.
+bool IsFromChild(HWND hParent, const NMHDR& notify) {
+    HWND hFrom = notify.hwndFrom;
+    return IsWindow(hFrom) && GetWindowThreadProcessId(hFrom, nullptr) == GetCurrentThreadId() &&
+           GetAncestor(hFrom, GA_PARENT) == hParent &&
+           static_cast<UINT_PTR>(GetDlgCtrlID(hFrom)) == notify.idFrom;
+}
+
 bool CommandMatches(const AfxMsgEntry& e, WPARAM wParam, LPARAM lParam) {
     if (LOWORD(wParam) != e.nId)
         return false;
@@ -116,8 +147,10 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         result = DefWindowProc(message, wParam, lParam);
     m_currentMsg = saved;
     if (message == WM_NCDESTROY) {
-        // The window is gone: give it back its own procedure and let go.
-        SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        // The window is gone: give it back its own procedure and let go;
+        // unless someone subclassed it after us, whose procedure stays.
+        if (GetWindowLongPtrW(m_hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&AfxWndProc))
+            SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
         Detach();
         PostNcDestroy();
     }
@@ -125,7 +158,16 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-    const NMHDR* pNotify = message == WM_NOTIFY ? reinterpret_cast<const NMHDR*>(lParam) : nullptr;
+    const NMHDR* pNotify = nullptr;
+    if (message == WM_NOTIFY) {
+        if (!IsReadableNotify(lParam)) {
+            *pResult = 0;  // dropped: not even the default procedure sees it
+            return TRUE;
+        }
+        pNotify = reinterpret_cast<const NMHDR*>(lParam);
+        if (!IsFromChild(m_hWnd, *pNotify))
+            return FALSE;
+    }
     for (const AfxMsgMap* pMap = GetMessageMap(); pMap != nullptr; pMap = pMap->pBase) {
         for (std::size_t i = 0; i < pMap->nCount; ++i) {
             const AfxMsgEntry& e = pMap->pEntries[i];

@@ -1,6 +1,7 @@
 #include "recording/record_file.h"
 
 #include "framework/text.h"
+#include "recording/recording_rules.h"
 
 std::unique_ptr<CRecordFile> CRecordFile::Open(const std::string& strPath, BOOL* pbExisted, DWORD* pdwError) {
     HANDLE hFile = OpenHandle(strPath, pbExisted, pdwError);
@@ -12,6 +13,13 @@ std::unique_ptr<CRecordFile> CRecordFile::Open(const std::string& strPath, BOOL*
 // The wide function with the converted path: the same file as the ANSI one
 // on a Polish system, and the right one under any other code page.
 HANDLE CRecordFile::OpenHandle(const std::string& strPath, BOOL* pbExisted, DWORD* pdwError) {
+    if (!IsPlainFilePath(strPath)) {
+        if (pbExisted)
+            *pbExisted = FALSE;
+        if (pdwError)
+            *pdwError = ERROR_INVALID_NAME;
+        return INVALID_HANDLE_VALUE;
+    }
     HANDLE hFile = CreateFileW(afx::Widen1250(strPath).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                nullptr, OPEN_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD dwError = ::GetLastError();

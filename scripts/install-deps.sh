@@ -16,6 +16,7 @@ packages=(
   x11-utils                              # xdpyinfo: is the user's X display there?
   ccache                                 # reuses compiled objects across checkouts
   fp-utils                               # chmcmd: compiles the help into QM487.chm
+  wixl msitools zip unzip                # scripts/package.sh: the MSI and the zip, and their tests
 )
 
 missing=()

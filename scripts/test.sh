@@ -20,8 +20,10 @@ for kind in native asan windows; do
     continue
   fi
   echo "=== $kind: test"
-  # Wine tests are heavier; the native ones run two at a time.
-  j=2; [ "$kind" = windows ] && j=1
+  # Two at a time, Wine tests too: each test program that shares something
+  # (a COM pair, the DDE service name, the screen) holds it as a CTest
+  # RESOURCE_LOCK.
+  j=${QM487_TEST_JOBS:-2}
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$root/$kind" --output-on-failure -j"$j" --timeout 300 2>&1 | tee "$root/$kind.test.log"
   rc=${PIPESTATUS[0]}

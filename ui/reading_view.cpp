@@ -27,15 +27,15 @@ COLORREF g_acrCustomColors[16] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFF
 }  // namespace
 
 CReadingView::CReadingView()
-    : m_bAlert(FALSE),
-      m_bFineResolution(FALSE),
-      m_bHidden(FALSE),
+    : m_bHidden(FALSE),
       m_lfValue(),
       m_crText(0x804000),
       m_crBackground(0xFFE4CA),
+      m_bAlert(FALSE),
+      m_bFineResolution(FALSE),
       m_bShowUnit(TRUE),
       m_dDisplayed(0.0),
-      m_dValue(std::numeric_limits<double>::quiet_NaN()),  // never had a value: DDE gives no text
+      m_dValue(std::numeric_limits<double>::quiet_NaN()),
       m_bNoValue(TRUE),
       m_nMeasuredQuantity(0),
       m_nDisplayQuantity(0),

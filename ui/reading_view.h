@@ -25,6 +25,7 @@ public:
     // The channel's alarm (1 high, -1 low, 0 none): a red title strip with an
     // arrow and a red frame, steady while the value blinks or shows "???".
     void SetAlarmMark(int nMark);
+    int AlarmMark() const { return m_nAlarmMark; }
 
     // Makes m_lfValue the value font (face name in Windows-1250).
     void SetValueFont(LOGFONTA lf);
@@ -35,10 +36,8 @@ public:
 
     static double ConvertQuantity(double dValue, int nMeasured, int nDisplay);
 
-    // Read and written by the owner (readings, blinking, configuration).
-    BOOL m_bAlert;
-    std::string m_strText;  // the value text of the last paint
-    BOOL m_bFineResolution;
+    // The look, read and written by the owner (blinking, configuration,
+    // the colours and fonts dialogs).
     std::string m_strLabel;
     BOOL m_bHidden;  // blink phase: the value is not drawn
     CFont m_fontValue;
@@ -46,13 +45,6 @@ public:
     LOGFONTA m_lfValue;
     COLORREF m_crText;
     COLORREF m_crBackground;
-    BOOL m_bShowUnit;
-    double m_dDisplayed;
-    double m_dValue;  // meaningful while m_bNoValue is FALSE; NaN until the first value
-    BOOL m_bNoValue;
-    int m_nMeasuredQuantity;
-    int m_nDisplayQuantity;
-    int m_nAlarmMark;  // as SetAlarmMark was given it
 
 protected:
     static const AfxMsgMap* GetThisMessageMap();
@@ -62,6 +54,19 @@ protected:
     void OnTimer(UINT_PTR nId);
 
 private:
+    // What the setters were last told, kept only to paint it and to skip
+    // repaints that would change nothing.
+    BOOL m_bAlert;
+    std::string m_strText;  // the value text of the last paint
+    BOOL m_bFineResolution;
+    BOOL m_bShowUnit;
+    double m_dDisplayed;
+    double m_dValue;  // meaningful while m_bNoValue is FALSE; NaN until the first value
+    BOOL m_bNoValue;
+    int m_nMeasuredQuantity;
+    int m_nDisplayQuantity;
+    int m_nAlarmMark;
+
     void PaintValue(CDC& dc, RECT area);
     void PaintAlarmTitle(CDC& dc, const RECT& strip);
     void PaintAlarmFrame(CDC& dc, const RECT& client);

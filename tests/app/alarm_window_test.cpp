@@ -125,11 +125,11 @@ protected:
 
 TEST_F(Alarms, AChannelAcrossItsLimitAndBackMarksSoundsAndLogsOnlyWhatChanged) {
     ASSERT_NO_FATAL_FAILURE(Start("HIGH_TEMP3=30.0\r\n"));
-    EXPECT_EQ(Field(3).m_nAlarmMark, 0);
+    EXPECT_EQ(Field(3).AlarmMark(), 0);
     EXPECT_FALSE(Offered(ID_ACKNOWLEDGE_ALARMS));
 
     Expect(Reading(3, 30.4), Verdict(3) + kAlarmT3);
-    EXPECT_EQ(Field(3).m_nAlarmMark, 1);
+    EXPECT_EQ(Field(3).AlarmMark(), 1);
     EXPECT_EQ(g_nSounds, 1);
     EXPECT_TRUE(Offered(ID_ACKNOWLEDGE_ALARMS));
     SoundTick();
@@ -140,7 +140,7 @@ TEST_F(Alarms, AChannelAcrossItsLimitAndBackMarksSoundsAndLogsOnlyWhatChanged) {
                                        std::wstring(kAlarmT3));
     ASSERT_TRUE(instrument.Send("garbage\r"));
     ASSERT_TRUE(program->WaitForStatus(kLostLink + std::wstring(kAlarmT3)));
-    EXPECT_EQ(Field(3).m_nAlarmMark, 1);
+    EXPECT_EQ(Field(3).AlarmMark(), 1);
     // Back, but not past the hysteresis: still in alarm.
     Expect(Reading(3, 29.6), Verdict(3) + kAlarmT3);
     EXPECT_EQ(g_nSounds, 2) << "no new alarm, no new sound";
@@ -152,11 +152,11 @@ TEST_F(Alarms, AChannelAcrossItsLimitAndBackMarksSoundsAndLogsOnlyWhatChanged) {
     EXPECT_FALSE(Offered(ID_ACKNOWLEDGE_ALARMS));
     SoundTick();
     EXPECT_EQ(g_nSounds, 2) << "acknowledged: silent";
-    EXPECT_EQ(Field(3).m_nAlarmMark, 1) << "acknowledging silences the sound, not the mark";
+    EXPECT_EQ(Field(3).AlarmMark(), 1) << "acknowledging silences the sound, not the mark";
 
     Expect(Reading(3, 29.5), Verdict(3));
-    EXPECT_EQ(Field(3).m_nAlarmMark, 0);
-    EXPECT_EQ(program->Dialog()->m_alarms[3].nState, kAlarmNone);
+    EXPECT_EQ(Field(3).AlarmMark(), 0);
+    EXPECT_EQ(program->Dialog()->Channels()[3].alarm.nState, kAlarmNone);
 
     // Again, acknowledged this time through the menu.
     Expect(Reading(3, 31.0), Verdict(3) + kAlarmT3);
@@ -179,14 +179,14 @@ TEST_F(Alarms, BothLimitsOfTheMeanAndTheSoundSwitchedOff) {
     Expect(Reading(1, -6.0), Verdict(1));
     // The first mean after the loss shows no value: it is not judged.
     Expect(Reading(0, 0.0), Verdict(0));
-    EXPECT_EQ(Field(0).m_nAlarmMark, 0);
+    EXPECT_EQ(Field(0).AlarmMark(), 0);
     // The mean of 29.0 and -6.0.
     ASSERT_TRUE(instrument.Send(Line(Reading(0, 0.0))));
     ASSERT_TRUE(program->WaitForStatus(Verdict(0) + L"Alarm: T > 5.0 \x00B0" L"C. "));
-    EXPECT_EQ(Field(0).m_nAlarmMark, 1);
+    EXPECT_EQ(Field(0).AlarmMark(), 1);
     Expect(Reading(3, -20.0), Verdict(3) + L"Alarm: T > 5.0 \x00B0" L"C. ");
     Expect(Reading(0, 0.0), Verdict(0) + L"Alarm: T < -5.0 \x00B0" L"C. ");
-    EXPECT_EQ(Field(0).m_nAlarmMark, -1);
+    EXPECT_EQ(Field(0).AlarmMark(), -1);
     EXPECT_EQ(g_nSounds, 0);
     EXPECT_TRUE(Offered(ID_ACKNOWLEDGE_ALARMS)) << "a silent alarm is still acknowledged";
     EXPECT_NE(ReadFileBytes(logPath).find(";T;dolny;-13.0;-5.0\r\n"), std::string::npos) << ReadFileBytes(logPath);

@@ -6,6 +6,8 @@
 
 #include <richedit.h>
 
+#include <atomic>
+
 using namespace qm487test;
 
 namespace {
@@ -30,6 +32,40 @@ HWND FindDialog(const RunningProgram& program, const std::wstring& title, HWND e
         reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
+
+// Counts the ticks of one timer of the program's window as its thread takes
+// them from its queue, so a test waits for the ticks themselves.
+class TimerTicks {
+public:
+    TimerTicks(const RunningProgram& program, UINT_PTR id) {
+        s_hWnd = program.Main();
+        s_id = id;
+        s_nTicks = 0;
+        m_hHook = SetWindowsHookExW(WH_GETMESSAGE, Hook, nullptr, program.GuiThreadId());
+    }
+    ~TimerTicks() {
+        if (m_hHook != nullptr)
+            UnhookWindowsHookEx(m_hHook);
+    }
+    bool Hooked() const { return m_hHook != nullptr; }
+    // True once n ticks were taken: the (n - 1)th has then been handled.
+    bool WaitFor(long n, DWORD timeoutMs) const {
+        return qm487test::WaitFor([&] { return s_nTicks >= n; }, timeoutMs);
+    }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == WM_TIMER && msg->hwnd == s_hWnd &&
+            msg->wParam == s_id)
+            ++s_nTicks;
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static inline HWND s_hWnd = nullptr;
+    static inline UINT_PTR s_id = 0;
+    static inline std::atomic<long> s_nTicks{0};
+    HHOOK m_hHook = nullptr;
+};
 
 HWND WaitForDialog(const RunningProgram& program, const std::wstring& title, DWORD timeoutMs = 10000) {
     HWND found = nullptr;
@@ -190,7 +226,9 @@ TEST(SmallDialogs, FirstRunShowsThePromotionAndThePortDialogOnlyAfterItCloses) {
     ASSERT_NE(promo, nullptr);
     EXPECT_TRUE(program.Dialog()->m_bPopupOpen);
     // The port dialog's timer keeps ticking, but nothing opens behind it.
-    Sleep(1500);
+    TimerTicks ticks(program, CMainDialog::kPortDialogTimerId);
+    ASSERT_TRUE(ticks.Hooked());
+    ASSERT_TRUE(ticks.WaitFor(3, 20000));
     EXPECT_EQ(FindDialog(program, L"Porty"), nullptr);
     PostMessageW(promo, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntilGone(promo));

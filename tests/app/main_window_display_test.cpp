@@ -152,7 +152,7 @@ TEST(MainWindowDisplay, BlinkingChangesOnlyTheValuesOfAlertingFields) {
     bool compared = false;
     for (int attempt = 0; attempt < 10 && !compared; ++attempt) {
         sendLine();
-        if (!WaitFor([&] { return !dlg->Field(4).m_bNoValue && !dlg->Field(4).m_bAlert; }, 1000))
+        if (!WaitFor([&] { return !dlg->Channels()[4].bNoValue && !dlg->Channels()[4].bAlert; }, 1000))
             continue;
         std::vector<DWORD> shown, hidden, shownAgain;
         int w = 0, h = 0;
@@ -160,23 +160,28 @@ TEST(MainWindowDisplay, BlinkingChangesOnlyTheValuesOfAlertingFields) {
         ASSERT_TRUE(captureIn(FALSE, shown, w, h));
         ASSERT_TRUE(captureIn(TRUE, hidden, w, h));
         ASSERT_TRUE(captureIn(FALSE, shownAgain, w, h));
-        if (!dlg->m_bLinkUp || dlg->Field(4).m_bAlert || program.Status() != statusBefore)
+        if (!dlg->m_bLinkUp || dlg->Channels()[4].bAlert || program.Status() != statusBefore)
             continue;  // a late line or the watchdog changed the window between the pictures: again
         if (shownAgain != shown)
             continue;  // something besides the blinking changed the window (another window on the display): again
         compared = true;
         std::vector<long> changed(9, 0);
         long outside = 0;
+        // Each field's value area, below its title strip, once.
+        RECT valueArea[9];
+        for (int i = 0; i < 9; ++i) {
+            HWND field = program.Item(i < 8 ? IDC_TEMP1 + i : IDC_TEMP0);
+            valueArea[i] = ChildRect(main, field);
+            valueArea[i].top += StripHeight(field, dlg->m_fields[i]);
+        }
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {
                 if (shown[static_cast<size_t>(y) * w + x] == hidden[static_cast<size_t>(y) * w + x])
                     continue;
                 int owner = -1;
                 for (int i = 0; i < 9; ++i) {
-                    const RECT rc = ChildRect(main, program.Item(i < 8 ? IDC_TEMP1 + i : IDC_TEMP0));
-                    const int stripHeight = StripHeight(program.Item(i < 8 ? IDC_TEMP1 + i : IDC_TEMP0),
-                                                        dlg->m_fields[i]);
-                    if (x >= rc.left && x < rc.right && y >= rc.top + stripHeight && y < rc.bottom)
+                    const RECT& rc = valueArea[i];
+                    if (x >= rc.left && x < rc.right && y >= rc.top && y < rc.bottom)
                         owner = i;
                 }
                 if (owner < 0)

@@ -69,6 +69,7 @@ protected:
         ASSERT_TRUE(program.WaitForStatus(status)) << "status stayed: " << testing::PrintToString(program.Status());
     }
 
+    const ChannelState& Channel(int channel) { return program.Dialog()->Channels()[channel]; }
     CReadingView& Field(int channel) { return program.Dialog()->Field(channel); }
 
     InstrumentEnd instrument;
@@ -78,12 +79,12 @@ protected:
 }  // namespace
 
 TEST_F(LiveReadings, AnAcceptedLineShowsItsChannelAndLeavesTheOthersWaiting) {
-    EXPECT_FALSE(Field(3).m_bNoValue);
-    EXPECT_DOUBLE_EQ(Field(3).m_dValue, 23.5);  // tenths on the line
-    EXPECT_FALSE(Field(3).m_bAlert);
+    EXPECT_FALSE(Channel(3).bNoValue);
+    EXPECT_DOUBLE_EQ(Channel(3).dValue, 23.5);  // tenths on the line
+    EXPECT_FALSE(Channel(3).bAlert);
     for (int channel : {0, 1, 2, 4, 5, 6, 7, 8}) {
-        EXPECT_TRUE(Field(channel).m_bNoValue) << channel;
-        EXPECT_TRUE(Field(channel).m_bAlert) << channel;
+        EXPECT_TRUE(Channel(channel).bNoValue) << channel;
+        EXPECT_TRUE(Channel(channel).bAlert) << channel;
     }
     EXPECT_TRUE(program.Dialog()->m_bLinkUp);
 }
@@ -91,13 +92,13 @@ TEST_F(LiveReadings, AnAcceptedLineShowsItsChannelAndLeavesTheOthersWaiting) {
 TEST_F(LiveReadings, ErrorFlagsNameTheChannelAndMakeItBlink) {
     Expect(Reading(5, 19.0, true, true),
            Verdict(L"B\x0142\x0105" L"d warto\x015B" L"ci temperatury 5. B\x0142\x0105" L"d kalibracji kana\x0142u 5. "));
-    EXPECT_TRUE(Field(5).m_bAlert);
-    EXPECT_FALSE(Field(5).m_bNoValue);
+    EXPECT_TRUE(Channel(5).bAlert);
+    EXPECT_FALSE(Channel(5).bNoValue);
     Expect(Reading(0, 0.0, true), Verdict(L"B\x0142\x0105" L"d warto\x015B" L"ci temperatury. "));
-    EXPECT_TRUE(Field(0).m_bAlert);
+    EXPECT_TRUE(Channel(0).bAlert);
     // Flags cleared: the channel shows steadily again.
     Expect(Reading(5, 19.0), Verdict(L"Pomiar temperatury 5 prawid\x0142owy. "));
-    EXPECT_FALSE(Field(5).m_bAlert);
+    EXPECT_FALSE(Channel(5).bAlert);
     EXPECT_FALSE(Field(5).m_bHidden);
 }
 
@@ -108,18 +109,18 @@ TEST_F(LiveReadings, ChannelZeroShowsTheMeanOfTheChannelsHeardSinceTheLoss) {
     ASSERT_TRUE(instrument.Send(bad));
     ASSERT_TRUE(program.WaitForStatus(kLostLink));
     for (int channel = 0; channel <= 8; ++channel) {
-        EXPECT_TRUE(Field(channel).m_bNoValue) << channel;
-        EXPECT_TRUE(Field(channel).m_bAlert) << channel;
+        EXPECT_TRUE(Channel(channel).bNoValue) << channel;
+        EXPECT_TRUE(Channel(channel).bAlert) << channel;
     }
     // The first channel-0 line after a loss leaves it at "???".
     Expect(Reading(0, 50.0), Verdict(L"Pomiar temperatury 0 prawid\x0142owy. "));
-    EXPECT_TRUE(Field(0).m_bNoValue);
+    EXPECT_TRUE(Channel(0).bNoValue);
     Expect(Reading(1, 20.0), Verdict(L"Pomiar temperatury 1 prawid\x0142owy. "));
     Expect(Reading(2, 22.0), Verdict(L"Pomiar temperatury 2 prawid\x0142owy. "));
     Expect(Reading(0, 50.0), Verdict(L"Pomiar temperatury 0 prawid\x0142owy. "));
-    ASSERT_TRUE(WaitFor([&] { return !Field(0).m_bNoValue; }, 5000));
-    EXPECT_DOUBLE_EQ(Field(0).m_dValue, 21.0);
-    EXPECT_FALSE(std::isnan(Field(0).m_dValue));
+    ASSERT_TRUE(WaitFor([&] { return !Channel(0).bNoValue; }, 5000));
+    EXPECT_DOUBLE_EQ(Channel(0).dValue, 21.0);
+    EXPECT_FALSE(std::isnan(Channel(0).dValue));
 }
 
 TEST_F(LiveReadings, ChannelZeroWithNoChannelHeardShowsNoValue) {
@@ -129,7 +130,7 @@ TEST_F(LiveReadings, ChannelZeroWithNoChannelHeardShowsNoValue) {
     ASSERT_TRUE(program.WaitForStatus(kLostLink));
     Expect(Reading(0, 1.0), Verdict(L"Pomiar temperatury 0 prawid\x0142owy. "));
     Expect(Reading(0, 1.0, true), Verdict(L"B\x0142\x0105" L"d warto\x015B" L"ci temperatury. "));
-    EXPECT_TRUE(Field(0).m_bNoValue);  // no mean of nothing
+    EXPECT_TRUE(Channel(0).bNoValue);  // no mean of nothing
 }
 
 TEST_F(LiveReadings, ALongLineSwitchesEveryFieldToHundredthsAndBack) {
@@ -137,16 +138,16 @@ TEST_F(LiveReadings, ALongLineSwitchesEveryFieldToHundredthsAndBack) {
     fine.fine = true;
     Expect(fine, Verdict(L"Pomiar temperatury 2 prawid\x0142owy. "));
     for (int channel = 0; channel <= 8; ++channel)
-        EXPECT_TRUE(Field(channel).m_bFineResolution) << channel;
-    EXPECT_NEAR(Field(2).m_dValue, 23.47, 1e-9);
+        EXPECT_TRUE(Channel(channel).bFineResolution) << channel;
+    EXPECT_NEAR(Channel(2).dValue, 23.47, 1e-9);
     Expect(Reading(4, 1.0), Verdict(L"Pomiar temperatury 4 prawid\x0142owy. "));
     for (int channel = 0; channel <= 8; ++channel)
-        EXPECT_FALSE(Field(channel).m_bFineResolution) << channel;
+        EXPECT_FALSE(Channel(channel).bFineResolution) << channel;
 }
 
 TEST_F(LiveReadings, SilenceLosesTheLinkThroughTheWatchdog) {
     // Nothing more is sent: within a few watchdog periods the link is lost.
     ASSERT_TRUE(program.WaitForStatus(kLostLink, 30000));
     EXPECT_FALSE(program.Dialog()->m_bLinkUp);
-    EXPECT_TRUE(Field(3).m_bNoValue);
+    EXPECT_TRUE(Channel(3).bNoValue);
 }

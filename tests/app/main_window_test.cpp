@@ -1,5 +1,6 @@
 // The main window as a user meets it: start-up state, menus, messages, and
 // the configuration file it leaves behind.
+#include "tests/app/install_record.h"
 #include "tests/app/program_harness.h"
 #include "tests/config/first_run_ini.h"
 
@@ -45,8 +46,8 @@ TEST(MainWindow, FirstRunShowsTheLostLinkAndWritesEveryKeyAtExit) {
     EXPECT_TRUE(program.WaitForStatus(kLostLink));
     CMainDialog* dlg = program.Dialog();
     for (int channel = 0; channel <= 8; ++channel) {
-        EXPECT_TRUE(dlg->Field(channel).m_bNoValue) << channel;
-        EXPECT_TRUE(dlg->Field(channel).m_bAlert) << channel;
+        EXPECT_TRUE(dlg->Channels()[channel].bNoValue) << channel;
+        EXPECT_TRUE(dlg->Channels()[channel].bAlert) << channel;
     }
     EXPECT_EQ(WindowText(program.Main()), L"QM487");
     RECT rc;
@@ -150,6 +151,36 @@ TEST(MainWindow, UninstallSaysWhichFilesToRemove) {
     const std::wstring text = program.MessageBoxOfCommand(ID_UNINSTALL);
     EXPECT_EQ(text.rfind(L"Program QM487 nie jest instalowany", 0), 0u) << testing::PrintToString(text);
     EXPECT_NE(text.find(program.IniPath().wstring()), std::wstring::npos);
+}
+
+TEST(MainWindow, UninstallOfTheInstalledCopyAsksFirstAndNoKeepsItRunning) {
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    ScopedInstallRecord record(std::filesystem::path(exe).parent_path().string(),
+                               "{6C3F0B8E-0000-4000-8000-000000000487}");
+    // The installed copy starts in Documents; the rest of this process does not.
+    char before[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, before);
+    struct Restore {
+        const char* dir;
+        ~Restore() { SetCurrentDirectoryA(dir); }
+    } restore = {before};
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    char now[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, now);
+    if (!UserDocumentsFolder().empty() && GetFileAttributesA(UserDocumentsFolder().c_str()) != INVALID_FILE_ATTRIBUTES)
+        EXPECT_EQ(std::filesystem::path(now), std::filesystem::path(UserDocumentsFolder()));
+    PostMessageW(program.Main(), WM_COMMAND, ID_UNINSTALL, 0);
+    HWND box = program.WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    const std::wstring text = RunningProgram::MessageBoxText(box);
+    EXPECT_EQ(text.rfind(L"Czy odinstalowa\x0107 program QM487?", 0), 0u) << testing::PrintToString(text);
+    EXPECT_NE(text.find(program.IniPath().wstring()), std::wstring::npos) << "names the settings that stay";
+    ASSERT_NE(GetDlgItem(box, IDYES), nullptr);
+    PostMessageW(box, WM_COMMAND, IDNO, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, 10000));
+    EXPECT_TRUE(IsWindowVisible(program.Main())) << "No leaves the program running";
 }
 
 TEST(MainWindow, AConfiguredPortThatCannotBeOpenedIsReportedAndKept) {

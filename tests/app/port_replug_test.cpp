@@ -4,6 +4,7 @@
 #include "tests/app/program_harness.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 using namespace qm487test;
@@ -43,28 +44,39 @@ bool SendUntilHeard(HANDLE instrument, const RunningProgram& program, double val
         WriteFile(instrument, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
         Sleep(300);
         return program.Status().rfind(L"QM-487 nr 4660.", 0) == 0 &&
-               std::abs(program.Dialog()->Field(3).m_dValue - value) < 0.01;
+               std::abs(program.Dialog()->Channels()[3].dValue - value) < 0.01;
     }, timeoutMs);
 }
 
 }  // namespace
 
+// QM487_REPLUG_CYCLES sets the number of pulls: 2 by default, 20 in
+// scripts/soak.sh.
 TEST(PortReplug, APulledAdapterIsReopenedSilentlyWhenItComesBack) {
+    const char* cycles = std::getenv("QM487_REPLUG_CYCLES");
+    const int nCycles = cycles ? std::max(1, std::atoi(cycles)) : 2;
     RunningProgram program("[GENERAL]\r\nPORT_NR=7\r\n");
     ASSERT_TRUE(program.Start());
     HANDLE instrument = OpenInstrumentEnd();
     ASSERT_NE(instrument, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(SendUntilHeard(instrument, program, 21.5, 10000));
 
-    ASSERT_TRUE(HangUpPair(17));
-    EXPECT_TRUE(program.WaitForStatus(kLostLink, 8000)) << testing::PrintToString(program.Status());
-    CloseHandle(instrument);
+    int nBack = 0;
+    for (int cycle = 0; cycle < nCycles; ++cycle) {
+        SCOPED_TRACE(cycle);
+        ASSERT_TRUE(HangUpPair(17));
+        EXPECT_TRUE(program.WaitForStatus(kLostLink, 8000)) << testing::PrintToString(program.Status());
+        CloseHandle(instrument);
 
-    // The pair is back (the bench restarts it); lines flow again unasked.
-    instrument = OpenInstrumentEnd();
-    ASSERT_NE(instrument, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(SendUntilHeard(instrument, program, 22.5, 20000)) << testing::PrintToString(program.Status());
+        // The pair is back (the bench restarts it); lines flow again unasked.
+        instrument = OpenInstrumentEnd();
+        ASSERT_NE(instrument, INVALID_HANDLE_VALUE);
+        const double value = 22.5 + cycle % 10;
+        ASSERT_TRUE(SendUntilHeard(instrument, program, value, 20000)) << testing::PrintToString(program.Status());
+        ++nBack;
+    }
     CloseHandle(instrument);
     EXPECT_EQ(program.WaitForMessageBox(0), nullptr);
     ASSERT_TRUE(program.Close());
+    std::printf("adapter pulled and back: %d of %d cycles\n", nBack, nCycles);
 }

@@ -1,6 +1,8 @@
 // Where the settings live when the program's folder cannot take them.
 #include "app/settings_path.h"
 
+#include "tests/app/install_record.h"
+
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <windows.h>
@@ -74,4 +76,35 @@ TEST_F(SettingsPath, AReadOnlyFileBesideTheProgramSeedsTheUsersCopy) {
     // The user's copy, once there, is kept: it holds the user's changes.
     std::ofstream(user, std::ios::binary) << "[GENERAL]\r\nPORT_NR=7\r\n";
     EXPECT_EQ(Read(SettingsFilePath(Program())), "[GENERAL]\r\nPORT_NR=7\r\n");
+}
+
+TEST_F(SettingsPath, TheInstalledCopyUsesTheUsersFolderThoughItsFolderTakesWriting) {
+    // However the installer wrote the folder: another case, a trailing backslash.
+    std::string recorded = dir.string() + "\\";
+    CharUpperBuffA(recorded.data(), static_cast<DWORD>(recorded.size()));
+    ScopedInstallRecord record(recorded, "{00000000-0000-0000-0000-000000000487}");
+    EXPECT_EQ(fs::path(SettingsFilePath(Program())), UserSettings());
+    EXPECT_FALSE(fs::exists(dir / "qm487cfg.ini"));
+    EXPECT_TRUE(fs::is_directory(UserSettings().parent_path()));
+}
+
+TEST_F(SettingsPath, ACopyOutsideTheInstalledFolderStaysPortable) {
+    ScopedInstallRecord record((dir / "installed").string() + "\\", "{00000000-0000-0000-0000-000000000487}");
+    EXPECT_EQ(SettingsFilePath(Program()), (dir / "qm487cfg.ini").string());
+    // A folder whose name only begins like the installed one is another folder.
+    fs::create_directories(dir / "installed2");
+    EXPECT_EQ(SettingsFilePath((dir / "installed2" / "QM487.exe").string()), (dir / "installed2" / "qm487cfg.ini").string());
+}
+
+TEST(InstalledCopy, TellsTheProductCodeOfTheInstalledFolderOnly) {
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    EXPECT_FALSE(FindInstalledCopy(exe).bInstalled);
+    {
+        ScopedInstallRecord record(fs::path(exe).parent_path().string(), "{6C3F0B8E-0000-4000-8000-000000000487}");
+        const InstalledCopy copy = FindInstalledCopy(exe);
+        EXPECT_TRUE(copy.bInstalled);
+        EXPECT_EQ(copy.strProductCode, "{6C3F0B8E-0000-4000-8000-000000000487}");
+    }
+    EXPECT_FALSE(FindInstalledCopy(exe).bInstalled) << "the record is gone with the uninstall";
 }

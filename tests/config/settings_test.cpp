@@ -187,7 +187,7 @@ TEST_F(SettingsTest, ValuesAreReadAsTheStoreConvertsThem) {
     EXPECT_EQ(read.fields[0].nFontItalic, 255);
     EXPECT_EQ(read.fields[0].strFontName, std::string(31, 'F'));
     EXPECT_EQ(read.fields[0].nFontHeight, -24);
-    EXPECT_EQ(read.fields[0].crBackground, 0xFFFFFFFFu);
+    EXPECT_EQ(read.fields[0].crBackground, 0xFFFFFFu);  // a colour has 24 bits
     EXPECT_EQ(read.fields[1].nFontItalic, 1);  // the low eight bits
     EXPECT_EQ(read.fields[1].crText, 0u);
     EXPECT_EQ(read.fields[8].nFontItalic, 255);
@@ -202,10 +202,72 @@ TEST_F(SettingsTest, ValuesAreReadAsTheStoreConvertsThem) {
     EXPECT_NE(text.find("FONT_ITALIC_TEMP1=255\r\n"), std::string::npos);
     EXPECT_NE(text.find("FONT_NAME_TEMP1=" + std::string(31, 'F') + "\r\n"), std::string::npos);
     EXPECT_NE(text.find("FONT_ITALIC_TEMP2=1\r\n"), std::string::npos);
-    EXPECT_NE(text.find("BACKGROUND_TEMP1=4294967295\r\n"), std::string::npos);
+    EXPECT_NE(text.find("BACKGROUND_TEMP1=16777215\r\n"), std::string::npos);
     // The value read is the value set, so the old line stays as it was.
     EXPECT_NE(text.find("FILE_NAME=C:\\a;b\\r.txt\r\n"), std::string::npos);
     EXPECT_NE(text.find("FILE_INTERVAL=90\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsTest, HostileNumbersAreBroughtIntoTheirRanges) {
+    // The extremes a file can hold: font sizes whose abs() overflows,
+    // coordinates whose differences overflow, codes beyond their lists.
+    std::string text;
+    for (int k = 0; k <= 8; ++k) {
+        const std::string n = std::to_string(k);
+        // Channel 2 at the other end.
+        text += "[TEMP" + n + "]\r\nFONT_HEIGHT_TEMP" + n + (k == 2 ? "=2147483647" : "=-2147483648") +
+                "\r\nFONT_WEIGHT_TEMP" + n + (k == 2 ? "=99999" : "=-7") + "\r\nTEXT_TEMP" + n + "=4294967295\r\n";
+    }
+    text += "[GENERAL]\r\nPORT_NR=-5\r\nWINDOW_LEFT=-2147483648\r\nWINDOW_RIGHT=2147483647\r\n"
+            "WINDOW_TOP=99999999999\r\nWINDOW_BOTTOM=-99999999999\r\n"
+            "[LOG]\r\nFILE_SEP_FORMAT=7\r\nFILE_INTERVAL=-2147483648\r\n";
+    Write(path, text);
+    ProgramSettings read = Run();
+    for (int i = 0; i < 9; ++i) {
+        SCOPED_TRACE(i);
+        const FieldSettings& f = read.fields[i];
+        EXPECT_GE(f.nFontHeight, -2000);
+        EXPECT_LE(f.nFontHeight, 2000);
+        EXPECT_GE(f.nFontWeight, 0);
+        EXPECT_LE(f.nFontWeight, 1000);
+        EXPECT_EQ(f.crText, 0xFFFFFFu);
+    }
+    EXPECT_EQ(read.fields[1].nFontHeight, 2000);
+    EXPECT_EQ(read.fields[1].nFontWeight, 1000);
+    EXPECT_EQ(read.nPortNumber, 0);
+    EXPECT_EQ(read.nWindowLeft, -32767);
+    EXPECT_EQ(read.nWindowRight, 32767);
+    EXPECT_EQ(read.nWindowTop, 32767);
+    EXPECT_EQ(read.nWindowBottom, -32767);
+    EXPECT_EQ(read.nSeparator, 0);
+    EXPECT_EQ(read.nInterval, 1);
+
+    Write(path, "[GENERAL]\r\nPORT_NR=257\r\n[LOG]\r\nFILE_SEP_FORMAT=-1\r\nFILE_INTERVAL=86400\r\n");
+    read = Run();
+    EXPECT_EQ(read.nPortNumber, 256);
+    EXPECT_EQ(read.nSeparator, 0);
+    EXPECT_EQ(read.nInterval, 86399);
+}
+
+TEST_F(SettingsTest, AFileTooLargeForSettingsIsLeftAloneAndTheDefaultsApply) {
+    // Exactly the limit is still read; one byte more is damaged.
+    std::string text = "[GENERAL]\r\nPORT_NR=5\r\n;";
+    text += std::string(CIniFile::kMaxFileSize - text.size(), 'x');
+    Write(path, text);
+    {
+        CIniFile ini;
+        ASSERT_TRUE(ini.Load(path, TRUE, TRUE, TRUE, FALSE));
+        EXPECT_EQ(ini.GetInt("GENERAL", "PORT_NR", 0), 5);
+    }
+    text += "x";
+    Write(path, text);
+    {
+        CIniFile ini;
+        EXPECT_FALSE(ini.Load(path, TRUE, TRUE, TRUE, FALSE));
+        EXPECT_EQ(ini.GetInt("GENERAL", "PORT_NR", 0), 0);
+        ini.SetInt("GENERAL", "PORT_NR", 3);
+    }
+    EXPECT_EQ(Read(path), text) << "left as it was";
 }
 
 }  // namespace

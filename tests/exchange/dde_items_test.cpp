@@ -7,13 +7,13 @@
 
 namespace {
 
-dde::ChannelReading Reading(double value, BOOL noValue = FALSE, BOOL alert = FALSE, BOOL fine = FALSE) {
-    dde::ChannelReading r;
-    r.value = value;
-    r.noValue = noValue;
-    r.alert = alert;
-    r.displayQuantity = 3;
-    r.fineResolution = fine;
+ChannelState Reading(double value, BOOL noValue = FALSE, BOOL alert = FALSE, BOOL fine = FALSE) {
+    ChannelState r;
+    r.dValue = value;
+    r.bNoValue = noValue;
+    r.bAlert = alert;
+    r.nQuantity = 3;
+    r.bFineResolution = fine;
     return r;
 }
 
@@ -60,17 +60,17 @@ TEST(DdeNames, ItemsInAnyLetterCase) {
 }
 
 TEST(DdeItems, ValuesWithAndWithoutUnitInWindows1250) {
-    const dde::ChannelReading tenths = Reading(21.47);
+    const ChannelState tenths = Reading(21.47);
     EXPECT_EQ(dde::ItemText(dde::kItemResult, tenths), "21.4");
     EXPECT_EQ(dde::ItemText(dde::kItemMeasurement, tenths), "21.4 \xB0" "C");
     EXPECT_EQ(dde::ItemText(dde::kItemStatus, tenths), "Pomiar OK");
-    const dde::ChannelReading hundredths = Reading(-5.456, FALSE, FALSE, TRUE);
+    const ChannelState hundredths = Reading(-5.456, FALSE, FALSE, TRUE);
     EXPECT_EQ(dde::ItemText(dde::kItemResult, hundredths), "-5.46");
     EXPECT_EQ(dde::ItemText(dde::kItemMeasurement, hundredths), "-5.46 \xB0" "C");
 }
 
 TEST(DdeItems, StatusIsAnErrorWithoutAValidValueButTheLastValueStays) {
-    const dde::ChannelReading lost = Reading(19.5, TRUE, TRUE);
+    const ChannelState lost = Reading(19.5, TRUE, TRUE);
     EXPECT_EQ(dde::ItemText(dde::kItemStatus, lost), kError);
     EXPECT_EQ(dde::ItemText(dde::kItemResult, lost), "19.5");
     EXPECT_EQ(dde::ItemText(dde::kItemMeasurement, lost), "19.5 \xB0" "C");
@@ -79,7 +79,7 @@ TEST(DdeItems, StatusIsAnErrorWithoutAValidValueButTheLastValueStays) {
 }
 
 TEST(DdeItems, AFieldThatNeverHadAValueGivesNoNumber) {
-    const dde::ChannelReading never = Reading(std::numeric_limits<double>::quiet_NaN(), TRUE, TRUE);
+    const ChannelState never = Reading(std::numeric_limits<double>::quiet_NaN(), TRUE, TRUE);
     EXPECT_EQ(dde::ItemText(dde::kItemResult, never), "");
     EXPECT_EQ(dde::ItemText(dde::kItemMeasurement, never), "");
     EXPECT_EQ(dde::ItemText(dde::kItemStatus, never), kError);
@@ -87,8 +87,8 @@ TEST(DdeItems, AFieldThatNeverHadAValueGivesNoNumber) {
 }
 
 TEST(DdeItems, UnknownQuantityOrItemGivesAnEmptyText) {
-    dde::ChannelReading unset = Reading(12.0);
-    unset.displayQuantity = 0;
+    ChannelState unset = Reading(12.0);
+    unset.nQuantity = 0;
     EXPECT_EQ(dde::ItemText(dde::kItemResult, unset), "");
     EXPECT_EQ(dde::ItemText(dde::kItemMeasurement, unset), "");
     EXPECT_EQ(dde::ItemText(dde::kItemStatus, unset), "Pomiar OK");
@@ -99,13 +99,13 @@ TEST(DdeItems, UnknownQuantityOrItemGivesAnEmptyText) {
 // The alarm is published whatever the reading's state: a channel keeps its
 // alarm through errors and a lost link.
 TEST(DdeItems, AlarmIsOneMinusOneOrZero) {
-    dde::ChannelReading reading = Reading(31.0);
-    EXPECT_EQ(dde::ItemText(dde::kItemAlarm, reading), "0");
-    reading.alarm = 1;
-    EXPECT_EQ(dde::ItemText(dde::kItemAlarm, reading), "1");
-    reading.alarm = -1;
-    reading.noValue = TRUE;
-    reading.alert = TRUE;
-    EXPECT_EQ(dde::ItemText(dde::kItemAlarm, reading), "-1");
+    ChannelState channel = Reading(31.0);
+    EXPECT_EQ(dde::ItemText(dde::kItemAlarm, channel), "0");
+    channel.alarm.nState = kAlarmHigh;
+    EXPECT_EQ(dde::ItemText(dde::kItemAlarm, channel), "1");
+    channel.alarm.nState = kAlarmLow;
+    channel.bNoValue = TRUE;
+    channel.bAlert = TRUE;
+    EXPECT_EQ(dde::ItemText(dde::kItemAlarm, channel), "-1");
     EXPECT_STREQ(dde::kItemNames[dde::kItemAlarm], "Alarm");
 }

@@ -4,7 +4,6 @@
 #include "exchange/dde_server.h"
 
 #include "dde_client.h"
-#include "ui/reading_view.h"
 
 #include <gtest/gtest.h>
 
@@ -24,12 +23,7 @@ class DdeServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(client.IsValid());
-        CReadingView* fields[dde::kChannels];
-        for (int c = 0; c < dde::kChannels; ++c) {
-            fields[c] = &this->fields[c];
-            this->fields[c].m_nDisplayQuantity = 3;
-        }
-        server.SetFields(fields, nullptr);
+        server.SetChannels(&channels, nullptr);
     }
     void TearDown() override { server.Stop(); }
 
@@ -47,7 +41,7 @@ protected:
     static std::string Topic(int channel) { return dde::TopicName(channel, kSerial); }
 
     CDdeClientInstance client;
-    CReadingView fields[dde::kChannels];  // by channel 0 to 8
+    CChannelSet channels;
     CDdeServer server;
 };
 
@@ -66,49 +60,51 @@ TEST_F(DdeServerTest, StartsOnceStopsCleanlyAndStartsAgain) {
     EXPECT_EQ(Request(Topic(3), "Status"), "<none>") << "the topics follow the new number";
 }
 
-TEST_F(DdeServerTest, ItemsGiveTheFieldsTextsWithTheirNul) {
+TEST_F(DdeServerTest, ItemsGiveTheChannelsTextsWithTheirNul) {
     ASSERT_TRUE(server.Start(kSerial));
-    fields[3].m_dValue = 21.47;
-    fields[3].m_bNoValue = FALSE;
-    fields[8].m_dValue = 23.456;
-    fields[8].m_bNoValue = FALSE;
-    fields[8].m_bFineResolution = TRUE;
-    fields[5].m_dValue = -3.0;
-    fields[5].m_bNoValue = FALSE;
-    fields[5].m_bAlert = TRUE;
+    channels.StoreValue(3, 21.47, FALSE);
+    channels.StoreValue(8, 23.456, FALSE);
+    channels.StoreValue(5, -3.0, TRUE);
     const std::string nul(1, '\0');
     EXPECT_EQ(Request(Topic(3), "Wynik"), "21.4" + nul);
     EXPECT_EQ(Request(Topic(3), "Pomiar"), "21.4 \xB0" "C" + nul);
     EXPECT_EQ(Request(Topic(3), "Status"), "Pomiar OK" + nul);
-    EXPECT_EQ(Request(Topic(8), "pomiar"), "23.46 \xB0" "C" + nul) << "names in any letter case";
     EXPECT_EQ(Request(Topic(5), "Wynik"), "-3.0" + nul);
     EXPECT_EQ(Request(Topic(5), "Status"), kError + nul);
+    channels.SetFineResolution(TRUE);
+    EXPECT_EQ(Request(Topic(8), "pomiar"), "23.46 \xB0" "C" + nul) << "names in any letter case";
     // Channel 0 never had a value.
     EXPECT_EQ(Request(Topic(0), "Wynik"), nul);
     EXPECT_EQ(Request(Topic(0), "Pomiar"), nul);
     EXPECT_EQ(Request(Topic(0), "Status"), kError + nul);
 }
 
-TEST_F(DdeServerTest, AlarmItemFollowsTheAlarmsItIsGiven) {
+TEST_F(DdeServerTest, AlarmItemFollowsTheChannelsAlarms) {
     ASSERT_TRUE(server.Start(kSerial));
     const std::string nul(1, '\0');
-    EXPECT_EQ(Request(Topic(3), "Alarm"), "0" + nul) << "no alarms handed over: none";
-    ChannelAlarm alarms[dde::kChannels];
-    alarms[3].nState = kAlarmHigh;
-    alarms[0].nState = kAlarmLow;
-    server.SetAlarms(alarms);
+    EXPECT_EQ(Request(Topic(3), "Alarm"), "0" + nul) << "no limits: no alarm";
+    AlarmLimits limits;
+    limits.bHasLow = true;
+    limits.dLow = 0.0;
+    limits.bHasHigh = true;
+    limits.dHigh = 30.0;
+    channels.StoreValue(3, 31.0, FALSE);
+    channels.JudgeAlarm(3, limits, 0.5);
+    channels.StoreValue(4, -1.0, FALSE);
+    channels.JudgeAlarm(4, limits, 0.5);
     EXPECT_EQ(Request(Topic(3), "ALARM"), "1" + nul);
-    EXPECT_EQ(Request(Topic(0), "Alarm"), "-1" + nul);
+    EXPECT_EQ(Request(Topic(4), "Alarm"), "-1" + nul);
     EXPECT_EQ(Request(Topic(8), "Alarm"), "0" + nul);
     EXPECT_EQ(Request(Topic(3), "Alarm", CF_UNICODETEXT), "<none>");
-    // The other items keep their bytes.
+    // A lost link keeps the alarm, and the other items keep their bytes.
+    channels.LoseAll();
+    EXPECT_EQ(Request(Topic(3), "Alarm"), "1" + nul);
     EXPECT_EQ(Request(Topic(3), "Status"), kError + nul);
 }
 
 TEST_F(DdeServerTest, OtherFormatsTopicsAndItemsGetNothing) {
     ASSERT_TRUE(server.Start(kSerial));
-    fields[3].m_dValue = 21.0;
-    fields[3].m_bNoValue = FALSE;
+    channels.StoreValue(3, 21.0, FALSE);
     EXPECT_EQ(Request(Topic(3), "Pomiar", CF_UNICODETEXT), "<none>");
     EXPECT_EQ(Request(Topic(3), "Pomiar", CF_OEMTEXT), "<none>");
     EXPECT_EQ(Request(Topic(3), "Pomiar", 0), "<none>");
@@ -165,10 +161,7 @@ TEST_F(DdeServerTest, AWildcardIsAnsweredWithAllNineTopicsAndANullPair) {
 TEST_F(DdeServerTest, AnAcceptedAdviseAsksTheOwnerToPostAgain) {
     HWND owner = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(owner, nullptr);
-    CReadingView* apFields[dde::kChannels];
-    for (int c = 0; c < dde::kChannels; ++c)
-        apFields[c] = &fields[c];
-    server.SetFields(apFields, owner);
+    server.SetChannels(&channels, owner);
     ASSERT_TRUE(server.Start(kSerial));
     CDdeString topic(client.Id(), Topic(4).c_str());
     CDdeString item(client.Id(), "Status");
@@ -188,7 +181,7 @@ TEST_F(DdeServerTest, AnAcceptedAdviseAsksTheOwnerToPostAgain) {
     DestroyWindow(owner);
 }
 
-TEST(DdeServer, AServerWithoutItsFieldsAnswersEmptyTexts) {
+TEST(DdeServer, AServerWithoutItsChannelsAnswersEmptyTexts) {
     CDdeClientInstance client;
     CDdeServer server;
     ASSERT_TRUE(server.Start(kSerial));
@@ -260,18 +253,13 @@ TEST(DdeServer, ANewLinkGetsItsValueAtOnceAndEachLinkItsOwnPerRound) {
     HWND owner = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     ASSERT_NE(owner, nullptr);
 
-    CReadingView fields[dde::kChannels];
-    CReadingView* pointers[dde::kChannels];
-    for (int c = 0; c < dde::kChannels; ++c) {
-        pointers[c] = &fields[c];
-        fields[c].m_nDisplayQuantity = 3;
-        fields[c].m_dValue = 10.0 * c + 0.5;
-        fields[c].m_bNoValue = FALSE;
-    }
+    CChannelSet channels;
+    for (int c = 1; c < dde::kChannels; ++c)
+        channels.StoreValue(c, 10.0 * c + 0.5, FALSE);
     {
         CDdeServer server;
         g_pOwnedServer = &server;
-        server.SetFields(pointers, owner);
+        server.SetChannels(&channels, owner);
         ASSERT_TRUE(server.Start(kSerial));
         g_updates.clear();
 
@@ -294,7 +282,7 @@ TEST(DdeServer, ANewLinkGetsItsValueAtOnceAndEachLinkItsOwnPerRound) {
         const std::vector<std::string> initial = {"Temperatura2#4660 20.5 \xB0" "C", "Temperatura7#4660 70.5 \xB0" "C"};
         EXPECT_EQ(g_updates, initial) << "each new link its current value, once";
 
-        fields[2].m_dValue = 22.5;
+        channels.StoreValue(2, 22.5, FALSE);
         server.NotifyAll();
         PumpFor(300);
         std::vector<std::string> after = initial;

@@ -125,3 +125,42 @@ TEST(Help, PomocWithNoHelpBesideTheProgramSaysSo) {
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
 }
+
+TEST(Help, F1OpensTheSameHelpAsPomoc) {
+    const auto dir = TempFolder("qm487_help_f1");
+    FakeBrowser browser(dir / "opened.txt");
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    // The key itself, on the field that has the focus: Windows turns it into
+    // WM_HELP, which the field passes up to the window.
+    SetForegroundWindow(program.Main());
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == program.Main(); }, 5000));
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = VK_F1;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ASSERT_EQ(SendInput(2, keys, sizeof(INPUT)), 2u);
+    HWND hHelp = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (hHelp = FindHelpWindow(program.GuiThreadId())) != nullptr; }, 10000));
+    EXPECT_EQ(hHelp, program.Dialog()->m_help.m_hWindow);
+    ASSERT_TRUE(program.Close());
+    EXPECT_FALSE(IsWindow(hHelp));
+
+    // WM_HELP from a field and the framework's help command, the same way.
+    RunningProgram again;
+    ASSERT_TRUE(again.Start());
+    HELPINFO info = {};
+    info.cbSize = sizeof info;
+    info.iContextType = HELPINFO_WINDOW;
+    info.iCtrlId = IDC_TEMP1 + 2;
+    info.hItemHandle = again.Item(IDC_TEMP1 + 2);
+    EXPECT_TRUE(SendMessageW(again.Item(IDC_TEMP1 + 2), WM_HELP, 0, reinterpret_cast<LPARAM>(&info)));
+    hHelp = FindHelpWindow(again.GuiThreadId());
+    EXPECT_NE(hHelp, nullptr);
+    again.Command(ID_HELP);
+    EXPECT_EQ(FindHelpWindow(again.GuiThreadId()), hHelp);
+    ASSERT_TRUE(again.Close());
+    EXPECT_FALSE(std::filesystem::exists(dir / "opened.txt"));
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}

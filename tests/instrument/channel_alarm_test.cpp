@@ -1,4 +1,5 @@
 #include "instrument/channel_alarm.h"
+#include "instrument/channels.h"
 #include "instrument/status_line.h"
 
 #include <gtest/gtest.h>
@@ -168,4 +169,29 @@ TEST(AlarmPiece, ComesLastInTheStatusLine) {
     state.strAlarm = "Alarm: T3 > 30.0 \xB0" "C. ";
     EXPECT_EQ(ComposeStatusLine(state),
               "Brak komunikacji z urz\xB9" "dzeniem. Rejestracja do pliku co 00:01:00. Alarm: T3 > 30.0 \xB0" "C. ");
+}
+
+// The set judges only what it holds as a valid value: a reading in error and
+// a lost link change no alarm, and the next valid value is judged again.
+TEST(AlarmRule, TheChannelSetJudgesValidValuesOnly) {
+    CChannelSet channels;
+    EXPECT_EQ(channels.JudgeAlarm(3, kBoth, 0.5).nCount, 0) << "no value yet";
+    channels.StoreValue(3, 31.0, FALSE);
+    ASSERT_EQ(channels.JudgeAlarm(3, kBoth, 0.5).nCount, 1);
+    EXPECT_EQ(channels[3].alarm.nState, kAlarmHigh);
+    channels.StoreValue(3, 20.0, TRUE);  // the instrument's error flag
+    EXPECT_EQ(channels.JudgeAlarm(3, kBoth, 0.5).nCount, 0);
+    channels.LoseAll();
+    EXPECT_EQ(channels.JudgeAlarm(3, kBoth, 0.5).nCount, 0);
+    EXPECT_EQ(channels[3].alarm.nState, kAlarmHigh);
+    channels.StoreValue(3, 20.0, FALSE);
+    const AlarmEvents e = channels.JudgeAlarm(3, kBoth, 0.5);
+    ASSERT_EQ(e.nCount, 1);
+    EXPECT_EQ(e.events[0].kind, kAlarmEnded);
+    // The mean: judged like any channel once it holds a value.
+    channels.StoreMean(FALSE);  // the first after the loss: no value
+    EXPECT_EQ(channels.JudgeAlarm(0, Limits(false, 0.0, true, 10.0), 0.5).nCount, 0);
+    channels.StoreMean(FALSE);
+    EXPECT_EQ(channels.JudgeAlarm(0, Limits(false, 0.0, true, 10.0), 0.5).nCount, 1);
+    EXPECT_EQ(channels.JudgeAlarm(9, kBoth, 0.5).nCount, 0) << "no such channel";
 }

@@ -104,6 +104,38 @@ TEST_F(Recording, AConfiguredFileThatCannotBeOpenedAtStartIsToldAndOffered) {
     EXPECT_EQ(ini.GetInt("LOG", "FILE_LOG", -1), 0) << "saved at once, not only at exit";
 }
 
+TEST_F(Recording, ADevicePathFromTheSettingsIsRefusedLikeAMissingFile) {
+    // A disk or a volume opened for writing would take the rows over
+    // whatever it holds.
+    Start("[LOG]\r\nFILE_NAME=\\\\.\\C:\r\nFILE_LOG=1\r\n");
+    HWND box = driver->WaitForMessageBox(20000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(RunningProgram::MessageBoxText(box), kReportUnavailable);
+    RunningProgram::Dismiss(box);
+    HWND dlg = driver->WaitForDialog();
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_TRUE(driver->Press(dlg, IDCANCEL));
+    EXPECT_FALSE(Dialog()->m_bLogReport);
+    EXPECT_EQ(Dialog()->m_nRecordTimer, 0u);
+
+    // The binary log's turn, through the dialog.
+    for (const wchar_t* device : {L"\\\\.\\PhysicalDrive0", L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1"}) {
+        dlg = Open();
+        RecordingDriver::SetCheck(dlg, IDC_REC_LOG_REPORT, false);
+        RecordingDriver::SetCheck(dlg, IDC_REC_LOG_BINARY, true);
+        RecordingDriver::Type(dlg, IDC_REC_BINARY_PATH, device);
+        ASSERT_TRUE(driver->Press(dlg, IDOK));
+        box = driver->WaitForMessageBox();
+        ASSERT_NE(box, nullptr) << device;
+        EXPECT_EQ(RunningProgram::MessageBoxText(box), kBinaryUnavailable);
+        ASSERT_TRUE(driver->Answer(box, IDOK));
+        dlg = driver->WaitForDialog();
+        ASSERT_NE(dlg, nullptr);
+        ASSERT_TRUE(driver->Press(dlg, IDCANCEL));
+    }
+    EXPECT_FALSE(Dialog()->m_bLogBinary);
+}
+
 TEST_F(Recording, ReportOnWithoutAPathOpensNothingAtStartAndKeepsTheFlag) {
     Start("[LOG]\r\nFILE_LOG=1\r\n");
     HMENU menu = GetMenu(program->Main());
@@ -298,14 +330,14 @@ TEST_F(Recording, ReadingsReachBothFilesAndPolishLettersReachThePath) {
     bool heard = false;
     for (int attempt = 0; attempt < 20 && !heard; ++attempt) {
         ASSERT_TRUE(instrument.Send(Line(r)));
-        heard = WaitFor([&] { return !Dialog()->Field(2).m_bNoValue; }, 1000);
+        heard = WaitFor([&] { return !Dialog()->Channels()[2].bNoValue; }, 1000);
     }
     ASSERT_TRUE(heard);
     r.channel = 1;
     r.value = 21.37;
     r.valueError = true;
     ASSERT_TRUE(instrument.Send(Line(r)));
-    ASSERT_TRUE(WaitFor([&] { return !Dialog()->Field(1).m_bNoValue; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return !Dialog()->Channels()[1].bNoValue; }, 5000));
     ASSERT_TRUE(driver->Sync());
 
     HWND dlg = Open();

@@ -38,3 +38,22 @@ TEST(RecordingRules, WhenFilesAreOpenedAnew) {
     EXPECT_TRUE(BinaryNeedsReopen(open, true, "C:\\b.kvf"));
     EXPECT_TRUE(BinaryNeedsReopen(none, true, "C:\\r.csv"));
 }
+
+TEST(RecordingRules, OnlyPlainFilesOnADiskAreRecordingFiles) {
+    for (const char* path : {"C:\\pomiary\\raport.csv", "raport.txt", "\\\\serwer\\dzial\\log.kvf",
+                             "\\\\?\\C:\\bardzo\\dluga\\sciezka\\r.csv", "\\\\?\\UNC\\serwer\\dzial\\r.csv",
+                             "C:\\com10.txt", "C:\\console.txt", "C:\\dir.nul\\r.csv", "D:/dane/r.csv"})
+        EXPECT_TRUE(IsPlainFilePath(path)) << path;
+    // Devices by their own paths: a disk, a volume, the kernel's names.
+    for (const char* path : {"\\\\.\\PhysicalDrive0", "\\\\.\\C:", "\\\\.\\C:\\r.csv", "//./PhysicalDrive0",
+                             "\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1", "\\\\?\\C:", "\\\\?\\Volume{1234}",
+                             "\\??\\C:\\r.csv", "\\\\.\\pipe\\qm487", "\\\\.\\COM14"})
+        EXPECT_FALSE(IsPlainFilePath(path)) << path;
+    // Reserved names, in any folder, case or with an extension.
+    for (const char* path : {"NUL", "nul", "C:\\dane\\nul.txt", "COM1", "com3.csv", "LPT2", "con", "AUX.kvf",
+                             "prn ", "CONOUT$", "C:\\x\\Com9 .txt", "COM1:"})
+        EXPECT_FALSE(IsPlainFilePath(path)) << path;
+    // Names of no file at all.
+    for (const char* path : {"", "C:", "C:\\", "C:\\dane\\", "dane/"})
+        EXPECT_FALSE(IsPlainFilePath(path)) << path;
+}

@@ -1,0 +1,69 @@
+// The nine channels' current readings, as plain data: the main window owns
+// one CChannelSet and is its only writer (ApplyReading, after every line and
+// every watchdog expiry). The display fields paint it; the DDE server, the
+// recording and the mean read it here, never from a window.
+//
+// Channel index 0 to 8: channels 1 to 8 are the instrument's inputs,
+// channel 0 is the mean of those of them that hold a value.
+//
+// To keep more per channel (an alarm state, say), add it to ChannelState
+// and have the writer below or ApplyReading maintain it; readers that want
+// every new reading can be called from ApplyReading after it has written
+// the set.
+#pragma once
+
+#include "common/win_types.h"
+#include "instrument/channel_alarm.h"
+
+struct ChannelState {
+    // The last value stored, in the channel's quantity; NaN until the
+    // channel has had one. Meaningful only while bNoValue is FALSE, but kept
+    // (and published) after the channel loses its value.
+    double dValue;
+    BOOL bNoValue;         // no value since start, or the link was lost: "???"
+    BOOL bAlert;           // the instrument reports an error, or the link was lost: the field blinks
+    BOOL bFineResolution;  // the instrument reports hundredths
+    int nQuantity;         // quantity code of the value (exchange/quantity_format.h); 3 = degrees Celsius
+    // Judged at valid values only (JudgeAlarm), so errors and a lost link
+    // leave it as it was.
+    ChannelAlarm alarm;
+};
+
+class CChannelSet {
+public:
+    enum { kChannels = 9, kCelsius = 3 };
+
+    // Every channel without a value and not in error, tenths, degrees Celsius.
+    CChannelSet();
+
+    const ChannelState& operator[](int nChannel) const { return m_channels[nChannel]; }
+
+    // An accepted line of channel 1 to 8.
+    void StoreValue(int nChannel, double dValue, BOOL bAlert);
+    // An accepted line of channel 0: the mean of channels 1 to 8 is stored
+    // as its value, or no value when no channel holds one or when this is
+    // the first channel-0 line since the link was lost (the channels heard
+    // so far are only part of the instrument's cycle).
+    void StoreMean(BOOL bAlert);
+    // A rejected line or a silent instrument: every channel loses its value
+    // (keeping the number) and is in error.
+    void LoseAll();
+    // The instrument's resolution applies to every channel.
+    void SetFineResolution(BOOL bFine);
+    // Judges the channel's value against its limits if it is a valid one
+    // (a value, not in error); what changed, nothing for any other value.
+    AlarmEvents JudgeAlarm(int nChannel, const AlarmLimits& limits, double dHysteresis);
+
+    // The mean of channels 1 to 8 that hold a value; FALSE, with *pdMean
+    // untouched, when none does.
+    BOOL ComputeMean(double* pdMean) const;
+
+private:
+    ChannelState m_channels[kChannels];
+    BOOL m_bMeanPending;  // no channel-0 line since the link was lost
+};
+
+// values[i] and noValue[i] describe channel i + 1. Sums in channel order.
+// FALSE, with *mean untouched, when no channel holds a value: there is no
+// mean then, and the caller shows the channel as having none.
+BOOL ComputeChannelMean(const double values[8], const BOOL noValue[8], double* mean);
