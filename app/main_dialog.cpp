@@ -100,6 +100,10 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnCommand<ID_FONTS, &CMainDialog::OnFonts>(),
         afx::OnCommand<ID_PROMOTION, &CMainDialog::OnPromotion>(),
         afx::OnCommand<ID_EXTRA_SETTINGS, &CMainDialog::OnExtraSettings>(),
+        afx::OnCommand<ID_ALARMS, &CMainDialog::OnAlarms>(),
+        afx::OnCommand<ID_ACKNOWLEDGE_ALARMS, &CMainDialog::OnAcknowledgeAlarms>(),
+        afx::OnLButtonDown<&CMainDialog::OnLButtonDown>(),
+        afx::OnMessage<WM_ALARM_LOG_NOTICE, &CMainDialog::OnAlarmLogNotice>(),
     };
     static const AfxMsgMap map = {CDialog::GetThisMessageMap(), entries, std::size(entries)};
     return &map;
@@ -282,6 +286,9 @@ void CMainDialog::OnTimer(UINT_PTR nId) {
         break;
     case kReopenPortTimerId:
         ReopenPort();
+        break;
+    case kAlarmSoundTimerId:
+        OnAlarmSoundTick();
         break;
     case kPromotionTimerId:
         KillTimer(kPromotionTimerId);

@@ -20,6 +20,11 @@
 
 class CComPort;
 
+// Posted to itself when the alarm log could not be written, so the message
+// box waits for no reading (readings arrive in a message the serial reader
+// thread waits on).
+constexpr UINT WM_ALARM_LOG_NOTICE = WM_APP + 0x488;
+
 class CMainDialog : public CDialog {
 public:
     enum {
@@ -29,6 +34,7 @@ public:
         kPortDialogTimerId = 1069,
         kPromotionTimerId = 1070,
         kReopenPortTimerId = 1071,  // a port whose device has gone is tried again
+        kAlarmSoundTimerId = 1072,  // the alarm sound again, until acknowledged
     };
 
     explicit CMainDialog(CWnd* pParent = nullptr);
@@ -107,6 +113,14 @@ public:
     std::string m_strSettingsPath;  // where the settings are kept, for the user
     CIniFile* m_pSettings;          // the store of this run, or nullptr
 
+    // Alarms (main_dialog_alarms.cpp).
+    AlarmSettings m_alarmSettings;
+    BOOL m_bAlarmUnacknowledged = FALSE;  // a channel entered an alarm since the last acknowledgement
+    // Plays the alarm sound; tests count the calls here.
+    void (*m_pfnAlarmSound)() = &CMainDialog::PlayExclamationSound;
+    void AcknowledgeAlarms();
+    static void PlayExclamationSound();
+
 protected:
     static const AfxMsgMap* GetThisMessageMap();
     const AfxMsgMap* GetMessageMap() const override { return GetThisMessageMap(); }
@@ -140,6 +154,10 @@ protected:
     void OnFonts();
     void OnPromotion();
     void OnExtraSettings();
+    void OnAlarms();
+    void OnAcknowledgeAlarms();
+    void OnLButtonDown(UINT nFlags, POINT point);
+    LRESULT OnAlarmLogNotice(WPARAM wParam, LPARAM lParam);
 
 private:
     // The line assembly reaches this window's timer and readings through here.
@@ -194,6 +212,18 @@ private:
     BOOL m_bDdeRestarting = FALSE;   // RestartDdeServer or StopDdeServer is running
     BOOL m_bDdeStopped = FALSE;      // the window is going: no more starts
     BOOL m_bDdeRestartAgain = FALSE;  // a line asked for it meanwhile
+
+    // Alarms (main_dialog_alarms.cpp).
+    // Judges channel c's value in the set if it is a valid one, and shows
+    // the outcome; TRUE when the alarm changed.
+    BOOL JudgeChannelAlarm(int nChannel);
+    BOOL IsAnyAlarmActive() const;
+    void SoundAlarm();
+    void OnAlarmSoundTick();
+    void WriteAlarmLog(const std::string& strLine);
+    std::unique_ptr<CRecordFile> m_pAlarmLog;  // opened at the first event after the path was set
+    std::string m_strAlarmLogWaiting;  // lines not yet written: no file could be opened
+    BOOL m_bAlarmLogFailing = FALSE;   // told once per failure, until a write works again
 
     LineHost m_lineHost;
     CLineAssembly m_lineAssembly;  // line buffer, watchdog and decoder

@@ -33,6 +33,8 @@ void CMainDialog::ApplyReading(BOOL bGood) {
             else
                 m_channels.StoreValue(c, decoder.m_dValues[c], bAlert);
             ShowChannel(c);
+            if (JudgeChannelAlarm(c))
+                UpdateStatusLine();
         }
     } else {
         m_channels.LoseAll();
@@ -67,6 +69,10 @@ void CMainDialog::UpdateStatusLine() {
     state.bRecording = m_nRecordTimer != 0;
     state.nIntervalSeconds = m_nInterval;
     state.bRecordingFailing = IsRecordingFailing();
+    ChannelAlarm alarms[CChannelSet::kChannels];
+    for (int channel = 0; channel < CChannelSet::kChannels; ++channel)
+        alarms[channel] = m_channels[channel].alarm;
+    state.strAlarm = ComposeAlarmPiece(alarms);
     const std::string text = ComposeStatusLine(state);
     if (text == m_strStatus)
         return;

@@ -47,6 +47,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     std::copy(std::begin(s.bRecord), std::end(s.bRecord), m_bRecord);
     m_bAddComment = s.bAddComment;
     m_bAddSerial = s.bAddSerial;
+    m_alarmSettings = s.alarm;
 }
 
 ProgramSettings CMainDialog::CollectSettings() const {
@@ -77,6 +78,7 @@ ProgramSettings CMainDialog::CollectSettings() const {
     std::copy(std::begin(m_bRecord), std::end(m_bRecord), s.bRecord);
     s.bAddComment = m_bAddComment;
     s.bAddSerial = m_bAddSerial;
+    s.alarm = m_alarmSettings;
     return s;
 }
 

@@ -8,10 +8,10 @@
 //     that value arrives here (a client in another process than the server).
 //   qm487-bench-dde notify ROUNDS
 //     Runs the DDE server in this process and starts a client process
-//     ("links") holding an advise link on each of the 27 items, then times
+//     ("links") holding an advise link on each of the 36 items, then times
 //     NotifyAll rounds.
 //   qm487-bench-dde links SERIAL SECONDS
-//     The client of "notify": 27 links, one DDEML instance each.
+//     The client of "notify": 36 links, one DDEML instance each.
 //   qm487-bench-dde close
 //     Closes the running QM487 window.
 #include "dde_client.h"
@@ -231,7 +231,7 @@ int Notify(int rounds) {
         std::fprintf(stderr, "the client did not start\n");
         return 1;
     }
-    // The client links while this thread answers; it prints "linked 27"
+    // The client links while this thread answers; it prints "linked 36"
     // and sets the event.
     const ULONGLONG deadline = GetTickCount64() + 120000;
     while (GetTickCount64() < deadline) {
@@ -257,7 +257,7 @@ int Notify(int rounds) {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     PrintFigures("notifyall_no_links", idle);
-    PrintFigures("notifyall_27_links", linked);
+    PrintFigures("notifyall_36_links", linked);
     return 0;
 }
 

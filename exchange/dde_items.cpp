@@ -12,7 +12,8 @@ const char* const kTopicBaseNames[kChannels] = {
     "Temperatura",  "Temperatura1", "Temperatura2", "Temperatura3", "Temperatura4",
     "Temperatura5", "Temperatura6", "Temperatura7", "Temperatura8",
 };
-const char* const kItemNames[kItems] = {"Wynik", "Pomiar", "Status"};
+// "Alarm" came later than the others; it is last so their indexes stay.
+const char* const kItemNames[kItems] = {"Wynik", "Pomiar", "Status", "Alarm"};
 
 namespace {
 
@@ -77,6 +78,8 @@ std::string ItemText(int item, const ChannelState& channel) {
     switch (item) {
     case kItemStatus:
         return (channel.bNoValue || channel.bAlert) ? kStatusError : kStatusOk;
+    case kItemAlarm:
+        return channel.alarm.nState > 0 ? "1" : channel.alarm.nState < 0 ? "-1" : "0";
     case kItemResult:
     case kItemMeasurement:
         // The last stored value is published even while the status is an

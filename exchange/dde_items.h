@@ -13,15 +13,16 @@ namespace dde {
 
 enum {
     kChannels = 9,  // topics, by channel 0 to 8
-    kItems = 3,     // items, by index 0 to 2
+    kItems = 4,     // items, by index 0 to 3
     kItemResult = 0,
     kItemMeasurement = 1,
     kItemStatus = 2,
+    kItemAlarm = 3,
 };
 
 extern const char kServiceName[];                 // "QM487"
 extern const char* const kTopicBaseNames[kChannels];  // "Temperatura", "Temperatura1".."Temperatura8"
-extern const char* const kItemNames[kItems];      // "Wynik", "Pomiar", "Status"
+extern const char* const kItemNames[kItems];      // "Wynik", "Pomiar", "Status", "Alarm"
 
 // "Temperatura3#4660": the base name of the channel, "#" and the serial
 // number in decimal. Channels outside 0 to 8 give an empty string.
@@ -32,13 +33,14 @@ std::string TopicName(int channel, long serialNumber);
 // anything else (no "#", no digits, digits that do not fit, a foreign base).
 BOOL ParseTopicName(const std::string& name, int* channel, long* serialNumber);
 
-// 0 to 2 for an item name in any letter case, kItems for anything else.
+// 0 to 3 for an item name in any letter case, kItems for anything else.
 int ItemIndex(const std::string& name);
 
-// The Windows-1250 text of item 0 to 2 for a channel: "Wynik" the value
+// The Windows-1250 text of item 0 to 3 for a channel: "Wynik" the value
 // without unit, "Pomiar" with its unit, "Status" "B\xB3\xB9" "d pomiaru" or
-// "Pomiar OK". The value items are empty for a channel that never had a
-// value and for an unknown quantity; any other item index gives an empty text.
+// "Pomiar OK", "Alarm" "1" (high), "-1" (low) or "0" (none). The value items
+// are empty for a channel that never had a value and for an unknown
+// quantity; any other item index gives an empty text.
 std::string ItemText(int item, const ChannelState& channel);
 
 }  // namespace dde

@@ -1,6 +1,6 @@
 // The DDE server: service "QM487", one topic per channel named with the
-// instrument's serial number ("Temperatura3#4660"), items "Wynik", "Pomiar"
-// and "Status" in CF_TEXT. It answers from the main window's channel set at
+// instrument's serial number ("Temperatura3#4660"), items "Wynik", "Pomiar",
+// "Status" and "Alarm" in CF_TEXT. It answers from the main window's channel set at
 // the moment of each request, so clients read what the window shows.
 //
 // Everything runs on the GUI thread: the main window starts, stops and
@@ -38,7 +38,7 @@ public:
     BOOL Start(long nSerialNumber);
     // Ends every conversation and releases DDEML; TRUE when it was not running.
     BOOL Stop();
-    // Every item of every topic may have changed: 27 advise posts.
+    // Every item of every topic may have changed: 36 advise posts.
     void NotifyAll();
     // The advise post of one topic and item, asked for by WM_DDE_ADVISE_STARTED.
     void PostAdvise(int nChannel, int nItem);
@@ -46,7 +46,7 @@ public:
     BOOL IsRunning() const { return m_idInst != 0; }
     DWORD GetInstance() const { return m_idInst; }
 
-    // Channel 0 to 8 of a topic handle, or 9; item 0 to 2, or 3.
+    // Channel 0 to 8 of a topic handle, or 9; item 0 to 3, or 4.
     int FindTopic(HSZ hsz) const;
     int FindItem(HSZ hsz) const;
     BOOL IsServed(UINT uFormat, HSZ hszTopic, HSZ hszItem) const;

@@ -97,6 +97,16 @@ constexpr AfxMsgEntry OnPaint() {
     return {WM_PAINT, 0, 0, [](CWnd* w, WPARAM, LPARAM) -> LRESULT { (Self<F>(w)->*F)(); return 0; }};
 }
 
+// void OnLButtonDown(UINT flags, POINT point), the point in client coordinates
+template <auto F>
+constexpr AfxMsgEntry OnLButtonDown() {
+    return {WM_LBUTTONDOWN, 0, 0, [](CWnd* w, WPARAM wp, LPARAM lp) -> LRESULT {
+                const POINT point = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+                (Self<F>(w)->*F)(static_cast<UINT>(wp), point);
+                return 0;
+            }};
+}
+
 // void OnSize(UINT type, int cx, int cy)
 template <auto F>
 constexpr AfxMsgEntry OnSize() {

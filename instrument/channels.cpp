@@ -49,6 +49,15 @@ void CChannelSet::SetFineResolution(BOOL bFine) {
         channel.bFineResolution = bFine;
 }
 
+AlarmEvents CChannelSet::JudgeAlarm(int nChannel, const AlarmLimits& limits, double dHysteresis) {
+    if (nChannel < 0 || nChannel >= kChannels)
+        return AlarmEvents();
+    ChannelState& channel = m_channels[nChannel];
+    if (channel.bNoValue || channel.bAlert)
+        return AlarmEvents();
+    return ::JudgeAlarm(channel.alarm, channel.dValue, limits, dHysteresis);
+}
+
 BOOL CChannelSet::ComputeMean(double* pdMean) const {
     double values[8];
     BOOL noValue[8];

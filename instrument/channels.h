@@ -13,6 +13,7 @@
 #pragma once
 
 #include "common/win_types.h"
+#include "instrument/channel_alarm.h"
 
 struct ChannelState {
     // The last value stored, in the channel's quantity; NaN until the
@@ -23,6 +24,9 @@ struct ChannelState {
     BOOL bAlert;           // the instrument reports an error, or the link was lost: the field blinks
     BOOL bFineResolution;  // the instrument reports hundredths
     int nQuantity;         // quantity code of the value (exchange/quantity_format.h); 3 = degrees Celsius
+    // Judged at valid values only (JudgeAlarm), so errors and a lost link
+    // leave it as it was.
+    ChannelAlarm alarm;
 };
 
 class CChannelSet {
@@ -46,6 +50,9 @@ public:
     void LoseAll();
     // The instrument's resolution applies to every channel.
     void SetFineResolution(BOOL bFine);
+    // Judges the channel's value against its limits if it is a valid one
+    // (a value, not in error); what changed, nothing for any other value.
+    AlarmEvents JudgeAlarm(int nChannel, const AlarmLimits& limits, double dHysteresis);
 
     // The mean of channels 1 to 8 that hold a value; FALSE, with *pdMean
     // untouched, when none does.

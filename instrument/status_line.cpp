@@ -52,5 +52,5 @@ std::string ComposeStatusLine(const StatusLineState& state)
     }
     if (state.bRecordingFailing)
         text += kRecordingFailing;
-    return text;
+    return text + state.strAlarm;
 }

@@ -24,6 +24,8 @@
 #define ID_RUN_CHART_VIEWER 32795
 #define ID_PROMOTION 32796
 #define ID_EXTRA_SETTINGS 32797
+#define ID_ALARMS 32798
+#define ID_ACKNOWLEDGE_ALARMS 32800
 
 // The About item added to the system menu.
 #define IDM_ABOUTBOX 0x0010
@@ -109,3 +111,13 @@
 #define IDC_FONT6 1047
 #define IDC_FONT7 1048
 #define IDC_FONT8 1049
+
+// Alarm settings dialog (res/alarms.rc). Rows by channel 0 to 8.
+#define IDD_ALARMS 181
+#define IDC_ALARM_ON0 1300    // 1300 to 1308
+#define IDC_ALARM_LOW0 1310   // 1310 to 1318
+#define IDC_ALARM_HIGH0 1320  // 1320 to 1328
+#define IDC_ALARM_HYSTERESIS 1330
+#define IDC_ALARM_SOUND 1331
+#define IDC_ALARM_LOG_PATH 1332
+#define IDC_ALARM_BROWSE_LOG 1333

@@ -4,8 +4,8 @@
 #    advise data with that line's value arrives at a client in another
 #    process than QM487.exe (which reads COM15): median and percentiles
 #    over LINES lines, with one advise link held;
-#  - one NotifyAll round (27 advise posts) with no links and with an advise
-#    link on each of the 27 items held by a client process.
+#  - one NotifyAll round (36 advise posts) with no links and with an advise
+#    link on each of the 36 items held by a client process.
 # Builds nothing: needs scripts/build.sh windows first. Judges nothing.
 #   measure-dde.sh [WINDOWS_BUILD_DIR] [LINES] [ROUNDS]
 # Defaults: build/windows, 500, 500.
@@ -49,7 +49,7 @@ latency=$(timeout 900 "$here/wine-run.sh" --state "$state" "$bench" latency "$li
 "$here/wine-run.sh" --state "$state" "$bench" close >/dev/null 2>&1 || true
 wait "$qm" 2>/dev/null || true
 qm=
-echo "measure-dde: $rounds NotifyAll rounds, without and with 27 links" >&2
+echo "measure-dde: $rounds NotifyAll rounds, without and with 36 links" >&2
 notify=$(timeout 900 "$here/wine-run.sh" --state "$state" "$bench" notify "$rounds" | tr -d '\r' | grep -v '^linked')
 
 field() { sed -n "s/^$1=//p" <<<"$2"; }
@@ -63,6 +63,6 @@ row() {
 }
 row "CR written -> advise data in the client, ms" cr_to_advise "$latency"
 row "NotifyAll, no advise links, ms" notifyall_no_links "$notify"
-row "NotifyAll, 27 advise links (client process), ms" notifyall_27_links "$notify"
+row "NotifyAll, 36 advise links (client process), ms" notifyall_36_links "$notify"
 echo "lines timed: $(field cr_to_advise_count "$latency"), no data within 2 s: $(field cr_to_advise_missed "$latency");" \
-  "rounds: $(field notifyall_27_links_count "$notify")"
+  "rounds: $(field notifyall_36_links_count "$notify")"

@@ -15,6 +15,11 @@ namespace {
 
 const UINT kCentred = DT_SINGLELINE | DT_VCENTER | DT_CENTER;
 
+// A channel in alarm: a red of its own, the same in every colour scheme,
+// with white letters, dark and saturated enough to carry them.
+const COLORREF kAlarmRed = RGB(204, 0, 0);
+const COLORREF kAlarmLetters = RGB(255, 255, 255);
+
 // Custom colours of the colour dialog, shared by every choice of the run.
 COLORREF g_acrCustomColors[16] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
                                   0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
@@ -34,6 +39,7 @@ CReadingView::CReadingView()
       m_bNoValue(TRUE),
       m_nMeasuredQuantity(0),
       m_nDisplayQuantity(0),
+      m_nAlarmMark(0),
       m_shown(),
       m_bPictureValid(false),
       m_nStripBottom(0),
@@ -102,6 +108,13 @@ void CReadingView::SetQuantity(int nMeasured, int nDisplay, BOOL bShowUnit) {
     RedrawValue();
 }
 
+void CReadingView::SetAlarmMark(int nMark) {
+    if (nMark == m_nAlarmMark)
+        return;
+    m_nAlarmMark = nMark;
+    RedrawNow();
+}
+
 void CReadingView::SetValueFont(LOGFONTA lf) {
     m_lfValue = lf;
     m_fontValue.CreateFontIndirect(&m_lfValue);
@@ -154,7 +167,8 @@ void CReadingView::RedrawValue() {
 
 bool CReadingView::Shown::operator==(const Shown& o) const {
     return strText == o.strText && strLabel == o.strLabel && bRaised == o.bRaised && bHidden == o.bHidden &&
-           crText == o.crText && crBackground == o.crBackground && cx == o.cx && cy == o.cy &&
+           crText == o.crText && crBackground == o.crBackground && nAlarmMark == o.nAlarmMark && cx == o.cx &&
+           cy == o.cy &&
            std::memcmp(&lfValue, &o.lfValue, sizeof lfValue) == 0;
 }
 
@@ -180,6 +194,7 @@ void CReadingView::OnPaint() {
     now.bHidden = m_bHidden != FALSE;
     now.crText = m_crText;
     now.crBackground = m_crBackground;
+    now.nAlarmMark = m_nAlarmMark;
     now.lfValue = LOGFONTW();
     if (m_fontValue.GetSafeHandle() != nullptr)
         ::GetObjectW(m_fontValue.GetSafeHandle(), sizeof now.lfValue, &now.lfValue);
@@ -210,22 +225,66 @@ void CReadingView::PaintField(CDC& dc, const RECT& client) {
     dc.FillSolidRect(client, m_crBackground);
 
     // Title strip: the field's colours swapped, one line of the title font high.
+    const bool bAlarm = m_nAlarmMark != 0;
+    const COLORREF crStrip = bAlarm ? kAlarmRed : m_crText;
     RECT strip = {0, 0, 90, 20};
     {
         CSelection font(dc, m_fontLabel);
-        dc.SetTextColor(m_crBackground);
-        dc.SetBkColor(m_crText);
+        dc.SetTextColor(bAlarm ? kAlarmLetters : m_crBackground);
+        dc.SetBkColor(crStrip);
         dc.DrawText(m_strLabel, &strip, DT_CALCRECT | kCentred);
         strip.right = client.right;
-        dc.FillSolidRect(strip, m_crText);
-        dc.DrawText(m_strLabel, &strip, kCentred);
+        dc.FillSolidRect(strip, crStrip);
+        if (bAlarm)
+            PaintAlarmTitle(dc, strip);
+        else
+            dc.DrawText(m_strLabel, &strip, kCentred);
     }
     m_nStripBottom = strip.bottom;
-    if (m_bHidden)
-        return;
-    RECT area = client;
-    area.top = strip.bottom;
-    PaintValue(dc, area);
+    if (!m_bHidden) {
+        RECT area = client;
+        area.top = strip.bottom;
+        PaintValue(dc, area);
+    }
+    if (bAlarm)
+        PaintAlarmFrame(dc, client);
+}
+
+// The title and an arrow (up: above the upper limit, down: below the lower
+// one), centred together. The arrow is drawn, not a character, so it shows
+// in any font.
+void CReadingView::PaintAlarmTitle(CDC& dc, const RECT& strip) {
+    RECT text = strip;
+    dc.DrawText(m_strLabel, &text, DT_CALCRECT | DT_SINGLELINE);
+    const int height = strip.bottom - strip.top;
+    const int side = std::max(6, height * 3 / 5);
+    const int gap = height / 3;
+    const int width = (text.right - text.left) + gap + side;
+    const int left = (strip.left + strip.right - width) / 2;
+    RECT title = {left, strip.top, left + (text.right - text.left), strip.bottom};
+    dc.DrawText(m_strLabel, &title, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+    const int x = title.right + gap;
+    const int top = strip.top + (height - side) / 2;
+    const int bottom = top + side;
+    const bool bUp = m_nAlarmMark > 0;
+    const POINT arrow[3] = {{x, bUp ? bottom : top}, {x + side, bUp ? bottom : top}, {x + side / 2, bUp ? top : bottom}};
+    CBrush brush(kAlarmLetters);
+    CPen pen(PS_SOLID, 1, kAlarmLetters);
+    CSelection selectedBrush(dc, brush);
+    CSelection selectedPen(dc, pen);
+    ::Polygon(dc, arrow, 3);
+}
+
+// A frame that grows with the field, so a maximised window shows it from
+// across the room as well as the default one does. The red title strip is
+// its top edge.
+void CReadingView::PaintAlarmFrame(CDC& dc, const RECT& client) {
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    const int t = std::max(4, std::min(width, height) / 12);
+    dc.FillSolidRect({client.left, client.bottom - t, client.right, client.bottom}, kAlarmRed);
+    dc.FillSolidRect({client.left, client.top, client.left + t, client.bottom}, kAlarmRed);
+    dc.FillSolidRect({client.right - t, client.top, client.right, client.bottom}, kAlarmRed);
 }
 
 HFONT CReadingView::FittedFont(CDC& dc, const RECT& area) {

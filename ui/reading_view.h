@@ -23,6 +23,10 @@ public:
     void SetAlert(BOOL bOn);
     void SetFineResolution(BOOL bFine);
     void SetQuantity(int nMeasured, int nDisplay, BOOL bShowUnit);
+    // The channel's alarm (1 high, -1 low, 0 none): a red title strip with an
+    // arrow and a red frame, steady while the value blinks or shows "???".
+    void SetAlarmMark(int nMark);
+    int AlarmMark() const { return m_nAlarmMark; }
 
     // Makes m_lfValue the value font (face name in Windows-1250).
     void SetValueFont(LOGFONTA lf);
@@ -68,6 +72,7 @@ private:
     BOOL m_bNoValue;
     int m_nMeasuredQuantity;
     int m_nDisplayQuantity;
+    int m_nAlarmMark;
 
     // The whole field drawn into dc over client.
     void PaintField(CDC& dc, const RECT& client);
@@ -78,6 +83,8 @@ private:
     // made small enough for the area; made again only when the text, the
     // area or the value font changed.
     HFONT FittedFont(CDC& dc, const RECT& area);
+    void PaintAlarmTitle(CDC& dc, const RECT& strip);
+    void PaintAlarmFrame(CDC& dc, const RECT& client);
     void RunColorDialog(COLORREF& crColor);
 
     // Kept between paints (what Windows makes slowly, above all under Wine):
@@ -88,6 +95,7 @@ private:
         std::string strText, strLabel;
         bool bRaised, bHidden;
         COLORREF crText, crBackground;
+        int nAlarmMark;
         LOGFONTW lfValue;  // of m_fontValue (a handle may be reused for another font)
         int cx, cy;
         bool operator==(const Shown& o) const;

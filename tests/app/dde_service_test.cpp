@@ -5,6 +5,7 @@
 #include "tests/app/handle_counts.h"
 #include "tests/app/program_harness.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -108,7 +109,9 @@ private:
 
 class DdeService : public ::testing::Test {
 protected:
-    DdeService() : program("[GENERAL]\r\nPORT_NR=15\r\nSHOW_ADV=0\r\n") {}
+    DdeService() : DdeService(std::string()) {}
+    // extra: more of the configuration file after [GENERAL].
+    explicit DdeService(const std::string& extra) : program("[GENERAL]\r\nPORT_NR=15\r\nSHOW_ADV=0\r\n" + extra) {}
 
     void SetUp() override {
         ASSERT_TRUE(instrument.IsOpen());
@@ -165,7 +168,61 @@ protected:
     std::string keepLine = Line(Reading(1, -5.3));
 };
 
+// Channel 3 with an upper limit of 30.0, from the file as the user edits it.
+class DdeAlarm : public DdeService {
+protected:
+    DdeAlarm() : DdeService("[ALARM]\r\nHIGH_TEMP3=30.0\r\n") {}
+};
+
 }  // namespace
+
+TEST_F(DdeAlarm, TheAlarmItemIsReadAndFollowedByClientsInOtherProcesses) {
+    Apply(Reading(3, 29.0));
+    ChildProcess probe;
+    ChildProcess watch;
+    {
+        LinkKeeper keeper(instrument, keepLine);
+        ASSERT_TRUE(probe.Start(QM487_DDE_PROBE_EXE, "advise 120 " + Topic(3) + " Alarm " + Topic(1) + " Alarm"));
+        ASSERT_TRUE(probe.WaitForLine("ready", 60000)) << probe.Output();
+        ASSERT_TRUE(watch.Start(QM487_DDE_EXE, "watch --item Alarm"));
+        ASSERT_TRUE(watch.WaitForLine(
+            [&](const std::string& line) { return line.find("\t" + Topic(3) + "\tAlarm\t0") != std::string::npos; },
+            60000))
+            << watch.Output() << watch.Errors();
+        const ChildResult got = RunChild(QM487_DDE_EXE, "get " + Topic(3) + " Alarm");
+        EXPECT_EQ(got.out, "0\r\n") << got.err;
+    }
+    Apply(Reading(3, 30.4));
+    const std::string high = "data " + Topic(3) + " Alarm " + Hex("1" + kNul);
+    EXPECT_TRUE(probe.WaitForAnyLine(high, 10000)) << probe.Output();
+    EXPECT_TRUE(watch.WaitForLine(
+        [&](const std::string& line) { return line.find("\t" + Topic(3) + "\tAlarm\t1") != std::string::npos; },
+        10000))
+        << watch.Output();
+    {
+        LinkKeeper keeper(instrument, keepLine);
+        const ChildResult got = RunChild(QM487_DDE_EXE, "get " + Topic(3) + " Alarm");
+        EXPECT_EQ(got.out, "1\r\n") << got.err;
+    }
+    Apply(Reading(3, 29.4));
+    // The link had "0" before the alarm too: it counts only after the "1".
+    const std::string ended = "data " + Topic(3) + " Alarm " + Hex("0" + kNul);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            probe.Output();
+            const std::vector<std::string> lines = probe.Lines();
+            const auto at = std::find(lines.begin(), lines.end(), high);
+            return at != lines.end() && std::find(at, lines.end(), ended) != lines.end();
+        },
+        10000))
+        << probe.Output();
+    // Channel 1 has no limit: always "0".
+    for (const std::string& line : probe.Lines()) {
+        if (line.rfind("data " + Topic(1) + " Alarm ", 0) == 0) {
+            EXPECT_EQ(line, "data " + Topic(1) + " Alarm " + Hex("0" + kNul));
+        }
+    }
+}
 
 TEST_F(DdeService, EveryItemOfEveryTopicGivesItsExactBytesAndOnlyInText) {
     const double values[9] = {0, -5.3, 12.3, 21.4, 0.0, 99.9, 100.0, -0.5, 1000.0};

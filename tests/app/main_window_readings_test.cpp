@@ -24,30 +24,9 @@ InstrumentReading Reading(int channel, double value, bool valueError = false, bo
 
 std::wstring Verdict(const std::wstring& pieces) { return L"QM-487 nr 4660. " + pieces; }
 
-// A port pair end the test writes instrument bytes into.
-class InstrumentEnd {
-public:
-    InstrumentEnd() {
-        m_h = CreateFileW(L"\\\\.\\COM14", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    }
-    ~InstrumentEnd() {
-        if (m_h != INVALID_HANDLE_VALUE)
-            CloseHandle(m_h);
-    }
-    bool IsOpen() const { return m_h != INVALID_HANDLE_VALUE; }
-    bool Send(const std::string& bytes) {
-        DWORD written = 0;
-        return WriteFile(m_h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-               written == bytes.size();
-    }
-
-private:
-    HANDLE m_h;
-};
-
 class LiveReadings : public ::testing::Test {
 protected:
-    LiveReadings() : program("[GENERAL]\r\nPORT_NR=13\r\n") {}
+    LiveReadings() : instrument(L"\\\\.\\COM14"), program("[GENERAL]\r\nPORT_NR=13\r\n") {}
 
     void SetUp() override {
         ASSERT_TRUE(instrument.IsOpen());
@@ -72,7 +51,7 @@ protected:
     const ChannelState& Channel(int channel) { return program.Dialog()->Channels()[channel]; }
     CReadingView& Field(int channel) { return program.Dialog()->Field(channel); }
 
-    InstrumentEnd instrument;
+    InstrumentPort instrument;
     RunningProgram program;
 };
 

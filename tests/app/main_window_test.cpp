@@ -26,6 +26,7 @@ const MenuItem kMenu[] = {
     {2, ID_SERIAL_PORT, L"Port szeregowy"},    {2, ID_RECORDING, L"Rejestracja do pliku"},
     {2, ID_EXTRA_SETTINGS, L"Ustawienia dodatkowe"}, {3, ID_HELP_CONTENTS, L"Pomoc"},
     {3, ID_ABOUT, L"O programie"},             {3, ID_PROMOTION, L"Program NIMBO"},
+    {0, ID_ACKNOWLEDGE_ALARMS, L"Potwierd\x017A alarmy"}, {2, ID_ALARMS, L"Alarmy..."},
 };
 
 std::wstring MenuText(HMENU menu, UINT item, UINT flag) {
@@ -80,7 +81,11 @@ TEST(MainWindow, MenusCarryEveryCommandAndTheSystemMenuItsAboutItem) {
         HMENU popup = GetSubMenu(bar, item.popup);
         EXPECT_EQ(MenuText(popup, item.id, MF_BYCOMMAND), item.text) << item.id;
     }
-    EXPECT_EQ(GetMenuItemCount(GetSubMenu(bar, 0)), 4);  // with its separator
+    EXPECT_EQ(GetMenuItemCount(GetSubMenu(bar, 0)), 5);  // with its separator
+    HMENU settings = GetSubMenu(bar, 2);
+    EXPECT_EQ(GetMenuItemID(settings, 3), static_cast<UINT>(ID_ALARMS)) << "after the settings there were";
+    // Nothing to acknowledge yet.
+    EXPECT_TRUE(GetMenuState(bar, ID_ACKNOWLEDGE_ALARMS, MF_BYCOMMAND) & MF_GRAYED);
 
     // Recording is offered only after the start-up recording's turn.
     EXPECT_TRUE(GetMenuState(bar, ID_RECORDING, MF_BYCOMMAND) & MF_GRAYED);

@@ -49,6 +49,29 @@ inline std::string Line(InstrumentReading reading) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// A port pair end the test writes instrument bytes into (L"\\\\.\\COM14").
+class InstrumentPort {
+public:
+    explicit InstrumentPort(const wchar_t* port) {
+        m_h = CreateFileW(port, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    ~InstrumentPort() {
+        if (m_h != INVALID_HANDLE_VALUE)
+            CloseHandle(m_h);
+    }
+    InstrumentPort(const InstrumentPort&) = delete;
+    InstrumentPort& operator=(const InstrumentPort&) = delete;
+    bool IsOpen() const { return m_h != INVALID_HANDLE_VALUE; }
+    bool Send(const std::string& bytes) {
+        DWORD written = 0;
+        return WriteFile(m_h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+               written == bytes.size();
+    }
+
+private:
+    HANDLE m_h;
+};
+
 class RunningProgram {
 public:
     // iniText: the configuration file's bytes at start; none when empty.
@@ -139,17 +162,26 @@ private:
         return 0;
     }
     HWND FindMessageBox() const {
+        return FindDialog([](HWND) { return true; });
+    }
+
+public:
+    // A visible dialog or message box of the program's GUI thread, other
+    // than the main window, that match() accepts; nullptr when none does.
+    template <class Match>
+    HWND FindDialog(Match match) const {
         struct Search {
             HWND main;
+            Match* match;
             HWND found;
-        } search = {Main(), nullptr};
+        } search = {Main(), &match, nullptr};
         EnumThreadWindows(
             m_nThreadId,
             [](HWND hWnd, LPARAM lp) -> BOOL {
                 auto* s = reinterpret_cast<Search*>(lp);
                 wchar_t cls[32] = {};
                 GetClassNameW(hWnd, cls, 32);
-                if (hWnd != s->main && std::wstring(cls) == L"#32770" && IsWindowVisible(hWnd)) {
+                if (hWnd != s->main && std::wstring(cls) == L"#32770" && IsWindowVisible(hWnd) && (*s->match)(hWnd)) {
                     s->found = hWnd;
                     return FALSE;
                 }
@@ -159,6 +191,7 @@ private:
         return search.found;
     }
 
+private:
     std::filesystem::path m_dir;
     CReaderApp m_app;
     HANDLE m_hThread = nullptr;

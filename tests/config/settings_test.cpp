@@ -271,3 +271,109 @@ TEST_F(SettingsTest, AFileTooLargeForSettingsIsLeftAloneAndTheDefaultsApply) {
 }
 
 }  // namespace
+
+// The alarm section comes after the others, only once it is needed, with the
+// channels 1 to 8 first and the mean last.
+TEST_F(SettingsTest, AlarmSettingsAreWrittenOnlyOnceTheyDifferFromTheDefaults) {
+    Run();
+    ASSERT_EQ(Read(path), kFirstRunFile);
+
+    Run([](ProgramSettings& s) {
+        s.alarm.limits[3].bHasHigh = true;
+        s.alarm.limits[3].dHigh = 30.0;
+        s.alarm.limits[0].bHasLow = true;
+        s.alarm.limits[0].dLow = -5.25;
+        s.alarm.strLogPath = "C:\\dane\\alarmy.csv";
+    });
+    std::string expected = std::string(kFirstRunFile) +
+                           "[ALARM]\r\nHYSTERESIS=0.5\r\nSOUND=1\r\nLOG_FILE=C:\\dane\\alarmy.csv\r\n";
+    for (int k : {1, 2, 3, 4, 5, 6, 7, 8, 0}) {
+        const std::string n = std::to_string(k);
+        expected += "LOW_TEMP" + n + "=" + (k == 0 ? "-5.25" : "") + "\r\n";
+        expected += "HIGH_TEMP" + n + "=" + (k == 3 ? "30.0" : "") + "\r\n";
+    }
+    EXPECT_EQ(Read(path), expected);
+
+    const ProgramSettings read = Run([](ProgramSettings& s) { s.alarm = AlarmSettings(); });
+    EXPECT_TRUE(read.alarm.limits[3].bHasHigh);
+    EXPECT_DOUBLE_EQ(read.alarm.limits[3].dHigh, 30.0);
+    EXPECT_FALSE(read.alarm.limits[3].bHasLow);
+    EXPECT_TRUE(read.alarm.limits[0].bHasLow);
+    EXPECT_DOUBLE_EQ(read.alarm.limits[0].dLow, -5.25);
+    EXPECT_EQ(read.alarm.strLogPath, "C:\\dane\\alarmy.csv");
+    // Back to the defaults: a section the file has keeps its keys, now empty.
+    const std::string cleared = Read(path);
+    EXPECT_NE(cleared.find("[ALARM]\r\nHYSTERESIS=0.5\r\nSOUND=1\r\nLOG_FILE=\r\nLOW_TEMP1=\r\n"), std::string::npos);
+    EXPECT_EQ(cleared.find("30.0"), std::string::npos);
+}
+
+TEST_F(SettingsTest, HandEditedAlarmValuesAreReadOrFallBackToNoLimit) {
+    Write(path, "[alarm]\r\nhysteresis=1,5\r\nsound=0\r\nlow_temp2= -3 \r\nhigh_temp2=warm\r\n"
+                "HIGH_TEMP0=25\r\nLOW_TEMP5=;nothing\r\n");
+    const ProgramSettings read = Run();
+    EXPECT_DOUBLE_EQ(read.alarm.dHysteresis, 1.5);
+    EXPECT_FALSE(read.alarm.bSound);
+    EXPECT_TRUE(read.alarm.limits[2].bHasLow);
+    EXPECT_DOUBLE_EQ(read.alarm.limits[2].dLow, -3.0);
+    EXPECT_FALSE(read.alarm.limits[2].bHasHigh);
+    EXPECT_TRUE(read.alarm.limits[0].bHasHigh);
+    EXPECT_DOUBLE_EQ(read.alarm.limits[0].dHigh, 25.0);
+    EXPECT_FALSE(read.alarm.limits[5].bHasLow);
+    // The file keeps its own spelling; values come back in the program's form.
+    const std::string file = Read(path);
+    EXPECT_EQ(file.find("[alarm]\r\nhysteresis=1.5\r\nsound=0\r\nlow_temp2=-3.0\r\nhigh_temp2=\r\n"), 0u);
+
+    Write(path, "[ALARM]\r\nHYSTERESIS=-1\r\n");
+    EXPECT_DOUBLE_EQ(Run().alarm.dHysteresis, kDefaultHysteresis);
+}
+
+TEST(AlarmForm, ConfirmedRowsBecomeLimitsAndSwitchedOffRowsHaveNone) {
+    AlarmSettings s;
+    s.limits[3].bHasHigh = true;
+    s.limits[3].dHigh = 30.0;
+    AlarmForm form = MakeAlarmForm(s);
+    EXPECT_TRUE(form.rows[3].bOn);
+    EXPECT_EQ(form.rows[3].strHigh, "30.0");
+    EXPECT_EQ(form.rows[3].strLow, "");
+    EXPECT_FALSE(form.rows[4].bOn);
+    EXPECT_EQ(form.strHysteresis, "0.5");
+
+    form.rows[0] = {true, "-5,5", " "};
+    form.rows[4] = {false, "x", "y"};  // off: what is typed does not count
+    form.strHysteresis = "1";
+    form.bSound = FALSE;
+    form.strLogPath = "alarmy.csv";
+    AlarmSettings read;
+    ASSERT_EQ(ReadAlarmForm(form, &read), "");
+    EXPECT_TRUE(read.limits[0].bHasLow);
+    EXPECT_DOUBLE_EQ(read.limits[0].dLow, -5.5);
+    EXPECT_FALSE(read.limits[0].bHasHigh);
+    EXPECT_FALSE(read.limits[4].IsSet());
+    EXPECT_TRUE(read.limits[3].bHasHigh);
+    EXPECT_DOUBLE_EQ(read.dHysteresis, 1.0);
+    EXPECT_FALSE(read.bSound);
+    EXPECT_EQ(read.strLogPath, "alarmy.csv");
+}
+
+TEST(AlarmForm, RefusalsNameTheChannelAndKeepTheSettings) {
+    AlarmSettings kept;
+    kept.dHysteresis = 2.0;
+    AlarmSettings s = kept;
+    AlarmForm form = MakeAlarmForm(kept);
+    form.rows[3] = {true, "20", "20"};
+    EXPECT_EQ(ReadAlarmForm(form, &s), "Temperatura 3: dolny pr\xF3g musi by\xE6 ni\xBFszy ni\xBF g\xF3rny.");
+    form.rows[3] = {true, "25", "20"};
+    EXPECT_NE(ReadAlarmForm(form, &s), "");
+    form.rows[3] = {true, "20", "30"};
+    form.rows[0] = {true, "zimno", ""};
+    EXPECT_EQ(ReadAlarmForm(form, &s), "Temperatura: dolny pr\xF3g nie jest liczb\xB9.");
+    form.rows[0] = {true, "", "30,5,1"};
+    EXPECT_EQ(ReadAlarmForm(form, &s), "Temperatura: g\xF3rny pr\xF3g nie jest liczb\xB9.");
+    form.rows[0] = {true, "", ""};
+    form.strHysteresis = "-0.1";
+    EXPECT_EQ(ReadAlarmForm(form, &s), "Histereza musi by\xE6 liczb\xB9 nie mniejsz\xB9 od zera.");
+    form.strHysteresis = "";
+    EXPECT_NE(ReadAlarmForm(form, &s), "");
+    EXPECT_DOUBLE_EQ(s.dHysteresis, 2.0);
+    EXPECT_FALSE(s.AnyLimit());
+}

@@ -53,6 +53,7 @@ TEST(DdeNames, ItemsInAnyLetterCase) {
     EXPECT_EQ(dde::ItemIndex("Wynik"), 0);
     EXPECT_EQ(dde::ItemIndex("POMIAR"), 1);
     EXPECT_EQ(dde::ItemIndex("status"), 2);
+    EXPECT_EQ(dde::ItemIndex("ALARM"), 3);
     EXPECT_EQ(dde::ItemIndex("Statu"), dde::kItems);
     EXPECT_EQ(dde::ItemIndex("Status "), dde::kItems);
     EXPECT_EQ(dde::ItemIndex(""), dde::kItems);
@@ -91,6 +92,20 @@ TEST(DdeItems, UnknownQuantityOrItemGivesAnEmptyText) {
     EXPECT_EQ(dde::ItemText(dde::kItemResult, unset), "");
     EXPECT_EQ(dde::ItemText(dde::kItemMeasurement, unset), "");
     EXPECT_EQ(dde::ItemText(dde::kItemStatus, unset), "Pomiar OK");
-    EXPECT_EQ(dde::ItemText(3, Reading(12.0)), "");
+    EXPECT_EQ(dde::ItemText(dde::kItems, Reading(12.0)), "");
     EXPECT_EQ(dde::ItemText(-1, Reading(12.0)), "");
+}
+
+// The alarm is published whatever the reading's state: a channel keeps its
+// alarm through errors and a lost link.
+TEST(DdeItems, AlarmIsOneMinusOneOrZero) {
+    ChannelState channel = Reading(31.0);
+    EXPECT_EQ(dde::ItemText(dde::kItemAlarm, channel), "0");
+    channel.alarm.nState = kAlarmHigh;
+    EXPECT_EQ(dde::ItemText(dde::kItemAlarm, channel), "1");
+    channel.alarm.nState = kAlarmLow;
+    channel.bNoValue = TRUE;
+    channel.bAlert = TRUE;
+    EXPECT_EQ(dde::ItemText(dde::kItemAlarm, channel), "-1");
+    EXPECT_STREQ(dde::kItemNames[dde::kItemAlarm], "Alarm");
 }

@@ -79,6 +79,29 @@ TEST_F(DdeServerTest, ItemsGiveTheChannelsTextsWithTheirNul) {
     EXPECT_EQ(Request(Topic(0), "Status"), kError + nul);
 }
 
+TEST_F(DdeServerTest, AlarmItemFollowsTheChannelsAlarms) {
+    ASSERT_TRUE(server.Start(kSerial));
+    const std::string nul(1, '\0');
+    EXPECT_EQ(Request(Topic(3), "Alarm"), "0" + nul) << "no limits: no alarm";
+    AlarmLimits limits;
+    limits.bHasLow = true;
+    limits.dLow = 0.0;
+    limits.bHasHigh = true;
+    limits.dHigh = 30.0;
+    channels.StoreValue(3, 31.0, FALSE);
+    channels.JudgeAlarm(3, limits, 0.5);
+    channels.StoreValue(4, -1.0, FALSE);
+    channels.JudgeAlarm(4, limits, 0.5);
+    EXPECT_EQ(Request(Topic(3), "ALARM"), "1" + nul);
+    EXPECT_EQ(Request(Topic(4), "Alarm"), "-1" + nul);
+    EXPECT_EQ(Request(Topic(8), "Alarm"), "0" + nul);
+    EXPECT_EQ(Request(Topic(3), "Alarm", CF_UNICODETEXT), "<none>");
+    // A lost link keeps the alarm, and the other items keep their bytes.
+    channels.LoseAll();
+    EXPECT_EQ(Request(Topic(3), "Alarm"), "1" + nul);
+    EXPECT_EQ(Request(Topic(3), "Status"), kError + nul);
+}
+
 TEST_F(DdeServerTest, OtherFormatsTopicsAndItemsGetNothing) {
     ASSERT_TRUE(server.Start(kSerial));
     channels.StoreValue(3, 21.0, FALSE);

@@ -249,3 +249,45 @@ TEST_F(KresloWindow, ALogWhoseTimesGoBackOpensSorted) {
     for (std::size_t i = 1; i < data.Size(); i += 997)
         ASSERT_LT(data.Time(i - 1), data.Time(i));
 }
+
+// Rows of the plot where the colour runs across most of the width: a limit
+// line (dashed), never a channel's wave.
+static int LimitRows(const std::vector<std::uint32_t>& px, int w, int h, std::uint32_t colour) {
+    int rows = 0;
+    for (int y = 40; y < h - 40; ++y) {
+        int n = 0;
+        for (int x = 62; x < w - 250; ++x)
+            n += px[static_cast<std::size_t>(y) * w + x] == colour;
+        rows += n > (w - 312) / 3;
+    }
+    return rows;
+}
+
+TEST_F(KresloWindow, DrawsTheAlarmLimitsOfEveryShownChannelAsDashedLines) {
+    Write(dir / "demo.kvf", kreslotest::Log(0, 2000));
+    ASSERT_TRUE(Open(dir / "demo.kvf"));
+    int w = 0, h = 0;
+    const std::uint32_t colour4 = Rgb(Settings().crChannel[4]);
+    EXPECT_EQ(LimitRows(Picture(&w, &h), w, h, colour4), 0) << "no limits, no lines";
+
+    KresloSettings s = Settings();
+    s.limits[4].bHasLow = true;
+    s.limits[4].dLow = 20.0;
+    s.limits[4].bHasHigh = true;
+    s.limits[4].dHigh = 22.0;
+    window.reset(new CChartWindow(s));
+    ASSERT_TRUE(window->Create());
+    ShowWindow(*window, SW_SHOW);
+    ASSERT_TRUE(Open(dir / "demo.kvf"));
+    const std::vector<std::uint32_t> px = Picture(&w, &h);
+    EXPECT_EQ(LimitRows(px, w, h, colour4), 2);
+    // A hidden channel's limits go with its line: a click on its swatch.
+    const int legendY = 6 + 8;
+    int legendX = 0;
+    while (legendX < w && px[static_cast<std::size_t>(legendY) * w + legendX] != colour4)
+        ++legendX;
+    ASSERT_LT(legendX, w) << "the legend shows channel 4";
+    SendMessageW(*window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(legendX, legendY));
+    SendMessageW(*window, WM_LBUTTONUP, 0, MAKELPARAM(legendX, legendY));
+    EXPECT_EQ(LimitRows(Picture(&w, &h), w, h, colour4), 0);
+}

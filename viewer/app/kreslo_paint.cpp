@@ -237,6 +237,7 @@ void CChartWindow::DrawLines(HDC hDC, const RECT& plot) {
         const int c = kOrder[k];
         if (m_bHidden[c] || !((data.ChannelsSeen() >> c) & 1))
             continue;
+        DrawLimits(hDC, plot, c);
         const ChartPolyline line = BuildPolyline(data, c, &all[static_cast<std::size_t>(c) * width], width,
                                                  plot.left, plot.top, plot.bottom - plot.top, m_view.v0, m_view.v1,
                                                  interval);
@@ -251,6 +252,27 @@ void CChartWindow::DrawLines(HDC hDC, const RECT& plot) {
         PolyPolyline(hDC, points.data(), counts.data(), static_cast<DWORD>(counts.size()));
     }
     RestoreDC(hDC, saved);
+}
+
+// The channel's alarm limits as the main program has them: thin dashed
+// lines across the plot in the channel's colour, under its line.
+void CChartWindow::DrawLimits(HDC hDC, const RECT& plot, int nChannel) {
+    const AlarmLimits& limits = m_settings.limits[nChannel];
+    if (!limits.IsSet() || !(m_view.v1 > m_view.v0))
+        return;
+    CPen dashed(PS_DASH, 1, m_settings.crChannel[nChannel]);
+    CSelection pen(hDC, dashed);
+    const int saved = SetBkMode(hDC, TRANSPARENT);
+    const int height = plot.bottom - plot.top;
+    for (int i = 0; i < 2; ++i) {
+        const bool bHas = i == 0 ? limits.bHasLow : limits.bHasHigh;
+        const double v = i == 0 ? limits.dLow : limits.dHigh;
+        if (!bHas || v < m_view.v0 || v > m_view.v1)
+            continue;
+        const int y = plot.top + static_cast<int>(std::lround((m_view.v1 - v) * height / (m_view.v1 - m_view.v0)));
+        Line(hDC, plot.left, y, plot.right, y);
+    }
+    SetBkMode(hDC, saved);
 }
 
 void CChartWindow::DrawCursors(HDC hDC, const RECT& plot) {

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 const wchar_t kKresloWindowClass[] = L"QM487Kreslo";
 
@@ -71,6 +72,7 @@ KresloSettings LoadKresloSettings(const std::string& strProgramPath) {
     }
     s.nInterval = ps.nInterval > 0 ? ps.nInterval : 60;
     s.strBinaryPath = ps.strBinaryPath;
+    std::copy(std::begin(ps.alarm.limits), std::end(ps.alarm.limits), s.limits);
     return s;
 }
 

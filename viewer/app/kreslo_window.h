@@ -4,6 +4,7 @@
 
 #include "framework/memory_bitmap.h"
 #include "framework/wnd.h"
+#include "instrument/channel_alarm.h"
 #include "framework/win_thread.h"
 #include "viewer/app/kreslo_document.h"
 #include "viewer/chart_view.h"
@@ -32,6 +33,7 @@ struct KresloSettings {
     COLORREF crChannel[9];  // by channel 0 to 8
     int nInterval;          // recording interval from the INI, seconds
     std::string strBinaryPath;  // FILE_NAME_BIN, Windows-1250
+    AlarmLimits limits[9];      // the alarm limits, by channel 0 to 8
 };
 
 class CChartWindow : public CWnd {
@@ -116,6 +118,7 @@ private:
 
     void DrawAxes(HDC hDC, const RECT& plot);
     void DrawLines(HDC hDC, const RECT& plot);
+    void DrawLimits(HDC hDC, const RECT& plot, int nChannel);
     void DrawCursors(HDC hDC, const RECT& plot);
     void DrawLegend(HDC hDC, const RECT& rc);
     void DrawPanel(HDC hDC, const RECT& panel);

@@ -1,0 +1,48 @@
+// The alarm settings in qm487cfg.ini: section [ALARM], written only once
+// some value differs from its default, so a file that never had alarms
+// keeps exactly its bytes.
+#pragma once
+
+#include "common/win_types.h"
+#include "config/ini_file.h"
+#include "instrument/channel_alarm.h"
+
+#include <string>
+
+struct AlarmSettings {
+    AlarmLimits limits[9];  // by channel 0 to 8; keys LOW_TEMPn, HIGH_TEMPn
+    double dHysteresis = kDefaultHysteresis;  // HYSTERESIS, for all channels
+    BOOL bSound = TRUE;                       // SOUND
+    std::string strLogPath;                   // LOG_FILE; empty: no alarm log
+
+    bool IsDefault() const;
+    bool AnyLimit() const;
+};
+
+// Reads the section; a missing key, or a number that does not parse, takes
+// the default (no limit; a hysteresis of 0.5, also for a negative one).
+void LoadAlarmSettings(const CIniFile& ini, AlarmSettings& settings);
+
+// Sets the section's keys (HYSTERESIS, SOUND, LOG_FILE, then LOW_TEMPn and
+// HIGH_TEMPn for n = 1 to 8 and 0) when the file has the section already or
+// the settings differ from the defaults; otherwise leaves the file alone.
+void SaveAlarmSettings(CIniFile& ini, const AlarmSettings& settings);
+
+// The alarm settings as the "Alarmy" dialog shows them: texts as typed.
+struct AlarmForm {
+    struct Row {
+        bool bOn = false;  // off: the channel has no limits, whatever is typed
+        std::string strLow, strHigh;  // empty: no limit
+    } rows[9];  // by channel 0 to 8
+    std::string strHysteresis;
+    BOOL bSound = TRUE;
+    std::string strLogPath;
+};
+
+AlarmForm MakeAlarmForm(const AlarmSettings& settings);
+
+// The settings of a confirmed form into *pSettings, and an empty text; or,
+// leaving *pSettings alone, the Windows-1250 message that refuses the form,
+// naming the first channel whose limit does not parse or whose lower limit
+// is not below the upper one.
+std::string ReadAlarmForm(const AlarmForm& form, AlarmSettings* pSettings);
