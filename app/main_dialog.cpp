@@ -90,6 +90,8 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnCommand<ID_FONTS, &CMainDialog::OnFonts>(),
         afx::OnCommand<ID_PROMOTION, &CMainDialog::OnPromotion>(),
         afx::OnCommand<ID_EXTRA_SETTINGS, &CMainDialog::OnExtraSettings>(),
+        afx::OnCommand<ID_DATABASE, &CMainDialog::OnDatabase>(),
+        afx::OnMessage<WM_DATABASE_STATE, &CMainDialog::OnDatabaseStateChanged>(),
     };
     static const AfxMsgMap map = {CDialog::GetThisMessageMap(), entries, std::size(entries)};
     return &map;
@@ -152,6 +154,7 @@ BOOL CMainDialog::OnInitDialog() {
     OnAlwaysOnTop();
 
     HandFieldsToDdeServer();
+    StartDatabaseSender();
 
     SetTimer(kStartupRecordingTimerId, 10000);
     SetTimer(kBlinkTimerId, 500);
@@ -300,6 +303,7 @@ void CMainDialog::OnSysCommand(UINT nId, LPARAM) {
 
 void CMainDialog::OnDestroy() {
     m_ddeServer.Stop();
+    m_dbSender.Stop();
     WinHelp(0, HELP_QUIT);
     Default();
 }

@@ -28,6 +28,7 @@ void CMainDialog::ApplyReading(BOOL bGood) {
         if (c >= 1 && c <= 8) {
             Field(c).SetAlert(decoder.m_bCalibrationError[c] != 0 || decoder.m_bValueError[c] != 0);
             Field(c).SetValue(decoder.m_dValues[c]);
+            SendReadingToDatabase(c);
         } else if (c == 0) {
             double values[8];
             BOOL noValue[8];
@@ -44,6 +45,7 @@ void CMainDialog::ApplyReading(BOOL bGood) {
             else
                 Field(0).SetValue(mean);
             m_bMeanPending = FALSE;
+            SendReadingToDatabase(0);
         }
     } else {
         m_bMeanPending = TRUE;
@@ -70,6 +72,7 @@ void CMainDialog::UpdateStatusLine() {
     state.bRecording = m_nRecordTimer != 0;
     state.nIntervalSeconds = m_nInterval;
     state.bRecordingFailing = IsRecordingFailing();
+    state.bDatabaseFailing = m_dbSender.IsFailing();
     const std::string text = ComposeStatusLine(state);
     if (text == m_strStatus)
         return;

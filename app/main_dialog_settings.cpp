@@ -35,6 +35,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     std::copy(std::begin(s.bRecord), std::end(s.bRecord), m_bRecord);
     m_bAddComment = s.bAddComment;
     m_bAddSerial = s.bAddSerial;
+    ApplyDatabaseSettings(s.database);
 }
 
 ProgramSettings CMainDialog::CollectSettings() const {
@@ -65,6 +66,7 @@ ProgramSettings CMainDialog::CollectSettings() const {
     std::copy(std::begin(m_bRecord), std::end(m_bRecord), s.bRecord);
     s.bAddComment = m_bAddComment;
     s.bAddSerial = m_bAddSerial;
+    s.database = m_dbSettings;
     return s;
 }
 

@@ -101,6 +101,8 @@ void LoadSettings(const CIniFile& ini, ProgramSettings& s)
     s.bAddComment = ini.GetInt(kLog, "FILE_CHECK_COMMENT", 0);
     s.bAddSerial = ini.GetInt(kLog, "FILE_CHECK_COMMENT_SN", 0);
     s.bShowPromotion = ini.GetInt(kGeneral, "SHOW_ADV", 1);
+
+    LoadDatabaseSettings(ini, s.database);
 }
 
 // The store appends a missing key at the end of its section and a missing
@@ -139,4 +141,6 @@ void SaveSettings(CIniFile& ini, const ProgramSettings& s)
     ini.SetInt(kLog, "FILE_CHECK_COMMENT", s.bAddComment);
     ini.SetInt(kLog, "FILE_CHECK_COMMENT_SN", s.bAddSerial);
     ini.SetInt(kGeneral, "SHOW_ADV", s.bShowPromotion);
+
+    SaveDatabaseSettings(ini, s.database);
 }

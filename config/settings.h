@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/win_types.h"
+#include "config/database_settings.h"
 #include "config/ini_file.h"
 
 #include <string>
@@ -35,6 +36,8 @@ struct ProgramSettings {
     BOOL bRecord[9];      // by channel number 0 to 8
     BOOL bAddComment;
     BOOL bAddSerial;
+
+    DatabaseSettings database;  // section DATABASE
 };
 
 // The main window's own values, which stay when the file cannot be opened.

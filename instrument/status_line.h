@@ -14,6 +14,7 @@ struct StatusLineState {
     BOOL bRecording;         // the recording timer runs
     int nIntervalSeconds;    // recording interval
     BOOL bRecordingFailing = FALSE;  // a recording file does not take its rows at the moment
+    BOOL bDatabaseFailing = FALSE;   // readings do not reach the database at the moment
 };
 
 // Windows-1250 bytes; every piece ends with ". ", so the text ends with a blank.

@@ -109,3 +109,16 @@
 #define IDC_FONT6 1047
 #define IDC_FONT7 1048
 #define IDC_FONT8 1049
+
+// Database dialog (res/database.rc) and its menu command.
+#define ID_DATABASE 32799
+#define IDD_DATABASE 182
+#define IDC_DB_ENABLED 1300
+#define IDC_DB_URL 1301
+#define IDC_DB_NAME 1302
+#define IDC_DB_USER 1303
+#define IDC_DB_SECRET 1304
+#define IDC_DB_SECRET_NOTE 1305
+#define IDC_DB_PING 1306
+#define IDC_DB_PING_RESULT 1307
+#define IDC_DB_STATE 1308
