@@ -3,12 +3,16 @@
 # listening on loopback only, its data in the folder given.
 #   influx_server.sh start DIR [DB]   start (again, on the same port and data); create DB
 #   influx_server.sh stop DIR         stop it, keep the data
-#   influx_server.sh clean DIR        stop it and remove DIR
-#   influx_server.sh query DIR DB Q   run query Q; one line per row, values blank-separated
+#   influx_server.sh clean DIR        stop it and empty DIR
+#   influx_server.sh clean-all BASE   clean every DIR under BASE (after a crashed test)
+#   influx_server.sh query DIR DB [Q] run query Q (or DIR/query.in); one line per row,
+#                                     values blank-separated, also in DIR/query.out
 #   influx_server.sh port DIR         the HTTP port
 # Every wait is bounded; a command run from a Windows test under Wine writes
 # its exit status to DIR/<command>.done, as Wine cannot wait for a Unix process.
 set -uo pipefail
+# Started from Wine, PATH is the Windows one.
+export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin:$PATH
 cmd=$1
 dir=$2
 mkdir -p "$dir"
@@ -95,11 +99,14 @@ query() {
 case "$cmd" in
   start) start "${3:-}" ;;
   stop) stop ;;
-  clean) stop; rm -rf "$dir" ;;
-  query) query "$3" "$4" >"$dir/query.out" && cat "$dir/query.out" ;;
+  clean) stop; rm -rf "${dir:?}"/* ;;
+  clean-all)
+    for d in "$dir"/*/; do [ -d "$d" ] && "$0" clean "${d%/}"; done
+    ;;
+  query) query "$3" "${4:-$(cat "$dir/query.in")}" >"$dir/query.out" && cat "$dir/query.out" ;;
   port) cat "$dir/port" ;;
   *) echo "usage: influx_server.sh start|stop|clean|query|port DIR ..." >&2; exit 2 ;;
 esac
 rc=$?
-[ -d "$dir" ] && echo "$rc" >"$dir/$cmd.done"
+echo "$rc" >"$dir/$cmd.done.tmp" && mv -f "$dir/$cmd.done.tmp" "$dir/$cmd.done"
 exit $rc
