@@ -16,6 +16,7 @@ packages=(
   x11-utils                              # xdpyinfo: is the user's X display there?
   ccache                                 # reuses compiled objects across checkouts
   fp-utils                               # chmcmd: compiles the help into QM487.chm
+  influxdb curl jq python3               # the database tests: a private influxd, its queries, the dashboard check
 )
 
 missing=()
