@@ -3,6 +3,7 @@
 #include "database/http_client.h"
 #include "database/send_rules.h"
 #include "database/send_state.h"
+#include "framework/text.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 

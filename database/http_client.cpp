@@ -1,20 +1,8 @@
 #include "database/http_client.h"
 
-#include "database/send_rules.h"
+#include "framework/text.h"
 
 namespace {
-
-std::wstring Widen(const std::string& text)
-{
-    // Addresses and paths are ASCII (the database name is percent-encoded);
-    // a host name with other letters goes through the system's code page.
-    if (text.empty())
-        return std::wstring();
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(n, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-    return out;
-}
 
 std::string HeaderValue(HINTERNET hRequest, const wchar_t* name)
 {
@@ -34,7 +22,7 @@ CHttpClient::CHttpClient(const DbServerUrl& url, const std::string& strAuthoriza
 {
     m_strHeaders = L"Content-Type: text/plain; charset=utf-8\r\n";
     if (!strAuthorization.empty())
-        m_strHeaders += L"Authorization: " + Widen(strAuthorization) + L"\r\n";
+        m_strHeaders += L"Authorization: " + afx::Widen1250(strAuthorization) + L"\r\n";
 }
 
 bool CHttpClient::Connect(HttpAnswer& answer)
@@ -59,7 +47,7 @@ bool CHttpClient::Connect(HttpAnswer& answer)
         if (host.size() > 2 && host.front() == '[')
             host = host.substr(1, host.size() - 2);
         m_connection.Reset(
-            WinHttpConnect(m_session.Get(), Widen(host).c_str(), static_cast<INTERNET_PORT>(m_url.nPort), 0));
+            WinHttpConnect(m_session.Get(), afx::Widen1250(host).c_str(), static_cast<INTERNET_PORT>(m_url.nPort), 0));
         if (!m_connection) {
             answer.nError = GetLastError();
             return false;
@@ -73,7 +61,7 @@ HttpAnswer CHttpClient::Send(const wchar_t* verb, const std::string& path, const
     HttpAnswer answer;
     if (!Connect(answer))
         return answer;
-    CInternetHandle request(WinHttpOpenRequest(m_connection.Get(), verb, Widen(path).c_str(), nullptr,
+    CInternetHandle request(WinHttpOpenRequest(m_connection.Get(), verb, afx::Widen1250(path).c_str(), nullptr,
                                                WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                m_url.bSecure ? WINHTTP_FLAG_SECURE : 0));
     if (!request) {

@@ -3,8 +3,8 @@
 // the status line and in the "Baza danych" dialog; a password goes through
 // the dialog into the file encrypted and comes back.
 #include "database/secret_store.h"
-#include "tests/app/program_harness.h"
 #include "tests/database/influx_harness.h"
+#include "tests/recording/recording_harness.h"
 
 using namespace qm487test;
 
@@ -57,29 +57,10 @@ private:
 
 bool IsDatabaseDialog(HWND h) { return GetDlgItem(h, IDC_DB_STATE) != nullptr; }
 
-HWND FindDialog(DWORD threadId, bool (*match)(HWND)) {
-    struct Search {
-        bool (*match)(HWND);
-        HWND found;
-    } search = {match, nullptr};
-    EnumThreadWindows(
-        threadId,
-        [](HWND h, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            if (IsWindowVisible(h) && s->match(h)) {
-                s->found = h;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 HWND OpenDatabaseDialog(RunningProgram& program) {
     PostMessageW(program.Main(), WM_COMMAND, ID_DATABASE, 0);
     HWND dlg = nullptr;
-    WaitFor([&] { return (dlg = FindDialog(program.GuiThreadId(), IsDatabaseDialog)) != nullptr; }, 10000);
+    WaitFor([&] { return (dlg = FindThreadDialog(program.GuiThreadId(), IsDatabaseDialog)) != nullptr; }, 10000);
     return dlg;
 }
 

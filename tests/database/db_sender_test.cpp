@@ -4,23 +4,13 @@
 #include "database/db_sender.h"
 #include "database/http_client.h"
 #include "database/secret_store.h"
+#include "tests/app/program_harness.h"
 #include "tests/database/influx_harness.h"
 
-#include <functional>
 
 using namespace qm487test;
 
 namespace {
-
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (GetTickCount64() >= deadline)
-            return false;
-        Sleep(20);
-    }
-    return true;
-}
 
 DbPoint Point(std::int64_t t, int channel, double value, bool ok = true) {
     DbPoint p = {};
@@ -53,7 +43,7 @@ TEST(DatabaseSender, PointsArriveInOrderWithTheirTagsValuesAndStatus) {
     sender.Push(Point(kT0 + 2, 2, -3.25));
     sender.Push(Point(kT0 + 3, 7, 99.9, false));
     sender.Push(Point(kT0 + 4, 0, 8.625));
-    ASSERT_TRUE(WaitUntil([&] { return sender.State().nSent == 4; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return sender.State().nSent == 4; }, 30000));
     EXPECT_FALSE(sender.IsFailing());
     const std::vector<std::string> rows = server.Query(kRows);
     const std::string t = std::to_string(kT0);
@@ -74,12 +64,12 @@ TEST(DatabaseSender, AServerThatGoesAndComesBackGetsEveryPointOnce) {
     std::int64_t t = kT0;
     for (int i = 0; i < 10; ++i, t += 10)
         sender.Push(Point(t, 1 + i % 8, i));
-    ASSERT_TRUE(WaitUntil([&] { return sender.State().nSent == 10; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return sender.State().nSent == 10; }, 30000));
 
     ASSERT_TRUE(server.Stop());
     for (int i = 10; i < 40; ++i, t += 10)
         sender.Push(Point(t, 1 + i % 8, i));
-    ASSERT_TRUE(WaitUntil([&] { return sender.IsFailing(); }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return sender.IsFailing(); }, 30000));
     DbSendState state = sender.State();
     EXPECT_EQ(state.nHttpStatus, 0);
     EXPECT_NE(state.nTransportError, 0u);
@@ -88,7 +78,7 @@ TEST(DatabaseSender, AServerThatGoesAndComesBackGetsEveryPointOnce) {
     ASSERT_TRUE(server.Start());
     for (int i = 40; i < 50; ++i, t += 10)
         sender.Push(Point(t, 1 + i % 8, i));
-    ASSERT_TRUE(WaitUntil([&] { return sender.State().nSent == 50; }, 120000)) << sender.State().nSent;
+    ASSERT_TRUE(WaitFor([&] { return sender.State().nSent == 50; }, 120000)) << sender.State().nSent;
     EXPECT_FALSE(sender.IsFailing());
     EXPECT_EQ(sender.State().nWaiting, 0u);
 
@@ -112,7 +102,7 @@ TEST(DatabaseSender, AWrongDatabaseIsReportedAndItsBatchGivenUp) {
     HWND hWnd = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     sender.Start(ConfigFor(server.Url(), "no_such_db"), hWnd, WM_DATABASE_STATE);
     sender.Push(Point(kT0, 1, 1.0));
-    ASSERT_TRUE(WaitUntil([&] { return sender.IsFailing(); }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return sender.IsFailing(); }, 30000));
     const DbSendState state = sender.State();
     EXPECT_EQ(state.nHttpStatus, 404);
     EXPECT_EQ(state.strServerMessage, "database not found: \"no_such_db\"");
@@ -136,7 +126,7 @@ TEST(DatabaseSender, WithNoServerPointsWaitAndTheReasonIsTheConnection) {
     sender.Start(ConfigFor(url, "qm487"), nullptr, 0);
     for (int i = 0; i < 1500; ++i)
         sender.Push(Point(kT0 + i, 1, i));
-    ASSERT_TRUE(WaitUntil([&] { return sender.IsFailing(); }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return sender.IsFailing(); }, 30000));
     const DbSendState state = sender.State();
     EXPECT_EQ(state.nWaiting, 1000u);
     EXPECT_EQ(state.nDropped, 500u);
