@@ -64,32 +64,37 @@ HWND OpenDatabaseDialog(RunningProgram& program) {
     return dlg;
 }
 
-bool Press(HWND dlg, int id) {
-    PostMessageW(dlg, WM_COMMAND, id, 0);
-    return WaitFor([&] { return !IsWindow(dlg); }, 10000);
-}
-
 const std::int64_t kAnyTime = 0;
 
 }  // namespace
 
 TEST(DatabaseProgram, LinesFromThePortArriveAsPointsInOrder) {
-    InfluxServer server(InfluxDir(), "qm487");
-    ASSERT_TRUE(server.Start());
-    RunningProgram program(DatabaseIni(server.Url(), "qm487"));
+    InfluxServer& server = SharedInflux();
+    ASSERT_TRUE(server.IsStarted());
+    RunningProgram program(DatabaseIni(server.Url(), server.NewDatabase()));
     InstrumentPort instrument;
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(program.WaitForStatus(kLostLink));
     ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 20.5), L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. "));
+    // Each line waits for its verdict in the status line, so a slow machine
+    // only takes longer.
+    const std::wstring serial = L"QM-487 nr 4660. ";
+    const std::wstring ok = L" prawid\x0142owy. ";
     ASSERT_TRUE(instrument.Send(Reading(2, 22.5)));
-    ASSERT_TRUE(instrument.Send(Reading(0, 1.0)));          // the first mean after a loss shows "???": no point
-    ASSERT_TRUE(instrument.Send(Reading(7, 55.5, true)));   // value error: a point without a value
-    ASSERT_TRUE(instrument.Send(Reading(0, 1.0)));          // the mean of 20.5 and 22.5 (channel 7 has a value too)
+    ASSERT_TRUE(program.WaitForStatus(serial + L"Pomiar temperatury 2" + ok, 60000));
+    ASSERT_TRUE(instrument.Send(Reading(0, 1.0)));  // the first mean after a loss shows "???": no point
+    ASSERT_TRUE(program.WaitForStatus(serial + L"Pomiar temperatury 0" + ok, 60000));
+    ASSERT_TRUE(instrument.Send(Reading(7, 55.5, true)));  // value error: a point without a value
+    ASSERT_TRUE(program.WaitForStatus(serial + L"B\x0142\x0105" L"d warto\x015B" L"ci temperatury 7. ", 60000));
+    ASSERT_TRUE(instrument.Send(Reading(0, 1.0)));  // the mean of 20.5, 22.5 and 55.5
+    ASSERT_TRUE(program.WaitForStatus(serial + L"Pomiar temperatury 0" + ok, 60000));
     ASSERT_TRUE(instrument.Send(Reading(3, -4.25)));
+    ASSERT_TRUE(program.WaitForStatus(serial + L"Pomiar temperatury 3" + ok, 60000));
 
     std::vector<std::string> rows;
     const char q[] = "SELECT channel, instrument, value, status FROM temperature";
-    ASSERT_TRUE(WaitFor([&] { return (rows = server.Query(q)).size() >= 6; }, 60000)) << rows.size();
+    ASSERT_TRUE(WaitFor([&] { return (rows = server.Query(q)).size() >= 5; }, 120000))
+        << testing::PrintToString(rows);
     // Several lines of one channel may share the first accepted reading; skip
     // the ones repeated until the program heard the first.
     std::vector<std::string> tail;
@@ -112,8 +117,8 @@ TEST(DatabaseProgram, LinesFromThePortArriveAsPointsInOrder) {
 }
 
 TEST(DatabaseProgram, AWrongDatabaseShowsInTheStatusLineAndTheDialogSaysWhy) {
-    InfluxServer server(InfluxDir(), "qm487");
-    ASSERT_TRUE(server.Start());
+    InfluxServer& server = SharedInflux();
+    ASSERT_TRUE(server.IsStarted());
     RunningProgram program(DatabaseIni(server.Url(), "wrong_db"));
     InstrumentPort instrument;
     ASSERT_TRUE(program.Start());
@@ -126,13 +131,13 @@ TEST(DatabaseProgram, AWrongDatabaseShowsInTheStatusLineAndTheDialogSaysWhy) {
     EXPECT_NE(state.find(L"serwer odpowiedzia\x0142 404 (database not found: \"wrong_db\")"), std::wstring::npos)
         << std::string(state.begin(), state.end());
     EXPECT_NE(state.find(L"Odrzucone przez serwer: "), std::wstring::npos);
-    ASSERT_TRUE(Press(dlg, IDCANCEL));
+    ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDCANCEL));
 
     // Switched off, the piece goes.
     dlg = OpenDatabaseDialog(program);
     ASSERT_NE(dlg, nullptr);
     SendMessageW(GetDlgItem(dlg, IDC_DB_ENABLED), BM_SETCHECK, BST_UNCHECKED, 0);
-    ASSERT_TRUE(Press(dlg, IDOK));
+    ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
     EXPECT_TRUE(program.WaitForStatus(L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. "));
 }
 
@@ -146,7 +151,7 @@ TEST(DatabaseProgram, APasswordIsKeptEncryptedAndComesBack) {
         SetDlgItemTextW(dlg, IDC_DB_URL, L"http://127.0.0.1:9");
         SetDlgItemTextW(dlg, IDC_DB_USER, L"lab");
         SetDlgItemTextW(dlg, IDC_DB_SECRET, L"Has\x0142o-7;x");
-        ASSERT_TRUE(Press(dlg, IDOK));
+        ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
         // A confirmed dialog is in the file at once.
         ini = ReadFileBytes(program.IniPath());
         ASSERT_TRUE(program.Close());
@@ -166,7 +171,7 @@ TEST(DatabaseProgram, APasswordIsKeptEncryptedAndComesBack) {
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(WindowText(GetDlgItem(dlg, IDC_DB_SECRET)), L"Has\x0142o-7;x");
     EXPECT_EQ(WindowText(GetDlgItem(dlg, IDC_DB_SECRET_NOTE)), L"");
-    ASSERT_TRUE(Press(dlg, IDCANCEL));
+    ASSERT_TRUE(RecordingDriver(again).Press(dlg, IDCANCEL));
 }
 
 TEST(DatabaseProgram, AnotherUsersSecretCountsAsNoneAndTheDialogSaysSo) {
@@ -178,7 +183,7 @@ TEST(DatabaseProgram, AnotherUsersSecretCountsAsNoneAndTheDialogSaysSo) {
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(WindowText(GetDlgItem(dlg, IDC_DB_SECRET)), L"");
     EXPECT_NE(WindowText(GetDlgItem(dlg, IDC_DB_SECRET_NOTE)).find(L"nie mo\x017Cna odczyta\x0107"), std::wstring::npos);
-    ASSERT_TRUE(Press(dlg, IDOK));
+    ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
     ASSERT_TRUE(program.Close());
     // Left alone, the file keeps it (it may be its owner's).
     EXPECT_NE(ReadFileBytes(program.IniPath()).find("DB_SECRET=AQAAANCMnd8BFdERjHoAwE/Cl+s=\r\n"), std::string::npos);

@@ -20,17 +20,25 @@ namespace qm487test {
 class InfluxServer {
 public:
     // dir: a Linux path of the test's own, removed at the end.
-    explicit InfluxServer(const std::string& dir, const std::string& database)
-        : m_dir(dir), m_database(database) {}
+    explicit InfluxServer(const std::string& dir) : m_dir(dir) {}
     ~InfluxServer() { Run("clean", 30000); }
 
+    // Starts it, again on the same port and data after Stop.
     bool Start() {
-        m_bStarted = Run("start", 60000, m_database);
+        m_bStarted = Run("start", 60000);
         if (m_bStarted)
             m_nPort = std::stoi(ReadText("port"));
         return m_bStarted;
     }
     bool Stop() { return Run("stop", 30000); }
+    bool IsStarted() const { return m_bStarted; }
+    // A database of the running test's own, so tests that share the server
+    // see only their own points; its name.
+    std::string NewDatabase() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_database = std::string(info->test_suite_name()) + "_" + info->name();
+        return Run("createdb", 30000, m_database) ? m_database : std::string();
+    }
     int Port() const { return m_nPort; }
     std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort); }
 
@@ -93,10 +101,14 @@ private:
     int m_nPort = 0;
 };
 
-// A folder name under the tests' InfluxDB base, after the running test.
-inline std::string InfluxDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return std::string(QM487_INFLUX_BASE) + "/" + info->test_suite_name() + "_" + info->name();
+// One server for the whole test program: starting influxd takes seconds.
+// Started by the first test that asks; removed when the program ends (and
+// by the CTest clean-up after a crash).
+inline InfluxServer& SharedInflux() {
+    static InfluxServer server(std::string(QM487_INFLUX_BASE) + "/shared");
+    if (!server.IsStarted())
+        server.Start();
+    return server;
 }
 
 }  // namespace qm487test

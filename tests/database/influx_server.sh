@@ -2,6 +2,7 @@
 # A private InfluxDB for the tests: influxd with a configuration of its own,
 # listening on loopback only, its data in the folder given.
 #   influx_server.sh start DIR [DB]   start (again, on the same port and data); create DB
+#   influx_server.sh createdb DIR DB  create database DB
 #   influx_server.sh stop DIR         stop it, keep the data
 #   influx_server.sh clean DIR        stop it and empty DIR
 #   influx_server.sh clean-all BASE   clean every DIR under BASE (after a crashed test)
@@ -12,7 +13,7 @@
 # its exit status to DIR/<command>.done, as Wine cannot wait for a Unix process.
 set -uo pipefail
 # Started from Wine, PATH is the Windows one.
-export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin:$PATH
+export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin:$PATH LC_ALL=C
 cmd=$1
 dir=$2
 mkdir -p "$dir"
@@ -71,9 +72,11 @@ CONF
     sleep 0.1
   done
   [ "$(ping_code)" = 204 ] || { echo "influxd did not answer in 30 s" >&2; return 1; }
-  if [ -n "$db" ]; then
-    http -XPOST "http://127.0.0.1:$port/query" --data-urlencode "q=CREATE DATABASE \"$db\"" >/dev/null || return 1
-  fi
+  [ -z "$db" ] || createdb "$db"
+}
+
+createdb() {
+  http -XPOST "http://127.0.0.1:$(cat "$dir/port")/query" --data-urlencode "q=CREATE DATABASE \"$1\"" >/dev/null
 }
 
 stop() {
@@ -98,12 +101,14 @@ query() {
 
 case "$cmd" in
   start) start "${3:-}" ;;
+  createdb) createdb "$3" ;;
   stop) stop ;;
   clean) stop; rm -rf "${dir:?}"/* ;;
   clean-all)
     for d in "$dir"/*/; do [ -d "$d" ] && "$0" clean "${d%/}"; done
     ;;
-  query) query "$3" "${4:-$(cat "$dir/query.in")}" >"$dir/query.out" && cat "$dir/query.out" ;;
+  query)
+    query "$3" "${4:-$(cat "$dir/query.in")}" >"$dir/query.out" && { [ -t 1 ] && cat "$dir/query.out"; true; } ;;
   port) cat "$dir/port" ;;
   *) echo "usage: influx_server.sh start|stop|clean|query|port DIR ..." >&2; exit 2 ;;
 esac
