@@ -88,7 +88,7 @@ TEST(DatabaseProgram, LinesFromThePortArriveAsPointsInOrder) {
     ASSERT_TRUE(program.WaitForStatus(serial + L"B\x0142\x0105" L"d warto\x015B" L"ci temperatury 7. ", 60000));
     ASSERT_TRUE(instrument.Send(Reading(0, 1.0)));  // the mean of 20.5, 22.5 and 55.5
     ASSERT_TRUE(program.WaitForStatus(serial + L"Pomiar temperatury 0" + ok, 60000));
-    ASSERT_TRUE(instrument.Send(Reading(3, -4.25)));
+    ASSERT_TRUE(instrument.Send(Reading(3, -4.5)));
     ASSERT_TRUE(program.WaitForStatus(serial + L"Pomiar temperatury 3" + ok, 60000));
 
     std::vector<std::string> rows;
@@ -103,7 +103,7 @@ TEST(DatabaseProgram, LinesFromThePortArriveAsPointsInOrder) {
     while (tail.size() > 5 && tail[1] == "T1 4660 20.5 ok")
         tail.erase(tail.begin());
     const std::vector<std::string> expected = {"T1 4660 20.5 ok", "T2 4660 22.5 ok", "T7 4660 - error",
-                                               "T 4660 32.833333333333336 ok", "T3 4660 -4.25 ok"};
+                                               "T 4660 32.833333333333336 ok", "T3 4660 -4.5 ok"};
     EXPECT_EQ(tail, expected);
     // Times are the arrival times, in order, in milliseconds of today.
     std::int64_t previous = kAnyTime;
