@@ -104,6 +104,8 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnCommand<ID_ACKNOWLEDGE_ALARMS, &CMainDialog::OnAcknowledgeAlarms>(),
         afx::OnLButtonDown<&CMainDialog::OnLButtonDown>(),
         afx::OnMessage<WM_ALARM_LOG_NOTICE, &CMainDialog::OnAlarmLogNotice>(),
+        afx::OnCommand<ID_DATABASE, &CMainDialog::OnDatabase>(),
+        afx::OnMessage<WM_DATABASE_STATE, &CMainDialog::OnDatabaseStateChanged>(),
     };
     static const AfxMsgMap map = {CDialog::GetThisMessageMap(), entries, std::size(entries)};
     return &map;
@@ -168,6 +170,7 @@ BOOL CMainDialog::OnInitDialog() {
     OnAlwaysOnTop();
 
     HandChannelsToDdeServer();
+    StartDatabaseSender();
 
     SetTimer(kStartupRecordingTimerId, 10000);
     SetTimer(kBlinkTimerId, 500);
@@ -325,6 +328,7 @@ void CMainDialog::OnDestroy() {
     // The reader sends to this window: it ends while the window is still there.
     ClosePort();
     StopDdeServer();
+    m_dbSender.Stop();
     WinHelp(0, HELP_QUIT);
     Default();
 }

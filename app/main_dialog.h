@@ -5,6 +5,7 @@
 
 #include "app/program_help.h"
 #include "config/settings.h"
+#include "database/db_sender.h"
 #include "exchange/dde_server.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
@@ -111,6 +112,11 @@ public:
     CEdit m_editStatus;
     HICON m_hIcon;
     std::string m_strSettingsPath;  // where the settings are kept, for the user
+    // Readings to the time-series database (main_dialog_database.cpp).
+    DatabaseSettings m_dbSettings;    // as the file keeps them, the secret encrypted
+    std::string m_strDbSecret;        // the secret decrypted, in memory only
+    BOOL m_bDbSecretUnreadable = FALSE;  // the file's secret is another user's
+    CDatabaseSender m_dbSender;
     CIniFile* m_pSettings;          // the store of this run, or nullptr
 
     // Alarms (main_dialog_alarms.cpp).
@@ -158,6 +164,8 @@ protected:
     void OnAcknowledgeAlarms();
     void OnLButtonDown(UINT nFlags, POINT point);
     LRESULT OnAlarmLogNotice(WPARAM wParam, LPARAM lParam);
+    void OnDatabase();
+    LRESULT OnDatabaseStateChanged(WPARAM wParam, LPARAM lParam);
 
 private:
     // The line assembly reaches this window's timer and readings through here.
@@ -212,6 +220,13 @@ private:
     BOOL m_bDdeRestarting = FALSE;   // RestartDdeServer or StopDdeServer is running
     BOOL m_bDdeStopped = FALSE;      // the window is going: no more starts
     BOOL m_bDdeRestartAgain = FALSE;  // a line asked for it meanwhile
+    // The database sender (main_dialog_database.cpp): started with the
+    // settings in force, or stopped when sending is off.
+    void StartDatabaseSender();
+    // Takes the file's values and decrypts the secret.
+    void ApplyDatabaseSettings(const DatabaseSettings& settings);
+    // A point for the reading ApplyReading has just stored for the channel.
+    void SendReadingToDatabase(int nChannel);
 
     // Alarms (main_dialog_alarms.cpp).
     // Judges channel c's value in the set if it is a valid one, and shows

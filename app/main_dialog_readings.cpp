@@ -35,6 +35,7 @@ void CMainDialog::ApplyReading(BOOL bGood) {
             ShowChannel(c);
             if (JudgeChannelAlarm(c))
                 UpdateStatusLine();
+            SendReadingToDatabase(c);  // with the alarm state just judged
         }
     } else {
         m_channels.LoseAll();
@@ -73,6 +74,7 @@ void CMainDialog::UpdateStatusLine() {
     for (int channel = 0; channel < CChannelSet::kChannels; ++channel)
         alarms[channel] = m_channels[channel].alarm;
     state.strAlarm = ComposeAlarmPiece(alarms);
+    state.bDatabaseFailing = m_dbSender.IsFailing();
     const std::string text = ComposeStatusLine(state);
     if (text == m_strStatus)
         return;

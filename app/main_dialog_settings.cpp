@@ -48,6 +48,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     m_bAddComment = s.bAddComment;
     m_bAddSerial = s.bAddSerial;
     m_alarmSettings = s.alarm;
+    ApplyDatabaseSettings(s.database);
 }
 
 ProgramSettings CMainDialog::CollectSettings() const {
@@ -79,6 +80,7 @@ ProgramSettings CMainDialog::CollectSettings() const {
     s.bAddComment = m_bAddComment;
     s.bAddSerial = m_bAddSerial;
     s.alarm = m_alarmSettings;
+    s.database = m_dbSettings;
     return s;
 }
 

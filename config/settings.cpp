@@ -134,6 +134,8 @@ void LoadSettings(const CIniFile& ini, ProgramSettings& s)
     s.bAddSerial = ini.GetInt(kLog, "FILE_CHECK_COMMENT_SN", 0);
     s.bShowPromotion = ini.GetInt(kGeneral, "SHOW_ADV", 1);
     LoadAlarmSettings(ini, s.alarm);
+
+    LoadDatabaseSettings(ini, s.database);
 }
 
 // The store appends a missing key at the end of its section and a missing
@@ -173,4 +175,6 @@ void SaveSettings(CIniFile& ini, const ProgramSettings& s)
     ini.SetInt(kLog, "FILE_CHECK_COMMENT_SN", s.bAddSerial);
     ini.SetInt(kGeneral, "SHOW_ADV", s.bShowPromotion);
     SaveAlarmSettings(ini, s.alarm);
+
+    SaveDatabaseSettings(ini, s.database);
 }

@@ -4,6 +4,7 @@
 
 #include "common/win_types.h"
 #include "config/alarm_settings.h"
+#include "config/database_settings.h"
 #include "config/ini_file.h"
 
 #include <string>
@@ -38,6 +39,7 @@ struct ProgramSettings {
     BOOL bAddSerial;
 
     AlarmSettings alarm;  // section ALARM, after the others
+    DatabaseSettings database;  // section DATABASE
 };
 
 // The main window's own values, which stay when the file cannot be opened.

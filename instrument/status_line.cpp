@@ -14,6 +14,7 @@ const char kValueErrorMean[] = "B\xB3\xB9" "d warto\x9C" "ci temperatury. ";
 const char kCalibrationError[] = "B\xB3\xB9" "d kalibracji kana\xB3u %d. ";
 const char kRecording[] = "Rejestracja do pliku co %02d:%02d:%02d. ";
 const char kRecordingFailing[] = "B\xB3\xB9" "d zapisu do pliku rejestracji. ";
+const char kDatabaseFailing[] = "B\xB3\xB9" "d wysy\xB3" "ania do bazy danych. ";
 
 // Only integer conversions are used, which no C locale changes. The buffer
 // holds the longest template with three 11-character numbers.
@@ -52,5 +53,7 @@ std::string ComposeStatusLine(const StatusLineState& state)
     }
     if (state.bRecordingFailing)
         text += kRecordingFailing;
+    if (state.bDatabaseFailing)
+        text += kDatabaseFailing;
     return text + state.strAlarm;
 }

@@ -15,6 +15,7 @@ struct StatusLineState {
     int nIntervalSeconds;    // recording interval
     BOOL bRecordingFailing = FALSE;  // a recording file does not take its rows at the moment
     std::string strAlarm = {};       // the alarms' piece, last (ComposeAlarmPiece)
+    BOOL bDatabaseFailing = FALSE;   // readings do not reach the database at the moment
 };
 
 // Windows-1250 bytes; every piece ends with ". ", so the text ends with a blank.

@@ -121,3 +121,15 @@
 #define IDC_ALARM_SOUND 1331
 #define IDC_ALARM_LOG_PATH 1332
 #define IDC_ALARM_BROWSE_LOG 1333
+// Database dialog (res/database.rc) and its menu command.
+#define ID_DATABASE 32799
+#define IDD_DATABASE 182
+#define IDC_DB_ENABLED 1340
+#define IDC_DB_URL 1341
+#define IDC_DB_NAME 1342
+#define IDC_DB_USER 1343
+#define IDC_DB_SECRET 1344
+#define IDC_DB_SECRET_NOTE 1345
+#define IDC_DB_PING 1346
+#define IDC_DB_PING_RESULT 1347
+#define IDC_DB_STATE 1348

@@ -17,6 +17,7 @@ packages=(
   ccache                                 # reuses compiled objects across checkouts
   fp-utils                               # chmcmd: compiles the help into QM487.chm
   wixl msitools zip unzip                # scripts/package.sh: the MSI and the zip, and their tests
+  influxdb curl jq python3               # the database tests: a private influxd, its queries, the dashboard check
 )
 
 missing=()

@@ -377,3 +377,32 @@ TEST(AlarmForm, RefusalsNameTheChannelAndKeepTheSettings) {
     EXPECT_DOUBLE_EQ(s.dHysteresis, 2.0);
     EXPECT_FALSE(s.AnyLimit());
 }
+
+TEST_F(SettingsTest, DatabaseSectionAppearsOnlyOnceSomethingDiffersAndThenStays) {
+    // Defaults leave a first run's file as it has always been.
+    Run();
+    EXPECT_EQ(Read(path), kFirstRunFile);
+    ProgramSettings read = Run();
+    EXPECT_FALSE(read.database.bEnabled);
+    EXPECT_EQ(read.database.strName, "qm487");
+    EXPECT_EQ(read.database.strUrl, "");
+
+    Run([](ProgramSettings& s) {
+        s.database.bEnabled = TRUE;
+        s.database.strUrl = "https://influx.example.com:8086";
+        s.database.strUser = "hala;2";
+        s.database.strProtectedSecret = "AQAAANCMnd8BFdERjHoAwE/Cl+s=";
+    });
+    EXPECT_EQ(Read(path).substr(0, sizeof kFirstRunFile - 1), kFirstRunFile);
+    EXPECT_EQ(Read(path).substr(sizeof kFirstRunFile - 1),
+              "[DATABASE]\r\nDB_ENABLED=1\r\nDB_URL=https://influx.example.com:8086\r\nDB_NAME=qm487\r\n"
+              "DB_USER=hala;2;\r\nDB_SECRET=AQAAANCMnd8BFdERjHoAwE/Cl+s=\r\n");
+    read = Run([](ProgramSettings& s) { s.database = DatabaseSettings(); });
+    EXPECT_TRUE(read.database.bEnabled);
+    EXPECT_EQ(read.database.strUrl, "https://influx.example.com:8086");
+    EXPECT_EQ(read.database.strUser, "hala;2");
+    EXPECT_EQ(read.database.strProtectedSecret, "AQAAANCMnd8BFdERjHoAwE/Cl+s=");
+    // Back to the defaults, the section stays and says so.
+    EXPECT_NE(Read(path).find("[DATABASE]\r\nDB_ENABLED=0\r\nDB_URL=\r\nDB_NAME=qm487\r\nDB_USER=\r\nDB_SECRET=\r\n"),
+              std::string::npos);
+}

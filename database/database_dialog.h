@@ -1,0 +1,58 @@
+// "Baza danych": whether and where the readings go (server address, database
+// or bucket, user and password or API token), a connection check that writes
+// nothing, and how sending fares. The caller fills the members, runs the
+// dialog and on IDOK takes them back.
+#pragma once
+
+#include "framework/controls.h"
+#include "framework/dialog.h"
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+class CDatabaseDialog : public CDialog {
+public:
+    explicit CDatabaseDialog(CWnd* pParent = nullptr);
+    ~CDatabaseDialog() override;
+
+    BOOL m_bEnabled;
+    std::string m_strUrl;
+    std::string m_strName;
+    std::string m_strUser;
+    std::string m_strSecret;     // plain, in memory only
+    BOOL m_bSecretUnreadable;    // the stored secret could not be decrypted
+    // The state of sending, asked for at the start and every second.
+    std::function<std::string()> m_fnState;
+
+    static const UINT kStateTimerId = 1;
+
+protected:
+    static const AfxMsgMap* GetThisMessageMap();
+    const AfxMsgMap* GetMessageMap() const override { return GetThisMessageMap(); }
+
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+
+    void OnPing();
+    LRESULT OnPingDone(WPARAM wParam, LPARAM lParam);
+    void OnTimer(UINT_PTR nId);
+    void OnDestroy();
+
+private:
+    void ShowState();
+    void JoinPing();
+
+    CButton m_checkEnabled;
+    CEdit m_editUrl;
+    CEdit m_editName;
+    CEdit m_editUser;
+    CEdit m_editSecret;
+    // The check runs on a thread of its own, so the window (and the readings
+    // behind it) never waits for the network; the dialog joins it.
+    std::thread m_pingThread;
+    std::string m_strPingResult;              // written by the thread before it posts
+    std::atomic<bool> m_bPingRunning{false};
+};

@@ -1,0 +1,52 @@
+// Readings as points of the InfluxDB line protocol, the text that InfluxDB
+// 1.x and 2.x (its 1.x write endpoint), VictoriaMetrics and Telegraf's
+// listener all take on POST /write?db=...&precision=ms.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// One reading of one channel, as it arrived. 24 bytes, so a million waiting
+// points take about 24 MB.
+struct DbPoint {
+    std::int64_t nTimeMs;    // arrival, milliseconds since 1970-01-01 UTC
+    double dValue;           // meaningful when bHasValue
+    std::uint16_t nSerial;   // the instrument's number
+    std::uint8_t nChannel;   // 0 (the mean) to 8
+    bool bHasValue;          // false: the reading carried error flags
+    std::int8_t nAlarm;      // -1 low, 0 none, 1 high; meaningful when bHasAlarm
+    bool bHasAlarm;
+};
+
+// "T" for the mean (channel 0), "T1" to "T8" for the inputs.
+std::string ChannelTag(int nChannel);
+
+// A tag value with the line protocol's escapes: a backslash before every
+// comma, blank and equals sign (the servers undo exactly these three).
+std::string EscapeTagValue(const std::string& value);
+
+// A string field's value in its double quotes, with " and \ escaped.
+std::string QuoteFieldString(const std::string& value);
+
+// The shortest text that reads back as the same double, always with a
+// decimal point (21.0, not 21, so nothing mistakes it for an integer) and
+// never a comma whatever the locale. False for infinities and NaN, which
+// the protocol cannot carry.
+bool FormatFloatField(double value, std::string& out);
+
+// Appends one line, ending with "\n":
+//   temperature,instrument=4660,channel=T3 value=21.5,status="ok" 1700000000123
+// A point without a value (error flags, or a value the protocol cannot
+// carry) gets status="error" and no value field, so a gap in the chart has
+// its reason next to it.
+void AppendPointLine(const DbPoint& point, std::string& out);
+
+// The measurement, tags and fields the program writes; the dashboard's
+// queries name the same.
+extern const char kDbMeasurement[];
+extern const char kDbTagInstrument[];
+extern const char kDbTagChannel[];
+extern const char kDbFieldValue[];
+extern const char kDbFieldStatus[];
+extern const char kDbFieldAlarm[];

@@ -1,0 +1,156 @@
+#include "database/send_rules.h"
+
+#include "database/base64.h"
+
+#include <algorithm>
+#include <cctype>
+
+DbAnswer ClassifyAnswer(int nHttpStatus)
+{
+    if (nHttpStatus >= 200 && nHttpStatus < 300)
+        return DbAnswer::Delivered;
+    if (nHttpStatus == 0 || nHttpStatus == 429 || nHttpStatus >= 500)
+        return DbAnswer::Retry;
+    return DbAnswer::Rejected;
+}
+
+unsigned CSendBackoff::NextDelayMs(DbAnswer answer)
+{
+    if (answer == DbAnswer::Delivered) {
+        m_nDelayMs = 0;
+        return dbsend::kRequestGapMs;
+    }
+    m_nDelayMs = m_nDelayMs == 0 ? dbsend::kBackoffFirstMs : std::min(m_nDelayMs * 2, dbsend::kBackoffMaxMs);
+    return m_nDelayMs;
+}
+
+namespace {
+
+// The value of "key":"..." in a flat JSON object, escapes undone for the
+// common cases; false when there is none.
+bool JsonStringMember(const std::string& body, const std::string& key, std::string& out)
+{
+    const std::string quoted = "\"" + key + "\"";
+    std::size_t pos = body.find(quoted);
+    if (pos == std::string::npos)
+        return false;
+    pos = body.find_first_not_of(" \t\r\n", pos + quoted.size());
+    if (pos == std::string::npos || body[pos] != ':')
+        return false;
+    pos = body.find_first_not_of(" \t\r\n", pos + 1);
+    if (pos == std::string::npos || body[pos] != '"')
+        return false;
+    out.clear();
+    for (++pos; pos < body.size() && body[pos] != '"'; ++pos) {
+        char ch = body[pos];
+        if (ch == '\\' && pos + 1 < body.size()) {
+            ch = body[++pos];
+            if (ch == 'n' || ch == 't' || ch == 'r')
+                ch = ' ';
+        }
+        out += ch;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string ServerMessage(const std::string& body)
+{
+    std::string text;
+    if (!JsonStringMember(body, "error", text))
+        text = body;
+    for (char& ch : text)
+        if (ch == '\r' || ch == '\n' || ch == '\t')
+            ch = ' ';
+    const std::size_t first = text.find_first_not_of(' ');
+    const std::size_t last = text.find_last_not_of(' ');
+    text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    const std::size_t kMax = 200;
+    if (text.size() > kMax)
+        text = text.substr(0, kMax - 3) + "...";
+    return text;
+}
+
+bool ParseServerUrl(const std::string& url, DbServerUrl& out)
+{
+    std::string lower = url;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+    std::size_t pos;
+    if (lower.compare(0, 7, "http://") == 0) {
+        out.bSecure = false;
+        pos = 7;
+    } else if (lower.compare(0, 8, "https://") == 0) {
+        out.bSecure = true;
+        pos = 8;
+    } else {
+        return false;
+    }
+    const std::size_t slash = url.find('/', pos);
+    const std::string authority = url.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+    std::string path = slash == std::string::npos ? std::string() : url.substr(slash);
+    if (path.find_first_of("?# ") != std::string::npos || authority.find_first_of("@ ") != std::string::npos)
+        return false;
+    while (!path.empty() && path.back() == '/')
+        path.pop_back();
+
+    std::string host = authority;
+    std::string port;
+    const std::size_t close = authority.rfind(']');
+    const std::size_t colon = authority.rfind(':');
+    if (colon != std::string::npos && (close == std::string::npos || colon > close)) {
+        host = authority.substr(0, colon);
+        port = authority.substr(colon + 1);
+    }
+    if (host.empty() || (host.front() == '[') != (host.back() == ']'))
+        return false;
+    int nPort = out.bSecure ? 443 : 80;
+    if (!port.empty()) {
+        if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        nPort = std::stoi(port);
+        if (nPort < 1 || nPort > 65535)
+            return false;
+    }
+    out.strHost = host;
+    out.nPort = nPort;
+    out.strPath = path;
+    return true;
+}
+
+namespace {
+
+std::string PercentEncode(const std::string& text)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char ch : text) {
+        if (std::isalnum(ch) || ch == '-' || ch == '_' || ch == '.' || ch == '~') {
+            out += static_cast<char>(ch);
+        } else {
+            out += '%';
+            out += kHex[ch >> 4];
+            out += kHex[ch & 15];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string WritePath(const DbServerUrl& url, const std::string& database)
+{
+    return url.strPath + "/write?db=" + PercentEncode(database) + "&precision=ms";
+}
+
+std::string PingPath(const DbServerUrl& url) { return url.strPath + "/ping"; }
+
+std::string AuthorizationValue(const std::string& user, const std::string& secret)
+{
+    if (!user.empty())
+        return "Basic " + Base64Encode(user + ":" + secret);
+    if (!secret.empty())
+        return "Token " + secret;
+    return std::string();
+}

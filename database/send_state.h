@@ -1,0 +1,31 @@
+// What the sender tells the window and the "Baza danych" dialog: whether
+// sending fails, why, and how many points wait.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct DbSendState {
+    bool bFailing = false;          // the last request did not deliver its batch
+    int nHttpStatus = 0;            // of the last failed request; 0: no answer at all
+    unsigned nTransportError = 0;   // WinHTTP's error when there was no answer
+    std::string strServerMessage;   // the server's reason with a failed answer
+    std::size_t nWaiting = 0;       // points queued
+    std::uint64_t nDropped = 0;     // pushed out of a full queue
+    std::uint64_t nRejected = 0;    // in batches the server refused (4xx)
+    std::uint64_t nSent = 0;        // delivered
+};
+
+// Windows-1250 text of a WinHTTP error code, in words where the code is a
+// common one ("12029" is "nie można połączyć się z serwerem").
+std::string TransportErrorText(unsigned nError);
+
+// Several lines for the dialog (CR LF between them), Windows-1250.
+std::string DescribeSendState(const DbSendState& state, bool bEnabled);
+
+// The connection check's verdict: the answer to /ping (204 with the
+// server's version), an HTTP status with the server's reason, or the
+// transport error. Windows-1250.
+std::string DescribePingAnswer(int nStatus, unsigned nTransportError, const std::string& version,
+                               const std::string& serverMessage);

@@ -1,0 +1,190 @@
+// The program under Wine feeding a real InfluxDB: lines written into COM14
+// reach the program on COM13 and arrive as points; a wrong database shows in
+// the status line and in the "Baza danych" dialog; a password goes through
+// the dialog into the file encrypted and comes back.
+#include "database/secret_store.h"
+#include "tests/database/influx_harness.h"
+#include "tests/recording/recording_harness.h"
+
+using namespace qm487test;
+
+namespace {
+
+const wchar_t kLostLink[] = L"Brak komunikacji z urz\x0105" L"dzeniem. ";
+const wchar_t kSendingFails[] = L"B\x0142\x0105" L"d wysy\x0142" L"ania do bazy danych. ";
+
+InstrumentReading Reading(int channel, double value, bool valueError = false) {
+    InstrumentReading r;
+    r.channel = channel;
+    r.value = value;
+    r.valueError = valueError;
+    r.calibrationError = false;
+    r.serialNumber = 4660;
+    return r;
+}
+
+std::string DatabaseIni(const std::string& url, const std::string& db, const std::string& port = "13") {
+    return "[GENERAL]\r\nPORT_NR=" + port + "\r\nSHOW_ADV=0\r\n[DATABASE]\r\nDB_ENABLED=1\r\nDB_URL=" + url +
+           "\r\nDB_NAME=" + db + "\r\n";
+}
+
+class InstrumentPort {
+public:
+    InstrumentPort() {
+        m_h = CreateFileW(L"\\\\.\\COM14", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    ~InstrumentPort() {
+        if (m_h != INVALID_HANDLE_VALUE)
+            CloseHandle(m_h);
+    }
+    bool Send(const InstrumentReading& reading) {
+        const std::string bytes = Line(reading);
+        DWORD written = 0;
+        return WriteFile(m_h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+               written == bytes.size();
+    }
+    // Until the program hears lines: the reader empties the port as it starts.
+    bool SendUntilHeard(RunningProgram& program, const InstrumentReading& reading, const std::wstring& status) {
+        for (int attempt = 0; attempt < 20; ++attempt)
+            if (Send(reading) && program.WaitForStatus(status, 1000))
+                return true;
+        return false;
+    }
+
+private:
+    HANDLE m_h;
+};
+
+bool IsDatabaseDialog(HWND h) { return GetDlgItem(h, IDC_DB_STATE) != nullptr; }
+
+HWND OpenDatabaseDialog(RunningProgram& program) {
+    PostMessageW(program.Main(), WM_COMMAND, ID_DATABASE, 0);
+    HWND dlg = nullptr;
+    WaitFor([&] { return (dlg = FindThreadDialog(program.GuiThreadId(), IsDatabaseDialog)) != nullptr; }, 10000);
+    return dlg;
+}
+
+const std::int64_t kAnyTime = 0;
+
+}  // namespace
+
+TEST(DatabaseProgram, LinesFromThePortArriveAsPointsInOrder) {
+    InfluxServer& server = SharedInflux();
+    ASSERT_TRUE(server.IsStarted());
+    RunningProgram program(DatabaseIni(server.Url(), server.NewDatabase()));
+    InstrumentPort instrument;
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.WaitForStatus(kLostLink));
+    ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 20.5), L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. "));
+    // Each line waits for its verdict in the status line, so a slow machine
+    // only takes longer.
+    const std::wstring serial = L"QM-487 nr 4660. ";
+    const std::wstring ok = L" prawid\x0142owy. ";
+    ASSERT_TRUE(instrument.Send(Reading(2, 22.5)));
+    ASSERT_TRUE(program.WaitForStatus(serial + L"Pomiar temperatury 2" + ok, 60000));
+    ASSERT_TRUE(instrument.Send(Reading(0, 1.0)));  // the first mean after a loss shows "???": no point
+    ASSERT_TRUE(program.WaitForStatus(serial + L"Pomiar temperatury 0" + ok, 60000));
+    ASSERT_TRUE(instrument.Send(Reading(7, 55.5, true)));  // value error: a point without a value
+    ASSERT_TRUE(program.WaitForStatus(serial + L"B\x0142\x0105" L"d warto\x015B" L"ci temperatury 7. ", 60000));
+    ASSERT_TRUE(instrument.Send(Reading(0, 1.0)));  // the mean of 20.5, 22.5 and 55.5
+    ASSERT_TRUE(program.WaitForStatus(serial + L"Pomiar temperatury 0" + ok, 60000));
+    ASSERT_TRUE(instrument.Send(Reading(3, -4.5)));
+    ASSERT_TRUE(program.WaitForStatus(serial + L"Pomiar temperatury 3" + ok, 60000));
+
+    std::vector<std::string> rows;
+    const char q[] = "SELECT channel, instrument, value, status FROM temperature";
+    ASSERT_TRUE(WaitFor([&] { return (rows = server.Query(q)).size() >= 5; }, 120000))
+        << testing::PrintToString(rows);
+    // Several lines of one channel may share the first accepted reading; skip
+    // the ones repeated until the program heard the first.
+    std::vector<std::string> tail;
+    for (const std::string& row : rows)
+        tail.push_back(row.substr(row.find(' ') + 1));
+    while (tail.size() > 5 && tail[1] == "T1 4660 20.5 ok")
+        tail.erase(tail.begin());
+    const std::vector<std::string> expected = {"T1 4660 20.5 ok", "T2 4660 22.5 ok", "T7 4660 - error",
+                                               "T 4660 32.833333333333336 ok", "T3 4660 -4.5 ok"};
+    EXPECT_EQ(tail, expected);
+    // Times are the arrival times, in order, in milliseconds of today.
+    std::int64_t previous = kAnyTime;
+    for (const std::string& row : rows) {
+        const std::int64_t t = std::stoll(row.substr(0, row.find(' ')));
+        EXPECT_GE(t, previous);
+        EXPECT_GT(t, 1700000000000);
+        previous = t;
+    }
+    EXPECT_FALSE(program.Dialog()->m_dbSender.IsFailing());
+}
+
+TEST(DatabaseProgram, AWrongDatabaseShowsInTheStatusLineAndTheDialogSaysWhy) {
+    InfluxServer& server = SharedInflux();
+    ASSERT_TRUE(server.IsStarted());
+    RunningProgram program(DatabaseIni(server.Url(), "wrong_db"));
+    InstrumentPort instrument;
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 20.5),
+                                          std::wstring(L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. ") +
+                                              kSendingFails));
+    HWND dlg = OpenDatabaseDialog(program);
+    ASSERT_NE(dlg, nullptr);
+    const std::wstring state = WindowText(GetDlgItem(dlg, IDC_DB_STATE));
+    EXPECT_NE(state.find(L"serwer odpowiedzia\x0142 404 (database not found: \"wrong_db\")"), std::wstring::npos)
+        << std::string(state.begin(), state.end());
+    EXPECT_NE(state.find(L"Odrzucone przez serwer: "), std::wstring::npos);
+    ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDCANCEL));
+
+    // Switched off, the piece goes.
+    dlg = OpenDatabaseDialog(program);
+    ASSERT_NE(dlg, nullptr);
+    SendMessageW(GetDlgItem(dlg, IDC_DB_ENABLED), BM_SETCHECK, BST_UNCHECKED, 0);
+    ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
+    EXPECT_TRUE(program.WaitForStatus(L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. "));
+}
+
+TEST(DatabaseProgram, APasswordIsKeptEncryptedAndComesBack) {
+    std::string ini;
+    {
+        RunningProgram program("[GENERAL]\r\nSHOW_ADV=0\r\n");
+        ASSERT_TRUE(program.Start());
+        HWND dlg = OpenDatabaseDialog(program);
+        ASSERT_NE(dlg, nullptr);
+        SetDlgItemTextW(dlg, IDC_DB_URL, L"http://127.0.0.1:9");
+        SetDlgItemTextW(dlg, IDC_DB_USER, L"lab");
+        SetDlgItemTextW(dlg, IDC_DB_SECRET, L"Has\x0142o-7;x");
+        ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
+        // A confirmed dialog is in the file at once.
+        ini = ReadFileBytes(program.IniPath());
+        ASSERT_TRUE(program.Close());
+        const std::size_t at = ini.find("DB_SECRET=");
+        ASSERT_NE(at, std::string::npos) << ini;
+        const std::string text = ini.substr(at + 10, ini.find('\r', at) - at - 10);
+        EXPECT_EQ(ini.find("o-7;x"), std::string::npos);
+        std::string plain;
+        ASSERT_TRUE(UnprotectSecret(text, plain));
+        EXPECT_EQ(plain, "Has\xB3o-7;x");
+        EXPECT_NE(ini.find("DB_USER=lab\r\n"), std::string::npos);
+        EXPECT_NE(ini.find("DB_ENABLED=0\r\n"), std::string::npos);
+    }
+    RunningProgram again(ini);
+    ASSERT_TRUE(again.Start());
+    HWND dlg = OpenDatabaseDialog(again);
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(dlg, IDC_DB_SECRET)), L"Has\x0142o-7;x");
+    EXPECT_EQ(WindowText(GetDlgItem(dlg, IDC_DB_SECRET_NOTE)), L"");
+    ASSERT_TRUE(RecordingDriver(again).Press(dlg, IDCANCEL));
+}
+
+TEST(DatabaseProgram, AnotherUsersSecretCountsAsNoneAndTheDialogSaysSo) {
+    // Valid base64, but nothing this user encrypted.
+    RunningProgram program("[GENERAL]\r\nSHOW_ADV=0\r\n[DATABASE]\r\nDB_USER=lab\r\nDB_SECRET=AQAAANCMnd8BFdERjHoAwE/Cl+s=\r\n");
+    ASSERT_TRUE(program.Start());
+    EXPECT_TRUE(program.Dialog()->m_strDbSecret.empty());
+    HWND dlg = OpenDatabaseDialog(program);
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(dlg, IDC_DB_SECRET)), L"");
+    EXPECT_NE(WindowText(GetDlgItem(dlg, IDC_DB_SECRET_NOTE)).find(L"nie mo\x017Cna odczyta\x0107"), std::wstring::npos);
+    ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
+    ASSERT_TRUE(program.Close());
+    // Left alone, the file keeps it (it may be its owner's).
+    EXPECT_NE(ReadFileBytes(program.IniPath()).find("DB_SECRET=AQAAANCMnd8BFdERjHoAwE/Cl+s=\r\n"), std::string::npos);
+}

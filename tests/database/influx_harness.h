@@ -1,0 +1,114 @@
+// A private InfluxDB for a Windows test under Wine: influx_server.sh starts
+// and stops influxd (a Linux program) on a loopback port, with its data in a
+// folder of the test's own. Wine starts Linux programs but cannot wait for
+// them, so every command leaves a marker file with its exit status, which
+// the test waits for, bounded.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace qm487test {
+
+class InfluxServer {
+public:
+    // dir: a Linux path of the test's own, removed at the end.
+    explicit InfluxServer(const std::string& dir) : m_dir(dir) {}
+    ~InfluxServer() { Run("clean", 30000); }
+
+    // Starts it, again on the same port and data after Stop.
+    bool Start() {
+        m_bStarted = Run("start", 60000);
+        if (m_bStarted)
+            m_nPort = std::stoi(ReadText("port"));
+        return m_bStarted;
+    }
+    bool Stop() { return Run("stop", 30000); }
+    bool IsStarted() const { return m_bStarted; }
+    // A database of the running test's own, so tests that share the server
+    // see only their own points; its name.
+    std::string NewDatabase() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_database = std::string(info->test_suite_name()) + "_" + info->name();
+        return Run("createdb", 30000, m_database) ? m_database : std::string();
+    }
+    int Port() const { return m_nPort; }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort); }
+
+    // Rows of the query's answer, each the row's values blank-separated
+    // (time in ms first, "-" for an absent value).
+    std::vector<std::string> Query(const std::string& q) {
+        std::ofstream(WinPath("query.in"), std::ios::binary) << q;
+        std::vector<std::string> rows;
+        if (!Run("query", 30000, m_database))
+            return rows;
+        std::istringstream in(ReadText("query.out"));
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty())
+                rows.push_back(line);
+        return rows;
+    }
+
+private:
+    std::filesystem::path WinPath(const std::string& name) const {
+        std::string p = "Z:" + m_dir + "/" + name;
+        for (char& ch : p)
+            if (ch == '/')
+                ch = '\\';
+        return p;
+    }
+    std::string ReadText(const std::string& name) const {
+        std::ifstream in(WinPath(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // Runs the script with the command and waits for its marker.
+    bool Run(const std::string& cmd, DWORD timeoutMs, const std::string& arg = std::string()) {
+        std::error_code ec;
+        std::filesystem::create_directories(WinPath(""), ec);
+        std::filesystem::remove(WinPath(cmd + ".done"), ec);
+        std::string line = "/bin/bash " + std::string(QM487_INFLUX_SCRIPT) + " " + cmd + " " + m_dir;
+        if (!arg.empty())
+            line += " " + arg;
+        std::wstring wline(line.begin(), line.end());
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessW(L"Z:\\bin\\bash", &wline[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return false;
+        if (pi.hProcess)
+            CloseHandle(pi.hProcess);
+        if (pi.hThread)
+            CloseHandle(pi.hThread);
+        const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+        while (!std::filesystem::exists(WinPath(cmd + ".done"), ec)) {
+            if (GetTickCount64() >= deadline)
+                return false;
+            Sleep(50);
+        }
+        return ReadText(cmd + ".done").substr(0, 1) == "0";
+    }
+
+    std::string m_dir;
+    std::string m_database;
+    bool m_bStarted = false;
+    int m_nPort = 0;
+};
+
+// One server for the whole test program: starting influxd takes seconds.
+// Started by the first test that asks; removed when the program ends (and
+// by the CTest clean-up after a crash).
+inline InfluxServer& SharedInflux() {
+    static InfluxServer server(std::string(QM487_INFLUX_BASE) + "/shared");
+    if (!server.IsStarted())
+        server.Start();
+    return server;
+}
+
+}  // namespace qm487test

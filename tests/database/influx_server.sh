@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# A private InfluxDB for the tests: influxd with a configuration of its own,
+# listening on loopback only, its data in the folder given.
+#   influx_server.sh start DIR [DB]   start (again, on the same port and data); create DB
+#   influx_server.sh createdb DIR DB  create database DB
+#   influx_server.sh stop DIR         stop it, keep the data
+#   influx_server.sh clean DIR        stop it and empty DIR
+#   influx_server.sh clean-all BASE   clean every DIR under BASE (after a crashed test)
+#   influx_server.sh query DIR DB [Q] run query Q (or DIR/query.in); one line per row,
+#                                     values blank-separated, also in DIR/query.out
+#   influx_server.sh port DIR         the HTTP port
+# Every wait is bounded; a command run from a Windows test under Wine writes
+# its exit status to DIR/<command>.done, as Wine cannot wait for a Unix process.
+set -uo pipefail
+# Started from Wine, PATH is the Windows one.
+export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin:$PATH LC_ALL=C
+cmd=$1
+dir=$2
+mkdir -p "$dir"
+
+free_port() {
+  local p
+  for _ in $(seq 1 200); do
+    p=$((20000 + RANDOM % 40000))
+    if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
+      echo "$p"
+      return 0
+    fi
+  done
+  return 1
+}
+
+http() { curl -s --max-time 10 "$@"; }
+
+ping_code() { curl -s -o /dev/null -w '%{http_code}' --max-time 2 "http://127.0.0.1:$(cat "$dir/port")/ping"; }
+
+start() {
+  local db=${1:-}
+  if [ ! -f "$dir/port" ]; then
+    free_port >"$dir/port" || { echo "no free port" >&2; return 1; }
+    free_port >"$dir/rpc-port" || return 1
+  fi
+  local port rpc
+  port=$(cat "$dir/port")
+  rpc=$(cat "$dir/rpc-port")
+  cat >"$dir/influxdb.conf" <<CONF
+reporting-disabled = true
+bind-address = "127.0.0.1:$rpc"
+[meta]
+  dir = "$dir/meta"
+[data]
+  dir = "$dir/data"
+  wal-dir = "$dir/wal"
+  query-log-enabled = false
+  trace-logging-enabled = false
+[http]
+  enabled = true
+  bind-address = "127.0.0.1:$port"
+  log-enabled = false
+[monitor]
+  store-enabled = false
+[continuous_queries]
+  enabled = false
+[subscriber]
+  enabled = false
+CONF
+  influxd run -config "$dir/influxdb.conf" >>"$dir/influxd.log" 2>&1 &
+  echo $! >"$dir/pid"
+  for _ in $(seq 1 300); do
+    [ "$(ping_code)" = 204 ] && break
+    kill -0 "$(cat "$dir/pid")" 2>/dev/null || { tail -n 20 "$dir/influxd.log" >&2; return 1; }
+    sleep 0.1
+  done
+  [ "$(ping_code)" = 204 ] || { echo "influxd did not answer in 30 s" >&2; return 1; }
+  [ -z "$db" ] || createdb "$db"
+}
+
+createdb() {
+  http -XPOST "http://127.0.0.1:$(cat "$dir/port")/query" --data-urlencode "q=CREATE DATABASE \"$1\"" >/dev/null
+}
+
+stop() {
+  [ -f "$dir/pid" ] || return 0
+  local pid
+  pid=$(cat "$dir/pid")
+  kill "$pid" 2>/dev/null
+  for _ in $(seq 1 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -9 "$pid" 2>/dev/null
+  rm -f "$dir/pid"
+  return 0
+}
+
+query() {
+  http -G "http://127.0.0.1:$(cat "$dir/port")/query" --data-urlencode "db=$1" --data-urlencode "q=$2" \
+       --data-urlencode "epoch=ms" |
+    jq -r '.results[0].series[0].values[]? | map(if . == null then "-" else tostring end) | join(" ")'
+}
+
+case "$cmd" in
+  start) start "${3:-}" ;;
+  createdb) createdb "$3" ;;
+  stop) stop ;;
+  clean) stop; rm -rf "${dir:?}"/* ;;
+  clean-all)
+    for d in "$dir"/*/; do [ -d "$d" ] && "$0" clean "${d%/}"; done
+    ;;
+  query)
+    query "$3" "${4:-$(cat "$dir/query.in")}" >"$dir/query.out" && { [ -t 1 ] && cat "$dir/query.out"; true; } ;;
+  port) cat "$dir/port" ;;
+  *) echo "usage: influx_server.sh start|stop|clean|query|port DIR ..." >&2; exit 2 ;;
+esac
+rc=$?
+echo "$rc" >"$dir/$cmd.done.tmp" && mv -f "$dir/$cmd.done.tmp" "$dir/$cmd.done"
+exit $rc
