@@ -28,21 +28,11 @@ std::string DatabaseIni(const std::string& url, const std::string& db, const std
            "\r\nDB_NAME=" + db + "\r\n";
 }
 
-class InstrumentPort {
+// The instrument's end of the bench pair COM13/COM14, sending readings.
+class DatabaseInstrument : public InstrumentPort {
 public:
-    InstrumentPort() {
-        m_h = CreateFileW(L"\\\\.\\COM14", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    }
-    ~InstrumentPort() {
-        if (m_h != INVALID_HANDLE_VALUE)
-            CloseHandle(m_h);
-    }
-    bool Send(const InstrumentReading& reading) {
-        const std::string bytes = Line(reading);
-        DWORD written = 0;
-        return WriteFile(m_h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-               written == bytes.size();
-    }
+    DatabaseInstrument() : InstrumentPort(L"\\\\.\\COM14") {}
+    bool Send(const InstrumentReading& reading) { return InstrumentPort::Send(Line(reading)); }
     // Until the program hears lines: the reader empties the port as it starts.
     bool SendUntilHeard(RunningProgram& program, const InstrumentReading& reading, const std::wstring& status) {
         for (int attempt = 0; attempt < 20; ++attempt)
@@ -50,9 +40,6 @@ public:
                 return true;
         return false;
     }
-
-private:
-    HANDLE m_h;
 };
 
 bool IsDatabaseDialog(HWND h) { return GetDlgItem(h, IDC_DB_STATE) != nullptr; }
@@ -72,7 +59,7 @@ TEST(DatabaseProgram, LinesFromThePortArriveAsPointsInOrder) {
     InfluxServer& server = SharedInflux();
     ASSERT_TRUE(server.IsStarted());
     RunningProgram program(DatabaseIni(server.Url(), server.NewDatabase()));
-    InstrumentPort instrument;
+    DatabaseInstrument instrument;
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(program.WaitForStatus(kLostLink));
     ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 20.5), L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. "));
@@ -120,7 +107,7 @@ TEST(DatabaseProgram, AWrongDatabaseShowsInTheStatusLineAndTheDialogSaysWhy) {
     InfluxServer& server = SharedInflux();
     ASSERT_TRUE(server.IsStarted());
     RunningProgram program(DatabaseIni(server.Url(), "wrong_db"));
-    InstrumentPort instrument;
+    DatabaseInstrument instrument;
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 20.5),
                                           std::wstring(L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. ") +
