@@ -50,7 +50,6 @@ const int kMaxWindowCoordinate = 32767;
 // 1 s to 23:59:59, as the recording dialog offers.
 const int kMinInterval = 1;
 const int kMaxInterval = 23 * 3600 + 59 * 60 + 59;
-const int kMaxSeparator = 2;
 // A COLORREF names a colour in its low 24 bits.
 const COLORREF kColourMask = 0xFFFFFF;
 
@@ -120,10 +119,9 @@ void LoadSettings(const CIniFile& ini, ProgramSettings& s)
     s.strBinaryPath = ini.GetString(kLog, "FILE_NAME_BIN", "");
     s.bLogReport = ini.GetInt(kLog, "FILE_LOG", 0);
     s.bLogBinary = ini.GetInt(kLog, "FILE_LOG_BIN", 0);
-    // An unknown separator code is the first one, tab.
+    // Any code is safe: one outside the three writes tabs and selects no
+    // radio button in the dialog, and it is kept as the file has it.
     s.nSeparator = ini.GetInt(kLog, "FILE_SEP_FORMAT", 0);
-    if (s.nSeparator < 0 || s.nSeparator > kMaxSeparator)
-        s.nSeparator = 0;
     s.nInterval = Clamped(ini.GetInt(kLog, "FILE_INTERVAL", 60), kMinInterval, kMaxInterval);
     for (int k = 1; k <= 8; ++k)
         s.bRecord[k] = ini.GetInt(kLog, Numbered("FILE_TEMP", k), 1);

