@@ -1,6 +1,7 @@
 // The sender thread against a real InfluxDB on loopback: what arrives, in
 // what order, through a server that goes away and comes back, and what a
 // wrong database name gives.
+#include "tests/database/test_points.h"
 #include "database/db_sender.h"
 #include "database/http_client.h"
 #include "database/secret_store.h"
@@ -12,15 +13,7 @@ using namespace qm487test;
 
 namespace {
 
-DbPoint Point(std::int64_t t, int channel, double value, bool ok = true) {
-    DbPoint p = {};
-    p.nTimeMs = t;
-    p.dValue = value;
-    p.nSerial = 4660;
-    p.nChannel = static_cast<std::uint8_t>(channel);
-    p.bHasValue = ok;
-    return p;
-}
+DbPoint Point(std::int64_t t, int channel, double value, bool ok = true) { return TestPoint(channel, value, t, ok); }
 
 CDatabaseSender::Config ConfigFor(const std::string& url, const std::string& db) {
     CDatabaseSender::Config c;

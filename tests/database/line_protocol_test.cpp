@@ -1,3 +1,4 @@
+#include "tests/database/test_points.h"
 #include "database/line_protocol.h"
 
 #include <gtest/gtest.h>
@@ -11,13 +12,7 @@
 namespace {
 
 DbPoint Reading(int channel, double value, std::int64_t timeMs = 1700000000123) {
-    DbPoint p = {};
-    p.nTimeMs = timeMs;
-    p.dValue = value;
-    p.nSerial = 4660;
-    p.nChannel = static_cast<std::uint8_t>(channel);
-    p.bHasValue = true;
-    return p;
+    return TestPoint(channel, value, timeMs);
 }
 
 std::string LineOf(const DbPoint& p) {
