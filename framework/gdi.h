@@ -111,6 +111,16 @@ private:
     HWND m_hWnd;
 };
 
+// A window's client-area DC for drawing outside WM_PAINT (GetDC ... ReleaseDC).
+class CClientDC : public CDC {
+public:
+    explicit CClientDC(CWnd* pWnd);
+    ~CClientDC() override;
+
+private:
+    HWND m_hWnd;
+};
+
 // Selects an object into a DC for the length of a scope, then puts the
 // previous one back.
 class CSelection {

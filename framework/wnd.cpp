@@ -3,9 +3,47 @@
 #include "framework/text.h"
 #include "framework/win_app.h"
 
+#include <unordered_map>
+
 namespace {
 
-const wchar_t kObjectProp[] = L"QM487.CWnd";
+// Which object each attached window belongs to. Looked up for every
+// message and every ancestor in PreTranslateMessage, so it is kept in the
+// process: a window property is a wineserver request under Wine. Windows of
+// any thread may be attached, hence the lock (shared for lookups).
+class CHandleMap {
+public:
+    CWnd* Find(HWND hWnd) {
+        AcquireSRWLockShared(&m_lock);
+        const auto it = m_map.find(hWnd);
+        CWnd* pWnd = it == m_map.end() ? nullptr : it->second;
+        ReleaseSRWLockShared(&m_lock);
+        return pWnd;
+    }
+    void Add(HWND hWnd, CWnd* pWnd) {
+        AcquireSRWLockExclusive(&m_lock);
+        m_map[hWnd] = pWnd;
+        ReleaseSRWLockExclusive(&m_lock);
+    }
+    // Only while the window is still pWnd's.
+    void Remove(HWND hWnd, const CWnd* pWnd) {
+        AcquireSRWLockExclusive(&m_lock);
+        const auto it = m_map.find(hWnd);
+        if (it != m_map.end() && it->second == pWnd)
+            m_map.erase(it);
+        ReleaseSRWLockExclusive(&m_lock);
+    }
+
+private:
+    SRWLOCK m_lock = SRWLOCK_INIT;
+    std::unordered_map<HWND, CWnd*> m_map;
+};
+
+// Never destroyed: windows may still go after static objects have.
+CHandleMap& Handles() {
+    static CHandleMap* map = new CHandleMap;
+    return *map;
+}
 
 // The window being created on this thread and the hook that catches it.
 thread_local CWnd* t_pWndInit = nullptr;
@@ -66,21 +104,22 @@ CWnd::CWnd() : m_hWnd(nullptr), m_pfnSuper(nullptr), m_currentMsg() {}
 CWnd::~CWnd() {
     if (m_hWnd != nullptr && FromHandlePermanent(m_hWnd) == this)
         ::DestroyWindow(m_hWnd);
+    Detach();  // no message may reach this object any more, even if that failed
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-    return hWnd ? static_cast<CWnd*>(GetPropW(hWnd, kObjectProp)) : nullptr;
+    return hWnd ? Handles().Find(hWnd) : nullptr;
 }
 
 void CWnd::Attach(HWND hWnd) {
     m_hWnd = hWnd;
-    SetPropW(hWnd, kObjectProp, this);
+    Handles().Add(hWnd, this);
 }
 
 void CWnd::Detach() {
     if (m_hWnd == nullptr)
         return;
-    RemovePropW(m_hWnd, kObjectProp);
+    Handles().Remove(m_hWnd, this);
     m_hWnd = nullptr;
 }
 

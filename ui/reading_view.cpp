@@ -112,7 +112,7 @@ void CReadingView::SetAlarmMark(int nMark) {
     if (nMark == m_nAlarmMark)
         return;
     m_nAlarmMark = nMark;
-    RedrawNow();
+    RedrawFrom(0);
 }
 
 void CReadingView::SetValueFont(LOGFONTA lf) {
@@ -158,11 +158,24 @@ double CReadingView::ConvertQuantity(double dValue, int nMeasured, int nDisplay)
 
 void CReadingView::OnTimer(UINT_PTR) { Default(); }
 
-void CReadingView::RedrawValue() {
-    RECT area;
-    GetClientRect(m_hWnd, &area);
-    area.top = m_nStripBottom;  // 0 before the first paint: the whole field
-    ::RedrawWindow(m_hWnd, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+void CReadingView::RedrawValue() { RedrawFrom(m_nStripBottom); }  // 0 before the first paint: the whole field
+
+// Drawn at once through a client DC: no update region and no sent WM_PAINT,
+// whose hidden caret, update region and message dispatch are wineserver
+// requests under Wine, nine fields twice a second while they blink.
+void CReadingView::RedrawFrom(int top) {
+    if (!::IsWindowVisible(m_hWnd))
+        return;  // painted whole when shown
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    CClientDC dc(this);
+    if (dc.GetSafeHdc() == nullptr || !UpdatePicture(dc, client)) {
+        RECT area = client;
+        area.top = top;
+        ::InvalidateRect(m_hWnd, &area, FALSE);  // OnPaint draws it through a buffer of its own
+        return;
+    }
+    ::BitBlt(dc, 0, top, client.right, client.bottom - top, m_picture, 0, top, SRCCOPY);
 }
 
 bool CReadingView::Shown::operator==(const Shown& o) const {
@@ -182,11 +195,8 @@ bool CReadingView::FormatValue() {
     return bRaised;
 }
 
-void CReadingView::OnPaint() {
+bool CReadingView::UpdatePicture(HDC hRef, const RECT& client) {
     m_dDisplayed = ConvertQuantity(m_dValue, m_nMeasuredQuantity, m_nDisplayQuantity);
-    RECT client;
-    GetClientRect(m_hWnd, &client);
-    CPaintDC paintDC(this);
     Shown now;
     now.bRaised = FormatValue();
     now.strText = m_strText;
@@ -201,12 +211,9 @@ void CReadingView::OnPaint() {
     now.cx = client.right;
     now.cy = client.bottom;
     bool bMade = false;
-    if (!m_picture.Ensure(paintDC, client.right, client.bottom, &bMade)) {
-        // No memory for a kept picture: one for this paint alone.
+    if (!m_picture.Ensure(hRef, client.right, client.bottom, &bMade)) {
         m_bPictureValid = false;
-        CBufferedDC dc(&paintDC, &client);
-        PaintField(dc, client);
-        return;
+        return false;
     }
     if (bMade || !m_bPictureValid || !(now == m_shown)) {
         CDC picture;
@@ -215,6 +222,19 @@ void CReadingView::OnPaint() {
         picture.Detach();
         m_shown = now;
         m_bPictureValid = true;
+    }
+    return true;
+}
+
+void CReadingView::OnPaint() {
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    CPaintDC paintDC(this);
+    if (!UpdatePicture(paintDC, client)) {
+        // No memory for a kept picture: one for this paint alone.
+        CBufferedDC dc(&paintDC, &client);
+        PaintField(dc, client);
+        return;
     }
     const RECT& dirty = paintDC.m_ps.rcPaint;
     ::BitBlt(paintDC, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, m_picture, dirty.left,

@@ -40,6 +40,8 @@ public:
     // Redraws the value area alone (below the title strip), at once: what
     // a new value or a blink changes.
     void RedrawValue();
+    // Redraws the field from row top down, at once.
+    void RedrawFrom(int top);
 
     // The look, read and written by the owner (blinking, configuration,
     // the colours and fonts dialogs).
@@ -74,6 +76,9 @@ private:
     int m_nDisplayQuantity;
     int m_nAlarmMark;
 
+    // Makes the kept picture show the field as it is now, over client;
+    // false when there is no memory for it.
+    bool UpdatePicture(HDC hRef, const RECT& client);
     // The whole field drawn into dc over client.
     void PaintField(CDC& dc, const RECT& client);
     void PaintValue(CDC& dc, RECT area);
