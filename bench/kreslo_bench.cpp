@@ -129,9 +129,11 @@ bool Load(const char* path, int threads, ChartData* data) {
     FileSource source(path);
     if (!source.IsOpen())
         return false;
-    double firstPiece = -1;
+    double firstPiece = -1, storing = 0;
     const KvfParallelResult r = ReadKvfInParallel(source, threads, 4u << 20, [&](KvfPiece& piece) {
+        const Clock::time_point stored = Clock::now();
         data->Extend(piece.samples.data(), piece.samples.size());
+        storing += Since(stored);
         if (firstPiece < 0 && data->Size() > 0) {
             firstPiece = Since(start);
             // Room for all, as Kreslo makes it from its first piece.
@@ -139,12 +141,14 @@ bool Load(const char* path, int threads, ChartData* data) {
             data->Reserve(static_cast<std::size_t>(perByte * source.Size() * 1.1) + 1024);
         }
     });
+    const Clock::time_point settled = Clock::now();
     data->Settle();
+    storing += Since(settled);
     const double load = Since(start);
     std::printf("read into samples and pyramid, %d thread%s, file mapped: %.3f s (processor %.3f s; first piece "
-                "ready after %.3f s); %llu records%s; samples %.1f MB and pyramid %.1f MB (%.1f bytes per record "
+                "ready after %.3f s; storing in order on one thread %.3f s); %llu records%s; samples %.1f MB and pyramid %.1f MB (%.1f bytes per record "
                 "in all); peak memory of the process so far %.1f MB\n",
-                threads, threads == 1 ? "" : "s", load, ProcessorSeconds() - cpu, firstPiece,
+                threads, threads == 1 ? "" : "s", load, ProcessorSeconds() - cpu, firstPiece, storing,
                 static_cast<unsigned long long>(r.records), r.outcome == KvfParallelResult::kRead ? "" : " (FAILED)",
                 data->SampleBytes() / 1048576.0, data->PyramidBytes() / 1048576.0,
                 static_cast<double>(data->SampleBytes() + data->PyramidBytes()) / std::max<std::size_t>(1, data->Size()),

@@ -44,7 +44,8 @@ void ChartChannel::PadTo(std::size_t i) {
 
 void ChartChannel::Put(std::size_t i, float value) {
     const bool first = m_nSize == 0;
-    PadTo(i);
+    if (i != m_nSize)
+        PadTo(i);
     std::int64_t h = 0;
     if (!m_bWide && Hundredths(value, &h)) {
         if (first)

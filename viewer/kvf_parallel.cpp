@@ -39,6 +39,7 @@ PieceStatus ParsePiece(KvfSource& source, std::uint64_t begin, std::uint64_t sto
         return kNoViewPiece;
     PieceSink sink(piece);
     KvfReader reader(&sink);
+    reader.LeaveOutText();  // samples keep the numbers only
     if (begin > 0)
         reader.Resume(begin, 0, 0);
     // A piece holds about a record per 100 bytes at most of a real log.

@@ -76,6 +76,9 @@ public:
     // counting records and damage from the figures given. Only a reader that
     // begins at offset 0 with no records can find the file foreign.
     void Resume(std::uint64_t offset, std::uint64_t records, std::uint64_t damaged);
+    // Records without their values' text (KvfRecord::text), for a reader
+    // that needs only the numbers (a chart): parsing is quicker.
+    void LeaveOutText() { m_bText = false; }
     // Whether a sound record begins at stored[0] (size bytes available).
     static bool RecordAt(const unsigned char* stored, std::size_t size);
 
@@ -96,7 +99,11 @@ public:
 private:
     enum Result { kComplete, kIncomplete, kBad };
     // stored: the bytes as the file holds them (negated), avail of them.
-    static Result ParseAt(const unsigned char* stored, std::size_t avail, KvfRecord* record, const char** what);
+    // bText: fill record->text as well.
+    static Result ParseAt(const unsigned char* stored, std::size_t avail, KvfRecord* record, const char** what,
+                          bool bText);
+    template <bool kBounded, bool kText>
+    static Result Parse(const unsigned char* stored, std::size_t avail, KvfRecord* record, const char** what);
     // Records and damage of data[pos, stop), data[0] at file offset base.
     void Scan(const unsigned char* data, std::size_t size, std::size_t* pPos, std::uint64_t base, std::size_t stop);
     void CloseDamage(std::uint64_t end);
@@ -114,6 +121,7 @@ private:
     const char* m_pDamageWhat;
     bool m_bForeign;
     bool m_bFromStart;  // reading began at the file's first byte: a foreign file can be told
+    bool m_bText;
 };
 
 // "2009-03-17 08:05:00"

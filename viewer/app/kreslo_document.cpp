@@ -16,7 +16,9 @@ std::size_t ExpectedSamples(const KvfPiece& first, std::uint64_t fileSize) {
 }  // namespace
 
 CChartDocument::CChartDocument(const std::wstring& path)
-    : m_path(path), m_reader(this), m_nOffset(0), m_nTaken(0), m_nFileSize(0), m_dwError(0) {}
+    : m_path(path), m_reader(this), m_nOffset(0), m_nTaken(0), m_nFileSize(0), m_dwError(0) {
+    m_reader.LeaveOutText();  // the chart keeps the numbers only
+}
 
 CChartDocument::Result CChartDocument::ReadWhole(const std::wstring& path, int threads,
                                                  const std::function<void(KvfPiece&)>& deliver,
