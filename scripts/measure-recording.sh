@@ -31,7 +31,7 @@ if [ -f "$windows" ]; then
   fi
   echo "== Windows build under Wine $(wine --version 2>/dev/null || echo '?')"
   "$here/wine-run.sh" --state "$state" "$windows" "Z:$dir" "$ticks" "$timed" || true
-  [ -n "$started" ] && "$here/wine-env.sh" stop "$state" >&2
+  if [ -n "$started" ]; then "$here/wine-env.sh" stop "$state" >&2; fi
 else
   echo "== Windows: $windows is not built (scripts/build.sh windows)"
 fi
