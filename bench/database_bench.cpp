@@ -29,11 +29,13 @@ LARGE_INTEGER Now() {
     QueryPerformanceCounter(&t);
     return t;
 }
+// Private bytes, or the working set where they are not counted (Wine gives
+// 0): waiting points are written, so they are in the working set too.
 SIZE_T PrivateBytes() {
     PROCESS_MEMORY_COUNTERS_EX pmc = {};
     pmc.cb = sizeof pmc;
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc);
-    return pmc.PrivateUsage;
+    return pmc.PrivateUsage != 0 ? pmc.PrivateUsage : pmc.WorkingSetSize;
 }
 std::int64_t NowMs() {
     FILETIME ft;
