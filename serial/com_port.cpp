@@ -14,6 +14,14 @@ const DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RX
 // keeps what arrives meanwhile.
 const DWORD kFailedWaitPauseMs = 50;
 
+// Under Wine a wait for port events is a thread of Wine's own that polls
+// the line and, on a pseudo-terminal, gives up after about 2 ms; the thread
+// then leaves its stack (a megabyte) behind. There the reader reads at once.
+bool PortEventsArePolled() {
+    const HMODULE hNtdll = GetModuleHandleW(L"ntdll.dll");
+    return hNtdll != nullptr && GetProcAddress(hNtdll, "wine_get_version") != nullptr;
+}
+
 // What Windows answers for a removed device; a broken pipe is what a
 // pseudo-terminal under Wine gives once its other side has hung up.
 bool IsDeviceGoneError(DWORD dwError) {
@@ -96,6 +104,8 @@ BOOL CComPort::StartMonitoring() {
     // The reader's own copy: the owner's m_hWnd is cleared on the owner's
     // thread while the window goes.
     m_hWndOwner = m_pOwner != nullptr ? m_pOwner->GetSafeHwnd() : nullptr;
+    if (!m_bReadMode && PortEventsArePolled())
+        SwitchToReading();
     return m_reader.Start([this] { return ReaderThread(); });
 }
 
