@@ -202,6 +202,7 @@ row "  fastest round, ms" "$(field own_loop_min_ms <<<"$qm_paint")" "$(field own
 echo "start runs, ms: QM487 ${qm_start[*]}; hello ${hello_start[*]}"
 echo "idle: $idle s each, CLK_TCK $tck (one tick is $(awk -v k="$tck" -v s="$idle" 'BEGIN { printf "%.3f", 100 / k / s }') %);" \
   "the hello window's one idle run stands in both idle rows; the wineserver serves every process of the prefix"
+echo "net rows: 0 means the fastest round took no longer than its round trips timed alone (the painting is within their noise)"
 echo "repaint: $rounds rounds each; rounds with an update region left after WM_PAINT was sent:" \
   "$(field rounds_with_update_left <<<"$qm_paint") / $(field rounds_with_update_left <<<"$hello_paint");" \
   "own-loop rounds given up after 5 s: $(field own_loop_rounds_timed_out <<<"$qm_paint") / $(field own_loop_rounds_timed_out <<<"$hello_paint")"
