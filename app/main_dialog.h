@@ -7,6 +7,7 @@
 #include "config/settings.h"
 #include "database/db_sender.h"
 #include "exchange/dde_server.h"
+#include "framework/app_messages.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "instrument/channels.h"
@@ -21,10 +22,6 @@
 
 class CComPort;
 
-// Posted to itself when the alarm log could not be written, so the message
-// box waits for no reading (readings arrive in a message the serial reader
-// thread waits on).
-constexpr UINT WM_ALARM_LOG_NOTICE = WM_APP + 0x488;
 
 class CMainDialog : public CDialog {
 public:

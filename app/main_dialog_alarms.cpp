@@ -21,12 +21,6 @@ const char kAlarmLogRetried[] =
 // any sensible rate; past it the oldest go.
 const std::size_t kMaxWaitingBytes = 1u << 20;
 
-RecordTime LocalAlarmTime() {
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
-}
-
 }  // namespace
 
 void CMainDialog::PlayExclamationSound() { MessageBeep(MB_ICONEXCLAMATION); }
@@ -46,7 +40,7 @@ BOOL CMainDialog::JudgeChannelAlarm(int nChannel) {
         m_channels.JudgeAlarm(nChannel, m_alarmSettings.limits[nChannel], m_alarmSettings.dHysteresis);
     BOOL bEntered = FALSE;
     for (int i = 0; i < events.nCount; ++i) {
-        WriteAlarmLog(FormatAlarmLogLine(LocalAlarmTime(), nChannel, events.events[i], channel.dValue,
+        WriteAlarmLog(FormatAlarmLogLine(LocalRecordTime(), nChannel, events.events[i], channel.dValue,
                                          channel.bFineResolution != FALSE));
         bEntered = bEntered || events.events[i].kind != kAlarmEnded;
     }

@@ -37,12 +37,6 @@ const char kNothingLost[] = "Zaleg\xB3" "e dane zosta\xB3y dopisane.";
 const char kSomeLost[] = "Zaleg\xB3" "e dane zosta\xB3y dopisane; najstarszych zapis\xF3w, kt\xF3re nie zmie\x9C" "ci\xB3y "
                          "si\xEA w pami\xEA" "ci, przepad\xB3o: %llu.";
 
-RecordTime LocalRecordTime() {
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
-}
-
 // Opens a recording file; nullptr when it cannot be opened.
 std::unique_ptr<CRecordFile> OpenForRecording(const std::string& strPath, BOOL* pbExisted) {
     DWORD dwError = ERROR_SUCCESS;

@@ -4,8 +4,7 @@
 
 const int kLayoutMoveOrder[9] = {8, 0, 2, 4, 6, 1, 3, 5, 7};
 
-int ClampLayoutGap(int frameMetric)
-{
+int ClampLayoutGap(int frameMetric) {
     if (frameMetric < 2)
         return 2;
     if (frameMetric > 20)
@@ -19,8 +18,7 @@ namespace {
 // any size a window can have the results are those of 32-bit arithmetic.
 typedef long long Wide;
 
-int Narrow(Wide v)
-{
+int Narrow(Wide v) {
     if (v > INT_MAX)
         return INT_MAX;
     if (v < INT_MIN)
@@ -28,15 +26,13 @@ int Narrow(Wide v)
     return static_cast<int>(v);
 }
 
-LayoutRect Rect(Wide x, Wide y, Wide cx, Wide cy)
-{
+LayoutRect Rect(Wide x, Wide y, Wide cx, Wide cy) {
     return LayoutRect{Narrow(x), Narrow(y), Narrow(cx), Narrow(cy)};
 }
 
 }  // namespace
 
-MainLayout ComputeMainLayout(int cx, int cy, int gap, int statusHeight)
-{
+MainLayout ComputeMainLayout(int cx, int cy, int gap, int statusHeight) {
     const Wide w = cx, h = cy, d = gap;
     MainLayout layout;
     layout.status = Rect(d, d, w - 2 * d, statusHeight);

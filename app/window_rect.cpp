@@ -7,8 +7,7 @@ namespace {
 
 // Rectangles from a hand-edited file may hold anything; sums are done in
 // 64 bits and saturated so no input overflows.
-int Saturated(long long v)
-{
+int Saturated(long long v) {
     return static_cast<int>(std::min<long long>(INT_MAX, std::max<long long>(INT_MIN, v)));
 }
 
@@ -16,8 +15,7 @@ int Shifted(int value, long long by) { return Saturated(value + by); }
 
 // The span of one axis at start: size long, inside [low, high) as far as
 // it fits, as near to savedLow as it can be.
-void PlaceSpan(int savedLow, long long size, int low, int high, int& outLow, int& outHigh)
-{
+void PlaceSpan(int savedLow, long long size, int low, int high, int& outLow, int& outHigh) {
     const long long room = std::max<long long>(1, static_cast<long long>(high) - low);
     size = std::min(size, room);
     long long start = std::max<long long>(savedLow, low);
@@ -28,8 +26,7 @@ void PlaceSpan(int savedLow, long long size, int low, int high, int& outLow, int
 
 }  // namespace
 
-void NormalizeWindowRect(WindowRect& rect, int screenWidth, int screenHeight)
-{
+void NormalizeWindowRect(WindowRect& rect, int screenWidth, int screenHeight) {
     // A margin of 10 pixels: a frame sticking out a little is left alone.
     if (static_cast<long long>(rect.right) > static_cast<long long>(screenWidth) + 10) {
         rect.left = Shifted(rect.left, static_cast<long long>(screenWidth) - rect.right);
@@ -48,8 +45,7 @@ void NormalizeWindowRect(WindowRect& rect, int screenWidth, int screenHeight)
         rect.left = 0;
 }
 
-WindowRect PlaceAtStart(const WindowRect& saved, const StartPlacement& where)
-{
+WindowRect PlaceAtStart(const WindowRect& saved, const StartPlacement& where) {
     long long width = static_cast<long long>(saved.right) - saved.left;
     long long height = static_cast<long long>(saved.bottom) - saved.top;
     const bool bUsableSize = width >= where.nMinWidth && height >= where.nMinHeight &&

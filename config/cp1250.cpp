@@ -34,13 +34,11 @@ constexpr CFoldTable kFold;
 
 }  // namespace
 
-unsigned char Cp1250ToLower(unsigned char c)
-{
+unsigned char Cp1250ToLower(unsigned char c) {
     return kFold.lower[c];
 }
 
-bool Cp1250EqualNoCase(const std::string& a, const std::string& b)
-{
+bool Cp1250EqualNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size())
         return false;
     for (std::string::size_type i = 0; i < a.size(); ++i)

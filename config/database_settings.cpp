@@ -3,16 +3,14 @@
 namespace {
 const char kSection[] = "DATABASE";
 
-bool IsDefault(const DatabaseSettings& s)
-{
+bool IsDefault(const DatabaseSettings& s) {
     const DatabaseSettings d;
     return !s.bEnabled && s.strUrl == d.strUrl && s.strName == d.strName && s.strUser == d.strUser &&
            s.strProtectedSecret.empty();
 }
 }  // namespace
 
-void LoadDatabaseSettings(const CIniFile& ini, DatabaseSettings& s)
-{
+void LoadDatabaseSettings(const CIniFile& ini, DatabaseSettings& s) {
     const DatabaseSettings d;
     s.bEnabled = ini.GetInt(kSection, "DB_ENABLED", d.bEnabled);
     s.strUrl = ini.GetString(kSection, "DB_URL", d.strUrl);
@@ -21,8 +19,7 @@ void LoadDatabaseSettings(const CIniFile& ini, DatabaseSettings& s)
     s.strProtectedSecret = ini.GetString(kSection, "DB_SECRET", "");
 }
 
-void SaveDatabaseSettings(CIniFile& ini, const DatabaseSettings& s)
-{
+void SaveDatabaseSettings(CIniFile& ini, const DatabaseSettings& s) {
     if (IsDefault(s) && ini.FindSection(kSection) < 0)
         return;
     ini.SetInt(kSection, "DB_ENABLED", s.bEnabled ? 1 : 0);

@@ -27,8 +27,7 @@ const char* const kSeparators = "/";
 const char kSeparator = '/';
 #endif
 
-std::string CurrentDirectory()
-{
+std::string CurrentDirectory() {
 #ifdef _WIN32
     DWORD nSize = GetCurrentDirectoryA(0, nullptr);
     if (nSize != 0) {
@@ -54,16 +53,14 @@ std::string CurrentDirectory()
     return ".";  // still the current directory, only unnamed
 }
 
-std::string JoinPath(const std::string& strDir, const std::string& strName)
-{
+std::string JoinPath(const std::string& strDir, const std::string& strName) {
     // The current directory of a drive's root already ends with "\".
     if (!strDir.empty() && std::string(kSeparators).find(strDir.back()) != std::string::npos)
         return strDir + strName;
     return strDir + kSeparator + strName;
 }
 
-BOOL IsReadOnlyFile(const std::string& strPath)
-{
+BOOL IsReadOnlyFile(const std::string& strPath) {
 #ifdef _WIN32
     DWORD nAttributes = GetFileAttributesA(strPath.c_str());
     return nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_READONLY);
@@ -77,8 +74,7 @@ BOOL IsReadOnlyFile(const std::string& strPath)
 
 // FALSE when the file exists but cannot be read, or is missing and may not
 // or cannot be created.
-BOOL ReadWholeFile(const std::string& strPath, BOOL bCreateIfMissing, std::string& strText)
-{
+BOOL ReadWholeFile(const std::string& strPath, BOOL bCreateIfMissing, std::string& strText) {
     strText.clear();
     std::FILE* pFile = std::fopen(strPath.c_str(), "rb");
     if (pFile == nullptr) {
@@ -106,8 +102,7 @@ BOOL ReadWholeFile(const std::string& strPath, BOOL bCreateIfMissing, std::strin
     return bOk;
 }
 
-BOOL FlushToDisk(std::FILE* pFile)
-{
+BOOL FlushToDisk(std::FILE* pFile) {
     if (std::fflush(pFile) != 0)
         return FALSE;
 #ifdef _WIN32
@@ -117,8 +112,7 @@ BOOL FlushToDisk(std::FILE* pFile)
 #endif
 }
 
-BOOL CopyFileBytes(const std::string& strFrom, const std::string& strTo)
-{
+BOOL CopyFileBytes(const std::string& strFrom, const std::string& strTo) {
     std::FILE* pIn = std::fopen(strFrom.c_str(), "rb");
     if (pIn == nullptr)
         return FALSE;
@@ -144,8 +138,7 @@ const int kReplaceAttempts = 40;
 
 // Writes the whole text beside the file and then puts it in the file's
 // place, so a crash or a full disk never leaves a half-written file.
-BOOL WriteFileSafely(const std::string& strPath, const std::string& strText)
-{
+BOOL WriteFileSafely(const std::string& strPath, const std::string& strText) {
     const std::string strTemp = strPath + ".tmp";
     std::FILE* pFile = std::fopen(strTemp.c_str(), "wb");
     if (pFile == nullptr)
@@ -180,8 +173,7 @@ BOOL WriteFileSafely(const std::string& strPath, const std::string& strText)
 
 // Sign and magnitude of a decimal text; the magnitude stops growing past
 // 2^32 so that no conversion can overflow.
-void ParseDecimal(const std::string& strText, bool& bNegative, std::uint64_t& nMagnitude)
-{
+void ParseDecimal(const std::string& strText, bool& bNegative, std::uint64_t& nMagnitude) {
     const std::uint64_t kCap = std::uint64_t(1) << 32;
     std::string::size_type i = 0;
     while (i < strText.size() && (strText[i] == ' ' || (strText[i] >= '\t' && strText[i] <= '\r')))
@@ -198,15 +190,13 @@ void ParseDecimal(const std::string& strText, bool& bNegative, std::uint64_t& nM
 }
 
 // What a reader sees of a stored value: everything before its last ";".
-std::string VisibleValue(const std::string& strStored)
-{
+std::string VisibleValue(const std::string& strStored) {
     std::string::size_type nCut = strStored.rfind(';');
     return nCut == std::string::npos ? strStored : strStored.substr(0, nCut);
 }
 
 // The stored form that reads back as strValue.
-std::string StoredValue(const std::string& strValue)
-{
+std::string StoredValue(const std::string& strValue) {
     return strValue.find(';') == std::string::npos ? strValue : strValue + ';';
 }
 
@@ -217,13 +207,11 @@ CIniFile::CIniFile(int nGrowBy)
       m_bIgnoreCase(TRUE),
       m_bSaveOnDestroy(FALSE),
       m_bMakeBackup(FALSE),
-      m_bModified(FALSE)
-{
+      m_bModified(FALSE) {
     Clear();
 }
 
-CIniFile::~CIniFile()
-{
+CIniFile::~CIniFile() {
     try {
         if (m_bSaveOnDestroy)
             Save(m_bMakeBackup);
@@ -234,15 +222,13 @@ CIniFile::~CIniFile()
 
 BOOL CIniFile::Open(const std::string& strProgramPath, const std::string& strFileName,
                     BOOL bSaveOnDestroy, BOOL bCreateIfMissing, BOOL bIgnoreCase,
-                    BOOL bMakeBackup)
-{
+                    BOOL bMakeBackup) {
     return Load(JoinPath(ProgramDirectory(strProgramPath), strFileName), bSaveOnDestroy,
                 bCreateIfMissing, bIgnoreCase, bMakeBackup);
 }
 
 BOOL CIniFile::Load(const std::string& strPath, BOOL bSaveOnDestroy, BOOL bCreateIfMissing,
-                    BOOL bIgnoreCase, BOOL bMakeBackup)
-{
+                    BOOL bIgnoreCase, BOOL bMakeBackup) {
     if (!m_strFilePath.empty()) {
         Save(FALSE);
         Clear();
@@ -259,8 +245,7 @@ BOOL CIniFile::Load(const std::string& strPath, BOOL bSaveOnDestroy, BOOL bCreat
     return TRUE;
 }
 
-void CIniFile::Parse(const std::string& strText)
-{
+void CIniFile::Parse(const std::string& strText) {
     std::string::size_type nStart = 0;
     while (nStart < strText.size()) {
         std::string::size_type nEnd = strText.find('\n', nStart);
@@ -287,29 +272,25 @@ void CIniFile::Parse(const std::string& strText)
     }
 }
 
-int CIniFile::AddSection(const std::string& strName)
-{
+int CIniFile::AddSection(const std::string& strName) {
     if (m_aSections.size() == m_aSections.capacity())
         m_aSections.reserve(m_aSections.size() + m_nGrowBy);
     m_aSections.push_back(CSection{strName, {}});
     return int(m_aSections.size()) - 1;
 }
 
-BOOL CIniFile::Equal(const std::string& a, const std::string& b) const
-{
+BOOL CIniFile::Equal(const std::string& a, const std::string& b) const {
     return m_bIgnoreCase ? Cp1250EqualNoCase(a, b) : a == b;
 }
 
-int CIniFile::FindSection(const std::string& strName) const
-{
+int CIniFile::FindSection(const std::string& strName) const {
     for (std::size_t i = 0; i < m_aSections.size(); ++i)
         if (Equal(m_aSections[i].strName, strName))
             return int(i);
     return -1;
 }
 
-int CIniFile::FindKey(int nSection, const std::string& strKey) const
-{
+int CIniFile::FindKey(int nSection, const std::string& strKey) const {
     if (nSection < 0 || nSection >= int(m_aSections.size()))
         return -1;
     const std::vector<CEntry>& aEntries = m_aSections[nSection].aEntries;
@@ -321,8 +302,7 @@ int CIniFile::FindKey(int nSection, const std::string& strKey) const
 }
 
 std::string CIniFile::GetString(const std::string& strSection, const std::string& strKey,
-                                const std::string& strDefault) const
-{
+                                const std::string& strDefault) const {
     int nSection = FindSection(strSection);
     int nKey = FindKey(nSection, strKey);
     if (nKey < 0)
@@ -330,20 +310,17 @@ std::string CIniFile::GetString(const std::string& strSection, const std::string
     return VisibleValue(m_aSections[nSection].aEntries[nKey].strValue);
 }
 
-int CIniFile::GetInt(const std::string& strSection, const std::string& strKey, int nDefault) const
-{
+int CIniFile::GetInt(const std::string& strSection, const std::string& strKey, int nDefault) const {
     return ParseInt(GetString(strSection, strKey, std::to_string(nDefault)));
 }
 
 UINT CIniFile::GetUInt(const std::string& strSection, const std::string& strKey,
-                       UINT nDefault) const
-{
+                       UINT nDefault) const {
     return ParseUInt(GetString(strSection, strKey, std::to_string(nDefault)));
 }
 
 void CIniFile::SetString(const std::string& strSection, const std::string& strKey,
-                         const std::string& strValue)
-{
+                         const std::string& strValue) {
     int nSection = FindSection(strSection);
     if (nSection < 0) {
         nSection = AddSection(strSection);
@@ -366,18 +343,15 @@ void CIniFile::SetString(const std::string& strSection, const std::string& strKe
     entry.bHasEquals = true;
 }
 
-void CIniFile::SetInt(const std::string& strSection, const std::string& strKey, int nValue)
-{
+void CIniFile::SetInt(const std::string& strSection, const std::string& strKey, int nValue) {
     SetString(strSection, strKey, std::to_string(nValue));
 }
 
-void CIniFile::SetUInt(const std::string& strSection, const std::string& strKey, UINT nValue)
-{
+void CIniFile::SetUInt(const std::string& strSection, const std::string& strKey, UINT nValue) {
     SetString(strSection, strKey, std::to_string(nValue));
 }
 
-std::string CIniFile::Format() const
-{
+std::string CIniFile::Format() const {
     std::string strText;
     for (std::size_t i = 0; i < m_aSections.size(); ++i) {
         // Every slot but the nameless one came from a header, even an empty
@@ -395,8 +369,7 @@ std::string CIniFile::Format() const
     return strText;
 }
 
-std::string CIniFile::Save(BOOL bWithBackup)
-{
+std::string CIniFile::Save(BOOL bWithBackup) {
     if (!m_bModified || m_strFilePath.empty())
         return std::string();
     // Read-only means the user froze these settings: keep them as they are.
@@ -414,8 +387,7 @@ std::string CIniFile::Save(BOOL bWithBackup)
     return m_strBackupPath;
 }
 
-void CIniFile::Clear()
-{
+void CIniFile::Clear() {
     m_aSections.clear();
     m_aSections.shrink_to_fit();
     AddSection(std::string());
@@ -425,8 +397,7 @@ void CIniFile::Clear()
     m_bModified = FALSE;
 }
 
-std::string CIniFile::MakeBackupName() const
-{
+std::string CIniFile::MakeBackupName() const {
     std::string::size_type nSlash = m_strFilePath.find_last_of(kSeparators);
     const std::string strDir =
         nSlash == std::string::npos ? std::string(".") : m_strFilePath.substr(0, nSlash + 1) + ".";
@@ -456,16 +427,14 @@ std::string CIniFile::MakeBackupName() const
     return m_strFilePath + szNumber;
 }
 
-std::string CIniFile::ProgramDirectory(const std::string& strProgramPath)
-{
+std::string CIniFile::ProgramDirectory(const std::string& strProgramPath) {
     std::string::size_type nSlash = strProgramPath.find_last_of(kSeparators);
     if (nSlash == std::string::npos)
         return CurrentDirectory();
     return strProgramPath.substr(0, nSlash);
 }
 
-int CIniFile::ParseInt(const std::string& strText)
-{
+int CIniFile::ParseInt(const std::string& strText) {
     bool bNegative;
     std::uint64_t nMagnitude;
     ParseDecimal(strText, bNegative, nMagnitude);
@@ -474,8 +443,7 @@ int CIniFile::ParseInt(const std::string& strText)
     return nMagnitude > std::uint64_t(INT_MAX) ? INT_MAX : int(nMagnitude);
 }
 
-UINT CIniFile::ParseUInt(const std::string& strText)
-{
+UINT CIniFile::ParseUInt(const std::string& strText) {
     bool bNegative;
     std::uint64_t nMagnitude;
     ParseDecimal(strText, bNegative, nMagnitude);

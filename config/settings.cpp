@@ -21,21 +21,18 @@ const char kLog[] = "LOG";
 // Field index 0 to 8 holds channel 1 to 8 and then 0.
 int ChannelOfField(int field) { return field == 8 ? 0 : field + 1; }
 
-std::string Numbered(const char* name, int channel)
-{
+std::string Numbered(const char* name, int channel) {
     return name + std::to_string(channel);
 }
 
-std::string CutFontName(const std::string& name)
-{
+std::string CutFontName(const std::string& name) {
     return name.size() > kMaxFontName ? name.substr(0, kMaxFontName) : name;
 }
 
 // A hand-edited (or hostile) file may hold any number; each is brought into
 // the range where the program can use it, so no later sum, abs() or size
 // computed from it overflows.
-int Clamped(int value, int low, int high)
-{
+int Clamped(int value, int low, int high) {
     return value < low ? low : value > high ? high : value;
 }
 
@@ -53,15 +50,13 @@ const int kMaxInterval = 23 * 3600 + 59 * 60 + 59;
 // A COLORREF names a colour in its low 24 bits.
 const COLORREF kColourMask = 0xFFFFFF;
 
-int WindowCoordinate(const CIniFile& ini, const char* key, int fallback)
-{
+int WindowCoordinate(const CIniFile& ini, const char* key, int fallback) {
     return Clamped(ini.GetInt(kGeneral, key, fallback), -kMaxWindowCoordinate, kMaxWindowCoordinate);
 }
 
 }  // namespace
 
-ProgramSettings ConstructorSettings()
-{
+ProgramSettings ConstructorSettings() {
     ProgramSettings s;
     for (int i = 0; i < 9; ++i) {
         FieldSettings& f = s.fields[i];
@@ -92,8 +87,7 @@ ProgramSettings ConstructorSettings()
     return s;
 }
 
-void LoadSettings(const CIniFile& ini, ProgramSettings& s)
-{
+void LoadSettings(const CIniFile& ini, ProgramSettings& s) {
     for (int i = 0; i < 9; ++i) {
         const int k = ChannelOfField(i);
         const std::string section = Numbered("TEMP", k);
@@ -138,8 +132,7 @@ void LoadSettings(const CIniFile& ini, ProgramSettings& s)
 
 // The store appends a missing key at the end of its section and a missing
 // section at the end of the file, so this order is the layout of a new file.
-void SaveSettings(CIniFile& ini, const ProgramSettings& s)
-{
+void SaveSettings(CIniFile& ini, const ProgramSettings& s) {
     for (int i = 0; i < 9; ++i) {
         const int k = ChannelOfField(i);
         const std::string section = Numbered("TEMP", k);

@@ -3,8 +3,7 @@
 namespace {
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-int Sextet(char ch)
-{
+int Sextet(char ch) {
     if (ch >= 'A' && ch <= 'Z')
         return ch - 'A';
     if (ch >= 'a' && ch <= 'z')
@@ -19,8 +18,7 @@ int Sextet(char ch)
 }
 }  // namespace
 
-std::string Base64Encode(const std::string& bytes)
-{
+std::string Base64Encode(const std::string& bytes) {
     std::string out;
     out.reserve((bytes.size() + 2) / 3 * 4);
     for (std::string::size_type i = 0; i < bytes.size(); i += 3) {
@@ -38,8 +36,7 @@ std::string Base64Encode(const std::string& bytes)
     return out;
 }
 
-bool Base64Decode(const std::string& text, std::string& bytes)
-{
+bool Base64Decode(const std::string& text, std::string& bytes) {
     if (text.size() % 4 != 0)
         return false;
     std::string out;

@@ -3,6 +3,7 @@
 #include "database/http_client.h"
 #include "database/send_rules.h"
 #include "database/send_state.h"
+#include "framework/app_messages.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
@@ -11,8 +12,6 @@
 
 namespace {
 
-// Posted by the check's thread when its verdict is ready.
-constexpr UINT WM_DB_PING_DONE = WM_APP + 0x488;
 
 const char kBadUrl[] = "Podaj adres serwera w postaci http://serwer:8086 lub https://serwer.";
 const char kNoName[] = "Podaj nazw\xEA bazy danych.";

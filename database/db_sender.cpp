@@ -9,15 +9,13 @@ CDatabaseSender::CDatabaseSender(std::size_t nQueueCapacity) : m_queue(nQueueCap
 
 CDatabaseSender::~CDatabaseSender() { Stop(); }
 
-void CDatabaseSender::Start(const Config& config, HWND hNotify, UINT nMessage)
-{
+void CDatabaseSender::Start(const Config& config, HWND hNotify, UINT nMessage) {
     Stop();
     m_bStop = false;
     m_thread = std::thread(&CDatabaseSender::Run, this, config, hNotify, nMessage);
 }
 
-void CDatabaseSender::Stop()
-{
+void CDatabaseSender::Stop() {
     if (!m_thread.joinable())
         return;
     {
@@ -31,8 +29,7 @@ void CDatabaseSender::Stop()
     m_state.bFailing = false;
 }
 
-void CDatabaseSender::Push(const DbPoint& point)
-{
+void CDatabaseSender::Push(const DbPoint& point) {
     if (!m_thread.joinable())
         return;
     m_queue.Push(point);
@@ -42,8 +39,7 @@ void CDatabaseSender::Push(const DbPoint& point)
     m_wake.notify_one();
 }
 
-DbSendState CDatabaseSender::State() const
-{
+DbSendState CDatabaseSender::State() const {
     DbSendState state;
     {
         std::lock_guard<std::mutex> lock(m_stateMutex);
@@ -54,16 +50,14 @@ DbSendState CDatabaseSender::State() const
     return state;
 }
 
-bool CDatabaseSender::Pause(DWORD nMs, bool bForPoints)
-{
+bool CDatabaseSender::Pause(DWORD nMs, bool bForPoints) {
     std::unique_lock<std::mutex> lock(m_wakeMutex);
     m_wake.wait_for(lock, std::chrono::milliseconds(nMs),
                     [&] { return m_bStop.load() || (bForPoints && m_queue.Size() > 0); });
     return !m_bStop;
 }
 
-void CDatabaseSender::Run(Config config, HWND hNotify, UINT nMessage)
-{
+void CDatabaseSender::Run(Config config, HWND hNotify, UINT nMessage) {
     CHttpClient http(config.url, AuthorizationValue(config.strUser, config.strSecret));
     const std::string path = WritePath(config.url, config.strDatabase);
     CSendBackoff backoff;

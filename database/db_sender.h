@@ -10,6 +10,7 @@
 #include "database/point_queue.h"
 #include "database/send_rules.h"
 #include "database/send_state.h"
+#include "framework/app_messages.h"
 
 #include <windows.h>
 
@@ -19,8 +20,6 @@
 #include <string>
 #include <thread>
 
-// Posted to the window given to Start when sending starts or stops failing.
-constexpr UINT WM_DATABASE_STATE = WM_APP + 0x489;
 
 class CDatabaseSender {
 public:

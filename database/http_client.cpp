@@ -4,8 +4,7 @@
 
 namespace {
 
-std::string HeaderValue(HINTERNET hRequest, const wchar_t* name)
-{
+std::string HeaderValue(HINTERNET hRequest, const wchar_t* name) {
     wchar_t buffer[64] = {};
     DWORD size = sizeof buffer - sizeof(wchar_t);
     if (!WinHttpQueryHeaders(hRequest, WINHTTP_QUERY_CUSTOM, name, buffer, &size, WINHTTP_NO_HEADER_INDEX))
@@ -18,15 +17,13 @@ std::string HeaderValue(HINTERNET hRequest, const wchar_t* name)
 
 }  // namespace
 
-CHttpClient::CHttpClient(const DbServerUrl& url, const std::string& strAuthorization) : m_url(url)
-{
+CHttpClient::CHttpClient(const DbServerUrl& url, const std::string& strAuthorization) : m_url(url) {
     m_strHeaders = L"Content-Type: text/plain; charset=utf-8\r\n";
     if (!strAuthorization.empty())
         m_strHeaders += L"Authorization: " + afx::Widen1250(strAuthorization) + L"\r\n";
 }
 
-bool CHttpClient::Connect(HttpAnswer& answer)
-{
+bool CHttpClient::Connect(HttpAnswer& answer) {
     if (!m_session) {
         // The automatic proxy (Windows 8.1 on) follows the system's settings;
         // older systems and Wine take the configured default.
@@ -56,8 +53,7 @@ bool CHttpClient::Connect(HttpAnswer& answer)
     return true;
 }
 
-HttpAnswer CHttpClient::Send(const wchar_t* verb, const std::string& path, const std::string& body)
-{
+HttpAnswer CHttpClient::Send(const wchar_t* verb, const std::string& path, const std::string& body) {
     HttpAnswer answer;
     if (!Connect(answer))
         return answer;

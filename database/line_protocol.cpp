@@ -1,5 +1,7 @@
 #include "database/line_protocol.h"
 
+#include "instrument/channel_alarm.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -10,15 +12,7 @@ const char kDbFieldValue[] = "value";
 const char kDbFieldStatus[] = "status";
 const char kDbFieldAlarm[] = "alarm";
 
-std::string ChannelTag(int nChannel)
-{
-    if (nChannel <= 0 || nChannel > 8)
-        return "T";
-    return "T" + std::to_string(nChannel);
-}
-
-std::string EscapeTagValue(const std::string& value)
-{
+std::string EscapeTagValue(const std::string& value) {
     std::string out;
     out.reserve(value.size());
     for (char ch : value) {
@@ -29,8 +23,7 @@ std::string EscapeTagValue(const std::string& value)
     return out;
 }
 
-std::string QuoteFieldString(const std::string& value)
-{
+std::string QuoteFieldString(const std::string& value) {
     std::string out = "\"";
     for (char ch : value) {
         if (ch == '"' || ch == '\\')
@@ -41,8 +34,7 @@ std::string QuoteFieldString(const std::string& value)
     return out;
 }
 
-bool FormatFloatField(double value, std::string& out)
-{
+bool FormatFloatField(double value, std::string& out) {
     if (!std::isfinite(value))
         return false;
     char buffer[32];
@@ -58,8 +50,7 @@ bool FormatFloatField(double value, std::string& out)
     return true;
 }
 
-void AppendPointLine(const DbPoint& point, std::string& out)
-{
+void AppendPointLine(const DbPoint& point, std::string& out) {
     out += kDbMeasurement;
     out += ',';
     out += kDbTagInstrument;
@@ -68,7 +59,7 @@ void AppendPointLine(const DbPoint& point, std::string& out)
     out += ',';
     out += kDbTagChannel;
     out += '=';
-    out += EscapeTagValue(ChannelTag(point.nChannel));
+    out += EscapeTagValue(ChannelName(point.nChannel));
     out += ' ';
 
     std::string value;

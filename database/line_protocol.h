@@ -19,9 +19,6 @@ struct DbPoint {
     bool bHasAlarm;
 };
 
-// "T" for the mean (channel 0), "T1" to "T8" for the inputs.
-std::string ChannelTag(int nChannel);
-
 // A tag value with the line protocol's escapes: a backslash before every
 // comma, blank and equals sign (the servers undo exactly these three).
 std::string EscapeTagValue(const std::string& value);

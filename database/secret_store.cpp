@@ -26,8 +26,7 @@ private:
     DATA_BLOB m_blob = {0, nullptr};
 };
 
-DATA_BLOB In(const std::string& bytes)
-{
+DATA_BLOB In(const std::string& bytes) {
     DATA_BLOB blob;
     blob.cbData = static_cast<DWORD>(bytes.size());
     blob.pbData = reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data()));
@@ -36,8 +35,7 @@ DATA_BLOB In(const std::string& bytes)
 
 }  // namespace
 
-std::string ProtectSecret(const std::string& plain, bool* pbFailed)
-{
+std::string ProtectSecret(const std::string& plain, bool* pbFailed) {
     if (pbFailed != nullptr)
         *pbFailed = false;
     if (plain.empty())
@@ -52,8 +50,7 @@ std::string ProtectSecret(const std::string& plain, bool* pbFailed)
     return Base64Encode(out.Bytes());
 }
 
-bool UnprotectSecret(const std::string& text, std::string& plain)
-{
+bool UnprotectSecret(const std::string& text, std::string& plain) {
     plain.clear();
     if (text.empty())
         return true;

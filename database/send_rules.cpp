@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
-DbAnswer ClassifyAnswer(int nHttpStatus)
-{
+DbAnswer ClassifyAnswer(int nHttpStatus) {
     if (nHttpStatus >= 200 && nHttpStatus < 300)
         return DbAnswer::Delivered;
     if (nHttpStatus == 0 || nHttpStatus == 429 || nHttpStatus >= 500)
@@ -14,8 +13,7 @@ DbAnswer ClassifyAnswer(int nHttpStatus)
     return DbAnswer::Rejected;
 }
 
-unsigned CSendBackoff::NextDelayMs(DbAnswer answer)
-{
+unsigned CSendBackoff::NextDelayMs(DbAnswer answer) {
     if (answer == DbAnswer::Delivered) {
         m_nDelayMs = 0;
         return dbsend::kRequestGapMs;
@@ -28,8 +26,7 @@ namespace {
 
 // The value of "key":"..." in a flat JSON object, escapes undone for the
 // common cases; false when there is none.
-bool JsonStringMember(const std::string& body, const std::string& key, std::string& out)
-{
+bool JsonStringMember(const std::string& body, const std::string& key, std::string& out) {
     const std::string quoted = "\"" + key + "\"";
     std::size_t pos = body.find(quoted);
     if (pos == std::string::npos)
@@ -55,8 +52,7 @@ bool JsonStringMember(const std::string& body, const std::string& key, std::stri
 
 }  // namespace
 
-std::string ServerMessage(const std::string& body)
-{
+std::string ServerMessage(const std::string& body) {
     std::string text;
     if (!JsonStringMember(body, "error", text))
         text = body;
@@ -72,8 +68,7 @@ std::string ServerMessage(const std::string& body)
     return text;
 }
 
-bool ParseServerUrl(const std::string& url, DbServerUrl& out)
-{
+bool ParseServerUrl(const std::string& url, DbServerUrl& out) {
     std::string lower = url;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
@@ -121,8 +116,7 @@ bool ParseServerUrl(const std::string& url, DbServerUrl& out)
 
 namespace {
 
-std::string PercentEncode(const std::string& text)
-{
+std::string PercentEncode(const std::string& text) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char ch : text) {
@@ -139,15 +133,13 @@ std::string PercentEncode(const std::string& text)
 
 }  // namespace
 
-std::string WritePath(const DbServerUrl& url, const std::string& database)
-{
+std::string WritePath(const DbServerUrl& url, const std::string& database) {
     return url.strPath + "/write?db=" + PercentEncode(database) + "&precision=ms";
 }
 
 std::string PingPath(const DbServerUrl& url) { return url.strPath + "/ping"; }
 
-std::string AuthorizationValue(const std::string& user, const std::string& secret)
-{
+std::string AuthorizationValue(const std::string& user, const std::string& secret) {
     if (!user.empty())
         return "Basic " + Base64Encode(user + ":" + secret);
     if (!secret.empty())

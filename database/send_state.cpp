@@ -2,8 +2,7 @@
 
 #include <cstdio>
 
-std::string TransportErrorText(unsigned nError)
-{
+std::string TransportErrorText(unsigned nError) {
     // Windows-1250: 0xB9 a-ogonek, 0xEA e-ogonek, 0x9C s-acute, 0xE6 c-acute,
     // 0xB3 l-stroke, 0xBF z-dot, 0xF3 o-acute, 0xF1 n-acute.
     const char* words = nullptr;
@@ -24,8 +23,7 @@ std::string TransportErrorText(unsigned nError)
     return text;
 }
 
-std::string DescribeSendState(const DbSendState& s, bool bEnabled)
-{
+std::string DescribeSendState(const DbSendState& s, bool bEnabled) {
     std::string text;
     if (!bEnabled)
         text = "Wysy\xB3" "anie jest wy\xB3\xB9" "czone.";
@@ -42,8 +40,7 @@ std::string DescribeSendState(const DbSendState& s, bool bEnabled)
 }
 
 std::string DescribePingAnswer(int nStatus, unsigned nTransportError, const std::string& version,
-                               const std::string& serverMessage)
-{
+                               const std::string& serverMessage) {
     if (nStatus == 0)
         return "Brak po\xB3\xB9" "czenia: " + TransportErrorText(nTransportError) + ".";
     if (nStatus >= 200 && nStatus < 300)

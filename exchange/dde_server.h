@@ -8,6 +8,7 @@
 #pragma once
 
 #include "exchange/dde_items.h"
+#include "framework/app_messages.h"
 #include "instrument/channels.h"
 
 #include <windows.h>
@@ -16,10 +17,6 @@
 #include <string>
 #include <vector>
 
-// Posted to the owner window when an advise link has been made: wParam the
-// channel, lParam the item. The owner hands it back to PostAdvise once the
-// DDEML callback has returned, because DDEML adds the link only then.
-constexpr UINT WM_DDE_ADVISE_STARTED = WM_APP + 0x487;
 
 class CDdeServer {
 public:

@@ -60,17 +60,6 @@ std::string FormatNumber(double value, Form form, BOOL fineResolution) {
 
 }  // namespace
 
-std::string FormatFixed(double value, int decimals) {
-    if (decimals < 0)
-        decimals = 0;
-    // Room for DBL_MAX's 309 integer digits, the sign, the point and the decimals.
-    std::string text(DBL_MAX_10_EXP + 4 + static_cast<std::size_t>(decimals), '\0');
-    const std::to_chars_result r = std::to_chars(&text[0], &text[0] + text.size(), value,
-                                                 std::chars_format::fixed, decimals);
-    text.resize(r.ptr - text.data());
-    return text;
-}
-
 std::string FormatCutTenths(double value) {
     double tenths = std::trunc(value * 10.0);
     // Too big for the float step (and NaN, infinity): the value has no tenths

@@ -6,6 +6,7 @@
 // rounding and decimal separator differ between C runtimes and locales.
 #pragma once
 
+#include "common/number_text.h"
 #include "common/win_types.h"
 
 #include <string>
@@ -22,11 +23,6 @@ enum QuantityCode {
     kQuantityPercent = 7,
     kQuantityPpm = 8,
 };
-
-// "%.*f" of the C locale: rounded to nearest (ties to even) on the exact
-// binary value, as glibc prints it; negative values, and negative zero, keep
-// their minus ("-0.00" for -0.001). A negative count counts as 0.
-std::string FormatFixed(double value, int decimals);
 
 // One decimal, cut toward zero: the integer part of value * 10.0 times 0.1f
 // in single precision. Never "-0.0": -0.07 gives "0.0".

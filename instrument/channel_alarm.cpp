@@ -1,6 +1,6 @@
 #include "instrument/channel_alarm.h"
 
-#include "exchange/quantity_format.h"
+#include "common/number_text.h"
 
 #include <cmath>
 
@@ -56,7 +56,7 @@ AlarmEvents JudgeAlarm(ChannelAlarm& alarm, double dValue, const AlarmLimits& li
     return events;
 }
 
-std::string AlarmChannelName(int nChannel) {
+std::string ChannelName(int nChannel) {
     if (nChannel <= 0 || nChannel > 8)
         return "T";
     return "T" + std::to_string(nChannel);
@@ -125,7 +125,7 @@ std::string ComposeAlarmPiece(const ChannelAlarm alarms[9]) {
         if (!bFirst)
             text += ", ";
         bFirst = false;
-        text += AlarmChannelName(c);
+        text += ChannelName(c);
         if (nActive <= kChannelsWithLimits)
             text += (alarm.nState == kAlarmHigh ? " > " : " < ") + FormatAlarmNumber(alarm.dLimit) + kDegrees;
     }

@@ -57,8 +57,9 @@ const double kDefaultHysteresis = 0.5;
 // lost link must change nothing, so the caller does not call this for them.
 AlarmEvents JudgeAlarm(ChannelAlarm& alarm, double dValue, const AlarmLimits& limits, double dHysteresis);
 
-// The channel's short name: "T" for the mean (channel 0), "T1" to "T8".
-std::string AlarmChannelName(int nChannel);
+// The channel's short name in every output (alarm log, status line, database,
+// published topics): "T" for the mean (channel 0), "T1" to "T8".
+std::string ChannelName(int nChannel);
 
 // A limit as the settings and the texts write it: a point, at least one
 // decimal and at most two ("30.0", "-5.25").

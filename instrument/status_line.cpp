@@ -18,8 +18,7 @@ const char kDatabaseFailing[] = "B\xB3\xB9" "d wysy\xB3" "ania do bazy danych. "
 
 // Only integer conversions are used, which no C locale changes. The buffer
 // holds the longest template with three 11-character numbers.
-std::string Format(const char* format, int a, int b = 0, int c = 0)
-{
+std::string Format(const char* format, int a, int b = 0, int c = 0) {
     char buffer[96];
     const int n = std::snprintf(buffer, sizeof buffer, format, a, b, c);
     if (n < 0)
@@ -29,8 +28,7 @@ std::string Format(const char* format, int a, int b = 0, int c = 0)
 
 }  // namespace
 
-std::string ComposeStatusLine(const StatusLineState& state)
-{
+std::string ComposeStatusLine(const StatusLineState& state) {
     std::string text;
     if (!state.bLinkUp) {
         text = kNoLink;

@@ -32,6 +32,6 @@ std::string FormatAlarmLogLine(const RecordTime& time, int nChannel, const Alarm
     std::snprintf(szTime, sizeof szTime, "%04d-%02d-%02d %02d:%02d:%02d", time.year, time.month, time.day,
                   time.hour, time.minute, time.second);
     const std::string value = FormatDdeResult(dValue, kQuantityCelsius, bFineResolution ? TRUE : FALSE);
-    return std::string(szTime) + ";" + AlarmChannelName(nChannel) + ";" + EventName(event.kind) + ";" + value +
+    return std::string(szTime) + ";" + ChannelName(nChannel) + ";" + EventName(event.kind) + ";" + value +
            ";" + FormatAlarmNumber(event.dLimit) + "\r\n";
 }

@@ -1,6 +1,6 @@
 #include "recording/binary_log.h"
 
-#include "exchange/quantity_format.h"
+#include "common/number_text.h"
 
 #include <cctype>
 #include <cstdio>

@@ -127,3 +127,9 @@ std::string SystemErrorText(DWORD dwError) {
         text.pop_back();
     return afx::Narrow1250(text);
 }
+
+RecordTime LocalRecordTime() {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "recording/record_sink.h"
+#include "recording/record_types.h"
 
 #include <windows.h>
 
@@ -53,3 +54,7 @@ private:
 
 // Windows' text for an error code, Windows-1250, without its line end.
 std::string SystemErrorText(DWORD dwError);
+
+// The PC's local wall-clock time to the second, as every report row, binary
+// record and alarm-log line carries it.
+RecordTime LocalRecordTime();

@@ -1,6 +1,6 @@
 #include "recording/report_file.h"
 
-#include "exchange/quantity_format.h"
+#include "common/number_text.h"
 
 #include <cstdio>
 

@@ -10,6 +10,7 @@
 // reader before it starts.
 #pragma once
 
+#include "framework/app_messages.h"
 #include "framework/file_handle.h"
 #include "framework/worker_thread.h"
 
@@ -19,13 +20,6 @@
 
 class CWnd;
 
-// Sent (not posted) by the reader thread for each received byte: wParam is
-// the byte (0 to 255), lParam is 0. The reader waits until it is handled.
-constexpr UINT WM_PORT_CHAR = WM_USER + 4;
-// Posted once by the reader when the port's device has gone (a USB adapter
-// pulled): wParam is the port number. The reader no longer uses the port;
-// only a new driver on a reopened port reads again.
-constexpr UINT WM_PORT_GONE = WM_USER + 5;
 
 class CComPort {
 public:

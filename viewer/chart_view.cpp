@@ -1,6 +1,6 @@
 #include "viewer/chart_view.h"
 
-#include "exchange/quantity_format.h"
+#include "common/number_text.h"
 #include "viewer/kvf_reader.h"
 
 #include <algorithm>

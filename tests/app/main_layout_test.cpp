@@ -4,8 +4,7 @@
 
 namespace {
 
-void ExpectRect(const LayoutRect& r, int x, int y, int cx, int cy)
-{
+void ExpectRect(const LayoutRect& r, int x, int y, int cx, int cy) {
     EXPECT_EQ(r.x, x);
     EXPECT_EQ(r.y, y);
     EXPECT_EQ(r.cx, cx);
@@ -15,8 +14,7 @@ void ExpectRect(const LayoutRect& r, int x, int y, int cx, int cy)
 // fields[] index of channel c.
 int Field(int channel) { return channel == 0 ? 8 : channel - 1; }
 
-TEST(MainLayout, WorkedExample)
-{
+TEST(MainLayout, WorkedExample) {
     const MainLayout l = ComputeMainLayout(480, 400, 4, 22);
     ExpectRect(l.status, 4, 4, 472, 22);
     ExpectRect(l.fields[Field(0)], 4, 32, 472, 88);
@@ -28,8 +26,7 @@ TEST(MainLayout, WorkedExample)
     }
 }
 
-TEST(MainLayout, FieldsTileTheClientAreaWithGaps)
-{
+TEST(MainLayout, FieldsTileTheClientAreaWithGaps) {
     const int sizes[][2] = {{481, 401}, {320, 240}, {1023, 767}, {1920, 1017}, {200, 150}};
     for (const auto& size : sizes) {
         for (int d : {2, 3, 4, 20}) {
@@ -59,8 +56,7 @@ TEST(MainLayout, FieldsTileTheClientAreaWithGaps)
     }
 }
 
-TEST(MainLayout, TinyClientAreasTruncateTowardZero)
-{
+TEST(MainLayout, TinyClientAreasTruncateTowardZero) {
     // cx 1, cy 0, d 2, status 22: T = 26, G = -28; 7G/16 = -12.25 gives -12,
     // (cx - d)/2 = -0.5 gives 0.
     const MainLayout l = ComputeMainLayout(1, 0, 2, 22);
@@ -77,8 +73,7 @@ TEST(MainLayout, TinyClientAreasTruncateTowardZero)
     ComputeMainLayout(-2147483647 - 1, 2147483647, 20, 2147483647);
 }
 
-TEST(MainLayout, GapClampAndMoveOrder)
-{
+TEST(MainLayout, GapClampAndMoveOrder) {
     EXPECT_EQ(ClampLayoutGap(-5), 2);
     EXPECT_EQ(ClampLayoutGap(1), 2);
     EXPECT_EQ(ClampLayoutGap(2), 2);

@@ -1,5 +1,6 @@
 #include "tests/database/test_points.h"
 #include "database/line_protocol.h"
+#include "instrument/channel_alarm.h"
 
 #include <gtest/gtest.h>
 
@@ -98,7 +99,7 @@ TEST(LineProtocol, TagValuesAndStringsAreEscaped) {
     EXPECT_EQ(EscapeTagValue("a\\b"), "a\\b");
     EXPECT_EQ(QuoteFieldString("ok"), "\"ok\"");
     EXPECT_EQ(QuoteFieldString("say \"hi\" \\"), "\"say \\\"hi\\\" \\\\\"");
-    EXPECT_EQ(ChannelTag(0), "T");
-    EXPECT_EQ(ChannelTag(1), "T1");
-    EXPECT_EQ(ChannelTag(8), "T8");
+    EXPECT_EQ(ChannelName(0), "T");
+    EXPECT_EQ(ChannelName(1), "T1");
+    EXPECT_EQ(ChannelName(8), "T8");
 }

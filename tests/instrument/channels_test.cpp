@@ -6,8 +6,7 @@
 
 namespace {
 
-TEST(ChannelMean, OnlyChannelsWithAValueCount)
-{
+TEST(ChannelMean, OnlyChannelsWithAValueCount) {
     const double values[8] = {20.0, 22.0, 99.0, 99.0, 99.0, 99.0, 99.0, 99.0};
     // Any non-zero flag means "no value".
     const BOOL noValue[8] = {FALSE, FALSE, TRUE, TRUE, 2, TRUE, TRUE, TRUE};
@@ -16,8 +15,7 @@ TEST(ChannelMean, OnlyChannelsWithAValueCount)
     EXPECT_EQ(mean, 21.0);
 }
 
-TEST(ChannelMean, SumsInChannelOrderFromPositiveZero)
-{
+TEST(ChannelMean, SumsInChannelOrderFromPositiveZero) {
     // In channel order 1e16 + 1 rounds back to 1e16, so the sum is 0; any
     // other order would give 1 or 2.
     const double values[8] = {1e16, 1.0, -1e16, 1.0, 0.0, 0.0, 0.0, 0.0};
@@ -32,8 +30,7 @@ TEST(ChannelMean, SumsInChannelOrderFromPositiveZero)
     EXPECT_FALSE(std::signbit(mean)) << "0.0 + -0.0 is +0.0";
 }
 
-TEST(ChannelMean, NoValueAnywhereLeavesTheMeanUntouched)
-{
+TEST(ChannelMean, NoValueAnywhereLeavesTheMeanUntouched) {
     const double values[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     const BOOL noValue[8] = {TRUE, TRUE, TRUE, TRUE, TRUE, TRUE, TRUE, TRUE};
     double mean = 42.5;
@@ -45,8 +42,7 @@ TEST(ChannelMean, NoValueAnywhereLeavesTheMeanUntouched)
 
 namespace {
 
-TEST(ChannelSet, StartsWithoutValuesInDegreesCelsius)
-{
+TEST(ChannelSet, StartsWithoutValuesInDegreesCelsius) {
     const CChannelSet set;
     for (int c = 0; c < CChannelSet::kChannels; ++c) {
         EXPECT_TRUE(set[c].bNoValue) << c;
@@ -57,8 +53,7 @@ TEST(ChannelSet, StartsWithoutValuesInDegreesCelsius)
     }
 }
 
-TEST(ChannelSet, AValueReachesOnlyItsChannelAndChannelZeroIsNeverWrittenDirectly)
-{
+TEST(ChannelSet, AValueReachesOnlyItsChannelAndChannelZeroIsNeverWrittenDirectly) {
     CChannelSet set;
     set.StoreValue(3, 23.4, FALSE);
     set.StoreValue(5, -1.5, TRUE);
@@ -75,8 +70,7 @@ TEST(ChannelSet, AValueReachesOnlyItsChannelAndChannelZeroIsNeverWrittenDirectly
         EXPECT_TRUE(set[c].bNoValue) << c;
 }
 
-TEST(ChannelSet, LosingTheLinkKeepsTheNumbersButNoValueAndTheFirstMeanAfterIsNone)
-{
+TEST(ChannelSet, LosingTheLinkKeepsTheNumbersButNoValueAndTheFirstMeanAfterIsNone) {
     CChannelSet set;
     set.StoreValue(1, 20.0, FALSE);
     set.StoreValue(2, 22.0, FALSE);
@@ -103,8 +97,7 @@ TEST(ChannelSet, LosingTheLinkKeepsTheNumbersButNoValueAndTheFirstMeanAfterIsNon
     EXPECT_FALSE(set[0].bAlert);
 }
 
-TEST(ChannelSet, AMeanOfNoChannelIsNoValueNotNaN)
-{
+TEST(ChannelSet, AMeanOfNoChannelIsNoValueNotNaN) {
     CChannelSet set;
     set.StoreMean(FALSE);
     set.StoreMean(FALSE);
@@ -114,8 +107,7 @@ TEST(ChannelSet, AMeanOfNoChannelIsNoValueNotNaN)
     EXPECT_EQ(mean, 7.0);
 }
 
-TEST(ChannelSet, ResolutionIsTheInstrumentsForEveryChannel)
-{
+TEST(ChannelSet, ResolutionIsTheInstrumentsForEveryChannel) {
     CChannelSet set;
     set.SetFineResolution(TRUE);
     for (int c = 0; c < CChannelSet::kChannels; ++c)

@@ -11,20 +11,17 @@ namespace {
 const std::string kNoLink = "Brak komunikacji z urz\xB9" "dzeniem. ";
 const std::string kValueError = "B\xB3\xB9" "d warto\x9C" "ci temperatury";
 
-StatusLineState Up(int serial, int channel, int valueError, int calibrationError)
-{
+StatusLineState Up(int serial, int channel, int valueError, int calibrationError) {
     return StatusLineState{TRUE, serial, channel, valueError, calibrationError, FALSE, 0};
 }
 
-TEST(StatusLine, LostLinkIgnoresTheLastLine)
-{
+TEST(StatusLine, LostLinkIgnoresTheLastLine) {
     StatusLineState s = Up(4660, 3, 2, 1);
     s.bLinkUp = FALSE;
     EXPECT_EQ(ComposeStatusLine(s), kNoLink);
 }
 
-TEST(StatusLine, VerdictOfTheLastLine)
-{
+TEST(StatusLine, VerdictOfTheLastLine) {
     EXPECT_EQ(ComposeStatusLine(Up(4660, 3, 0, 0)),
               "QM-487 nr 4660. Pomiar temperatury 3 prawid\xB3owy. ");
     // Channel 0 is the mean and names no channel for a value error.
@@ -36,8 +33,7 @@ TEST(StatusLine, VerdictOfTheLastLine)
     EXPECT_EQ(ComposeStatusLine(Up(7, 8, 1, 0)), "QM-487 nr 7. " + kValueError + " 8. ");
 }
 
-TEST(StatusLine, RecordingIntervalAsHoursMinutesSeconds)
-{
+TEST(StatusLine, RecordingIntervalAsHoursMinutesSeconds) {
     StatusLineState s = Up(4660, 3, 0, 0);
     s.bRecording = TRUE;
     s.nIntervalSeconds = 90;
@@ -60,8 +56,7 @@ TEST(StatusLine, RecordingIntervalAsHoursMinutesSeconds)
     EXPECT_EQ(ComposeStatusLine(s), kNoLink + "Rejestracja do pliku co 00:01:00. B\xB3\xB9" "d zapisu do pliku rejestracji. ");
 }
 
-TEST(StatusLine, OutOfRangeInputsStayWellFormed)
-{
+TEST(StatusLine, OutOfRangeInputsStayWellFormed) {
     StatusLineState s = Up(INT_MIN, INT_MAX, 1, 1);
     s.bRecording = TRUE;
     s.nIntervalSeconds = -90;

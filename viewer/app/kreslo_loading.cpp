@@ -34,10 +34,7 @@ void CChartWindow::OpenFile(const std::wstring& path) {
     m_bPieceFailed = false;
     m_bCursorA = m_bCursorB = false;
     m_pieceSlots.Attach(CreateSemaphoreW(nullptr, kPiecesInFlight, kPiecesInFlight, nullptr));
-    m_pLoader = m_pieceSlots.IsValid() ? AfxBeginThread(&CChartWindow::LoaderProc, this, THREAD_PRIORITY_BELOW_NORMAL,
-                                                        0, CREATE_SUSPENDED)
-                                       : nullptr;
-    if (m_pLoader == nullptr) {
+    if (!m_pieceSlots.IsValid() || !m_loader.Start([this] { return RunLoader(); }, THREAD_PRIORITY_BELOW_NORMAL)) {
         // No thread: read here, the window waits this once.
         CChartDocument::Result r;
         try {
@@ -49,15 +46,13 @@ void CChartWindow::OpenFile(const std::wstring& path) {
         OnLoaded(static_cast<WPARAM>(r), 1);
         return;
     }
-    m_pLoader->m_bAutoDelete = FALSE;
-    ResumeThread(m_pLoader->m_hThread);
     UpdateTitle();
     UpdateStatus();
     Invalidate();
 }
 
-UINT __cdecl CChartWindow::LoaderProc(LPVOID pParam) {
-    CChartWindow* self = static_cast<CChartWindow*>(pParam);
+UINT CChartWindow::RunLoader() {
+    CChartWindow* self = this;
     CChartDocument::Result r;
     try {
         r = CChartDocument::ReadWhole(
@@ -85,16 +80,14 @@ void CChartWindow::HandOver(KvfPiece& piece) {
 CChartDocument* CChartWindow::LoadingDocument() const {
     if (m_pLoading)
         return m_pLoading.get();
-    return m_pLoader != nullptr && m_bLoadShown ? m_pDoc.get() : nullptr;
+    return m_loader.IsStarted() && m_bLoadShown ? m_pDoc.get() : nullptr;
 }
 
 void CChartWindow::StopLoading() {
-    if (m_pLoader == nullptr)
+    if (!m_loader.IsStarted())
         return;
     m_bAbort = true;
-    WaitForSingleObject(m_pLoader->m_hThread, INFINITE);  // ends within one piece
-    delete m_pLoader;
-    m_pLoader = nullptr;
+    m_loader.Join();  // ends within one piece
     m_pLoading.reset();
     if (m_bLoadShown)
         m_pDoc.reset();  // read in part: it cannot be followed
@@ -110,7 +103,7 @@ void CChartWindow::StopLoading() {
 }
 
 LRESULT CChartWindow::OnProgress(WPARAM wParam, LPARAM) {
-    if (m_pLoader == nullptr)
+    if (!m_loader.IsStarted())
         return 0;
     // Only the text changes: a dozen posts a second at most reach the screen.
     if (static_cast<int>(wParam) / 10 != m_nProgress / 10) {
@@ -161,11 +154,7 @@ bool CChartWindow::IsFitted() const {
 }
 
 LRESULT CChartWindow::OnLoaded(WPARAM wParam, LPARAM lParam) {
-    if (m_pLoader != nullptr) {
-        WaitForSingleObject(m_pLoader->m_hThread, INFINITE);
-        delete m_pLoader;
-        m_pLoader = nullptr;
-    }
+    m_loader.Join();
     m_pieceSlots.Close();
     // The user moved the view while the file came in: it stays.
     const bool keepView = m_bLoadShown && !IsFitted();

@@ -77,7 +77,7 @@ KresloSettings LoadKresloSettings(const std::string& strProgramPath) {
 }
 
 CChartWindow::CChartWindow(const KresloSettings& settings)
-    : m_settings(settings), m_bLoadShown(false), m_pLoader(nullptr), m_bAbort(false), m_nLoaderThreads(0),
+    : m_settings(settings), m_bLoadShown(false), m_bAbort(false), m_nLoaderThreads(0),
       m_loadResult(), m_dwLoadError(0), m_pieceSlots(nullptr), m_bPieceFailed(false), m_fitted(),
       m_nLastLoadPaint(0), m_nProgress(0), m_lastResult(CChartDocument::kRead),
       m_view{0, 1, 0, 1, false}, m_bHidden(), m_hStatus(nullptr), m_bChartDirty(true), m_cxClient(0), m_cyClient(0),
@@ -219,7 +219,7 @@ void CChartWindow::OnPaint() {
 // ---- following ----
 
 void CChartWindow::OnTimer(UINT_PTR id) {
-    if (id != TIMER_KRESLO_FOLLOW || !m_pDoc || m_pLoader != nullptr)
+    if (id != TIMER_KRESLO_FOLLOW || !m_pDoc || m_loader.IsStarted())
         return;
     const ChartData& data = m_pDoc->Data();
     const bool hadData = data.Size() > 0;
@@ -284,7 +284,7 @@ void CChartWindow::FitValuesToView() {
 }
 
 void CChartWindow::UpdateTitle() {
-    const CChartDocument* doc = m_pLoader != nullptr ? LoadingDocument() : m_pDoc.get();
+    const CChartDocument* doc = m_loader.IsStarted() ? LoadingDocument() : m_pDoc.get();
     if (doc == nullptr)
         doc = m_pDoc.get();
     std::string title = kTitle;

@@ -2,10 +2,11 @@
 // cursors and range statistics, the "Plik" menu, and a status line.
 #pragma once
 
+#include "framework/app_messages.h"
 #include "framework/memory_bitmap.h"
+#include "framework/worker_thread.h"
 #include "framework/wnd.h"
 #include "instrument/channel_alarm.h"
-#include "framework/win_thread.h"
 #include "viewer/app/kreslo_document.h"
 #include "viewer/chart_view.h"
 
@@ -20,9 +21,6 @@ enum {
     ID_KRESLO_EXPORT_PNG = 40003,
     ID_KRESLO_EXIT = 40004,
     IDC_KRESLO_STATUS = 100,  // the status line, a static control (tests read it)
-    WM_KRESLO_PROGRESS = WM_APP + 1,  // wParam: per mille read
-    WM_KRESLO_LOADED = WM_APP + 2,    // wParam: CChartDocument::Result
-    WM_KRESLO_PIECE = WM_APP + 3,     // lParam: a KvfPiece read, the receiver's to delete
     TIMER_KRESLO_FOLLOW = 1,
 };
 
@@ -55,7 +53,7 @@ public:
     void PaintChart(HDC hDC, const RECT& rc);
     void PaintOverlay(HDC hDC, const RECT& rc);
     const CChartDocument* Document() const { return m_pDoc.get(); }
-    bool IsLoading() const { return m_pLoader != nullptr; }
+    bool IsLoading() const { return m_loader.IsStarted() != FALSE; }
     // Threads that parse a file being opened (all processors by default).
     void SetLoaderThreads(int n) { m_nLoaderThreads = n; }
     // For changing the view from outside (tests, the bench): the chart is
@@ -129,7 +127,6 @@ private:
     // m_bLoadShown is set) while the rest comes, until WM_KRESLO_LOADED.
     std::unique_ptr<CChartDocument> m_pLoading;
     bool m_bLoadShown;
-    CWinThread* m_pLoader;
     std::atomic<bool> m_bAbort;
     int m_nLoaderThreads;
     std::wstring m_strLoadPath;      // the worker's copy
@@ -165,8 +162,9 @@ private:
     ChartStats m_stats[9];
     double m_statsA, m_statsB;
     std::size_t m_statsSize;
+    CWorkerThread m_loader;  // last: joined before the members it uses go
 
-    static UINT __cdecl LoaderProc(LPVOID pParam);
+    UINT RunLoader();  // the loader thread
     // On the worker: posts a piece to the window, waiting while too many are on their way.
     void HandOver(KvfPiece& piece);
 };

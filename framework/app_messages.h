@@ -1,0 +1,35 @@
+// Every private window message of the programs, in one table, so no two
+// share a number. Values of WM_USER are the serial reader's (a dialog's own
+// DM_ messages stop at WM_USER + 2); the rest are WM_APP's.
+#pragma once
+
+#include <windows.h>
+
+// Sent (not posted) by the serial reader thread for each received byte:
+// wParam is the byte (0 to 255), lParam is 0. The reader waits until it is
+// handled.
+constexpr UINT WM_PORT_CHAR = WM_USER + 4;
+// Posted once by the reader when the port's device has gone (a USB adapter
+// pulled): wParam is the port number. The reader no longer uses the port;
+// only a new driver on a reopened port reads again.
+constexpr UINT WM_PORT_GONE = WM_USER + 5;
+
+// Kreslo's loader to its window.
+constexpr UINT WM_KRESLO_PROGRESS = WM_APP + 1;  // wParam: per mille read
+constexpr UINT WM_KRESLO_LOADED = WM_APP + 2;    // wParam: CChartDocument::Result
+constexpr UINT WM_KRESLO_PIECE = WM_APP + 3;     // lParam: a KvfPiece read, the receiver's to delete
+
+// Posted to the owner window when an advise link has been made: wParam the
+// channel, lParam the item. The owner hands it back to PostAdvise once the
+// DDEML callback has returned, because DDEML adds the link only then.
+constexpr UINT WM_DDE_ADVISE_STARTED = WM_APP + 0x487;
+// Posted to the window given to the database sender when sending starts or
+// stops failing.
+constexpr UINT WM_DATABASE_STATE = WM_APP + 0x489;
+// Posted by the database dialog's connection check to the dialog when the
+// server has answered.
+constexpr UINT WM_DB_PING_DONE = WM_APP + 0x48A;
+// Posted by the main window to itself when the alarm log could not be
+// written, so the message box waits for no reading (readings arrive in a
+// message the serial reader thread waits on).
+constexpr UINT WM_ALARM_LOG_NOTICE = WM_APP + 0x48B;

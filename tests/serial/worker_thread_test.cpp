@@ -1,0 +1,51 @@
+// The worker thread every thread of the programs runs on.
+#include "framework/worker_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace {
+
+// Set by a stack object of the worker when it is destroyed.
+struct Unwound {
+    std::atomic<bool>* flag;
+    ~Unwound() { *flag = true; }
+};
+
+TEST(JoinedThread, ReturnsNormallyWithItsResultAndIsJoinedByItsOwner) {
+    std::atomic<bool> unwound(false);
+    std::atomic<bool> stop(false);
+    CWorkerThread thread;
+    EXPECT_TRUE(thread.HasEnded()) << "nothing started yet";
+    ASSERT_TRUE(thread.Start(
+        [&]() -> UINT {
+            Unwound guard{&unwound};
+            while (!stop)
+                Sleep(1);
+            return 42;
+        },
+        THREAD_PRIORITY_BELOW_NORMAL));
+    EXPECT_EQ(GetThreadPriority(thread.GetHandle()), THREAD_PRIORITY_BELOW_NORMAL);
+    EXPECT_FALSE(thread.Start([] { return 0u; })) << "one thread at a time";
+    EXPECT_FALSE(thread.HasEnded());
+    stop = true;
+    EXPECT_EQ(thread.Join(), 42u);
+    EXPECT_TRUE(unwound) << "the thread's stack objects were destroyed";
+    EXPECT_TRUE(thread.HasEnded());
+    EXPECT_EQ(thread.Join(), 0u) << "joining again does nothing";
+
+    // The owner's destructor joins a thread told to stop.
+    std::atomic<bool> ended(false);
+    {
+        CWorkerThread owned;
+        ASSERT_TRUE(owned.Start([&]() -> UINT {
+            Sleep(50);
+            ended = true;
+            return 0;
+        }));
+    }
+    EXPECT_TRUE(ended);
+}
+
+}  // namespace
