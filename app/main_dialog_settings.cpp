@@ -47,7 +47,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     std::copy(std::begin(s.bRecord), std::end(s.bRecord), m_bRecord);
     m_bAddComment = s.bAddComment;
     m_bAddSerial = s.bAddSerial;
-    m_alarmSettings = s.alarm;
+    m_alarms.TakeSettings(s.alarm);
     ApplyDatabaseSettings(s.database);
 }
 
@@ -79,7 +79,7 @@ ProgramSettings CMainDialog::CollectSettings() const {
     std::copy(std::begin(m_bRecord), std::end(m_bRecord), s.bRecord);
     s.bAddComment = m_bAddComment;
     s.bAddSerial = m_bAddSerial;
-    s.alarm = m_alarmSettings;
+    s.alarm = m_alarms.Settings();
     s.database = m_dbSettings;
     return s;
 }
