@@ -36,10 +36,9 @@ std::string ComposeRefusedLimitsPiece(const AlarmSettings& s) {
     for (int c = 0; c < 9; ++c)
         if (s.refused[c].bRefused)
             channels += (channels.empty() ? "" : ", ") + ChannelName(c);
-    return channels.empty() ? channels
-                            : "B\xB3\xEA"
-                              "dne progi alarmu: " +
-                                  channels + ". ";
+    if (channels.empty())
+        return channels;
+    return "B\xB3\xEA" "dne progi alarmu: " + channels + ". ";
 }
 
 void LoadAlarmSettings(const CIniFile& ini, AlarmSettings& s) {
@@ -74,9 +73,7 @@ void SaveAlarmSettings(CIniFile& ini, const AlarmSettings& s) {
 namespace {
 
 const char kBadNumber[] = "%s: %s pr\xF3g nie jest liczb\xB9.";
-const char kTooPrecise[] = "%s: %s pr\xF3g mo\xBF"
-                           "e mie\xE6 najwy\xBF"
-                           "ej dwa miejsca po przecinku.";
+const char kTooPrecise[] = "%s: %s pr\xF3g mo\xBF" "e mie\xE6 najwy\xBF" "ej dwa miejsca po przecinku.";
 const char kLowNotBelowHigh[] = "%s: dolny pr\xF3g musi by\xE6 ni\xBFszy ni\xBF g\xF3rny.";
 const char kBadHysteresis[] = "Histereza musi by\xE6 liczb\xB9 nie mniejsz\xB9 od zera.";
 const char kLower[] = "dolny";

@@ -179,8 +179,7 @@ TEST_F(Alarms, ALogThatCannotBeWrittenIsToldOnceAndLosesNoEvent) {
 
 TEST_F(Alarms, TheDialogRefusesWhatItCannotTakeAndSavesWhatItTakesAtOnce) {
     // Hand-written limits refused at start are told, and the dialog says why.
-    tail = L"B\x0142\x0119"
-           L"dne progi alarmu: T2. ";
+    tail = L"B\x0142\x0119" L"dne progi alarmu: T2. ";
     ASSERT_NO_FATAL_FAILURE(Start("LOW_TEMP2=25\r\nHIGH_TEMP2=20\r\n"));
     PostMessageW(program->Main(), WM_COMMAND, ID_ALARMS, 0);
     HWND dlg = nullptr;

@@ -323,8 +323,7 @@ TEST_F(SettingsTest, HandEditedAlarmValuesAreReadOrRefusedAndKeptAsWritten) {
     for (int c : {2, 4, 6})
         EXPECT_TRUE(!read.alarm.limits[c].IsSet() && read.alarm.refused[c].bRefused) << c;
     EXPECT_EQ(read.alarm.Refusal(), "Temperatura 2: g\xF3rny pr\xF3g nie jest liczb\xB9.");
-    EXPECT_EQ(ComposeRefusedLimitsPiece(read.alarm), "B\xB3\xEA"
-                                                     "dne progi alarmu: T2, T4, T6. ");
+    EXPECT_EQ(ComposeRefusedLimitsPiece(read.alarm), "B\xB3\xEA" "dne progi alarmu: T2, T4, T6. ");
     EXPECT_EQ(ComposeRefusedLimitsPiece(AlarmSettings()), "");
     // The file keeps its own spelling; values come back in the program's form,
     // refused ones exactly as they were.
@@ -380,9 +379,8 @@ TEST(AlarmForm, RefusalsNameTheChannelAndKeepTheSettings) {
     form.rows[0] = {true, "", "30,5,1"};
     EXPECT_EQ(ReadAlarmForm(form, &s), "Temperatura: g\xF3rny pr\xF3g nie jest liczb\xB9.");
     form.rows[0] = {true, "-0.125", ""};  // refused, never rounded on saving
-    EXPECT_EQ(ReadAlarmForm(form, &s), "Temperatura: dolny pr\xF3g mo\xBF"
-                                       "e mie\xE6 najwy\xBF"
-                                       "ej dwa miejsca po przecinku.");
+    EXPECT_EQ(ReadAlarmForm(form, &s),
+              "Temperatura: dolny pr\xF3g mo\xBF" "e mie\xE6 najwy\xBF" "ej dwa miejsca po przecinku.");
     form.rows[0] = {true, "", ""};
     form.strHysteresis = "-0.1";
     EXPECT_EQ(ReadAlarmForm(form, &s), "Histereza musi by\xE6 liczb\xB9 nie mniejsz\xB9 od zera.");
