@@ -116,19 +116,22 @@ std::int64_t TimeTickStep(double t0, double t1, int pixels, int minPixels) {
     return kSteps[std::size(kSteps) - 1];
 }
 
-std::vector<TimeTick> TimeTicks(double t0, double t1, int pixels, int minPixels) {
+std::vector<TimeTick> TimeTicks(double t0, double t1, int pixels, int minPixels, const AxisClock* clock) {
     std::vector<TimeTick> ticks;
     if (!(t1 > t0) || pixels <= 0)
         return ticks;
     const std::int64_t step = TimeTickStep(t0, t1, pixels, minPixels);
-    // Whole days and longer steps start at midnight; weeks on the days that are
-    // multiples of seven since 1970, close enough to keep labels steady while panning.
-    std::int64_t t = FloorTo(static_cast<std::int64_t>(std::floor(t0)), step);
+    // Whole days and longer steps start at midnight (of the wall clock at
+    // the left edge); weeks on the days that are multiples of seven since
+    // 1970, close enough to keep labels steady while panning.
+    const std::int64_t left = static_cast<std::int64_t>(std::floor(t0));
+    const std::int64_t offset = clock ? clock->Local(left) - left : 0;
+    std::int64_t t = FloorTo(left + offset, step) - offset;
     if (t < t0)
         t += step;
     std::string lastDate;
     for (; t <= t1 && ticks.size() < 1000; t += step) {
-        const std::string text = FormatKvfSeconds(t);  // "YYYY-MM-DD HH:MM:SS"
+        const std::string text = FormatKvfSeconds(clock ? clock->Local(t) : t);  // "YYYY-MM-DD HH:MM:SS"
         TimeTick tick;
         tick.t = static_cast<double>(t);
         const std::string date = text.substr(0, 10);
@@ -138,6 +141,8 @@ std::vector<TimeTick> TimeTicks(double t0, double t1, int pixels, int minPixels)
             tick.label = text.substr(11, 8);
         else
             tick.label = text.substr(11, 5);
+        if (clock && step < 86400)
+            tick.label += clock->Zone(t);
         if (step < 86400 && date != lastDate)
             tick.date = date;
         lastDate = date;
