@@ -198,23 +198,39 @@ TEST(ChartTicks, ValueStepsAreRoundAndUseAPoint) {
     EXPECT_EQ(FormatDuration(59), "00:00:59");
 }
 
-// The viewer's CSV is qm487-kvf's for the same records, limited to the range.
+// The viewer's CSV is qm487-kvf's for the same records, limited to the
+// range: as recorded, and for a Polish spreadsheet with ISO times.
 TEST(ChartExport, CsvOfARange) {
     const std::string log = kvftest::Log(10);  // a tick every 10 s from 2009-03-17 08:00:00
     KvfRecord first{};
     first.year = 2009, first.month = 3, first.day = 17, first.hour = 8;
     const double t0 = static_cast<double>(first.Seconds());
-    KvfCsvExport csv(t0 + 20, t0 + 40);
-    KvfReader reader(&csv);
-    reader.Feed(log.data(), log.size());
-    reader.Finish();
-    EXPECT_EQ(csv.Rows(), 3u);
-    EXPECT_EQ(csv.TakeText(),
-              "time,T,T1,T2,T3,T4,T5,T6,T7,T8\n"
-              "2009-03-17 08:00:20,21.40,20.50,-3.50,,,,,,\n"
-              "2009-03-17 08:00:30,21.40,20.75,-2.50,,,,,,\n"
-              "2009-03-17 08:00:40,21.40,21.00,,,,,,,\n");
-    EXPECT_EQ(csv.TakeText(), "");
+    const struct {
+        int offset;
+        CsvFormat format;
+        const char* text;
+    } rows[] = {
+        {0, CsvFormat(),
+         "time,T,T1,T2,T3,T4,T5,T6,T7,T8\n"
+         "2009-03-17 08:00:20,21.40,20.50,-3.50,,,,,,\n"
+         "2009-03-17 08:00:30,21.40,20.75,-2.50,,,,,,\n"
+         "2009-03-17 08:00:40,21.40,21.00,,,,,,,\n"},
+        {3600, CsvFormat{';', true, true},
+         "time;T;T1;T2;T3;T4;T5;T6;T7;T8\n"
+         "2009-03-17T08:00:20+01:00;21,40;20,50;-3,50;;;;;;\n"
+         "2009-03-17T08:00:30+01:00;21,40;20,75;-2,50;;;;;;\n"
+         "2009-03-17T08:00:40+01:00;21,40;21,00;;;;;;;\n"},
+    };
+    for (const auto& row : rows) {
+        const FixedZone zone(row.offset);
+        KvfCsvExport csv(t0 + 20 - row.offset, t0 + 40 - row.offset, zone, row.format);
+        KvfReader reader(&csv);
+        reader.Feed(log.data(), log.size());
+        reader.Finish();
+        EXPECT_EQ(csv.Rows(), 3u);
+        EXPECT_EQ(csv.TakeText(), row.text);
+        EXPECT_EQ(csv.TakeText(), "");
+    }
 }
 
 std::uint32_t Get32(const std::string& s, std::size_t at) {
