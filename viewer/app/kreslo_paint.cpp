@@ -297,6 +297,12 @@ void CChartWindow::DrawCursors(HDC hDC, const RECT& plot) {
     }
 }
 
+std::string CChartWindow::CursorTime() const {
+    if (!m_pDoc || m_pDoc->Data().Size() == 0 || !(m_bHover || m_bCursorA))
+        return std::string();
+    return TimeText(static_cast<double>(m_pDoc->Data().Time(NearestSample(m_bHover ? m_tHover : m_tA))));
+}
+
 std::string CChartWindow::TimeText(double t, bool withZone) const {
     return m_pDoc->Timeline().Text(static_cast<std::int64_t>(std::floor(t)), withZone);
 }
@@ -329,9 +335,8 @@ void CChartWindow::DrawPanel(HDC hDC, const RECT& panel) {
     Text(hDC, x, y, m_bHover ? "Kursor" : (m_bCursorA ? "Kursor A" : "Kursor (wska\xBF mysz\xB9)"), TA_LEFT | TA_TOP);
     y += 16;
     if (hover) {
-        const std::size_t i = NearestSample(t);
-        const KvfSample& s = data.Sample(i);
-        Text(hDC, x, y, TimeText(static_cast<double>(s.seconds)), TA_LEFT | TA_TOP);
+        const KvfSample& s = data.Sample(NearestSample(t));
+        Text(hDC, x, y, CursorTime(), TA_LEFT | TA_TOP);
         y += 16;
         for (int c : kOrder) {
             if (!((data.ChannelsSeen() >> c) & 1))

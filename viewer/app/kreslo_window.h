@@ -60,6 +60,8 @@ public:
     void PaintChart(HDC hDC, const RECT& rc);
     void PaintOverlay(HDC hDC, const RECT& rc);
     const CChartDocument* Document() const { return m_pDoc.get(); }
+    // The time the panel shows for the cursor under the mouse (or cursor A); "" without one.
+    std::string CursorTime() const;
     bool IsLoading() const { return m_loader.IsStarted() != FALSE; }
     // Threads that parse a file being opened (all processors by default).
     void SetLoaderThreads(int n) { m_nLoaderThreads = n; }
