@@ -68,7 +68,11 @@ constexpr AfxMsgEntry OnCommand() {
 template <UINT First, UINT Last, auto F>
 constexpr AfxMsgEntry OnCommandRange() {
     return {WM_COMMAND, 0, First,
-            [](CWnd* w, WPARAM wp, LPARAM) -> LRESULT { (Self<F>(w)->*F)(LOWORD(wp)); return 0; }, Last};
+            [](CWnd* w, WPARAM wp, LPARAM) -> LRESULT {
+                (Self<F>(w)->*F)(LOWORD(wp));
+                return 0;
+            },
+            Last};
 }
 
 // A control's notification through WM_COMMAND: void OnX().

@@ -38,7 +38,9 @@ char ReportSeparator(int nSeparator) {
     }
 }
 
-bool ReportDecimalComma(int nSeparator, BOOL bDecimalComma) { return bDecimalComma && ReportSeparator(nSeparator) != ','; }
+bool ReportDecimalComma(int nSeparator, BOOL bDecimalComma) {
+    return bDecimalComma && ReportSeparator(nSeparator) != ',';
+}
 
 int ReportChannelMask(const BOOL record[9]) {
     int mask = 0;
@@ -73,8 +75,8 @@ std::string FormatReportHeader(const BOOL record[9], int nSeparator, int& nHeade
     return header + kLineEnd;
 }
 
-std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples, const BOOL record[9],
-                            int nSeparator, BOOL bDecimalComma) {
+std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples, const BOOL record[9], int nSeparator,
+                            BOOL bDecimalComma) {
     const char separator = ReportSeparator(nSeparator);
     const bool comma = ReportDecimalComma(nSeparator, bDecimalComma);
     std::string values;

@@ -29,8 +29,8 @@ std::string FormatReportHeader(const BOOL record[9], int nSeparator, int& nHeade
 // One row with its "\r\n": the time, then for each chosen channel in the
 // column order T, T1 ... T8 its value ("%.1f" or "%.2f" by resolution, with
 // a point, or a comma when bDecimalComma) or "???" when it has none.
-std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples, const BOOL record[9],
-                            int nSeparator, BOOL bDecimalComma = FALSE);
+std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples, const BOOL record[9], int nSeparator,
+                            BOOL bDecimalComma = FALSE);
 
 // Written when the settings dialog opens the file with the comment option
 // on: an empty line when appending to an older run, the comment as typed,

@@ -32,8 +32,7 @@ void AppendCsvRow(std::string& text, const KvfRecord& record, int offset, const 
 }
 
 KvfCsvExport::KvfCsvExport(double t0, double t1, const ZoneRules& rules, const CsvFormat& format)
-    : m_t0(t0), m_t1(t1), m_timeline(rules), m_format(format), m_text(CsvHeader(format)), m_nRows(0),
-      m_nDamaged(0) {}
+    : m_t0(t0), m_t1(t1), m_timeline(rules), m_format(format), m_text(CsvHeader(format)), m_nRows(0), m_nDamaged(0) {}
 
 void KvfCsvExport::OnRecord(const KvfRecord& record) {
     const std::int64_t axis = m_timeline.Place(record.Seconds());

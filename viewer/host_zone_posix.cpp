@@ -11,7 +11,8 @@ namespace {
 class CLibraryZone : public ZoneRules {
 public:
     ZoneYear Year(int year) const override {
-        const std::int64_t begin = CivilSeconds(year, 1, 1, 0, 0, 0) - 86400, end = CivilSeconds(year + 1, 1, 1, 0, 0, 0);
+        const std::int64_t begin = CivilSeconds(year, 1, 1, 0, 0, 0) - 86400,
+                           end = CivilSeconds(year + 1, 1, 1, 0, 0, 0);
         std::vector<std::int64_t> changes;
         for (std::int64_t t = begin; t < end; t += 7 * 86400) {
             const std::int64_t next = std::min(t + 7 * 86400, end);

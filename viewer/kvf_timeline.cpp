@@ -3,8 +3,15 @@
 #include <algorithm>
 
 KvfTimeline::KvfTimeline(const ZoneRules& rules)
-    : m_rules(rules), m_yearStart(1), m_yearEnd(0), m_bStarted(false), m_prevInstant(0), m_prevAxis(0),
-      m_prevLocal(0), m_forward(0), m_shift(0) {}
+    : m_rules(rules),
+      m_yearStart(1),
+      m_yearEnd(0),
+      m_bStarted(false),
+      m_prevInstant(0),
+      m_prevAxis(0),
+      m_prevLocal(0),
+      m_forward(0),
+      m_shift(0) {}
 
 const ZoneYear& KvfTimeline::YearOf(std::int64_t local) const {
     if (local < m_yearStart || local >= m_yearEnd) {

@@ -17,7 +17,15 @@ std::size_t ExpectedSamples(const KvfPiece& first, std::uint64_t fileSize) {
 }  // namespace
 
 CChartDocument::CChartDocument(const std::wstring& path, const ZoneChoice& zone)
-    : m_path(path), m_zone(zone), m_pRules(MakeZoneRules(zone)), m_timeline(*m_pRules), m_reader(this), m_nOffset(0), m_nTaken(0), m_nFileSize(0), m_dwError(0) {
+    : m_path(path),
+      m_zone(zone),
+      m_pRules(MakeZoneRules(zone)),
+      m_timeline(*m_pRules),
+      m_reader(this),
+      m_nOffset(0),
+      m_nTaken(0),
+      m_nFileSize(0),
+      m_dwError(0) {
     m_reader.LeaveOutText();  // the chart keeps the numbers only
 }
 

@@ -29,9 +29,9 @@ const UINT kFollowMs = 500;
 const std::uint64_t kFollowBytes = 16u << 20;
 // "Czas → Stałe przesunięcie": UTC first, then the offsets in use around the
 // world, in minutes east of UTC.
-const int kFixedZoneMinutes[] = {0,   -720, -660, -600, -540, -480, -420, -360, -300, -240, -210, -180,
-                                 -120, -60, 60,   120,  180,  210,  240,  270,  300,  330,  345,  360,
-                                 390, 420,  480,  540,  570,  600,  660,  720,  780,  840};
+const int kFixedZoneMinutes[] = {0,    -720, -660, -600, -540, -480, -420, -360, -300, -240, -210, -180,
+                                 -120, -60,  60,   120,  180,  210,  240,  270,  300,  330,  345,  360,
+                                 390,  420,  480,  540,  570,  600,  660,  720,  780,  840};
 static_assert(ID_KRESLO_ZONE_FIXED + std::size(kFixedZoneMinutes) - 1 <= ID_KRESLO_ZONE_LAST, "menu ids");
 
 std::string Number(std::uint64_t n) {
@@ -84,8 +84,8 @@ KresloSettings LoadKresloSettings(const std::string& strProgramPath) {
 }
 
 CChartWindow::CChartWindow(const KresloSettings& settings)
-    : m_settings(settings), m_zone(), m_hZoneMenu(nullptr), m_bLoadShown(false), m_bAbort(false), m_nLoaderThreads(0),
-      m_loadResult(), m_dwLoadError(0), m_pieceSlots(nullptr), m_bPieceFailed(false), m_fitted(),
+    : m_settings(settings), m_zone(), m_hZoneMenu(nullptr), m_bLoadShown(false), m_bAbort(false),
+      m_nLoaderThreads(0), m_loadResult(), m_dwLoadError(0), m_pieceSlots(nullptr), m_bPieceFailed(false), m_fitted(),
       m_nLastLoadPaint(0), m_nProgress(0), m_lastResult(CChartDocument::kRead),
       m_view{0, 1, 0, 1, false}, m_bHidden(), m_hStatus(nullptr), m_bChartDirty(true), m_cxClient(0), m_cyClient(0),
       m_drag(kNone), m_ptDown(), m_ptNow(), m_viewAtDown(), m_bMoved(false), m_bHover(false), m_tHover(0),
@@ -146,8 +146,7 @@ BOOL CChartWindow::Create() {
     AppendMenuW(hFile, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(hFile, MF_STRING, ID_KRESLO_EXIT, afx::Widen1250("&Zako\xF1" "cz").c_str());
     m_hZoneMenu = CreatePopupMenu();
-    AppendMenuW(m_hZoneMenu, MF_STRING, ID_KRESLO_ZONE_LOCAL,
-                afx::Widen1250("Strefa czasowa tego &komputera").c_str());
+    AppendMenuW(m_hZoneMenu, MF_STRING, ID_KRESLO_ZONE_LOCAL, afx::Widen1250("Strefa czasowa tego &komputera").c_str());
     AppendMenuW(m_hZoneMenu, MF_STRING, ID_KRESLO_ZONE_FIXED, L"&UTC");
     HMENU hOffsets = CreatePopupMenu();
     for (std::size_t k = 1; k < std::size(kFixedZoneMinutes); ++k)
@@ -324,8 +323,7 @@ void CChartWindow::UpdateStatus() {
         text = "Rekord\xF3w: " + Number(m_pDoc->Records());
         const KvfTimeline& timeline = m_pDoc->Timeline();
         // Offsets where the span has two, or the log is read with one of the user's choice.
-        const bool zones =
-            !m_zone.bLocal || timeline.OffsetAt(data.FirstTime()) != timeline.OffsetAt(data.LastTime());
+        const bool zones = !m_zone.bLocal || timeline.OffsetAt(data.FirstTime()) != timeline.OffsetAt(data.LastTime());
         if (data.Size() > 0)
             text += ", od " + TimeText(static_cast<double>(data.FirstTime()), zones) + " do " +
                     TimeText(static_cast<double>(data.LastTime()), zones);

@@ -137,7 +137,7 @@ private:
 
     KresloSettings m_settings;
     ZoneChoice m_zone;
-    HMENU m_hZoneMenu;  // part of the window's menu
+    HMENU m_hZoneMenu;                           // part of the window's menu
     std::unique_ptr<CChartDocument> m_pDoc;      // the chart shown; owned by the GUI thread
     // Being read, until its first samples come: then it is m_pDoc (and
     // m_bLoadShown is set) while the rest comes, until WM_KRESLO_LOADED.
