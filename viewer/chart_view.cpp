@@ -121,17 +121,29 @@ std::vector<TimeTick> TimeTicks(double t0, double t1, int pixels, int minPixels,
     if (!(t1 > t0) || pixels <= 0)
         return ticks;
     const std::int64_t step = TimeTickStep(t0, t1, pixels, minPixels);
-    // Whole days and longer steps start at midnight (of the wall clock at
-    // the left edge); weeks on the days that are multiples of seven since
-    // 1970, close enough to keep labels steady while panning.
-    const std::int64_t left = static_cast<std::int64_t>(std::floor(t0));
-    const std::int64_t offset = clock ? clock->Local(left) - left : 0;
-    std::int64_t t = FloorTo(left + offset, step) - offset;
-    if (t < t0)
-        t += step;
+    auto local = [clock](std::int64_t t) { return clock ? clock->Local(t) : t; };
+    // The next whole step of the wall clock at or after t. Whole days and
+    // longer steps start at midnight; weeks on the days that are multiples
+    // of seven since 1970, close enough to keep labels steady while panning.
+    auto next = [&](std::int64_t t) {
+        std::int64_t offset = local(t) - t;
+        std::int64_t tick = FloorTo(t + offset, step) - offset;
+        tick += tick < t ? step : 0;
+        // The clock changed or was set back before that tick: align with its wall clock there.
+        if (local(tick) - tick != offset) {
+            offset = local(tick) - tick;
+            tick = FloorTo(tick + offset, step) - offset;
+            tick += tick < t ? step : 0;
+        }
+        return tick;
+    };
     std::string lastDate;
-    for (; t <= t1 && ticks.size() < 1000; t += step) {
-        const std::string text = FormatKvfSeconds(clock ? clock->Local(t) : t);  // "YYYY-MM-DD HH:MM:SS"
+    std::int64_t t = next(static_cast<std::int64_t>(std::ceil(t0)));
+    for (int looks = 0; t <= t1 && ticks.size() < 1000 && looks < 4000; ++looks, t = next(t + 1)) {
+        // Across a step back of the clock two whole steps may lie close: the first is kept.
+        if (!ticks.empty() && t - static_cast<std::int64_t>(ticks.back().t) < step / 2)
+            continue;
+        const std::string text = FormatKvfSeconds(local(t));  // "YYYY-MM-DD HH:MM:SS"
         TimeTick tick;
         tick.t = static_cast<double>(t);
         const std::string date = text.substr(0, 10);

@@ -152,6 +152,14 @@ TEST(ChartTime, LogsAcrossClockChangesRunInRealTime) {
     for (const TimeTick& t : ticks)
         labels += t.label + "|";
     EXPECT_EQ(labels, "01:00|02:00 UTC+2|02:00 UTC+1|03:00|");
+    // After a step back by hand the labels keep to whole steps of the wall clock there.
+    KvfTimeline setBack(warsaw);
+    std::vector<std::int64_t> stretches;
+    for (std::int64_t local : clocklogs::SetBack())
+        stretches.push_back(setBack.Place(local));
+    for (const TimeTick& t : TimeTicks(static_cast<double>(stretches.front()), static_cast<double>(stretches.back()),
+                                       600, 100, &setBack))
+        EXPECT_EQ(setBack.Local(static_cast<std::int64_t>(t.t)) % 1800, 0) << t.label;
     // Windows' rule of the year: the last Sundays of March and October.
     const ZoneYear y2027 = warsaw.Year(2027);
     EXPECT_EQ(y2027.daylightFrom, CivilSeconds(2027, 3, 28, 1, 0, 0));
