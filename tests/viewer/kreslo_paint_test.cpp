@@ -54,6 +54,9 @@ protected:
     // Opens the log and waits (bounded) until the worker has read it.
     bool Open(const fs::path& path) {
         window->OpenFile(path.wstring());
+        return Loaded();
+    }
+    bool Loaded() {
         const ULONGLONG end = GetTickCount64() + 30000;
         while (window->IsLoading() || window->Document() == nullptr) {
             if (GetTickCount64() > end)
@@ -324,6 +327,13 @@ TEST_F(KresloWindow, ClockChangesDrawOneRisingLine) {
         EXPECT_EQ(shown.substr(0, 14), at.first == 60 ? "2026-10-25 01:" : "2026-10-25 02:") << shown;
         EXPECT_EQ(shown.substr(19), at.second) << shown;
     }
+    // Read as UTC ("Czas" -> "UTC"): the hour the clock went back is a step of its own.
+    SendMessageW(*window, WM_COMMAND, ID_KRESLO_ZONE_FIXED, 0);
+    ASSERT_TRUE(Loaded());
+    wchar_t status[512] = {};
+    GetDlgItemTextW(*window, IDC_KRESLO_STATUS, status, 512);
+    EXPECT_EQ(std::wstring(status), L" Rekord\u00f3w: 1081, od 2026-10-25 01:00:00 UTC do 2026-10-25 03:00:00 UTC, "
+                                    L"interwa\u0142 00:00:10. Zegar cofni\u0119ty o 01:00:00 o 2026-10-25 02:59:50.");
 }
 
 // Rows of the plot where the colour runs across most of the width: a limit
