@@ -50,6 +50,7 @@ CMainDialog::CMainDialog(CWnd* pParent)
       m_bLinkUp(FALSE),
       m_bRecord(),
       m_nSeparator(0),
+      m_bDecimalComma(FALSE),
       m_sizeNormal(),
       m_sizeMaximized(),
       m_nInterval(1),

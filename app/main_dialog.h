@@ -84,6 +84,7 @@ public:
     BOOL m_bLinkUp;
     BOOL m_bRecord[9];  // report columns, by channel 0 to 8
     int m_nSeparator;
+    BOOL m_bDecimalComma;
     SIZE m_sizeNormal;     // client size of the last restored size report
     SIZE m_sizeMaximized;  // client size of the last maximised one
     int m_nInterval;       // recording interval, seconds

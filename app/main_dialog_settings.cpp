@@ -43,6 +43,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     m_bLogReport = s.bLogReport;
     m_bLogBinary = s.bLogBinary;
     m_nSeparator = s.nSeparator;
+    m_bDecimalComma = s.bDecimalComma;
     m_nInterval = s.nInterval;
     std::copy(std::begin(s.bRecord), std::end(s.bRecord), m_bRecord);
     m_bAddComment = s.bAddComment;
@@ -75,6 +76,7 @@ ProgramSettings CMainDialog::CollectSettings() const {
     s.bLogReport = m_bLogReport;
     s.bLogBinary = m_bLogBinary;
     s.nSeparator = m_nSeparator;
+    s.bDecimalComma = m_bDecimalComma;
     s.nInterval = m_nInterval;
     std::copy(std::begin(m_bRecord), std::end(m_bRecord), s.bRecord);
     s.bAddComment = m_bAddComment;

@@ -305,6 +305,12 @@ TEST_F(SettingsTest, AlarmSettingsAreWrittenOnlyOnceTheyDifferFromTheDefaults) {
     const std::string cleared = Read(path);
     EXPECT_NE(cleared.find("[ALARM]\r\nHYSTERESIS=0.5\r\nSOUND=1\r\nLOG_FILE=\r\nLOW_TEMP1=\r\n"), std::string::npos);
     EXPECT_EQ(cleared.find("30.0"), std::string::npos);
+
+    // The report's decimal comma likewise: a key of its own once chosen, then kept.
+    Run([](ProgramSettings& s) { s.bDecimalComma = TRUE; });
+    EXPECT_NE(Read(path).find("FILE_CHECK_COMMENT_SN=0\r\nDECIMAL_COMMA=1\r\n"), std::string::npos) << Read(path);
+    EXPECT_TRUE(Run([](ProgramSettings& s) { s.bDecimalComma = FALSE; }).bDecimalComma);
+    EXPECT_NE(Read(path).find("DECIMAL_COMMA=0\r\n"), std::string::npos);
 }
 
 // Limits the dialog would refuse give the channel no alarm, are told, and
