@@ -48,7 +48,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     m_bAddComment = s.bAddComment;
     m_bAddSerial = s.bAddSerial;
     m_alarmSettings = s.alarm;
-    ApplyDatabaseSettings(s.database);
+    m_database.ApplySettings(s.database);
 }
 
 ProgramSettings CMainDialog::CollectSettings() const {
@@ -80,7 +80,7 @@ ProgramSettings CMainDialog::CollectSettings() const {
     s.bAddComment = m_bAddComment;
     s.bAddSerial = m_bAddSerial;
     s.alarm = m_alarmSettings;
-    s.database = m_dbSettings;
+    s.database = m_database.Settings();
     return s;
 }
 
