@@ -6,6 +6,7 @@
 #include "database/secret_store.h"
 
 #include <cstdio>
+#include <tuple>
 #include "tests/recording/recording_harness.h"
 
 using namespace qm487test;
@@ -182,9 +183,23 @@ TEST(DatabaseProgram, APasswordIsKeptEncryptedAndComesBack) {
         ASSERT_TRUE(program.Start());
         HWND dlg = OpenDatabaseDialog(program);
         ASSERT_NE(dlg, nullptr);
-        SetDlgItemTextW(dlg, IDC_DB_URL, L"http://127.0.0.1:9");
-        SetDlgItemTextW(dlg, IDC_DB_USER, L"lab");
+        // Refused: a ':' in the user name. Asked first: a password in plain
+        // text to another machine ("No" keeps the dialog).
+        SetDlgItemTextW(dlg, IDC_DB_URL, L"http://influx.lan:8086");
+        SetDlgItemTextW(dlg, IDC_DB_USER, L"lab:1");
         SetDlgItemTextW(dlg, IDC_DB_SECRET, L"Has\x0142o-7;x");
+        for (const auto& [user, words, answer] : {std::make_tuple(L"lab:1", L"dwukropka", IDOK),
+                                                  std::make_tuple(L"lab", L"bez szyfrowania", IDNO)}) {
+            SetDlgItemTextW(dlg, IDC_DB_USER, user);
+            PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+            HWND box = nullptr;
+            ASSERT_TRUE(WaitFor([&] { return (box = program.FindDialog([](HWND h) { return !IsDatabaseDialog(h); })); },
+                                10000));
+            EXPECT_NE(RunningProgram::MessageBoxText(box).find(words), std::wstring::npos);
+            ASSERT_TRUE(RecordingDriver(program).Answer(box, answer));
+            ASSERT_TRUE(IsWindow(dlg));
+        }
+        SetDlgItemTextW(dlg, IDC_DB_URL, L"http://127.0.0.1:9");
         ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
         // A confirmed dialog is in the file at once.
         ini = ReadFileBytes(program.IniPath());
