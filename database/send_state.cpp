@@ -38,8 +38,7 @@ std::string DescribeSendState(const DbSendState& s, bool bEnabled) {
     else if (s.fault == DbFault::Internal)
         text = fails + "brak pami\xEA" "ci lub b\xB3\xB9" "d wewn\xEAtrzny.";
     else if (s.fault == DbFault::NotAServer)
-        text = fails + "pod tym adresem odpowiada serwer, kt\xF3ry nie jest baz\xB9 InfluxDB ani VictoriaMetrics "
-                       "(odpowied\x9F " + std::to_string(s.nHttpStatus) + ").";
+        text = fails + "to nie jest InfluxDB ani VictoriaMetrics (odpowied\x9F " + std::to_string(s.nHttpStatus) + ").";
     else if (s.nHttpStatus == 0)
         text = fails + TransportErrorText(s.nTransportError) + ".";
     else
@@ -57,8 +56,7 @@ std::string DescribePingAnswer(int nStatus, unsigned nTransportError, const std:
     if (nStatus == 204 || (nStatus >= 200 && nStatus < 300 && !version.empty()))
         return "Serwer odpowiada" + (version.empty() ? std::string() : " (InfluxDB " + version + ")") + ".";
     if (nStatus >= 200 && nStatus < 300)
-        return "Pod tym adresem odpowiada serwer, kt\xF3ry nie jest baz\xB9 InfluxDB ani VictoriaMetrics "
-               "(odpowied\x9F " + std::to_string(nStatus) + ").";
+        return "To nie jest InfluxDB ani VictoriaMetrics (odpowied\x9F " + std::to_string(nStatus) + ").";
     return "Serwer odpowiedzia\xB3 " + std::to_string(nStatus) +
            (serverMessage.empty() ? std::string() : " (" + serverMessage + ")") + ".";
 }

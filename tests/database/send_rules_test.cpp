@@ -154,7 +154,7 @@ TEST(SendRules, TheDialogSaysWhySendingFailsAndHowManyPointsWait) {
     EXPECT_EQ(DescribeSendState(state, false).rfind("Wysy\xB3" "anie jest wy\xB3\xB9" "czone.\r\n", 0), 0u);
     EXPECT_EQ(DescribePingAnswer(204, 0, "1.6.7", ""), "Serwer odpowiada (InfluxDB 1.6.7).");
     EXPECT_EQ(DescribePingAnswer(401, 0, "", "unauthorized"), "Serwer odpowiedzia\xB3 401 (unauthorized).");
-    EXPECT_EQ(DescribePingAnswer(200, 0, "", "<html>").rfind("Pod tym adresem odpowiada serwer, kt\xF3ry nie", 0), 0u);
+    EXPECT_EQ(DescribePingAnswer(200, 0, "", "<html>"), "To nie jest InfluxDB ani VictoriaMetrics (odpowied\x9F 200).");
     state.fault = DbFault::SecretUnreadable;
     EXPECT_EQ(DescribeSendState(state, true).rfind("Wysy\xB3" "anie wstrzymane: zapisanego has\xB3" "a", 0), 0u);
 }
