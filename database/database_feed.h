@@ -58,8 +58,8 @@ public:
 
 private:
     Host& m_host;
-    DatabaseSettings m_settings;      // as the file keeps them, the secret encrypted
-    std::string m_strSecret;          // decrypted, in memory only
+    DatabaseSettings m_settings;       // as the file keeps them, the secret encrypted
+    std::string m_strSecret;           // decrypted, in memory only
     bool m_bSecretUnreadable = false;  // the file's secret is another user's
     CDatabaseSender m_sender;
 };

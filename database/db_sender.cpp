@@ -60,9 +60,8 @@ DbSendState CDatabaseSender::State() const {
 
 bool CDatabaseSender::Pause(const Run& run, DWORD nMs, bool bForPoints) {
     std::unique_lock<std::mutex> lock(run.shared->wakeMutex);
-    run.shared->wake.wait_for(lock, std::chrono::milliseconds(nMs), [&] {
-        return run.stop->load() || (bForPoints && run.shared->queue.Size() > 0);
-    });
+    run.shared->wake.wait_for(lock, std::chrono::milliseconds(nMs),
+                              [&] { return run.stop->load() || (bForPoints && run.shared->queue.Size() > 0); });
     return !run.stop->load();
 }
 
@@ -125,8 +124,8 @@ void CDatabaseSender::SendLoop(const Run& run) {
             answer = http.Post(path, body);
             if (run.stop->load())
                 break;  // told to end meanwhile: the queue may be another thread's now
-            verdict = JudgeAnswer(answer.nStatus, !answer.strVersion.empty(), ServerMessage(answer.strBody),
-                                  batch.size());
+            verdict =
+                JudgeAnswer(answer.nStatus, !answer.strVersion.empty(), ServerMessage(answer.strBody), batch.size());
             // Points the full queue pushed out meanwhile count as dropped, not sent.
             const std::size_t nLeft = verdict.Releases() ? shared.queue.Release(nFirst, batch.size()) : 0;
             const std::size_t nRefused = std::min(verdict.nRefused, nLeft);
@@ -136,7 +135,7 @@ void CDatabaseSender::SendLoop(const Run& run) {
             shared.state.nSent += nLeft - nRefused;
             shared.state.nRejected += nRefused;
             if (verdict.Fails())
-                fault = answer.nStatus == 0 ? DbFault::Transport
+                fault = answer.nStatus == 0                      ? DbFault::Transport
                         : verdict.answer == DbAnswer::NotAServer ? DbFault::NotAServer
                                                                  : DbFault::HttpStatus;
         } catch (const std::bad_alloc&) {

@@ -45,8 +45,7 @@ DbBatchVerdict JudgeAnswer(int nStatus, bool bNamedServer, const std::string& me
         v.answer = DbAnswer::Partial;
         v.nRefused = std::min(nDropped, nBatch);
         v.nStored = nBatch - v.nRefused;
-    } else if ((nStatus == 400 && IsLineProtocolError(message)) || nStatus == 422 ||
-               (nStatus == 413 && nBatch <= 1)) {
+    } else if ((nStatus == 400 && IsLineProtocolError(message)) || nStatus == 422 || (nStatus == 413 && nBatch <= 1)) {
         v.answer = DbAnswer::Rejected;
         v.nRefused = nBatch;
     } else if (nStatus == 413) {

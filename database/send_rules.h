@@ -32,8 +32,9 @@ struct DbBatchVerdict {
     std::size_t nStored = 0;   // points the server keeps
     std::size_t nRefused = 0;  // points it will never take
     // The batch leaves the queue (stored or refused); otherwise it stays.
-    bool Releases() const { return answer == DbAnswer::Delivered || answer == DbAnswer::Partial ||
-                                   answer == DbAnswer::Rejected; }
+    bool Releases() const {
+        return answer == DbAnswer::Delivered || answer == DbAnswer::Partial || answer == DbAnswer::Rejected;
+    }
     bool Fails() const { return answer != DbAnswer::Delivered && answer != DbAnswer::Split; }
 };
 // nHttpStatus 0: no answer at all (no connection, time-out). bNamedServer:

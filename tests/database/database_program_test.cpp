@@ -120,7 +120,8 @@ TEST(DatabaseProgram, AMissingDatabaseShowsInTheStatusLineAndGetsThePointsOnceMa
     HWND dlg = OpenDatabaseDialog(program);
     ASSERT_NE(dlg, nullptr);
     const std::wstring state = WindowText(GetDlgItem(dlg, IDC_DB_STATE));
-    const std::wstring reason = L"serwer odpowiedzia\x0142 404 (database not found: \"" + std::wstring(db.begin(), db.end());
+    const std::wstring reason =
+        L"serwer odpowiedzia\x0142 404 (database not found: \"" + std::wstring(db.begin(), db.end());
     EXPECT_NE(state.find(reason), std::wstring::npos) << std::string(state.begin(), state.end());
     EXPECT_NE(state.find(L"Odrzucone przez serwer: 0."), std::wstring::npos);
     ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDCANCEL));
@@ -156,7 +157,8 @@ TEST(DatabaseProgram, ASilentServerHoldsUpNeitherTheDialogNorClosing) {
     RunningProgram program(DatabaseIni(silent.Url(), "qm487"));
     DatabaseInstrument instrument;
     ASSERT_TRUE(program.Start());
-    ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 20.5), L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. "));
+    ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 20.5),
+                                          L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. "));
     ASSERT_TRUE(silent.AcceptOne(30000));  // the sender's request, never answered
 
     HWND dlg = OpenDatabaseDialog(program);
@@ -188,8 +190,8 @@ TEST(DatabaseProgram, APasswordIsKeptEncryptedAndComesBack) {
         SetDlgItemTextW(dlg, IDC_DB_URL, L"http://influx.lan:8086");
         SetDlgItemTextW(dlg, IDC_DB_USER, L"lab:1");
         SetDlgItemTextW(dlg, IDC_DB_SECRET, L"Has\x0142o-7;x");
-        for (const auto& [user, words, answer] : {std::make_tuple(L"lab:1", L"dwukropka", IDOK),
-                                                  std::make_tuple(L"lab", L"bez szyfrowania", IDNO)}) {
+        for (const auto& [user, words, answer] :
+             {std::make_tuple(L"lab:1", L"dwukropka", IDOK), std::make_tuple(L"lab", L"bez szyfrowania", IDNO)}) {
             SetDlgItemTextW(dlg, IDC_DB_USER, user);
             PostMessageW(dlg, WM_COMMAND, IDOK, 0);
             HWND box = nullptr;

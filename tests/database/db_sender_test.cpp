@@ -12,7 +12,6 @@
 
 #include <cstdio>
 
-
 using namespace qm487test;
 
 namespace {
@@ -128,7 +127,8 @@ TEST(DatabaseSender, ADatabaseMadeLaterGetsThePointsSentBefore) {
 // one, with Polish letters in user, password and database, sends them as UTF-8.
 TEST(DatabaseSender, PolishCredentialsGoAsUtf8AndAWrongPasswordKeepsThePoints) {
     InfluxServer server(std::string(QM487_INFLUX_BASE) + "/login");
-    server.RequireLogin("\xC5\x81ukasz", "\xC5\xBC\xC3\xB3\xC5\x82w-1");  // (L-stroke)ukasz, (z-dot)(o-acute)(l-stroke)w-1
+    server.RequireLogin("\xC5\x81ukasz",
+                        "\xC5\xBC\xC3\xB3\xC5\x82w-1");  // (L-stroke)ukasz, (z-dot)(o-acute)(l-stroke)w-1
     ASSERT_TRUE(server.Start());
     const std::string db = server.NewDatabase();
     ASSERT_FALSE(db.empty());

@@ -103,9 +103,9 @@ TEST(LineProtocol, ValuesAreTheInstrumentsDecimals) {
         bool fine;
         const char* text;
     };
-    for (const Row& row : {Row{214, false, "21.4"}, Row{217, false, "21.7"}, Row{2145, true, "21.45"},
-                           Row{-425, true, "-4.25"}, Row{-1, false, "-0.1"}, Row{99999, true, "999.99"},
-                           Row{210, false, "21.0"}}) {
+    for (const Row& row :
+         {Row{214, false, "21.4"}, Row{217, false, "21.7"}, Row{2145, true, "21.45"}, Row{-425, true, "-4.25"},
+          Row{-1, false, "-0.1"}, Row{99999, true, "999.99"}, Row{210, false, "21.0"}}) {
         CChannelSet set;
         set.SetFineResolution(row.fine);
         set.StoreValue(3, static_cast<double>(row.units) * (row.fine ? 0.01 : 0.1), FALSE);  // as the decoder does

@@ -33,8 +33,7 @@ TEST(SendRules, AnswersDecideWhetherABatchIsKeptSentOrGivenUp) {
         // Data that will never be taken.
         {400, true, "unable to parse 'temperature x': invalid field format", DbAnswer::Rejected, 0, n},
         {422, false, "", DbAnswer::Rejected, 0, n},
-        {400, true, "partial write: field type conflict: input field \"value\" ... dropped=3", DbAnswer::Partial,
-         7, 3},
+        {400, true, "partial write: field type conflict: input field \"value\" ... dropped=3", DbAnswer::Partial, 7, 3},
         {400, true, "partial write: points beyond retention policy dropped=99", DbAnswer::Partial, 0, n},
         {413, false, "", DbAnswer::Split, 0, 0},
     };
