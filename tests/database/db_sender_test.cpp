@@ -124,9 +124,11 @@ TEST(DatabaseSender, ADatabaseMadeLaterGetsThePointsSentBefore) {
 }
 
 // A server with logins: a wrong password keeps the points (401), the right
-// one, with Polish letters in user, password and database, sends them as UTF-8.
+// one, with Polish letters in user and password, sends them as UTF-8. The
+// server takes at most 4,000 bytes a request: a larger batch goes in halves.
 TEST(DatabaseSender, PolishCredentialsGoAsUtf8AndAWrongPasswordKeepsThePoints) {
     InfluxServer server(std::string(QM487_INFLUX_BASE) + "/login");
+    server.LimitBody(4000);
     server.RequireLogin("\xC5\x81ukasz",
                         "\xC5\xBC\xC3\xB3\xC5\x82w-1");  // (L-stroke)ukasz, (z-dot)(o-acute)(l-stroke)w-1
     ASSERT_TRUE(server.Start());
@@ -144,7 +146,11 @@ TEST(DatabaseSender, PolishCredentialsGoAsUtf8AndAWrongPasswordKeepsThePoints) {
     config.strSecret = "\xBF\xF3\xB3w-1";
     sender.Start(config, nullptr, 0);
     ASSERT_TRUE(WaitFor([&] { return sender.State().nSent == 1; }, 60000)) << DescribeSendState(sender.State(), true);
-    EXPECT_EQ(server.Query("SELECT value FROM temperature").size(), 1u);
+    for (int i = 1; i < 100; ++i)  // about 7,800 bytes in one batch
+        sender.Push(Point(kT0 + i, 1, 21.5));
+    ASSERT_TRUE(WaitFor([&] { return sender.State().nSent == 100; }, 60000)) << DescribeSendState(sender.State(), true);
+    EXPECT_EQ(sender.State().nRejected, 0u);
+    EXPECT_EQ(server.Query("SELECT value FROM temperature").size(), 100u);
 }
 
 namespace {

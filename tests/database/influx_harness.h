@@ -47,6 +47,11 @@ public:
         std::filesystem::create_directories(WinPath(""));
         std::ofstream(WinPath("admin"), std::ios::binary) << user << "\n" << password << "\n";
     }
+    // Before Start: a request body larger than this gets 413.
+    void LimitBody(int bytes) {
+        std::filesystem::create_directories(WinPath(""));
+        std::ofstream(WinPath("max-body"), std::ios::binary) << bytes;
+    }
     int Port() const { return m_nPort; }
     std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort); }
 

@@ -3,7 +3,8 @@
 # listening on loopback only, its data in the folder given.
 #   influx_server.sh start DIR [DB]   start (again, on the same port and data); create DB;
 #                                     with DIR/admin (user and password, a line each, UTF-8)
-#                                     authentication is on and that admin is made
+#                                     authentication is on and that admin is made; with
+#                                     DIR/max-body (bytes) larger requests get 413
 #   influx_server.sh createdb DIR DB  create database DB
 #   influx_server.sh stop DIR         stop it, keep the data
 #   influx_server.sh clean DIR        stop it and empty DIR
@@ -65,6 +66,7 @@ bind-address = "127.0.0.1:$rpc"
 [http]
   enabled = true
   auth-enabled = $([ -f "$dir/admin" ] && echo true || echo false)
+  max-body-size = $(cat "$dir/max-body" 2>/dev/null || echo 25000000)
   bind-address = "127.0.0.1:$port"
   log-enabled = false
 [monitor]
