@@ -75,6 +75,7 @@ void CMainDialog::UpdateStatusLine() {
         alarms[channel] = m_channels[channel].alarm;
     state.strAlarm = ComposeAlarmPiece(alarms);
     state.bDatabaseFailing = m_database.IsFailing();
+    state.strDatabaseReason = ShortSendFault(m_database.State());
     const std::string text = ComposeStatusLine(state);
     if (text == m_strStatus)
         return;

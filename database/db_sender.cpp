@@ -65,9 +65,10 @@ bool CDatabaseSender::Pause(const Run& run, DWORD nMs, bool bForPoints) {
     return !run.stop->load();
 }
 
-void CDatabaseSender::SetFailing(const Run& run, bool bFailing) {
+void CDatabaseSender::SetFailing(const Run& run, bool bFailing, bool bReasonChanged) {
+    const bool bFlipped = run.shared->bFailing.exchange(bFailing) != bFailing;
     // A thread told to end tells nobody: its window may be gone.
-    if (run.shared->bFailing.exchange(bFailing) != bFailing && run.hNotify != nullptr && !run.stop->load())
+    if ((bFlipped || (bFailing && bReasonChanged)) && run.hNotify != nullptr && !run.stop->load())
         PostMessageW(run.hNotify, run.nMessage, 0, 0);
 }
 
@@ -107,6 +108,7 @@ void CDatabaseSender::SendLoop(const Run& run) {
     std::size_t nBatchLimit = dbsend::kMaxPointsPerRequest;  // halved by each 413
     std::vector<DbPoint> batch;
     std::string body;
+    long long nLastReason = 0;  // the fault and the HTTP status last told
     while (!run.stop->load()) {
         if (shared.queue.Size() == 0 && !Pause(run, 1000, true))
             break;
@@ -153,7 +155,9 @@ void CDatabaseSender::SendLoop(const Run& run) {
                 shared.state.strServerMessage = ServerMessage(answer.strBody);
             }
         }
-        SetFailing(run, fault != DbFault::None);
+        const long long nReason = static_cast<long long>(fault) << 32 | static_cast<unsigned>(answer.nStatus);
+        SetFailing(run, fault != DbFault::None, nReason != nLastReason);
+        nLastReason = nReason;
 
         // The gap after a delivery counts from the request's start; a
         // back-off from its end.

@@ -93,7 +93,9 @@ private:
     // Waits until the time is up, stop is asked for, or (with bForPoints)
     // points are waiting. True unless stop was asked for.
     static bool Pause(const Run& run, DWORD nMs, bool bForPoints);
-    static void SetFailing(const Run& run, bool bFailing);
+    // Tells the window when sending starts or stops failing, or fails for
+    // another reason (the status line names it).
+    static void SetFailing(const Run& run, bool bFailing, bool bReasonChanged = false);
 
     std::shared_ptr<Shared> m_shared;
     std::shared_ptr<std::atomic<bool>> m_pStop;  // the running thread's; null while stopped

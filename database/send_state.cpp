@@ -23,6 +23,20 @@ std::string TransportErrorText(unsigned nError) {
     return text;
 }
 
+std::string ShortSendFault(const DbSendState& s) {
+    if (!s.bFailing)
+        return std::string();
+    switch (s.fault) {
+    case DbFault::Transport: return "brak po\xB3\xB9" "czenia";
+    case DbFault::HttpStatus: return "HTTP " + std::to_string(s.nHttpStatus);
+    case DbFault::NotAServer: return "to nie jest InfluxDB";
+    case DbFault::SecretUnreadable: return "nieczytelne has\xB3o";
+    case DbFault::Credentials: return "niedozwolony znak w logowaniu";
+    case DbFault::Internal: return "brak pami\xEA" "ci";
+    default: return std::string();
+    }
+}
+
 std::string DescribeSendState(const DbSendState& s, bool bEnabled) {
     std::string text;
     const std::string fails = "Wysy\xB3" "anie nie dzia\xB3" "a: ";

@@ -33,6 +33,10 @@ struct DbSendState {
 // common one ("12029" is "nie można połączyć się z serwerem").
 std::string TransportErrorText(unsigned nError);
 
+// Why sending fails, in a few words for the status line ("HTTP 404",
+// "nieczytelne hasło"); empty while it does not. Windows-1250.
+std::string ShortSendFault(const DbSendState& state);
+
 // Several lines for the dialog (CR LF between them), Windows-1250.
 std::string DescribeSendState(const DbSendState& state, bool bEnabled);
 

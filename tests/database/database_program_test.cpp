@@ -14,7 +14,8 @@ using namespace qm487test;
 namespace {
 
 const wchar_t kLostLink[] = L"Brak komunikacji z urz\x0105" L"dzeniem. ";
-const wchar_t kSendingFails[] = L"B\x0142\x0105" L"d wysy\x0142" L"ania do bazy danych. ";
+// With its reason: the database is not there (yet).
+const wchar_t kSendingFails[] = L"B\x0142\x0105" L"d wysy\x0142" L"ania do bazy danych (HTTP 404). ";
 
 InstrumentReading Reading(int channel, double value, bool valueError = false, bool fine = false) {
     InstrumentReading r;

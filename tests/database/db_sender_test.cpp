@@ -226,6 +226,7 @@ TEST(DatabaseFeed, AnUnreadableSecretHoldsThePointsUntilANewOneIsTyped) {
     EXPECT_EQ(feed.State().fault, DbFault::SecretUnreadable);
     EXPECT_EQ(feed.State().nWaiting, 3u);
     EXPECT_NE(DescribeSendState(feed.State(), true).find("wstrzymane"), std::string::npos);
+    EXPECT_EQ(ShortSendFault(feed.State()), "nieczytelne has\xB3o");  // for the status line
     // Nothing changed: no restart, so the held state stays.
     EXPECT_FALSE(feed.ChangeSettings(feed.Settings(), ""));
     EXPECT_TRUE(feed.IsFailing());
