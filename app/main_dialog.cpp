@@ -70,6 +70,8 @@ CMainDialog::CMainDialog(CWnd* pParent)
       m_alarms(m_alarmHost, m_channels),
       m_lineHost(*this),
       m_lineAssembly(m_lineHost),
+      m_databaseHost(*this),
+      m_database(m_databaseHost),
       m_nReportFileSeparator(0),
       m_nTimerInterval(0) {
     ApplySettings(ConstructorSettings());
@@ -173,7 +175,7 @@ BOOL CMainDialog::OnInitDialog() {
     OnAlwaysOnTop();
 
     HandChannelsToDdeServer();
-    StartDatabaseSender();
+    m_database.Start();
 
     SetTimer(kStartupRecordingTimerId, 10000);
     SetTimer(kBlinkTimerId, 500);
@@ -331,7 +333,7 @@ void CMainDialog::OnDestroy() {
     // The reader sends to this window: it ends while the window is still there.
     ClosePort();
     StopDdeServer();
-    m_dbSender.Stop();
+    m_database.Stop();  // never waits on the network
     WinHelp(0, HELP_QUIT);
     Default();
 }

@@ -6,7 +6,7 @@
 #include "app/alarm_monitor.h"
 #include "app/program_help.h"
 #include "config/settings.h"
-#include "database/db_sender.h"
+#include "database/database_feed.h"
 #include "exchange/dde_server.h"
 #include "framework/app_messages.h"
 #include "framework/controls.h"
@@ -64,6 +64,8 @@ public:
     // The field of channel 0 to 8.
     CReadingView& Field(int nChannel) { return m_fields[nChannel == 0 ? 8 : nChannel - 1]; }
     const CLineDecoder& Decoder() const { return m_lineAssembly.Decoder(); }
+    // The readings to the time-series database.
+    CDatabaseFeed& DatabaseFeed() { return m_database; }
 
     void WinHelp(DWORD_PTR dwData, UINT nCmd = HELP_CONTEXT) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
@@ -111,11 +113,6 @@ public:
     CEdit m_editStatus;
     HICON m_hIcon;
     std::string m_strSettingsPath;  // where the settings are kept, for the user
-    // Readings to the time-series database (main_dialog_database.cpp).
-    DatabaseSettings m_dbSettings;    // as the file keeps them, the secret encrypted
-    std::string m_strDbSecret;        // the secret decrypted, in memory only
-    BOOL m_bDbSecretUnreadable = FALSE;  // the file's secret is another user's
-    CDatabaseSender m_dbSender;
     CIniFile* m_pSettings;          // the store of this run, or nullptr
 
     // The alarms, judged at every valid reading (main_dialog_alarms.cpp).
@@ -216,13 +213,6 @@ private:
     BOOL m_bDdeRestarting = FALSE;   // RestartDdeServer or StopDdeServer is running
     BOOL m_bDdeStopped = FALSE;      // the window is going: no more starts
     BOOL m_bDdeRestartAgain = FALSE;  // a line asked for it meanwhile
-    // The database sender (main_dialog_database.cpp): started with the
-    // settings in force, or stopped when sending is off.
-    void StartDatabaseSender();
-    // Takes the file's values and decrypts the secret.
-    void ApplyDatabaseSettings(const DatabaseSettings& settings);
-    // A point for the reading ApplyReading has just stored for the channel.
-    void SendReadingToDatabase(int nChannel);
 
     // The alarms reach this window's timer, fields and menu through here
     // (main_dialog_alarms.cpp).
@@ -243,8 +233,22 @@ private:
 
     AlarmHost m_alarmHost;
     CAlarmMonitor m_alarms;  // after m_channels, which it judges
+
+    // The database feed reaches this window through here (main_dialog_database.cpp).
+    class DatabaseHost : public CDatabaseFeed::Host {
+    public:
+        explicit DatabaseHost(CMainDialog& dlg) : m_dlg(dlg) {}
+        CWnd* Window() override { return &m_dlg; }
+        void SettingsChanged() override;
+
+    private:
+        CMainDialog& m_dlg;
+    };
+
     LineHost m_lineHost;
     CLineAssembly m_lineAssembly;  // line buffer, watchdog and decoder
+    DatabaseHost m_databaseHost;
+    CDatabaseFeed m_database;
     int m_nReportFileSeparator;    // the separator the open report file was opened with
     int m_nTimerInterval;          // the interval the recording timer runs at
     std::vector<RecordNotice> m_recordNotices;  // to show once the writes are done

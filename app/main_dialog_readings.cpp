@@ -35,7 +35,7 @@ void CMainDialog::ApplyReading(BOOL bGood) {
             ShowChannel(c);
             if (m_alarms.Judge(c))
                 UpdateStatusLine();
-            SendReadingToDatabase(c);  // with the alarm state just judged
+            m_database.AddReading(m_channels, c, decoder.m_nSerialNumber);  // with the alarm state just judged
         }
     } else {
         m_channels.LoseAll();
@@ -74,7 +74,8 @@ void CMainDialog::UpdateStatusLine() {
     for (int channel = 0; channel < CChannelSet::kChannels; ++channel)
         alarms[channel] = m_channels[channel].alarm;
     state.strAlarm = ComposeAlarmPiece(alarms) + ComposeRefusedLimitsPiece(m_alarms.Settings());
-    state.bDatabaseFailing = m_dbSender.IsFailing();
+    state.bDatabaseFailing = m_database.IsFailing();
+    state.strDatabaseReason = ShortSendFault(m_database.State());
     const std::string text = ComposeStatusLine(state);
     if (text == m_strStatus)
         return;

@@ -49,7 +49,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     m_bAddComment = s.bAddComment;
     m_bAddSerial = s.bAddSerial;
     m_alarms.TakeSettings(s.alarm);
-    ApplyDatabaseSettings(s.database);
+    m_database.ApplySettings(s.database);
 }
 
 ProgramSettings CMainDialog::CollectSettings() const {
@@ -82,7 +82,7 @@ ProgramSettings CMainDialog::CollectSettings() const {
     s.bAddComment = m_bAddComment;
     s.bAddSerial = m_bAddSerial;
     s.alarm = m_alarms.Settings();
-    s.database = m_dbSettings;
+    s.database = m_database.Settings();
     return s;
 }
 

@@ -11,3 +11,7 @@ unsigned char Cp1250ToLower(unsigned char c);
 // Equality of a and b ignoring letter case: ASCII and the accented letters
 // of Windows-1250 (L with stroke 0xA3 matches 0xB3, A with ogonek 0xA5 0xB9).
 bool Cp1250EqualNoCase(const std::string& a, const std::string& b);
+
+// The same text in UTF-8, as it goes on the wire to servers that expect it.
+// The five bytes Windows-1250 leaves unassigned become U+0081 and the like.
+std::string Cp1250ToUtf8(const std::string& text);

@@ -19,13 +19,18 @@ const char kSecretUnreadable[] =
     "Zapisanego has\xB3" "a nie mo\xBFna odczyta\xE6 (zapisa\xB3 je inny u\xBFytkownik Windows lub inny "
     "komputer), wi\xEA" "c nie jest u\xBFywane. Wpisz je ponownie.";
 const char kChecking[] = "Sprawdzanie...";
+const char kUserColon[] = "Nazwa u\xBFytkownika nie mo\xBF" "e zawiera\xE6 dwukropka (:).";
+const char kControlCharacter[] = "Nazwa u\xBFytkownika i has\xB3o nie mog\xB9 zawiera\xE6 znak\xF3w steruj\xB9" "cych.";
+const char kPlainTextSecret[] =
+    "Has\xB3o zostanie wys\xB3" "ane bez szyfrowania (adres http:// innego komputera), wi\xEA" "c mo\xBF" "e je "
+    "przechwyci\xE6 ka\xBF" "dy w tej sieci. Bezpieczniej jest poda\xE6 adres https://.\n\nZapisa\xE6 mimo to?";
 
 }  // namespace
 
 CDatabaseDialog::CDatabaseDialog(CWnd* pParent)
     : CDialog(IDD_DATABASE, pParent), m_bEnabled(FALSE), m_bSecretUnreadable(FALSE) {}
 
-CDatabaseDialog::~CDatabaseDialog() { JoinPing(); }
+CDatabaseDialog::~CDatabaseDialog() { EndPing(); }
 
 const AfxMsgMap* CDatabaseDialog::GetThisMessageMap() {
     typedef CDatabaseDialog C;
@@ -77,11 +82,28 @@ void CDatabaseDialog::OnOK() {
         ::SetFocus(m_editName);
         return;
     }
+    const DbCredentialsFault fault = CheckCredentials(m_strUser, m_strSecret);
+    if (fault != DbCredentialsFault::None) {
+        AfxMessageBox(fault == DbCredentialsFault::UserColon ? kUserColon : kControlCharacter,
+                      MB_OK | MB_ICONEXCLAMATION);
+        ::SetFocus(fault == DbCredentialsFault::SecretControl ? m_editSecret : m_editUser);
+        return;
+    }
+    if (!m_strSecret.empty() && ParseServerUrl(m_strUrl, url) && !ConfirmPlainTextSecret(url)) {
+        ::SetFocus(m_editUrl);
+        return;
+    }
     EndDialog(IDOK);
 }
 
+BOOL CDatabaseDialog::ConfirmPlainTextSecret(const DbServerUrl& url) {
+    if (url.bSecure || IsLoopbackHost(url.strHost))
+        return TRUE;
+    return AfxMessageBox(kPlainTextSecret, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
 void CDatabaseDialog::OnPing() {
-    if (m_bPingRunning)
+    if (m_pPing != nullptr)
         return;
     const std::string url = m_editUrl.GetWindowText();
     DbServerUrl parsed;
@@ -89,26 +111,37 @@ void CDatabaseDialog::OnPing() {
         ::SetDlgItemTextW(m_hWnd, IDC_DB_PING_RESULT, afx::Widen1250(kBadUrl).c_str());
         return;
     }
-    JoinPing();
     const std::string auth = AuthorizationValue(m_editUser.GetWindowText(), m_editSecret.GetWindowText());
+    auto ping = std::make_shared<PingRun>();
+    const HWND hWnd = m_hWnd;
+    const BOOL bStarted = m_pingThread.Start([ping, parsed, auth, hWnd]() -> UINT {
+        try {
+            CHttpClient http(parsed, auth);
+            const HttpAnswer answer = http.Get(PingPath(parsed));
+            ping->strResult =
+                DescribePingAnswer(answer.nStatus, answer.nError, answer.strVersion, ServerMessage(answer.strBody));
+        } catch (...) {
+            ping->strResult.clear();  // out of memory: the check says nothing
+        }
+        if (!ping->bCancelled)
+            PostMessageW(hWnd, WM_DB_PING_DONE, 0, reinterpret_cast<LPARAM>(ping.get()));
+        return 0;
+    });
+    if (!bStarted)
+        return;
+    m_pPing = ping;
     ::SetDlgItemTextW(m_hWnd, IDC_DB_PING_RESULT, afx::Widen1250(kChecking).c_str());
     ::EnableWindow(GetDlgItem(IDC_DB_PING), FALSE);
-    m_bPingRunning = true;
-    const HWND hWnd = m_hWnd;
-    m_pingThread = std::thread([this, parsed, auth, hWnd] {
-        CHttpClient http(parsed, auth);
-        const HttpAnswer answer = http.Get(PingPath(parsed));
-        m_strPingResult =
-            DescribePingAnswer(answer.nStatus, answer.nError, answer.strVersion, ServerMessage(answer.strBody));
-        m_bPingRunning = false;
-        PostMessageW(hWnd, WM_DB_PING_DONE, 0, 0);
-    });
 }
 
-LRESULT CDatabaseDialog::OnPingDone(WPARAM, LPARAM) {
-    JoinPing();
-    ::SetDlgItemTextW(m_hWnd, IDC_DB_PING_RESULT, afx::Widen1250(m_strPingResult).c_str());
+LRESULT CDatabaseDialog::OnPingDone(WPARAM, LPARAM lParam) {
+    // Only the check under way, never a late one of a dialog before this.
+    if (m_pPing == nullptr || lParam != reinterpret_cast<LPARAM>(m_pPing.get()))
+        return 0;
+    m_pingThread.Join();  // it has posted: it is returning
+    ::SetDlgItemTextW(m_hWnd, IDC_DB_PING_RESULT, afx::Widen1250(m_pPing->strResult).c_str());
     ::EnableWindow(GetDlgItem(IDC_DB_PING), TRUE);
+    m_pPing.reset();
     return 0;
 }
 
@@ -119,7 +152,7 @@ void CDatabaseDialog::OnTimer(UINT_PTR nId) {
 
 void CDatabaseDialog::OnDestroy() {
     KillTimer(kStateTimerId);
-    JoinPing();
+    EndPing();
     Default();
 }
 
@@ -128,7 +161,12 @@ void CDatabaseDialog::ShowState() {
         ::SetDlgItemTextW(m_hWnd, IDC_DB_STATE, afx::Widen1250(m_fnState()).c_str());
 }
 
-void CDatabaseDialog::JoinPing() {
-    if (m_pingThread.joinable())
-        m_pingThread.join();
+void CDatabaseDialog::EndPing() {
+    if (m_pPing != nullptr)
+        m_pPing->bCancelled = true;
+    if (m_pingThread.WaitForEnd(0))
+        m_pingThread.Join();
+    else
+        m_pingThread.Release();
+    m_pPing.reset();
 }

@@ -6,11 +6,13 @@
 
 #include "framework/controls.h"
 #include "framework/dialog.h"
+#include "framework/worker_thread.h"
+#include "database/send_rules.h"
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
-#include <thread>
 
 class CDatabaseDialog : public CDialog {
 public:
@@ -42,8 +44,19 @@ protected:
     void OnDestroy();
 
 private:
+    // One connection check: the thread owns it with the dialog, so the
+    // dialog may close while the server keeps the check waiting.
+    struct PingRun {
+        std::atomic<bool> bCancelled{false};  // set by the dialog when it closes
+        std::string strResult;                // written by the thread before it posts
+    };
+
     void ShowState();
-    void JoinPing();
+    // Ends the check: joined when it has ended, else let go (never waits
+    // on the network).
+    void EndPing();
+    // Asks before a password goes out unencrypted to another machine.
+    BOOL ConfirmPlainTextSecret(const DbServerUrl& url);
 
     CButton m_checkEnabled;
     CEdit m_editUrl;
@@ -51,8 +64,7 @@ private:
     CEdit m_editUser;
     CEdit m_editSecret;
     // The check runs on a thread of its own, so the window (and the readings
-    // behind it) never waits for the network; the dialog joins it.
-    std::thread m_pingThread;
-    std::string m_strPingResult;              // written by the thread before it posts
-    std::atomic<bool> m_bPingRunning{false};
+    // behind it) never waits for the network.
+    std::shared_ptr<PingRun> m_pPing;  // the check under way, or null
+    CWorkerThread m_pingThread;
 };

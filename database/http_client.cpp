@@ -19,8 +19,13 @@ std::string HeaderValue(HINTERNET hRequest, const wchar_t* name) {
 
 CHttpClient::CHttpClient(const DbServerUrl& url, const std::string& strAuthorization) : m_url(url) {
     m_strHeaders = L"Content-Type: text/plain; charset=utf-8\r\n";
-    if (!strAuthorization.empty())
-        m_strHeaders += L"Authorization: " + afx::Widen1250(strAuthorization) + L"\r\n";
+    if (!strAuthorization.empty()) {
+        // Already the bytes for the wire (UTF-8 inside); one character each.
+        m_strHeaders += L"Authorization: ";
+        for (unsigned char ch : strAuthorization)
+            m_strHeaders += static_cast<wchar_t>(ch);
+        m_strHeaders += L"\r\n";
+    }
 }
 
 bool CHttpClient::Connect(HttpAnswer& answer) {
@@ -38,6 +43,17 @@ bool CHttpClient::Connect(HttpAnswer& answer) {
         }
         const int t = static_cast<int>(dbsend::kHttpTimeoutMs);
         WinHttpSetTimeouts(m_session.Get(), t, t, t, t);
+        // A redirect would take the credentials to another host: its 3xx is
+        // an answer like any other, and the points wait.
+        DWORD redirects = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+        WinHttpSetOption(m_session.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &redirects, sizeof redirects);
+        // TLS 1.2 and 1.3 whatever the system's defaults; 1.2 alone where
+        // the system does not know 1.3 (Windows 7 to 10).
+        DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+        if (!WinHttpSetOption(m_session.Get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
+            protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+            WinHttpSetOption(m_session.Get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
+        }
     }
     if (!m_connection) {
         std::string host = m_url.strHost;

@@ -1,6 +1,8 @@
 #include "database/line_protocol.h"
 
+#include "common/number_text.h"
 #include "instrument/channel_alarm.h"
+#include "instrument/channels.h"
 
 #include <charconv>
 #include <cmath>
@@ -11,6 +13,22 @@ const char kDbTagChannel[] = "channel";
 const char kDbFieldValue[] = "value";
 const char kDbFieldStatus[] = "status";
 const char kDbFieldAlarm[] = "alarm";
+
+double DbValueOf(const CChannelSet& channels, int nChannel) {
+    if (nChannel != 0)
+        return NearestDecimal(channels[nChannel].dValue, channels[nChannel].bFineResolution ? 2 : 1);
+    // In hundredths, which hold tenths too: the sum is exact, and one
+    // division rounds it once.
+    long long nSum = 0;
+    int nCount = 0;
+    for (int c = 1; c < CChannelSet::kChannels; ++c) {
+        if (channels[c].bNoValue || !std::isfinite(channels[c].dValue))
+            continue;
+        nSum += std::llround(channels[c].dValue * 100.0);
+        ++nCount;
+    }
+    return nCount == 0 ? channels[0].dValue : static_cast<double>(nSum) / (nCount * 100.0);
+}
 
 std::string EscapeTagValue(const std::string& value) {
     std::string out;

@@ -11,13 +11,19 @@
 // points take about 24 MB.
 struct DbPoint {
     std::int64_t nTimeMs;    // arrival, milliseconds since 1970-01-01 UTC
-    double dValue;           // meaningful when bHasValue
+    double dValue;           // meaningful when bHasValue; see DbValueOf
     std::uint16_t nSerial;   // the instrument's number
     std::uint8_t nChannel;   // 0 (the mean) to 8
     bool bHasValue;          // false: the reading carried error flags
     std::int8_t nAlarm;      // -1 low, 0 none, 1 high; meaningful when bHasAlarm
     bool bHasAlarm;
 };
+
+class CChannelSet;
+// The value a reading of channel 0 to 8 goes out with: the decimal the
+// instrument sent (21.4, not tenths x 0.1 = 21.400000000000002), and for the
+// mean the double nearest to the exact mean of the channels' decimals.
+double DbValueOf(const CChannelSet& channels, int nChannel);
 
 // A tag value with the line protocol's escapes: a backslash before every
 // comma, blank and equals sign (the servers undo exactly these three).

@@ -19,14 +19,15 @@ std::uint64_t CPointQueue::PeekFront(std::vector<DbPoint>& batch, std::size_t nM
     return m_nFrontSeq;
 }
 
-void CPointQueue::Release(std::uint64_t nFirst, std::size_t nCount) {
+std::size_t CPointQueue::Release(std::uint64_t nFirst, std::size_t nCount) {
     std::lock_guard<std::mutex> lock(m_mutex);
     const std::uint64_t nEnd = nFirst + nCount;
     if (nEnd <= m_nFrontSeq)
-        return;
+        return 0;
     const std::uint64_t n = std::min<std::uint64_t>(nEnd - m_nFrontSeq, m_points.size());
     m_points.erase(m_points.begin(), m_points.begin() + static_cast<std::ptrdiff_t>(n));
     m_nFrontSeq += n;
+    return static_cast<std::size_t>(n);
 }
 
 void CPointQueue::Clear() {

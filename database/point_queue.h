@@ -28,8 +28,9 @@ public:
     std::uint64_t PeekFront(std::vector<DbPoint>& batch, std::size_t nMax) const;
 
     // The server took the nCount points from nFirst on. Those of them that
-    // the capacity has pushed out meanwhile are already gone; the rest leave.
-    void Release(std::uint64_t nFirst, std::size_t nCount);
+    // the capacity has pushed out meanwhile are already gone (and counted as
+    // dropped); the rest leave, and their number is returned.
+    std::size_t Release(std::uint64_t nFirst, std::size_t nCount);
 
     // Empties the queue; the dropped count stays.
     void Clear();

@@ -1,23 +1,66 @@
 #include "database/send_rules.h"
 
+#include "config/cp1250.h"
 #include "database/base64.h"
 
 #include <algorithm>
 #include <cctype>
 
-DbAnswer ClassifyAnswer(int nHttpStatus) {
-    if (nHttpStatus >= 200 && nHttpStatus < 300)
-        return DbAnswer::Delivered;
-    if (nHttpStatus == 0 || nHttpStatus == 429 || nHttpStatus >= 500)
-        return DbAnswer::Retry;
-    return DbAnswer::Rejected;
+namespace {
+
+// InfluxDB 1.x: 400 {"error":"partial write: field type conflict: ... dropped=2"}.
+bool PartialWriteDropped(const std::string& message, std::size_t& nDropped) {
+    if (message.find("partial write") == std::string::npos)
+        return false;
+    const std::size_t at = message.rfind("dropped=");
+    if (at == std::string::npos)
+        return false;
+    nDropped = 0;
+    for (std::size_t i = at + 8; i < message.size() && std::isdigit(static_cast<unsigned char>(message[i])); ++i)
+        nDropped = std::min<std::size_t>(nDropped * 10 + static_cast<std::size_t>(message[i] - '0'), 1u << 30);
+    return true;
+}
+
+// The servers' words for a body they cannot read as the line protocol
+// (InfluxDB 1.x and 2.x, VictoriaMetrics).
+bool IsLineProtocolError(const std::string& message) {
+    for (const char* words : {"unable to parse", "cannot parse", "field type conflict", "invalid field format",
+                              "invalid number", "missing fields", "bad timestamp"})
+        if (message.find(words) != std::string::npos)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+DbBatchVerdict JudgeAnswer(int nStatus, bool bNamedServer, const std::string& message, std::size_t nBatch) {
+    DbBatchVerdict v;
+    std::size_t nDropped = 0;
+    if (nStatus == 204 || (nStatus >= 200 && nStatus < 300 && bNamedServer)) {
+        v.answer = DbAnswer::Delivered;
+        v.nStored = nBatch;
+    } else if (nStatus >= 200 && nStatus < 300) {
+        v.answer = DbAnswer::NotAServer;
+    } else if (nStatus == 400 && PartialWriteDropped(message, nDropped)) {
+        v.answer = DbAnswer::Partial;
+        v.nRefused = std::min(nDropped, nBatch);
+        v.nStored = nBatch - v.nRefused;
+    } else if ((nStatus == 400 && IsLineProtocolError(message)) || nStatus == 422 || (nStatus == 413 && nBatch <= 1)) {
+        v.answer = DbAnswer::Rejected;
+        v.nRefused = nBatch;
+    } else if (nStatus == 413) {
+        v.answer = DbAnswer::Split;
+    }
+    return v;
 }
 
 unsigned CSendBackoff::NextDelayMs(DbAnswer answer) {
-    if (answer == DbAnswer::Delivered) {
+    if (answer == DbAnswer::Delivered || answer == DbAnswer::Partial) {
         m_nDelayMs = 0;
         return dbsend::kRequestGapMs;
     }
+    if (answer == DbAnswer::Split)
+        return dbsend::kRequestGapMs;
     m_nDelayMs = m_nDelayMs == 0 ? dbsend::kBackoffFirstMs : std::min(m_nDelayMs * 2, dbsend::kBackoffMaxMs);
     return m_nDelayMs;
 }
@@ -52,9 +95,18 @@ bool JsonStringMember(const std::string& body, const std::string& key, std::stri
 
 }  // namespace
 
+namespace {
+bool HasControlCharacter(const std::string& text) {
+    return std::any_of(text.begin(), text.end(), [](char ch) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        return c < 0x20 || c == 0x7F;
+    });
+}
+}  // namespace
+
 std::string ServerMessage(const std::string& body) {
     std::string text;
-    if (!JsonStringMember(body, "error", text))
+    if (!JsonStringMember(body, "error", text) && !JsonStringMember(body, "message", text))
         text = body;
     for (char& ch : text)
         if (ch == '\r' || ch == '\n' || ch == '\t')
@@ -69,6 +121,8 @@ std::string ServerMessage(const std::string& body) {
 }
 
 bool ParseServerUrl(const std::string& url, DbServerUrl& out) {
+    if (HasControlCharacter(url))
+        return false;
     std::string lower = url;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
@@ -133,16 +187,34 @@ std::string PercentEncode(const std::string& text) {
 
 }  // namespace
 
+bool IsLoopbackHost(const std::string& host) {
+    std::string lower = host;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+    return lower == "localhost" || lower == "[::1]" ||
+           (lower.compare(0, 4, "127.") == 0 && lower.find_first_not_of("0123456789.") == std::string::npos);
+}
+
 std::string WritePath(const DbServerUrl& url, const std::string& database) {
-    return url.strPath + "/write?db=" + PercentEncode(database) + "&precision=ms";
+    return url.strPath + "/write?db=" + PercentEncode(Cp1250ToUtf8(database)) + "&precision=ms";
 }
 
 std::string PingPath(const DbServerUrl& url) { return url.strPath + "/ping"; }
 
 std::string AuthorizationValue(const std::string& user, const std::string& secret) {
     if (!user.empty())
-        return "Basic " + Base64Encode(user + ":" + secret);
+        return "Basic " + Base64Encode(Cp1250ToUtf8(user + ":" + secret));
     if (!secret.empty())
-        return "Token " + secret;
+        return "Token " + Cp1250ToUtf8(secret);
     return std::string();
+}
+
+DbCredentialsFault CheckCredentials(const std::string& user, const std::string& secret) {
+    if (HasControlCharacter(user))
+        return DbCredentialsFault::UserControl;
+    if (user.find(':') != std::string::npos)
+        return DbCredentialsFault::UserColon;
+    if (HasControlCharacter(secret))
+        return DbCredentialsFault::SecretControl;
+    return DbCredentialsFault::None;
 }

@@ -23,16 +23,40 @@ std::string TransportErrorText(unsigned nError) {
     return text;
 }
 
+std::string ShortSendFault(const DbSendState& s) {
+    if (!s.bFailing)
+        return std::string();
+    switch (s.fault) {
+    case DbFault::Transport: return "brak po\xB3\xB9" "czenia";
+    case DbFault::HttpStatus: return "HTTP " + std::to_string(s.nHttpStatus);
+    case DbFault::NotAServer: return "to nie jest InfluxDB";
+    case DbFault::SecretUnreadable: return "nieczytelne has\xB3o";
+    case DbFault::Credentials: return "niedozwolony znak w logowaniu";
+    case DbFault::Internal: return "brak pami\xEA" "ci";
+    default: return std::string();
+    }
+}
+
 std::string DescribeSendState(const DbSendState& s, bool bEnabled) {
     std::string text;
+    const std::string fails = "Wysy\xB3" "anie nie dzia\xB3" "a: ";
+    const std::string held = "Wysy\xB3" "anie wstrzymane: ";
     if (!bEnabled)
         text = "Wysy\xB3" "anie jest wy\xB3\xB9" "czone.";
     else if (!s.bFailing)
         text = "Wysy\xB3" "anie dzia\xB3" "a.";
+    else if (s.fault == DbFault::SecretUnreadable)
+        text = held + "zapisanego has\xB3" "a nie mo\xBFna odczyta\xE6, wpisz je ponownie.";
+    else if (s.fault == DbFault::Credentials)
+        text = held + "nazwa u\xBFytkownika lub has\xB3o zawiera niedozwolony znak.";
+    else if (s.fault == DbFault::Internal)
+        text = fails + "brak pami\xEA" "ci lub b\xB3\xB9" "d wewn\xEAtrzny.";
+    else if (s.fault == DbFault::NotAServer)
+        text = fails + "to nie jest InfluxDB ani VictoriaMetrics (odpowied\x9F " + std::to_string(s.nHttpStatus) + ").";
     else if (s.nHttpStatus == 0)
-        text = "Wysy\xB3" "anie nie dzia\xB3" "a: " + TransportErrorText(s.nTransportError) + ".";
+        text = fails + TransportErrorText(s.nTransportError) + ".";
     else
-        text = "Wysy\xB3" "anie nie dzia\xB3" "a: serwer odpowiedzia\xB3 " + std::to_string(s.nHttpStatus) +
+        text = fails + "serwer odpowiedzia\xB3 " + std::to_string(s.nHttpStatus) +
                (s.strServerMessage.empty() ? std::string() : " (" + s.strServerMessage + ")") + ".";
     return text + "\r\nCzeka punkt\xF3w: " + std::to_string(s.nWaiting) + ". Wys\xB3" "ano: " + std::to_string(s.nSent) +
            ". Odrzucone przez serwer: " + std::to_string(s.nRejected) +
@@ -43,8 +67,10 @@ std::string DescribePingAnswer(int nStatus, unsigned nTransportError, const std:
                                const std::string& serverMessage) {
     if (nStatus == 0)
         return "Brak po\xB3\xB9" "czenia: " + TransportErrorText(nTransportError) + ".";
-    if (nStatus >= 200 && nStatus < 300)
+    if (nStatus == 204 || (nStatus >= 200 && nStatus < 300 && !version.empty()))
         return "Serwer odpowiada" + (version.empty() ? std::string() : " (InfluxDB " + version + ")") + ".";
+    if (nStatus >= 200 && nStatus < 300)
+        return "To nie jest InfluxDB ani VictoriaMetrics (odpowied\x9F " + std::to_string(nStatus) + ").";
     return "Serwer odpowiedzia\xB3 " + std::to_string(nStatus) +
            (serverMessage.empty() ? std::string() : " (" + serverMessage + ")") + ".";
 }

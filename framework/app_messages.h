@@ -27,7 +27,7 @@ constexpr UINT WM_DDE_ADVISE_STARTED = WM_APP + 0x487;
 // stops failing.
 constexpr UINT WM_DATABASE_STATE = WM_APP + 0x489;
 // Posted by the database dialog's connection check to the dialog when the
-// server has answered.
+// server has answered: lParam names the check.
 constexpr UINT WM_DB_PING_DONE = WM_APP + 0x48A;
 // Posted by the main window to itself when the alarm log could not be
 // written, so the message box waits for no reading (readings arrive in a

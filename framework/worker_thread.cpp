@@ -2,16 +2,19 @@
 
 #include <process.h>
 
+#include <memory>
+
 CWorkerThread::~CWorkerThread() { Join(); }
 
 BOOL CWorkerThread::Start(std::function<UINT()> fn, int nPriority) {
     if (IsStarted() || !fn)
         return FALSE;
-    m_fn = std::move(fn);
+    // The thread owns its function, so Release may let it outlive this object.
+    auto* pFn = new std::function<UINT()>(std::move(fn));
     // Suspended until the handle is stored and the priority set.
-    const uintptr_t h = _beginthreadex(nullptr, 0, Entry, this, CREATE_SUSPENDED, nullptr);
+    const uintptr_t h = _beginthreadex(nullptr, 0, Entry, pFn, CREATE_SUSPENDED, nullptr);
     if (h == 0) {
-        m_fn = nullptr;
+        delete pFn;
         return FALSE;
     }
     m_hThread.Attach(reinterpret_cast<HANDLE>(h));
@@ -31,11 +34,17 @@ UINT CWorkerThread::Join() {
     DWORD dwCode = 0;
     GetExitCodeThread(m_hThread.Get(), &dwCode);
     m_hThread.Close();
-    m_fn = nullptr;
     return dwCode;
 }
 
+BOOL CWorkerThread::WaitForEnd(DWORD nMs) const {
+    return !IsStarted() || WaitForSingleObject(m_hThread.Get(), nMs) == WAIT_OBJECT_0;
+}
+
+void CWorkerThread::Release() { m_hThread.Close(); }
+
 unsigned __stdcall CWorkerThread::Entry(void* pv) {
+    const std::unique_ptr<std::function<UINT()>> fn(static_cast<std::function<UINT()>*>(pv));
     // Returning ends the thread; _beginthreadex passes the result on.
-    return static_cast<CWorkerThread*>(pv)->m_fn();
+    return (*fn)();
 }

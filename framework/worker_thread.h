@@ -27,11 +27,20 @@ public:
     // Waits for the thread to return and gives its result (0 when none
     // was started); afterwards a new one may be started.
     UINT Join();
+    // Waits at most nMs for the thread to return; TRUE when it has (or none
+    // was started). Join it then.
+    BOOL WaitForEnd(DWORD nMs) const;
+    // Lets the thread end on its own, no longer joined; afterwards a new one
+    // may be started. Only for a thread that owns everything it touches
+    // (shared_ptr, copies) and has been told to end, but may be inside a call
+    // that nobody can cancel (a synchronous network request): its owner
+    // waits a bounded time, then lets it go. Its function is the thread's
+    // own, so the thread never touches this object again.
+    void Release();
 
 private:
     static unsigned __stdcall Entry(void* pv);
 
-    std::function<UINT()> m_fn;
     CHandle m_hThread;
 
     CWorkerThread(const CWorkerThread&) = delete;

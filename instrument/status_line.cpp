@@ -51,7 +51,9 @@ std::string ComposeStatusLine(const StatusLineState& state) {
     }
     if (state.bRecordingFailing)
         text += kRecordingFailing;
-    if (state.bDatabaseFailing)
+    if (state.bDatabaseFailing && state.strDatabaseReason.empty())
         text += kDatabaseFailing;
+    else if (state.bDatabaseFailing)  // "... danych (HTTP 404). "
+        text += std::string(kDatabaseFailing, sizeof kDatabaseFailing - 3) + " (" + state.strDatabaseReason + "). ";
     return text + state.strAlarm;
 }

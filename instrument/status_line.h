@@ -16,6 +16,7 @@ struct StatusLineState {
     BOOL bRecordingFailing = FALSE;  // a recording file does not take its rows at the moment
     std::string strAlarm = {};       // the alarms' piece, last (ComposeAlarmPiece)
     BOOL bDatabaseFailing = FALSE;   // readings do not reach the database at the moment
+    std::string strDatabaseReason = {};  // why, in a few words ("HTTP 404"), or nothing
 };
 
 // Windows-1250 bytes; every piece ends with ". ", so the text ends with a blank.

@@ -2,8 +2,11 @@
 // reach the program on COM13 and arrive as points; a wrong database shows in
 // the status line and in the "Baza danych" dialog; a password goes through
 // the dialog into the file encrypted and comes back.
-#include "database/secret_store.h"
 #include "tests/database/influx_harness.h"
+#include "database/secret_store.h"
+
+#include <cstdio>
+#include <tuple>
 #include "tests/recording/recording_harness.h"
 
 using namespace qm487test;
@@ -11,10 +14,12 @@ using namespace qm487test;
 namespace {
 
 const wchar_t kLostLink[] = L"Brak komunikacji z urz\x0105" L"dzeniem. ";
-const wchar_t kSendingFails[] = L"B\x0142\x0105" L"d wysy\x0142" L"ania do bazy danych. ";
+// With its reason: the database is not there (yet).
+const wchar_t kSendingFails[] = L"B\x0142\x0105" L"d wysy\x0142" L"ania do bazy danych (HTTP 404). ";
 
-InstrumentReading Reading(int channel, double value, bool valueError = false) {
+InstrumentReading Reading(int channel, double value, bool valueError = false, bool fine = false) {
     InstrumentReading r;
+    r.fine = fine;
     r.channel = channel;
     r.value = value;
     r.valueError = valueError;
@@ -67,15 +72,15 @@ TEST(DatabaseProgram, LinesFromThePortArriveAsPointsInOrder) {
     // only takes longer.
     const std::wstring serial = L"QM-487 nr 4660. ";
     const std::wstring ok = L" prawid\x0142owy. ";
-    ASSERT_TRUE(instrument.Send(Reading(2, 22.5)));
+    ASSERT_TRUE(instrument.Send(Reading(2, 21.4)));  // tenths x 0.1 would be 21.400000000000002
     ASSERT_TRUE(program.WaitForStatus(serial + L"Pomiar temperatury 2" + ok, 60000));
     ASSERT_TRUE(instrument.Send(Reading(0, 1.0)));  // the first mean after a loss shows "???": no point
     ASSERT_TRUE(program.WaitForStatus(serial + L"Pomiar temperatury 0" + ok, 60000));
     ASSERT_TRUE(instrument.Send(Reading(7, 55.5, true)));  // value error: a point without a value
     ASSERT_TRUE(program.WaitForStatus(serial + L"B\x0142\x0105" L"d warto\x015B" L"ci temperatury 7. ", 60000));
-    ASSERT_TRUE(instrument.Send(Reading(0, 1.0)));  // the mean of 20.5, 22.5 and 55.5
+    ASSERT_TRUE(instrument.Send(Reading(0, 1.0)));  // the mean of 20.5, 21.4 and 55.5
     ASSERT_TRUE(program.WaitForStatus(serial + L"Pomiar temperatury 0" + ok, 60000));
-    ASSERT_TRUE(instrument.Send(Reading(3, -4.5)));
+    ASSERT_TRUE(instrument.Send(Reading(3, -4.25, false, true)));
     ASSERT_TRUE(program.WaitForStatus(serial + L"Pomiar temperatury 3" + ok, 60000));
 
     std::vector<std::string> rows;
@@ -89,8 +94,8 @@ TEST(DatabaseProgram, LinesFromThePortArriveAsPointsInOrder) {
         tail.push_back(row.substr(row.find(' ') + 1));
     while (tail.size() > 5 && tail[1] == "T1 4660 20.5 ok")
         tail.erase(tail.begin());
-    const std::vector<std::string> expected = {"T1 4660 20.5 ok", "T2 4660 22.5 ok", "T7 4660 - error",
-                                               "T 4660 32.833333333333336 ok", "T3 4660 -4.5 ok"};
+    const std::vector<std::string> expected = {"T1 4660 20.5 ok", "T2 4660 21.4 ok", "T7 4660 - error",
+                                               "T 4660 32.46666666666667 ok", "T3 4660 -4.25 ok"};
     EXPECT_EQ(tail, expected);
     // Times are the arrival times, in order, in milliseconds of today.
     std::int64_t previous = kAnyTime;
@@ -100,13 +105,14 @@ TEST(DatabaseProgram, LinesFromThePortArriveAsPointsInOrder) {
         EXPECT_GT(t, 1700000000000);
         previous = t;
     }
-    EXPECT_FALSE(program.Dialog()->m_dbSender.IsFailing());
+    EXPECT_FALSE(program.Dialog()->DatabaseFeed().IsFailing());
 }
 
-TEST(DatabaseProgram, AWrongDatabaseShowsInTheStatusLineAndTheDialogSaysWhy) {
+TEST(DatabaseProgram, AMissingDatabaseShowsInTheStatusLineAndGetsThePointsOnceMade) {
     InfluxServer& server = SharedInflux();
     ASSERT_TRUE(server.IsStarted());
-    RunningProgram program(DatabaseIni(server.Url(), "wrong_db"));
+    const std::string db = server.NewDatabase(false);
+    RunningProgram program(DatabaseIni(server.Url(), db));
     DatabaseInstrument instrument;
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 20.5),
@@ -115,17 +121,62 @@ TEST(DatabaseProgram, AWrongDatabaseShowsInTheStatusLineAndTheDialogSaysWhy) {
     HWND dlg = OpenDatabaseDialog(program);
     ASSERT_NE(dlg, nullptr);
     const std::wstring state = WindowText(GetDlgItem(dlg, IDC_DB_STATE));
-    EXPECT_NE(state.find(L"serwer odpowiedzia\x0142 404 (database not found: \"wrong_db\")"), std::wstring::npos)
-        << std::string(state.begin(), state.end());
-    EXPECT_NE(state.find(L"Odrzucone przez serwer: "), std::wstring::npos);
+    const std::wstring reason =
+        L"serwer odpowiedzia\x0142 404 (database not found: \"" + std::wstring(db.begin(), db.end());
+    EXPECT_NE(state.find(reason), std::wstring::npos) << std::string(state.begin(), state.end());
+    EXPECT_NE(state.find(L"Odrzucone przez serwer: 0."), std::wstring::npos);
     ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDCANCEL));
 
-    // Switched off, the piece goes.
+    // Made now, it gets what was sent before, and the piece goes.
+    ASSERT_TRUE(server.CreateDatabase());
+    EXPECT_TRUE(program.WaitForStatus(L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. ", 60000));
+    std::vector<std::string> rows;
+    EXPECT_TRUE(WaitFor([&] { return !(rows = server.Query("SELECT value FROM temperature")).empty(); }, 30000));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0].substr(rows[0].find(' ') + 1), "20.5");
+
+    // Another name that has no database fails again; switched off, the piece goes.
+    dlg = OpenDatabaseDialog(program);
+    ASSERT_NE(dlg, nullptr);
+    SetDlgItemTextW(dlg, IDC_DB_NAME, L"wrong_db");
+    ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
+    const std::wstring heard = L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. ";
+    ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 20.5), heard + kSendingFails));
     dlg = OpenDatabaseDialog(program);
     ASSERT_NE(dlg, nullptr);
     SendMessageW(GetDlgItem(dlg, IDC_DB_ENABLED), BM_SETCHECK, BST_UNCHECKED, 0);
     ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
-    EXPECT_TRUE(program.WaitForStatus(L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. "));
+    EXPECT_TRUE(program.WaitForStatus(heard));
+}
+
+// Whatever the server does, the window never waits for it: not when the
+// dialog closes during its check, not on OK with nothing changed, not on
+// closing the program with a request under way.
+TEST(DatabaseProgram, ASilentServerHoldsUpNeitherTheDialogNorClosing) {
+    SilentServer silent;
+    ASSERT_NE(silent.Port(), 0);
+    RunningProgram program(DatabaseIni(silent.Url(), "qm487"));
+    DatabaseInstrument instrument;
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 20.5),
+                                          L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. "));
+    ASSERT_TRUE(silent.AcceptOne(30000));  // the sender's request, never answered
+
+    HWND dlg = OpenDatabaseDialog(program);
+    ASSERT_NE(dlg, nullptr);
+    PostMessageW(dlg, WM_COMMAND, IDC_DB_PING, 0);
+    ASSERT_TRUE(silent.AcceptOne(30000));  // the check's
+    ULONGLONG before = GetTickCount64();
+    ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
+    const ULONGLONG okMs = GetTickCount64() - before;
+
+    before = GetTickCount64();
+    ASSERT_TRUE(program.Close());
+    const ULONGLONG closeMs = GetTickCount64() - before;
+    std::printf("[ figure ] silent server: OK during the check %llu ms, closing the program %llu ms\n", okMs, closeMs);
+    // A wait for the network would last the request's time-out.
+    EXPECT_LT(okMs, dbsend::kHttpTimeoutMs);
+    EXPECT_LT(closeMs, dbsend::kHttpTimeoutMs);
 }
 
 TEST(DatabaseProgram, APasswordIsKeptEncryptedAndComesBack) {
@@ -135,9 +186,23 @@ TEST(DatabaseProgram, APasswordIsKeptEncryptedAndComesBack) {
         ASSERT_TRUE(program.Start());
         HWND dlg = OpenDatabaseDialog(program);
         ASSERT_NE(dlg, nullptr);
-        SetDlgItemTextW(dlg, IDC_DB_URL, L"http://127.0.0.1:9");
-        SetDlgItemTextW(dlg, IDC_DB_USER, L"lab");
+        // Refused: a ':' in the user name. Asked first: a password in plain
+        // text to another machine ("No" keeps the dialog).
+        SetDlgItemTextW(dlg, IDC_DB_URL, L"http://influx.lan:8086");
+        SetDlgItemTextW(dlg, IDC_DB_USER, L"lab:1");
         SetDlgItemTextW(dlg, IDC_DB_SECRET, L"Has\x0142o-7;x");
+        for (const auto& [user, words, answer] :
+             {std::make_tuple(L"lab:1", L"dwukropka", IDOK), std::make_tuple(L"lab", L"bez szyfrowania", IDNO)}) {
+            SetDlgItemTextW(dlg, IDC_DB_USER, user);
+            PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+            HWND box = nullptr;
+            ASSERT_TRUE(WaitFor([&] { return (box = program.FindDialog([](HWND h) { return !IsDatabaseDialog(h); })); },
+                                10000));
+            EXPECT_NE(RunningProgram::MessageBoxText(box).find(words), std::wstring::npos);
+            ASSERT_TRUE(RecordingDriver(program).Answer(box, answer));
+            ASSERT_TRUE(IsWindow(dlg));
+        }
+        SetDlgItemTextW(dlg, IDC_DB_URL, L"http://127.0.0.1:9");
         ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
         // A confirmed dialog is in the file at once.
         ini = ReadFileBytes(program.IniPath());
@@ -165,7 +230,7 @@ TEST(DatabaseProgram, AnotherUsersSecretCountsAsNoneAndTheDialogSaysSo) {
     // Valid base64, but nothing this user encrypted.
     RunningProgram program("[GENERAL]\r\nSHOW_ADV=0\r\n[DATABASE]\r\nDB_USER=lab\r\nDB_SECRET=AQAAANCMnd8BFdERjHoAwE/Cl+s=\r\n");
     ASSERT_TRUE(program.Start());
-    EXPECT_TRUE(program.Dialog()->m_strDbSecret.empty());
+    EXPECT_TRUE(program.Dialog()->DatabaseFeed().Secret().empty());
     HWND dlg = OpenDatabaseDialog(program);
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(WindowText(GetDlgItem(dlg, IDC_DB_SECRET)), L"");

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <winsock2.h>
 #include <windows.h>
 
 #include <filesystem>
@@ -34,10 +35,22 @@ public:
     bool IsStarted() const { return m_bStarted; }
     // A database of the running test's own, so tests that share the server
     // see only their own points; its name.
-    std::string NewDatabase() {
+    // bCreate false: only named, created later by CreateDatabase.
+    std::string NewDatabase(bool bCreate = true) {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_database = std::string(info->test_suite_name()) + "_" + info->name();
-        return Run("createdb", 30000, m_database) ? m_database : std::string();
+        return !bCreate || CreateDatabase() ? m_database : std::string();
+    }
+    bool CreateDatabase() { return Run("createdb", 30000, m_database); }
+    // Before Start: authentication on, with this admin (UTF-8).
+    void RequireLogin(const std::string& user, const std::string& password) {
+        std::filesystem::create_directories(WinPath(""));
+        std::ofstream(WinPath("admin"), std::ios::binary) << user << "\n" << password << "\n";
+    }
+    // Before Start: a request body larger than this gets 413.
+    void LimitBody(int bytes) {
+        std::filesystem::create_directories(WinPath(""));
+        std::ofstream(WinPath("max-body"), std::ios::binary) << bytes;
     }
     int Port() const { return m_nPort; }
     std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort); }
@@ -99,6 +112,52 @@ private:
     std::string m_database;
     bool m_bStarted = false;
     int m_nPort = 0;
+};
+
+// A server that takes connections and never answers: a loopback listener
+// whose connections are accepted and left alone.
+class SilentServer {
+public:
+    SilentServer() {
+        WSADATA wsa;
+        WSAStartup(MAKEWORD(2, 2), &wsa);
+        m_listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in addr = {};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int size = sizeof addr;
+        if (m_listener != INVALID_SOCKET && bind(m_listener, reinterpret_cast<sockaddr*>(&addr), size) == 0 &&
+            listen(m_listener, 16) == 0 && getsockname(m_listener, reinterpret_cast<sockaddr*>(&addr), &size) == 0)
+            m_nPort = ntohs(addr.sin_port);
+    }
+    ~SilentServer() {
+        for (SOCKET s : m_accepted)
+            closesocket(s);
+        if (m_listener != INVALID_SOCKET)
+            closesocket(m_listener);
+        WSACleanup();
+    }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort); }
+    int Port() const { return m_nPort; }
+    // Waits (bounded) for a connection and keeps it open, unanswered.
+    bool AcceptOne(DWORD timeoutMs) {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(m_listener, &set);
+        timeval tv = {static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
+        if (select(0, &set, nullptr, nullptr, &tv) != 1)
+            return false;
+        const SOCKET s = accept(m_listener, nullptr, nullptr);
+        if (s == INVALID_SOCKET)
+            return false;
+        m_accepted.push_back(s);
+        return true;
+    }
+
+private:
+    SOCKET m_listener = INVALID_SOCKET;
+    int m_nPort = 0;
+    std::vector<SOCKET> m_accepted;
 };
 
 // One server for the whole test program: starting influxd takes seconds.

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # A private InfluxDB for the tests: influxd with a configuration of its own,
 # listening on loopback only, its data in the folder given.
-#   influx_server.sh start DIR [DB]   start (again, on the same port and data); create DB
+#   influx_server.sh start DIR [DB]   start (again, on the same port and data); create DB;
+#                                     with DIR/admin (user and password, a line each, UTF-8)
+#                                     authentication is on and that admin is made; with
+#                                     DIR/max-body (bytes) larger requests get 413
 #   influx_server.sh createdb DIR DB  create database DB
 #   influx_server.sh stop DIR         stop it, keep the data
 #   influx_server.sh clean DIR        stop it and empty DIR
@@ -30,7 +33,14 @@ free_port() {
   return 1
 }
 
-http() { curl -s --max-time 10 "$@"; }
+# With authentication on, as the admin.
+http() {
+  if [ -f "$dir/admin" ]; then
+    curl -s --max-time 10 -u "$(sed -n 1p "$dir/admin"):$(sed -n 2p "$dir/admin")" "$@"
+  else
+    curl -s --max-time 10 "$@"
+  fi
+}
 
 ping_code() { curl -s -o /dev/null -w '%{http_code}' --max-time 2 "http://127.0.0.1:$(cat "$dir/port")/ping"; }
 
@@ -55,6 +65,8 @@ bind-address = "127.0.0.1:$rpc"
   trace-logging-enabled = false
 [http]
   enabled = true
+  auth-enabled = $([ -f "$dir/admin" ] && echo true || echo false)
+  max-body-size = $(cat "$dir/max-body" 2>/dev/null || echo 25000000)
   bind-address = "127.0.0.1:$port"
   log-enabled = false
 [monitor]
@@ -72,6 +84,11 @@ CONF
     sleep 0.1
   done
   [ "$(ping_code)" = 204 ] || { echo "influxd did not answer in 30 s" >&2; return 1; }
+  if [ -f "$dir/admin" ]; then
+    # The first user may be made without logging in; again after a restart it is refused, harmlessly.
+    curl -s --max-time 10 -XPOST "http://127.0.0.1:$(cat "$dir/port")/query" --data-urlencode \
+      "q=CREATE USER \"$(sed -n 1p "$dir/admin")\" WITH PASSWORD '$(sed -n 2p "$dir/admin")' WITH ALL PRIVILEGES" >/dev/null
+  fi
   [ -z "$db" ] || createdb "$db"
 }
 

@@ -1,6 +1,7 @@
 #include "tests/database/test_points.h"
 #include "database/line_protocol.h"
 #include "instrument/channel_alarm.h"
+#include "instrument/channels.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,37 @@ TEST(LineProtocol, FloatsAreShortestRoundTripWithAPointWhateverTheLocale) {
     std::setlocale(LC_ALL, "C");
     if (!bComma)
         GTEST_SKIP() << "no comma-decimal locale here; checked under C only";
+}
+
+// A channel's value goes out as the decimal the instrument sent, not as
+// tenths x 0.1 (21.400000000000002); the mean as the double nearest to the
+// exact mean of those decimals.
+TEST(LineProtocol, ValuesAreTheInstrumentsDecimals) {
+    struct Row {
+        long long units;
+        bool fine;
+        const char* text;
+    };
+    for (const Row& row :
+         {Row{214, false, "21.4"}, Row{217, false, "21.7"}, Row{2145, true, "21.45"}, Row{-425, true, "-4.25"},
+          Row{-1, false, "-0.1"}, Row{99999, true, "999.99"}, Row{210, false, "21.0"}}) {
+        CChannelSet set;
+        set.SetFineResolution(row.fine);
+        set.StoreValue(3, static_cast<double>(row.units) * (row.fine ? 0.01 : 0.1), FALSE);  // as the decoder does
+        std::string out;
+        ASSERT_TRUE(FormatFloatField(DbValueOf(set, 3), out));
+        EXPECT_EQ(out, row.text) << row.units;
+    }
+    CChannelSet set;
+    set.StoreValue(1, 214 * 0.1, FALSE);
+    set.StoreValue(2, 215 * 0.1, FALSE);
+    std::string out;
+    ASSERT_TRUE(FormatFloatField(DbValueOf(set, 0), out));
+    EXPECT_EQ(out, "21.45");
+    set.StoreValue(5, 555 * 0.1, TRUE);  // in error, but it holds a value: in the mean, as on screen
+    out.clear();
+    ASSERT_TRUE(FormatFloatField(DbValueOf(set, 0), out));
+    EXPECT_EQ(out, "32.8");
 }
 
 TEST(LineProtocol, TagValuesAndStringsAreEscaped) {

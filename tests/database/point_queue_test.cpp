@@ -60,7 +60,9 @@ TEST(PointQueue, PointsDroppedWhileABatchIsOutAreNotReleasedTwice) {
     const std::uint64_t first = queue.PeekFront(batch, 3);  // 0, 1, 2 go out
     for (int t = 4; t < 6; ++t)
         queue.Push(At(t));  // 0 and 1 are pushed out meanwhile
-    queue.Release(first, batch.size());
+    // Only 2 leaves as sent: 0 and 1 are counted as dropped, not twice.
+    EXPECT_EQ(queue.Release(first, batch.size()), 1u);
+    EXPECT_EQ(queue.Dropped(), 2u);
     // Only 2 was still there to leave; 3, 4 and 5 wait.
     queue.PeekFront(batch, 10);
     ASSERT_EQ(batch.size(), 3u);
@@ -70,7 +72,7 @@ TEST(PointQueue, PointsDroppedWhileABatchIsOutAreNotReleasedTwice) {
     const std::uint64_t stale = first;
     for (int t = 6; t < 20; ++t)
         queue.Push(At(t));
-    queue.Release(stale, 3);
+    EXPECT_EQ(queue.Release(stale, 3), 0u);
     EXPECT_EQ(queue.Size(), 4u);
     queue.Clear();
     EXPECT_EQ(queue.Size(), 0u);

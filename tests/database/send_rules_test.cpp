@@ -5,14 +5,47 @@
 #include <gtest/gtest.h>
 
 TEST(SendRules, AnswersDecideWhetherABatchIsKeptSentOrGivenUp) {
-    EXPECT_EQ(ClassifyAnswer(204), DbAnswer::Delivered);
-    EXPECT_EQ(ClassifyAnswer(200), DbAnswer::Delivered);
-    // No answer, overload and server faults: the same points again later.
-    for (int status : {0, 429, 500, 502, 503, 504})
-        EXPECT_EQ(ClassifyAnswer(status), DbAnswer::Retry) << status;
-    // Wrong database, credentials or data would fail the same way forever.
-    for (int status : {400, 401, 403, 404, 413, 301})
-        EXPECT_EQ(ClassifyAnswer(status), DbAnswer::Rejected) << status;
+    struct Row {
+        int status;
+        bool named;  // X-Influxdb-Version in the answer
+        const char* message;
+        DbAnswer answer;
+        std::size_t stored, refused;
+    };
+    const std::size_t n = 10;
+    const Row rows[] = {
+        {204, false, "", DbAnswer::Delivered, n, 0},
+        {200, true, "", DbAnswer::Delivered, n, 0},
+        // A captive portal's page is no delivery.
+        {200, false, "<html>Log in</html>", DbAnswer::NotAServer, 0, 0},
+        // No answer, overload, server faults, and whatever a fix of the
+        // settings or the server cures: the points wait.
+        {0, false, "", DbAnswer::Retry, 0, 0},
+        {429, true, "", DbAnswer::Retry, 0, 0},
+        {503, false, "", DbAnswer::Retry, 0, 0},
+        {401, true, "authorization failed", DbAnswer::Retry, 0, 0},
+        {403, true, "", DbAnswer::Retry, 0, 0},
+        {404, true, "database not found: \"x\"", DbAnswer::Retry, 0, 0},
+        {408, false, "", DbAnswer::Retry, 0, 0},
+        {301, false, "", DbAnswer::Retry, 0, 0},
+        {307, false, "", DbAnswer::Retry, 0, 0},
+        {400, false, "Bad Request", DbAnswer::Retry, 0, 0},
+        // Data that will never be taken.
+        {400, true, "unable to parse 'temperature x': invalid field format", DbAnswer::Rejected, 0, n},
+        {422, false, "", DbAnswer::Rejected, 0, n},
+        {400, true, "partial write: field type conflict: input field \"value\" ... dropped=3", DbAnswer::Partial, 7, 3},
+        {400, true, "partial write: points beyond retention policy dropped=99", DbAnswer::Partial, 0, n},
+        {413, false, "", DbAnswer::Split, 0, 0},
+    };
+    for (const Row& row : rows) {
+        const DbBatchVerdict v = JudgeAnswer(row.status, row.named, row.message, n);
+        EXPECT_EQ(v.answer, row.answer) << row.status << " " << row.message;
+        EXPECT_EQ(v.nStored, row.stored) << row.status << " " << row.message;
+        EXPECT_EQ(v.nRefused, row.refused) << row.status << " " << row.message;
+        EXPECT_EQ(v.Releases(), row.stored + row.refused > 0) << row.status;
+    }
+    // A single point too large for the server has nothing left to halve.
+    EXPECT_EQ(JudgeAnswer(413, false, "", 1).answer, DbAnswer::Rejected);
 }
 
 TEST(SendRules, BackOffDoublesFromOneSecondToAMinuteAndResetsOnDelivery) {
@@ -24,7 +57,8 @@ TEST(SendRules, BackOffDoublesFromOneSecondToAMinuteAndResetsOnDelivery) {
     EXPECT_EQ(backoff.NextDelayMs(DbAnswer::Delivered), 1000u);
     EXPECT_EQ(backoff.CurrentMs(), 0u);
     EXPECT_EQ(backoff.NextDelayMs(DbAnswer::Rejected), 1000u);
-    EXPECT_EQ(backoff.NextDelayMs(DbAnswer::Rejected), 2000u);
+    EXPECT_EQ(backoff.NextDelayMs(DbAnswer::NotAServer), 2000u);
+    EXPECT_EQ(backoff.NextDelayMs(DbAnswer::Split), 1000u);  // halves go out after the gap
     EXPECT_EQ(backoff.NextDelayMs(DbAnswer::Retry), 4000u);
 }
 
@@ -52,14 +86,27 @@ TEST(SendRules, ServerAddresses) {
 
     for (const char* bad : {"", "host:8086", "ftp://host", "http://", "http://:8086", "http://host:0",
                             "http://host:65536", "http://host:80x", "http://user:pw@host", "http://host/a?b=1",
-                            "http://[::1"})
+                            "http://[::1", "http://host\r\nX-Evil: 1", "http://ho\tst", "http://host/\x7F"})
         EXPECT_FALSE(ParseServerUrl(bad, url)) << bad;
+    // The database name goes out as UTF-8: "pomiary_\xB3\xF3" is pomiary_(l-stroke)(o-acute).
+    EXPECT_EQ(WritePath(url, "pomiary_\xB3\xF3"), "/write?db=pomiary_%C5%82%C3%B3&precision=ms");
+    for (const char* host : {"localhost", "LocalHost", "127.0.0.1", "127.1.2.3", "[::1]"})
+        EXPECT_TRUE(IsLoopbackHost(host)) << host;
+    for (const char* host : {"influx.lan", "10.0.0.5", "127.0.0.1.evil.com", "[::2]", "localhost.example"})
+        EXPECT_FALSE(IsLoopbackHost(host)) << host;
 }
 
 TEST(SendRules, CredentialsGoAsBasicOrAsAToken) {
     EXPECT_EQ(AuthorizationValue("", ""), "");
     EXPECT_EQ(AuthorizationValue("Aladdin", "open sesame"), "Basic QWxhZGRpbjpvcGVuIHNlc2FtZQ==");
     EXPECT_EQ(AuthorizationValue("", "tok3n=="), "Token tok3n==");
+    // UTF-8 on the wire: "\xA3ukasz" : "\xBF\xF3\xB3w" is (L-stroke)ukasz : (z-dot)(o-acute)(l-stroke)w.
+    EXPECT_EQ(AuthorizationValue("\xA3ukasz", "\xBF\xF3\xB3w"), "Basic xYF1a2FzejrFvMOzxYJ3");
+    EXPECT_EQ(AuthorizationValue("", "\xB9"), "Token \xC4\x85");
+    EXPECT_EQ(CheckCredentials("\xA3ukasz", "p:a;s s"), DbCredentialsFault::None);
+    EXPECT_EQ(CheckCredentials("lab:1", "x"), DbCredentialsFault::UserColon);
+    EXPECT_EQ(CheckCredentials("lab\n", "x"), DbCredentialsFault::UserControl);
+    EXPECT_EQ(CheckCredentials("lab", "tok\r\nX: 1"), DbCredentialsFault::SecretControl);
 }
 
 TEST(SendRules, TheServersReasonComesFromItsJsonOrItsText) {
@@ -67,6 +114,7 @@ TEST(SendRules, TheServersReasonComesFromItsJsonOrItsText) {
     EXPECT_EQ(ServerMessage("{\"code\":\"unauthorized\", \"error\" : \"authorization failed\"}"),
               "authorization failed");
     EXPECT_EQ(ServerMessage("  Bad Gateway\r\n"), "Bad Gateway");
+    EXPECT_EQ(ServerMessage("{\"code\":\"invalid\",\"message\":\"unable to parse 'x'\"}"), "unable to parse 'x'");
     EXPECT_EQ(ServerMessage(""), "");
     EXPECT_EQ(ServerMessage(std::string(500, 'x')).size(), 200u);
 }
@@ -105,4 +153,7 @@ TEST(SendRules, TheDialogSaysWhySendingFailsAndHowManyPointsWait) {
     EXPECT_EQ(DescribeSendState(state, false).rfind("Wysy\xB3" "anie jest wy\xB3\xB9" "czone.\r\n", 0), 0u);
     EXPECT_EQ(DescribePingAnswer(204, 0, "1.6.7", ""), "Serwer odpowiada (InfluxDB 1.6.7).");
     EXPECT_EQ(DescribePingAnswer(401, 0, "", "unauthorized"), "Serwer odpowiedzia\xB3 401 (unauthorized).");
+    EXPECT_EQ(DescribePingAnswer(200, 0, "", "<html>"), "To nie jest InfluxDB ani VictoriaMetrics (odpowied\x9F 200).");
+    state.fault = DbFault::SecretUnreadable;
+    EXPECT_EQ(DescribeSendState(state, true).rfind("Wysy\xB3" "anie wstrzymane: zapisanego has\xB3" "a", 0), 0u);
 }

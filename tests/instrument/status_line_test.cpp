@@ -54,6 +54,13 @@ TEST(StatusLine, RecordingIntervalAsHoursMinutesSeconds) {
     s.nIntervalSeconds = 60;
     s.bRecordingFailing = TRUE;
     EXPECT_EQ(ComposeStatusLine(s), kNoLink + "Rejestracja do pliku co 00:01:00. B\xB3\xB9" "d zapisu do pliku rejestracji. ");
+    // So does sending to the database, with its reason when there is one.
+    s.bRecording = FALSE;
+    s.bRecordingFailing = FALSE;
+    s.bDatabaseFailing = TRUE;
+    EXPECT_EQ(ComposeStatusLine(s), kNoLink + "B\xB3\xB9" "d wysy\xB3" "ania do bazy danych. ");
+    s.strDatabaseReason = "HTTP 404";
+    EXPECT_EQ(ComposeStatusLine(s), kNoLink + "B\xB3\xB9" "d wysy\xB3" "ania do bazy danych (HTTP 404). ");
 }
 
 TEST(StatusLine, OutOfRangeInputsStayWellFormed) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 
 namespace {
 
@@ -46,6 +47,27 @@ TEST(JoinedThread, ReturnsNormallyWithItsResultAndIsJoinedByItsOwner) {
         }));
     }
     EXPECT_TRUE(ended);
+
+    // Let go, a thread that owns what it touches ends on its own after its
+    // owner has gone (its function is its own, not the owner's).
+    auto go = std::make_shared<std::atomic<bool>>(false);
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    {
+        CWorkerThread released;
+        ASSERT_TRUE(released.Start([go, done]() -> UINT {
+            while (!*go)
+                Sleep(1);
+            *done = true;
+            return 0;
+        }));
+        EXPECT_FALSE(released.WaitForEnd(0));
+        released.Release();
+        EXPECT_TRUE(released.HasEnded()) << "no thread of its own any more";
+    }
+    *go = true;
+    for (int i = 0; i < 10000 && !*done; ++i)  // bounded: ten seconds
+        Sleep(1);
+    EXPECT_TRUE(*done);
 }
 
 }  // namespace

@@ -1,0 +1,115 @@
+#include "database/database_feed.h"
+
+#include "database/database_dialog.h"
+#include "database/secret_store.h"
+#include "framework/app_messages.h"
+#include "framework/win_app.h"
+#include "instrument/channels.h"
+
+namespace {
+
+const char kSecretNotKept[] =
+    "Nie mo\xBFna zaszyfrowa\xE6 has\xB3" "a, wi\xEA" "c nie zostanie zapisane w pliku ustawie\xF1.";
+
+std::int64_t UtcMillisecondsNow() {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    const std::uint64_t ticks = (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    const std::uint64_t kUnixEpochTicks = 116444736000000000ULL;  // 1970-01-01 in 100 ns since 1601
+    return static_cast<std::int64_t>((ticks - kUnixEpochTicks) / 10000);
+}
+
+}  // namespace
+
+CDatabaseFeed::CDatabaseFeed(Host& host, std::size_t nQueueCapacity) : m_host(host), m_sender(nQueueCapacity) {}
+
+void CDatabaseFeed::ApplySettings(const DatabaseSettings& settings) {
+    m_settings = settings;
+    m_bSecretUnreadable = !UnprotectSecret(settings.strProtectedSecret, m_strSecret);
+}
+
+bool CDatabaseFeed::ChangeSettings(const DatabaseSettings& s, const std::string& strSecret, bool* pbNotKept) {
+    if (pbNotKept != nullptr)
+        *pbNotKept = false;
+    // An unreadable secret stays in the file (it may be another user's)
+    // until a new one is typed.
+    const bool bNewSecret = strSecret != m_strSecret || (m_bSecretUnreadable && !strSecret.empty());
+    if (!bNewSecret && s.bEnabled == m_settings.bEnabled && s.strUrl == m_settings.strUrl &&
+        s.strName == m_settings.strName && s.strUser == m_settings.strUser)
+        return false;
+    const std::string strProtected = m_settings.strProtectedSecret;
+    m_settings = s;
+    m_settings.strProtectedSecret = strProtected;
+    if (bNewSecret) {
+        bool bFailed = false;
+        m_settings.strProtectedSecret = ProtectSecret(strSecret, &bFailed);
+        m_strSecret = strSecret;
+        m_bSecretUnreadable = false;
+        if (pbNotKept != nullptr)
+            *pbNotKept = bFailed;
+    }
+    Start();
+    return true;
+}
+
+void CDatabaseFeed::Start() {
+    CDatabaseSender::Config config;
+    if (!m_settings.bEnabled || !ParseServerUrl(m_settings.strUrl, config.url)) {
+        m_sender.Stop(0);
+        m_sender.Discard();
+        return;
+    }
+    config.strDatabase = m_settings.strName;
+    config.strUser = m_settings.strUser;
+    config.strSecret = m_strSecret;
+    if (m_bSecretUnreadable)
+        config.hold = DbFault::SecretUnreadable;
+    else if (CheckCredentials(config.strUser, config.strSecret) != DbCredentialsFault::None)
+        config.hold = DbFault::Credentials;
+    CWnd* pWnd = m_host.Window();
+    m_sender.Start(config, pWnd != nullptr ? pWnd->m_hWnd : nullptr, WM_DATABASE_STATE);
+}
+
+void CDatabaseFeed::AddReading(const CChannelSet& channels, int nChannel, int nSerialNumber) {
+    if (!m_sender.IsRunning())
+        return;
+    const ChannelState& channel = channels[nChannel];
+    // A mean not yet shown ("???" with no error flags) is no reading.
+    if (channel.bNoValue && !channel.bAlert)
+        return;
+    DbPoint point = {};
+    point.nTimeMs = UtcMillisecondsNow();
+    point.nSerial = static_cast<std::uint16_t>(nSerialNumber);
+    point.nChannel = static_cast<std::uint8_t>(nChannel);
+    point.bHasValue = !channel.bNoValue && !channel.bAlert;
+    point.dValue = point.bHasValue ? DbValueOf(channels, nChannel) : channel.dValue;
+    // The alarm state as judged at this channel's last valid reading: an
+    // error reading carries the state it leaves unchanged.
+    point.bHasAlarm = true;
+    point.nAlarm = channel.alarm.nState;
+    m_sender.Push(point);
+}
+
+void CDatabaseFeed::RunDialog() {
+    CDatabaseDialog dlg(m_host.Window());
+    dlg.m_bEnabled = m_settings.bEnabled;
+    dlg.m_strUrl = m_settings.strUrl;
+    dlg.m_strName = m_settings.strName;
+    dlg.m_strUser = m_settings.strUser;
+    dlg.m_strSecret = m_strSecret;
+    dlg.m_bSecretUnreadable = m_bSecretUnreadable;
+    dlg.m_fnState = [this] { return DescribeSendState(m_sender.State(), m_sender.IsRunning()); };
+    if (dlg.DoModal() != IDOK)
+        return;
+    DatabaseSettings s = m_settings;
+    s.bEnabled = dlg.m_bEnabled;
+    s.strUrl = dlg.m_strUrl;
+    s.strName = dlg.m_strName;
+    s.strUser = dlg.m_strUser;
+    bool bNotKept = false;
+    if (!ChangeSettings(s, dlg.m_strSecret, &bNotKept))
+        return;
+    if (bNotKept)
+        AfxMessageBox(kSecretNotKept, MB_OK | MB_ICONEXCLAMATION);
+    m_host.SettingsChanged();
+}

@@ -1,0 +1,65 @@
+// The readings to the time-series database: the settings as the file keeps
+// them and the secret decrypted, the sender started with the settings in
+// force, one point per reading the window hands on, and the "Baza danych"
+// dialog. Owned by the main window and reached through Host, so it is tested
+// without a window.
+#pragma once
+
+#include "config/database_settings.h"
+#include "database/db_sender.h"
+
+#include <string>
+
+class CChannelSet;
+class CWnd;
+
+class CDatabaseFeed {
+public:
+    class Host {
+    public:
+        virtual ~Host() = default;
+        // The dialog's parent, and the window told (WM_DATABASE_STATE) when
+        // sending starts or stops failing; nullptr for none.
+        virtual CWnd* Window() = 0;
+        // The dialog changed the settings: the status line and the file follow.
+        virtual void SettingsChanged() = 0;
+    };
+
+    explicit CDatabaseFeed(Host& host, std::size_t nQueueCapacity = CPointQueue::kDefaultCapacity);
+
+    // The file's values; the secret is decrypted here. Another user's (or
+    // another machine's) secret cannot be, and sending is then held until a
+    // new one is typed: an empty password would only be refused.
+    void ApplySettings(const DatabaseSettings& settings);
+    const DatabaseSettings& Settings() const { return m_settings; }
+    const std::string& Secret() const { return m_strSecret; }
+    bool IsSecretUnreadable() const { return m_bSecretUnreadable; }
+
+    // New values (the dialog's), the secret in plain; the sender restarts
+    // only when one of them differs. True when something changed. A secret
+    // that cannot be encrypted is not kept in the file (*pbNotKept).
+    bool ChangeSettings(const DatabaseSettings& settings, const std::string& strSecret, bool* pbNotKept = nullptr);
+
+    // Starts the sender with the settings in force, or stops it (and forgets
+    // the waiting points) when sending is off; Stop ends it for good without
+    // waiting on the network.
+    void Start();
+    void Stop() { m_sender.Stop(); }
+
+    // A point for the reading of channel 0 to 8 the set has just stored.
+    void AddReading(const CChannelSet& channels, int nChannel, int nSerialNumber);
+
+    bool IsRunning() const { return m_sender.IsRunning(); }
+    bool IsFailing() const { return m_sender.IsFailing(); }
+    DbSendState State() const { return m_sender.State(); }
+
+    // "Ustawienia -> Baza danych...".
+    void RunDialog();
+
+private:
+    Host& m_host;
+    DatabaseSettings m_settings;       // as the file keeps them, the secret encrypted
+    std::string m_strSecret;           // decrypted, in memory only
+    bool m_bSecretUnreadable = false;  // the file's secret is another user's
+    CDatabaseSender m_sender;
+};
