@@ -2,6 +2,7 @@
 
 #include "app/installation.h"
 #include "app/main_layout.h"
+#include "framework/system_library.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
@@ -369,7 +370,11 @@ void CMainDialog::OnCancel() {
 }
 
 void CMainDialog::OnRunChartViewer() {
-    if (WinExec("Kreslo.exe", SW_SHOW) <= 31)
+    // From the program's own folder by its full path: a Kreslo.exe in the
+    // current folder is not ours.
+    const std::wstring viewer = ProgramFolderPath(L"Kreslo.exe");
+    if (viewer.empty() || GetFileAttributesW(viewer.c_str()) == INVALID_FILE_ATTRIBUTES ||
+        reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", viewer.c_str(), nullptr, nullptr, SW_SHOW)) <= 32)
         AfxMessageBox(kChartViewerMissing, MB_OK);
 }
 
@@ -384,7 +389,7 @@ void CMainDialog::OnUninstall() {
         return;
     // Without a recorded product code the system's list of programs does it.
     const bool bByCode = !copy.strProductCode.empty();
-    const std::wstring program = bByCode ? L"msiexec.exe" : L"control.exe";
+    const std::wstring program = SystemFolderPath(bByCode ? L"msiexec.exe" : L"control.exe");
     const std::wstring arguments = bByCode ? L"/x " + afx::Widen1250(copy.strProductCode) : L"appwiz.cpl";
     const auto result = reinterpret_cast<INT_PTR>(
         ShellExecuteW(GetSafeHwnd(), L"open", program.c_str(), arguments.c_str(), nullptr, SW_SHOWNORMAL));

@@ -130,6 +130,8 @@ void CMainDialog::ShowRecordNotices() {
 
 void CMainDialog::StartRecordingAtLaunch() {
     KillTimer(kStartupRecordingTimerId);
+    m_strReportPath = AbsoluteFilePath(m_strReportPath);
+    m_strBinaryPath = AbsoluteFilePath(m_strBinaryPath);
     if (!m_strReportPath.empty() && m_bLogReport && !m_pReportFile) {
         BOOL bExisted = FALSE;
         std::unique_ptr<CRecordFile> file = OpenForRecording(m_strReportPath, &bExisted);
@@ -220,8 +222,8 @@ BOOL CMainDialog::RunRecordingDialog() {
 
     m_bLogReport = dlg.m_bLogReport;
     m_bLogBinary = dlg.m_bLogBinary;
-    m_strReportPath = dlg.m_strReportPath;
-    m_strBinaryPath = dlg.m_strBinaryPath;
+    m_strReportPath = AbsoluteFilePath(dlg.m_strReportPath);
+    m_strBinaryPath = AbsoluteFilePath(dlg.m_strBinaryPath);
     m_nInterval = dlg.m_nInterval;
     m_nSeparator = dlg.m_nSeparator;
     m_bDecimalComma = dlg.m_bDecimalComma;

@@ -5,6 +5,7 @@
 #include "app/settings_path.h"
 #include "config/ini_file.h"
 #include "config/settings.h"
+#include "recording/record_file.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ BOOL CReaderApp::InitInstance() {
             // Released before the window object: its destructor writes the file.
             CIniFile ini;
             const std::string path =
-                m_strSettingsPath.empty() ? SettingsFilePath(m_strProgramPath) : m_strSettingsPath;
+                AbsoluteFilePath(m_strSettingsPath.empty() ? SettingsFilePath(m_strProgramPath) : m_strSettingsPath);
             dlg.m_strSettingsPath = path;
             dlg.m_pSettings = &ini;
             dlg.m_bOfferPortDialog = m_bOfferPortDialog;

@@ -86,6 +86,7 @@ INT_PTR CDialog::DoModal() {
 
     m_nModalResult = -1;
     m_bContinueModal = TRUE;
+    AfxInitCommonControls();
     AfxHookWindowCreate(this);
     HWND hWnd = CreateDialogIndirectParamW(hInst, static_cast<LPCDLGTEMPLATEW>(LockResource(hTemplate)), hParent,
                                            AfxDlgProc, 0);

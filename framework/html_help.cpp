@@ -1,5 +1,7 @@
 #include "framework/html_help.h"
 
+#include "framework/system_library.h"
+
 #include <htmlhelp.h>
 #include <ole2.h>
 
@@ -20,7 +22,7 @@ bool CHtmlHelp::Load() {
     m_bTriedLoad = TRUE;
     // The help window embeds the browser control, an OLE object.
     m_bOleInitialized = SUCCEEDED(OleInitialize(nullptr));
-    m_hLibrary = LoadLibraryW(L"hhctrl.ocx");
+    m_hLibrary = LoadSystemLibrary(L"hhctrl.ocx");
     if (m_hLibrary == nullptr)
         return false;
     m_pfnHtmlHelp = reinterpret_cast<HtmlHelpProc>(reinterpret_cast<void*>(GetProcAddress(m_hLibrary, "HtmlHelpW")));

@@ -1,5 +1,6 @@
 #include "framework/win_app.h"
 
+#include "framework/system_library.h"
 #include "framework/text.h"
 #include "framework/wnd.h"
 
@@ -46,14 +47,22 @@ HINSTANCE AfxGetInstanceHandle() { return g_pApp ? g_pApp->m_hInstance : GetModu
 
 CWnd* AfxGetMainWnd() { return g_pApp ? g_pApp->m_pMainWnd : nullptr; }
 
+void AfxInitCommonControls() {
+    static const BOOL bDone = [] {
+        // The visual-styles generation (the manifest asks for it).
+        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_STANDARD_CLASSES | ICC_DATE_CLASSES | ICC_WIN95_CLASSES};
+        return InitCommonControlsEx(&icc);
+    }();
+    (void)bDone;
+}
+
 int AfxWinMain(HINSTANCE hInstance) {
+    LoadDllsFromSystemFolderOnly();
     CWinApp* pApp = AfxGetApp();
     if (pApp == nullptr)
         return 1;
     pApp->m_hInstance = hInstance;
-    // Common controls of the visual-styles generation (the manifest asks for it).
-    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_STANDARD_CLASSES | ICC_DATE_CLASSES | ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&icc);
+    AfxInitCommonControls();
     if (!pApp->InitInstance())
         return 0;
     return pApp->Run();

@@ -36,6 +36,10 @@ CWinApp* AfxGetApp();
 HINSTANCE AfxGetInstanceHandle();
 CWnd* AfxGetMainWnd();
 
+// Registers the common controls' classes, once: comctl32 is loaded at the
+// first call (delay-loaded), so a dialog made before that would lack them.
+void AfxInitCommonControls();
+
 // Everything the entry point does: sets the application object up and runs it.
 int AfxWinMain(HINSTANCE hInstance);
 

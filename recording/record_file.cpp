@@ -115,6 +115,24 @@ bool CRecordFile::Reopen(std::uint64_t* pnSize) {
     return true;
 }
 
+std::string AbsoluteFilePath(const std::string& strPath) {
+    if (strPath.empty())
+        return strPath;
+    const std::wstring path = afx::Widen1250(strPath);
+    std::wstring full(MAX_PATH, L'\0');
+    DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+    if (n >= full.size()) {
+        full.resize(n);
+        n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+    }
+    if (n == 0 || n >= full.size())
+        return strPath;
+    full.resize(n);
+    // A current folder named beyond Windows-1250 stays as the relative name.
+    const std::string text = afx::Narrow1250(full);
+    return afx::Widen1250(text) == full ? text : strPath;
+}
+
 std::string SystemErrorText(DWORD dwError) {
     wchar_t* pText = nullptr;
     const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |

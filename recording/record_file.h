@@ -52,6 +52,12 @@ private:
     CRecordFile& operator=(const CRecordFile&) = delete;
 };
 
+// strPath (Windows-1250) with the current folder and drive filled in, as
+// it names a file now: kept so, a later change of the current folder (a
+// file dialog makes one) cannot move a reopen or the next start elsewhere.
+// As it is when it cannot be told or written in Windows-1250.
+std::string AbsoluteFilePath(const std::string& strPath);
+
 // Windows' text for an error code, Windows-1250, without its line end.
 std::string SystemErrorText(DWORD dwError);
 

@@ -2,8 +2,11 @@
 # Two checks of what things import.
 #
 #   check-imports.sh EXE...
-#     Fails when a Windows executable imports a MinGW runtime DLL: the program
-#     must run on a bare Windows with nothing installed beside it.
+#     Fails when a Windows executable imports a MinGW runtime DLL (the program
+#     must run on a bare Windows with nothing installed beside it), or any DLL
+#     that is not one of the system's known DLLs: the rest are looked for in
+#     the program's folder first when imported directly, before the program
+#     can say otherwise, so they are delay-loaded (framework/CMakeLists.txt).
 #
 #   check-imports.sh --sources [SOURCE_DIR]
 #     Fails when an #include runs back up the house. Imports flow one way:
@@ -83,6 +86,14 @@ for exe in "$@"; do
   echo "$exe imports: $(echo $dlls)"
   if echo "$dlls" | grep -qiE 'libstdc|libgcc|libwinpthread|msys|cygwin'; then
     echo "  imports a MinGW runtime DLL" >&2
+    rc=1
+  fi
+  # HKLM\System\CurrentControlSet\Control\Session Manager\KnownDLLs of Windows 7 to 11.
+  known='advapi32|clbcatq|combase|comdlg32|coml2|difxapi|gdi32|gdiplus|imagehlp|imm32|kernel32|msctf|msvcrt'
+  known+='|normaliz|nsi|ole32|oleaut32|psapi|rpcrt4|sechost|setupapi|shcore|shell32|shlwapi|user32|wldap32|ws2_32'
+  planted=$(echo "$dlls" | grep -viE "^($known)\.dll$" || true)
+  if [ -n "$planted" ]; then
+    echo "  imports DLLs a file beside it could stand in for: $(echo $planted)" >&2
     rc=1
   fi
 done

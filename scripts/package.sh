@@ -2,7 +2,8 @@
 # Builds the Windows programs and writes what a Windows user downloads:
 #   dist/QM487-<version>-win64.zip   the portable copy (a QM487 folder)
 #   dist/QM487-<version>-win64.msi   the installer (wixl, packaging/qm487.wxs)
-#   dist/SHA256SUMS                  the sums of both
+#   dist/QM487-<version>-symbols.zip the programs before stripping, for crash dumps
+#   dist/SHA256SUMS                  the sums of the three
 #
 #   package.sh [--out DIR] [--from WINDOWS_BUILD_DIR] [--version X.YZ]
 #
@@ -10,8 +11,8 @@
 # package alone (the install tests make a "newer" package that way); the
 # programs inside still carry their own. --from packages a Windows build as
 # it is instead of building build/windows (or $QM487_BUILD_ROOT/windows).
-# Two runs over the same commit give the same zip, byte for byte, and MSIs
-# whose tables agree.
+# Two runs over the same commit give the same zip, byte for byte, from
+# whatever folder it was built in, and MSIs whose tables agree.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 root=${QM487_BUILD_ROOT:-$src/build}
@@ -23,7 +24,7 @@ while [ $# -gt 0 ]; do
     --out) out=$2; shift 2 ;;
     --from) win=$(cd "$2" && pwd); shift 2 ;;
     --version) version=$2; shift 2 ;;
-    *) sed -n '2,14p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,15p' "$0" >&2; exit 2 ;;
   esac
 done
 
@@ -59,6 +60,17 @@ cp "$win"/app/help/* "$stage/help/"
 for t in qm487-dde/qm487-dde qm487-kvf/qm487-kvf qm487-decode qm487-sim/qm487-sim qm487-watch; do
   cp "$win/tools/$t.exe" "$stage/tools/"
 done
+# The programs go out stripped: their debug information (mostly the static
+# runtime's) would double their size and carries the folder they were built
+# in. As built they make the symbols zip, which turns a crash's addresses
+# into functions and lines (addr2line -e QM487.exe ADDRESS). Stripping
+# stamps the time unless told the epoch, which the link left at 0.
+symbols=$work/symbols/QM487
+for exe in $(cd "$stage" && find . -name '*.exe' | LC_ALL=C sort); do
+  mkdir -p "$(dirname "$symbols/$exe")"
+  cp "$stage/$exe" "$symbols/$exe"
+  SOURCE_DATE_EPOCH=0 x86_64-w64-mingw32-strip --strip-all "$stage/$exe"
+done
 # Notepad shows UTF-8 with a byte order mark correctly on any Windows.
 for f in CZYTAJ.txt README.txt; do
   { printf '\xEF\xBB\xBF'; sed 's/$/\r/' "$src/packaging/$f"; } >"$stage/$f"
@@ -67,12 +79,13 @@ done
 
 # Fixed modes and times (the commit's) make the same commit give the same zip.
 epoch=$(git -C "$src" log -1 --format=%ct 2>/dev/null || echo 946684800)
-find "$stage" -type d -exec chmod 755 {} +
-find "$stage" -type f -exec chmod 644 {} +
-find "$stage" -exec touch -h -d "@$epoch" {} +
+find "$stage" "$symbols" -type d -exec chmod 755 {} +
+find "$stage" "$symbols" -type f -exec chmod 644 {} +
+find "$stage" "$symbols" -exec touch -h -d "@$epoch" {} +
 
-rm -f "$out/$name.zip" "$out/$name.msi"
+rm -f "$out/$name.zip" "$out/$name.msi" "$out/QM487-$version-symbols.zip"
 (cd "$work" && find QM487 -type f | LC_ALL=C sort | TZ=UTC zip -X -D -q -9 "$out/$name.zip" -@)
+(cd "$work/symbols" && find QM487 -type f | LC_ALL=C sort | TZ=UTC zip -X -D -q -9 "$out/QM487-$version-symbols.zip" -@)
 
 # A GUID named by a text: the same text gives the same GUID.
 guid() {
@@ -114,5 +127,5 @@ msibuild "$out/$name.msi" -q "UPDATE LaunchCondition SET Description = '$downgra
 # wixl picks a random package code and English as the package's language.
 msibuild "$out/$name.msi" -s "QM487 - odczyt temperatur z miernika QM487" "ORVEL sp. z o.o." "x64;1045" "{$package_code}"
 
-(cd "$out" && sha256sum "$name.zip" "$name.msi" >SHA256SUMS)
-ls -l "$out/$name.zip" "$out/$name.msi" | awk '{ print "package: " $NF ", " $5 " bytes" }'
+(cd "$out" && sha256sum "$name.zip" "$name.msi" "QM487-$version-symbols.zip" >SHA256SUMS)
+ls -l "$out/$name.zip" "$out/$name.msi" "$out/QM487-$version-symbols.zip" | awk '{ print "package: " $NF ", " $5 " bytes" }'

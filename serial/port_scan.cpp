@@ -1,5 +1,7 @@
 #include "serial/port_scan.h"
 
+#include "framework/system_library.h"
+
 #include <cstdio>
 #include <new>
 
@@ -29,7 +31,7 @@ using DestroyDeviceInfoList = BOOL(WINAPI*)(HDEVINFO_);
 // Frees the library however the enumeration ends.
 class CLibrary {
 public:
-    explicit CLibrary(const char* pszName) : m_hModule(LoadLibraryA(pszName)) {}
+    explicit CLibrary(const wchar_t* pszName) : m_hModule(LoadSystemLibrary(pszName)) {}
     ~CLibrary() {
         if (m_hModule != nullptr)
             FreeLibrary(m_hModule);
@@ -62,7 +64,7 @@ int PortOfKey(HKEY hKey) {
 }  // namespace
 
 bool EnumeratePorts(PortTable& table) {
-    CLibrary setupapi("setupapi.dll");
+    CLibrary setupapi(L"setupapi.dll");
     if (setupapi.Get() == nullptr)
         return false;
     ClassGuidsFromNameA pfnClassGuidsFromName = nullptr;
@@ -125,7 +127,7 @@ bool EnumeratePorts(PortTable& table) {
 void ProbePorts(PortTable& table, bool bProbeAll, const std::atomic<bool>* pCancel) {
     // GetDefaultCommConfigA loads and frees the port provider for every call
     // (under Wine that is most of the probe's time); held here, it stays.
-    CLibrary provider("serialui.dll");
+    CLibrary provider(L"serialui.dll");
     for (unsigned n = 1; n <= table.size(); ++n) {
         if (pCancel != nullptr && *pCancel)
             return;

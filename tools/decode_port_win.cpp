@@ -1,5 +1,6 @@
 #include "tools/decode_port_win.h"
 
+#include "framework/system_library.h"
 #include "framework/wnd.h"
 #include "serial/com_port.h"
 
@@ -29,6 +30,7 @@ LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 }  // namespace
 
 int DecodeFromPort(int port, int seconds, const std::function<void(unsigned char)>& onByte) {
+    LoadDllsFromSystemFolderOnly();
     g_onByte = &onByte;
     g_stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);

@@ -1,5 +1,6 @@
 #include "ui/promo_dialog.h"
 
+#include "framework/system_library.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 #include "ui/about_dialog.h"
@@ -34,7 +35,7 @@ CPromoDialog::CPromoDialog() : CDialog(IDD_PROMOTION) {}
 // Kept loaded for the rest of the run: the control class must outlive every
 // window made from it.
 BOOL CPromoDialog::LoadRichEdit() {
-    static HMODULE hModule = LoadLibraryW(L"msftedit.dll");
+    static HMODULE hModule = LoadSystemLibrary(L"msftedit.dll");
     return hModule != nullptr;
 }
 

@@ -2,9 +2,12 @@
 # What a Windows user gets, tried under Wine in a prefix of its own (made
 # afresh each run, never the test bench's):
 #  - scripts/package.sh makes the zip and the MSI from this build, twice:
-#    the same zip bytes and MSI tables both times; and a "newer" MSI;
+#    the same zip bytes and MSI tables both times; and a "newer" MSI; the
+#    programs in them are stripped; a copy of the tree in another folder,
+#    built there, gives the same zip bytes;
 #  - the zip holds the expected files, and QM487.exe unpacked from it keeps
-#    its settings beside itself;
+#    its settings beside itself and loads the system's DLLs from the system
+#    folder, never files of their names beside it or in the current folder;
 #  - msiexec /i /qn installs: files, Start-menu shortcuts, registry values,
 #    the entry in the list of installed programs, the .kvf association;
 #  - QM487.exe started from its shortcut shows its window and writes its
@@ -13,12 +16,13 @@
 #  - the newer MSI replaces the installed one, the older one is then refused;
 #  - msiexec /x /qn removes all it installed and keeps the user's settings.
 # Prints the sizes and the install, upgrade and uninstall times.
-#   install_test.sh WINDOWS_BUILD_DIR PROBE_EXE WATCH_EXE
+#   install_test.sh WINDOWS_BUILD_DIR PROBE_EXE WATCH_EXE PLANTED_DLL
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "$1" && pwd)
 probe_exe=$2
 watch_exe=$3
+planted_dll=$4
 work=$build/package-test
 state=$work/wine
 
@@ -62,6 +66,22 @@ cmp "$zip" "$work/again/$(basename "$zip")" || fail "two packagings gave differe
 # Only the summary's creation and save times may differ.
 tables=$(msidiff "$msi" "$work/again/$(basename "$msi")" 2>/dev/null | grep '^[-+][^-+]' | grep -v $'^[-+]1[23]\t') || true
 [ -z "$tables" ] || fail "two packagings gave MSIs whose tables differ: $tables"
+step "the same zip from another folder"
+# The shipped programs alone. Built in build/ of the copy as the tree's own
+# build usually is, the objects ccache holds from that build are found.
+copy=$work/elsewhere/tree
+mkdir -p "$copy"
+git -C "$src" ls-files -z --cached --others --exclude-standard |
+  tar -C "$src" --null -T - --ignore-failed-read -cf - 2>/dev/null | tar -C "$copy" -xf -
+started=$(date +%s.%N)
+"$copy/scripts/build.sh" windows "$copy/build" -DBUILD_TESTING=OFF -DQM487_BENCHMARKS=OFF \
+  >"$work/elsewhere/build.log" 2>&1 || { tail -20 "$work/elsewhere/build.log"; fail "the copy did not build"; }
+echo "the copy built in $(elapsed "$started") s"
+"$src/scripts/package.sh" --from "$copy/build/windows" --out "$work/elsewhere/dist" >/dev/null
+cmp "$zip" "$work/elsewhere/dist/$(basename "$zip")" || fail "a build in another folder gave a different zip"
+symbols=$work/dist/QM487-$version-symbols.zip
+[ "$(unzip -Z1 "$symbols" | LC_ALL=C sort)" = "$(unzip -Z1 "$zip" | grep '\.exe$' | LC_ALL=C sort)" ] ||
+  fail "the symbols zip does not hold every program"
 mkdir -p "$work/tables"
 msidump -t -d "$work/tables" "$msi" >/dev/null 2>&1
 grep -q "już zainstalowana nowsza wersja" "$work"/tables/LaunchCondition.idt || fail "the MSI has no Polish downgrade message"
@@ -81,6 +101,7 @@ grep -q $'\r$' "$work/unzipped/QM487/CZYTAJ.txt" || fail "CZYTAJ.txt has no CR L
 for exe in "$work"/unzipped/QM487/*.exe "$work"/unzipped/QM487/tools/*.exe; do
   stamp=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^Time\/Date\s*//p')
   [[ $stamp == *" 1970" ]] || fail "$exe carries its link time ($stamp)"
+  ! x86_64-w64-mingw32-objdump -h "$exe" | grep -q '\.debug_' || fail "$exe is not stripped"
 done
 echo "zip $(stat -c %s "$zip") bytes, MSI $(stat -c %s "$msi") bytes"
 
@@ -98,16 +119,37 @@ appdata=${appdata//\\//}
 menus=("$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/QM487" "$appdata/Microsoft/Windows/Start Menu/Programs/QM487")
 appdata=$appdata/QM487
 
-# The installed copy below has its first start; this one, to be quick,
-# starts with the port chosen and the promotion window off, and fills in
-# the rest of its settings beside itself when it closes.
+# The installed copy below has its first start; this one starts with the
+# port chosen and fills in the rest of its settings beside itself when it
+# closes. Unpacked into a folder that also holds DLLs named like system ones
+# (and started from another such folder), it shows the promotion window
+# (msftedit.dll) and sends a reading to a database (winhttp.dll): those
+# must come from the system folder, and the planted ones, which leave a
+# file "<name>.loaded" when loaded, must not run.
 step "the portable copy"
-mkdir -p "$drive/portable"
+mkdir -p "$drive/portable" "$drive/elsewhere"
 unzip -q "$zip" -d "$drive/portable"
-printf '[GENERAL]\r\nPORT_NR=11\r\nSHOW_ADV=0\r\n' >"$drive/portable/QM487/qm487cfg.ini"
-"$QM487_WINE" 'C:\portable\QM487\QM487.exe' </dev/null >"$work/portable.log" 2>&1 &
-probe window QM487 90 >/dev/null || fail "no window of the portable QM487"
+printf '[GENERAL]\r\nPORT_NR=11\r\nSHOW_ADV=1\r\n[DATABASE]\r\nDB_ENABLED=1\r\nDB_URL=http://127.0.0.1:9\r\n' \
+  >"$drive/portable/QM487/qm487cfg.ini"
+for dll in winhttp.dll msftedit.dll crypt32.dll comctl32.dll hhctrl.ocx; do
+  cp "$planted_dll" "$drive/portable/QM487/$dll"
+  cp "$planted_dll" "$drive/elsewhere/$dll"
+done
+planted_ran() { find "$drive/portable" "$drive/elsewhere" -name '*.loaded' -printf '%P '; }
+(cd "$drive/elsewhere" && WINEDEBUG=+loaddll "$QM487_WINE" 'C:\portable\QM487\QM487.exe' </dev/null >"$work/portable.log" 2>&1 &)
+probe close "ORVEL - promocja NIMBO" 90 || fail "no promotion window of the portable QM487; planted DLLs loaded: $(planted_ran)"
+loaded() { grep -a 'trace:loaddll:.*Loaded' "$work/portable.log" | grep -ai "\\\\$1\"" | sed 's/.*Loaded L"\([^"]*\)".*/\1/'; }
+for _ in $(seq 60); do
+  [ -z "$(loaded winhttp.dll)" ] || break
+  printf '\x40\x70\x73\x34\x31\x32\x73\x70\x70\x32\x73\x34\x0D' >"$state/tty/com12"
+  sleep 1
+done
 W "$watch_exe" --close --wait 30 >/dev/null || fail "the portable QM487 did not close"
+for dll in winhttp.dll msftedit.dll; do
+  from=$(loaded $dll | sort -u)
+  [ "$from" = "C:\\\\windows\\\\system32\\\\$dll" ] || fail "$dll loaded from ${from:-nowhere}, not the system folder"
+done
+[ -z "$(planted_ran)" ] || fail "planted DLLs were loaded: $(planted_ran)"
 grep -q '^\[TEMP1\]' "$drive/portable/QM487/qm487cfg.ini" || fail "the portable QM487 kept no settings beside itself"
 [ ! -e "$appdata" ] || fail "the portable copy wrote into $appdata"
 

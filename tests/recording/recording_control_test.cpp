@@ -365,3 +365,23 @@ TEST_F(Recording, ReadingsReachBothFilesAndPolishLettersReachThePath) {
     EXPECT_EQ(records[0].entries[0].nSerialNumber, 512);
     EXPECT_EQ(records[0].entries[0].strValue, "-5.50");
 }
+
+TEST_F(Recording, NamesWithoutAFolderAreMadeAbsoluteWhenOpened) {
+    // Later the current folder may change (a file dialog changes it); a
+    // reopen after a failed write, or the next start, must find these files.
+    const std::filesystem::path started = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path("."));
+    Start();
+    HWND dlg = Open();
+    RecordingDriver::SetUpBoth(dlg, "r.csv", "b.kvf");
+    Confirm(dlg);
+    std::filesystem::current_path(started);
+    ASSERT_TRUE(driver->Sync());
+    ASSERT_TRUE(Dialog()->m_pReportFile && Dialog()->m_pBinaryFile);
+    EXPECT_EQ(Dialog()->m_pReportFile->GetPath(), folder.Text("r.csv"));
+    EXPECT_EQ(Dialog()->m_pBinaryFile->GetPath(), folder.Text("b.kvf"));
+    ASSERT_TRUE(program->Close());
+    CIniFile ini;
+    ASSERT_TRUE(ini.Load(program->IniPath().string(), FALSE, FALSE, TRUE, FALSE));
+    EXPECT_EQ(ini.GetString("LOG", "FILE_NAME", ""), folder.Text("r.csv"));
+}
