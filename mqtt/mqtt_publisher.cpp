@@ -78,8 +78,12 @@ public:
             }
             const unsigned wait = std::min(MsUntil(m_lastSend + std::chrono::seconds(mqttpub::kKeepAliveS)), 1000u);
             const int n = m_t.Receive(buffer, sizeof buffer, wait);
+            if (n < 0 && m_pOutbox->StopRequested()) {
+                Goodbye();
+                return true;
+            }
             if (n < 0)
-                return Fail(m_pOutbox->StopRequested() ? "stopped" : "the broker closed the connection");
+                return Fail("the broker closed the connection");
             m_reader.Feed(buffer, static_cast<std::size_t>(n));
             mqtt::Packet p;
             mqtt::CPacketReader::Result r;
