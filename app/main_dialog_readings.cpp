@@ -42,6 +42,7 @@ void CMainDialog::ApplyReading(BOOL bGood) {
         for (int channel : kChannelsZeroLast)
             ShowChannel(channel);
     }
+    m_mqttFeed.OnReading(bGood, m_nLastChannel);
     m_ddeServer.NotifyAll();
 }
 
@@ -75,6 +76,7 @@ void CMainDialog::UpdateStatusLine() {
         alarms[channel] = m_channels[channel].alarm;
     state.strAlarm = ComposeAlarmPiece(alarms);
     state.bDatabaseFailing = m_dbSender.IsFailing();
+    state.bMqttFailing = m_mqttFeed.IsFailing();
     const std::string text = ComposeStatusLine(state);
     if (text == m_strStatus)
         return;

@@ -49,6 +49,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     m_bAddSerial = s.bAddSerial;
     m_alarmSettings = s.alarm;
     ApplyDatabaseSettings(s.database);
+    m_mqttFeed.ApplySettings(s.mqtt);
 }
 
 ProgramSettings CMainDialog::CollectSettings() const {
@@ -81,6 +82,7 @@ ProgramSettings CMainDialog::CollectSettings() const {
     s.bAddSerial = m_bAddSerial;
     s.alarm = m_alarmSettings;
     s.database = m_dbSettings;
+    s.mqtt = m_mqttFeed.Settings();
     return s;
 }
 

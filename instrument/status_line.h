@@ -16,6 +16,7 @@ struct StatusLineState {
     BOOL bRecordingFailing = FALSE;  // a recording file does not take its rows at the moment
     std::string strAlarm = {};       // the alarms' piece, last (ComposeAlarmPiece)
     BOOL bDatabaseFailing = FALSE;   // readings do not reach the database at the moment
+    BOOL bMqttFailing = FALSE;       // the MQTT broker cannot be reached at the moment
 };
 
 // Windows-1250 bytes; every piece ends with ". ", so the text ends with a blank.

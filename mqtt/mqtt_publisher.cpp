@@ -258,9 +258,28 @@ MqttCheckResult CheckMqttBroker(IMqttTransport& transport, const MqttPublisherCo
     MqttCheckResult result;
     CConnection connection(transport, nullptr, config);
     result.bAccepted = connection.Open(-1);
+    result.bAnswered = connection.ConnAck() >= 0;
     result.strAnswer = result.bAccepted ? mqtt::DescribeConnAck(0) : connection.Error();
     if (result.bAccepted)
         transport.Send(mqtt::EncodeDisconnect());
     transport.Close();
     return result;
+}
+
+std::string DescribeMqttState(const MqttPublishState& state, bool bRunning, bool bInstrumentKnown) {
+    if (!bRunning)
+        return "Publikowanie wy\xB3\xB9" "czone.";
+    if (state.bFailing)
+        return "B\xB3\xB9" "d po\xB3\xB9" "czenia: " + state.strError + ". Ponowna pr\xF3" "ba wkr\xF3tce.";
+    if (state.bConnected)
+        return "Po\xB3\xB9" "czono. Serwer potwierdzi\xB3 wiadomo\x9C" "ci: " + std::to_string(state.nPublished) + ".";
+    return bInstrumentKnown ? "\xA3\xB9" "czenie..." : "Czeka na pierwszy odczyt z urz\xB9" "dzenia.";
+}
+
+std::string DescribeMqttCheck(const MqttCheckResult& result) {
+    if (result.bAccepted)
+        return "Serwer przyj\xB9\xB3 po\xB3\xB9" "czenie (" + result.strAnswer + ").";
+    if (result.bAnswered)
+        return "Serwer odm\xF3wi\xB3: " + result.strAnswer + ".";
+    return "Brak po\xB3\xB9" "czenia: " + result.strAnswer + ".";
 }

@@ -46,8 +46,14 @@ void RunMqttPublisher(IMqttTransport& transport, CMqttOutbox& outbox, const Mqtt
 
 struct MqttCheckResult {
     bool bAccepted = false;
+    bool bAnswered = false;  // the broker answered CONNECT (accepting or refusing)
     std::string strAnswer;  // the broker's answer, or why there was none
 };
 // Connects, waits for the broker's answer and disconnects; no will, no
 // subscriptions, nothing published. Cancelled through the transport.
 MqttCheckResult CheckMqttBroker(IMqttTransport& transport, const MqttPublisherConfig& config);
+
+// What the "MQTT" dialog says of publishing (Windows-1250).
+std::string DescribeMqttState(const MqttPublishState& state, bool bRunning, bool bInstrumentKnown);
+// What it says of a connection check (Windows-1250).
+std::string DescribeMqttCheck(const MqttCheckResult& result);

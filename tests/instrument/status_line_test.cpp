@@ -54,6 +54,13 @@ TEST(StatusLine, RecordingIntervalAsHoursMinutesSeconds) {
     s.nIntervalSeconds = 60;
     s.bRecordingFailing = TRUE;
     EXPECT_EQ(ComposeStatusLine(s), kNoLink + "Rejestracja do pliku co 00:01:00. B\xB3\xB9" "d zapisu do pliku rejestracji. ");
+    // Then the database and the MQTT broker, each when it fails.
+    s.bRecording = FALSE;
+    s.bRecordingFailing = FALSE;
+    s.bDatabaseFailing = TRUE;
+    s.bMqttFailing = TRUE;
+    EXPECT_EQ(ComposeStatusLine(s), kNoLink + "B\xB3\xB9" "d wysy\xB3" "ania do bazy danych. B\xB3\xB9" "d po\xB3\xB9"
+                                              "czenia z serwerem MQTT. ");
 }
 
 TEST(StatusLine, OutOfRangeInputsStayWellFormed) {
