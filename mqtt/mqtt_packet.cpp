@@ -39,7 +39,7 @@ std::string EncodeConnect(const ConnectOptions& o) {
     std::string body;
     PutString(body, "MQTT");
     body += '\x04';  // 3.1.1
-    std::uint8_t flags = 0x02;  // clean session
+    std::uint8_t flags = o.bCleanSession ? 0x02 : 0x00;
     if (!o.strWillTopic.empty())
         flags |= 0x04 | ((o.nWillQos & 3) << 3) | (o.bWillRetain ? 0x20 : 0);
     if (!o.strUser.empty())

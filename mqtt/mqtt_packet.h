@@ -29,6 +29,7 @@ struct ConnectOptions {
     std::string strUser;      // empty: none
     std::string strPassword;  // sent only with a user
     std::uint16_t nKeepAliveS = 30;
+    bool bCleanSession = true;
     std::string strWillTopic;  // empty: no will
     std::string strWillPayload;
     bool bWillRetain = true;
