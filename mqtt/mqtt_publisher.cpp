@@ -24,8 +24,10 @@ public:
     // Connects and waits for CONNACK; false with m_strError.
     bool Open(int nInstrument) {
         m_nInstrument = nInstrument;
-        if (!m_t.Open(m_config.url, mqttpub::kConnectTimeoutMs, &m_strError))
-            return false;
+        // The transport's text counts only when it fails.
+        std::string error;
+        if (!m_t.Open(m_config.url, mqttpub::kConnectTimeoutMs, &error))
+            return Fail(error);
         mqtt::ConnectOptions o;
         o.strClientId = m_config.strClientId;
         o.strUser = m_config.strUser;

@@ -175,7 +175,7 @@ bool CMqttSocket::Connect(const MqttUrl& url, unsigned nTimeoutMs, std::string* 
         return false;
     }
     const ULONGLONG deadline = GetTickCount64() + nTimeoutMs;
-    *pError = "connection refused";
+    std::string lastError = "connection refused";
     for (addrinfo* a = list; a != nullptr; a = a->ai_next) {
         m_socket = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
         if (m_socket == INVALID_SOCKET)
@@ -219,10 +219,11 @@ bool CMqttSocket::Connect(const MqttUrl& url, unsigned nTimeoutMs, std::string* 
             freeaddrinfo(list);
             return true;
         }
-        *pError = SocketError(error);
+        lastError = SocketError(error);
         Close();
     }
     freeaddrinfo(list);
+    *pError = lastError;
     return false;
 }
 

@@ -4,6 +4,7 @@
 // TLS with a CA of the test's own, and brokers that misbehave. COM14 is the
 // instrument's end of the bench pair, the program listens on COM13.
 #include "database/secret_store.h"
+#include "framework/text.h"
 #include "tests/mqtt/mqtt_harness.h"
 #include "tests/recording/recording_harness.h"
 
@@ -69,7 +70,7 @@ TEST(MqttProgram, ReadingsStatusAndDiscoveryArriveAndDiscoveryGoesWhenSwitchedOf
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 21.4)));
     ASSERT_TRUE(sub.WaitFor([&] { return !sub.On(kT1).empty(); }));
-    EXPECT_EQ(sub.On(kT1)[0].strPayload.substr(0, 36), "{\"value\":21.4,\"status\":\"ok\",\"alarm\":0");
+    EXPECT_EQ(sub.On(kT1)[0].strPayload.substr(0, 37), "{\"value\":21.4,\"status\":\"ok\",\"alarm\":0");
     EXPECT_EQ(sub.On(kStatus).at(0).strPayload, "online");
     // Hundredths, a negative value and an error reading, each as sent.
     ASSERT_TRUE(instrument.Send(Reading(2, 21.45, true)));
@@ -149,7 +150,7 @@ TEST(MqttProgram, AWrongPasswordIsShownAsSuchAndTheRightOneWorks) {
     HWND dlg = OpenMqttDialog(program);
     ASSERT_NE(dlg, nullptr);
     const std::wstring state = WindowText(GetDlgItem(dlg, IDC_MQTT_STATE));
-    EXPECT_NE(state.find(L"not authorized"), std::wstring::npos) << Narrow(state);
+    EXPECT_NE(state.find(L"not authorized"), std::wstring::npos) << afx::Narrow1250(state);
     // The check says the broker's answer, then the right password is kept.
     SetDlgItemTextW(dlg, IDC_MQTT_SECRET, L"Has-7;x");
     PostMessageW(dlg, WM_COMMAND, IDC_MQTT_CHECK, 0);

@@ -31,6 +31,7 @@ public:
             return false;
         }
         m_bOpen = true;
+        *pError = "a text that means nothing on success";
         return true;
     }
     bool Send(const std::string& bytes) override {
