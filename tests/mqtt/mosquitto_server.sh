@@ -95,8 +95,9 @@ case "$cmd" in
   stop) stop ;;
   clean) stop; rm -rf "${dir:?}"/* ;;
   clean-all)
-    for d in "$dir"/*/; do [ -d "$d" ] && "$0" clean "${d%/}"; done
-    ;;
+    for d in "$dir"/*/; do
+      if [ -d "$d" ]; then "$0" clean "${d%/}"; fi
+    done ;;
   *) echo "usage: mosquitto_server.sh start|stop|clean|clean-all DIR ..." >&2; exit 2 ;;
 esac
 rc=$?
