@@ -9,9 +9,6 @@
 
 namespace {
 
-const char kSecretNotKept[] =
-    "Nie mo\xBFna zaszyfrowa\xE6 has\xB3" "a, wi\xEA" "c nie zostanie zapisane w pliku ustawie\xF1.";
-
 std::int64_t UtcMillisecondsNow() {
     FILETIME ft;
     GetSystemTimeAsFileTime(&ft);
@@ -85,7 +82,7 @@ void CMainDialog::OnDatabase() {
         m_strDbSecret = dlg.m_strSecret;
         m_bDbSecretUnreadable = FALSE;
         if (bFailed)
-            AfxMessageBox(kSecretNotKept, MB_OK | MB_ICONEXCLAMATION);
+            AfxMessageBox(kSecretNotKeptText, MB_OK | MB_ICONEXCLAMATION);
     }
     StartDatabaseSender();
     UpdateStatusLine();

@@ -29,7 +29,9 @@ private:
     CChannelSet m_channels;
 };
 
-double Us(LONGLONG ticks, LONGLONG frequency) { return 1e6 * static_cast<double>(ticks) / static_cast<double>(frequency); }
+double Us(LONGLONG ticks, LONGLONG frequency) {
+    return 1e6 * static_cast<double>(ticks) / static_cast<double>(frequency);
+}
 
 }  // namespace
 

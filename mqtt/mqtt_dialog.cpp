@@ -1,5 +1,6 @@
 #include "mqtt/mqtt_dialog.h"
 
+#include "database/secret_store.h"
 #include "framework/app_messages.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
@@ -12,9 +13,6 @@ namespace {
 const char kBadUrl[] = "Podaj adres serwera w postaci mqtt://serwer:1883 lub mqtts://serwer:8883.";
 const char kBadTopic[] =
     "Temat g\xB3\xF3wny i prefiks to znaki ASCII bez spacji, + i #, poziomy oddzielone znakiem /.";
-const char kSecretUnreadable[] =
-    "Zapisanego has\xB3" "a nie mo\xBFna odczyta\xE6 (zapisa\xB3 je inny u\xBFytkownik Windows lub inny "
-    "komputer), wi\xEA" "c nie jest u\xBFywane. Wpisz je ponownie.";
 const char kChecking[] = "Sprawdzanie...";
 
 }  // namespace
@@ -58,7 +56,7 @@ BOOL CMqttDialog::OnInitDialog() {
     m_bDiscovery = m_settings.bDiscovery;
     CDialog::OnInitDialog();
     if (m_bSecretUnreadable)
-        ::SetDlgItemTextW(m_hWnd, IDC_MQTT_SECRET_NOTE, afx::Widen1250(kSecretUnreadable).c_str());
+        ::SetDlgItemTextW(m_hWnd, IDC_MQTT_SECRET_NOTE, afx::Widen1250(kSecretUnreadableText).c_str());
     ShowState();
     SetTimer(kStateTimerId, 1000);
     return TRUE;

@@ -7,16 +7,13 @@
 #include "mqtt/mqtt_dialog.h"
 #include "res/version.h"
 
+#include <chrono>
+
 namespace {
 
-const char kSecretNotKept[] =
-    "Nie mo\xBFna zaszyfrowa\xE6 has\xB3" "a, wi\xEA" "c nie zostanie zapisane w pliku ustawie\xF1.";
-
 std::int64_t UtcMillisecondsNow() {
-    FILETIME ft;
-    GetSystemTimeAsFileTime(&ft);
-    const std::uint64_t ticks = (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    return static_cast<std::int64_t>((ticks - 116444736000000000ULL) / 10000);  // since 1970, in ms
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
 // qm487-<computer name>-<profile>: one session per program and PC, so two
@@ -27,7 +24,8 @@ std::string ClientId() {
     std::string utf8;
     if (GetComputerNameW(name, &n)) {
         char bytes[4 * (MAX_COMPUTERNAME_LENGTH + 1)] = {};
-        const int len = WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(n), bytes, sizeof bytes, nullptr, nullptr);
+        const int len =
+            WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(n), bytes, sizeof bytes, nullptr, nullptr);
         utf8.assign(bytes, len > 0 ? static_cast<std::size_t>(len) : 0);
     }
     return "qm487-" + (utf8.empty() ? std::string("pc") : utf8) + "-default";
@@ -111,7 +109,7 @@ bool CMqttFeed::RunDialog(CWnd* pParent) {
         m_strSecret = dlg.m_strSecret;
         m_bSecretUnreadable = false;
         if (bFailed)
-            AfxMessageBox(kSecretNotKept, MB_OK | MB_ICONEXCLAMATION);
+            AfxMessageBox(kSecretNotKeptText, MB_OK | MB_ICONEXCLAMATION);
     }
     // Entities made while discovery was on go once it is switched off.
     if (bWasDiscovering && !m_settings.bDiscovery)

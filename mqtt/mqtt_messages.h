@@ -30,7 +30,7 @@ bool IsValidTopicBase(const std::string& text);
 struct MqttReading {
     int nChannel = 0;  // 0 (the mean) to 8
     std::string strValue;
-    int nAlarm = 0;          // -1 low, 0 none, 1 high
+    int nAlarm = 0;            // -1 low, 0 none, 1 high
     std::int64_t nTimeMs = 0;  // UTC, milliseconds since 1970
 };
 

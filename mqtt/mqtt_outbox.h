@@ -17,8 +17,8 @@
 
 struct MqttPublishState {
     bool bConnected = false;
-    bool bFailing = false;   // the last attempt failed or the connection broke
-    std::string strError;    // why, in the broker's or the system's words
+    bool bFailing = false;         // the last attempt failed or the connection broke
+    std::string strError;          // why, in the broker's or the system's words
     std::uint64_t nPublished = 0;  // messages the broker acknowledged
 };
 

@@ -54,7 +54,8 @@ public:
     // instrument ends it (true).
     bool Publish() {
         m_pOutbox->MarkAllDirty();
-        if (m_config.bDiscovery && !Send(mqtt::EncodeSubscribe(NextId(), HomeAssistantStatusTopic(m_config.strPrefix), 0)))
+        const std::string haStatus = HomeAssistantStatusTopic(m_config.strPrefix);
+        if (m_config.bDiscovery && !Send(mqtt::EncodeSubscribe(NextId(), haStatus, 0)))
             return false;
         if (!m_config.bDiscovery && m_config.bRemoveDiscovery)
             for (const DiscoveryMessage& m : DiscoveryRemovals(Device(false)))
@@ -73,7 +74,8 @@ public:
             if (now >= pingAnswerDue || (!m_inFlight.empty() && now - m_inFlight.begin()->second >
                                                                      std::chrono::seconds(mqttpub::kKeepAliveS)))
                 return Fail("no answer from the broker");
-            if (now >= m_lastSend + std::chrono::seconds(mqttpub::kKeepAliveS) && pingAnswerDue == Clock::time_point::max()) {
+            const bool bPingWaiting = pingAnswerDue != Clock::time_point::max();
+            if (now >= m_lastSend + std::chrono::seconds(mqttpub::kKeepAliveS) && !bPingWaiting) {
                 if (!Send(mqtt::EncodePingReq()))
                     return false;
                 pingAnswerDue = now + std::chrono::seconds(mqttpub::kKeepAliveS);

@@ -47,7 +47,7 @@ void RunMqttPublisher(IMqttTransport& transport, CMqttOutbox& outbox, const Mqtt
 struct MqttCheckResult {
     bool bAccepted = false;
     bool bAnswered = false;  // the broker answered CONNECT (accepting or refusing)
-    std::string strAnswer;  // the broker's answer, or why there was none
+    std::string strAnswer;   // the broker's answer, or why there was none
 };
 // Connects, waits for the broker's answer and disconnects; no will, no
 // subscriptions, nothing published. Cancelled through the transport.

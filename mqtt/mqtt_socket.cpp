@@ -194,9 +194,9 @@ bool CMqttSocket::Connect(const MqttUrl& url, unsigned nTimeoutMs, std::string* 
                     const ULONGLONG now = GetTickCount64();
                     if (now >= deadline)
                         break;
-                    const DWORD r = WaitForMultipleObjects(
-                        2, std::vector<HANDLE>{m_cancel.Get(), m_netEvent.Get()}.data(), FALSE,
-                        static_cast<DWORD>(deadline - now));
+                    const DWORD r =
+                        WaitForMultipleObjects(2, std::vector<HANDLE>{m_cancel.Get(), m_netEvent.Get()}.data(), FALSE,
+                                               static_cast<DWORD>(deadline - now));
                     if (r != WAIT_OBJECT_0 + 1) {
                         if (r == WAIT_OBJECT_0) {
                             freeaddrinfo(list);
@@ -329,25 +329,35 @@ bool CMqttSocket::Decrypt() {
                 extra.assign(m_raw, m_raw.size() - part.cbBuffer, part.cbBuffer);
         }
         m_raw = extra;
+        // TLS 1.3 messages after the handshake (new session tickets) go
+        // back to the context; the data after them stays.
         if (status == SEC_I_RENEGOTIATE) {
-            // TLS 1.3 messages after the handshake (new session tickets) go
-            // back to the context; the data after them stays.
-            SecBuffer in[2] = {{static_cast<unsigned long>(m_raw.size()), SECBUFFER_TOKEN, m_raw.empty() ? nullptr : &m_raw[0]},
-                               {0, SECBUFFER_EMPTY, nullptr}};
-            SecBufferDesc inDesc = {SECBUFFER_VERSION, 2, in};
-            CTokenBuffer out;
-            SecBufferDesc outDesc = {SECBUFFER_VERSION, 1, &out.buffer};
-            ULONG attributes = 0;
-            const SECURITY_STATUS again = InitializeSecurityContextW(&m_cred, &m_context, nullptr, kContextFlags, 0, 0,
-                                                                     &inDesc, 0, nullptr, &outDesc, &attributes, nullptr);
-            if (again != SEC_E_OK && again != SEC_I_CONTINUE_NEEDED)
+            const SECURITY_STATUS step = HandshakeStep(nullptr, false);
+            if (step != SEC_E_OK && step != SEC_I_CONTINUE_NEEDED)
                 return false;
-            if (out.buffer.cbBuffer > 0 && !SendRaw(static_cast<const char*>(out.buffer.pvBuffer), out.buffer.cbBuffer))
-                return false;
-            m_raw = in[1].BufferType == SECBUFFER_EXTRA ? m_raw.substr(m_raw.size() - in[1].cbBuffer) : std::string();
         }
     }
     return true;
+}
+
+SECURITY_STATUS CMqttSocket::HandshakeStep(wchar_t* pTarget, bool bFirst) {
+    SecBuffer in[2] = {{static_cast<unsigned long>(m_raw.size()), SECBUFFER_TOKEN, m_raw.empty() ? nullptr : &m_raw[0]},
+                       {0, SECBUFFER_EMPTY, nullptr}};
+    SecBufferDesc inDesc = {SECBUFFER_VERSION, 2, in};
+    CTokenBuffer out;
+    SecBufferDesc outDesc = {SECBUFFER_VERSION, 1, &out.buffer};
+    ULONG attributes = 0;
+    const SECURITY_STATUS status = InitializeSecurityContextW(
+        &m_cred, bFirst ? nullptr : &m_context, pTarget, kContextFlags, 0, 0, bFirst ? nullptr : &inDesc, 0,
+        bFirst ? &m_context : nullptr, &outDesc, &attributes, nullptr);
+    if (bFirst)
+        m_bContext = status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK;
+    if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED)
+        return status;  // SEC_E_INCOMPLETE_MESSAGE keeps m_raw for more to come
+    if (out.buffer.cbBuffer > 0 && !SendRaw(static_cast<const char*>(out.buffer.pvBuffer), out.buffer.cbBuffer))
+        return SEC_E_INTERNAL_ERROR;
+    m_raw = in[1].BufferType == SECBUFFER_EXTRA ? m_raw.substr(m_raw.size() - in[1].cbBuffer) : std::string();
+    return status;
 }
 
 bool CMqttSocket::Handshake(const std::string& host, unsigned nTimeoutMs, std::string* pError) {
@@ -365,42 +375,14 @@ bool CMqttSocket::Handshake(const std::string& host, unsigned nTimeoutMs, std::s
     m_bCred = true;
     std::wstring target(host.begin(), host.end());
     const ULONGLONG deadline = GetTickCount64() + nTimeoutMs;
-    bool bFirst = true;
-    for (;;) {
-        SecBuffer in[2] = {{static_cast<unsigned long>(m_raw.size()), SECBUFFER_TOKEN, m_raw.empty() ? nullptr : &m_raw[0]},
-                           {0, SECBUFFER_EMPTY, nullptr}};
-        SecBufferDesc inDesc = {SECBUFFER_VERSION, 2, in};
-        CTokenBuffer out;
-        SecBufferDesc outDesc = {SECBUFFER_VERSION, 1, &out.buffer};
-        ULONG attributes = 0;
-        const SECURITY_STATUS status =
-            InitializeSecurityContextW(&m_cred, bFirst ? nullptr : &m_context, &target[0], kContextFlags, 0, 0,
-                                       bFirst ? nullptr : &inDesc, 0, bFirst ? &m_context : nullptr, &outDesc,
-                                       &attributes, nullptr);
-        if (bFirst)
-            m_bContext = status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK;
-        bFirst = false;
-        if (status == SEC_E_INCOMPLETE_MESSAGE) {
-            const ULONGLONG now = GetTickCount64();
-            const int n = now >= deadline ? 0 : ReceiveRaw(static_cast<unsigned>(deadline - now), false);
-            if (n <= 0) {
-                *pError = n == 0 ? "no answer from the broker" : "the broker closed the connection";
-                return false;
-            }
-            continue;
-        }
-        if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) {
-            *pError = Code("TLS handshake failed", status);
+    SECURITY_STATUS status = HandshakeStep(&target[0], true);
+    while (status != SEC_E_OK) {
+        if (status != SEC_E_INCOMPLETE_MESSAGE && status != SEC_I_CONTINUE_NEEDED) {
+            *pError = status == SEC_E_INTERNAL_ERROR ? "the connection broke" : Code("TLS handshake failed", status);
             return false;
         }
-        if (out.buffer.cbBuffer > 0 && !SendRaw(static_cast<const char*>(out.buffer.pvBuffer), out.buffer.cbBuffer)) {
-            *pError = "the connection broke";
-            return false;
-        }
-        m_raw = in[1].BufferType == SECBUFFER_EXTRA ? m_raw.substr(m_raw.size() - in[1].cbBuffer) : std::string();
-        if (status == SEC_E_OK)
-            break;
-        if (m_raw.empty()) {
+        // The broker's next handshake message, or the rest of one.
+        if (status == SEC_E_INCOMPLETE_MESSAGE || m_raw.empty()) {
             const ULONGLONG now = GetTickCount64();
             const int n = now >= deadline ? 0 : ReceiveRaw(static_cast<unsigned>(deadline - now), false);
             if (n <= 0) {
@@ -408,6 +390,7 @@ bool CMqttSocket::Handshake(const std::string& host, unsigned nTimeoutMs, std::s
                 return false;
             }
         }
+        status = HandshakeStep(&target[0], false);
     }
     if (QueryContextAttributesW(&m_context, SECPKG_ATTR_STREAM_SIZES, &m_sizes) != SEC_E_OK) {
         *pError = "TLS handshake failed";
@@ -460,8 +443,9 @@ bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError)
     if (ca.p != nullptr && chain.p->cChain > 0) {
         const CERT_SIMPLE_CHAIN* simple = chain.p->rgpChain[0];
         if (simple->cElement > 0)
-            bOwnRoot = CertCompareCertificate(X509_ASN_ENCODING, ca.p->pCertInfo,
-                                              simple->rgpElement[simple->cElement - 1]->pCertContext->pCertInfo) != FALSE;
+            bOwnRoot =
+                CertCompareCertificate(X509_ASN_ENCODING, ca.p->pCertInfo,
+                                       simple->rgpElement[simple->cElement - 1]->pCertContext->pCertInfo) != FALSE;
     }
     std::wstring name(host.begin(), host.end());
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl = {};

@@ -38,6 +38,9 @@ private:
     WaitResult WaitSocket(unsigned nMs, bool bAlsoWake);
     bool Connect(const MqttUrl& url, unsigned nTimeoutMs, std::string* pError);
     bool Handshake(const std::string& host, unsigned nTimeoutMs, std::string* pError);
+    // One call of InitializeSecurityContext on what m_raw holds; its token
+    // is sent and what it left is kept. SEC_E_INTERNAL_ERROR: the send failed.
+    SECURITY_STATUS HandshakeStep(wchar_t* pTarget, bool bFirst);
     bool CheckCertificate(const std::string& host, std::string* pError);
     bool SendRaw(const char* p, std::size_t n);
     // Appends what the socket has to m_raw, waiting up to nMs: >0 bytes

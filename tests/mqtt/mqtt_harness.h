@@ -8,6 +8,7 @@
 #include "mqtt/mqtt_packet.h"
 #include "mqtt/mqtt_socket.h"
 #include "tests/app/child_process.h"
+#include "tests/app/program_harness.h"
 
 #include <gtest/gtest.h>
 #include <winsock2.h>
@@ -23,17 +24,6 @@
 #include <vector>
 
 namespace qm487test {
-
-template <class Done>
-bool WaitUntil(Done done, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (GetTickCount64() >= deadline)
-            return false;
-        Sleep(20);
-    }
-    return true;
-}
 
 class MosquittoBroker {
 public:
@@ -73,7 +63,7 @@ private:
             return false;
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
-        if (!WaitUntil([&] { return std::filesystem::exists(WindowsPath(m_dir + "/" + cmd + ".done"), ec); }, timeoutMs))
+        if (!WaitFor([&] { return std::filesystem::exists(WindowsPath(m_dir + "/" + cmd + ".done"), ec); }, timeoutMs))
             return false;
         return ReadText(cmd + ".done").substr(0, 1) == "0";
     }

@@ -119,7 +119,8 @@ TEST(MqttMessages, BrokerAddressesAndTopicBases) {
         {"mqtts://ha.local", true, true, "ha.local", 8883},
         {"mqtts://[::1]:8884", true, true, "::1", 8884},
         {"http://broker", false, false, "", 0}, {"mqtt://", false, false, "", 0}, {"mqtt://h:0", false, false, "", 0},
-        {"mqtt://h:65536", false, false, "", 0}, {"mqtt://h:12x", false, false, "", 0}, {"mqtt://h/path", false, false, "", 0},
+        {"mqtt://h:65536", false, false, "", 0}, {"mqtt://h:12x", false, false, "", 0},
+        {"mqtt://h/path", false, false, "", 0},
         {"mqtt://u@h", false, false, "", 0}, {"mqtt://[::1", false, false, "", 0},
     };
     for (const auto& row : rows) {

@@ -51,7 +51,14 @@ HWND OpenMqttDialog(RunningProgram& program) {
     return dlg;
 }
 
-std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+// Presses "Sprawdź połączenie" and waits for an answer holding part.
+std::wstring CheckAnswer(HWND dlg, const wchar_t* part) {
+    PostMessageW(dlg, WM_COMMAND, IDC_MQTT_CHECK, 0);
+    std::wstring answer;
+    HWND result = GetDlgItem(dlg, IDC_MQTT_CHECK_RESULT);
+    WaitFor([&] { return (answer = WindowText(result)).find(part) != std::wstring::npos; }, 30000);
+    return answer;
+}
 
 const char kT1[] = "qm487/4660/T1";
 const char kStatus[] = "qm487/4660/status";
@@ -115,14 +122,15 @@ TEST(MqttProgram, ABrokerBackAfterAStopGetsEachChannelsLatestReadingOnce) {
     Instrument instrument;
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 20.0)));
-    ASSERT_TRUE(WaitUntil([&] { return program.Dialog()->m_mqttFeed.Publisher().State().bConnected; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return program.Dialog()->m_mqttFeed.Publisher().State().bConnected; }, 30000));
     ASSERT_TRUE(broker.Stop());
     ASSERT_TRUE(program.WaitForStatus(kHeard + kMqttFails, 30000));
     for (int i = 0; i < 10; ++i) {
         ASSERT_TRUE(instrument.Send(Reading(1, 20.0 + i)));
         ASSERT_TRUE(instrument.Send(Reading(2, 30.0 + i)));
     }
-    ASSERT_TRUE(program.WaitForStatus(L"QM-487 nr 4660. Pomiar temperatury 2 prawid\x0142owy. " + std::wstring(kMqttFails), 30000));
+    const std::wstring heard2 = L"QM-487 nr 4660. Pomiar temperatury 2 prawid\x0142owy. ";
+    ASSERT_TRUE(program.WaitForStatus(heard2 + kMqttFails, 30000));
     ASSERT_TRUE(broker.Start());
     TestSubscriber sub;
     ASSERT_TRUE(sub.Connect(broker.Url(), "test-keeper", false));
@@ -137,7 +145,7 @@ TEST(MqttProgram, ABrokerBackAfterAStopGetsEachChannelsLatestReadingOnce) {
     // The reading of before the stop, then only the latest.
     EXPECT_EQ(t1, (std::vector<std::string>{"{\"value\":20.0,", "{\"value\":29.0,"}));
     EXPECT_EQ(t2, (std::vector<std::string>{"{\"value\":39.0,"}));
-    EXPECT_TRUE(program.WaitForStatus(L"QM-487 nr 4660. Pomiar temperatury 2 prawid\x0142owy. ", 30000));
+    EXPECT_TRUE(program.WaitForStatus(heard2, 30000));
 }
 
 TEST(MqttProgram, AWrongPasswordIsShownAsSuchAndTheRightOneWorks) {
@@ -153,11 +161,7 @@ TEST(MqttProgram, AWrongPasswordIsShownAsSuchAndTheRightOneWorks) {
     EXPECT_NE(state.find(L"not authorized"), std::wstring::npos) << afx::Narrow1250(state);
     // The check says the broker's answer, then the right password is kept.
     SetDlgItemTextW(dlg, IDC_MQTT_SECRET, L"Has-7;x");
-    PostMessageW(dlg, WM_COMMAND, IDC_MQTT_CHECK, 0);
-    std::wstring answer;
-    ASSERT_TRUE(WaitFor([&] { return (answer = WindowText(GetDlgItem(dlg, IDC_MQTT_CHECK_RESULT))).find(L"(") != std::wstring::npos; }, 30000))
-        << Narrow(answer);
-    EXPECT_EQ(answer, L"Serwer przyj\x0105\x0142 po\x0142\x0105" L"czenie (connection accepted).");
+    EXPECT_EQ(CheckAnswer(dlg, L"("), L"Serwer przyj\x0105\x0142 po\x0142\x0105" L"czenie (connection accepted).");
     ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
     TestSubscriber sub;
     ASSERT_TRUE(sub.Connect(broker.Url(), "test-sub"));
@@ -183,11 +187,8 @@ TEST(MqttProgram, TlsWithTheTestsOwnCaWorksAndWithoutItIsRefused) {
     HWND dlg = OpenMqttDialog(program);
     ASSERT_NE(dlg, nullptr);
     SetDlgItemTextW(dlg, IDC_MQTT_CA_FILE, L"");
-    PostMessageW(dlg, WM_COMMAND, IDC_MQTT_CHECK, 0);
-    std::wstring answer;
-    ASSERT_TRUE(WaitFor([&] { return (answer = WindowText(GetDlgItem(dlg, IDC_MQTT_CHECK_RESULT))).find(L"certificate") != std::wstring::npos; }, 30000))
-        << Narrow(answer);
-    EXPECT_NE(answer.find(L"not trusted"), std::wstring::npos) << Narrow(answer);
+    const std::wstring answer = CheckAnswer(dlg, L"certificate");
+    EXPECT_NE(answer.find(L"not trusted"), std::wstring::npos) << afx::Narrow1250(answer);
     ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDCANCEL));
 }
 
@@ -213,14 +214,14 @@ TEST(MqttProgram, HostileBrokersNeitherCrashNorHoldUpTheProgram) {
         ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 21.4)));
         if (row.reply == connack + std::string("\x40\x02\x77\x77", 4)) {
             // Still connected and publishing.
-            ASSERT_TRUE(WaitUntil([&] { return broker.Received().find(kT1) != std::string::npos; }, 30000));
+            ASSERT_TRUE(WaitFor([&] { return broker.Received().find(kT1) != std::string::npos; }, 30000));
             EXPECT_FALSE(program.Dialog()->m_mqttFeed.IsFailing());
         } else if (!row.reply.empty()) {
             // Refused, dropped and tried again after the back-off.
-            ASSERT_TRUE(WaitUntil([&] { return broker.Connections() >= 2; }, 30000));
+            ASSERT_TRUE(WaitFor([&] { return broker.Connections() >= 2; }, 30000));
             EXPECT_TRUE(program.WaitForStatus(kHeard + kMqttFails, 30000));
         } else {
-            ASSERT_TRUE(WaitUntil([&] { return broker.Connections() >= 1; }, 30000));
+            ASSERT_TRUE(WaitFor([&] { return broker.Connections() >= 1; }, 30000));
         }
         // The window still answers, and closing does not wait for the broker:
         // well within the 10 s a CONNACK is waited for.
@@ -240,7 +241,8 @@ TEST(MqttProgram, TheWillSaysOfflineWhenTheProgramIsKilled) {
     TestSubscriber sub;
     ASSERT_TRUE(sub.Connect(broker.Url(), "test-sub"));
     ASSERT_TRUE(sub.Subscribe(kStatus));
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("qm487_will_" + std::to_string(GetTickCount64()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("qm487_will_" + std::to_string(GetTickCount64()));
     std::filesystem::create_directories(dir);
     std::filesystem::copy_file(std::filesystem::path(std::string("Z:") + QM487_EXE), dir / "QM487.exe");
     std::ofstream(dir / "qm487cfg.ini", std::ios::binary) << MqttIni(broker.Url(), "MQTT_DISCOVERY=0\r\n");
@@ -248,7 +250,8 @@ TEST(MqttProgram, TheWillSaysOfflineWhenTheProgramIsKilled) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     std::wstring command = L"\"" + (dir / "QM487.exe").wstring() + L"\"";
-    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.wstring().c_str(), &si, &pi));
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.wstring().c_str(), &si, &pi));
     Instrument instrument;
     const bool online = sub.WaitFor(
         [&] {

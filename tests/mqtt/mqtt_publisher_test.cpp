@@ -65,7 +65,8 @@ public:
     }
     int Receive(char* pBuffer, int nSize, unsigned nMs) override {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_cv.wait_for(lock, std::chrono::milliseconds(nMs), [&] { return m_bCancelled || m_bWoken || !m_in.empty() || m_bHangUp; });
+        m_cv.wait_for(lock, std::chrono::milliseconds(nMs),
+                      [&] { return m_bCancelled || m_bWoken || !m_in.empty() || m_bHangUp; });
         m_bWoken = false;
         if (m_bCancelled || (m_in.empty() && m_bHangUp))
             return -1;
@@ -163,9 +164,8 @@ public:
     explicit Publisher(ScriptedBroker& broker, MqttPublisherConfig config = MqttPublisherConfig()) : m_config(config) {
         m_config.strVersion = "3.05";
         IMqttTransport* pTransport = &broker;
-        m_thread = std::thread([this, pTransport] {
-            RunMqttPublisher(*pTransport, outbox, m_config, [this] { ++nFailingChanges; });
-        });
+        m_thread = std::thread(
+            [this, pTransport] { RunMqttPublisher(*pTransport, outbox, m_config, [this] { ++nFailingChanges; }); });
     }
     ~Publisher() { Stop(); }
     void Stop() {
@@ -195,7 +195,7 @@ TEST(MqttPublisher, AConnectionSaysOnlineSendsDiscoveryAndReadingsAndOfflineOnSt
     ASSERT_EQ(broker.Connects().size(), 1u);
     const std::string connect = broker.Connects()[0];
     EXPECT_NE(connect.find("qm487/4660/status"), std::string::npos);  // the will
-    EXPECT_EQ(connect[7] & 0x3E, 0x2E);  // clean session, will with QoS 1, retained
+    EXPECT_EQ(connect[7] & 0x3E, 0x2E);                               // clean session, will with QoS 1, retained
     const std::vector<Message> all = broker.Published();
     EXPECT_EQ(all[0].strTopic, "qm487/4660/status");
     EXPECT_EQ(all[0].strPayload, "online");
