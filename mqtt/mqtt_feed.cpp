@@ -42,14 +42,15 @@ void CMqttFeed::ApplySettings(const MqttSettings& settings) {
 }
 
 void CMqttFeed::StartIfDue() {
+    if (m_thread.IsRunning())
+        return;
     MqttPublisherConfig config;
     if (!m_settings.bEnabled || !ParseMqttUrl(m_settings.strUrl, config.url) || !IsValidTopicBase(m_settings.strBase) ||
         (m_settings.bDiscovery && !IsValidTopicBase(m_settings.strDiscoveryPrefix))) {
-        m_thread.Stop();
         m_thread.Outbox().Clear();
         return;
     }
-    if (m_thread.IsRunning() || m_thread.Outbox().Instrument() < 0)
+    if (m_thread.Outbox().Instrument() < 0)
         return;
     config.strUser = m_settings.strUser;
     config.strPassword = m_strSecret;

@@ -1,6 +1,7 @@
 #include "mqtt/mqtt_messages.h"
 
 #include "instrument/channel_alarm.h"
+#include "viewer/kvf_reader.h"
 
 #include <cstdio>
 
@@ -106,27 +107,17 @@ bool IsValidTopicBase(const std::string& text) {
 }
 
 std::string IsoUtcTime(std::int64_t nTimeMs) {
-    std::int64_t days = nTimeMs / 86400000;
-    std::int64_t ms = nTimeMs % 86400000;
+    std::int64_t seconds = nTimeMs / 1000;
+    int ms = static_cast<int>(nTimeMs % 1000);
     if (ms < 0) {
-        ms += 86400000;
-        --days;
+        ms += 1000;
+        --seconds;
     }
-    // Days since 1970-01-01 to a civil date (Howard Hinnant's algorithm).
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(days - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned day = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned month = mp < 10 ? mp + 3 : mp - 9;
-    const long long year = static_cast<long long>(yoe) + era * 400 + (month <= 2 ? 1 : 0);
-    char text[40];
-    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02d:%02d:%02d.%03dZ", year, month, day,
-                  static_cast<int>(ms / 3600000), static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60),
-                  static_cast<int>(ms % 1000));
-    return text;
+    std::string text = FormatKvfSeconds(seconds);  // "2026-12-08 14:03:12"
+    text[10] = 'T';
+    char fraction[8];
+    std::snprintf(fraction, sizeof fraction, ".%03dZ", ms);
+    return text + fraction;
 }
 
 std::string StateTopic(const std::string& base, int nInstrument, int nChannel) {
