@@ -109,7 +109,6 @@ public:
 
     const std::string& Error() const { return m_strError; }
     int ConnAck() const { return m_nConnAck; }
-    std::uint64_t Acknowledged() const { return m_nAcknowledged; }
 
 private:
     bool Fail(const std::string& why) {
@@ -168,10 +167,8 @@ private:
         switch (p.type) {
         case mqtt::kPubAck:
             // An id we never sent (or already had acknowledged) is ignored.
-            if (m_inFlight.erase(p.nPacketId) != 0) {
-                ++m_nAcknowledged;
+            if (m_inFlight.erase(p.nPacketId) != 0)
                 m_pOutbox->CountPublished(1);
-            }
             return true;
         case mqtt::kPingResp:
             *pPingAnswerDue = Clock::time_point::max();
@@ -217,7 +214,6 @@ private:
     Clock::time_point m_lastSend = Clock::now();
     std::string m_strError;
     int m_nConnAck = -1;
-    std::uint64_t m_nAcknowledged = 0;
 };
 
 }  // namespace
