@@ -33,10 +33,11 @@ class Instrument : public InstrumentPort {
 public:
     Instrument() : InstrumentPort(L"\\\\.\\COM14") {}
     bool Send(const InstrumentReading& r) { return InstrumentPort::Send(Line(r)); }
-    // Until the program hears lines: the reader empties the port as it starts.
+    // Until the status line starts with status: the reader empties the port
+    // as it starts, and a broker's failure may already follow the verdict.
     bool SendUntilHeard(RunningProgram& program, const InstrumentReading& r, const std::wstring& status = kHeard) {
         for (int attempt = 0; attempt < 20; ++attempt)
-            if (Send(r) && program.WaitForStatus(status, 1000))
+            if (Send(r) && WaitFor([&] { return program.Status().compare(0, status.size(), status) == 0; }, 1000))
                 return true;
         return false;
     }
