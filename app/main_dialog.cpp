@@ -112,6 +112,8 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnMessage<WM_ALARM_LOG_NOTICE, &CMainDialog::OnAlarmLogNotice>(),
         afx::OnCommand<ID_DATABASE, &CMainDialog::OnDatabase>(),
         afx::OnMessage<WM_DATABASE_STATE, &CMainDialog::OnDatabaseStateChanged>(),
+        afx::OnCommand<ID_MQTT, &CMainDialog::OnMqtt>(),
+        afx::OnMessage<WM_MQTT_STATE, &CMainDialog::OnMqttStateChanged>(),
     };
     static const AfxMsgMap map = {CDialog::GetThisMessageMap(), entries, std::size(entries)};
     return &map;
@@ -335,6 +337,7 @@ void CMainDialog::OnDestroy() {
     ClosePort();
     StopDdeServer();
     m_database.Stop();  // never waits on the network
+    m_mqttFeed.Stop();
     WinHelp(0, HELP_QUIT);
     Default();
 }

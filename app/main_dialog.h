@@ -13,6 +13,7 @@
 #include "framework/dialog.h"
 #include "instrument/channels.h"
 #include "instrument/line_assembly.h"
+#include "mqtt/mqtt_feed.h"
 #include "recording/record_file.h"
 #include "recording/record_types.h"
 #include "ui/reading_view.h"
@@ -114,6 +115,26 @@ public:
     HICON m_hIcon;
     std::string m_strSettingsPath;  // where the settings are kept, for the user
     CIniFile* m_pSettings;          // the store of this run, or nullptr
+    // Readings to an MQTT broker: a part of its own, reaching this window
+    // through its host.
+    class MqttHost : public CMqttFeed::Host {
+    public:
+        explicit MqttHost(CMainDialog& dlg) : m_dlg(dlg) {}
+        HWND NotifyWindow() const override { return m_dlg.m_hWnd; }
+        const CChannelSet& Channels() const override { return m_dlg.m_channels; }
+        int InstrumentNumber() const override { return m_dlg.Decoder().m_nSerialNumber; }
+        unsigned ChannelsWithAlarmLimits() const override {
+            unsigned mask = 0;
+            for (int c = 0; c < CChannelSet::kChannels; ++c)
+                mask |= m_dlg.m_alarms.Settings().limits[c].IsSet() ? 1u << c : 0u;
+            return mask;
+        }
+
+    private:
+        CMainDialog& m_dlg;
+    };
+    MqttHost m_mqttHost{*this};
+    CMqttFeed m_mqttFeed{m_mqttHost};
 
     // The alarms, judged at every valid reading (main_dialog_alarms.cpp).
     CAlarmMonitor& Alarms() { return m_alarms; }
@@ -159,6 +180,8 @@ protected:
     LRESULT OnAlarmLogNotice(WPARAM wParam, LPARAM lParam);
     void OnDatabase();
     LRESULT OnDatabaseStateChanged(WPARAM wParam, LPARAM lParam);
+    void OnMqtt();
+    LRESULT OnMqttStateChanged(WPARAM wParam, LPARAM lParam);
 
 private:
     // The line assembly reaches this window's timer and readings through here.

@@ -77,3 +77,15 @@ void CMainDialog::OnFonts() {
     for (int i = 0; i < 9; ++i)
         m_fields[i].SetValueFont(lfSaved[i]);
 }
+
+void CMainDialog::OnMqtt() {
+    if (!m_mqttFeed.RunDialog(this))
+        return;
+    UpdateStatusLine();
+    SaveSettingsNow();
+}
+
+LRESULT CMainDialog::OnMqttStateChanged(WPARAM, LPARAM) {
+    UpdateStatusLine();
+    return 0;
+}

@@ -42,6 +42,7 @@ void CMainDialog::ApplyReading(BOOL bGood) {
         for (int channel : kChannelsZeroLast)
             ShowChannel(channel);
     }
+    m_mqttFeed.OnReading(bGood, m_nLastChannel);
     m_ddeServer.NotifyAll();
 }
 
@@ -76,6 +77,7 @@ void CMainDialog::UpdateStatusLine() {
     state.strAlarm = ComposeAlarmPiece(alarms) + ComposeRefusedLimitsPiece(m_alarms.Settings());
     state.bDatabaseFailing = m_database.IsFailing();
     state.strDatabaseReason = ShortSendFault(m_database.State());
+    state.bMqttFailing = m_mqttFeed.IsFailing();
     const std::string text = ComposeStatusLine(state);
     if (text == m_strStatus)
         return;

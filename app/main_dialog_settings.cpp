@@ -50,6 +50,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     m_bAddSerial = s.bAddSerial;
     m_alarms.TakeSettings(s.alarm);
     m_database.ApplySettings(s.database);
+    m_mqttFeed.ApplySettings(s.mqtt);
 }
 
 ProgramSettings CMainDialog::CollectSettings() const {
@@ -83,6 +84,7 @@ ProgramSettings CMainDialog::CollectSettings() const {
     s.bAddSerial = m_bAddSerial;
     s.alarm = m_alarms.Settings();
     s.database = m_database.Settings();
+    s.mqtt = m_mqttFeed.Settings();
     return s;
 }
 

@@ -130,6 +130,7 @@ void LoadSettings(const CIniFile& ini, ProgramSettings& s) {
     LoadAlarmSettings(ini, s.alarm);
 
     LoadDatabaseSettings(ini, s.database);
+    LoadMqttSettings(ini, s.mqtt);
 }
 
 // The store appends a missing key at the end of its section and a missing
@@ -173,4 +174,5 @@ void SaveSettings(CIniFile& ini, const ProgramSettings& s) {
     SaveAlarmSettings(ini, s.alarm);
 
     SaveDatabaseSettings(ini, s.database);
+    SaveMqttSettings(ini, s.mqtt);
 }

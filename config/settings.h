@@ -5,6 +5,7 @@
 #include "common/win_types.h"
 #include "config/alarm_settings.h"
 #include "config/database_settings.h"
+#include "config/mqtt_settings.h"
 #include "config/ini_file.h"
 
 #include <string>
@@ -41,6 +42,7 @@ struct ProgramSettings {
 
     AlarmSettings alarm;  // section ALARM, after the others
     DatabaseSettings database;  // section DATABASE
+    MqttSettings mqtt;          // section MQTT
 };
 
 // The main window's own values, which stay when the file cannot be opened.

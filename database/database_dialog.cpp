@@ -1,6 +1,7 @@
 #include "database/database_dialog.h"
 
 #include "database/http_client.h"
+#include "database/secret_store.h"
 #include "database/send_rules.h"
 #include "database/send_state.h"
 #include "framework/app_messages.h"
@@ -15,9 +16,6 @@ namespace {
 
 const char kBadUrl[] = "Podaj adres serwera w postaci http://serwer:8086 lub https://serwer.";
 const char kNoName[] = "Podaj nazw\xEA bazy danych.";
-const char kSecretUnreadable[] =
-    "Zapisanego has\xB3" "a nie mo\xBFna odczyta\xE6 (zapisa\xB3 je inny u\xBFytkownik Windows lub inny "
-    "komputer), wi\xEA" "c nie jest u\xBFywane. Wpisz je ponownie.";
 const char kChecking[] = "Sprawdzanie...";
 const char kUserColon[] = "Nazwa u\xBFytkownika nie mo\xBF" "e zawiera\xE6 dwukropka (:).";
 const char kControlCharacter[] = "Nazwa u\xBFytkownika i has\xB3o nie mog\xB9 zawiera\xE6 znak\xF3w steruj\xB9" "cych.";
@@ -61,7 +59,7 @@ void CDatabaseDialog::DoDataExchange(CDataExchange* pDX) {
 BOOL CDatabaseDialog::OnInitDialog() {
     CDialog::OnInitDialog();
     if (m_bSecretUnreadable)
-        ::SetDlgItemTextW(m_hWnd, IDC_DB_SECRET_NOTE, afx::Widen1250(kSecretUnreadable).c_str());
+        ::SetDlgItemTextW(m_hWnd, IDC_DB_SECRET_NOTE, afx::Widen1250(kSecretUnreadableText).c_str());
     ShowState();
     SetTimer(kStateTimerId, 1000);
     return TRUE;

@@ -8,9 +8,6 @@
 
 namespace {
 
-const char kSecretNotKept[] =
-    "Nie mo\xBFna zaszyfrowa\xE6 has\xB3" "a, wi\xEA" "c nie zostanie zapisane w pliku ustawie\xF1.";
-
 std::int64_t UtcMillisecondsNow() {
     FILETIME ft;
     GetSystemTimeAsFileTime(&ft);
@@ -110,6 +107,6 @@ void CDatabaseFeed::RunDialog() {
     if (!ChangeSettings(s, dlg.m_strSecret, &bNotKept))
         return;
     if (bNotKept)
-        AfxMessageBox(kSecretNotKept, MB_OK | MB_ICONEXCLAMATION);
+        AfxMessageBox(kSecretNotKeptText, MB_OK | MB_ICONEXCLAMATION);
     m_host.SettingsChanged();
 }

@@ -5,6 +5,13 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+const char kSecretNotKeptText[] =
+    "Nie mo\xBFna zaszyfrowa\xE6 has\xB3" "a, wi\xEA" "c nie zostanie zapisane w pliku ustawie\xF1.";
+
+const char kSecretUnreadableText[] =
+    "Zapisanego has\xB3" "a nie mo\xBFna odczyta\xE6 (zapisa\xB3 je inny u\xBFytkownik Windows lub inny "
+    "komputer), wi\xEA" "c nie jest u\xBFywane. Wpisz je ponownie.";
+
 namespace {
 
 // Owns what CryptProtectData and CryptUnprotectData hand back.

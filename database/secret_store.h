@@ -12,3 +12,8 @@ std::string ProtectSecret(const std::string& plain, bool* pbFailed = nullptr);
 // False when the text is not ours to read: damaged, or encrypted by another
 // user or on another machine. An empty text is the empty secret.
 bool UnprotectSecret(const std::string& text, std::string& plain);
+
+// What to tell the user when ProtectSecret failed (Windows-1250).
+extern const char kSecretNotKeptText[];
+// What a dialog shows when the stored secret could not be decrypted.
+extern const char kSecretUnreadableText[];

@@ -15,6 +15,7 @@ const char kCalibrationError[] = "B\xB3\xB9" "d kalibracji kana\xB3u %d. ";
 const char kRecording[] = "Rejestracja do pliku co %02d:%02d:%02d. ";
 const char kRecordingFailing[] = "B\xB3\xB9" "d zapisu do pliku rejestracji. ";
 const char kDatabaseFailing[] = "B\xB3\xB9" "d wysy\xB3" "ania do bazy danych. ";
+const char kMqttFailing[] = "B\xB3\xB9" "d po\xB3\xB9" "czenia z serwerem MQTT. ";
 
 // Only integer conversions are used, which no C locale changes. The buffer
 // holds the longest template with three 11-character numbers.
@@ -55,5 +56,7 @@ std::string ComposeStatusLine(const StatusLineState& state) {
         text += kDatabaseFailing;
     else if (state.bDatabaseFailing)  // "... danych (HTTP 404). "
         text += std::string(kDatabaseFailing, sizeof kDatabaseFailing - 3) + " (" + state.strDatabaseReason + "). ";
+    if (state.bMqttFailing)
+        text += kMqttFailing;
     return text + state.strAlarm;
 }

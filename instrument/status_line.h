@@ -17,6 +17,7 @@ struct StatusLineState {
     std::string strAlarm = {};       // the alarms' piece, last (ComposeAlarmPiece)
     BOOL bDatabaseFailing = FALSE;   // readings do not reach the database at the moment
     std::string strDatabaseReason = {};  // why, in a few words ("HTTP 404"), or nothing
+    BOOL bMqttFailing = FALSE;       // the MQTT broker cannot be reached at the moment
 };
 
 // Windows-1250 bytes; every piece ends with ". ", so the text ends with a blank.

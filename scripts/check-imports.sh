@@ -11,7 +11,7 @@
 #   check-imports.sh --sources [SOURCE_DIR]
 #     Fails when an #include runs back up the house. Imports flow one way:
 #     programs (app/, tools/, bench/, viewer/app/) -> subsystems (serial/,
-#     exchange/, recording/, ui/, viewer/, database/, framework/) -> portable core. A
+#     exchange/, recording/, ui/, viewer/, database/, mqtt/, framework/) -> portable core. A
 #     subsystem may include its own folder, framework/, common/, res/ and
 #     portable headers of any folder, never a program's header nor another
 #     subsystem's Windows header. instrument/ and config/ are core: they
@@ -21,7 +21,7 @@ set -euo pipefail
 
 check_sources() {
   cd "$1"
-  find app bench common config database exchange framework instrument recording res serial tools ui viewer \
+  find app bench common config database mqtt exchange framework instrument recording res serial tools ui viewer \
     -type f \( -name '*.h' -o -name '*.cpp' \) | sort | xargs awk '
     function layer(f) {
       if (f ~ /^(app|tools|bench|viewer\/app)\//) return "program"

@@ -18,6 +18,7 @@ packages=(
   fp-utils                               # chmcmd: compiles the help into QM487.chm
   wixl msitools zip unzip                # scripts/package.sh: the MSI and the zip, and their tests
   influxdb curl jq python3               # the database tests: a private influxd, its queries, the dashboard check
+  mosquitto mosquitto-clients openssl    # the MQTT tests: a private broker, a subscriber, a test CA
 )
 
 missing=()

@@ -27,7 +27,7 @@ const MenuItem kMenu[] = {
     {2, ID_EXTRA_SETTINGS, L"Ustawienia dodatkowe"}, {3, ID_HELP_CONTENTS, L"Pomoc"},
     {3, ID_ABOUT, L"O programie"},             {3, ID_PROMOTION, L"Program NIMBO"},
     {0, ID_ACKNOWLEDGE_ALARMS, L"Potwierd\x017A alarmy"}, {2, ID_ALARMS, L"Alarmy..."},
-    {2, ID_DATABASE, L"Baza danych..."},
+    {2, ID_DATABASE, L"Baza danych..."},         {2, ID_MQTT, L"MQTT..."},
 };
 
 std::wstring MenuText(HMENU menu, UINT item, UINT flag) {
@@ -85,7 +85,9 @@ TEST(MainWindow, MenusCarryEveryCommandAndTheSystemMenuItsAboutItem) {
     EXPECT_EQ(GetMenuItemCount(GetSubMenu(bar, 0)), 5);  // with its separator
     HMENU settings = GetSubMenu(bar, 2);
     EXPECT_EQ(GetMenuItemID(settings, 3), static_cast<UINT>(ID_ALARMS)) << "after the settings there were";
-    EXPECT_EQ(GetMenuItemID(settings, 4), static_cast<UINT>(ID_DATABASE)) << "last, after the alarms";
+    EXPECT_EQ(GetMenuItemID(settings, 4), static_cast<UINT>(ID_DATABASE)) << "after the alarms";
+    EXPECT_EQ(GetMenuItemID(settings, 5), static_cast<UINT>(ID_MQTT)) << "last";
+    EXPECT_EQ(GetMenuItemCount(settings), 6);
     // Nothing to acknowledge yet.
     EXPECT_TRUE(GetMenuState(bar, ID_ACKNOWLEDGE_ALARMS, MF_BYCOMMAND) & MF_GRAYED);
 

@@ -424,3 +424,23 @@ TEST_F(SettingsTest, DatabaseSectionAppearsOnlyOnceSomethingDiffersAndThenStays)
     EXPECT_NE(Read(path).find("[DATABASE]\r\nDB_ENABLED=0\r\nDB_URL=\r\nDB_NAME=qm487\r\nDB_USER=\r\nDB_SECRET=\r\n"),
               std::string::npos);
 }
+
+TEST_F(SettingsTest, MqttSectionAppearsOnlyOnceSomethingDiffersAndAHandWrittenOneIsRead) {
+    Run();
+    EXPECT_EQ(Read(path), kFirstRunFile);
+    // Discovery switched off is the one difference.
+    Run([](ProgramSettings& s) { s.mqtt.bDiscovery = FALSE; });
+    EXPECT_EQ(Read(path).substr(sizeof kFirstRunFile - 1),
+              "[MQTT]\r\nMQTT_ENABLED=0\r\nMQTT_URL=\r\nMQTT_USER=\r\nMQTT_SECRET=\r\nMQTT_BASE=qm487\r\n"
+              "MQTT_DISCOVERY=0\r\nMQTT_DISCOVERY_PREFIX=homeassistant\r\nMQTT_CA_FILE=\r\n");
+    Write(path, std::string(kFirstRunFile) +
+                    "[MQTT]\r\nMQTT_ENABLED=1\r\nMQTT_URL=mqtts://ha.local\r\nMQTT_BASE=lab/qm\r\n"
+                    "MQTT_CA_FILE=C:\\ca.pem\r\n");
+    const ProgramSettings read = Run();
+    EXPECT_TRUE(read.mqtt.bEnabled);
+    EXPECT_EQ(read.mqtt.strUrl, "mqtts://ha.local");
+    EXPECT_EQ(read.mqtt.strBase, "lab/qm");
+    EXPECT_TRUE(read.mqtt.bDiscovery);
+    EXPECT_EQ(read.mqtt.strDiscoveryPrefix, "homeassistant");
+    EXPECT_EQ(read.mqtt.strCaFile, "C:\\ca.pem");
+}

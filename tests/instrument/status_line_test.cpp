@@ -61,6 +61,11 @@ TEST(StatusLine, RecordingIntervalAsHoursMinutesSeconds) {
     EXPECT_EQ(ComposeStatusLine(s), kNoLink + "B\xB3\xB9" "d wysy\xB3" "ania do bazy danych. ");
     s.strDatabaseReason = "HTTP 404";
     EXPECT_EQ(ComposeStatusLine(s), kNoLink + "B\xB3\xB9" "d wysy\xB3" "ania do bazy danych (HTTP 404). ");
+    // Then the MQTT broker, when it fails.
+    s.strDatabaseReason.clear();
+    s.bMqttFailing = TRUE;
+    EXPECT_EQ(ComposeStatusLine(s), kNoLink + "B\xB3\xB9" "d wysy\xB3" "ania do bazy danych. B\xB3\xB9" "d po\xB3\xB9"
+                                              "czenia z serwerem MQTT. ");
 }
 
 TEST(StatusLine, OutOfRangeInputsStayWellFormed) {

@@ -1,0 +1,123 @@
+#include "mqtt/mqtt_feed.h"
+
+#include "common/number_text.h"
+#include "database/secret_store.h"
+#include "framework/app_messages.h"
+#include "framework/win_app.h"
+#include "mqtt/mqtt_dialog.h"
+#include "res/version.h"
+
+#include <chrono>
+
+namespace {
+
+std::int64_t UtcMillisecondsNow() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+// qm487-<computer name>-<profile>: one session per program and PC, so two
+// PCs never push each other off the broker.
+std::string ClientId() {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
+    std::string utf8;
+    if (GetComputerNameW(name, &n)) {
+        char bytes[4 * (MAX_COMPUTERNAME_LENGTH + 1)] = {};
+        const int len =
+            WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(n), bytes, sizeof bytes, nullptr, nullptr);
+        utf8.assign(bytes, len > 0 ? static_cast<std::size_t>(len) : 0);
+    }
+    return "qm487-" + (utf8.empty() ? std::string("pc") : utf8) + "-default";
+}
+
+}  // namespace
+
+void CMqttFeed::ApplySettings(const MqttSettings& settings) {
+    m_settings = settings;
+    m_bSecretUnreadable = !UnprotectSecret(settings.strProtectedSecret, m_strSecret);
+    m_thread.Stop();
+    m_thread.Outbox().Clear();
+    StartIfDue();
+}
+
+void CMqttFeed::StartIfDue() {
+    if (m_thread.IsRunning())
+        return;
+    MqttPublisherConfig config;
+    if (!m_settings.bEnabled || !ParseMqttUrl(m_settings.strUrl, config.url) || !IsValidTopicBase(m_settings.strBase) ||
+        (m_settings.bDiscovery && !IsValidTopicBase(m_settings.strDiscoveryPrefix))) {
+        m_thread.Outbox().Clear();
+        return;
+    }
+    if (m_thread.Outbox().Instrument() < 0)
+        return;
+    config.strUser = m_settings.strUser;
+    config.strPassword = m_strSecret;
+    config.strClientId = ClientId();
+    config.strBase = m_settings.strBase;
+    config.bDiscovery = m_settings.bDiscovery != FALSE;
+    config.bRemoveDiscovery = m_bRemoveDiscovery;
+    config.strPrefix = m_settings.strDiscoveryPrefix;
+    config.strVersion = QM487_VERSION_TEXT;
+    m_thread.Start(config, m_settings.strCaFile, m_host.NotifyWindow(), WM_MQTT_STATE);
+}
+
+void CMqttFeed::OnReading(BOOL bGood, int nChannel) {
+    if (!m_settings.bEnabled)
+        return;
+    if (!bGood) {
+        m_thread.Outbox().PutLinkLost();
+        return;
+    }
+    if (nChannel < 0 || nChannel >= CChannelSet::kChannels)
+        return;
+    const ChannelState& channel = m_host.Channels()[nChannel];
+    // A mean not yet shown ("???" with no error flags) is no reading.
+    if (channel.bNoValue && !channel.bAlert)
+        return;
+    MqttReading reading;
+    reading.nChannel = nChannel;
+    // The decimal the instrument sent, never the binary value's shortest form.
+    if (!channel.bNoValue && !channel.bAlert)
+        reading.strValue = FormatFixed(channel.dValue, channel.bFineResolution ? 2 : 1);
+    reading.nAlarm = channel.alarm.nState;
+    reading.nTimeMs = UtcMillisecondsNow();
+    m_thread.Outbox().PutReading(reading, m_host.InstrumentNumber(), channel.bFineResolution != FALSE,
+                                 m_host.ChannelsWithAlarmLimits());
+    StartIfDue();
+}
+
+bool CMqttFeed::RunDialog(CWnd* pParent) {
+    CMqttDialog dlg(pParent);
+    dlg.m_settings = m_settings;
+    dlg.m_strSecret = m_strSecret;
+    dlg.m_bSecretUnreadable = m_bSecretUnreadable;
+    dlg.m_fnState = [this] {
+        return DescribeMqttState(m_thread.State(), m_thread.IsRunning(), m_thread.Outbox().Instrument() >= 0);
+    };
+    if (dlg.DoModal() != IDOK)
+        return false;
+    const bool bWasDiscovering = m_settings.bDiscovery != FALSE;
+    const std::string protectedSecret = m_settings.strProtectedSecret;
+    m_settings = dlg.m_settings;
+    m_settings.strProtectedSecret = protectedSecret;
+    // An unreadable secret stays in the file (it may be another user's)
+    // until a new one is typed.
+    if (dlg.m_strSecret != m_strSecret || (m_bSecretUnreadable && !dlg.m_strSecret.empty())) {
+        bool bFailed = false;
+        m_settings.strProtectedSecret = ProtectSecret(dlg.m_strSecret, &bFailed);
+        m_strSecret = dlg.m_strSecret;
+        m_bSecretUnreadable = false;
+        if (bFailed)
+            AfxMessageBox(kSecretNotKeptText, MB_OK | MB_ICONEXCLAMATION);
+    }
+    // Entities made while discovery was on go once it is switched off.
+    if (bWasDiscovering && !m_settings.bDiscovery)
+        m_bRemoveDiscovery = true;
+    else if (m_settings.bDiscovery)
+        m_bRemoveDiscovery = false;
+    m_thread.Stop();
+    StartIfDue();
+    return true;
+}

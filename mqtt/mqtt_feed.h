@@ -1,0 +1,59 @@
+// Publishing the readings on an MQTT broker, as a part the main window owns:
+// the settings in force, the decrypted password, the publishing thread, and
+// the "MQTT" dialog. The window hands it every reading it stores; the feed
+// reaches the window only through its Host.
+#pragma once
+
+#include "config/mqtt_settings.h"
+#include "instrument/channels.h"
+#include "mqtt/mqtt_thread.h"
+
+#include <windows.h>
+
+#include <string>
+
+class CWnd;
+
+class CMqttFeed {
+public:
+    class Host {
+    public:
+        virtual ~Host() = default;
+        // Where WM_MQTT_STATE goes when publishing starts or stops failing.
+        virtual HWND NotifyWindow() const = 0;
+        virtual const CChannelSet& Channels() const = 0;
+        virtual int InstrumentNumber() const = 0;
+        // Bit c: channel c has alarm limits.
+        virtual unsigned ChannelsWithAlarmLimits() const = 0;
+    };
+
+    explicit CMqttFeed(Host& host) : m_host(host) {}
+
+    // The file's values; the secret is decrypted (another user's counts as
+    // none). Publishing restarts with them.
+    void ApplySettings(const MqttSettings& settings);
+    const MqttSettings& Settings() const { return m_settings; }
+
+    // After ApplyReading has stored a line: bGood, the reading of nChannel;
+    // otherwise the link was lost.
+    void OnReading(BOOL bGood, int nChannel);
+    bool IsFailing() const { return m_thread.IsRunning() && m_thread.State().bFailing; }
+    // The "MQTT" dialog; true when OK changed the settings (to be saved).
+    bool RunDialog(CWnd* pParent);
+    // Ends the thread (the window is going); never waits on the network.
+    void Stop() { m_thread.Stop(); }
+
+    const CMqttPublisherThread& Publisher() const { return m_thread; }
+    const std::string& Secret() const { return m_strSecret; }
+
+private:
+    // Starts the thread when publishing is on and the instrument is known.
+    void StartIfDue();
+
+    Host& m_host;
+    MqttSettings m_settings;
+    std::string m_strSecret;           // decrypted, in memory only
+    bool m_bSecretUnreadable = false;  // the file's secret is another user's
+    bool m_bRemoveDiscovery = false;   // discovery was switched off in this run
+    CMqttPublisherThread m_thread;
+};

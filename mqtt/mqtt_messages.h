@@ -1,0 +1,70 @@
+// What the program says over MQTT, as topics and payloads: the broker's
+// address, the state of each channel as a small JSON object, the
+// instrument's status, and the Home Assistant discovery messages that make
+// each channel a sensor (and each channel with alarm limits a problem
+// sensor) of one device per instrument. Payloads and topics are UTF-8, as
+// MQTT requires; channel names and numbers are ASCII.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct MqttUrl {
+    bool bTls = false;
+    std::string strHost;
+    std::uint16_t nPort = 0;
+};
+
+// mqtt://host[:1883] or mqtts://host[:8883]; an IPv6 address in brackets;
+// one trailing slash is allowed. False for anything else.
+bool ParseMqttUrl(const std::string& text, MqttUrl& url);
+
+// A base topic or discovery prefix as the settings may hold it: one or more
+// levels of printable ASCII without wildcards, no empty level.
+bool IsValidTopicBase(const std::string& text);
+
+// One channel's reading as it goes out. strValue is the decimal the
+// instrument sent ("21.4", "21.45", "-4.25"), empty for a reading with error
+// flags.
+struct MqttReading {
+    int nChannel = 0;  // 0 (the mean) to 8
+    std::string strValue;
+    int nAlarm = 0;            // -1 low, 0 none, 1 high
+    std::int64_t nTimeMs = 0;  // UTC, milliseconds since 1970
+};
+
+// "2026-12-08T14:03:12.123Z".
+std::string IsoUtcTime(std::int64_t nTimeMs);
+
+std::string StateTopic(const std::string& base, int nInstrument, int nChannel);
+std::string StatusTopic(const std::string& base, int nInstrument);
+// {"value":21.4,"status":"ok","alarm":0,"time":"..."}, or without value and
+// with "status":"error".
+std::string StatePayload(const MqttReading& reading);
+
+extern const char kStatusOnline[];
+extern const char kStatusOffline[];
+
+// Where Home Assistant says it has (re)started.
+std::string HomeAssistantStatusTopic(const std::string& prefix);
+
+struct DiscoveryMessage {
+    std::string strTopic;
+    std::string strPayload;  // empty: removes the entity
+};
+
+struct DiscoveryDevice {
+    std::string strBase;    // base topic of the states
+    std::string strPrefix;  // discovery prefix
+    int nInstrument = 0;
+    std::string strVersion;  // the program's
+    bool bFine = false;      // hundredths: two decimals shown
+};
+
+// Every channel as a temperature sensor, and a problem sensor for each
+// channel in nAlarmMask (bit c: channel c has limits); channels without
+// limits get an empty payload for theirs, which removes one left over.
+std::vector<DiscoveryMessage> DiscoveryMessages(const DiscoveryDevice& device, unsigned nAlarmMask);
+// Empty payloads for every entity DiscoveryMessages can make: discovery off.
+std::vector<DiscoveryMessage> DiscoveryRemovals(const DiscoveryDevice& device);

@@ -1,0 +1,471 @@
+#include "mqtt/mqtt_socket.h"
+
+#include "framework/text.h"
+
+#include <ws2tcpip.h>
+#include <schannel.h>
+#include <wincrypt.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+// SECURITY_FLAG_IGNORE_UNKNOWN_CA of wininet.h, which this file needs no more of.
+const DWORD kIgnoreUnknownCa = 0x00000100;
+
+const DWORD kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
+                            ISC_REQ_EXTENDED_ERROR | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM;
+
+std::string Code(const char* what, long code) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%s (0x%08lX)", what, static_cast<unsigned long>(code));
+    return text;
+}
+
+std::string SocketError(int code) {
+    switch (code) {
+    case WSAECONNREFUSED:
+        return "connection refused";
+    case WSAETIMEDOUT:
+        return "connection timed out";
+    case WSAEHOSTUNREACH:
+    case WSAENETUNREACH:
+        return "host unreachable";
+    default:
+        return Code("connection failed", code);
+    }
+}
+
+std::string CertificateError(long code) {
+    switch (code) {
+    case CERT_E_UNTRUSTEDROOT:
+    case CERT_E_CHAINING:
+        return "the broker's certificate is not trusted";
+    case CERT_E_CN_NO_MATCH:
+        return "the broker's certificate is for another name";
+    case CERT_E_EXPIRED:
+        return "the broker's certificate has expired";
+    default:
+        return Code("the broker's certificate was refused", code);
+    }
+}
+
+// Frees what Schannel allocated for an output token.
+struct CTokenBuffer {
+    SecBuffer buffer = {0, SECBUFFER_TOKEN, nullptr};
+    ~CTokenBuffer() {
+        if (buffer.pvBuffer != nullptr)
+            FreeContextBuffer(buffer.pvBuffer);
+    }
+};
+
+// A certificate context, a store, a chain: each freed with its owner.
+struct CCertificate {
+    PCCERT_CONTEXT p = nullptr;
+    ~CCertificate() {
+        if (p != nullptr)
+            CertFreeCertificateContext(p);
+    }
+};
+struct CStore {
+    HCERTSTORE h = nullptr;
+    ~CStore() {
+        if (h != nullptr)
+            CertCloseStore(h, 0);
+    }
+};
+struct CChain {
+    PCCERT_CHAIN_CONTEXT p = nullptr;
+    ~CChain() {
+        if (p != nullptr)
+            CertFreeCertificateChain(p);
+    }
+};
+
+// The first certificate of a PEM or DER file.
+PCCERT_CONTEXT LoadCertificate(const std::string& path) {
+    std::ifstream in(afx::Widen1250(path).c_str(), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.find("-----BEGIN") != std::string::npos) {
+        DWORD n = 0;
+        if (!CryptStringToBinaryA(bytes.c_str(), static_cast<DWORD>(bytes.size()), CRYPT_STRING_BASE64HEADER, nullptr,
+                                  &n, nullptr, nullptr))
+            return nullptr;
+        std::string der(n, '\0');
+        if (!CryptStringToBinaryA(bytes.c_str(), static_cast<DWORD>(bytes.size()), CRYPT_STRING_BASE64HEADER,
+                                  reinterpret_cast<BYTE*>(&der[0]), &n, nullptr, nullptr))
+            return nullptr;
+        bytes = der.substr(0, n);
+    }
+    return CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING,
+                                        reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+}
+
+}  // namespace
+
+CMqttSocket::CMqttSocket(const std::string& strCaFile)
+    : m_strCaFile(strCaFile),
+      m_netEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      m_wake(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+      m_cancel(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    WSADATA data;
+    m_bWinsock = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+CMqttSocket::~CMqttSocket() {
+    Close();
+    if (m_bWinsock)
+        WSACleanup();
+}
+
+void CMqttSocket::Close() {
+    if (m_bContext)
+        DeleteSecurityContext(&m_context);
+    if (m_bCred)
+        FreeCredentialsHandle(&m_cred);
+    m_bContext = m_bCred = m_bTls = false;
+    if (m_socket != INVALID_SOCKET)
+        closesocket(m_socket);
+    m_socket = INVALID_SOCKET;
+    m_raw.clear();
+    m_plain.clear();
+}
+
+CMqttSocket::WaitResult CMqttSocket::WaitSocket(unsigned nMs, bool bAlsoWake) {
+    const HANDLE handles[3] = {m_cancel.Get(), m_netEvent.Get(), m_wake.Get()};
+    const DWORD r = WaitForMultipleObjects(bAlsoWake ? 3 : 2, handles, FALSE, nMs);
+    if (r == WAIT_OBJECT_0 + 1) {
+        WSANETWORKEVENTS events;
+        WSAEnumNetworkEvents(m_socket, m_netEvent.Get(), &events);  // resets the event
+        return kReady;
+    }
+    if (r == WAIT_OBJECT_0 + 2)
+        return kWoken;
+    if (r == WAIT_TIMEOUT)
+        return kTimeUp;
+    return kCancelled;
+}
+
+bool CMqttSocket::Open(const MqttUrl& url, unsigned nTimeoutMs, std::string* pError) {
+    Close();
+    if (!m_bWinsock) {
+        *pError = "Winsock is not available";
+        return false;
+    }
+    if (!Connect(url, nTimeoutMs, pError))
+        return false;
+    if (url.bTls && !Handshake(url.strHost, nTimeoutMs, pError)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool CMqttSocket::Connect(const MqttUrl& url, unsigned nTimeoutMs, std::string* pError) {
+    addrinfo hints = {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(url.strHost.c_str(), std::to_string(url.nPort).c_str(), &hints, &list) != 0 || list == nullptr) {
+        *pError = "unknown host " + url.strHost;
+        return false;
+    }
+    const ULONGLONG deadline = GetTickCount64() + nTimeoutMs;
+    std::string lastError = "connection refused";
+    for (addrinfo* a = list; a != nullptr; a = a->ai_next) {
+        m_socket = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+        if (m_socket == INVALID_SOCKET)
+            continue;
+        ResetEvent(m_netEvent.Get());
+        // Also makes the socket non-blocking.
+        WSAEventSelect(m_socket, m_netEvent.Get(), FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
+        const BOOL noDelay = TRUE;
+        setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+        int error = 0;
+        if (connect(m_socket, a->ai_addr, static_cast<int>(a->ai_addrlen)) != 0) {
+            error = WSAGetLastError();
+            if (error == WSAEWOULDBLOCK) {
+                error = WSAETIMEDOUT;
+                for (;;) {
+                    const ULONGLONG now = GetTickCount64();
+                    if (now >= deadline)
+                        break;
+                    const DWORD r =
+                        WaitForMultipleObjects(2, std::vector<HANDLE>{m_cancel.Get(), m_netEvent.Get()}.data(), FALSE,
+                                               static_cast<DWORD>(deadline - now));
+                    if (r != WAIT_OBJECT_0 + 1) {
+                        if (r == WAIT_OBJECT_0) {
+                            freeaddrinfo(list);
+                            Close();
+                            *pError = "stopped";
+                            return false;
+                        }
+                        continue;
+                    }
+                    WSANETWORKEVENTS events;
+                    WSAEnumNetworkEvents(m_socket, m_netEvent.Get(), &events);
+                    if (events.lNetworkEvents & FD_CONNECT) {
+                        error = events.iErrorCode[FD_CONNECT_BIT];
+                        break;
+                    }
+                }
+            }
+        }
+        if (error == 0) {
+            freeaddrinfo(list);
+            return true;
+        }
+        lastError = SocketError(error);
+        Close();
+    }
+    freeaddrinfo(list);
+    *pError = lastError;
+    return false;
+}
+
+bool CMqttSocket::SendRaw(const char* p, std::size_t n) {
+    while (n > 0) {
+        const int sent = send(m_socket, p, static_cast<int>(n), 0);
+        if (sent > 0) {
+            p += sent;
+            n -= static_cast<std::size_t>(sent);
+            continue;
+        }
+        // A full buffer waits for room, unless the owner is stopping.
+        if (WSAGetLastError() != WSAEWOULDBLOCK || WaitForSingleObject(m_cancel.Get(), 0) == WAIT_OBJECT_0)
+            return false;
+        if (WaitSocket(10000, false) != kReady)
+            return false;
+    }
+    return true;
+}
+
+int CMqttSocket::ReceiveRaw(unsigned nMs, bool bAlsoWake) {
+    char buffer[4096];
+    for (;;) {
+        const int n = recv(m_socket, buffer, sizeof buffer, 0);
+        if (n > 0) {
+            m_raw.append(buffer, static_cast<std::size_t>(n));
+            return n;
+        }
+        if (n == 0 || WSAGetLastError() != WSAEWOULDBLOCK)
+            return -1;
+        switch (WaitSocket(nMs, bAlsoWake)) {
+        case kReady:
+            continue;
+        case kCancelled:
+            return -1;
+        default:
+            return 0;
+        }
+    }
+}
+
+bool CMqttSocket::Send(const std::string& bytes) {
+    if (m_socket == INVALID_SOCKET)
+        return false;
+    if (!m_bTls)
+        return SendRaw(bytes.data(), bytes.size());
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t n = std::min<std::size_t>(bytes.size() - at, m_sizes.cbMaximumMessage);
+        std::string record(m_sizes.cbHeader + n + m_sizes.cbTrailer, '\0');
+        bytes.copy(&record[m_sizes.cbHeader], n, at);
+        SecBuffer parts[4] = {
+            {m_sizes.cbHeader, SECBUFFER_STREAM_HEADER, &record[0]},
+            {static_cast<unsigned long>(n), SECBUFFER_DATA, &record[m_sizes.cbHeader]},
+            {m_sizes.cbTrailer, SECBUFFER_STREAM_TRAILER, &record[m_sizes.cbHeader + n]},
+            {0, SECBUFFER_EMPTY, nullptr},
+        };
+        SecBufferDesc desc = {SECBUFFER_VERSION, 4, parts};
+        if (EncryptMessage(&m_context, 0, &desc, 0) != SEC_E_OK)
+            return false;
+        if (!SendRaw(record.data(), parts[0].cbBuffer + parts[1].cbBuffer + parts[2].cbBuffer))
+            return false;
+        at += n;
+    }
+    return true;
+}
+
+int CMqttSocket::Receive(char* pBuffer, int nSize, unsigned nMs) {
+    if (m_socket == INVALID_SOCKET)
+        return -1;
+    for (;;) {
+        if (m_bTls && !Decrypt())
+            return -1;
+        std::string& source = m_bTls ? m_plain : m_raw;
+        if (!source.empty()) {
+            const int n = std::min(nSize, static_cast<int>(source.size()));
+            source.copy(pBuffer, static_cast<std::size_t>(n));
+            source.erase(0, static_cast<std::size_t>(n));
+            return n;
+        }
+        const int n = ReceiveRaw(nMs, true);
+        if (n <= 0)
+            return n;
+    }
+}
+
+bool CMqttSocket::Decrypt() {
+    while (!m_raw.empty()) {
+        SecBuffer parts[4] = {{static_cast<unsigned long>(m_raw.size()), SECBUFFER_DATA, &m_raw[0]},
+                              {0, SECBUFFER_EMPTY, nullptr},
+                              {0, SECBUFFER_EMPTY, nullptr},
+                              {0, SECBUFFER_EMPTY, nullptr}};
+        SecBufferDesc desc = {SECBUFFER_VERSION, 4, parts};
+        const SECURITY_STATUS status = DecryptMessage(&m_context, &desc, 0, nullptr);
+        if (status == SEC_E_INCOMPLETE_MESSAGE)
+            return true;
+        if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE)
+            return false;  // closed by the broker (SEC_I_CONTEXT_EXPIRED) or damaged
+        std::string extra;
+        for (const SecBuffer& part : parts) {
+            if (part.BufferType == SECBUFFER_DATA)
+                m_plain.append(static_cast<const char*>(part.pvBuffer), part.cbBuffer);
+            else if (part.BufferType == SECBUFFER_EXTRA)
+                extra.assign(m_raw, m_raw.size() - part.cbBuffer, part.cbBuffer);
+        }
+        m_raw = extra;
+        // TLS 1.3 messages after the handshake (new session tickets) go
+        // back to the context; the data after them stays.
+        if (status == SEC_I_RENEGOTIATE) {
+            const SECURITY_STATUS step = HandshakeStep(nullptr, false);
+            if (step != SEC_E_OK && step != SEC_I_CONTINUE_NEEDED)
+                return false;
+        }
+    }
+    return true;
+}
+
+SECURITY_STATUS CMqttSocket::HandshakeStep(wchar_t* pTarget, bool bFirst) {
+    SecBuffer in[2] = {{static_cast<unsigned long>(m_raw.size()), SECBUFFER_TOKEN, m_raw.empty() ? nullptr : &m_raw[0]},
+                       {0, SECBUFFER_EMPTY, nullptr}};
+    SecBufferDesc inDesc = {SECBUFFER_VERSION, 2, in};
+    CTokenBuffer out;
+    SecBufferDesc outDesc = {SECBUFFER_VERSION, 1, &out.buffer};
+    ULONG attributes = 0;
+    const SECURITY_STATUS status = InitializeSecurityContextW(
+        &m_cred, bFirst ? nullptr : &m_context, pTarget, kContextFlags, 0, 0, bFirst ? nullptr : &inDesc, 0,
+        bFirst ? &m_context : nullptr, &outDesc, &attributes, nullptr);
+    if (bFirst)
+        m_bContext = status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK;
+    if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED)
+        return status;  // SEC_E_INCOMPLETE_MESSAGE keeps m_raw for more to come
+    if (out.buffer.cbBuffer > 0 && !SendRaw(static_cast<const char*>(out.buffer.pvBuffer), out.buffer.cbBuffer))
+        return SEC_E_INTERNAL_ERROR;
+    m_raw = in[1].BufferType == SECBUFFER_EXTRA ? m_raw.substr(m_raw.size() - in[1].cbBuffer) : std::string();
+    return status;
+}
+
+bool CMqttSocket::Handshake(const std::string& host, unsigned nTimeoutMs, std::string* pError) {
+    SCHANNEL_CRED cred = {};
+    cred.dwVersion = SCHANNEL_CRED_VERSION;
+    // The certificate is checked below, by CheckCertificate, so that an
+    // extra CA may count; nothing is ever accepted unchecked.
+    cred.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
+    TimeStamp expiry;
+    if (AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr, &cred,
+                                  nullptr, nullptr, &m_cred, &expiry) != SEC_E_OK) {
+        *pError = "TLS is not available";
+        return false;
+    }
+    m_bCred = true;
+    std::wstring target(host.begin(), host.end());
+    const ULONGLONG deadline = GetTickCount64() + nTimeoutMs;
+    SECURITY_STATUS status = HandshakeStep(&target[0], true);
+    while (status != SEC_E_OK) {
+        if (status != SEC_E_INCOMPLETE_MESSAGE && status != SEC_I_CONTINUE_NEEDED) {
+            *pError = status == SEC_E_INTERNAL_ERROR ? "the connection broke" : Code("TLS handshake failed", status);
+            return false;
+        }
+        // The broker's next handshake message, or the rest of one.
+        if (status == SEC_E_INCOMPLETE_MESSAGE || m_raw.empty()) {
+            const ULONGLONG now = GetTickCount64();
+            const int n = now >= deadline ? 0 : ReceiveRaw(static_cast<unsigned>(deadline - now), false);
+            if (n <= 0) {
+                *pError = n == 0 ? "no answer from the broker" : "the broker closed the connection";
+                return false;
+            }
+        }
+        status = HandshakeStep(&target[0], false);
+    }
+    if (QueryContextAttributesW(&m_context, SECPKG_ATTR_STREAM_SIZES, &m_sizes) != SEC_E_OK) {
+        *pError = "TLS handshake failed";
+        return false;
+    }
+    // Records that came behind the last handshake message stay in m_raw
+    // for Receive.
+    m_bTls = true;
+    return CheckCertificate(host, pError);
+}
+
+bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError) {
+    CCertificate server;
+    if (QueryContextAttributesW(&m_context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &server.p) != SEC_E_OK ||
+        server.p == nullptr) {
+        *pError = "the broker sent no certificate";
+        return false;
+    }
+    CCertificate ca;
+    CStore stores;
+    stores.h = CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr);
+    CStore extra;
+    if (stores.h != nullptr && server.p->hCertStore != nullptr)
+        CertAddStoreToCollection(stores.h, server.p->hCertStore, 0, 0);
+    if (!m_strCaFile.empty()) {
+        ca.p = LoadCertificate(m_strCaFile);
+        if (ca.p == nullptr) {
+            *pError = "the CA certificate file cannot be read";
+            return false;
+        }
+        extra.h = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
+        if (extra.h != nullptr && stores.h != nullptr) {
+            CertAddCertificateContextToStore(extra.h, ca.p, CERT_STORE_ADD_ALWAYS, nullptr);
+            CertAddStoreToCollection(stores.h, extra.h, 0, 0);
+        }
+    }
+    CERT_CHAIN_PARA para = {};
+    para.cbSize = sizeof para;
+    LPSTR usage = const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH);
+    para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+    para.RequestedUsage.Usage.cUsageIdentifier = 1;
+    para.RequestedUsage.Usage.rgpszUsageIdentifier = &usage;
+    CChain chain;
+    if (!CertGetCertificateChain(nullptr, server.p, nullptr, stores.h, &para, 0, nullptr, &chain.p)) {
+        *pError = "the broker's certificate cannot be checked";
+        return false;
+    }
+    // The given CA counts as a root only where it is this chain's root.
+    bool bOwnRoot = false;
+    if (ca.p != nullptr && chain.p->cChain > 0) {
+        const CERT_SIMPLE_CHAIN* simple = chain.p->rgpChain[0];
+        if (simple->cElement > 0)
+            bOwnRoot =
+                CertCompareCertificate(X509_ASN_ENCODING, ca.p->pCertInfo,
+                                       simple->rgpElement[simple->cElement - 1]->pCertContext->pCertInfo) != FALSE;
+    }
+    std::wstring name(host.begin(), host.end());
+    SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl = {};
+    ssl.cbSize = sizeof ssl;
+    ssl.dwAuthType = AUTHTYPE_SERVER;
+    ssl.fdwChecks = bOwnRoot ? kIgnoreUnknownCa : 0;
+    ssl.pwszServerName = &name[0];
+    CERT_CHAIN_POLICY_PARA policy = {};
+    policy.cbSize = sizeof policy;
+    policy.dwFlags = bOwnRoot ? CERT_CHAIN_POLICY_ALLOW_UNKNOWN_CA_FLAG : 0;
+    policy.pvExtraPolicyPara = &ssl;
+    CERT_CHAIN_POLICY_STATUS status = {};
+    status.cbSize = sizeof status;
+    if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.p, &policy, &status)) {
+        *pError = "the broker's certificate cannot be checked";
+        return false;
+    }
+    if (status.dwError != 0) {
+        *pError = CertificateError(static_cast<long>(status.dwError));
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# A private Mosquitto broker for the tests, on a loopback port, its files in
+# the folder given.
+#   mosquitto_server.sh start DIR MODE   plain | password (user "lab", password "Has-7;x") |
+#                                        tls (a CA and a certificate for localhost made here: DIR/ca.pem);
+#                                        again after stop: the same port, mode and saved sessions
+#   mosquitto_server.sh stop DIR         stop it (sessions and queued messages are saved)
+#   mosquitto_server.sh clean DIR        stop it and empty DIR
+#   mosquitto_server.sh clean-all BASE   clean every DIR under BASE (after a crashed test)
+# Every wait is bounded; each command writes its exit status to
+# DIR/<command>.done, as Wine cannot wait for a Unix process.
+set -uo pipefail
+export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin:$PATH LC_ALL=C
+cmd=$1
+dir=$2
+mkdir -p "$dir"
+
+free_port() {
+  local p
+  for _ in $(seq 1 200); do
+    p=$((20000 + RANDOM % 40000))
+    if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
+      echo "$p"
+      return 0
+    fi
+  done
+  return 1
+}
+
+make_tls() {
+  [ -f "$dir/server.crt" ] && return 0
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=QM487 test CA" -keyout "$dir/ca.key" \
+    -out "$dir/ca.pem" -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
+    2>/dev/null || return 1
+  openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" -keyout "$dir/server.key" -out "$dir/server.csr" \
+    2>/dev/null || return 1
+  printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\nextendedKeyUsage=serverAuth\n' >"$dir/server.ext"
+  openssl x509 -req -in "$dir/server.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca.key" -CAcreateserial -days 2 \
+    -extfile "$dir/server.ext" -out "$dir/server.crt" 2>/dev/null
+}
+
+start() {
+  local mode=${1:-$(cat "$dir/mode" 2>/dev/null || echo plain)}
+  echo "$mode" >"$dir/mode"
+  [ -f "$dir/port" ] || free_port >"$dir/port" || { echo "no free port" >&2; return 1; }
+  local port
+  port=$(cat "$dir/port")
+  {
+    echo "listener $port 127.0.0.1"
+    echo "user $(id -un)"  # started as root it would become "mosquitto", who cannot read DIR
+    echo "persistence true"
+    echo "persistence_location $dir/"
+    echo "log_dest file $dir/mosquitto.log"
+    case "$mode" in
+      plain) echo "allow_anonymous true" ;;
+      password)
+        mosquitto_passwd -b -c "$dir/passwd" lab 'Has-7;x' >/dev/null 2>&1 || return 1
+        echo "allow_anonymous false"
+        echo "password_file $dir/passwd" ;;
+      tls)
+        make_tls || { echo "openssl failed" >&2; return 1; }
+        echo "allow_anonymous true"
+        echo "cafile $dir/ca.pem"
+        echo "certfile $dir/server.crt"
+        echo "keyfile $dir/server.key" ;;
+    esac
+  } >"$dir/mosquitto.conf"
+  mosquitto -c "$dir/mosquitto.conf" >>"$dir/mosquitto.out" 2>&1 &
+  echo $! >"$dir/pid"
+  for _ in $(seq 1 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && return 0
+    kill -0 "$(cat "$dir/pid")" 2>/dev/null || { tail -n 20 "$dir/mosquitto.out" "$dir/mosquitto.log" >&2; return 1; }
+    sleep 0.1
+  done
+  echo "mosquitto did not listen in 10 s" >&2
+  return 1
+}
+
+stop() {
+  [ -f "$dir/pid" ] || return 0
+  local pid
+  pid=$(cat "$dir/pid")
+  kill "$pid" 2>/dev/null
+  for _ in $(seq 1 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -9 "$pid" 2>/dev/null
+  rm -f "$dir/pid"
+  return 0
+}
+
+case "$cmd" in
+  start) start "${3:-}" ;;
+  stop) stop ;;
+  clean) stop; rm -rf "${dir:?}"/* ;;
+  clean-all)
+    for d in "$dir"/*/; do
+      if [ -d "$d" ]; then "$0" clean "${d%/}"; fi
+    done ;;
+  *) echo "usage: mosquitto_server.sh start|stop|clean|clean-all DIR ..." >&2; exit 2 ;;
+esac
+rc=$?
+echo "$rc" >"$dir/$cmd.done.tmp" && mv -f "$dir/$cmd.done.tmp" "$dir/$cmd.done"
+exit $rc
