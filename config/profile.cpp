@@ -2,9 +2,12 @@
 
 #include "config/settings.h"
 
-const char kProfileNameRule[] =
-    "Nazwa przyrz\xB9" "du mo\xBF" "e zawiera\xE6 tylko litery A-Z (bez polskich znak\xF3w), cyfry, spacje "
-    "oraz znaki - i _, najwy\xBF" "ej 40 znak\xF3w, bez spacji na pocz\xB9tku i na ko\xF1" "cu.";
+const char kProfileNameRule[] = "Nazwa przyrz\xB9"
+                                "du mo\xBF"
+                                "e zawiera\xE6 tylko litery A-Z (bez polskich znak\xF3w), cyfry, spacje "
+                                "oraz znaki - i _, najwy\xBF"
+                                "ej 40 znak\xF3w, bez spacji na pocz\xB9tku i na ko\xF1"
+                                "cu.";
 
 namespace {
 
@@ -17,8 +20,7 @@ bool IsNameCharacter(char c) {
 }
 
 bool IsOption(const std::string& arg, const char* pszName) {
-    return arg == std::string("/") + pszName || arg == std::string("--") + pszName ||
-           arg == std::string("-") + pszName;
+    return arg == std::string("/") + pszName || arg == std::string("--") + pszName || arg == std::string("-") + pszName;
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -26,8 +28,7 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 }  // namespace
 
 bool IsValidProfileName(const std::string& strName) {
-    if (strName.empty() || strName.size() > kMaxProfileNameLength || strName.front() == ' ' ||
-        strName.back() == ' ')
+    if (strName.empty() || strName.size() > kMaxProfileNameLength || strName.front() == ' ' || strName.back() == ' ')
         return false;
     for (char c : strName)
         if (!IsNameCharacter(c))
@@ -51,7 +52,8 @@ bool IsProfileRunValueName(const std::string& strValueName) {
     const std::string prefix = std::string(kProgramName) + " ";
     if (strValueName == kProgramName)
         return true;
-    return strValueName.compare(0, prefix.size(), prefix) == 0 && IsValidProfileName(strValueName.substr(prefix.size()));
+    return strValueName.compare(0, prefix.size(), prefix) == 0 &&
+           IsValidProfileName(strValueName.substr(prefix.size()));
 }
 
 std::string ProfileCommandLine(const std::string& strProgramPath, const std::string& strProfile) {

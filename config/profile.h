@@ -35,9 +35,9 @@ std::string ProfileCommandLine(const std::string& strProgramPath, const std::str
 // The program's own options. Others are ignored, as they always were.
 struct StartOptions {
     bool bValid = true;
-    std::string strProfile;      // empty: the default profile
-    bool bWithWindows = false;   // started by the Run value
-    std::string strBadName;      // the refused name when !bValid
+    std::string strProfile;     // empty: the default profile
+    bool bWithWindows = false;  // started by the Run value
+    std::string strBadName;     // the refused name when !bValid
 };
 // args: the command line's arguments after the program, quotes removed.
 StartOptions ParseStartOptions(const std::vector<std::string>& args);

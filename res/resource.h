@@ -133,3 +133,9 @@
 #define IDC_DB_PING 1346
 #define IDC_DB_PING_RESULT 1347
 #define IDC_DB_STATE 1348
+// "Program -> Nowy przyrząd..." and its dialog (res/profiles.rc).
+#define ID_NEW_INSTRUMENT 32810
+#define IDD_NEW_INSTRUMENT 190
+#define IDC_INSTRUMENT_NAME 1370
+// "Ustawienia dodatkowe": start this profile with Windows.
+#define IDC_START_WITH_WINDOWS 1371

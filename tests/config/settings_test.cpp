@@ -406,3 +406,12 @@ TEST_F(SettingsTest, DatabaseSectionAppearsOnlyOnceSomethingDiffersAndThenStays)
     EXPECT_NE(Read(path).find("[DATABASE]\r\nDB_ENABLED=0\r\nDB_URL=\r\nDB_NAME=qm487\r\nDB_USER=\r\nDB_SECRET=\r\n"),
               std::string::npos);
 }
+
+TEST_F(SettingsTest, MinimizedIsWrittenOnlyOnceSetAndThenStays) {
+    Run();
+    EXPECT_EQ(Read(path), kFirstRunFile);
+    EXPECT_FALSE(Run([](ProgramSettings& s) { s.bMinimized = TRUE; }).bMinimized);
+    EXPECT_NE(Read(path).find("SHOW_ADV=1\r\nMINIMIZED=1\r\n"), std::string::npos);
+    EXPECT_TRUE(Run([](ProgramSettings& s) { s.bMinimized = FALSE; }).bMinimized);
+    EXPECT_NE(Read(path).find("SHOW_ADV=1\r\nMINIMIZED=0\r\n"), std::string::npos);
+}
