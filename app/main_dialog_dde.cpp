@@ -25,6 +25,7 @@ BOOL CMainDialog::ClaimDdeNumber(int nSerial) {
         return TRUE;
     m_ddeNumberClaim.Close();
     m_nDdeClaimedNumber = 0;
+    RemovePropW(m_hWnd, dde::kPublishedNumberMark);
     if (nSerial <= 0)
         return TRUE;
     wchar_t szName[48];
@@ -35,6 +36,7 @@ BOOL CMainDialog::ClaimDdeNumber(int nSerial) {
         return FALSE;
     }
     m_nDdeClaimedNumber = nSerial;
+    SetPropW(m_hWnd, dde::kPublishedNumberMark, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(nSerial)));
     return TRUE;
 }
 
