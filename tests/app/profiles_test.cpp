@@ -77,9 +77,7 @@ std::size_t RowsWith(const std::filesystem::path& report, const std::string& val
 
 class Profiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::filesystem::copy_file(std::filesystem::path(std::string("Z:") + QM487_EXE), Exe());
-    }
+    void SetUp() override { std::filesystem::copy_file(std::filesystem::path(std::string("Z:") + QM487_EXE), Exe()); }
     std::string Exe() const { return folder.Text("QM487.exe"); }
     // Starts the copy of a profile and waits for its window.
     HWND Start(ChildProcess& copy, const std::string& profile, const std::string& extra = "") {
@@ -119,8 +117,10 @@ TEST_F(Profiles, TwoInstrumentsSideBySideEachWithItsOwnWindowFilesDdeTopicsAndSe
     EXPECT_TRUE(WaitFor([&] { return StatusOf(hB).rfind(L"QM-487 nr 4661.", 0) == 0; }, 60000)) << StatusOf(hB);
 
     // A spreadsheet reaches each instrument through the one service name.
-    for (const auto& [topic, value] : {std::pair<std::string, std::string>{"Temperatura3#4660", "21.5 \xB0" "C"},
-                                       {"Temperatura3#4661", "35.5 \xB0" "C"}}) {
+    for (const auto& [topic, value] : {std::pair<std::string, std::string>{"Temperatura3#4660", "21.5 \xB0"
+                                                                                                "C"},
+                                       {"Temperatura3#4661", "35.5 \xB0"
+                                                             "C"}}) {
         std::string text;
         WaitFor([&] { return (text = RunChild(QM487_DDE_EXE, "get " + topic + " Pomiar").out).rfind(value, 0) == 0; },
                 30000);
@@ -131,7 +131,8 @@ TEST_F(Profiles, TwoInstrumentsSideBySideEachWithItsOwnWindowFilesDdeTopicsAndSe
     EXPECT_TRUE(WaitFor([&] { return RowsWith(folder.Path("b.txt"), "35.5") >= 2; }, 60000));
     EXPECT_EQ(RowsWith(folder.Path("a.txt"), "35.5"), 0u);
     EXPECT_EQ(RowsWith(folder.Path("b.txt"), "21.5"), 0u);
-    EXPECT_TRUE(std::filesystem::file_size(folder.Path("a.kvf")) > 0 && std::filesystem::file_size(folder.Path("b.kvf")) > 0);
+    EXPECT_TRUE(std::filesystem::file_size(folder.Path("a.kvf")) > 0 &&
+                std::filesystem::file_size(folder.Path("b.kvf")) > 0);
 
     // A second start of A brings A's window back and writes nothing.
     ShowWindow(hA, SW_MINIMIZE);
@@ -168,25 +169,27 @@ TEST_F(Profiles, AnInvalidNameIsRefusedWithTheRuleAndNothingIsWritten) {
         ChildProcess copy;
         ASSERT_TRUE(copy.Start(Exe(), std::string("/profile ") + name));
         std::wstring text;
-        EXPECT_TRUE(WaitFor([&] {
-            struct Search {
-                DWORD pid;
-                std::wstring* text;
-            } search = {GetProcessId(copy.Process()), &text};
-            EnumWindows(
-                [](HWND hWnd, LPARAM lp) -> BOOL {
-                    auto* s = reinterpret_cast<Search*>(lp);
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(hWnd, &pid);
-                    if (pid != s->pid || !IsWindowVisible(hWnd))
-                        return TRUE;
-                    *s->text = WindowText(GetDlgItem(hWnd, 0xFFFF));
-                    PostMessageW(hWnd, WM_COMMAND, IDOK, 0);
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&search));
-            return !text.empty();
-        }, 60000));
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                struct Search {
+                    DWORD pid;
+                    std::wstring* text;
+                } search = {GetProcessId(copy.Process()), &text};
+                EnumWindows(
+                    [](HWND hWnd, LPARAM lp) -> BOOL {
+                        auto* s = reinterpret_cast<Search*>(lp);
+                        DWORD pid = 0;
+                        GetWindowThreadProcessId(hWnd, &pid);
+                        if (pid != s->pid || !IsWindowVisible(hWnd))
+                            return TRUE;
+                        *s->text = WindowText(GetDlgItem(hWnd, 0xFFFF));
+                        PostMessageW(hWnd, WM_COMMAND, IDOK, 0);
+                        return FALSE;
+                    },
+                    reinterpret_cast<LPARAM>(&search));
+                return !text.empty();
+            },
+            60000));
         EXPECT_NE(text.find(L"litery A-Z"), std::wstring::npos) << text.c_str();
         DWORD code = 0;
         EXPECT_TRUE(copy.WaitForExit(30000, &code));
