@@ -4,6 +4,8 @@
 #include "tests/app/child_process.h"
 #include "tests/recording/recording_harness.h"
 
+#include "framework/file_handle.h"
+
 using namespace qm487test;
 
 namespace {
@@ -255,4 +257,35 @@ TEST_F(Profiles, StartedWithWindowsItWaitsForItsPortMinimisedAndAsksNothing) {
     EXPECT_EQ(others, 0) << "a box or dialog was shown";
     EXPECT_TRUE(Close(copy, hMain));
     EXPECT_EQ(Setting(folder, "C", "PORT_NR"), "13");
+}
+
+// "Nowy przyrząd..." makes a profile that looks like this one and has
+// nothing else of it, and starts it; the new copy asks for its port.
+TEST_F(Profiles, ANewInstrumentTakesTheLookOnlyAndAsksForItsPort) {
+    std::ofstream(folder.Path("qm487cfg-A.ini"), std::ios::binary)
+        << Ini(11, folder, "a", "WINDOW_LEFT=60\r\n[TEMP1]\r\nBACKGROUND_TEMP1=255\r\n");
+    ChildProcess copyA;
+    HWND hA = Start(copyA, "A");
+    ASSERT_NE(hA, nullptr);
+    PostMessageW(hA, WM_COMMAND, ID_NEW_INSTRUMENT, 0);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (dialog = FindWindowW(L"#32770", L"Nowy przyrz\x0105" L"d")) != nullptr; }, 30000));
+    SendMessageW(GetDlgItem(dialog, IDC_INSTRUMENT_NAME), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Piec 2"));
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    HWND hNew = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (hNew = FindTitled(L"QM487 \x2013 Piec 2")) != nullptr; }, 60000));
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hNew, &pid);
+    CHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    EXPECT_TRUE(WaitFor([&] { return OtherWindowsOf(process.Get(), hNew) > 0; }, 60000)) << "no port dialog";
+    EXPECT_EQ(Setting(folder, "Piec 2", "PORT_NR"), "0");
+    EXPECT_EQ(Setting(folder, "Piec 2", "WINDOW_LEFT"), "100");
+    CIniFile ini;
+    ini.Load(folder.Text("qm487cfg-Piec 2.ini"), FALSE, FALSE, TRUE, FALSE);
+    EXPECT_EQ(ini.GetString("TEMP1", "BACKGROUND_TEMP1", "?"), "255");
+    EXPECT_EQ(ini.GetString("LOG", "FILE_NAME", "?"), "");
+    EXPECT_EQ(ini.GetString("LOG", "FILE_LOG", "?"), "0");
+    TerminateProcess(process.Get(), 0);
+    WaitForSingleObject(process.Get(), 10000);
+    EXPECT_TRUE(Close(copyA, hA));
 }
