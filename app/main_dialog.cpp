@@ -36,8 +36,7 @@ const char kUninstallText[] =
 const char kUninstallQuestion[] =
     "Czy odinstalowa\xE6 program QM487?\n\n"
     "Program zostanie zamkni\xEAty. Plik ustawie\xF1 i pliki rejestracji pozostan\xB9 na dysku:\n";
-const char kStartWithWindowsRemoved[] = "\n\nUruchamianie razem z systemem Windows zosta\xB3o wy\xB3\xB9"
-                                        "czone.";
+const char kStartWithWindowsRemoved[] = "\n\nUruchamianie razem z systemem Windows zosta\xB3o wy\xB3\xB9" "czone.";
 const char kUninstallerFailed[] = "Nie mo\xBFna uruchomi\xE6 deinstalatora programu QM487.";
 
 }  // namespace

@@ -9,12 +9,9 @@
 namespace {
 const char kDdeStartFailed[] = "B\xB3\xB9" "d inicjalizacji DDE!";
 const char kDdeNumberTaken[] =
-    "B\xB3\xB9"
-    "d inicjalizacji DDE: przyrz\xB9"
-    "d nr %d udost\xEApnia ju\xBF inne okno programu QM487.\n\n"
+    "B\xB3\xB9" "d inicjalizacji DDE: przyrz\xB9" "d nr %d udost\xEApnia ju\xBF inne okno programu QM487.\n\n"
     "Odczyty tego okna nie s\xB9 dost\xEApne przez DDE, dop\xF3ki tamto okno je udost\xEApnia. "
-    "Nadaj przyrz\xB9"
-    "dom r\xF3\xBFne numery, aby arkusz m\xF3g\xB3 czyta\xE6 oba.";
+    "Nadaj przyrz\xB9" "dom r\xF3\xBFne numery, aby arkusz m\xF3g\xB3 czyta\xE6 oba.";
 }  // namespace
 
 // Every copy registers the service; the topics carry the instrument's

@@ -17,10 +17,8 @@ namespace {
 // A new profile's window opens this far down and right of this one's.
 const int kNewWindowOffset = 40;
 
-const char kSettingsNotWritten[] = "Nie mo\xBFna zapisa\xE6 pliku ustawie\xF1 nowego przyrz\xB9"
-                                   "du:\n";
-const char kNotStarted[] = "Nie mo\xBFna uruchomi\xE6 programu dla nowego przyrz\xB9"
-                           "du.";
+const char kSettingsNotWritten[] = "Nie mo\xBFna zapisa\xE6 pliku ustawie\xF1 nowego przyrz\xB9" "du:\n";
+const char kNotStarted[] = "Nie mo\xBFna uruchomi\xE6 programu dla nowego przyrz\xB9" "du.";
 
 bool FileExists(const std::string& strPath) { return GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

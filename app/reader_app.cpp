@@ -15,8 +15,7 @@
 
 namespace {
 
-const char kBadProfileName[] = "Nieprawid\xB3owa nazwa przyrz\xB9"
-                               "du: \x84%s\x94.\n\n";
+const char kBadProfileName[] = "Nieprawid\xB3owa nazwa przyrz\xB9" "du: \x84%s\x94.\n\n";
 
 // The configuration is user input: should reading it throw (memory running
 // out on a strange file), the program starts with its own values.

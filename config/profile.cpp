@@ -2,12 +2,9 @@
 
 #include "config/settings.h"
 
-const char kProfileNameRule[] = "Nazwa przyrz\xB9"
-                                "du mo\xBF"
-                                "e zawiera\xE6 tylko litery A-Z (bez polskich znak\xF3w), cyfry, spacje "
-                                "oraz znaki - i _, najwy\xBF"
-                                "ej 40 znak\xF3w, bez spacji na pocz\xB9tku i na ko\xF1"
-                                "cu.";
+const char kProfileNameRule[] =
+    "Nazwa przyrz\xB9" "du mo\xBF" "e zawiera\xE6 tylko litery A-Z (bez polskich znak\xF3w), cyfry, spacje "
+    "oraz znaki - i _, najwy\xBF" "ej 40 znak\xF3w, bez spacji na pocz\xB9tku i na ko\xF1" "cu.";
 
 namespace {
 

@@ -119,10 +119,8 @@ TEST_F(Profiles, TwoInstrumentsSideBySideEachWithItsOwnWindowFilesDdeTopicsAndSe
     EXPECT_TRUE(WaitFor([&] { return StatusOf(hB).rfind(L"QM-487 nr 4661.", 0) == 0; }, 60000)) << StatusOf(hB);
 
     // A spreadsheet reaches each instrument through the one service name.
-    for (const auto& [topic, value] : {std::pair<std::string, std::string>{"Temperatura3#4660", "21.5 \xB0"
-                                                                                                "C"},
-                                       {"Temperatura3#4661", "35.5 \xB0"
-                                                             "C"}}) {
+    for (const auto& [topic, value] : {std::pair<std::string, std::string>{"Temperatura3#4660", "21.5 \xB0" "C"},
+                                       {"Temperatura3#4661", "35.5 \xB0" "C"}}) {
         std::string text;
         WaitFor([&] { return (text = RunChild(QM487_DDE_EXE, "get " + topic + " Pomiar").out).rfind(value, 0) == 0; },
                 30000);

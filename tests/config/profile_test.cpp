@@ -8,9 +8,7 @@ TEST(Profile, NamesFollowTheRule) {
     for (const char* good : {"A", "Piec 2", "rig-16_b", "0123456789012345678901234567890123456789"})
         EXPECT_TRUE(IsValidProfileName(good)) << good;
     for (const char* bad : {"", " A", "A ", "a/b", "a\\b", "a.b", "a:b", "\"a\"",
-                            "\xB3"
-                            "\xF3"
-                            "d\x9F",
+                            "\xB3" "\xF3" "d\x9F",
                             "01234567890123456789012345678901234567890", "a\tb"})
         EXPECT_FALSE(IsValidProfileName(bad)) << bad;
 }
