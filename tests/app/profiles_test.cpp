@@ -126,6 +126,14 @@ TEST_F(Profiles, TwoInstrumentsSideBySideEachWithItsOwnWindowFilesDdeTopicsAndSe
                 30000);
         EXPECT_EQ(text.substr(0, text.find_first_of("\r\n")), value) << topic;
     }
+    // qm487-dde watch follows both copies' instruments.
+    ChildProcess watch;
+    ASSERT_TRUE(watch.Start(QM487_DDE_EXE, "watch --item Pomiar"));
+    EXPECT_TRUE(WaitFor([&] {
+        const std::string& out = watch.Output();
+        return out.find("\tTemperatura3#4660\tPomiar\t") != std::string::npos &&
+               out.find("\tTemperatura3#4661\tPomiar\t") != std::string::npos;
+    }, 30000)) << watch.Output() << watch.Errors();
     // Each records its own instrument into its own files, from 10 s on.
     EXPECT_TRUE(WaitFor([&] { return RowsWith(folder.Path("a.txt"), "21.5") >= 2; }, 60000));
     EXPECT_TRUE(WaitFor([&] { return RowsWith(folder.Path("b.txt"), "35.5") >= 2; }, 60000));
