@@ -53,6 +53,7 @@ CMainDialog::CMainDialog(CWnd* pParent)
       m_bLinkUp(FALSE),
       m_bRecord(),
       m_nSeparator(0),
+      m_bDecimalComma(FALSE),
       m_sizeNormal(),
       m_sizeMaximized(),
       m_nInterval(1),
@@ -68,6 +69,8 @@ CMainDialog::CMainDialog(CWnd* pParent)
       m_nPortNumber(0),
       m_hIcon(LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       m_pSettings(nullptr),
+      m_alarmHost(*this),
+      m_alarms(m_alarmHost, m_channels),
       m_lineHost(*this),
       m_lineAssembly(m_lineHost),
       m_nReportFileSeparator(0),
@@ -306,8 +309,8 @@ void CMainDialog::OnTimer(UINT_PTR nId) {
     case kReopenPortTimerId:
         ReopenPort();
         break;
-    case kAlarmSoundTimerId:
-        OnAlarmSoundTick();
+    case CAlarmMonitor::kSoundTimerId:
+        m_alarms.OnSoundTick();
         break;
     case kPromotionTimerId:
         KillTimer(kPromotionTimerId);
@@ -368,6 +371,18 @@ void CMainDialog::OnPaint() {
 HCURSOR CMainDialog::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 void CMainDialog::OnCloseProgram() { OnOK(); }
+
+// Every way of closing ends here ("Zamknij", the title bar, WM_CLOSE), while
+// the window is still on screen.
+void CMainDialog::OnOK() {
+    TellAlarmLogLoss();
+    CDialog::OnOK();
+}
+
+void CMainDialog::OnCancel() {
+    TellAlarmLogLoss();
+    CDialog::OnCancel();
+}
 
 void CMainDialog::OnRunChartViewer() {
     // Kreslo alone opens the default profile's log; another profile names its own.

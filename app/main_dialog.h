@@ -3,6 +3,7 @@
 // received byte becomes a reading on screen.
 #pragma once
 
+#include "app/alarm_monitor.h"
 #include "app/program_help.h"
 #include "config/settings.h"
 #include "database/db_sender.h"
@@ -33,7 +34,7 @@ public:
         kPortDialogTimerId = 1069,
         kPromotionTimerId = 1070,
         kReopenPortTimerId = 1071,  // a port whose device has gone is tried again
-        kAlarmSoundTimerId = 1072,  // the alarm sound again, until acknowledged
+        // 1072: the alarm sound (CAlarmMonitor::kSoundTimerId)
     };
 
     explicit CMainDialog(CWnd* pParent = nullptr);
@@ -84,6 +85,7 @@ public:
     BOOL m_bLinkUp;
     BOOL m_bRecord[9];  // report columns, by channel 0 to 8
     int m_nSeparator;
+    BOOL m_bDecimalComma;
     SIZE m_sizeNormal;     // client size of the last restored size report
     SIZE m_sizeMaximized;  // client size of the last maximised one
     int m_nInterval;       // recording interval, seconds
@@ -124,13 +126,8 @@ public:
     CDatabaseSender m_dbSender;
     CIniFile* m_pSettings;          // the store of this run, or nullptr
 
-    // Alarms (main_dialog_alarms.cpp).
-    AlarmSettings m_alarmSettings;
-    BOOL m_bAlarmUnacknowledged = FALSE;  // a channel entered an alarm since the last acknowledgement
-    // Plays the alarm sound; tests count the calls here.
-    void (*m_pfnAlarmSound)() = &CMainDialog::PlayExclamationSound;
-    void AcknowledgeAlarms();
-    static void PlayExclamationSound();
+    // The alarms, judged at every valid reading (main_dialog_alarms.cpp).
+    CAlarmMonitor& Alarms() { return m_alarms; }
 
 protected:
     static const AfxMsgMap* GetThisMessageMap();
@@ -138,6 +135,8 @@ protected:
 
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
 
     void OnSysCommand(UINT nId, LPARAM lParam);
     void OnDestroy();
@@ -245,18 +244,25 @@ private:
     // A point for the reading ApplyReading has just stored for the channel.
     void SendReadingToDatabase(int nChannel);
 
-    // Alarms (main_dialog_alarms.cpp).
-    // Judges channel c's value in the set if it is a valid one, and shows
-    // the outcome; TRUE when the alarm changed.
-    BOOL JudgeChannelAlarm(int nChannel);
-    BOOL IsAnyAlarmActive() const;
-    void SoundAlarm();
-    void OnAlarmSoundTick();
-    void WriteAlarmLog(const std::string& strLine);
-    std::unique_ptr<CRecordFile> m_pAlarmLog;  // opened at the first event after the path was set
-    std::string m_strAlarmLogWaiting;  // lines not yet written: no file could be opened
-    BOOL m_bAlarmLogFailing = FALSE;   // told once per failure, until a write works again
+    // The alarms reach this window's timer, fields and menu through here
+    // (main_dialog_alarms.cpp).
+    class AlarmHost : public CAlarmMonitor::Host {
+    public:
+        explicit AlarmHost(CMainDialog& dlg) : m_dlg(dlg) {}
+        UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs) override { return m_dlg.SetTimer(id, elapseMs); }
+        void KillTimer(UINT_PTR id) override { m_dlg.KillTimer(id); }
+        void ShowAlarmMark(int nChannel, int nState) override { m_dlg.Field(nChannel).SetAlarmMark(nState); }
+        void OfferAcknowledgement(BOOL bOffer) override;
+        void NoticeLogFailure() override;
 
+    private:
+        CMainDialog& m_dlg;
+    };
+    // What the alarm log could not take at exit, told before the window goes.
+    void TellAlarmLogLoss();
+
+    AlarmHost m_alarmHost;
+    CAlarmMonitor m_alarms;  // after m_channels, which it judges
     LineHost m_lineHost;
     CLineAssembly m_lineAssembly;  // line buffer, watchdog and decoder
     int m_nReportFileSeparator;    // the separator the open report file was opened with

@@ -33,7 +33,7 @@ void CMainDialog::ApplyReading(BOOL bGood) {
             else
                 m_channels.StoreValue(c, decoder.m_dValues[c], bAlert);
             ShowChannel(c);
-            if (JudgeChannelAlarm(c))
+            if (m_alarms.Judge(c))
                 UpdateStatusLine();
             SendReadingToDatabase(c);  // with the alarm state just judged
         }
@@ -73,7 +73,7 @@ void CMainDialog::UpdateStatusLine() {
     ChannelAlarm alarms[CChannelSet::kChannels];
     for (int channel = 0; channel < CChannelSet::kChannels; ++channel)
         alarms[channel] = m_channels[channel].alarm;
-    state.strAlarm = ComposeAlarmPiece(alarms);
+    state.strAlarm = ComposeAlarmPiece(alarms) + ComposeRefusedLimitsPiece(m_alarms.Settings());
     state.bDatabaseFailing = m_dbSender.IsFailing();
     const std::string text = ComposeStatusLine(state);
     if (text == m_strStatus)

@@ -76,7 +76,7 @@ void CMainDialog::WriteReportRow() {
     ChannelSamples samples;
     TakeSamples(samples);
     const std::string header = FormatReportHeader(m_bRecord, m_nSeparator, m_nHeaderMask);
-    const std::string row = FormatReportRow(LocalRecordTime(), samples, m_bRecord, m_nSeparator);
+    const std::string row = FormatReportRow(LocalRecordTime(), samples, m_bRecord, m_nSeparator, m_bDecimalComma);
     const BOOL bWasFailing = m_pReportFile->IsFailing();
     m_pReportFile->Append(header, row);
     NoteRecordWrite(*m_pReportFile, bWasFailing, TRUE);
@@ -208,6 +208,7 @@ BOOL CMainDialog::RunRecordingDialog() {
     dlg.m_strBinaryPath = m_strBinaryPath;
     dlg.m_nInterval = m_nInterval;
     dlg.m_nSeparator = m_nSeparator;
+    dlg.m_bDecimalComma = m_bDecimalComma;
     std::copy(std::begin(m_bRecord), std::end(m_bRecord), dlg.m_bRecord);
     dlg.m_bAddComment = m_bAddComment;
     dlg.m_bAddSerial = m_bAddSerial;
@@ -232,6 +233,7 @@ BOOL CMainDialog::RunRecordingDialog() {
     m_strBinaryPath = dlg.m_strBinaryPath;
     m_nInterval = dlg.m_nInterval;
     m_nSeparator = dlg.m_nSeparator;
+    m_bDecimalComma = dlg.m_bDecimalComma;
     std::copy(std::begin(dlg.m_bRecord), std::end(dlg.m_bRecord), m_bRecord);
     m_bAddComment = dlg.m_bAddComment;
     m_bAddSerial = dlg.m_bAddSerial;

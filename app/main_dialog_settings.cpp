@@ -44,11 +44,12 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     m_bLogReport = s.bLogReport;
     m_bLogBinary = s.bLogBinary;
     m_nSeparator = s.nSeparator;
+    m_bDecimalComma = s.bDecimalComma;
     m_nInterval = s.nInterval;
     std::copy(std::begin(s.bRecord), std::end(s.bRecord), m_bRecord);
     m_bAddComment = s.bAddComment;
     m_bAddSerial = s.bAddSerial;
-    m_alarmSettings = s.alarm;
+    m_alarms.TakeSettings(s.alarm);
     ApplyDatabaseSettings(s.database);
 }
 
@@ -77,11 +78,12 @@ ProgramSettings CMainDialog::CollectSettings() const {
     s.bLogReport = m_bLogReport;
     s.bLogBinary = m_bLogBinary;
     s.nSeparator = m_nSeparator;
+    s.bDecimalComma = m_bDecimalComma;
     s.nInterval = m_nInterval;
     std::copy(std::begin(m_bRecord), std::end(m_bRecord), s.bRecord);
     s.bAddComment = m_bAddComment;
     s.bAddSerial = m_bAddSerial;
-    s.alarm = m_alarmSettings;
+    s.alarm = m_alarms.Settings();
     s.database = m_dbSettings;
     return s;
 }

@@ -10,8 +10,10 @@
 #include "generated_log.h"
 #include "recording/binary_log.h"
 #include "viewer/chart_data.h"
+#include "viewer/host_zone.h"
 #include "viewer/kvf_parallel.h"
 #include "viewer/kvf_reader.h"
+#include "viewer/kvf_timeline.h"
 
 #include <algorithm>
 #include <chrono>
@@ -122,7 +124,7 @@ int Processors() {
 }
 
 // Reads the file as Kreslo opens it: pieces parsed on `threads` threads,
-// appended in order and settled. Prints the figures; false when unreadable.
+// placed on the time axis with this computer's zone and appended in order. Prints the figures; false when unreadable.
 bool Load(const char* path, int threads, ChartData* data) {
     const Clock::time_point start = Clock::now();
     const double cpu = ProcessorSeconds();
@@ -130,8 +132,11 @@ bool Load(const char* path, int threads, ChartData* data) {
     if (!source.IsOpen())
         return false;
     double firstPiece = -1, storing = 0;
+    const std::unique_ptr<ZoneRules> zone = MakeHostZoneRules();
+    KvfTimeline timeline(*zone);
     const KvfParallelResult r = ReadKvfInParallel(source, threads, 4u << 20, [&](KvfPiece& piece) {
         const Clock::time_point stored = Clock::now();
+        timeline.Place(piece.samples.data(), piece.samples.size());
         data->Extend(piece.samples.data(), piece.samples.size());
         storing += Since(stored);
         if (firstPiece < 0 && data->Size() > 0) {

@@ -8,12 +8,6 @@ const int kKeyOrder[9] = {1, 2, 3, 4, 5, 6, 7, 8, 0};
 
 std::string Numbered(const char* name, int channel) { return name + std::to_string(channel); }
 
-void ReadLimit(const CIniFile& ini, const std::string& key, bool* pbHas, double* pdValue) {
-    double value = 0.0;
-    *pbHas = ParseAlarmNumber(ini.GetString(kAlarm, key, ""), &value);
-    *pdValue = *pbHas ? value : 0.0;
-}
-
 std::string LimitText(bool bHas, double dValue) { return bHas ? FormatAlarmNumber(dValue) : std::string(); }
 
 }  // namespace
@@ -26,7 +20,25 @@ bool AlarmSettings::AnyLimit() const {
 }
 
 bool AlarmSettings::IsDefault() const {
+    for (const Refused& r : refused)
+        if (r.bRefused)
+            return false;
     return !AnyLimit() && dHysteresis == kDefaultHysteresis && bSound == TRUE && strLogPath.empty();
+}
+
+std::string AlarmSettings::Refusal() const {
+    AlarmSettings read;
+    return ReadAlarmForm(MakeAlarmForm(*this), &read);
+}
+
+std::string ComposeRefusedLimitsPiece(const AlarmSettings& s) {
+    std::string channels;
+    for (int c = 0; c < 9; ++c)
+        if (s.refused[c].bRefused)
+            channels += (channels.empty() ? "" : ", ") + ChannelName(c);
+    if (channels.empty())
+        return channels;
+    return "B\xB3\xEA" "dne progi alarmu: " + channels + ". ";
 }
 
 void LoadAlarmSettings(const CIniFile& ini, AlarmSettings& s) {
@@ -37,9 +49,10 @@ void LoadAlarmSettings(const CIniFile& ini, AlarmSettings& s) {
     s.bSound = ini.GetInt(kAlarm, "SOUND", 1) != 0;
     s.strLogPath = ini.GetString(kAlarm, "LOG_FILE", "");
     for (int k : kKeyOrder) {
-        AlarmLimits& l = s.limits[k];
-        ReadLimit(ini, Numbered("LOW_TEMP", k), &l.bHasLow, &l.dLow);
-        ReadLimit(ini, Numbered("HIGH_TEMP", k), &l.bHasHigh, &l.dHigh);
+        const AlarmForm::Row row = {true, ini.GetString(kAlarm, Numbered("LOW_TEMP", k), ""),
+                                    ini.GetString(kAlarm, Numbered("HIGH_TEMP", k), "")};
+        if (!ReadAlarmRow(row, k, &s.limits[k]).empty())
+            s.refused[k] = {true, row.strLow, row.strHigh};
     }
 }
 
@@ -51,14 +64,16 @@ void SaveAlarmSettings(CIniFile& ini, const AlarmSettings& s) {
     ini.SetString(kAlarm, "LOG_FILE", s.strLogPath);
     for (int k : kKeyOrder) {
         const AlarmLimits& l = s.limits[k];
-        ini.SetString(kAlarm, Numbered("LOW_TEMP", k), LimitText(l.bHasLow, l.dLow));
-        ini.SetString(kAlarm, Numbered("HIGH_TEMP", k), LimitText(l.bHasHigh, l.dHigh));
+        const AlarmSettings::Refused& r = s.refused[k];
+        ini.SetString(kAlarm, Numbered("LOW_TEMP", k), r.bRefused ? r.strLow : LimitText(l.bHasLow, l.dLow));
+        ini.SetString(kAlarm, Numbered("HIGH_TEMP", k), r.bRefused ? r.strHigh : LimitText(l.bHasHigh, l.dHigh));
     }
 }
 
 namespace {
 
 const char kBadNumber[] = "%s: %s pr\xF3g nie jest liczb\xB9.";
+const char kTooPrecise[] = "%s: %s pr\xF3g mo\xBF" "e mie\xE6 najwy\xBF" "ej dwa miejsca po przecinku.";
 const char kLowNotBelowHigh[] = "%s: dolny pr\xF3g musi by\xE6 ni\xBFszy ni\xBF g\xF3rny.";
 const char kBadHysteresis[] = "Histereza musi by\xE6 liczb\xB9 nie mniejsz\xB9 od zera.";
 const char kLower[] = "dolny";
@@ -79,15 +94,50 @@ std::string Fill(const char* format, const std::string& a, const char* b = "") {
 
 bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
 
+std::size_t Decimals(const std::string& text) {
+    const std::size_t point = text.find_first_of(".,");
+    if (point == std::string::npos)
+        return 0;
+    const std::size_t end = text.find_first_not_of("0123456789", point + 1);
+    return (end == std::string::npos ? text.size() : end) - point - 1;
+}
+
+// One limit as typed: the message that refuses it, or empty.
+std::string ReadLimit(const std::string& text, int channel, const char* which, bool* pbHas, double* pdValue) {
+    *pbHas = !IsBlank(text);
+    if (*pbHas && !ParseAlarmNumber(text, pdValue))
+        return Fill(kBadNumber, ChannelTitle(channel), which);
+    if (*pbHas && Decimals(text) > 2)
+        return Fill(kTooPrecise, ChannelTitle(channel), which);
+    return std::string();
+}
+
 }  // namespace
+
+std::string ReadAlarmRow(const AlarmForm::Row& row, int channel, AlarmLimits* pLimits) {
+    *pLimits = AlarmLimits();
+    if (!row.bOn)
+        return std::string();
+    AlarmLimits l;
+    std::string refusal = ReadLimit(row.strLow, channel, kLower, &l.bHasLow, &l.dLow);
+    if (refusal.empty())
+        refusal = ReadLimit(row.strHigh, channel, kUpper, &l.bHasHigh, &l.dHigh);
+    if (refusal.empty() && l.bHasLow && l.bHasHigh && !(l.dLow < l.dHigh))
+        refusal = Fill(kLowNotBelowHigh, ChannelTitle(channel));
+    if (refusal.empty())
+        *pLimits = l;
+    return refusal;
+}
 
 AlarmForm MakeAlarmForm(const AlarmSettings& s) {
     AlarmForm form;
     for (int c = 0; c < 9; ++c) {
         const AlarmLimits& l = s.limits[c];
-        form.rows[c].bOn = l.IsSet();
-        form.rows[c].strLow = LimitText(l.bHasLow, l.dLow);
-        form.rows[c].strHigh = LimitText(l.bHasHigh, l.dHigh);
+        const AlarmSettings::Refused& r = s.refused[c];
+        // Refused texts come back as written, for the user to mend.
+        form.rows[c].bOn = l.IsSet() || r.bRefused;
+        form.rows[c].strLow = r.bRefused ? r.strLow : LimitText(l.bHasLow, l.dLow);
+        form.rows[c].strHigh = r.bRefused ? r.strHigh : LimitText(l.bHasHigh, l.dHigh);
     }
     form.strHysteresis = FormatAlarmNumber(s.dHysteresis);
     form.bSound = s.bSound;
@@ -99,18 +149,9 @@ std::string ReadAlarmForm(const AlarmForm& form, AlarmSettings* pSettings) {
     AlarmSettings s;
     // Rows in the order the dialog shows them: the mean first.
     for (int c = 0; c < 9; ++c) {
-        const AlarmForm::Row& row = form.rows[c];
-        if (!row.bOn)
-            continue;
-        AlarmLimits& l = s.limits[c];
-        l.bHasLow = !IsBlank(row.strLow);
-        if (l.bHasLow && !ParseAlarmNumber(row.strLow, &l.dLow))
-            return Fill(kBadNumber, ChannelTitle(c), kLower);
-        l.bHasHigh = !IsBlank(row.strHigh);
-        if (l.bHasHigh && !ParseAlarmNumber(row.strHigh, &l.dHigh))
-            return Fill(kBadNumber, ChannelTitle(c), kUpper);
-        if (l.bHasLow && l.bHasHigh && !(l.dLow < l.dHigh))
-            return Fill(kLowNotBelowHigh, ChannelTitle(c));
+        const std::string refusal = ReadAlarmRow(form.rows[c], c, &s.limits[c]);
+        if (!refusal.empty())
+            return refusal;
     }
     if (!ParseAlarmNumber(form.strHysteresis, &s.dHysteresis) || s.dHysteresis < 0.0)
         return kBadHysteresis;

@@ -14,14 +14,29 @@ struct AlarmSettings {
     double dHysteresis = kDefaultHysteresis;  // HYSTERESIS, for all channels
     BOOL bSound = TRUE;                       // SOUND
     std::string strLogPath;                   // LOG_FILE; empty: no alarm log
+    // A channel's limits as hand-written in the file when they are refused
+    // as the dialog refuses them (a number that does not read, more than two
+    // decimals, a lower limit not below the upper one): the channel has no
+    // limits in force, and the file keeps the texts as they were.
+    struct Refused {
+        bool bRefused = false;
+        std::string strLow, strHigh;
+    } refused[9];
 
     bool IsDefault() const;
     bool AnyLimit() const;
+    // Why the first refused channel was refused, Windows-1250; empty when none was.
+    std::string Refusal() const;
 };
 
-// Reads the section; a missing key, or a number that does not parse, takes
-// the default (no limit; a hysteresis of 0.5, also for a negative one).
+// Reads the section; a missing key takes the default (no limit; a hysteresis
+// of 0.5, also for a negative one or one that does not read). A channel whose
+// limits the dialog would refuse gets none and keeps its texts in refused.
 void LoadAlarmSettings(const CIniFile& ini, AlarmSettings& settings);
+
+// The status line's piece while hand-written limits are refused, ending with
+// ". " like the others ("B\xB3\xEA" "dne progi alarmu: T2, T5. "); empty otherwise.
+std::string ComposeRefusedLimitsPiece(const AlarmSettings& settings);
 
 // Sets the section's keys (HYSTERESIS, SOUND, LOG_FILE, then LOW_TEMPn and
 // HIGH_TEMPn for n = 1 to 8 and 0) when the file has the section already or
@@ -41,8 +56,14 @@ struct AlarmForm {
 
 AlarmForm MakeAlarmForm(const AlarmSettings& settings);
 
+// One row of the form as channel 0 to 8's limits into *pLimits (none for a
+// row switched off), and an empty text; or no limits and the message that
+// refuses the row.
+std::string ReadAlarmRow(const AlarmForm::Row& row, int nChannel, AlarmLimits* pLimits);
+
 // The settings of a confirmed form into *pSettings, and an empty text; or,
 // leaving *pSettings alone, the Windows-1250 message that refuses the form,
-// naming the first channel whose limit does not parse or whose lower limit
-// is not below the upper one.
+// naming the first channel whose limit does not parse, has more than two
+// decimals (kept as typed, never rounded), or whose lower limit is not below
+// the upper one.
 std::string ReadAlarmForm(const AlarmForm& form, AlarmSettings* pSettings);

@@ -80,6 +80,7 @@ ProgramSettings ConstructorSettings() {
     s.bLogReport = FALSE;
     s.bLogBinary = FALSE;
     s.nSeparator = 0;
+    s.bDecimalComma = FALSE;
     s.nInterval = 1;
     for (BOOL& b : s.bRecord)
         b = TRUE;
@@ -117,6 +118,7 @@ void LoadSettings(const CIniFile& ini, ProgramSettings& s) {
     // Any code is safe: one outside the three writes tabs and selects no
     // radio button in the dialog, and it is kept as the file has it.
     s.nSeparator = ini.GetInt(kLog, "FILE_SEP_FORMAT", 0);
+    s.bDecimalComma = ini.GetInt(kLog, "DECIMAL_COMMA", 0) != 0;
     s.nInterval = Clamped(ini.GetInt(kLog, "FILE_INTERVAL", 60), kMinInterval, kMaxInterval);
     for (int k = 1; k <= 8; ++k)
         s.bRecord[k] = ini.GetInt(kLog, Numbered("FILE_TEMP", k), 1);
@@ -170,6 +172,9 @@ void SaveSettings(CIniFile& ini, const ProgramSettings& s) {
     // A first run's file stays as it always was.
     if (s.bMinimized || ini.FindKey(ini.FindSection(kGeneral), "MINIMIZED") >= 0)
         ini.SetInt(kGeneral, "MINIMIZED", s.bMinimized ? 1 : 0);
+    // Only once chosen: a file that never had it keeps its bytes.
+    if (s.bDecimalComma || ini.FindKey(ini.FindSection(kLog), "DECIMAL_COMMA") >= 0)
+        ini.SetInt(kLog, "DECIMAL_COMMA", s.bDecimalComma ? 1 : 0);
     SaveAlarmSettings(ini, s.alarm);
 
     SaveDatabaseSettings(ini, s.database);

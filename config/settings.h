@@ -36,6 +36,7 @@ struct ProgramSettings {
     BOOL bLogReport;
     BOOL bLogBinary;
     int nSeparator;       // 0 tab, 1 comma, 2 semicolon
+    BOOL bDecimalComma;   // the report's values with a decimal comma (never with separator 1)
     int nInterval;        // seconds
     BOOL bRecord[9];      // by channel number 0 to 8
     BOOL bAddComment;

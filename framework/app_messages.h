@@ -33,3 +33,6 @@ constexpr UINT WM_DB_PING_DONE = WM_APP + 0x48A;
 // written, so the message box waits for no reading (readings arrive in a
 // message the serial reader thread waits on).
 constexpr UINT WM_ALARM_LOG_NOTICE = WM_APP + 0x48B;
+// Posted by the "Alarmy" dialog to itself when it opens with hand-written
+// limits the program refused, so the reason shows over the dialog.
+constexpr UINT WM_ALARM_REFUSAL_NOTICE = WM_APP + 0x490;

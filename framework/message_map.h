@@ -26,6 +26,7 @@ struct AfxMsgEntry {
     UINT nCode;  // WM_COMMAND and WM_NOTIFY: notification code (0 for menus and buttons)
     UINT nId;    // WM_COMMAND and WM_NOTIFY: control or command id
     AfxMsgThunk pfn;
+    UINT nLastId = 0;  // WM_COMMAND: a range of menu commands nId..nLastId (0: nId alone)
 };
 
 struct AfxMsgMap {
@@ -61,6 +62,17 @@ constexpr AfxMsgEntry OnMessage() {
 template <UINT Id, auto F>
 constexpr AfxMsgEntry OnCommand() {
     return {WM_COMMAND, 0, Id, [](CWnd* w, WPARAM, LPARAM) -> LRESULT { (Self<F>(w)->*F)(); return 0; }};
+}
+
+// Menu items First..Last handled alike: void OnX(UINT id).
+template <UINT First, UINT Last, auto F>
+constexpr AfxMsgEntry OnCommandRange() {
+    return {WM_COMMAND, 0, First,
+            [](CWnd* w, WPARAM wp, LPARAM) -> LRESULT {
+                (Self<F>(w)->*F)(LOWORD(wp));
+                return 0;
+            },
+            Last};
 }
 
 // A control's notification through WM_COMMAND: void OnX().

@@ -90,7 +90,8 @@ bool IsFromChild(HWND hParent, const NMHDR& notify) {
 }
 
 bool CommandMatches(const AfxMsgEntry& e, WPARAM wParam, LPARAM lParam) {
-    if (LOWORD(wParam) != e.nId)
+    const UINT id = LOWORD(wParam);
+    if (id != e.nId && (e.nLastId == 0 || id < e.nId || id > e.nLastId))
         return false;
     const UINT code = HIWORD(wParam);
     // Menus send 0, accelerators 1; both are commands.

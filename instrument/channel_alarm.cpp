@@ -2,6 +2,7 @@
 
 #include "common/number_text.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -24,11 +25,18 @@ void Add(AlarmEvents& events, AlarmEventKind kind, double dLimit) {
 
 }  // namespace
 
-AlarmEvents JudgeAlarm(ChannelAlarm& alarm, double dValue, const AlarmLimits& limits, double dHysteresis) {
+AlarmEvents JudgeAlarm(ChannelAlarm& alarm, double dValue, const AlarmLimits& givenLimits, double dHysteresis) {
     AlarmEvents events;
     if (!std::isfinite(dValue))
         return events;
-    const double h = dHysteresis > 0.0 ? dHysteresis : 0.0;
+    AlarmLimits limits = givenLimits;
+    if (limits.bHasLow && limits.bHasHigh && !(limits.dLow < limits.dHigh))
+        limits = AlarmLimits();  // refused as the dialog refuses them: no alarm at all
+    double h = dHysteresis > 0.0 ? dHysteresis : 0.0;
+    // Between two limits the way out of one alarm ends at the middle, so a
+    // value there is no alarm and one past the other limit is always its alarm.
+    if (limits.bHasLow && limits.bHasHigh)
+        h = std::min(h, (limits.dHigh - limits.dLow) / 2.0);
     if (alarm.nState == kAlarmHigh) {
         if (limits.bHasHigh && dValue > limits.dHigh - h + kTolerance) {
             alarm.dLimit = limits.dHigh;

@@ -52,9 +52,10 @@ const double kDefaultHysteresis = 0.5;
 // Judges one valid reading. A channel enters its high alarm above the upper
 // limit and its low alarm below the lower one, and leaves only once the value
 // is back inside by at least the hysteresis (a negative hysteresis counts as
-// none). A limit changed or removed while in alarm is judged at this reading
-// like any other. Only valid readings may be judged: a reading in error or a
-// lost link must change nothing, so the caller does not call this for them.
+// none). With both limits the hysteresis in force is at most half their gap,
+// and a lower limit not below the upper one means no limits at all. A limit changed or removed while in alarm is judged
+// at this reading like any other. Only valid readings may be judged: a reading in error or a lost link must change
+// nothing, so the caller does not call this for them.
 AlarmEvents JudgeAlarm(ChannelAlarm& alarm, double dValue, const AlarmLimits& limits, double dHysteresis);
 
 // The channel's short name in every output (alarm log, status line, database,

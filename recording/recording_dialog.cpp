@@ -10,12 +10,14 @@
 namespace {
 
 const char kNoChannelChosen[] = "Wybierz przynajmniej jedn\xB9 wielko\x9C\xE6 do zapisu";
+const char kCommaWithComma[] =
+    "Przecinek dziesi\xEAtny wymaga innego separatora kolumn: wybierz \x9Crednik albo tabulator.";
 
 const int kReportGroup[] = {
     IDC_REC_BROWSE_REPORT, IDC_REC_SEP_TAB, IDC_REC_SEP_COMMA, IDC_REC_SEP_SEMICOLON, IDC_REC_REPORT_PATH,
     IDC_REC_REPORT_LABEL,  IDC_REC_SEPARATOR_LABEL,
     IDC_REC_TEMP0, IDC_REC_TEMP1, IDC_REC_TEMP2, IDC_REC_TEMP3, IDC_REC_TEMP4, IDC_REC_TEMP5, IDC_REC_TEMP6,
-    IDC_REC_TEMP7, IDC_REC_TEMP8, IDC_REC_ADD_COMMENT,
+    IDC_REC_TEMP7, IDC_REC_TEMP8, IDC_REC_ADD_COMMENT, IDC_REC_DECIMAL_COMMA,
 };
 const int kCommentPair[] = {IDC_REC_ADD_SERIAL, IDC_REC_COMMENT};
 const int kBinaryGroup[] = {IDC_REC_BROWSE_BINARY, IDC_REC_BINARY_PATH, IDC_REC_BINARY_LABEL};
@@ -49,6 +51,7 @@ CRecordingDialog::CRecordingDialog(CWnd* pParent)
       m_bAddSerial(FALSE),
       m_bRecord(),
       m_nSeparator(0),
+      m_bDecimalComma(FALSE),
       m_nInterval(1),
       m_bLogReport(FALSE),
       m_bLogBinary(FALSE) {}
@@ -90,6 +93,7 @@ void CRecordingDialog::DoDataExchange(CDataExchange* pDX) {
         DDX_Control(pDX, kChannelBoxIds[channel], m_checkRecord[channel]);
     for (int i = 0; i < 3; ++i)
         DDX_Control(pDX, kSeparatorIds[i], m_radioSeparator[i]);
+    DDX_Control(pDX, IDC_REC_DECIMAL_COMMA, m_checkDecimalComma);
     DDX_Control(pDX, IDC_REC_ADD_COMMENT, m_checkAddComment);
     DDX_Control(pDX, IDC_REC_COMMENT, m_editComment);
     DDX_Control(pDX, IDC_REC_ADD_SERIAL, m_checkAddSerial);
@@ -125,6 +129,8 @@ BOOL CRecordingDialog::OnInitDialog() {
     m_pickerInterval.SetTime(PickerTime(m_nInterval));
     if (m_nSeparator >= 0 && m_nSeparator < 3)
         m_radioSeparator[m_nSeparator].SetCheck(BST_CHECKED);
+    if (m_bDecimalComma)
+        m_checkDecimalComma.SetCheck(BST_CHECKED);
     m_editReportPath.SetWindowText(m_strReportPath);
     m_editBinaryPath.SetWindowText(m_strBinaryPath);
     return TRUE;
@@ -227,6 +233,12 @@ void CRecordingDialog::OnOK() {
     OnBinaryPathKillFocus();
     LRESULT result = 0;
     OnIntervalKillFocus(nullptr, &result);
+    m_bDecimalComma = m_checkDecimalComma.GetCheck() == BST_CHECKED;
+    // A comma would then both part the columns and the decimals.
+    if (m_bLogReport && m_bDecimalComma && m_nSeparator == 1) {
+        AfxMessageBox(kCommaWithComma, MB_ICONEXCLAMATION);
+        return;
+    }
     for (BOOL bRecord : m_bRecord)
         if (bRecord) {
             EndDialog(IDOK);

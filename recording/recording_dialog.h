@@ -22,6 +22,7 @@ public:
     std::string m_strComment;
     BOOL m_bRecord[9];  // by channel 0 to 8
     int m_nSeparator;   // 0 tab, 1 comma, 2 semicolon; another code is kept as it is
+    BOOL m_bDecimalComma;  // values with a decimal comma: refused at OK with the comma separator
     int m_nInterval;    // seconds
     std::string m_strReportPath;
     std::string m_strBinaryPath;
@@ -63,6 +64,7 @@ private:
     CEdit m_editReportPath;
     CButton m_checkRecord[9];
     CButton m_radioSeparator[3];
+    CButton m_checkDecimalComma;
     CButton m_checkAddComment;
     CEdit m_editComment;
     CButton m_checkAddSerial;

@@ -2,6 +2,7 @@
 
 #include "common/number_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -15,10 +16,13 @@ const char* const kColumnTitles[9] = {
 const char kNoValue[] = "???";
 const char kLineEnd[] = "\r\n";
 
-std::string ValueText(const ChannelSample& sample) {
+std::string ValueText(const ChannelSample& sample, bool bDecimalComma) {
     if (!HasRecordableValue(sample))
         return kNoValue;
-    return FormatFixed(sample.dValue, sample.bFineResolution ? 2 : 1);
+    std::string text = FormatFixed(sample.dValue, sample.bFineResolution ? 2 : 1);
+    if (bDecimalComma)
+        std::replace(text.begin(), text.end(), '.', ',');
+    return text;
 }
 
 }  // namespace
@@ -32,6 +36,10 @@ char ReportSeparator(int nSeparator) {
     default:
         return '\t';
     }
+}
+
+bool ReportDecimalComma(int nSeparator, BOOL bDecimalComma) {
+    return bDecimalComma && ReportSeparator(nSeparator) != ',';
 }
 
 int ReportChannelMask(const BOOL record[9]) {
@@ -67,16 +75,17 @@ std::string FormatReportHeader(const BOOL record[9], int nSeparator, int& nHeade
     return header + kLineEnd;
 }
 
-std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples, const BOOL record[9],
-                            int nSeparator) {
+std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples, const BOOL record[9], int nSeparator,
+                            BOOL bDecimalComma) {
     const char separator = ReportSeparator(nSeparator);
+    const bool comma = ReportDecimalComma(nSeparator, bDecimalComma);
     std::string values;
     for (int channel = 0; channel < 9; ++channel) {
         if (!record[channel])
             continue;
         if (!values.empty())
             values += separator;
-        values += ValueText(samples[channel]);
+        values += ValueText(samples[channel], comma);
     }
     // With no channel chosen the row still has its one separator after the time.
     return FormatReportTime(time) + separator + values + kLineEnd;

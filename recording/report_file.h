@@ -12,6 +12,9 @@ enum { kHeaderMaskNone = -1 };  // never a channel mask, so the next row carries
 
 // Separator code 0 tab, 1 comma, 2 semicolon; anything else is a tab.
 char ReportSeparator(int nSeparator);
+// A decimal comma is written only with a separator other than the comma
+// (the dialog refuses that pair; a file edited by hand may still hold it).
+bool ReportDecimalComma(int nSeparator, BOOL bDecimalComma);
 
 // Bit 0..7 = channels 1..8, bit 8 = channel 0; record is by channel 0 to 8.
 int ReportChannelMask(const BOOL record[9]);
@@ -24,10 +27,10 @@ std::string FormatReportTime(const RecordTime& time);
 std::string FormatReportHeader(const BOOL record[9], int nSeparator, int& nHeaderMask);
 
 // One row with its "\r\n": the time, then for each chosen channel in the
-// column order T, T1 ... T8 its value ("%.1f" or "%.2f" by resolution, always
-// with a point) or "???" when it has none.
-std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples, const BOOL record[9],
-                            int nSeparator);
+// column order T, T1 ... T8 its value ("%.1f" or "%.2f" by resolution, with
+// a point, or a comma when bDecimalComma) or "???" when it has none.
+std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples, const BOOL record[9], int nSeparator,
+                            BOOL bDecimalComma = FALSE);
 
 // Written when the settings dialog opens the file with the comment option
 // on: an empty line when appending to an older run, the comment as typed,

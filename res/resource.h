@@ -58,6 +58,7 @@
 #define IDC_REC_SEP_TAB 1123
 #define IDC_REC_SEP_COMMA 1124
 #define IDC_REC_SEP_SEMICOLON 1125
+#define IDC_REC_DECIMAL_COMMA 1126
 
 // Port dialog and its please-wait window (res/ports.rc).
 #define IDD_PORTS 129

@@ -1,5 +1,6 @@
 #include "ui/alarm_dialog.h"
 
+#include "framework/app_messages.h"
 #include "framework/controls.h"
 #include "framework/file_dialog.h"
 #include "framework/text.h"
@@ -23,6 +24,7 @@ const AfxMsgMap* CAlarmDialog::GetThisMessageMap() {
         afx::OnCommand<IDC_ALARM_ON0 + 7, &C::OnRowSwitch<7>>(),
         afx::OnCommand<IDC_ALARM_ON0 + 8, &C::OnRowSwitch<8>>(),
         afx::OnCommand<IDC_ALARM_BROWSE_LOG, &C::OnBrowseLog>(),
+        afx::OnMessage<WM_ALARM_REFUSAL_NOTICE, &C::OnRefusalNotice>(),
     };
     static const AfxMsgMap map = {CDialog::GetThisMessageMap(), entries, std::size(entries)};
     return &map;
@@ -48,7 +50,15 @@ BOOL CAlarmDialog::OnInitDialog() {
     CDialog::OnInitDialog();
     for (int c = 0; c < 9; ++c)
         EnableRow(c);
+    if (!m_settings.Refusal().empty())
+        PostMessageW(m_hWnd, WM_ALARM_REFUSAL_NOTICE, 0, 0);
     return TRUE;
+}
+
+// Hand-written limits the program refused, shown as written: why, as OK would say.
+LRESULT CAlarmDialog::OnRefusalNotice(WPARAM, LPARAM) {
+    AfxMessageBox(m_settings.Refusal(), MB_ICONEXCLAMATION);
+    return 0;
 }
 
 // A switched-off row keeps what is typed in it, greyed, for switching on again.

@@ -24,6 +24,7 @@ protected:
     template <int Channel>
     void OnRowSwitch();
     void OnBrowseLog();
+    LRESULT OnRefusalNotice(WPARAM wParam, LPARAM lParam);
 
 private:
     void EnableRow(int nChannel);

@@ -80,7 +80,8 @@ public:
     ChartData();
 
     // Samples in the order they come; one older than the last is put in
-    // its place by time (a clock set back), which rebuilds the pyramid from there.
+    // its place by time, which rebuilds the pyramid from there (samples
+    // placed by a KvfTimeline never go back: a clock set back is a stretch).
     void Append(const KvfSample* samples, std::size_t n);
     // The same for a file read in pieces: samples in order count at once,
     // and so do those out of order only near the end; after one far out of

@@ -3,27 +3,43 @@
 #include <algorithm>
 #include <array>
 
-KvfCsvExport::KvfCsvExport(double t0, double t1, char separator)
-    : m_t0(t0), m_t1(t1), m_separator(separator), m_nRows(0), m_nDamaged(0) {
-    m_text = "time";
+std::string CsvHeader(const CsvFormat& format) {
+    std::string text = "time";
     for (int c = 0; c < kKvfChannels; ++c) {
-        m_text += m_separator;
-        m_text += KvfChannelName(c);
+        text += format.separator;
+        text += KvfChannelName(c);
     }
-    m_text += '\n';
+    return text + '\n';
 }
 
+void AppendCsvRow(std::string& text, const KvfRecord& record, int offset, const CsvFormat& format) {
+    std::string time = FormatKvfTime(record);
+    if (format.bIsoTime) {
+        time[10] = 'T';
+        time += FormatIsoOffset(offset);
+    }
+    text += time;
+    for (int c = 0; c < kKvfChannels; ++c) {
+        text += format.separator;
+        if (!record.Has(c))
+            continue;
+        const std::size_t at = text.size();
+        text += record.text[c];
+        if (format.bDecimalComma)
+            std::replace(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(), '.', ',');
+    }
+    text += '\n';
+}
+
+KvfCsvExport::KvfCsvExport(double t0, double t1, const ZoneRules& rules, const CsvFormat& format)
+    : m_t0(t0), m_t1(t1), m_timeline(rules), m_format(format), m_text(CsvHeader(format)), m_nRows(0), m_nDamaged(0) {}
+
 void KvfCsvExport::OnRecord(const KvfRecord& record) {
-    const double t = static_cast<double>(record.Seconds());
+    const std::int64_t axis = m_timeline.Place(record.Seconds());
+    const double t = static_cast<double>(axis);
     if (t < m_t0 || t > m_t1)
         return;
-    m_text += FormatKvfTime(record);
-    for (int c = 0; c < kKvfChannels; ++c) {
-        m_text += m_separator;
-        if (record.Has(c))
-            m_text += record.text[c];
-    }
-    m_text += '\n';
+    AppendCsvRow(m_text, record, m_timeline.OffsetAt(axis), m_format);
     ++m_nRows;
 }
 

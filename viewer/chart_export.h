@@ -3,19 +3,34 @@
 #pragma once
 
 #include "viewer/kvf_reader.h"
+#include "viewer/kvf_timeline.h"
 
 #include <cstdint>
 #include <string>
 
-// A sink for KvfReader that keeps, as CSV text, the records whose time lies
-// in [t0, t1]: first line time,T,T1,...,T8, then per record the time as
-// "YYYY-MM-DD HH:MM:SS" and each channel's value text as stored, empty where
-// the record has no group for it. Lines end in "\n" as qm487-kvf writes them
-// to a file. Text() grows until TakeText() hands it over, so a large
-// export can be written out piece by piece.
+// How records are written as CSV: the separator; the time as the wall
+// clock showed it ("2026-10-25 02:30:00") or as ISO 8601 with its offset
+// ("2026-10-25T02:30:00+01:00"); values as stored, or with a decimal comma
+// for a spreadsheet that reads numbers so (the separator is then not ',').
+struct CsvFormat {
+    char separator = ',';
+    bool bIsoTime = false;
+    bool bDecimalComma = false;
+};
+// "time,T,T1,...,T8\n"
+std::string CsvHeader(const CsvFormat& format);
+// A record's line; offset: seconds east of UTC at its time (for ISO times).
+void AppendCsvRow(std::string& text, const KvfRecord& record, int offset, const CsvFormat& format);
+
+// A sink for KvfReader that keeps, as CSV text, the records whose chart time
+// (their wall clock read with the zone's rules, in file order) lies in
+// [t0, t1]: the header, then a line per record, the channels' values empty
+// where the record has no group for them. Lines end in "\n" as qm487-kvf
+// writes them to a file. Text() grows until TakeText() hands it over, so a
+// large export can be written out piece by piece.
 class KvfCsvExport : public KvfSink {
 public:
-    KvfCsvExport(double t0, double t1, char separator = ',');
+    KvfCsvExport(double t0, double t1, const ZoneRules& rules, const CsvFormat& format = CsvFormat());
     void OnRecord(const KvfRecord& record) override;
     void OnDamage(std::uint64_t offset, std::uint64_t length, const char* what) override;
 
@@ -25,7 +40,8 @@ public:
 
 private:
     double m_t0, m_t1;
-    char m_separator;
+    KvfTimeline m_timeline;
+    CsvFormat m_format;
     std::string m_text;
     std::uint64_t m_nRows;
     std::uint64_t m_nDamaged;

@@ -116,19 +116,34 @@ std::int64_t TimeTickStep(double t0, double t1, int pixels, int minPixels) {
     return kSteps[std::size(kSteps) - 1];
 }
 
-std::vector<TimeTick> TimeTicks(double t0, double t1, int pixels, int minPixels) {
+std::vector<TimeTick> TimeTicks(double t0, double t1, int pixels, int minPixels, const AxisClock* clock) {
     std::vector<TimeTick> ticks;
     if (!(t1 > t0) || pixels <= 0)
         return ticks;
     const std::int64_t step = TimeTickStep(t0, t1, pixels, minPixels);
-    // Whole days and longer steps start at midnight; weeks on the days that are
-    // multiples of seven since 1970, close enough to keep labels steady while panning.
-    std::int64_t t = FloorTo(static_cast<std::int64_t>(std::floor(t0)), step);
-    if (t < t0)
-        t += step;
+    auto local = [clock](std::int64_t t) { return clock ? clock->Local(t) : t; };
+    // The next whole step of the wall clock at or after t. Whole days and
+    // longer steps start at midnight; weeks on the days that are multiples
+    // of seven since 1970, close enough to keep labels steady while panning.
+    auto next = [&](std::int64_t t) {
+        std::int64_t offset = local(t) - t;
+        std::int64_t tick = FloorTo(t + offset, step) - offset;
+        tick += tick < t ? step : 0;
+        // The clock changed or was set back before that tick: align with its wall clock there.
+        if (local(tick) - tick != offset) {
+            offset = local(tick) - tick;
+            tick = FloorTo(tick + offset, step) - offset;
+            tick += tick < t ? step : 0;
+        }
+        return tick;
+    };
     std::string lastDate;
-    for (; t <= t1 && ticks.size() < 1000; t += step) {
-        const std::string text = FormatKvfSeconds(t);  // "YYYY-MM-DD HH:MM:SS"
+    std::int64_t t = next(static_cast<std::int64_t>(std::ceil(t0)));
+    for (int looks = 0; t <= t1 && ticks.size() < 1000 && looks < 4000; ++looks, t = next(t + 1)) {
+        // Across a step back of the clock two whole steps may lie close: the first is kept.
+        if (!ticks.empty() && t - static_cast<std::int64_t>(ticks.back().t) < step / 2)
+            continue;
+        const std::string text = FormatKvfSeconds(local(t));  // "YYYY-MM-DD HH:MM:SS"
         TimeTick tick;
         tick.t = static_cast<double>(t);
         const std::string date = text.substr(0, 10);
@@ -138,6 +153,8 @@ std::vector<TimeTick> TimeTicks(double t0, double t1, int pixels, int minPixels)
             tick.label = text.substr(11, 8);
         else
             tick.label = text.substr(11, 5);
+        if (clock && step < 86400)
+            tick.label += clock->Zone(t);
         if (step < 86400 && date != lastDate)
             tick.date = date;
         lastDate = date;

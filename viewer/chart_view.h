@@ -1,6 +1,6 @@
 // What part of the data the chart shows, how it moves, and the labels of
-// its axes. Times are seconds as KvfRecord::Seconds counts them (local
-// time taken as UTC).
+// its axes. Times are the chart's own seconds (KvfTimeline's axis time);
+// an AxisClock tells the wall-clock time they read as.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +33,16 @@ bool AtLiveEnd(const ChartView& view, double previousEnd);
 // same place; a view elsewhere is left alone. TRUE when it moved.
 bool FollowLiveEnd(ChartView& view, double previousEnd, double newEnd);
 
+// How the chart's times read on a wall clock. Without one they are the
+// local time taken as UTC (KvfRecord::Seconds).
+class AxisClock {
+public:
+    virtual ~AxisClock() = default;
+    virtual std::int64_t Local(std::int64_t t) const = 0;
+    // What tells the time apart where the wall clock alone does not (" UTC+2"), else "".
+    virtual std::string Zone(std::int64_t t) const = 0;
+};
+
 struct TimeTick {
     double t;
     std::string label;  // "12:30", "12:30:15", or the date at a whole-day step
@@ -42,7 +52,8 @@ struct TimeTick {
 // Ticks at a sensible step (1, 2, 5, 10, 15, 30 s; 1, 2, 5, 10, 15, 30 min;
 // 1, 2, 3, 6, 12 h; 1, 2, 7, 14, 28 days ...) so that labels are at least
 // minPixels apart across `pixels`.
-std::vector<TimeTick> TimeTicks(double t0, double t1, int pixels, int minPixels);
+// Whole steps of the wall clock, labelled with it.
+std::vector<TimeTick> TimeTicks(double t0, double t1, int pixels, int minPixels, const AxisClock* clock = nullptr);
 // The step TimeTicks chooses, in seconds.
 std::int64_t TimeTickStep(double t0, double t1, int pixels, int minPixels);
 

@@ -54,13 +54,13 @@ protected:
             << "[GENERAL]\r\nPORT_NR=13\r\n[ALARM]\r\nLOG_FILE=" << logPath.string() << "\r\n" << alarmSection;
         ASSERT_TRUE(instrument.IsOpen());
         ASSERT_TRUE(program->Start());
-        program->Dialog()->m_pfnAlarmSound = &CountSound;
+        program->Dialog()->Alarms().m_pfnSound = &CountSound;
         g_nSounds = 0;
-        ASSERT_TRUE(program->WaitForStatus(kLostLink));
+        ASSERT_TRUE(program->WaitForStatus(kLostLink + tail));
         bool heard = false;
         for (int attempt = 0; attempt < 20 && !heard; ++attempt) {
             ASSERT_TRUE(instrument.Send(Line(Reading(3, 29.0))));
-            heard = program->WaitForStatus(Verdict(3), 1000);
+            heard = program->WaitForStatus(Verdict(3) + tail, 1000);
         }
         ASSERT_TRUE(heard) << "no line reached the program on COM13";
     }
@@ -71,7 +71,7 @@ protected:
     CReadingView& Field(int channel) { return program->Dialog()->Field(channel); }
     bool Offered(UINT id) { return !(GetMenuState(GetMenu(program->Main()), id, MF_BYCOMMAND) & MF_GRAYED); }
     // One tick of the sound's timer, handled before this returns.
-    void SoundTick() { SendMessageW(program->Main(), WM_TIMER, CMainDialog::kAlarmSoundTimerId, 0); }
+    void SoundTick() { SendMessageW(program->Main(), WM_TIMER, CAlarmMonitor::kSoundTimerId, 0); }
     void ClickField(int channel) {
         RECT rc;
         GetWindowRect(Field(channel).m_hWnd, &rc);
@@ -84,6 +84,7 @@ protected:
     InstrumentPort instrument{L"\\\\.\\COM14"};
     std::unique_ptr<RunningProgram> program;
     std::filesystem::path logPath;
+    std::wstring tail;  // the status line's end at start
 };
 
 }  // namespace
@@ -177,15 +178,16 @@ TEST_F(Alarms, ALogThatCannotBeWrittenIsToldOnceAndLosesNoEvent) {
 }
 
 TEST_F(Alarms, TheDialogRefusesWhatItCannotTakeAndSavesWhatItTakesAtOnce) {
-    ASSERT_NO_FATAL_FAILURE(Start(""));
+    // Hand-written limits refused at start are told, and the dialog says why.
+    tail = L"B\x0142\x0119" L"dne progi alarmu: T2. ";
+    ASSERT_NO_FATAL_FAILURE(Start("LOW_TEMP2=25\r\nHIGH_TEMP2=20\r\n"));
     PostMessageW(program->Main(), WM_COMMAND, ID_ALARMS, 0);
     HWND dlg = nullptr;
     ASSERT_TRUE(WaitFor(
         [&] { return (dlg = program->FindDialog([](HWND h) { return WindowText(h) == L"Alarmy"; })) != nullptr; },
         10000));
     auto type = [&](int id, const wchar_t* text) { SetDlgItemTextW(dlg, id, text); };
-    auto refusal = [&]() {
-        PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+    auto told = [&]() {
         HWND box = nullptr;
         // The message box over the dialog.
         WaitFor([&] { return (box = program->FindDialog([](HWND h) { return WindowText(h) != L"Alarmy"; })) != nullptr; },
@@ -197,6 +199,13 @@ TEST_F(Alarms, TheDialogRefusesWhatItCannotTakeAndSavesWhatItTakesAtOnce) {
         WaitFor([&] { return !IsWindow(box); }, 10000);
         return text;
     };
+    auto refusal = [&]() {
+        PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+        return told();
+    };
+    EXPECT_EQ(told(), L"Temperatura 2: dolny pr\x00F3g musi by\x0107 ni\x017Cszy ni\x017C g\x00F3rny.");
+    EXPECT_EQ(refusal(), L"Temperatura 2: dolny pr\x00F3g musi by\x0107 ni\x017Cszy ni\x017C g\x00F3rny.");
+    type(IDC_ALARM_HIGH0 + 2, L"30");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, IDC_ALARM_LOW0 + 3))) << "a row switched off is greyed";
     SendMessageW(GetDlgItem(dlg, IDC_ALARM_ON0 + 3), BM_CLICK, 0, 0);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDC_ALARM_LOW0 + 3)));
@@ -213,6 +222,7 @@ TEST_F(Alarms, TheDialogRefusesWhatItCannotTakeAndSavesWhatItTakesAtOnce) {
     // The window handles this once the command that ran the dialog has returned.
     SendMessageW(program->Main(), WM_NULL, 0, 0);
     // Saved before the program ends, and used at once.
+    EXPECT_NE(ReadFileBytes(program->IniPath()).find("LOW_TEMP2=25.0\r\nHIGH_TEMP2=30.0\r\n"), std::string::npos);
     EXPECT_NE(ReadFileBytes(program->IniPath()).find("LOW_TEMP3=\r\nHIGH_TEMP3=30.5\r\n"), std::string::npos)
         << ReadFileBytes(program->IniPath());
     Expect(Reading(3, 31.0), Verdict(3) + L"Alarm: T3 > 30.5 \x00B0" L"C. ");

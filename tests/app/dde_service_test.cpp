@@ -174,7 +174,29 @@ protected:
     DdeAlarm() : DdeService("[ALARM]\r\nHIGH_TEMP3=30.0\r\n") {}
 };
 
+// Limits closer together than twice the hysteresis (0.5).
+class DdeCloseLimits : public DdeService {
+protected:
+    DdeCloseLimits() : DdeService("[ALARM]\r\nLOW_TEMP3=20.0\r\nHIGH_TEMP3=20.4\r\n") {}
+};
+
 }  // namespace
+
+TEST_F(DdeCloseLimits, TheAlarmItemReadsHighNoneAndLowAsTheValueGoes) {
+    const std::pair<double, const char*> rows[] = {
+        {20.5, "1\r\n"}, {20.2, "0\r\n"}, {19.9, "-1\r\n"}, {20.45, "1\r\n"}, {20.1, "0\r\n"}};
+    // Hundredths throughout: a change of resolution restarts the service.
+    InstrumentReading keep = Reading(1, -5.3);
+    keep.fine = true;
+    for (const auto& row : rows) {
+        InstrumentReading r = Reading(3, row.first);
+        r.fine = true;
+        Apply(r);
+        LinkKeeper keeper(instrument, Line(keep));
+        const ChildResult got = RunChild(QM487_DDE_EXE, "get " + Topic(3) + " Alarm");
+        EXPECT_EQ(got.out, row.second) << "at " << row.first << got.err;
+    }
+}
 
 TEST_F(DdeAlarm, TheAlarmItemIsReadAndFollowedByClientsInOtherProcesses) {
     Apply(Reading(3, 29.0));

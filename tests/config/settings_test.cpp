@@ -305,23 +305,38 @@ TEST_F(SettingsTest, AlarmSettingsAreWrittenOnlyOnceTheyDifferFromTheDefaults) {
     const std::string cleared = Read(path);
     EXPECT_NE(cleared.find("[ALARM]\r\nHYSTERESIS=0.5\r\nSOUND=1\r\nLOG_FILE=\r\nLOW_TEMP1=\r\n"), std::string::npos);
     EXPECT_EQ(cleared.find("30.0"), std::string::npos);
+
+    // The report's decimal comma likewise: a key of its own once chosen, then kept.
+    Run([](ProgramSettings& s) { s.bDecimalComma = TRUE; });
+    EXPECT_NE(Read(path).find("FILE_CHECK_COMMENT_SN=0\r\nDECIMAL_COMMA=1\r\n"), std::string::npos) << Read(path);
+    EXPECT_TRUE(Run([](ProgramSettings& s) { s.bDecimalComma = FALSE; }).bDecimalComma);
+    EXPECT_NE(Read(path).find("DECIMAL_COMMA=0\r\n"), std::string::npos);
 }
 
-TEST_F(SettingsTest, HandEditedAlarmValuesAreReadOrFallBackToNoLimit) {
+// Limits the dialog would refuse give the channel no alarm, are told, and
+// stay in the file as written.
+TEST_F(SettingsTest, HandEditedAlarmValuesAreReadOrRefusedAndKeptAsWritten) {
     Write(path, "[alarm]\r\nhysteresis=1,5\r\nsound=0\r\nlow_temp2= -3 \r\nhigh_temp2=warm\r\n"
-                "HIGH_TEMP0=25\r\nLOW_TEMP5=;nothing\r\n");
+                "HIGH_TEMP0=25\r\nLOW_TEMP5=;nothing\r\nLOW_TEMP4=25\r\nHIGH_TEMP4=20\r\nHIGH_TEMP6=30.125\r\n"
+                "LOW_TEMP7=-0,25\r\n");
     const ProgramSettings read = Run();
     EXPECT_DOUBLE_EQ(read.alarm.dHysteresis, 1.5);
     EXPECT_FALSE(read.alarm.bSound);
-    EXPECT_TRUE(read.alarm.limits[2].bHasLow);
-    EXPECT_DOUBLE_EQ(read.alarm.limits[2].dLow, -3.0);
-    EXPECT_FALSE(read.alarm.limits[2].bHasHigh);
     EXPECT_TRUE(read.alarm.limits[0].bHasHigh);
     EXPECT_DOUBLE_EQ(read.alarm.limits[0].dHigh, 25.0);
+    EXPECT_DOUBLE_EQ(read.alarm.limits[7].dLow, -0.25);
     EXPECT_FALSE(read.alarm.limits[5].bHasLow);
-    // The file keeps its own spelling; values come back in the program's form.
+    for (int c : {2, 4, 6})
+        EXPECT_TRUE(!read.alarm.limits[c].IsSet() && read.alarm.refused[c].bRefused) << c;
+    EXPECT_EQ(read.alarm.Refusal(), "Temperatura 2: g\xF3rny pr\xF3g nie jest liczb\xB9.");
+    EXPECT_EQ(ComposeRefusedLimitsPiece(read.alarm), "B\xB3\xEA" "dne progi alarmu: T2, T4, T6. ");
+    EXPECT_EQ(ComposeRefusedLimitsPiece(AlarmSettings()), "");
+    // The file keeps its own spelling; values come back in the program's form,
+    // refused ones exactly as they were.
     const std::string file = Read(path);
-    EXPECT_EQ(file.find("[alarm]\r\nhysteresis=1.5\r\nsound=0\r\nlow_temp2=-3.0\r\nhigh_temp2=\r\n"), 0u);
+    EXPECT_EQ(file.find("[alarm]\r\nhysteresis=1.5\r\nsound=0\r\nlow_temp2= -3 \r\nhigh_temp2=warm\r\n"), 0u) << file;
+    EXPECT_NE(file.find("LOW_TEMP4=25\r\nHIGH_TEMP4=20\r\nHIGH_TEMP6=30.125\r\nLOW_TEMP7=-0.25\r\n"), std::string::npos)
+        << file;
 
     Write(path, "[ALARM]\r\nHYSTERESIS=-1\r\n");
     EXPECT_DOUBLE_EQ(Run().alarm.dHysteresis, kDefaultHysteresis);
@@ -369,6 +384,9 @@ TEST(AlarmForm, RefusalsNameTheChannelAndKeepTheSettings) {
     EXPECT_EQ(ReadAlarmForm(form, &s), "Temperatura: dolny pr\xF3g nie jest liczb\xB9.");
     form.rows[0] = {true, "", "30,5,1"};
     EXPECT_EQ(ReadAlarmForm(form, &s), "Temperatura: g\xF3rny pr\xF3g nie jest liczb\xB9.");
+    form.rows[0] = {true, "-0.125", ""};  // refused, never rounded on saving
+    EXPECT_EQ(ReadAlarmForm(form, &s),
+              "Temperatura: dolny pr\xF3g mo\xBF" "e mie\xE6 najwy\xBF" "ej dwa miejsca po przecinku.");
     form.rows[0] = {true, "", ""};
     form.strHysteresis = "-0.1";
     EXPECT_EQ(ReadAlarmForm(form, &s), "Histereza musi by\xE6 liczb\xB9 nie mniejsz\xB9 od zera.");

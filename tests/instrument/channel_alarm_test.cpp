@@ -77,6 +77,18 @@ TEST(AlarmRule, OneLimitAloneAndNoLimitAtAll) {
     EXPECT_EQ(States(none, {-1000.0, 1000.0}, AlarmLimits()), (std::vector<int>{0, 0}));
 }
 
+// Limits closer than twice the hysteresis: the way out ends at the middle.
+TEST(AlarmRule, BetweenCloseLimitsTheMiddleIsNoAlarmAndPastEitherIsItsAlarm) {
+    const AlarmLimits close = Limits(true, 20.0, true, 20.4);
+    ChannelAlarm alarm;
+    EXPECT_EQ(States(alarm, {20.5, 20.25, 20.2, 19.9, 20.15, 20.2, 19.95, 20.45, 20.1}, close),
+              (std::vector<int>{1, 1, 0, -1, -1, 0, -1, 1, 0}));
+    // A lower limit not below the upper one is refused: no alarm, and one held ends.
+    EXPECT_EQ(States(alarm, {25.0, -25.0, 25.0}, Limits(true, 20.4, true, 20.0)), (std::vector<int>{0, 0, 0}));
+    JudgeAlarm(alarm, 25.0, close, 0.5);
+    EXPECT_EQ(JudgeAlarm(alarm, 25.0, Limits(true, 20.0, true, 20.0), 0.5).events[0].kind, kAlarmEnded);
+}
+
 TEST(AlarmRule, ZeroOrNegativeHysteresisLeavesAtTheLimit) {
     ChannelAlarm alarm;
     EXPECT_EQ(States(alarm, {30.1, 30.0}, kBoth, 0.0), (std::vector<int>{1, 0}));

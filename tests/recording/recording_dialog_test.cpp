@@ -20,6 +20,7 @@ const ControlSpec kControls[] = {
     {IDC_REC_INTERVAL_LABEL, L"Static", L"Interwa\x0142 rejestracji", {15, 15, 70, 8}},
     {IDC_REC_INTERVAL, L"SysDateTimePick32", nullptr, {87, 12, 54, 15}},
     {IDC_REC_LOG_REPORT, L"Button", L"Rejestruj wyniki pomiar\x00f3w", {15, 43, 97, 10}},
+    {IDC_REC_DECIMAL_COMMA, L"Button", L"Przecinek dziesi\x0119tny", {176, 43, 85, 10}},
     {IDC_REC_REPORT_LABEL, L"Static", L"W pliku", {15, 60, 25, 8}},
     {IDC_REC_REPORT_PATH, L"Edit", nullptr, {49, 58, 189, 13}},
     {IDC_REC_BROWSE_REPORT, L"Button", L"...", {244, 58, 17, 13}},
@@ -51,7 +52,8 @@ const ControlSpec kControls[] = {
 const int kReportGroup[] = {IDC_REC_BROWSE_REPORT, IDC_REC_SEP_TAB, IDC_REC_SEP_COMMA, IDC_REC_SEP_SEMICOLON,
                             IDC_REC_REPORT_PATH, IDC_REC_REPORT_LABEL, IDC_REC_SEPARATOR_LABEL, IDC_REC_TEMP0,
                             IDC_REC_TEMP1, IDC_REC_TEMP2, IDC_REC_TEMP3, IDC_REC_TEMP4, IDC_REC_TEMP5,
-                            IDC_REC_TEMP6, IDC_REC_TEMP7, IDC_REC_TEMP8, IDC_REC_ADD_COMMENT};
+                            IDC_REC_TEMP6, IDC_REC_TEMP7, IDC_REC_TEMP8, IDC_REC_ADD_COMMENT,
+                            IDC_REC_DECIMAL_COMMA};
 const int kCommentPair[] = {IDC_REC_ADD_SERIAL, IDC_REC_COMMENT};
 const int kBinaryGroup[] = {IDC_REC_BROWSE_BINARY, IDC_REC_BINARY_PATH, IDC_REC_BINARY_LABEL};
 
@@ -191,6 +193,29 @@ TEST_F(RecordingDialog, ASeparatorCodeOutsideTheThreeShowsNoRadioAndStays) {
     EXPECT_TRUE(driver->Press(dlg, IDCANCEL));
     EXPECT_EQ(program->Dialog()->m_nSeparator, 7) << "Cancel takes nothing back";
     EXPECT_FALSE(program->Dialog()->m_bLogReport);
+}
+
+// A comma cannot part both the columns and the decimals: refused at OK
+// with a message; with the semicolon it is taken and kept in the settings.
+TEST_F(RecordingDialog, ADecimalCommaNeedsAnotherSeparator) {
+    Start();
+    RecordingDriver::Click(dlg, IDC_REC_LOG_REPORT);
+    RecordingDriver::Click(dlg, IDC_REC_SEP_COMMA);
+    RecordingDriver::Click(dlg, IDC_REC_DECIMAL_COMMA);
+    PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+    HWND box = driver->WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(RunningProgram::MessageBoxText(box),
+              L"Przecinek dziesi\x0119tny wymaga innego separatora kolumn: wybierz \x015Brednik albo tabulator.");
+    EXPECT_TRUE(driver->Answer(box, IDOK));
+    EXPECT_TRUE(IsWindowVisible(dlg));
+    RecordingDriver::Click(dlg, IDC_REC_SEP_SEMICOLON);
+    RecordingDriver::Click(dlg, IDC_REC_LOG_REPORT);  // no file to open in this test
+    EXPECT_TRUE(driver->Press(dlg, IDOK));
+    EXPECT_TRUE(program->Dialog()->m_bDecimalComma);
+    CIniFile ini;
+    ASSERT_TRUE(ini.Load(program->IniPath().string(), FALSE, FALSE, TRUE, FALSE));
+    EXPECT_EQ(ini.GetInt("LOG", "DECIMAL_COMMA", -1), 1);
 }
 
 TEST_F(RecordingDialog, NoChannelChosenIsToldAndTheDialogStays) {

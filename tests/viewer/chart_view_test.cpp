@@ -1,8 +1,10 @@
 // Moving the view, the follow rule, axis ticks, and the exports' formats.
 #include "recording/binary_log.h"
+#include "tests/viewer/clock_change_logs.h"
 #include "tests/viewer/kvf_test_data.h"
 #include "viewer/chart_export.h"
 #include "viewer/chart_view.h"
+#include "viewer/kvf_timeline.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +93,106 @@ TEST(ChartTicks, TimeStepsAndLabels) {
     }
 }
 
+// Wall-clock times read in file order with a zone's rules: the chart's time
+// runs on in real seconds across both changes, and a step back that is no
+// change of the zone's time starts a stretch of its own.
+TEST(ChartTime, LogsAcrossClockChangesRunInRealTime) {
+    const clocklogs::WarsawRules warsaw;
+    const clocklogs::TokyoRules tokyo;
+    const FixedZone utc(0);
+    const struct {
+        const char* name;
+        const ZoneRules& rules;
+        std::vector<std::int64_t> locals;
+        std::int64_t span;  // axis seconds from first to last record
+        std::vector<std::int64_t> backs;
+        const char* firstText;
+        const char* lastText;
+    } rows[] = {
+        {"autumn", warsaw, clocklogs::Autumn(), 3 * 3600, {}, "2026-10-25 01:00:00 UTC+2", "2026-10-25 03:00:00 UTC+1"},
+        {"spring", warsaw, clocklogs::Spring(), 2 * 3600, {}, "2026-03-29 01:00:00 UTC+1", "2026-03-29 04:00:00 UTC+2"},
+        {"set back", warsaw, clocklogs::SetBack(), 2 * 3600, {270}, "2026-10-10 01:00:00 UTC+2",
+         "2026-10-10 02:55:30 UTC+2"},
+        {"autumn without daylight time", tokyo, clocklogs::Autumn(), 3 * 3600, {3600}, "2026-10-25 01:00:00 UTC+9",
+         "2026-10-25 03:00:00 UTC+9"},
+        {"autumn as UTC", utc, clocklogs::Autumn(), 3 * 3600, {3600}, "2026-10-25 01:00:00 UTC", "2026-10-25 03:00:00 UTC"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        KvfTimeline timeline(row.rules);
+        std::vector<std::int64_t> axis;
+        for (std::int64_t local : row.locals)
+            axis.push_back(timeline.Place(local));
+        for (std::size_t i = 1; i < axis.size(); ++i)
+            ASSERT_EQ(axis[i] - axis[i - 1], 10) << i;  // one step a record, never back, never a gap
+        EXPECT_EQ(axis.back() - axis.front(), row.span);
+        ASSERT_EQ(timeline.Steps().size(), row.backs.size());
+        for (std::size_t k = 0; k < row.backs.size(); ++k)
+            EXPECT_EQ(timeline.Steps()[k].back, row.backs[k]);
+        EXPECT_EQ(timeline.Text(axis.front(), true), row.firstText);
+        EXPECT_EQ(timeline.Text(axis.back(), true), row.lastText);
+        for (std::size_t i = 0; i < axis.size(); i += 7)
+            ASSERT_EQ(timeline.Local(axis[i]), row.locals[i]) << i;  // labels read the wall clock of the record
+    }
+    // The repeated hour told apart: 02:30 in summer, then in winter, an hour later.
+    KvfTimeline autumn(warsaw);
+    const std::vector<std::int64_t> locals = clocklogs::Autumn();
+    std::vector<std::int64_t> axis;
+    for (std::int64_t local : locals)
+        axis.push_back(autumn.Place(local));
+    EXPECT_EQ(autumn.Text(axis[90 * 6 - 1]), "2026-10-25 02:29:50 UTC+2");
+    EXPECT_EQ(autumn.Text(axis[90 * 6 + 360]), "2026-10-25 02:30:00 UTC+1");
+    EXPECT_EQ(autumn.Text(axis[60]), "2026-10-25 01:10:00");
+    EXPECT_EQ(autumn.OffsetAt(axis.front()), 7200);
+    EXPECT_EQ(autumn.OffsetAt(axis.back()), 3600);
+    // Whole hours of the wall clock; the two 02:00 labelled each with its offset.
+    const std::vector<TimeTick> ticks =
+        TimeTicks(static_cast<double>(axis.front()), static_cast<double>(axis.back()), 600, 150, &autumn);
+    std::string labels;
+    for (const TimeTick& t : ticks)
+        labels += t.label + "|";
+    EXPECT_EQ(labels, "01:00|02:00 UTC+2|02:00 UTC+1|03:00|");
+    // After a step back by hand the labels keep to whole steps of the wall clock there.
+    KvfTimeline setBack(warsaw);
+    std::vector<std::int64_t> stretches;
+    for (std::int64_t local : clocklogs::SetBack())
+        stretches.push_back(setBack.Place(local));
+    for (const TimeTick& t : TimeTicks(static_cast<double>(stretches.front()), static_cast<double>(stretches.back()),
+                                       600, 100, &setBack))
+        EXPECT_EQ(setBack.Local(static_cast<std::int64_t>(t.t)) % 1800, 0) << t.label;
+    // Windows' rule of the year: the last Sundays of March and October.
+    const ZoneYear y2027 = warsaw.Year(2027);
+    EXPECT_EQ(y2027.daylightFrom, CivilSeconds(2027, 3, 28, 1, 0, 0));
+    EXPECT_EQ(y2027.daylightTo, CivilSeconds(2027, 10, 31, 1, 0, 0));
+}
+
+TEST(ChartTime, ZoneChoicesAsTyped) {
+    const struct {
+        const char* text;
+        bool ok, local;
+        int offset;
+        const char* shown;
+    } rows[] = {
+        {"local", true, true, 0, ""},        {"utc", true, false, 0, "UTC"},
+        {"+01:00", true, false, 3600, "UTC+1"}, {"-03:30", true, false, -12600, "UTC-3:30"},
+        {"UTC+5:45", true, false, 20700, "UTC+5:45"}, {"UTC+2", true, false, 7200, "UTC+2"},
+        {"+15:00", false, false, 0, ""},     {"+1:5", false, false, 0, ""},
+        {"Europe/Warsaw", false, false, 0, ""}, {"+", false, false, 0, ""},
+    };
+    for (const auto& row : rows) {
+        ZoneChoice choice;
+        ASSERT_EQ(ParseZoneChoice(row.text, &choice), row.ok) << row.text;
+        if (!row.ok)
+            continue;
+        EXPECT_EQ(choice.bLocal, row.local) << row.text;
+        if (!row.local) {
+            EXPECT_EQ(choice.nOffset, row.offset) << row.text;
+            EXPECT_EQ(FormatUtcOffset(choice.nOffset), row.shown) << row.text;
+        }
+    }
+    EXPECT_EQ(FormatIsoOffset(-12600), "-03:30");
+}
+
 TEST(ChartTicks, ValueStepsAreRoundAndUseAPoint) {
     std::vector<ValueTick> ticks = ValueTicks(19.3, 23.9, 400, 40);
     ASSERT_FALSE(ticks.empty());
@@ -104,23 +206,39 @@ TEST(ChartTicks, ValueStepsAreRoundAndUseAPoint) {
     EXPECT_EQ(FormatDuration(59), "00:00:59");
 }
 
-// The viewer's CSV is qm487-kvf's for the same records, limited to the range.
+// The viewer's CSV is qm487-kvf's for the same records, limited to the
+// range: as recorded, and for a Polish spreadsheet with ISO times.
 TEST(ChartExport, CsvOfARange) {
     const std::string log = kvftest::Log(10);  // a tick every 10 s from 2009-03-17 08:00:00
     KvfRecord first{};
     first.year = 2009, first.month = 3, first.day = 17, first.hour = 8;
     const double t0 = static_cast<double>(first.Seconds());
-    KvfCsvExport csv(t0 + 20, t0 + 40);
-    KvfReader reader(&csv);
-    reader.Feed(log.data(), log.size());
-    reader.Finish();
-    EXPECT_EQ(csv.Rows(), 3u);
-    EXPECT_EQ(csv.TakeText(),
-              "time,T,T1,T2,T3,T4,T5,T6,T7,T8\n"
-              "2009-03-17 08:00:20,21.40,20.50,-3.50,,,,,,\n"
-              "2009-03-17 08:00:30,21.40,20.75,-2.50,,,,,,\n"
-              "2009-03-17 08:00:40,21.40,21.00,,,,,,,\n");
-    EXPECT_EQ(csv.TakeText(), "");
+    const struct {
+        int offset;
+        CsvFormat format;
+        const char* text;
+    } rows[] = {
+        {0, CsvFormat(),
+         "time,T,T1,T2,T3,T4,T5,T6,T7,T8\n"
+         "2009-03-17 08:00:20,21.40,20.50,-3.50,,,,,,\n"
+         "2009-03-17 08:00:30,21.40,20.75,-2.50,,,,,,\n"
+         "2009-03-17 08:00:40,21.40,21.00,,,,,,,\n"},
+        {3600, CsvFormat{';', true, true},
+         "time;T;T1;T2;T3;T4;T5;T6;T7;T8\n"
+         "2009-03-17T08:00:20+01:00;21,40;20,50;-3,50;;;;;;\n"
+         "2009-03-17T08:00:30+01:00;21,40;20,75;-2,50;;;;;;\n"
+         "2009-03-17T08:00:40+01:00;21,40;21,00;;;;;;;\n"},
+    };
+    for (const auto& row : rows) {
+        const FixedZone zone(row.offset);
+        KvfCsvExport csv(t0 + 20 - row.offset, t0 + 40 - row.offset, zone, row.format);
+        KvfReader reader(&csv);
+        reader.Feed(log.data(), log.size());
+        reader.Finish();
+        EXPECT_EQ(csv.Rows(), 3u);
+        EXPECT_EQ(csv.TakeText(), row.text);
+        EXPECT_EQ(csv.TakeText(), "");
+    }
 }
 
 std::uint32_t Get32(const std::string& s, std::size_t at) {

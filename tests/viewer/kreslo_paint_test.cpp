@@ -1,11 +1,13 @@
 // Kreslo's window in the test process: what it draws (legend, axes, each
 // channel's line in its colour), and how following a log treats the view.
+#include "tests/viewer/clock_change_logs.h"
 #include "tests/viewer/kreslo_test_log.h"
 #include "viewer/app/kreslo_window.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -52,6 +54,9 @@ protected:
     // Opens the log and waits (bounded) until the worker has read it.
     bool Open(const fs::path& path) {
         window->OpenFile(path.wstring());
+        return Loaded();
+    }
+    bool Loaded() {
         const ULONGLONG end = GetTickCount64() + 30000;
         while (window->IsLoading() || window->Document() == nullptr) {
             if (GetTickCount64() > end)
@@ -224,9 +229,10 @@ TEST_F(KresloWindow, TheScreenShowsTheCurrentChartAfterHoverAndZoom) {
 }
 
 // A crafted log whose times only go down (each record older than all read
-// before it) opens in bounded work: read in pieces and sorted once, not put
-// in its place record by record (which took hours at this size).
-TEST_F(KresloWindow, ALogWhoseTimesGoBackOpensSorted) {
+// before it) opens in bounded work: each step back starts a stretch of its
+// own, laid after the one before, never put in its place record by record
+// (which took hours at this size).
+TEST_F(KresloWindow, ALogWhoseTimesGoBackOpensInBoundedWork) {
     const int n = 600000;
     std::string log;
     log.reserve(static_cast<std::size_t>(n) * 18);
@@ -244,10 +250,90 @@ TEST_F(KresloWindow, ALogWhoseTimesGoBackOpensSorted) {
     const ChartData& data = window->Document()->Data();
     ASSERT_EQ(data.Size(), static_cast<std::size_t>(n));
     EXPECT_EQ(window->Document()->Records(), static_cast<std::uint64_t>(n));
-    EXPECT_EQ(data.FirstTime(), kreslotest::kStart + 1);
-    EXPECT_EQ(data.LastTime(), kreslotest::kStart + n);
+    EXPECT_EQ(window->Document()->Timeline().Steps().size(), static_cast<std::size_t>(n - 1));
+    EXPECT_EQ(data.LastTime() - data.FirstTime(), n - 1);
     for (std::size_t i = 1; i < data.Size(); i += 997)
         ASSERT_LT(data.Time(i - 1), data.Time(i));
+}
+
+// Logs recorded in Poland across both clock changes of 2026 and one with the
+// clock set back by hand, viewed in Poland (the test's TZ): channel 1 rises
+// steadily, so the chart must show one rising line from edge to edge, never
+// a band filled by two hours woven together, nor a gap.
+TEST_F(KresloWindow, ClockChangesDrawOneRisingLine) {
+    const struct {
+        const char* name;
+        std::vector<std::int64_t> locals;
+        const wchar_t* status;
+        bool stepMarked;
+    } rows[] = {
+        {"autumn", clocklogs::Autumn(),
+         L" Rekord\u00f3w: 1081, od 2026-10-25 01:00:00 UTC+2 do 2026-10-25 03:00:00 UTC+1, interwa\u0142 00:00:10.",
+         false},
+        {"spring", clocklogs::Spring(),
+         L" Rekord\u00f3w: 721, od 2026-03-29 01:00:00 UTC+1 do 2026-03-29 04:00:00 UTC+2, interwa\u0142 00:00:10.",
+         false},
+        {"set back", clocklogs::SetBack(),
+         L" Rekord\u00f3w: 721, od 2026-10-10 01:00:00 do 2026-10-10 02:55:30, interwa\u0142 00:00:10. Zegar "
+         L"cofni\u0119ty o 00:04:30 o 2026-10-10 01:59:50.",
+         true},
+    };
+    const std::uint32_t line = Rgb(Settings().crChannel[1]), step = Rgb(RGB(220, 110, 0));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const fs::path path = dir / (std::string(row.name) + ".kvf");
+        Write(path, clocklogs::Log(row.locals));
+        ASSERT_TRUE(Open(path));
+        wchar_t status[512] = {};
+        GetDlgItemTextW(*window, IDC_KRESLO_STATUS, status, 512);
+        EXPECT_EQ(std::wstring(status), row.status);
+        int w = 0, h = 0;
+        const std::vector<std::uint32_t> px = Picture(&w, &h);
+        // Per column of the plot: the line's top row and its height.
+        int columns = 0, previousTop = h, first = -1, last = -1;
+        for (int x = 62; x < w - 250; ++x) {
+            int top = -1, bottom = -1;
+            for (int y = 40; y < h - 40; ++y)
+                if (px[static_cast<std::size_t>(y) * w + x] == line) {
+                    top = top < 0 ? y : top;
+                    bottom = y;
+                }
+            if (top < 0)
+                continue;
+            first = first < 0 ? x : first;
+            last = x;
+            ++columns;
+            EXPECT_LE(bottom - top, 6) << "a filled band at x " << x;
+            EXPECT_LE(top, previousTop + 1) << "not rising at x " << x;
+            previousTop = top;
+        }
+        EXPECT_GT(last - first, w - 400);
+        EXPECT_EQ(columns, last - first + 1) << "a gap in the line";
+        EXPECT_EQ(Count(px, w, RECT{62, 40, w - 250, h - 40}, step) > 20, row.stepMarked);
+    }
+    // The cursor in the repeated hour says which of the two it is.
+    Write(dir / "autumn2.kvf", clocklogs::Log(clocklogs::Autumn()));
+    ASSERT_TRUE(Open(dir / "autumn2.kvf"));
+    RECT client;
+    GetClientRect(*window, &client);
+    const int left = 62, right = client.right - 236 - 14;  // the plot, beside the panel
+    const ChartView& v = window->View();
+    for (const auto& at : {std::make_pair(90 * 6, " UTC+2"), std::make_pair(90 * 6 + 360, " UTC+1"),
+                           std::make_pair(60, "")}) {
+        const double t = static_cast<double>(window->Document()->Data().Time(static_cast<std::size_t>(at.first)));
+        const int x = left + static_cast<int>(std::lround((t - v.t0) * (right - left) / (v.t1 - v.t0)));
+        SendMessageW(*window, WM_MOUSEMOVE, 0, MAKELPARAM(x, 200));
+        const std::string shown = window->CursorTime();
+        EXPECT_EQ(shown.substr(0, 14), at.first == 60 ? "2026-10-25 01:" : "2026-10-25 02:") << shown;
+        EXPECT_EQ(shown.substr(19), at.second) << shown;
+    }
+    // Read as UTC ("Czas" -> "UTC"): the hour the clock went back is a step of its own.
+    SendMessageW(*window, WM_COMMAND, ID_KRESLO_ZONE_FIXED, 0);
+    ASSERT_TRUE(Loaded());
+    wchar_t status[512] = {};
+    GetDlgItemTextW(*window, IDC_KRESLO_STATUS, status, 512);
+    EXPECT_EQ(std::wstring(status), L" Rekord\u00f3w: 1081, od 2026-10-25 01:00:00 UTC do 2026-10-25 03:00:00 UTC, "
+                                    L"interwa\u0142 00:00:10. Zegar cofni\u0119ty o 01:00:00 o 2026-10-25 02:59:50.");
 }
 
 // Rows of the plot where the colour runs across most of the width: a limit

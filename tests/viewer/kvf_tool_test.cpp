@@ -2,6 +2,7 @@
 // status on sound, damaged, cut-short and foreign files.
 #include "kvf_commands.h"
 #include "kvf_test_data.h"
+#include "tests/viewer/clock_change_logs.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,49 @@ TEST(KvfTool, StatsPerChannelAndGapsLongerThanThreeIntervals) {
     EXPECT_NE(run.out.find("  T1  2009-03-17 08:00:50 to 2009-03-17 08:01:40 (50 s)"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("  T2  2009-03-17 08:00:50 to 2009-03-17 08:01:40 (50 s)"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("  T2  2009-03-17 08:00:30 to 2009-03-17 08:00:50"), std::string::npos) << run.out;
+}
+
+// Logs recorded in Poland across both changes of 2026 and with a clock set
+// back by hand, read in Europe/Warsaw (the test's zone; under Wine the test
+// environment sets it), or as a zone of the user's choice.
+TEST(KvfTool, TimesAcrossClockChangesReadInRealTime) {
+#if !defined(_WIN32)
+    setenv("TZ", "Europe/Warsaw", 1);
+#endif
+    const std::string autumn = WriteFile("autumn.kvf", clocklogs::Log(clocklogs::Autumn()));
+    const std::string spring = WriteFile("spring.kvf", clocklogs::Log(clocklogs::Spring()));
+    const std::string setBack = WriteFile("setback.kvf", clocklogs::Log(clocklogs::SetBack()));
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> lines;  // each somewhere in the output
+    } rows[] = {
+        {{"csv", "--iso", autumn},
+         {"\n2026-10-25T01:00:00+02:00,,20.00,", "\n2026-10-25T02:59:50+02:00,,27.19,",
+          "\n2026-10-25T02:00:00+01:00,,27.20,", "\n2026-10-25T03:00:00+01:00,,30.80,"}},
+        {{"csv", "--iso", "--zone", "+09:00", autumn}, {"\n2026-10-25T02:00:00+09:00,,27.20,"}},
+        {{"csv", "--iso", "--decimal-comma", "--separator", ";", spring},
+         {"\n2026-03-29T01:59:50+01:00;;23,59;", "\n2026-03-29T03:00:00+02:00;;23,60;"}},
+        {{"stats", autumn},
+         {"\nreal time: 2026-10-25 01:00:00 UTC+2 to 2026-10-25 03:00:00 UTC+1, 10800 s in 1 span\n",
+          "gaps longer than 30 s (three recording intervals): none\n"}},
+        {{"stats", spring}, {"7200 s in 1 span\n", "(three recording intervals): none\n"}},
+        {{"stats", "--zone", "utc", autumn}, {"10800 s in 2 spans (clock set back 1 time)\n"}},
+        {{"stats", setBack}, {"7200 s in 2 spans (clock set back 1 time)\n"}},
+        {{"check", autumn}, {"time span: 2026-10-25 01:00:00 UTC+2 to 2026-10-25 03:00:00 UTC+1 (10800 s)\n"}},
+        {{"check", setBack},
+         {"clock set back by 00:04:30 after 2026-10-10 01:59:50, at offset " +
+          std::to_string(clocklogs::Log(std::vector<std::int64_t>(360, 0)).size()) + "\n"}},
+    };
+    for (const auto& row : rows) {
+        const ToolRun run = Tool(row.args);
+        EXPECT_EQ(run.status, 0) << row.args[0] << run.err;
+        for (const std::string& line : row.lines)
+            EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out.substr(0, 2000);
+    }
+    const ToolRun refused = Tool({"csv", "--decimal-comma", autumn});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--decimal-comma needs another separator"), std::string::npos);
+    EXPECT_EQ(Tool({"csv", "--zone", "Europe/Warsaw", autumn}).status, 2);
 }
 
 TEST(KvfTool, RefusesWhatItCannotReadWithAClearMessage) {

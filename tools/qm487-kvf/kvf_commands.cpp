@@ -1,12 +1,17 @@
 #include "kvf_commands.h"
 
 #include "common/number_text.h"
+#include "viewer/chart_export.h"
+#include "viewer/chart_view.h"
+#include "viewer/host_zone.h"
 #include "viewer/kvf_reader.h"
+#include "viewer/kvf_timeline.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,15 +20,24 @@ namespace {
 
 const char kUsage[] =
     "usage: qm487-kvf check FILE\n"
-    "       qm487-kvf csv FILE [--separator S]\n"
+    "       qm487-kvf csv FILE [--separator S] [--iso] [--decimal-comma]\n"
     "       qm487-kvf stats FILE\n"
-    "Reads a QM487 binary log (.kvf).\n"
-    "  check  summary: records, time span, channels seen, damaged records with offsets;\n"
-    "         exit 0 only when every record is sound\n"
+    "       any command: [--zone local|utc|+HH:MM]\n"
+    "Reads a QM487 binary log (.kvf). Its times are the recording PC's wall clock;\n"
+    "they are read with this computer's time zone (--zone local, the default), or\n"
+    "as UTC or a fixed offset: the hour repeated in autumn is told apart by file\n"
+    "order, and a step back of the clock that is no change of the zone's time\n"
+    "starts a stretch of its own.\n"
+    "  check  summary: records, time span, channels seen, damaged records with offsets,\n"
+    "         steps back of the clock with their offsets; exit 0 only when every\n"
+    "         record is sound\n"
     "  csv    time,T,T1..T8 per sound record, values as stored (S: one character\n"
-    "         or 'tab'; default ','); damaged records are skipped, exit 1\n"
+    "         or 'tab'; default ','); damaged records are skipped, exit 1.\n"
+    "         --iso: times as 2026-10-25T02:30:00+01:00; --decimal-comma: 21,40\n"
+    "         (for a spreadsheet that reads numbers so; not with separator ',')\n"
     "  stats  per channel count, minimum, maximum, mean, first and last time,\n"
-    "         and gaps longer than three recording intervals\n";
+    "         spans of recording and gaps longer than three recording intervals,\n"
+    "         in real time\n";
 
 const std::size_t kMaxListed = 20;
 
@@ -87,21 +101,21 @@ void ReportPending(const KvfReader& reader, std::FILE* out) {
 // ---- check ----
 
 struct CheckSink : KvfSink {
+    explicit CheckSink(const ZoneRules& rules) : timeline(rules) {}
+    KvfTimeline timeline;
     std::uint64_t records = 0;
-    KvfRecord first{}, last{};
-    std::int64_t earliest = 0, latest = 0;
+    std::int64_t first = 0, last = 0;  // chart times
     std::uint64_t perChannel[kKvfChannels] = {};
+    std::vector<std::uint64_t> stepOffsets;  // of the first record after each step back
     DamageList damage;
 
     void OnRecord(const KvfRecord& r) override {
-        const std::int64_t s = r.Seconds();
-        if (records == 0) {
-            first = r;
-            earliest = latest = s;
-        }
-        earliest = std::min(earliest, s);
-        latest = std::max(latest, s);
-        last = r;
+        const std::size_t steps = timeline.Steps().size();
+        last = timeline.Place(r.Seconds());
+        if (records == 0)
+            first = last;
+        if (timeline.Steps().size() != steps)
+            stepOffsets.push_back(r.offset);
         ++records;
         for (int c = 0; c < kKvfChannels; ++c)
             perChannel[c] += r.Has(c);
@@ -111,19 +125,18 @@ struct CheckSink : KvfSink {
     }
 };
 
-int Check(const char* path, std::FILE* out, std::FILE* err) {
-    CheckSink sink;
+int Check(const char* path, const ZoneRules& rules, std::FILE* out, std::FILE* err) {
+    CheckSink sink(rules);
     KvfReader reader(&sink);
     if (!ReadFile(path, &reader, err))
         return 2;
     std::fprintf(out, "%s: %llu records, %llu damaged\n", path, static_cast<unsigned long long>(sink.records),
                  static_cast<unsigned long long>(sink.damage.count));
     if (sink.records > 0) {
-        std::fprintf(out, "time span: %s to %s (%lld s)\n", FormatKvfSeconds(sink.earliest).c_str(),
-                     FormatKvfSeconds(sink.latest).c_str(), static_cast<long long>(sink.latest - sink.earliest));
-        if (sink.first.Seconds() != sink.earliest || sink.last.Seconds() != sink.latest)
-            std::fprintf(out, "in file order: %s to %s\n", FormatKvfTime(sink.first).c_str(),
-                         FormatKvfTime(sink.last).c_str());
+        // The offsets where they tell the times apart.
+        const bool zones = sink.timeline.OffsetAt(sink.first) != sink.timeline.OffsetAt(sink.last);
+        std::fprintf(out, "time span: %s to %s (%lld s)\n", sink.timeline.Text(sink.first, zones).c_str(),
+                     sink.timeline.Text(sink.last, zones).c_str(), static_cast<long long>(sink.last - sink.first));
     }
     std::fprintf(out, "channels seen:");
     bool any = false;
@@ -135,6 +148,14 @@ int Check(const char* path, std::FILE* out, std::FILE* err) {
         }
     }
     std::fprintf(out, "%s\n", any ? "" : " none");
+    for (std::size_t k = 0; k < sink.stepOffsets.size() && k < kMaxListed; ++k) {
+        const ClockStep& step = sink.timeline.Steps()[k];
+        std::fprintf(out, "clock set back by %s after %s, at offset %llu\n", FormatDuration(step.back).c_str(),
+                     FormatKvfSeconds(step.localBefore).c_str(), static_cast<unsigned long long>(sink.stepOffsets[k]));
+    }
+    if (sink.stepOffsets.size() > kMaxListed)
+        std::fprintf(out, "... and %llu more steps back\n",
+                     static_cast<unsigned long long>(sink.stepOffsets.size() - kMaxListed));
     for (const std::string& line : sink.damage.lines)
         std::fprintf(out, "%s\n", line.c_str());
     ReportPending(reader, out);
@@ -144,10 +165,12 @@ int Check(const char* path, std::FILE* out, std::FILE* err) {
 // ---- csv ----
 
 struct CsvSink : KvfSink {
-    std::FILE* out;
-    std::FILE* err;
-    const char* path;
-    std::string separator;
+    CsvSink(const ZoneRules& rules, const CsvFormat& f) : timeline(rules), format(f) {}
+    KvfTimeline timeline;
+    CsvFormat format;
+    std::FILE* out = nullptr;
+    std::FILE* err = nullptr;
+    const char* path = nullptr;
     std::string line;
     bool headerDone = false;
     std::uint64_t damaged = 0;
@@ -156,24 +179,13 @@ struct CsvSink : KvfSink {
         if (headerDone)
             return;
         headerDone = true;
-        std::string text = "time";
-        for (int c = 0; c < kKvfChannels; ++c)
-            text += separator + KvfChannelName(c);
-        text += '\n';
+        const std::string text = CsvHeader(format);
         std::fwrite(text.data(), 1, text.size(), out);
     }
     void OnRecord(const KvfRecord& r) override {
         Header();
-        char time[24];
-        std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", r.year, r.month, r.day, r.hour, r.minute,
-                      r.second);
-        line.assign(time);
-        for (int c = 0; c < kKvfChannels; ++c) {
-            line += separator;
-            if (r.Has(c))
-                line += r.text[c];
-        }
-        line += '\n';
+        line.clear();
+        AppendCsvRow(line, r, timeline.OffsetAt(timeline.Place(r.Seconds())), format);
         std::fwrite(line.data(), 1, line.size(), out);
     }
     void OnDamage(std::uint64_t offset, std::uint64_t length, const char* what) override {
@@ -183,12 +195,11 @@ struct CsvSink : KvfSink {
     }
 };
 
-int Csv(const char* path, const std::string& separator, std::FILE* out, std::FILE* err) {
-    CsvSink sink;
+int Csv(const char* path, const ZoneRules& rules, const CsvFormat& format, std::FILE* out, std::FILE* err) {
+    CsvSink sink(rules, format);
     sink.out = out;
     sink.err = err;
     sink.path = path;
-    sink.separator = separator;
     KvfReader reader(&sink);
     if (!ReadFile(path, &reader, err))
         return 2;
@@ -205,13 +216,15 @@ struct ChannelStats {
 };
 
 struct StatsSink : KvfSink {
-    // The time line, kept to find gaps once the interval is known: 16 bytes a record.
+    explicit StatsSink(const ZoneRules& rules) : clock(rules) {}
+    KvfTimeline clock;
+    // Chart times, kept to find gaps once the interval is known: 16 bytes a record.
     std::vector<std::pair<std::int64_t, std::uint16_t>> timeline;
     ChannelStats channels[kKvfChannels];
     DamageList damage;
 
     void OnRecord(const KvfRecord& r) override {
-        const std::int64_t s = r.Seconds();
+        const std::int64_t s = clock.Place(r.Seconds());
         timeline.emplace_back(s, r.present);
         for (int c = 0; c < kKvfChannels; ++c) {
             if (!r.Has(c))
@@ -256,8 +269,16 @@ std::int64_t MedianStep(const std::vector<std::pair<std::int64_t, std::uint16_t>
     return 0;
 }
 
-int Stats(const char* path, std::FILE* out, std::FILE* err) {
-    StatsSink sink;
+// Stretches recorded without a gap or a step back of the clock between records.
+std::uint64_t Spans(const StatsSink& sink, std::int64_t interval) {
+    std::uint64_t spans = sink.timeline.empty() ? 0 : 1 + sink.clock.Steps().size();
+    for (std::size_t i = 1; interval > 0 && i < sink.timeline.size(); ++i)
+        spans += sink.timeline[i].first - sink.timeline[i - 1].first > 3 * interval;
+    return spans;
+}
+
+int Stats(const char* path, const ZoneRules& rules, std::FILE* out, std::FILE* err) {
+    StatsSink sink(rules);
     KvfReader reader(&sink);
     if (!ReadFile(path, &reader, err))
         return 2;
@@ -266,6 +287,18 @@ int Stats(const char* path, std::FILE* out, std::FILE* err) {
                  static_cast<unsigned long long>(sink.damage.count));
     if (interval > 0)
         std::fprintf(out, ", recording interval %lld s (median step)", static_cast<long long>(interval));
+    if (!sink.timeline.empty()) {
+        const std::int64_t first = sink.timeline.front().first, last = sink.timeline.back().first;
+        const bool zones = sink.clock.OffsetAt(first) != sink.clock.OffsetAt(last);
+        const std::uint64_t spans = Spans(sink, interval);
+        std::fprintf(out, "\nreal time: %s to %s, %lld s in %llu span%s", sink.clock.Text(first, zones).c_str(),
+                     sink.clock.Text(last, zones).c_str(), static_cast<long long>(last - first),
+                     static_cast<unsigned long long>(spans), spans == 1 ? "" : "s");
+        if (!sink.clock.Steps().empty())
+            std::fprintf(out, " (clock set back %llu time%s)",
+                         static_cast<unsigned long long>(sink.clock.Steps().size()),
+                         sink.clock.Steps().size() == 1 ? "" : "s");
+    }
     std::fprintf(out, "\n%-8s %10s %10s %10s %10s  %-19s  %-19s\n", "channel", "count", "minimum", "maximum", "mean",
                  "first", "last");
     for (int c = 0; c < kKvfChannels; ++c) {
@@ -278,8 +311,8 @@ int Stats(const char* path, std::FILE* out, std::FILE* err) {
         const double mean = static_cast<double>(st.sum) / static_cast<double>(st.count) / 100.0;
         std::fprintf(out, "%-8s %10llu %10s %10s %10s  %-19s  %-19s\n", KvfChannelName(c),
                      static_cast<unsigned long long>(st.count), Hundredths(st.minimum).c_str(),
-                     Hundredths(st.maximum).c_str(), FormatFixed(mean, 2).c_str(), FormatKvfSeconds(st.first).c_str(),
-                     FormatKvfSeconds(st.last).c_str());
+                     Hundredths(st.maximum).c_str(), FormatFixed(mean, 2).c_str(), sink.clock.Text(st.first).c_str(),
+                     sink.clock.Text(st.last).c_str());
     }
     if (interval > 0) {
         const std::int64_t limit = 3 * interval;
@@ -297,7 +330,7 @@ int Stats(const char* path, std::FILE* out, std::FILE* err) {
                 if (seen && entry.first - previous > limit) {
                     if (listed < kMaxListed) {
                         std::fprintf(out, "\n  %-3s %s to %s (%lld s)", KvfChannelName(c),
-                                     FormatKvfSeconds(previous).c_str(), FormatKvfSeconds(entry.first).c_str(),
+                                     sink.clock.Text(previous).c_str(), sink.clock.Text(entry.first).c_str(),
                                      static_cast<long long>(entry.first - previous));
                         ++listed;
                     } else {
@@ -341,7 +374,9 @@ int RunKvfTool(int argc, const char* const* argv, std::FILE* out, std::FILE* err
         return 0;
     }
     std::string command, path, separator = ",";
-    bool separatorGiven = false;
+    bool separatorGiven = false, csvOption = false;
+    CsvFormat format;
+    ZoneChoice zone;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--separator" || a.rfind("--separator=", 0) == 0) {
@@ -363,6 +398,20 @@ int RunKvfTool(int argc, const char* const* argv, std::FILE* out, std::FILE* err
                 return 2;
             }
             separatorGiven = true;
+        } else if (a == "--iso" || a == "--decimal-comma") {
+            (a == "--iso" ? format.bIsoTime : format.bDecimalComma) = true;
+            csvOption = true;
+        } else if (a == "--zone" || a.rfind("--zone=", 0) == 0) {
+            if (a == "--zone" && i + 1 >= args.size()) {
+                std::fprintf(err, "qm487-kvf: --zone needs a value\n%s", kUsage);
+                return 2;
+            }
+            const std::string value = a == "--zone" ? args[++i] : a.substr(std::strlen("--zone="));
+            if (!ParseZoneChoice(value, &zone)) {
+                std::fprintf(err, "qm487-kvf: bad zone \"%s\" (local, utc, or an offset such as +01:00)\n",
+                             value.c_str());
+                return 2;
+            }
         } else if (a.size() > 1 && a[0] == '-' && a != "-") {
             std::fprintf(err, "qm487-kvf: unknown option %s\n%s", a.c_str(), kUsage);
             return 2;
@@ -379,13 +428,19 @@ int RunKvfTool(int argc, const char* const* argv, std::FILE* out, std::FILE* err
         std::fprintf(err, "%s%s", command.empty() || path.empty() ? "" : "qm487-kvf: unknown command\n", kUsage);
         return 2;
     }
-    if (separatorGiven && command != "csv") {
-        std::fprintf(err, "qm487-kvf: --separator is for csv only\n");
+    if ((separatorGiven || csvOption) && command != "csv") {
+        std::fprintf(err, "qm487-kvf: --separator, --iso and --decimal-comma are for csv only\n");
         return 2;
     }
+    format.separator = separator[0];
+    if (format.bDecimalComma && format.separator == ',') {
+        std::fprintf(err, "qm487-kvf: --decimal-comma needs another separator (--separator \";\" or tab)\n");
+        return 2;
+    }
+    const std::unique_ptr<ZoneRules> rules = MakeZoneRules(zone);
     if (command == "check")
-        return Check(path.c_str(), out, err);
+        return Check(path.c_str(), *rules, out, err);
     if (command == "csv")
-        return Csv(path.c_str(), separator, out, err);
-    return Stats(path.c_str(), out, err);
+        return Csv(path.c_str(), *rules, format, out, err);
+    return Stats(path.c_str(), *rules, out, err);
 }

@@ -1,6 +1,7 @@
 #include "viewer/app/kreslo_document.h"
 
 #include "framework/text.h"
+#include "viewer/host_zone.h"
 
 #include <algorithm>
 
@@ -15,8 +16,16 @@ std::size_t ExpectedSamples(const KvfPiece& first, std::uint64_t fileSize) {
 
 }  // namespace
 
-CChartDocument::CChartDocument(const std::wstring& path)
-    : m_path(path), m_reader(this), m_nOffset(0), m_nTaken(0), m_nFileSize(0), m_dwError(0) {
+CChartDocument::CChartDocument(const std::wstring& path, const ZoneChoice& zone)
+    : m_path(path),
+      m_zone(zone),
+      m_pRules(MakeZoneRules(zone)),
+      m_timeline(*m_pRules),
+      m_reader(this),
+      m_nOffset(0),
+      m_nTaken(0),
+      m_nFileSize(0),
+      m_dwError(0) {
     m_reader.LeaveOutText();  // the chart keeps the numbers only
 }
 
@@ -48,8 +57,9 @@ CChartDocument::Result CChartDocument::ReadWhole(const std::wstring& path, int t
     return kOpenFailed;
 }
 
-void CChartDocument::TakePiece(const KvfPiece& piece) {
+void CChartDocument::TakePiece(KvfPiece& piece) {
     const bool first = m_nTaken == 0;
+    m_timeline.Place(piece.samples.data(), piece.samples.size());
     m_data.Extend(piece.samples.data(), piece.samples.size());
     m_nTaken = piece.end;
     if (first) {
@@ -114,6 +124,7 @@ CChartDocument::Result CChartDocument::ReadMore(std::uint64_t maxBytes, const st
         m_reader.Feed(buffer.data(), got);
         m_nOffset += got;
         if (!m_pending.empty()) {
+            m_timeline.Place(m_pending.data(), m_pending.size());
             m_data.Extend(m_pending.data(), m_pending.size());
             m_pending.clear();
         }

@@ -7,15 +7,19 @@
 #include "viewer/chart_data.h"
 #include "viewer/kvf_parallel.h"
 #include "viewer/kvf_reader.h"
+#include "viewer/kvf_timeline.h"
+#include "viewer/time_zone.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 class CChartDocument : private KvfSink {
 public:
-    explicit CChartDocument(const std::wstring& path);
+    // The log's wall-clock times are read with the zone chosen.
+    CChartDocument(const std::wstring& path, const ZoneChoice& zone);
 
     enum Result { kRead, kNothingNew, kOpenFailed, kForeign, kShrunk, kAborted, kNoMemory };
     // Reads what the file holds beyond what was read (at most maxBytes),
@@ -31,11 +35,14 @@ public:
     // thread, and Loaded ends it there.
     static Result ReadWhole(const std::wstring& path, int threads, const std::function<void(KvfPiece&)>& deliver,
                             const std::atomic<bool>* pAbort, KvfParallelResult* pResult, DWORD* pError);
-    void TakePiece(const KvfPiece& piece);
+    // The piece's samples are placed on the time axis here, in file order.
+    void TakePiece(KvfPiece& piece);
     void Loaded(const KvfParallelResult& result);
 
     const std::wstring& Path() const { return m_path; }
     const ChartData& Data() const { return m_data; }
+    const KvfTimeline& Timeline() const { return m_timeline; }
+    const ZoneChoice& Zone() const { return m_zone; }
     std::uint64_t Damaged() const { return m_reader.DamageCount(); }
     std::uint64_t Records() const { return m_reader.RecordCount(); }
     // Bytes of the file handed in by TakePiece so far (while it is read whole).
@@ -49,6 +56,9 @@ private:
     void OnDamage(std::uint64_t offset, std::uint64_t length, const char* what) override {}
 
     std::wstring m_path;
+    ZoneChoice m_zone;
+    std::unique_ptr<ZoneRules> m_pRules;
+    KvfTimeline m_timeline;
     ChartData m_data;
     KvfReader m_reader;
     std::vector<KvfSample> m_pending;  // records of the piece being read

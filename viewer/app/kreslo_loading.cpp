@@ -27,7 +27,7 @@ int ProcessorCount() {
 
 void CChartWindow::OpenFile(const std::wstring& path) {
     StopLoading();
-    m_pLoading.reset(new CChartDocument(path));
+    m_pLoading.reset(new CChartDocument(path, m_zone));
     m_strLoadPath = path;
     m_nProgress = 0;
     m_bAbort = false;

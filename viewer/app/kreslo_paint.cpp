@@ -23,6 +23,7 @@ const COLORREF kFrame = RGB(150, 155, 165);
 const COLORREF kLabel = RGB(60, 64, 72);
 const COLORREF kRange = RGB(255, 248, 214);
 const COLORREF kCursor = RGB(30, 90, 200);
+const COLORREF kClockStep = RGB(220, 110, 0);
 // Legend and panel order: channels 1 to 8, then the mean.
 const int kOrder[kKvfChannels] = {1, 2, 3, 4, 5, 6, 7, 8, 0};
 
@@ -147,6 +148,7 @@ void CChartWindow::PaintChart(HDC hDC, const RECT& rc) {
     if (hasData) {
         DrawAxes(hDC, plot);
         DrawCursors(hDC, plot);
+        DrawClockSteps(hDC, plot);
         DrawLines(hDC, plot);
     }
     CPen frame(PS_SOLID, 1, kFrame);
@@ -204,7 +206,7 @@ void CChartWindow::DrawAxes(HDC hDC, const RECT& plot) {
         Line(hDC, plot.left, y, plot.right, y);
         Text(hDC, plot.left - 6, y - 7, tick.label, TA_RIGHT | TA_TOP);
     }
-    for (const TimeTick& tick : TimeTicks(m_view.t0, m_view.t1, width, 92)) {
+    for (const TimeTick& tick : TimeTicks(m_view.t0, m_view.t1, width, 92, &m_pDoc->Timeline())) {
         const int x = XOf(tick.t);
         Line(hDC, x, plot.top, x, plot.bottom);
         Line(hDC, x, plot.bottom, x, plot.bottom + 4);
@@ -295,6 +297,30 @@ void CChartWindow::DrawCursors(HDC hDC, const RECT& plot) {
     }
 }
 
+std::string CChartWindow::CursorTime() const {
+    if (!m_pDoc || m_pDoc->Data().Size() == 0 || !(m_bHover || m_bCursorA))
+        return std::string();
+    return TimeText(static_cast<double>(m_pDoc->Data().Time(NearestSample(m_bHover ? m_tHover : m_tA))));
+}
+
+std::string CChartWindow::TimeText(double t, bool withZone) const {
+    return m_pDoc->Timeline().Text(static_cast<std::int64_t>(std::floor(t)), withZone);
+}
+
+// Where the clock was set back (not by a change of the zone's time): a
+// dashed line between the stretches, with how far it went back.
+void CChartWindow::DrawClockSteps(HDC hDC, const RECT& plot) {
+    CPen dashed(PS_DASH, 1, kClockStep);
+    CSelection pen(hDC, dashed);
+    for (const ClockStep& step : m_pDoc->Timeline().Steps()) {
+        const int x = XOf(static_cast<double>(step.axis));
+        if (x < plot.left || x >= plot.right)
+            continue;
+        Line(hDC, x, plot.top, x, plot.bottom);
+        Text(hDC, x + 3, plot.top + 16, "\x96" + FormatDuration(step.back), TA_LEFT | TA_TOP, kClockStep);
+    }
+}
+
 void CChartWindow::DrawPanel(HDC hDC, const RECT& panel) {
     int y = panel.top + 8;
     const int x = panel.left + 12;
@@ -309,9 +335,8 @@ void CChartWindow::DrawPanel(HDC hDC, const RECT& panel) {
     Text(hDC, x, y, m_bHover ? "Kursor" : (m_bCursorA ? "Kursor A" : "Kursor (wska\xBF mysz\xB9)"), TA_LEFT | TA_TOP);
     y += 16;
     if (hover) {
-        const std::size_t i = NearestSample(t);
-        const KvfSample& s = data.Sample(i);
-        Text(hDC, x, y, FormatKvfSeconds(s.seconds), TA_LEFT | TA_TOP);
+        const KvfSample& s = data.Sample(NearestSample(t));
+        Text(hDC, x, y, CursorTime(), TA_LEFT | TA_TOP);
         y += 16;
         for (int c : kOrder) {
             if (!((data.ChannelsSeen() >> c) & 1))
@@ -332,7 +357,9 @@ void CChartWindow::DrawPanel(HDC hDC, const RECT& panel) {
     const double a = std::min(m_tA, m_tB), b = std::max(m_tA, m_tB);
     Text(hDC, x, y, "Zakres A\x96" "B: " + FormatDuration(static_cast<std::int64_t>(std::llround(b - a))),
          TA_LEFT | TA_TOP);
-    y += 16;
+    Text(hDC, x, y + 15, "od " + TimeText(a), TA_LEFT | TA_TOP);
+    Text(hDC, x, y + 30, "do " + TimeText(b), TA_LEFT | TA_TOP);
+    y += 46;
     Text(hDC, col[0], y, "min", TA_RIGHT | TA_TOP);
     Text(hDC, col[1], y, "maks", TA_RIGHT | TA_TOP);
     Text(hDC, col[2], y, "\x9Crednia", TA_RIGHT | TA_TOP);

@@ -10,6 +10,7 @@
 #include "framework/win_app.h"
 #include "ui/buffered_dc.h"
 #include "viewer/chart_export.h"
+#include "viewer/host_zone.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -26,6 +27,12 @@ const UINT kFollowMs = 500;
 // Appended bytes read per follow tick: a recorder adds a few hundred bytes a
 // second, so this only bounds a file that grew by a lot at once.
 const std::uint64_t kFollowBytes = 16u << 20;
+// "Czas → Stałe przesunięcie": UTC first, then the offsets in use around the
+// world, in minutes east of UTC.
+const int kFixedZoneMinutes[] = {0,    -720, -660, -600, -540, -480, -420, -360, -300, -240, -210, -180,
+                                 -120, -60,  60,   120,  180,  210,  240,  270,  300,  330,  345,  360,
+                                 390,  420,  480,  540,  570,  600,  660,  720,  780,  840};
+static_assert(ID_KRESLO_ZONE_FIXED + std::size(kFixedZoneMinutes) - 1 <= ID_KRESLO_ZONE_LAST, "menu ids");
 
 std::string Number(std::uint64_t n) {
     char text[32];
@@ -77,8 +84,8 @@ KresloSettings LoadKresloSettings(const std::string& strProgramPath) {
 }
 
 CChartWindow::CChartWindow(const KresloSettings& settings)
-    : m_settings(settings), m_bLoadShown(false), m_bAbort(false), m_nLoaderThreads(0),
-      m_loadResult(), m_dwLoadError(0), m_pieceSlots(nullptr), m_bPieceFailed(false), m_fitted(),
+    : m_settings(settings), m_zone(), m_hZoneMenu(nullptr), m_bLoadShown(false), m_bAbort(false),
+      m_nLoaderThreads(0), m_loadResult(), m_dwLoadError(0), m_pieceSlots(nullptr), m_bPieceFailed(false), m_fitted(),
       m_nLastLoadPaint(0), m_nProgress(0), m_lastResult(CChartDocument::kRead),
       m_view{0, 1, 0, 1, false}, m_bHidden(), m_hStatus(nullptr), m_bChartDirty(true), m_cxClient(0), m_cyClient(0),
       m_drag(kNone), m_ptDown(), m_ptNow(), m_viewAtDown(), m_bMoved(false), m_bHover(false), m_tHover(0),
@@ -106,6 +113,7 @@ const AfxMsgMap* CChartWindow::GetThisMessageMap() {
         afx::OnCommand<ID_KRESLO_EXPORT_CSV, &CChartWindow::OnExportCsv>(),
         afx::OnCommand<ID_KRESLO_EXPORT_PNG, &CChartWindow::OnExportPng>(),
         afx::OnCommand<ID_KRESLO_EXIT, &CChartWindow::OnExit>(),
+        afx::OnCommandRange<ID_KRESLO_ZONE_LOCAL, ID_KRESLO_ZONE_LAST, &CChartWindow::OnZone>(),
         afx::OnMouse<WM_LBUTTONDOWN, &CChartWindow::OnLButtonDown>(),
         afx::OnMouse<WM_LBUTTONUP, &CChartWindow::OnLButtonUp>(),
         afx::OnMouse<WM_RBUTTONDOWN, &CChartWindow::OnRButtonDown>(),
@@ -137,8 +145,18 @@ BOOL CChartWindow::Create() {
     AppendMenuW(hFile, MF_STRING, ID_KRESLO_EXPORT_PNG, afx::Widen1250("Eksportuj &PNG...").c_str());
     AppendMenuW(hFile, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(hFile, MF_STRING, ID_KRESLO_EXIT, afx::Widen1250("&Zako\xF1" "cz").c_str());
+    m_hZoneMenu = CreatePopupMenu();
+    AppendMenuW(m_hZoneMenu, MF_STRING, ID_KRESLO_ZONE_LOCAL, afx::Widen1250("Strefa czasowa tego &komputera").c_str());
+    AppendMenuW(m_hZoneMenu, MF_STRING, ID_KRESLO_ZONE_FIXED, L"&UTC");
+    HMENU hOffsets = CreatePopupMenu();
+    for (std::size_t k = 1; k < std::size(kFixedZoneMinutes); ++k)
+        AppendMenuW(hOffsets, MF_STRING, ID_KRESLO_ZONE_FIXED + k,
+                    afx::Widen1250(FormatUtcOffset(kFixedZoneMinutes[k] * 60)).c_str());
+    AppendMenuW(m_hZoneMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(hOffsets),
+                afx::Widen1250("Sta\xB3" "e &przesuni\xEA" "cie").c_str());
     HMENU hMenu = CreateMenu();
     AppendMenuW(hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(hFile), L"&Plik");
+    AppendMenuW(hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(m_hZoneMenu), L"&Czas");
     // The window owns its menu and destroys it with itself.
     if (!CreateEx(0, kKresloWindowClass, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
                   CW_USEDEFAULT, 960, 600, nullptr, hMenu)) {
@@ -156,6 +174,7 @@ int CChartWindow::OnCreate(LPCREATESTRUCTW) {
                                 AfxGetInstanceHandle(), nullptr);
     SendMessageW(m_hStatus, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     SetTimer(TIMER_KRESLO_FOLLOW, kFollowMs);
+    CheckZoneMenu();
     UpdateStatus();
     return 0;
 }
@@ -302,9 +321,20 @@ void CChartWindow::UpdateStatus() {
     } else if (m_pDoc) {
         const ChartData& data = m_pDoc->Data();
         text = "Rekord\xF3w: " + Number(m_pDoc->Records());
+        const KvfTimeline& timeline = m_pDoc->Timeline();
+        // Offsets where the span has two, or the log is read with one of the user's choice.
+        const bool zones = !m_zone.bLocal || timeline.OffsetAt(data.FirstTime()) != timeline.OffsetAt(data.LastTime());
         if (data.Size() > 0)
-            text += ", od " + FormatKvfSeconds(data.FirstTime()) + " do " + FormatKvfSeconds(data.LastTime());
+            text += ", od " + TimeText(static_cast<double>(data.FirstTime()), zones) + " do " +
+                    TimeText(static_cast<double>(data.LastTime()), zones);
         text += ", interwa\xB3 " + FormatDuration(data.Interval(m_settings.nInterval)) + ".";
+        const std::vector<ClockStep>& steps = timeline.Steps();
+        if (steps.size() == 1)
+            text += " Zegar cofni\xEAty o " + FormatDuration(steps[0].back) + " o " +
+                    FormatKvfSeconds(steps[0].localBefore) + ".";
+        else if (steps.size() > 1)
+            text += " Zegar cofni\xEAty " + Number(steps.size()) + " razy, pierwszy raz o " +
+                    FormatDuration(steps[0].back) + " o " + FormatKvfSeconds(steps[0].localBefore) + ".";
         if (m_pDoc->Damaged() > 0)
             text += " Plik uszkodzony: pomini\xEA" "to rekord\xF3w: " + Number(m_pDoc->Damaged()) + ".";
     } else if (m_lastResult == CChartDocument::kOpenFailed || m_lastResult == CChartDocument::kForeign ||
@@ -332,19 +362,56 @@ void CChartWindow::OnFileOpen() { ChooseAndOpen(); }
 
 void CChartWindow::OnExit() { DestroyWindow(); }
 
+void CChartWindow::OnZone(UINT id) {
+    ZoneChoice zone;
+    if (id >= ID_KRESLO_ZONE_FIXED && id - ID_KRESLO_ZONE_FIXED < std::size(kFixedZoneMinutes)) {
+        zone.bLocal = false;
+        zone.nOffset = kFixedZoneMinutes[id - ID_KRESLO_ZONE_FIXED] * 60;
+    }
+    SetZone(zone);
+}
+
+void CChartWindow::SetZone(const ZoneChoice& zone) {
+    if (zone == m_zone)
+        return;
+    m_zone = zone;
+    CheckZoneMenu();
+    if (m_pDoc || m_pLoading)
+        OpenFile(m_pDoc ? m_pDoc->Path() : m_strLoadPath);
+}
+
+void CChartWindow::CheckZoneMenu() {
+    UINT checked = ID_KRESLO_ZONE_LOCAL;
+    for (std::size_t k = 0; !m_zone.bLocal && k < std::size(kFixedZoneMinutes); ++k)
+        if (kFixedZoneMinutes[k] * 60 == m_zone.nOffset)
+            checked = static_cast<UINT>(ID_KRESLO_ZONE_FIXED + k);
+    for (UINT id = ID_KRESLO_ZONE_LOCAL; id <= ID_KRESLO_ZONE_LAST; ++id)
+        CheckMenuItem(m_hZoneMenu, id, MF_BYCOMMAND | (id == checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
 void CChartWindow::OnExportCsv() {
     if (!m_pDoc || m_pDoc->Data().Size() == 0) {
         AfxMessageBox("Brak danych do eksportu.", MB_ICONINFORMATION);
         return;
     }
     CFileDialog dlg(FALSE, "csv", "", OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY,
-                    "Plik CSV (*.csv)|*.csv|Wszystkie pliki (*.*)|*.*||", this);
+                    "Plik CSV (*.csv)|*.csv|"
+                    "Plik CSV, przecinek dziesi\xEA" "tny (\x9Crednik mi\xEA" "dzy kolumnami) (*.csv)|*.csv|"
+                    "Wszystkie pliki (*.*)|*.*||",
+                    this);
     dlg.m_strTitle = "Eksportuj widoczny zakres do CSV";
     if (dlg.DoModal() != IDOK)
         return;
     HCURSOR hOld = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
-    // The records read again from the file: the values exactly as stored.
-    KvfCsvExport csv(m_view.t0, m_view.t1);
+    // The records read again from the file: the values exactly as stored,
+    // or with a decimal comma for a spreadsheet that reads numbers so.
+    CsvFormat format;
+    if (dlg.m_ofn.nFilterIndex == 2) {
+        format.separator = ';';
+        format.bDecimalComma = true;
+    }
+    const std::unique_ptr<ZoneRules> rules = MakeZoneRules(m_pDoc->Zone());
+    KvfCsvExport csv(m_view.t0, m_view.t1, *rules, format);
     KvfReader reader(&csv);
     CHandle in(CreateFileW(m_pDoc->Path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));

@@ -9,6 +9,7 @@
 #include "instrument/channel_alarm.h"
 #include "viewer/app/kreslo_document.h"
 #include "viewer/chart_view.h"
+#include "viewer/time_zone.h"
 
 #include <atomic>
 #include <memory>
@@ -20,6 +21,9 @@ enum {
     ID_KRESLO_EXPORT_CSV = 40002,
     ID_KRESLO_EXPORT_PNG = 40003,
     ID_KRESLO_EXIT = 40004,
+    ID_KRESLO_ZONE_LOCAL = 40010,  // "Czas": the log read with this computer's zone
+    ID_KRESLO_ZONE_FIXED = 40011,  // ... up to kKresloFixedZones more: UTC and fixed offsets
+    ID_KRESLO_ZONE_LAST = 40059,
     IDC_KRESLO_STATUS = 100,  // the status line, a static control (tests read it)
     TIMER_KRESLO_FOLLOW = 1,
 };
@@ -43,6 +47,9 @@ public:
     // Starts reading the file on worker threads; the chart shows what is
     // read so far from the first piece on.
     void OpenFile(const std::wstring& path);
+    // How the log's wall-clock times are read; a file open is read anew.
+    void SetZone(const ZoneChoice& zone);
+    const ZoneChoice& Zone() const { return m_zone; }
     // The open dialog; FALSE when cancelled.
     BOOL ChooseAndOpen();
 
@@ -53,6 +60,8 @@ public:
     void PaintChart(HDC hDC, const RECT& rc);
     void PaintOverlay(HDC hDC, const RECT& rc);
     const CChartDocument* Document() const { return m_pDoc.get(); }
+    // The time the panel shows for the cursor under the mouse (or cursor A); "" without one.
+    std::string CursorTime() const;
     bool IsLoading() const { return m_loader.IsStarted() != FALSE; }
     // Threads that parse a file being opened (all processors by default).
     void SetLoaderThreads(int n) { m_nLoaderThreads = n; }
@@ -85,6 +94,8 @@ private:
     void OnExportCsv();
     void OnExportPng();
     void OnExit();
+    void OnZone(UINT id);
+    void CheckZoneMenu();
     // kreslo_input.cpp
     void OnLButtonDown(UINT flags, POINT pt);
     void OnLButtonUp(UINT flags, POINT pt);
@@ -118,10 +129,15 @@ private:
     void DrawLines(HDC hDC, const RECT& plot);
     void DrawLimits(HDC hDC, const RECT& plot, int nChannel);
     void DrawCursors(HDC hDC, const RECT& plot);
+    void DrawClockSteps(HDC hDC, const RECT& plot);
+    // A chart time as the wall clock read it, with its offset where that tells it apart.
+    std::string TimeText(double t, bool withZone = false) const;
     void DrawLegend(HDC hDC, const RECT& rc);
     void DrawPanel(HDC hDC, const RECT& panel);
 
     KresloSettings m_settings;
+    ZoneChoice m_zone;
+    HMENU m_hZoneMenu;                           // part of the window's menu
     std::unique_ptr<CChartDocument> m_pDoc;      // the chart shown; owned by the GUI thread
     // Being read, until its first samples come: then it is m_pDoc (and
     // m_bLoadShown is set) while the rest comes, until WM_KRESLO_LOADED.

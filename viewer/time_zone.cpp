@@ -1,0 +1,113 @@
+#include "viewer/time_zone.h"
+
+#include "viewer/host_zone.h"
+#include "viewer/kvf_reader.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+std::int64_t CivilSeconds(int year, int month, int day, int hour, int minute, int second) {
+    return DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 + hour * 3600 +
+           minute * 60 + second;
+}
+
+int CivilYear(std::int64_t seconds) {
+    // An estimate, then corrected by the year's first second.
+    int year = static_cast<int>(1970 + seconds / 31556952 - (seconds < 0 ? 1 : 0));
+    while (CivilSeconds(year, 1, 1, 0, 0, 0) > seconds)
+        --year;
+    while (CivilSeconds(year + 1, 1, 1, 0, 0, 0) <= seconds)
+        ++year;
+    return year;
+}
+
+namespace {
+
+int DaysInMonth(int year, int month) {
+    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// The local (wall-clock) second of the change in that year.
+std::int64_t ChangeLocal(int year, const ZoneChangeDate& d) {
+    if (d.year != 0)
+        return CivilSeconds(d.year, d.month, d.day, d.hour, d.minute, 0);
+    // 1970-01-01 was a Thursday (day of week 4, Sunday 0).
+    const std::int64_t first = DaysFromCivil(year, static_cast<unsigned>(d.month), 1);
+    const int firstDow = static_cast<int>(((first % 7) + 7 + 4) % 7);
+    int day = 1 + (d.dayOfWeek - firstDow + 7) % 7 + 7 * (d.day - 1);
+    while (day > DaysInMonth(year, d.month))
+        day -= 7;
+    return CivilSeconds(year, d.month, day, d.hour, d.minute, 0);
+}
+
+}  // namespace
+
+ZoneYear ZoneYearFromRule(int year, int bias, int standardBias, int daylightBias, const ZoneChangeDate& standardDate,
+                          const ZoneChangeDate& daylightDate) {
+    ZoneYear z;
+    z.standard = -(bias + standardBias) * 60;
+    z.daylight = -(bias + daylightBias) * 60;
+    z.hasDaylight = standardDate.month != 0 && daylightDate.month != 0 && z.standard != z.daylight;
+    if (!z.hasDaylight) {
+        z.daylight = z.standard;
+        return z;
+    }
+    // Daylight begins at a moment of standard time and ends at one of daylight time.
+    z.daylightFrom = ChangeLocal(year, daylightDate) - z.standard;
+    z.daylightTo = ChangeLocal(year, standardDate) - z.daylight;
+    return z;
+}
+
+bool ParseZoneChoice(const std::string& text, ZoneChoice* pChoice) {
+    std::string t;
+    for (char c : text)
+        t += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (t == "local") {
+        *pChoice = ZoneChoice();
+        return true;
+    }
+    if (t.rfind("utc", 0) == 0)
+        t = t.substr(3);
+    ZoneChoice choice;
+    choice.bLocal = false;
+    if (t.empty() || t == "z") {
+        *pChoice = choice;
+        return true;
+    }
+    int hours = 0, minutes = 0;
+    char sign = 0, end = 0;
+    const int n = std::sscanf(t.c_str(), "%c%d:%d%c", &sign, &hours, &minutes, &end);
+    const bool hoursOnly = n == 2 && t.find(':') == std::string::npos;
+    if ((sign != '+' && sign != '-') || !(n == 3 || hoursOnly) || !std::isdigit(static_cast<unsigned char>(t[1])) ||
+        hours > 14 || minutes < 0 || minutes > 59 || (n == 3 && t.size() - t.find(':') != 3))
+        return false;
+    choice.nOffset = (sign == '-' ? -1 : 1) * (hours * 3600 + minutes * 60);
+    *pChoice = choice;
+    return true;
+}
+
+std::string FormatUtcOffset(int offsetSeconds) {
+    if (offsetSeconds == 0)
+        return "UTC";
+    const int a = std::abs(offsetSeconds);
+    char text[24];
+    if (a % 3600 == 0)
+        std::snprintf(text, sizeof text, "UTC%c%d", offsetSeconds < 0 ? '-' : '+', a / 3600);
+    else
+        std::snprintf(text, sizeof text, "UTC%c%d:%02d", offsetSeconds < 0 ? '-' : '+', a / 3600, a / 60 % 60);
+    return text;
+}
+
+std::string FormatIsoOffset(int offsetSeconds) {
+    const int a = std::abs(offsetSeconds);
+    char text[16];
+    std::snprintf(text, sizeof text, "%c%02d:%02d", offsetSeconds < 0 ? '-' : '+', a / 3600, a / 60 % 60);
+    return text;
+}
+
+std::unique_ptr<ZoneRules> MakeZoneRules(const ZoneChoice& choice) {
+    return choice.bLocal ? MakeHostZoneRules() : std::unique_ptr<ZoneRules>(new FixedZone(choice.nOffset));
+}
