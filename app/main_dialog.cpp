@@ -2,6 +2,8 @@
 
 #include "app/installation.h"
 #include "app/main_layout.h"
+#include "app/profile_instance.h"
+#include "app/start_with_windows.h"
 #include "framework/system_library.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
@@ -35,6 +37,7 @@ const char kUninstallText[] =
 const char kUninstallQuestion[] =
     "Czy odinstalowa\xE6 program QM487?\n\n"
     "Program zostanie zamkni\xEAty. Plik ustawie\xF1 i pliki rejestracji pozostan\xB9 na dysku:\n";
+const char kStartWithWindowsRemoved[] = "\n\nUruchamianie razem z systemem Windows zosta\xB3o wy\xB3\xB9" "czone.";
 const char kUninstallerFailed[] = "Nie mo\xBFna uruchomi\xE6 deinstalatora programu QM487.";
 
 }  // namespace
@@ -114,6 +117,8 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnMessage<WM_DATABASE_STATE, &CMainDialog::OnDatabaseStateChanged>(),
         afx::OnCommand<ID_MQTT, &CMainDialog::OnMqtt>(),
         afx::OnMessage<WM_MQTT_STATE, &CMainDialog::OnMqttStateChanged>(),
+        afx::OnCommand<ID_NEW_INSTRUMENT, &CMainDialog::OnNewInstrument>(),
+        afx::OnMessage<WM_ENDSESSION, &CMainDialog::OnEndSession>(),
     };
     static const AfxMsgMap map = {CDialog::GetThisMessageMap(), entries, std::size(entries)};
     return &map;
@@ -142,16 +147,7 @@ BOOL CMainDialog::OnInitDialog() {
     // Recording is offered once the start-up recording has had its turn.
     EnableMenuItem(GetMenu(m_hWnd), ID_RECORDING, MF_BYCOMMAND | MF_GRAYED);
 
-    if (m_nPortNumber > 0) {
-        if (!OpenPort(m_nPortNumber)) {
-            char szText[64];
-            std::snprintf(szText, sizeof szText, kCannotOpenPort, m_nPortNumber);
-            AfxMessageBox(szText, MB_OK);
-            OnSerialPort();
-        }
-    } else {
-        OnSerialPort();
-    }
+    OpenPortAtStart();
 
     RECT rcStatus;
     ::GetWindowRect(m_editStatus, &rcStatus);
@@ -172,6 +168,8 @@ BOOL CMainDialog::OnInitDialog() {
     SetWindowPos(m_hWnd, HWND_TOP, m_rcWindow.left, m_rcWindow.top, m_rcWindow.right - m_rcWindow.left,
                  m_rcWindow.bottom - m_rcWindow.top, 0);
 
+    ShowProfile();
+
     ApplyReading(FALSE);
 
     m_bTopmost = !m_bTopmost;
@@ -182,7 +180,7 @@ BOOL CMainDialog::OnInitDialog() {
 
     SetTimer(kStartupRecordingTimerId, 10000);
     SetTimer(kBlinkTimerId, 500);
-    if (m_bShowPromotion)
+    if (m_bShowPromotion && !m_bStartedWithWindows)
         SetTimer(kPromotionTimerId, 100);
     return TRUE;
 }
@@ -195,6 +193,24 @@ BOOL CMainDialog::OpenPort(int nPort) {
     }
     ClosePort();
     return FALSE;
+}
+
+// Started with Windows, nobody may be at the screen and a USB adapter may
+// not be there yet: the port is retried as after an unplug, silently.
+void CMainDialog::OpenPortAtStart() {
+    if (m_nPortNumber > 0 && OpenPort(m_nPortNumber))
+        return;
+    if (m_bStartedWithWindows) {
+        if (m_nPortNumber > 0)
+            SetTimer(kReopenPortTimerId, 2000);
+        return;
+    }
+    if (m_nPortNumber > 0) {
+        char szText[64];
+        std::snprintf(szText, sizeof szText, kCannotOpenPort, m_nPortNumber);
+        AfxMessageBox(szText, MB_OK);
+    }
+    OnSerialPort();
 }
 
 void CMainDialog::ClosePort() {
@@ -333,6 +349,8 @@ void CMainDialog::OnSysCommand(UINT nId, LPARAM) {
 void CMainDialog::OnDestroy() {
     // Closed from the taskbar while minimised: no activation told where it was.
     RecordRestoredRect();
+    m_bClosedMinimized = IsIconic(m_hWnd);
+    CProfileInstance::UnmarkWindow(m_hWnd);
     // The reader sends to this window: it ends while the window is still there.
     ClosePort();
     StopDdeServer();
@@ -374,18 +392,25 @@ void CMainDialog::OnCancel() {
 
 void CMainDialog::OnRunChartViewer() {
     // From the program's own folder by its full path: a Kreslo.exe in the
-    // current folder is not ours.
+    // current folder is not ours. Kreslo alone opens the default profile's
+    // log; another profile names its own.
     const std::wstring viewer = ProgramFolderPath(L"Kreslo.exe");
+    const std::wstring args = m_strProfile.empty() || m_strBinaryPath.empty()
+                                  ? std::wstring()
+                                  : L"\"" + afx::Widen1250(m_strBinaryPath) + L"\"";
     if (viewer.empty() || GetFileAttributesW(viewer.c_str()) == INVALID_FILE_ATTRIBUTES ||
-        reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", viewer.c_str(), nullptr, nullptr, SW_SHOW)) <= 32)
+        reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", viewer.c_str(), args.empty() ? nullptr : args.c_str(),
+                                                nullptr, SW_SHOW)) <= 32)
         AfxMessageBox(kChartViewerMissing, MB_OK);
 }
 
 void CMainDialog::OnUninstall() {
-    const InstalledCopy copy = FindInstalledCopy(AfxGetApp()->m_strProgramPath);
+    const std::string programPath = AfxGetApp()->m_strProgramPath;
+    const InstalledCopy copy = FindInstalledCopy(programPath);
     if (!copy.bInstalled) {
-        AfxMessageBox(kUninstallText + AfxGetApp()->m_strProgramPath + "\n" + m_strSettingsPath,
-                      MB_OK | MB_ICONINFORMATION);
+        // Its files go by hand, so do the values that would start them.
+        const std::string removed = RemoveStartWithWindows(programPath) > 0 ? kStartWithWindowsRemoved : "";
+        AfxMessageBox(kUninstallText + programPath + "\n" + m_strSettingsPath + removed, MB_OK | MB_ICONINFORMATION);
         return;
     }
     if (AfxMessageBox(kUninstallQuestion + m_strSettingsPath, MB_YESNO | MB_ICONQUESTION) != IDYES)
@@ -400,6 +425,9 @@ void CMainDialog::OnUninstall() {
         AfxMessageBox(kUninstallerFailed, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
+    // The package cannot know the profiles' names; the program removes the
+    // values that start it, for every profile of this user.
+    RemoveStartWithWindows(programPath);
     OnOK();  // its files must not be in use while they are removed
 }
 

@@ -11,6 +11,7 @@
 #include "framework/app_messages.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
+#include "framework/file_handle.h"
 #include "instrument/channels.h"
 #include "instrument/line_assembly.h"
 #include "mqtt/mqtt_feed.h"
@@ -23,7 +24,7 @@
 #include <vector>
 
 class CComPort;
-
+class CProfileInstance;
 
 class CMainDialog : public CDialog {
 public:
@@ -110,6 +111,13 @@ public:
     BOOL m_bOfferPortDialog = TRUE;
     // FALSE: the start-up promotion window is not shown (tests again).
     BOOL m_bOfferPromotion = TRUE;
+    // Profiles (main_dialog_profiles.cpp): the profile's name, empty for
+    // the default one; Windows started it (nobody is at the screen: no
+    // promotion, no modal box, the port retried instead of asked for).
+    std::string m_strProfile;
+    BOOL m_bStartedWithWindows = FALSE;
+    BOOL m_bClosedMinimized = FALSE;                // as it was when it last closed
+    const CProfileInstance* m_pInstance = nullptr;  // marks this window as the profile's
     CReadingView m_fields[9];  // channels 1 to 8, then channel 0
     CEdit m_editStatus;
     HICON m_hIcon;
@@ -123,6 +131,7 @@ public:
         HWND NotifyWindow() const override { return m_dlg.m_hWnd; }
         const CChannelSet& Channels() const override { return m_dlg.m_channels; }
         int InstrumentNumber() const override { return m_dlg.Decoder().m_nSerialNumber; }
+        std::string ProfileName() const override { return m_dlg.m_strProfile; }
         unsigned ChannelsWithAlarmLimits() const override {
             unsigned mask = 0;
             for (int c = 0; c < CChannelSet::kChannels; ++c)
@@ -182,6 +191,9 @@ protected:
     LRESULT OnDatabaseStateChanged(WPARAM wParam, LPARAM lParam);
     void OnMqtt();
     LRESULT OnMqttStateChanged(WPARAM wParam, LPARAM lParam);
+    void OnNewInstrument();
+    // Windows ends the session: this is the last chance to save.
+    LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
 
 private:
     // The line assembly reaches this window's timer and readings through here.
@@ -236,6 +248,15 @@ private:
     BOOL m_bDdeRestarting = FALSE;   // RestartDdeServer or StopDdeServer is running
     BOOL m_bDdeStopped = FALSE;      // the window is going: no more starts
     BOOL m_bDdeRestartAgain = FALSE;  // a line asked for it meanwhile
+    // Another copy publishes the same instrument number: this one stands
+    // back, and says so once per number.
+    BOOL ClaimDdeNumber(int nSerial);
+    CHandle m_ddeNumberClaim;
+    int m_nDdeClaimedNumber = 0;
+    int m_nDdeRefusedNumber = 0;
+    // Profiles (main_dialog_profiles.cpp).
+    void ShowProfile();
+    void OpenPortAtStart();
 
     // The alarms reach this window's timer, fields and menu through here
     // (main_dialog_alarms.cpp).

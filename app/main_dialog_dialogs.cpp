@@ -2,12 +2,17 @@
 // and fonts.
 #include "app/main_dialog.h"
 
+#include "app/start_with_windows.h"
+#include "framework/win_app.h"
 #include "ui/about_dialog.h"
 #include "ui/colors_dialog.h"
 #include "ui/fonts_dialog.h"
 #include "ui/promo_dialog.h"
 
 namespace {
+
+const char kRunValueNotWritten[] =
+    "Nie mo\xBFna zmieni\xE6 uruchamiania razem z systemem Windows (rejestr nie przyj\xB9\xB3 zmiany).";
 
 // The fields in the dialogs' order: channels 1 to 8, then channel 0.
 template <class Dialog>
@@ -38,10 +43,17 @@ void CMainDialog::ShowStartupPromotion() {
 void CMainDialog::OnExtraSettings() {
     CExtraSettingsDialog dlg;
     dlg.m_bHidePromo = !m_bShowPromotion;
+    // The registry says whether it starts with Windows, not the settings
+    // file: removing the value by hand switches it off.
+    dlg.m_bStartWithWindows = IsStartedWithWindows(m_strProfile);
+    const BOOL bStartedWithWindows = dlg.m_bStartWithWindows;
     if (dlg.DoModal() != IDOK)
         return;
     m_bShowPromotion = !dlg.m_bHidePromo;
     SaveSettingsNow();
+    if (dlg.m_bStartWithWindows != bStartedWithWindows &&
+        !SetStartWithWindows(AfxGetApp()->m_strProgramPath, m_strProfile, dlg.m_bStartWithWindows))
+        AfxMessageBox(kRunValueNotWritten, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CMainDialog::OnColours() {

@@ -132,13 +132,18 @@ void CMainDialog::StartRecordingAtLaunch() {
     KillTimer(kStartupRecordingTimerId);
     m_strReportPath = AbsoluteFilePath(m_strReportPath);
     m_strBinaryPath = AbsoluteFilePath(m_strBinaryPath);
+    // Started with Windows, a file that cannot be opened yet (a network
+    // drive still connecting) is tried again, without a box nobody answers.
+    BOOL bRetry = FALSE;
     if (!m_strReportPath.empty() && m_bLogReport && !m_pReportFile) {
         BOOL bExisted = FALSE;
         std::unique_ptr<CRecordFile> file = OpenForRecording(m_strReportPath, &bExisted);
         // Appending where the end cannot be found would write over the old rows.
         if (file && bExisted && !file->SeekToEnd())
             file.reset();
-        if (!file) {
+        if (!file && m_bStartedWithWindows) {
+            bRetry = TRUE;
+        } else if (!file) {
             AfxMessageBox(kReportUnavailable, MB_ICONEXCLAMATION);
             OnRecording();
         } else {
@@ -153,7 +158,9 @@ void CMainDialog::StartRecordingAtLaunch() {
         std::unique_ptr<CRecordFile> file = OpenForRecording(m_strBinaryPath, &bExisted);
         if (file && bExisted && !file->SeekToEnd())
             file.reset();
-        if (!file) {
+        if (!file && m_bStartedWithWindows) {
+            bRetry = TRUE;
+        } else if (!file) {
             AfxMessageBox(kBinaryUnavailable, MB_ICONEXCLAMATION);
             OnRecording();
         } else {
@@ -164,6 +171,8 @@ void CMainDialog::StartRecordingAtLaunch() {
     }
     EnableMenuItem(GetMenu(m_hWnd), ID_RECORDING, MF_BYCOMMAND | MF_ENABLED);
     ShowRecordNotices();
+    if (bRetry)
+        SetTimer(kStartupRecordingTimerId, 10000);
 }
 
 void CMainDialog::OnRecording() {

@@ -38,6 +38,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     m_rcWindow.bottom = s.nWindowBottom;
     m_bTopmost = s.bTopmost;
     m_bShowPromotion = s.bShowPromotion;
+    m_bClosedMinimized = s.bMinimized;
     m_strReportPath = s.strReportPath;
     m_strBinaryPath = s.strBinaryPath;
     m_bLogReport = s.bLogReport;
@@ -72,6 +73,7 @@ ProgramSettings CMainDialog::CollectSettings() const {
     s.nWindowBottom = m_rcWindow.bottom;
     s.bTopmost = m_bTopmost;
     s.bShowPromotion = m_bShowPromotion;
+    s.bMinimized = m_bClosedMinimized;
     s.strReportPath = m_strReportPath;
     s.strBinaryPath = m_strBinaryPath;
     s.bLogReport = m_bLogReport;

@@ -5,4 +5,8 @@ namespace {
 CReaderApp theApp;
 }
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) { return AfxWinMain(hInstance); }
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
+    if (!theApp.TakeCommandLine(GetCommandLineW()))
+        return 2;
+    return AfxWinMain(hInstance);
+}

@@ -2,12 +2,21 @@
 
 #include "app/installation.h"
 #include "app/main_dialog.h"
+#include "app/profile_instance.h"
 #include "app/settings_path.h"
 #include "config/ini_file.h"
+#include "config/profile.h"
 #include "config/settings.h"
 #include "recording/record_file.h"
+#include "framework/text.h"
+
+#include <shellapi.h>
+
+#include <vector>
 
 namespace {
+
+const char kBadProfileName[] = "Nieprawid\xB3owa nazwa przyrz\xB9" "du: \x84%s\x94.\n\n";
 
 // The configuration is user input: should reading it throw (memory running
 // out on a strange file), the program starts with its own values.
@@ -25,10 +34,38 @@ void ReadSettings(CMainDialog& dlg, CIniFile& ini, const std::string& path) {
 
 }  // namespace
 
+BOOL CReaderApp::TakeCommandLine(const wchar_t* pszCommandLine) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(pszCommandLine, &argc);
+    std::vector<std::string> args;
+    for (int i = 1; argv != nullptr && i < argc; ++i)
+        args.push_back(afx::Narrow1250(argv[i]));
+    LocalFree(argv);
+    const StartOptions options = ParseStartOptions(args);
+    if (!options.bValid) {
+        std::string text(sizeof kBadProfileName + options.strBadName.size(), '\0');
+        text.resize(std::snprintf(text.data(), text.size(), kBadProfileName, options.strBadName.c_str()));
+        AfxMessageBox(text + kProfileNameRule, MB_OK | MB_ICONERROR);
+        return FALSE;
+    }
+    m_strProfile = options.strProfile;
+    m_bStartedWithWindows = options.bWithWindows;
+    return TRUE;
+}
+
 BOOL CReaderApp::InitInstance() {
     // No exception leaves here: beyond this there is only the C runtime,
     // which would end the process without a word.
     try {
+        // Before anything is read or written: a profile already running is
+        // only brought to the front.
+        const std::string besideProgram =
+            CIniFile::ProgramDirectory(m_strProgramPath) + "\\" + ProfileSettingsFileName(m_strProfile);
+        CProfileInstance instance(m_strSettingsPath.empty() ? besideProgram : m_strSettingsPath);
+        if (!instance.IsFirst()) {
+            instance.ActivateFirst();
+            return FALSE;
+        }
         // The common controls are set up by the framework's entry (AfxWinMain).
         // The installed copy starts in Documents, so file dialogs open there and
         // a recording named without a folder goes there, not into Program Files.
@@ -46,12 +83,16 @@ BOOL CReaderApp::InitInstance() {
         {
             // Released before the window object: its destructor writes the file.
             CIniFile ini;
-            const std::string path =
-                AbsoluteFilePath(m_strSettingsPath.empty() ? SettingsFilePath(m_strProgramPath) : m_strSettingsPath);
+            const std::string path = AbsoluteFilePath(
+                m_strSettingsPath.empty() ? SettingsFilePath(m_strProgramPath, ProfileSettingsFileName(m_strProfile))
+                                          : m_strSettingsPath);
             dlg.m_strSettingsPath = path;
             dlg.m_pSettings = &ini;
             dlg.m_bOfferPortDialog = m_bOfferPortDialog;
             dlg.m_bOfferPromotion = m_bOfferPromotion;
+            dlg.m_strProfile = m_strProfile;
+            dlg.m_bStartedWithWindows = m_bStartedWithWindows;
+            dlg.m_pInstance = &instance;
             ReadSettings(dlg, ini, path);
 
             dlg.DoModal();  // however it ends, the settings are saved

@@ -17,4 +17,12 @@ public:
     BOOL m_bOfferPortDialog = TRUE;
     // Likewise: FALSE keeps the start-up promotion window away.
     BOOL m_bOfferPromotion = TRUE;
+
+    // The profile (empty: the default one) and whether Windows started it,
+    // from the command line: "/profile NAME", "/autostart".
+    std::string m_strProfile;
+    BOOL m_bStartedWithWindows = FALSE;
+    // Takes the program's options; FALSE, after saying why, for a profile
+    // name that breaks the rule: the program then ends.
+    BOOL TakeCommandLine(const wchar_t* pszCommandLine);
 };

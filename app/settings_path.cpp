@@ -36,8 +36,12 @@ bool CanRewrite(const std::string& strDir, const std::string& strFile) {
 }  // namespace
 
 std::string SettingsFilePath(const std::string& strProgramPath) {
+    return SettingsFilePath(strProgramPath, kSettingsFileName);
+}
+
+std::string SettingsFilePath(const std::string& strProgramPath, const std::string& strFileName) {
     const std::string dir = CIniFile::ProgramDirectory(strProgramPath);
-    const std::string beside = dir + "\\" + kSettingsFileName;
+    const std::string beside = dir + "\\" + strFileName;
     // An installed copy decides by how it was installed, not by trying:
     // under Wine, or for an administrator, Program Files takes writing.
     if (!FindInstalledCopy(strProgramPath).bInstalled && CanRewrite(dir, beside))
@@ -48,7 +52,7 @@ std::string SettingsFilePath(const std::string& strProgramPath) {
         return beside;  // read as it is; the store never rewrites a file it cannot write
     const std::string userDir = std::string(szAppData) + "\\QM487";
     CreateDirectoryA(userDir.c_str(), nullptr);
-    const std::string user = userDir + "\\" + kSettingsFileName;
+    const std::string user = userDir + "\\" + strFileName;
     if (!FileExists(user) && FileExists(beside) && CopyFileA(beside.c_str(), user.c_str(), TRUE))
         SetFileAttributesA(user.c_str(), FILE_ATTRIBUTE_NORMAL);  // the copy keeps the read-only mark
     return user;

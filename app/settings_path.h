@@ -7,3 +7,5 @@
 #include <string>
 
 std::string SettingsFilePath(const std::string& strProgramPath);
+// The same for a profile's file (config/profile.h).
+std::string SettingsFilePath(const std::string& strProgramPath, const std::string& strFileName);

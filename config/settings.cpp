@@ -75,6 +75,7 @@ ProgramSettings ConstructorSettings() {
     s.nWindowBottom = 572;
     s.bTopmost = FALSE;
     s.bShowPromotion = TRUE;
+    s.bMinimized = FALSE;
 
     s.bLogReport = FALSE;
     s.bLogBinary = FALSE;
@@ -127,6 +128,7 @@ void LoadSettings(const CIniFile& ini, ProgramSettings& s) {
     s.bAddComment = ini.GetInt(kLog, "FILE_CHECK_COMMENT", 0);
     s.bAddSerial = ini.GetInt(kLog, "FILE_CHECK_COMMENT_SN", 0);
     s.bShowPromotion = ini.GetInt(kGeneral, "SHOW_ADV", 1);
+    s.bMinimized = ini.GetInt(kGeneral, "MINIMIZED", 0) != 0;
     LoadAlarmSettings(ini, s.alarm);
 
     LoadDatabaseSettings(ini, s.database);
@@ -168,6 +170,9 @@ void SaveSettings(CIniFile& ini, const ProgramSettings& s) {
     ini.SetInt(kLog, "FILE_CHECK_COMMENT", s.bAddComment);
     ini.SetInt(kLog, "FILE_CHECK_COMMENT_SN", s.bAddSerial);
     ini.SetInt(kGeneral, "SHOW_ADV", s.bShowPromotion);
+    // A first run's file stays as it always was.
+    if (s.bMinimized || ini.FindKey(ini.FindSection(kGeneral), "MINIMIZED") >= 0)
+        ini.SetInt(kGeneral, "MINIMIZED", s.bMinimized ? 1 : 0);
     // Only once chosen: a file that never had it keeps its bytes.
     if (s.bDecimalComma || ini.FindKey(ini.FindSection(kLog), "DECIMAL_COMMA") >= 0)
         ini.SetInt(kLog, "DECIMAL_COMMA", s.bDecimalComma ? 1 : 0);

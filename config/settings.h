@@ -28,6 +28,9 @@ struct ProgramSettings {
     int nWindowLeft, nWindowTop, nWindowRight, nWindowBottom;
     BOOL bTopmost;
     BOOL bShowPromotion;
+    // Minimised when it closed: a start with Windows starts it minimised
+    // (key MINIMIZED, in the file only once it has been set).
+    BOOL bMinimized;
 
     std::string strReportPath;
     std::string strBinaryPath;

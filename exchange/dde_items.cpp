@@ -8,6 +8,7 @@
 namespace dde {
 
 const char kServiceName[] = "QM487";
+const wchar_t kPublishedNumberMark[] = L"QM487 DDE number";
 const char* const kTopicBaseNames[kChannels] = {
     "Temperatura",  "Temperatura1", "Temperatura2", "Temperatura3", "Temperatura4",
     "Temperatura5", "Temperatura6", "Temperatura7", "Temperatura8",

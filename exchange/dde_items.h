@@ -21,6 +21,10 @@ enum {
 };
 
 extern const char kServiceName[];                 // "QM487"
+// Every running copy registers the service; each marks its main window with
+// this property, whose value is the instrument number it publishes, so a
+// client finds all of them (a wildcard connection reaches only one).
+extern const wchar_t kPublishedNumberMark[];          // L"QM487 DDE number"
 extern const char* const kTopicBaseNames[kChannels];  // "Temperatura", "Temperatura1".."Temperatura8"
 extern const char* const kItemNames[kItems];      // "Wynik", "Pomiar", "Status", "Alarm"
 

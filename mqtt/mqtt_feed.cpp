@@ -16,9 +16,9 @@ std::int64_t UtcMillisecondsNow() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-// qm487-<computer name>-<profile>: one session per program and PC, so two
-// PCs never push each other off the broker.
-std::string ClientId() {
+// qm487-<computer name>-<profile>: one session per copy and PC, so two PCs,
+// or two instruments on one PC, never push each other off the broker.
+std::string ClientId(const std::string& strProfile) {
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
     std::string utf8;
@@ -28,7 +28,7 @@ std::string ClientId() {
             WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(n), bytes, sizeof bytes, nullptr, nullptr);
         utf8.assign(bytes, len > 0 ? static_cast<std::size_t>(len) : 0);
     }
-    return "qm487-" + (utf8.empty() ? std::string("pc") : utf8) + "-default";
+    return "qm487-" + (utf8.empty() ? std::string("pc") : utf8) + "-" + (strProfile.empty() ? std::string("default") : strProfile);
 }
 
 }  // namespace
@@ -54,7 +54,7 @@ void CMqttFeed::StartIfDue() {
         return;
     config.strUser = m_settings.strUser;
     config.strPassword = m_strSecret;
-    config.strClientId = ClientId();
+    config.strClientId = ClientId(m_host.ProfileName());
     config.strBase = m_settings.strBase;
     config.bDiscovery = m_settings.bDiscovery != FALSE;
     config.bRemoveDiscovery = m_bRemoveDiscovery;

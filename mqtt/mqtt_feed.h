@@ -25,6 +25,8 @@ public:
         virtual int InstrumentNumber() const = 0;
         // Bit c: channel c has alarm limits.
         virtual unsigned ChannelsWithAlarmLimits() const = 0;
+        // The profile's name; empty for the default profile.
+        virtual std::string ProfileName() const = 0;
     };
 
     explicit CMqttFeed(Host& host) : m_host(host) {}

@@ -149,3 +149,9 @@
 #define IDC_MQTT_CHECK 1359
 #define IDC_MQTT_CHECK_RESULT 1360
 #define IDC_MQTT_STATE 1361
+// "Program -> Nowy przyrząd..." and its dialog (res/profiles.rc).
+#define ID_NEW_INSTRUMENT 32810
+#define IDD_NEW_INSTRUMENT 190
+#define IDC_INSTRUMENT_NAME 1370
+// "Ustawienia dodatkowe": start this profile with Windows.
+#define IDC_START_WITH_WINDOWS 1371

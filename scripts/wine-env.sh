@@ -11,7 +11,9 @@
 # STATE defaults to $QM487_WINE_STATE, else ./wine. Port pairs: COM11<->COM12,
 # COM13<->COM14, COM15<->COM16, COM17<->COM18: what is written to one end
 # arrives at the other. Creating STATE/tty/comN.hangup kills that pair's relay
-# once (both ends see the far side vanish) and it is then started afresh.
+# once (both ends see the far side vanish) and it is then started afresh;
+# while STATE/tty/comN.unplugged exists it is not started again (the ports
+# are missing, like a USB adapter not yet there), until that file goes.
 # Fonts: Wine's own (Tahoma, also for MS Sans Serif; Marlett) and Liberation
 # for Arial, Times New Roman and Courier New (same metrics), Debian's packages.
 set -euo pipefail
@@ -126,8 +128,10 @@ start_pair() {
   alive "$dir/com$a.pid" && return 0
   (
     trap 'kill $relay 2>/dev/null; exit 0' TERM INT
+    rm -f "$dir/com$a.unplugged"
     while :; do
       rm -f "$dir/com$a.hangup" "$dir/com$a" "$dir/com$b"
+      while [ -e "$dir/com$a.unplugged" ]; do sleep 0.25; done
       socat pty,raw,echo=0,link="$dir/com$a" pty,raw,echo=0,link="$dir/com$b" 2>>"$dir/socat.log" &
       relay=$!
       # A look four times a second: each costs a fork, and four pairs

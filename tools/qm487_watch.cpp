@@ -1,5 +1,6 @@
 // qm487-watch: follows the running program from outside, for scripts and
-// for a person watching a run. It finds the main window (titled "QM487" and
+// for a person watching a run. It finds the main window (titled "QM487", or
+// "QM487 – NAME" for a profile, and
 // holding the status line, control 1002), prints the status line every time
 // its text changes, with the time, and at the end the window's place on the
 // screen; or it asks the program to close, as its menu's "Zamknij" does.
@@ -20,17 +21,19 @@
 namespace {
 
 const char kUsage[] =
-    "usage: qm487-watch [--seconds S] [--wait S]\n"
-    "       qm487-watch --close [--wait S]\n"
+    "usage: qm487-watch [--profile NAME] [--seconds S] [--wait S]\n"
+    "       qm487-watch [--profile NAME] --close [--wait S]\n"
     "\n"
     "Finds the window of a running QM487 (titled \"QM487\", with the status\n"
-    "line) once it is shown, or once the program shows a message box instead,\n"
+    "line; with --profile the copy started with /profile NAME, titled\n"
+    "\"QM487 \xE2\x80\x93 NAME\") once it is shown, or once the program shows a message box instead,\n"
     "and prints its status line, as UTF-8, every time the text changes\n"
     "(\"(empty)\" when it has none), each line with the local time and the\n"
     "seconds since the watch began. Message boxes the program opens are\n"
     "printed too. At the end it prints the window's rectangle on the screen:\n"
     "  qm487-watch: window at X,Y size WxH\n"
     "\n"
+    "  --profile NAME  the copy of that profile, not the default one\n"
     "  --seconds S  watch for S seconds (30)\n"
     "  --wait S     wait at most S seconds for the window to appear, or with\n"
     "               --close to go away (30)\n"
@@ -41,7 +44,8 @@ const char kUsage[] =
     "appeared; 2 usage; 3 the window went away while watched / it is still\n"
     "there after --wait.\n";
 
-const wchar_t kTitle[] = L"QM487";
+// "QM487", or "QM487 – NAME" for a profile (--profile).
+std::wstring g_title = L"QM487";
 const int kStatusId = 1002;
 const WPARAM kCloseCommand = 32783;  // the main menu's "Zamknij"
 const DWORD kPollMs = 50;
@@ -103,7 +107,8 @@ bool ReadText(HWND hWnd, std::wstring& text) {
 // so the status line decides.
 BOOL CALLBACK MatchMain(HWND hWnd, LPARAM lParam) {
     wchar_t title[64] = {};
-    if (GetWindowTextW(hWnd, title, 64) <= 0 || std::wcscmp(title, kTitle) != 0)
+    // Windows names the profile's file without regard to case, and so does this.
+    if (GetWindowTextW(hWnd, title, 64) <= 0 || _wcsicmp(title, g_title.c_str()) != 0)
         return TRUE;
     if (GetDlgItem(hWnd, kStatusId) == nullptr)
         return TRUE;
@@ -184,7 +189,7 @@ void ReportOtherWindows(HWND hMain, std::set<HWND>& seen) {
 int Watch(double seconds, double waitSeconds) {
     HWND hMain = WaitForMainWindow(waitSeconds);
     if (hMain == nullptr) {
-        Say("no window \"QM487\" within %.0f s", waitSeconds);
+        Say("no window \"%s\" within %.0f s", Utf8(g_title).c_str(), waitSeconds);
         return 1;
     }
     Say("window found after %.2f s", Elapsed());
@@ -218,7 +223,7 @@ int Watch(double seconds, double waitSeconds) {
 int Close(double waitSeconds) {
     HWND hMain = FindMainWindow();
     if (hMain == nullptr) {
-        Say("no window \"QM487\"");
+        Say("no window \"%s\"", Utf8(g_title).c_str());
         return 1;
     }
     // Posted, like a menu click: the program may open its own boxes meanwhile.
@@ -262,6 +267,9 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "qm487-watch: bad number of seconds: %s\n", argv[i]);
                 return 2;
             }
+        } else if (arg == "--profile" && i + 1 < argc) {
+            const std::string name = argv[++i];
+            g_title = L"QM487 \x2013 " + std::wstring(name.begin(), name.end());  // names are ASCII
         } else if (arg == "--close") {
             close = true;
         } else if (arg == "-h" || arg == "--help") {

@@ -31,7 +31,9 @@ public:
     CExtraSettingsDialog();
 
     BOOL m_bHidePromo;  // do not show the promotion window at start
+    BOOL m_bStartWithWindows = FALSE;  // this profile starts with Windows
     CButton m_checkHidePromo;
+    CButton m_checkStartWithWindows;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -3,6 +3,7 @@
 #include "tests/app/program_harness.h"
 
 #include "config/ini_file.h"
+#include "framework/win_app.h"
 
 #include <richedit.h>
 
@@ -81,6 +82,16 @@ int SavedShowAdv(const RunningProgram& program) {
     return ini.GetInt("GENERAL", "SHOW_ADV", -1);
 }
 
+// The command of a value under the user's Run key; empty when there is none.
+std::string RunValue(const char* pszName) {
+    char szText[1024] = {};
+    DWORD cb = sizeof szText;
+    return RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", pszName, RRF_RT_REG_SZ,
+                        nullptr, szText, &cb) == ERROR_SUCCESS
+               ? szText
+               : "";
+}
+
 HWND FocusOf(const RunningProgram& program) {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
@@ -122,9 +133,12 @@ TEST(SmallDialogs, AboutBoxFromTheMenuAndFromTheSystemMenu) {
     EXPECT_TRUE(program.Close());
 }
 
-TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndCancelChangesNothing) {
+// A profile's copy: its Run value is named after it, and the title says it.
+TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndStartWithWindowsAndCancelChangesNothing) {
     RunningProgram program;
+    program.UseProfile("Rig 7");
     ASSERT_TRUE(program.Start());
+    EXPECT_EQ(WindowText(program.Main()), L"QM487 \x2013 Rig 7");
     PostMessageW(program.Main(), WM_COMMAND, ID_EXTRA_SETTINGS, 0);
     HWND dialog = WaitForDialog(program, L"Ustawienia dodatkowe");
     ASSERT_NE(dialog, nullptr);
@@ -134,11 +148,17 @@ TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndCancelChangesNothing) {
     // Not BM_CLICK: its mouse capture can be taken by another test's window
     // on the shared display, and the click is then lost.
     SendMessageW(check, BM_SETCHECK, BST_CHECKED, 0);
+    HWND start = GetDlgItem(dialog, IDC_START_WITH_WINDOWS);
+    EXPECT_EQ(WindowText(start), L"Uruchamiaj razem z systemem Windows");
+    EXPECT_EQ(SendMessageW(start, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    SendMessageW(start, BM_SETCHECK, BST_CHECKED, 0);
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntilGone(dialog));
     // Written at once, not only at exit.
     EXPECT_TRUE(WaitFor([&] { return SavedShowAdv(program) == 0; }, 30000));
     EXPECT_FALSE(program.Dialog()->m_bShowPromotion);
+    const std::string command = "\"" + AfxGetApp()->m_strProgramPath + "\" /profile \"Rig 7\" /autostart";
+    EXPECT_TRUE(WaitFor([&] { return RunValue("QM487 Rig 7") == command; }, 10000)) << RunValue("QM487 Rig 7");
 
     PostMessageW(program.Main(), WM_COMMAND, ID_EXTRA_SETTINGS, 0);
     dialog = WaitForDialog(program, L"Ustawienia dodatkowe");
@@ -146,9 +166,21 @@ TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndCancelChangesNothing) {
     check = GetDlgItem(dialog, IDC_HIDE_PROMO);
     EXPECT_EQ(SendMessageW(check, BM_GETCHECK, 0, 0), BST_CHECKED);
     SendMessageW(check, BM_SETCHECK, BST_UNCHECKED, 0);
+    EXPECT_EQ(SendMessageW(GetDlgItem(dialog, IDC_START_WITH_WINDOWS), BM_GETCHECK, 0, 0), BST_CHECKED);
+    SendMessageW(GetDlgItem(dialog, IDC_START_WITH_WINDOWS), BM_SETCHECK, BST_UNCHECKED, 0);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitUntilGone(dialog));
     EXPECT_FALSE(program.Dialog()->m_bShowPromotion);
+    EXPECT_NE(RunValue("QM487 Rig 7"), "");
+
+    // Switched off, the value goes.
+    PostMessageW(program.Main(), WM_COMMAND, ID_EXTRA_SETTINGS, 0);
+    dialog = WaitForDialog(program, L"Ustawienia dodatkowe");
+    ASSERT_NE(dialog, nullptr);
+    SendMessageW(GetDlgItem(dialog, IDC_START_WITH_WINDOWS), BM_SETCHECK, BST_UNCHECKED, 0);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntilGone(dialog));
+    EXPECT_TRUE(WaitFor([&] { return RunValue("QM487 Rig 7").empty(); }, 10000));
     ASSERT_TRUE(program.Close());
     EXPECT_EQ(SavedShowAdv(program), 0);
 }

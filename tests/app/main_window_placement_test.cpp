@@ -42,7 +42,7 @@ RECT OpenedRect(const RunningProgram& program, bool bInside) {
 
 }  // namespace
 
-TEST(MainWindowPlacement, ClosedWhileMinimisedItKeepsTheRectangleItHadBefore) {
+TEST(MainWindowPlacement, ClosedOrLoggedOffWhileMinimisedItKeepsTheRectangleItHadBefore) {
     RunningProgram program;
     ASSERT_TRUE(program.Start());
     // A new size, so the window reports it and records where it is.
@@ -52,6 +52,13 @@ TEST(MainWindowPlacement, ClosedWhileMinimisedItKeepsTheRectangleItHadBefore) {
     // Activated and deactivated while minimised, as the taskbar does.
     SendMessageW(program.Main(), WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, TRUE), 0);
     SendMessageW(program.Main(), WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, TRUE), 0);
+    // Windows ending the session ends the process without closing the
+    // window: the place and the minimised state are written then.
+    SendMessageW(program.Main(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(SavedRect(program).left, 150);
+    CIniFile ini;
+    ini.Load(program.IniPath().string(), FALSE, FALSE, TRUE, FALSE);
+    EXPECT_EQ(ini.GetInt("GENERAL", "MINIMIZED", 0), 1);
     // The taskbar's "Close window".
     PostMessageW(program.Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(program.Close());

@@ -28,6 +28,7 @@ const MenuItem kMenu[] = {
     {3, ID_ABOUT, L"O programie"},             {3, ID_PROMOTION, L"Program NIMBO"},
     {0, ID_ACKNOWLEDGE_ALARMS, L"Potwierd\x017A alarmy"}, {2, ID_ALARMS, L"Alarmy..."},
     {2, ID_DATABASE, L"Baza danych..."},         {2, ID_MQTT, L"MQTT..."},
+    {0, ID_NEW_INSTRUMENT, L"Nowy przyrz\x0105" L"d..."},
 };
 
 std::wstring MenuText(HMENU menu, UINT item, UINT flag) {
@@ -82,7 +83,7 @@ TEST(MainWindow, MenusCarryEveryCommandAndTheSystemMenuItsAboutItem) {
         HMENU popup = GetSubMenu(bar, item.popup);
         EXPECT_EQ(MenuText(popup, item.id, MF_BYCOMMAND), item.text) << item.id;
     }
-    EXPECT_EQ(GetMenuItemCount(GetSubMenu(bar, 0)), 5);  // with its separator
+    EXPECT_EQ(GetMenuItemCount(GetSubMenu(bar, 0)), 6);  // with its separator
     HMENU settings = GetSubMenu(bar, 2);
     EXPECT_EQ(GetMenuItemID(settings, 3), static_cast<UINT>(ID_ALARMS)) << "after the settings there were";
     EXPECT_EQ(GetMenuItemID(settings, 4), static_cast<UINT>(ID_DATABASE)) << "after the alarms";

@@ -91,6 +91,8 @@ public:
     void OfferPortDialog() { m_app.m_bOfferPortDialog = TRUE; }
     // Lets the program show its start-up promotion window; before Start.
     void OfferPromotion() { m_app.m_bOfferPromotion = TRUE; }
+    // Runs it as a profile's copy ("/profile NAME"); before Start.
+    void UseProfile(const std::string& name) { m_app.m_strProfile = name; }
     ~RunningProgram() {
         Close();
         std::error_code ec;

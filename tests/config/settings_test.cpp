@@ -444,3 +444,12 @@ TEST_F(SettingsTest, MqttSectionAppearsOnlyOnceSomethingDiffersAndAHandWrittenOn
     EXPECT_EQ(read.mqtt.strDiscoveryPrefix, "homeassistant");
     EXPECT_EQ(read.mqtt.strCaFile, "C:\\ca.pem");
 }
+
+TEST_F(SettingsTest, MinimizedIsWrittenOnlyOnceSetAndThenStays) {
+    Run();
+    EXPECT_EQ(Read(path), kFirstRunFile);
+    EXPECT_FALSE(Run([](ProgramSettings& s) { s.bMinimized = TRUE; }).bMinimized);
+    EXPECT_NE(Read(path).find("SHOW_ADV=1\r\nMINIMIZED=1\r\n"), std::string::npos);
+    EXPECT_TRUE(Run([](ProgramSettings& s) { s.bMinimized = FALSE; }).bMinimized);
+    EXPECT_NE(Read(path).find("SHOW_ADV=1\r\nMINIMIZED=0\r\n"), std::string::npos);
+}

@@ -52,13 +52,13 @@ LRESULT CALLBACK StandInProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) 
 
 class StandIn {
 public:
-    explicit StandIn(const wchar_t* status) {
+    explicit StandIn(const wchar_t* status, const wchar_t* title = L"QM487") {
         WNDCLASSW wc = {};
         wc.lpfnWndProc = StandInProc;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"Qm487WatchTestWindow";
         RegisterClassW(&wc);
-        main = CreateWindowExW(0, wc.lpszClassName, L"QM487", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300, 200,
+        main = CreateWindowExW(0, wc.lpszClassName, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300, 200,
                                nullptr, nullptr, wc.hInstance, nullptr);
         status_ = CreateWindowExW(0, L"EDIT", status, WS_CHILD | WS_VISIBLE | ES_READONLY, 0, 0, 280, 20, main,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(1002)), wc.hInstance, nullptr);
@@ -204,11 +204,16 @@ TEST(Qm487Watch, EndsWhenTheWindowGoesAway) {
     EXPECT_NE(run.Output().find("qm487-watch: the window went away"), std::string::npos) << run.Output();
 }
 
-TEST(Qm487Watch, CloseSendsTheCloseCommand) {
+// --profile picks one copy's window by its title, in any letter case.
+TEST(Qm487Watch, CloseSendsTheCloseCommandToTheChosenProfilesWindow) {
     StandIn window(kFirst);
-    WatchRun run("--close --wait 10");
-    const int code = run.PumpUntilEnd([] {});
-    EXPECT_EQ(code, 0) << run.Output();
+    StandIn profile(kFirst, L"QM487 \x2013 Rig 2");
+    WatchRun run("--profile \"rig 2\" --close --wait 10");
+    EXPECT_EQ(run.PumpUntilEnd([] {}), 0) << run.Output();
+    EXPECT_FALSE(IsWindow(profile.main));
+    EXPECT_TRUE(IsWindow(window.main));
+    WatchRun second("--close --wait 10");
+    EXPECT_EQ(second.PumpUntilEnd([] {}), 0) << second.Output();
     EXPECT_FALSE(IsWindow(window.main));
 }
 

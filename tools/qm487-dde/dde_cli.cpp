@@ -6,28 +6,28 @@
 
 namespace ddecli {
 
-const char kUsage[] =
-    "usage: qm487-dde get TOPIC ITEM\n"
-    "       qm487-dde watch [--item ITEM]\n"
-    "       qm487-dde --help\n"
-    "\n"
-    "Reads the readings that a running QM487 publishes over DDE (service QM487).\n"
-    "Topics are one per channel and carry the instrument's serial number:\n"
-    "Temperatura#N for the mean (channel 0) and Temperatura1#N to Temperatura8#N;\n"
-    "items are Wynik (the value), Pomiar (the value with its unit) and Status\n"
-    "(\"Pomiar OK\", or an error text while the channel has no valid value). The\n"
-    "service exists while the program receives valid lines from the instrument.\n"
-    "\n"
-    "  get TOPIC ITEM  prints the item's text, e.g. qm487-dde get Temperatura3#4660 Pomiar\n"
-    "  watch           finds the running instrument's topics, subscribes to all nine\n"
-    "                  channels and prints a line (time, topic, item, text) whenever a\n"
-    "                  channel's text changes, until Ctrl-C; it waits for the service\n"
-    "                  when the program is not publishing\n"
-    "  --item ITEM     with watch: the item to follow (default Pomiar)\n"
-    "\n"
-    "Texts are written as the program sends them (Windows-1250) when the output\n"
-    "goes to a file or a pipe, and as Unicode text on a console.\n"
-    "Exit status: 0 done; 1 no such service, topic or item; 2 usage error.\n";
+const char kUsage[] = "usage: qm487-dde get TOPIC ITEM\n"
+                      "       qm487-dde watch [--item ITEM]\n"
+                      "       qm487-dde --help\n"
+                      "\n"
+                      "Reads the readings that a running QM487 publishes over DDE (service QM487).\n"
+                      "Topics are one per channel and carry the instrument's serial number:\n"
+                      "Temperatura#N for the mean (channel 0) and Temperatura1#N to Temperatura8#N;\n"
+                      "items are Wynik (the value), Pomiar (the value with its unit) and Status\n"
+                      "(\"Pomiar OK\", or an error text while the channel has no valid value). The\n"
+                      "service exists while the program receives valid lines from the instrument.\n"
+                      "\n"
+                      "  get TOPIC ITEM  prints the item's text, e.g. qm487-dde get Temperatura3#4660 Pomiar\n"
+                      "  watch           finds the instruments of every running copy of the program\n"
+                      "                  (one a profile), subscribes to all nine channels of each and\n"
+                      "                  prints a line (time, topic, item, text) whenever a channel's\n"
+                      "                  text changes, until Ctrl-C; instruments that come later are\n"
+                      "                  followed too, and it waits while nothing is published\n"
+                      "  --item ITEM     with watch: the item to follow (default Pomiar)\n"
+                      "\n"
+                      "Texts are written as the program sends them (Windows-1250) when the output\n"
+                      "goes to a file or a pipe, and as Unicode text on a console.\n"
+                      "Exit status: 0 done; 1 no such service, topic or item; 2 usage error.\n";
 
 Command ParseCommand(const std::vector<std::string>& args) {
     Command cmd;

@@ -9,6 +9,8 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -109,6 +111,51 @@ HDDEDATA CALLBACK WatchCallback(UINT uType, UINT, HCONV, HSZ hszTopic, HSZ, HDDE
 // Short slices, so that Ctrl-C is seen soon.
 void Pump(DWORD ms) { PumpMessages(ms, &g_bStop); }
 
+// The numbers the running copies publish: each marks its main window with
+// its own; a wildcard connection adds the one DDE answers with.
+std::set<long> PublishedNumbers(DWORD idInst, HSZ hszService) {
+    std::set<long> numbers;
+    EnumWindows(
+        [](HWND hWnd, LPARAM lp) -> BOOL {
+            const auto n = reinterpret_cast<UINT_PTR>(GetPropW(hWnd, dde::kPublishedNumberMark));
+            if (n != 0)
+                reinterpret_cast<std::set<long>*>(lp)->insert(static_cast<long>(n));
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&numbers));
+    const long serial = FindSerialNumber(idInst, hszService);
+    if (serial > 0)
+        numbers.insert(serial);
+    return numbers;
+}
+
+// Advise links to the nine channels of one instrument.
+std::vector<CDdeConversation> Follow(const Watch& watch, HSZ hszService, HSZ hszItem, long serial) {
+    std::vector<CDdeConversation> convs;
+    for (int c = 0; c < dde::kChannels; ++c) {
+        const std::string name = dde::TopicName(c, serial);
+        CDdeString topic(watch.idInst, name.c_str());
+        CDdeConversation conv(watch.idInst, hszService, topic.Get());
+        if (conv.Get() == nullptr)
+            continue;
+        if (DdeClientTransaction(nullptr, 0, conv.Get(), hszItem, CF_TEXT, XTYP_ADVSTART, kTimeoutMs, nullptr) ==
+            nullptr)
+            Err("the server refused a link to " + name + " " + watch.item);
+        convs.push_back(std::move(conv));
+    }
+    return convs;
+}
+
+bool AnyConnected(const std::vector<CDdeConversation>& convs) {
+    for (const CDdeConversation& conv : convs)
+        if (conv.IsConnected())
+            return true;
+    return false;
+}
+
+// Follows every copy of the program: instruments come and go as their
+// copies start, lose the link (the server then ends every conversation)
+// and get it back.
 int RunWatch(const std::string& item) {
     SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
     Watch watch;
@@ -122,47 +169,32 @@ int RunWatch(const std::string& item) {
     watch.idInst = instance.Id();
     CDdeString service(watch.idInst, dde::kServiceName);
     CDdeString hszItem(watch.idInst, item.c_str());
+    std::map<long, std::vector<CDdeConversation>> followed;
     bool bWaitingSaid = false;
     while (!g_bStop) {
-        const long serial = FindSerialNumber(watch.idInst, service.Get());
-        if (serial < 0) {
-            if (!bWaitingSaid)
-                Err(std::string("waiting for the DDE service ") + dde::kServiceName + "...");
-            bWaitingSaid = true;
-            Pump(1000);
-            continue;
-        }
-        bWaitingSaid = false;
-        // Said before the links start: their first values may arrive while
-        // the later links are still being asked for.
-        Err("watching instrument " + std::to_string(serial) + ", item " + item + " (Ctrl-C ends)");
-        std::vector<CDdeConversation> convs;
-        watch.changes.Clear();
-        for (int c = 0; c < dde::kChannels; ++c) {
-            const std::string name = dde::TopicName(c, serial);
-            CDdeString topic(watch.idInst, name.c_str());
-            CDdeConversation conv(watch.idInst, service.Get(), topic.Get());
-            if (conv.Get() == nullptr)
+        for (long serial : PublishedNumbers(watch.idInst, service.Get())) {
+            if (followed.count(serial) != 0)
                 continue;
-            if (DdeClientTransaction(nullptr, 0, conv.Get(), hszItem.Get(), CF_TEXT, XTYP_ADVSTART, kTimeoutMs,
-                                     nullptr) == nullptr)
-                Err("the server refused a link to " + name + " " + item);
-            convs.push_back(std::move(conv));
+            // Said before the links start: their first values may arrive
+            // while the later links are still being asked for.
+            Err("watching instrument " + std::to_string(serial) + ", item " + item + " (Ctrl-C ends)");
+            watch.changes.Clear();
+            followed[serial] = Follow(watch, service.Get(), hszItem.Get(), serial);
         }
-        // The server ends every conversation when the link to the
-        // instrument is lost; it comes back with the next valid line.
-        auto anyConnected = [&] {
-            for (const CDdeConversation& conv : convs)
-                if (conv.IsConnected())
-                    return true;
-            return false;
-        };
-        while (!g_bStop && anyConnected())
-            Pump(500);
-        if (!g_bStop)
-            Err("the service has stopped; waiting for it to come back");
-        for (CDdeConversation& conv : convs)
-            conv.Disconnect();
+        for (auto it = followed.begin(); it != followed.end();) {
+            if (AnyConnected(it->second)) {
+                ++it;
+                continue;
+            }
+            Err("instrument " + std::to_string(it->first) + " has stopped; waiting for it to come back");
+            for (CDdeConversation& conv : it->second)
+                conv.Disconnect();
+            it = followed.erase(it);
+        }
+        if (followed.empty() && !bWaitingSaid)
+            Err(std::string("waiting for the DDE service ") + dde::kServiceName + "...");
+        bWaitingSaid = followed.empty();
+        Pump(500);
     }
     g_pWatch = nullptr;
     return 0;

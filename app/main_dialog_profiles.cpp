@@ -1,0 +1,87 @@
+// Profiles: the window names its profile, "Nowy przyrząd..." makes and
+// starts another one, and a session's end saves what a restart needs.
+#include "app/main_dialog.h"
+
+#include "app/profile_instance.h"
+#include "app/settings_path.h"
+#include "config/profile.h"
+#include "framework/text.h"
+#include "framework/win_app.h"
+#include "ui/new_instrument_dialog.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+// A new profile's window opens this far down and right of this one's.
+const int kNewWindowOffset = 40;
+
+const char kSettingsNotWritten[] = "Nie mo\xBFna zapisa\xE6 pliku ustawie\xF1 nowego przyrz\xB9" "du:\n";
+const char kNotStarted[] = "Nie mo\xBFna uruchomi\xE6 programu dla nowego przyrz\xB9" "du.";
+
+bool FileExists(const std::string& strPath) { return GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+void CMainDialog::ShowProfile() {
+    if (m_pInstance != nullptr)
+        m_pInstance->MarkWindow(m_hWnd);
+    if (!m_strProfile.empty())
+        SetWindowTextW(m_hWnd, afx::Widen1250(ProfileWindowTitle(m_strProfile)).c_str());
+    // Visible from here on, so the dialog manager does not show it again
+    // in its normal state.
+    if (m_bStartedWithWindows && m_bClosedMinimized)
+        ShowWindow(m_hWnd, SW_SHOWMINNOACTIVE);
+}
+
+// The new profile looks like this one (colours, fonts, window size, the
+// promotion switch) and has nothing of its own yet: no port, no recording,
+// no alarms, no database.
+void CMainDialog::OnNewInstrument() {
+    CNewInstrumentDialog dlg;
+    if (dlg.DoModal() != IDOK)
+        return;
+    const std::string program = AfxGetApp()->m_strProgramPath;
+    const std::string path = SettingsFilePath(program, ProfileSettingsFileName(dlg.m_strName));
+    // A profile that exists keeps its settings; it is only started.
+    if (!FileExists(path)) {
+        CIniFile ini;
+        ProgramSettings s = ConstructorSettings();
+        if (ini.Load(path, FALSE, TRUE, TRUE, FALSE))
+            LoadSettings(ini, s);
+        const ProgramSettings mine = CollectSettings();
+        std::copy(std::begin(mine.fields), std::end(mine.fields), s.fields);
+        s.bShowPromotion = mine.bShowPromotion;
+        RecordRestoredRect();
+        s.nWindowLeft = m_rcWindow.left + kNewWindowOffset;
+        s.nWindowTop = m_rcWindow.top + kNewWindowOffset;
+        s.nWindowRight = m_rcWindow.right + kNewWindowOffset;
+        s.nWindowBottom = m_rcWindow.bottom + kNewWindowOffset;
+        SaveSettings(ini, s);
+        ini.Save(FALSE);
+        if (!FileExists(path)) {
+            AfxMessageBox(kSettingsNotWritten + path, MB_OK | MB_ICONEXCLAMATION);
+            return;
+        }
+    }
+    std::string command = ProfileCommandLine(program, dlg.m_strName);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        AfxMessageBox(kNotStarted, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    CHandle thread(pi.hThread), process(pi.hProcess);  // the new copy runs on by itself
+}
+
+LRESULT CMainDialog::OnEndSession(WPARAM wParam, LPARAM) {
+    // The process ends after this returns, before the window is destroyed.
+    if (wParam) {
+        RecordRestoredRect();
+        m_bClosedMinimized = IsIconic(m_hWnd);
+        SaveSettingsNow();
+    }
+    return 0;
+}

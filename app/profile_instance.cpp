@@ -1,0 +1,68 @@
+#include "app/profile_instance.h"
+
+#include <cstdio>
+
+namespace {
+
+const wchar_t kWindowMark[] = L"QM487 profile";
+const DWORD kWindowWaitMs = 5000;
+
+// FNV-1a over the name with its letters in one case: Windows file names
+// ignore case, so "Piec" and "PIEC" are one settings file.
+UINT_PTR KeyOf(std::string text) {
+    CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+    unsigned long long hash = 14695981039346656037ull;
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    // Never 0: GetProp's answer for a window without the mark.
+    return static_cast<UINT_PTR>(hash) | 1;
+}
+
+}  // namespace
+
+CProfileInstance::CProfileInstance(const std::string& strSettingsFile)
+    : m_nKey(KeyOf(strSettingsFile)), m_bFirst(TRUE) {
+    wchar_t szName[64];
+    std::swprintf(szName, 64, L"Local\\QM487 profile %llx", static_cast<unsigned long long>(m_nKey));
+    m_mutex.Attach(CreateMutexW(nullptr, FALSE, szName));
+    // Without a mutex nothing can be told; the copy runs as it always did.
+    m_bFirst = !(m_mutex.IsValid() && GetLastError() == ERROR_ALREADY_EXISTS);
+}
+
+void CProfileInstance::MarkWindow(HWND hWnd) const { SetPropW(hWnd, kWindowMark, reinterpret_cast<HANDLE>(m_nKey)); }
+
+void CProfileInstance::UnmarkWindow(HWND hWnd) { RemovePropW(hWnd, kWindowMark); }
+
+HWND CProfileInstance::FindFirstWindow() const {
+    struct Search {
+        UINT_PTR nKey;
+        HWND hFound;
+    } search = {m_nKey, nullptr};
+    EnumWindows(
+        [](HWND hWnd, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            if (reinterpret_cast<UINT_PTR>(GetPropW(hWnd, kWindowMark)) != s->nKey)
+                return TRUE;
+            s->hFound = hWnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
+void CProfileInstance::ActivateFirst() const {
+    HWND hWnd = nullptr;
+    const ULONGLONG deadline = GetTickCount64() + kWindowWaitMs;
+    while ((hWnd = FindFirstWindow()) == nullptr && GetTickCount64() < deadline)
+        Sleep(50);
+    if (hWnd == nullptr)
+        return;
+    // Asynchronous: a first copy busy in a long handler never holds this one up.
+    if (IsIconic(hWnd))
+        ShowWindowAsync(hWnd, SW_RESTORE);
+    // This process was just started by the user, so it may hand the
+    // foreground on; an open dialog of the first copy is what should come up.
+    SetForegroundWindow(GetLastActivePopup(hWnd));
+}

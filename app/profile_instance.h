@@ -1,0 +1,35 @@
+// One running copy per profile. The first copy holds a named mutex and
+// marks its main window; a second start of the same profile finds the mark,
+// brings that window to the front and ends without touching any file.
+#pragma once
+
+#include "framework/file_handle.h"
+
+#include <windows.h>
+
+#include <string>
+
+class CProfileInstance {
+public:
+    // strSettingsFile: the file the profile keeps its settings in (as the
+    // program names it before looking for a user folder), so that two
+    // portable copies in different folders are different profiles.
+    explicit CProfileInstance(const std::string& strSettingsFile);
+
+    // FALSE when another copy of the profile is running.
+    BOOL IsFirst() const { return m_bFirst; }
+    // Marks the running copy's main window (and removes the mark).
+    void MarkWindow(HWND hWnd) const;
+    static void UnmarkWindow(HWND hWnd);
+    // Restores the first copy's window when minimised and brings it (or
+    // its open dialog) to the front; waits a few seconds for a window that
+    // is still coming up.
+    void ActivateFirst() const;
+
+private:
+    HWND FindFirstWindow() const;
+
+    UINT_PTR m_nKey;
+    CHandle m_mutex;
+    BOOL m_bFirst;
+};
