@@ -24,6 +24,7 @@ public:
     const CChannelSet& Channels() const override { return m_channels; }
     int InstrumentNumber() const override { return 4660; }
     unsigned ChannelsWithAlarmLimits() const override { return 0; }
+    std::string ProfileName() const override { return std::string(); }
 
 private:
     CChannelSet m_channels;
