@@ -15,23 +15,10 @@
 # Every wait is bounded; a command run from a Windows test under Wine writes
 # its exit status to DIR/<command>.done, as Wine cannot wait for a Unix process.
 set -uo pipefail
-# Started from Wine, PATH is the Windows one.
-export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin:$PATH LC_ALL=C
 cmd=$1
 dir=$2
 mkdir -p "$dir"
-
-free_port() {
-  local p
-  for _ in $(seq 1 200); do
-    p=$((20000 + RANDOM % 40000))
-    if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
-      echo "$p"
-      return 0
-    fi
-  done
-  return 1
-}
+. "$(dirname "$0")/../server_script.sh"
 
 # With authentication on, as the admin.
 http() {
@@ -96,20 +83,6 @@ createdb() {
   http -XPOST "http://127.0.0.1:$(cat "$dir/port")/query" --data-urlencode "q=CREATE DATABASE \"$1\"" >/dev/null
 }
 
-stop() {
-  [ -f "$dir/pid" ] || return 0
-  local pid
-  pid=$(cat "$dir/pid")
-  kill "$pid" 2>/dev/null
-  for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -9 "$pid" 2>/dev/null
-  rm -f "$dir/pid"
-  return 0
-}
-
 query() {
   http -G "http://127.0.0.1:$(cat "$dir/port")/query" --data-urlencode "db=$1" --data-urlencode "q=$2" \
        --data-urlencode "epoch=ms" |
@@ -121,14 +94,10 @@ case "$cmd" in
   createdb) createdb "$3" ;;
   stop) stop ;;
   clean) stop; rm -rf "${dir:?}"/* ;;
-  clean-all)
-    for d in "$dir"/*/; do [ -d "$d" ] && "$0" clean "${d%/}"; done
-    ;;
+  clean-all) clean_all ;;
   query)
     query "$3" "${4:-$(cat "$dir/query.in")}" >"$dir/query.out" && { [ -t 1 ] && cat "$dir/query.out"; true; } ;;
   port) cat "$dir/port" ;;
   *) echo "usage: influx_server.sh start|stop|clean|query|port DIR ..." >&2; exit 2 ;;
 esac
-rc=$?
-echo "$rc" >"$dir/$cmd.done.tmp" && mv -f "$dir/$cmd.done.tmp" "$dir/$cmd.done"
-exit $rc
+finish $?

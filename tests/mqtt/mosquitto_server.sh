@@ -10,22 +10,10 @@
 # Every wait is bounded; each command writes its exit status to
 # DIR/<command>.done, as Wine cannot wait for a Unix process.
 set -uo pipefail
-export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin:$PATH LC_ALL=C
 cmd=$1
 dir=$2
 mkdir -p "$dir"
-
-free_port() {
-  local p
-  for _ in $(seq 1 200); do
-    p=$((20000 + RANDOM % 40000))
-    if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
-      echo "$p"
-      return 0
-    fi
-  done
-  return 1
-}
+. "$(dirname "$0")/../server_script.sh"
 
 make_tls() {
   [ -f "$dir/server.crt" ] && return 0
@@ -76,30 +64,11 @@ start() {
   return 1
 }
 
-stop() {
-  [ -f "$dir/pid" ] || return 0
-  local pid
-  pid=$(cat "$dir/pid")
-  kill "$pid" 2>/dev/null
-  for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -9 "$pid" 2>/dev/null
-  rm -f "$dir/pid"
-  return 0
-}
-
 case "$cmd" in
   start) start "${3:-}" ;;
   stop) stop ;;
   clean) stop; rm -rf "${dir:?}"/* ;;
-  clean-all)
-    for d in "$dir"/*/; do
-      if [ -d "$d" ]; then "$0" clean "${d%/}"; fi
-    done ;;
+  clean-all) clean_all ;;
   *) echo "usage: mosquitto_server.sh start|stop|clean|clean-all DIR ..." >&2; exit 2 ;;
 esac
-rc=$?
-echo "$rc" >"$dir/$cmd.done.tmp" && mv -f "$dir/$cmd.done.tmp" "$dir/$cmd.done"
-exit $rc
+finish $?
