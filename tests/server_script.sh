@@ -3,10 +3,12 @@
 # Started from Wine, PATH is the Windows one.
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin:$PATH LC_ALL=C
 
+# Below Linux's ephemeral ports (32768 up): a port taken as the local end of
+# some outgoing connection answers no connect, yet cannot be listened on.
 free_port() {
   local p
   for _ in $(seq 1 200); do
-    p=$((20000 + RANDOM % 40000))
+    p=$((20000 + RANDOM % 12000))
     if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
       echo "$p"
       return 0
