@@ -123,27 +123,8 @@ public:
     HICON m_hIcon;
     std::string m_strSettingsPath;  // where the settings are kept, for the user
     CIniFile* m_pSettings;          // the store of this run, or nullptr
-    // Readings to an MQTT broker: a part of its own, reaching this window
-    // through its host.
-    class MqttHost : public CMqttFeed::Host {
-    public:
-        explicit MqttHost(CMainDialog& dlg) : m_dlg(dlg) {}
-        HWND NotifyWindow() const override { return m_dlg.m_hWnd; }
-        const CChannelSet& Channels() const override { return m_dlg.m_channels; }
-        int InstrumentNumber() const override { return m_dlg.Decoder().m_nSerialNumber; }
-        std::string ProfileName() const override { return m_dlg.m_strProfile; }
-        unsigned ChannelsWithAlarmLimits() const override {
-            unsigned mask = 0;
-            for (int c = 0; c < CChannelSet::kChannels; ++c)
-                mask |= m_dlg.m_alarms.Settings().limits[c].IsSet() ? 1u << c : 0u;
-            return mask;
-        }
-
-    private:
-        CMainDialog& m_dlg;
-    };
-    MqttHost m_mqttHost{*this};
-    CMqttFeed m_mqttFeed{m_mqttHost};
+    // Readings to an MQTT broker, a part of its own.
+    CMqttFeed& MqttFeed() { return m_mqttFeed; }
 
     // The alarms, judged at every valid reading (main_dialog_alarms.cpp).
     CAlarmMonitor& Alarms() { return m_alarms; }
@@ -293,6 +274,26 @@ private:
     CLineAssembly m_lineAssembly;  // line buffer, watchdog and decoder
     DatabaseHost m_databaseHost;
     CDatabaseFeed m_database;
+    // The MQTT feed reaches this window through here.
+    class MqttHost : public CMqttFeed::Host {
+    public:
+        explicit MqttHost(CMainDialog& dlg) : m_dlg(dlg) {}
+        HWND NotifyWindow() const override { return m_dlg.m_hWnd; }
+        const CChannelSet& Channels() const override { return m_dlg.m_channels; }
+        int InstrumentNumber() const override { return m_dlg.Decoder().m_nSerialNumber; }
+        std::string ProfileName() const override { return m_dlg.m_strProfile; }
+        unsigned ChannelsWithAlarmLimits() const override {
+            unsigned mask = 0;
+            for (int c = 0; c < CChannelSet::kChannels; ++c)
+                mask |= m_dlg.m_alarms.Settings().limits[c].IsSet() ? 1u << c : 0u;
+            return mask;
+        }
+
+    private:
+        CMainDialog& m_dlg;
+    };
+    MqttHost m_mqttHost{*this};
+    CMqttFeed m_mqttFeed{m_mqttHost};
     int m_nReportFileSeparator;    // the separator the open report file was opened with
     int m_nTimerInterval;          // the interval the recording timer runs at
     std::vector<RecordNotice> m_recordNotices;  // to show once the writes are done

@@ -174,8 +174,9 @@ TEST(MainWindow, UninstallOfTheInstalledCopyAsksFirstAndNoKeepsItRunning) {
     ASSERT_TRUE(program.Start());
     char now[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, now);
-    if (!UserDocumentsFolder().empty() && GetFileAttributesA(UserDocumentsFolder().c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (!UserDocumentsFolder().empty() && GetFileAttributesA(UserDocumentsFolder().c_str()) != INVALID_FILE_ATTRIBUTES) {
         EXPECT_EQ(std::filesystem::path(now), std::filesystem::path(UserDocumentsFolder()));
+    }
     PostMessageW(program.Main(), WM_COMMAND, ID_UNINSTALL, 0);
     HWND box = program.WaitForMessageBox();
     ASSERT_NE(box, nullptr);

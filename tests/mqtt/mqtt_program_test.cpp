@@ -106,7 +106,7 @@ TEST(MqttProgram, ReadingsStatusAndDiscoveryArriveAndDiscoveryGoesWhenSwitchedOf
     ASSERT_TRUE(instrument.Send(Reading(1, 21.5)));
     ASSERT_TRUE(sub.WaitFor([&] { return !sub.On(config).empty() && sub.On(config).back().strPayload.empty(); }));
     EXPECT_NE(ReadFileBytes(program.IniPath()).find("MQTT_DISCOVERY=0\r\n"), std::string::npos);
-    EXPECT_FALSE(program.Dialog()->m_mqttFeed.IsFailing());
+    EXPECT_FALSE(program.Dialog()->MqttFeed().IsFailing());
 }
 
 TEST(MqttProgram, ABrokerBackAfterAStopGetsEachChannelsLatestReadingOnce) {
@@ -123,7 +123,7 @@ TEST(MqttProgram, ABrokerBackAfterAStopGetsEachChannelsLatestReadingOnce) {
     Instrument instrument;
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 20.0)));
-    ASSERT_TRUE(WaitFor([&] { return program.Dialog()->m_mqttFeed.Publisher().State().bConnected; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return program.Dialog()->MqttFeed().Publisher().State().bConnected; }, 30000));
     ASSERT_TRUE(broker.Stop());
     ASSERT_TRUE(program.WaitForStatus(kHeard + kMqttFails, 30000));
     for (int i = 0; i < 10; ++i) {
@@ -219,7 +219,7 @@ TEST(MqttProgram, HostileBrokersNeitherCrashNorHoldUpTheProgram) {
         if (row.reply == connack + std::string("\x40\x02\x77\x77", 4)) {
             // Still connected and publishing.
             ASSERT_TRUE(WaitFor([&] { return broker.Received().find(kT1) != std::string::npos; }, 30000));
-            EXPECT_FALSE(program.Dialog()->m_mqttFeed.IsFailing());
+            EXPECT_FALSE(program.Dialog()->MqttFeed().IsFailing());
         } else if (!row.reply.empty()) {
             // Refused, dropped and tried again after the back-off.
             ASSERT_TRUE(WaitFor([&] { return broker.Connections() >= 2; }, 30000));
