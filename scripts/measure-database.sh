@@ -12,23 +12,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../build/windows}" && pwd)
 queued=${2:-500000}
 bench=$build/bench/qm487-bench-database.exe
-[ -f "$bench" ] || { echo "measure-database: $bench is not built" >&2; exit 1; }
-state=$build/wine
 server=$here/../tests/database/influx_server.sh
-data=$(mktemp -d)
-
-started=
-if [ ! -f "$state/display" ]; then
-  "$here/wine-env.sh" start "$state" >&2
-  started=1
-fi
-cleanup() {
-  "$server" clean "$data" >/dev/null 2>&1 || true
-  rm -rf "$data"
-  if [ -n "$started" ]; then "$here/wine-env.sh" stop "$state" >&2; fi
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+. "$here/bench-server.sh"
 
 "$server" start "$data" qm487 >/dev/null
 port=$("$server" port "$data")
