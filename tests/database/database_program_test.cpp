@@ -50,10 +50,7 @@ public:
 bool IsDatabaseDialog(HWND h) { return GetDlgItem(h, IDC_DB_STATE) != nullptr; }
 
 HWND OpenDatabaseDialog(RunningProgram& program) {
-    PostMessageW(program.Main(), WM_COMMAND, ID_DATABASE, 0);
-    HWND dlg = nullptr;
-    WaitFor([&] { return (dlg = FindThreadDialog(program.GuiThreadId(), IsDatabaseDialog)) != nullptr; }, 10000);
-    return dlg;
+    return OpenCommandDialog(program, ID_DATABASE, IsDatabaseDialog);
 }
 
 const std::int64_t kAnyTime = 0;

@@ -45,12 +45,7 @@ public:
 
 bool IsMqttDialog(HWND h) { return GetDlgItem(h, IDC_MQTT_STATE) != nullptr; }
 
-HWND OpenMqttDialog(RunningProgram& program) {
-    PostMessageW(program.Main(), WM_COMMAND, ID_MQTT, 0);
-    HWND dlg = nullptr;
-    WaitFor([&] { return (dlg = FindThreadDialog(program.GuiThreadId(), IsMqttDialog)) != nullptr; }, 10000);
-    return dlg;
-}
+HWND OpenMqttDialog(RunningProgram& program) { return OpenCommandDialog(program, ID_MQTT, IsMqttDialog); }
 
 // Presses "Sprawdź połączenie" and waits for an answer holding part.
 std::wstring CheckAnswer(HWND dlg, const wchar_t* part) {

@@ -86,6 +86,14 @@ inline HWND FindThreadDialog(DWORD threadId, bool (*match)(HWND)) {
     return search.found;
 }
 
+// Gives the main window a menu command and waits for the dialog it opens.
+inline HWND OpenCommandDialog(RunningProgram& program, UINT command, bool (*match)(HWND)) {
+    PostMessageW(program.Main(), WM_COMMAND, command, 0);
+    HWND dlg = nullptr;
+    qm487test::WaitFor([&] { return (dlg = FindThreadDialog(program.GuiThreadId(), match)) != nullptr; }, 10000);
+    return dlg;
+}
+
 inline bool IsRecordingDialog(HWND h) { return GetDlgItem(h, IDC_REC_INTERVAL) != nullptr; }
 inline bool IsMessageBox(HWND h) {
     return GetDlgItem(h, IDC_REC_INTERVAL) == nullptr && GetDlgItem(h, IDC_STATUS) == nullptr &&
