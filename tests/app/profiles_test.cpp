@@ -10,15 +10,16 @@ using namespace qm487test;
 
 namespace {
 
-// The copy's status line shows the instrument's number once lines arrive;
-// another process's control answers only WM_GETTEXT.
-std::wstring StatusOf(HWND hMain) {
+// Another process's control answers only WM_GETTEXT.
+std::wstring TextOf(HWND hControl) {
     wchar_t text[256] = {};
     DWORD_PTR copied = 0;
-    SendMessageTimeoutW(GetDlgItem(hMain, IDC_STATUS), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, 2000, &copied);
+    SendMessageTimeoutW(hControl, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
     return text;
 }
+
+// The copy's status line shows the instrument's number once lines arrive.
+std::wstring StatusOf(HWND hMain) { return TextOf(GetDlgItem(hMain, IDC_STATUS)); }
 
 HWND FindTitled(const std::wstring& title) {
     struct Search {
@@ -275,8 +276,16 @@ TEST_F(Profiles, ANewInstrumentTakesTheLookOnlyAndAsksForItsPort) {
     ASSERT_NE(hA, nullptr);
     PostMessageW(hA, WM_COMMAND, ID_NEW_INSTRUMENT, 0);
     HWND dialog = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (dialog = FindWindowW(L"#32770", L"Nowy przyrz\x0105" L"d")) != nullptr; }, 30000));
+    // Shown only once its controls are there: a name typed sooner is lost
+    // and the empty name refused.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            dialog = FindWindowW(L"#32770", L"Nowy przyrz\x0105" L"d");
+            return dialog != nullptr && IsWindowVisible(dialog);
+        },
+        30000));
     SendMessageW(GetDlgItem(dialog, IDC_INSTRUMENT_NAME), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Piec 2"));
+    ASSERT_EQ(TextOf(GetDlgItem(dialog, IDC_INSTRUMENT_NAME)), L"Piec 2");
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     HWND hNew = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (hNew = FindTitled(L"QM487 \x2013 Piec 2")) != nullptr; }, 60000));
