@@ -6,9 +6,6 @@
 
 namespace {
 
-// The help's map gives this context the start page.
-const DWORD kHelpContext = 100;
-
 const char kHelpMissing[] =
     "Nie mo\xBFna otworzy\xE6 pomocy programu. Powinna si\xEA znajdowa\xE6 w pliku QM487.chm "
     "lub w folderze help obok programu:\n\n";
@@ -24,13 +21,13 @@ LRESULT CMainDialog::OnHelpInfo(WPARAM, LPARAM) {
     return TRUE;
 }
 
-// Whatever the framework asks for, Help opens at the program's start topic;
-// HELP_QUIT closes it.
+// Whatever the framework asks for, Help opens at the program's start topic
+// (context 100, the help's start page); HELP_QUIT closes it.
 void CMainDialog::WinHelp(DWORD_PTR, UINT nCmd) {
     if (nCmd == HELP_QUIT) {
         m_help.Close();
         return;
     }
-    if (m_help.Show(m_hWnd, kHelpContext) == CProgramHelp::Shown::Nothing)
+    if (m_help.Show(m_hWnd) == CProgramHelp::Shown::Nothing)
         AfxMessageBox(kHelpMissing + afx::Narrow1250(m_help.m_strFolder), MB_OK | MB_ICONEXCLAMATION);
 }

@@ -16,11 +16,11 @@ CProgramHelp::CProgramHelp() {
     m_strFolder = slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
 }
 
-CProgramHelp::Shown CProgramHelp::Show(HWND hOwner, DWORD nContext) {
+CProgramHelp::Shown CProgramHelp::Show(HWND hOwner) {
     // hhctrl answers a missing file with a box of its own; the browser's
     // pages are the better answer then.
     if (GetFileAttributesW(ChmPath().c_str()) != INVALID_FILE_ATTRIBUTES) {
-        m_hWindow = m_htmlHelp.DisplayContext(hOwner, ChmPath(), nContext);
+        m_hWindow = m_htmlHelp.DisplayTopic(hOwner, ChmPath(), kStartTopic);
         if (m_hWindow != nullptr)
             return Shown::Window;
     }

@@ -33,10 +33,11 @@ bool CHtmlHelp::Load() {
     return m_pfnHtmlHelp != nullptr;
 }
 
-HWND CHtmlHelp::DisplayContext(HWND hCaller, const std::wstring& strChmPath, DWORD nContext) {
+HWND CHtmlHelp::DisplayTopic(HWND hCaller, const std::wstring& strChmPath, const std::wstring& strTopic) {
     if (!Load())
         return nullptr;
-    HWND hHelp = m_pfnHtmlHelp(hCaller, strChmPath.c_str(), HH_HELP_CONTEXT, nContext);
+    const std::wstring url = strChmPath + L"::/" + strTopic;
+    HWND hHelp = m_pfnHtmlHelp(hCaller, url.c_str(), HH_DISPLAY_TOPIC, 0);
     if (hHelp != nullptr)
         m_bOpened = TRUE;
     return hHelp;

@@ -16,10 +16,9 @@ public:
     CHtmlHelp(const CHtmlHelp&) = delete;
     CHtmlHelp& operator=(const CHtmlHelp&) = delete;
 
-    // Opens the compiled help file at the topic its map gives nContext; the
-    // help window, or nullptr when HTML Help is missing or refuses (no such
-    // file, no such context).
-    HWND DisplayContext(HWND hCaller, const std::wstring& strChmPath, DWORD nContext);
+    // Opens the compiled help file at one of its pages ("index.htm"); the
+    // help window, or nullptr when HTML Help is missing or refuses.
+    HWND DisplayTopic(HWND hCaller, const std::wstring& strChmPath, const std::wstring& strTopic);
     // Closes every help window this process opened; nothing when none was.
     void CloseAll();
     bool IsLoaded() const { return m_pfnHtmlHelp != nullptr; }

@@ -1,8 +1,8 @@
 // "Pomoc" as a user meets it: QM487.chm (built beside this test as beside
-// the program) opens in HTML Help at the start topic, context 100, and goes
-// with the program; without it the same pages open in the browser. Wine has
-// no HTML engine here, so the window shows no page: the context is proved by
-// hhctrl itself, which refuses a context the file's map does not name.
+// the program) opens in HTML Help at its start page and goes with the
+// program; without it the same pages open in the browser. Wine has no HTML
+// engine here, so the window shows no page: the build checks that every page
+// is in the file.
 #include "app/program_help.h"
 #include "tests/app/program_harness.h"
 #include "tests/ui/shell_handlers.h"
@@ -52,13 +52,11 @@ TEST(Help, TheBuildPutsTheHelpBesideTheProgram) {
         EXPECT_TRUE(std::filesystem::is_regular_file(ProgramFolder() + L"\\help\\" + page)) << page;
 }
 
-TEST(Help, TheCompiledFileMapsContext100AndNoOther) {
+TEST(Help, TheCompiledFileOpensAtItsStartPage) {
     CHtmlHelp help;
     const std::wstring chm = ProgramFolder() + L"\\QM487.chm";
-    // hhctrl opens a context only through the file's own map.
-    EXPECT_EQ(help.DisplayContext(nullptr, chm, 4242), nullptr);
+    HWND hWnd = help.DisplayTopic(nullptr, chm, CProgramHelp::kStartTopic);
     ASSERT_TRUE(help.IsLoaded()) << "hhctrl.ocx is not there";
-    HWND hWnd = help.DisplayContext(nullptr, chm, 100);
     ASSERT_NE(hWnd, nullptr);
     EXPECT_EQ(ClassName(hWnd), L"HH Parent");
     EXPECT_EQ(WindowText(hWnd), kHelpTitle);
@@ -75,14 +73,14 @@ TEST(Help, WithoutTheCompiledFileTheStartPageOpensInTheBrowser) {
 
     CProgramHelp help;
     help.m_strFolder = dir.wstring();
-    EXPECT_EQ(help.Show(nullptr, 100), CProgramHelp::Shown::Browser);
+    EXPECT_EQ(help.Show(nullptr), CProgramHelp::Shown::Browser);
     EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(out).find("index.htm") != std::string::npos; }, 20000));
     const std::string opened = ReadFileBytes(out);
     EXPECT_NE(opened.find("help\\index.htm"), std::string::npos) << opened;
 
     // Neither the file nor the pages: nothing opens, and the caller says so.
     help.m_strFolder = (dir / "empty").wstring();
-    EXPECT_EQ(help.Show(nullptr, 100), CProgramHelp::Shown::Nothing);
+    EXPECT_EQ(help.Show(nullptr), CProgramHelp::Shown::Nothing);
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
 }
