@@ -1,6 +1,7 @@
 #include "mqtt/mqtt_socket.h"
 
 #include "framework/text.h"
+#include "mqtt/host_lookup.h"
 
 #include <ws2tcpip.h>
 #include <schannel.h>
@@ -165,19 +166,13 @@ bool CMqttSocket::Open(const MqttUrl& url, unsigned nTimeoutMs, std::string* pEr
 }
 
 bool CMqttSocket::Connect(const MqttUrl& url, unsigned nTimeoutMs, std::string* pError) {
-    addrinfo hints = {};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* list = nullptr;
-    if (getaddrinfo(url.strHost.c_str(), std::to_string(url.nPort).c_str(), &hints, &list) != 0 || list == nullptr) {
-        *pError = "unknown host " + url.strHost;
-        return false;
-    }
     const ULONGLONG deadline = GetTickCount64() + nTimeoutMs;
+    std::vector<HostAddress> addresses;
+    if (!LookUpHost(url.strHost, url.nPort, m_cancel.Get(), nTimeoutMs, &addresses, pError))
+        return false;
     std::string lastError = "connection refused";
-    for (addrinfo* a = list; a != nullptr; a = a->ai_next) {
-        m_socket = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+    for (const HostAddress& a : addresses) {
+        m_socket = socket(a.nFamily, SOCK_STREAM, IPPROTO_TCP);
         if (m_socket == INVALID_SOCKET)
             continue;
         ResetEvent(m_netEvent.Get());
@@ -186,7 +181,8 @@ bool CMqttSocket::Connect(const MqttUrl& url, unsigned nTimeoutMs, std::string* 
         const BOOL noDelay = TRUE;
         setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
         int error = 0;
-        if (connect(m_socket, a->ai_addr, static_cast<int>(a->ai_addrlen)) != 0) {
+        if (connect(m_socket, reinterpret_cast<const sockaddr*>(a.sockaddr.data()), static_cast<int>(a.sockaddr.size())) !=
+            0) {
             error = WSAGetLastError();
             if (error == WSAEWOULDBLOCK) {
                 error = WSAETIMEDOUT;
@@ -199,7 +195,6 @@ bool CMqttSocket::Connect(const MqttUrl& url, unsigned nTimeoutMs, std::string* 
                                                static_cast<DWORD>(deadline - now));
                     if (r != WAIT_OBJECT_0 + 1) {
                         if (r == WAIT_OBJECT_0) {
-                            freeaddrinfo(list);
                             Close();
                             *pError = "stopped";
                             return false;
@@ -215,14 +210,11 @@ bool CMqttSocket::Connect(const MqttUrl& url, unsigned nTimeoutMs, std::string* 
                 }
             }
         }
-        if (error == 0) {
-            freeaddrinfo(list);
+        if (error == 0)
             return true;
-        }
         lastError = SocketError(error);
         Close();
     }
-    freeaddrinfo(list);
     *pError = lastError;
     return false;
 }

@@ -4,7 +4,9 @@
 // TLS with a CA of the test's own, and brokers that misbehave. COM14 is the
 // instrument's end of the bench pair, the program listens on COM13.
 #include "database/secret_store.h"
+#include "framework/file_handle.h"
 #include "framework/text.h"
+#include "mqtt/host_lookup.h"
 #include "tests/mqtt/mqtt_harness.h"
 #include "tests/recording/recording_harness.h"
 
@@ -231,6 +233,32 @@ TEST(MqttProgram, HostileBrokersNeitherCrashNorHoldUpTheProgram) {
         std::printf("%s: closed in %llu ms\n", row.name, closeMs);
         EXPECT_LT(closeMs, 5000u);
     }
+}
+
+// A name lookup that does not end (the DNS server out of reach) holds up
+// neither a stop nor the time limit of a connection; it ends by itself.
+TEST(MqttProgram, ANameLookupThatDoesNotEndHoldsUpNeitherAStopNorTheTimeLimit) {
+    auto release = std::make_shared<CHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    auto ended = std::make_shared<CHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const HostResolver hanging = [release, ended](const std::string&, const std::string&, std::vector<HostAddress>*) {
+        WaitForSingleObject(release->Get(), 60000);
+        SetEvent(ended->Get());
+        return static_cast<int>(WSATRY_AGAIN);
+    };
+    CHandle cancel(CreateEventW(nullptr, TRUE, TRUE, nullptr));
+    std::vector<HostAddress> addresses;
+    std::string error;
+    EXPECT_FALSE(LookUpHost("broker.example", 1883, cancel.Get(), 60000, &addresses, &error, hanging));
+    EXPECT_EQ(error, "stopped");
+    ResetEvent(cancel.Get());
+    EXPECT_FALSE(LookUpHost("broker.example", 1883, cancel.Get(), 100, &addresses, &error, hanging));
+    EXPECT_EQ(error, "name lookup of broker.example timed out");
+    EXPECT_EQ(WaitForSingleObject(ended->Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "waited for the lookup";
+    SetEvent(release->Get());
+    EXPECT_EQ(WaitForSingleObject(ended->Get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    ASSERT_TRUE(LookUpHost("127.0.0.1", 1883, cancel.Get(), 10000, &addresses, &error)) << error;
+    ASSERT_EQ(addresses.size(), 1u);
+    EXPECT_EQ(addresses[0].nFamily, AF_INET);
 }
 
 // Last: a killed program may hold the bench port a while longer.
