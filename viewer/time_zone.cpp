@@ -77,13 +77,22 @@ bool ParseZoneChoice(const std::string& text, ZoneChoice* pChoice) {
         *pChoice = choice;
         return true;
     }
+    // [+-]H or [+-]HH, then optionally :MM; nothing else.
+    auto digit = [&t](std::size_t i) { return i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); };
+    const char sign = t[0];
+    std::size_t i = 1;
     int hours = 0, minutes = 0;
-    char sign = 0, end = 0;
-    const int n = std::sscanf(t.c_str(), "%c%d:%d%c", &sign, &hours, &minutes, &end);
-    const bool hoursOnly = n == 2 && t.find(':') == std::string::npos;
-    if ((sign != '+' && sign != '-') || !(n == 3 || hoursOnly) || !std::isdigit(static_cast<unsigned char>(t[1])) ||
-        hours > 14 || minutes < 0 || minutes > 59 || (n == 3 && t.size() - t.find(':') != 3))
+    while (digit(i) && i < 3)
+        hours = hours * 10 + (t[i++] - '0');
+    if ((sign != '+' && sign != '-') || i == 1 || hours > 14)
         return false;
+    if (i < t.size()) {
+        if (t.size() != i + 3 || t[i] != ':' || !digit(i + 1) || !digit(i + 2))
+            return false;
+        minutes = (t[i + 1] - '0') * 10 + (t[i + 2] - '0');
+        if (minutes > 59)
+            return false;
+    }
     choice.nOffset = (sign == '-' ? -1 : 1) * (hours * 3600 + minutes * 60);
     *pChoice = choice;
     return true;

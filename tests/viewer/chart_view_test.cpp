@@ -178,6 +178,8 @@ TEST(ChartTime, ZoneChoicesAsTyped) {
         {"UTC+5:45", true, false, 20700, "UTC+5:45"}, {"UTC+2", true, false, 7200, "UTC+2"},
         {"+15:00", false, false, 0, ""},     {"+1:5", false, false, 0, ""},
         {"Europe/Warsaw", false, false, 0, ""}, {"+", false, false, 0, ""},
+        {"+2:+3", false, false, 0, ""},      {"+2x", false, false, 0, ""},
+        {"+2: 3", false, false, 0, ""},      {"+123", false, false, 0, ""},
     };
     for (const auto& row : rows) {
         ZoneChoice choice;
