@@ -42,7 +42,11 @@ bool LookUpHost(const std::string& host, unsigned nPort, HANDLE hCancel, unsigne
             // Its own hold on Winsock: the socket that asked may be gone.
             WSADATA data;
             const bool bWinsock = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-            lookup->nResult = resolve(host, port, &lookup->addresses);
+            try {
+                lookup->nResult = resolve(host, port, &lookup->addresses);
+            } catch (...) {  // out of memory: no exception leaves a thread
+                lookup->nResult = EAI_MEMORY;
+            }
             if (bWinsock)
                 WSACleanup();
             SetEvent(lookup->done.Get());
