@@ -38,15 +38,14 @@ bool IsLoopbackHost(const std::string& host) {
 }
 
 std::string PlainTextSecretQuestion(const char* plainScheme, const char* secureScheme, bool bCheck) {
-    return std::string("Has\xB3o zostanie wys\xB3"
-                       "ane bez szyfrowania (adres ") +
-           plainScheme +
-           " innego komputera), wi\xEA"
-           "c mo\xBF"
-           "e je przechwyci\xE6 ka\xBF"
-           "dy w tej sieci. Bezpieczniej jest "
-           "poda\xE6 adres " +
-           secureScheme + ".\n\n" + (bCheck ? "Sprawdzi\xE6 mimo to?" : "Zapisa\xE6 mimo to?");
+    static const char kBefore[] = "Has\xB3o zostanie wys\xB3"
+                                  "ane bez szyfrowania (adres ";
+    static const char kBetween[] = " innego komputera), wi\xEA"
+                                   "c mo\xBF"
+                                   "e je przechwyci\xE6 ka\xBF"
+                                   "dy w tej sieci. Bezpieczniej jest poda\xE6 adres ";
+    return kBefore + std::string(plainScheme) + kBetween + secureScheme + ".\n\n" +
+           (bCheck ? "Sprawdzi\xE6 mimo to?" : "Zapisa\xE6 mimo to?");
 }
 
 CPlainTextConsent::CPlainTextConsent(const char* plainScheme, const char* secureScheme,

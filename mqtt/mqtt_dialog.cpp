@@ -14,10 +14,7 @@ namespace {
 const char kBadUrl[] = "Podaj adres serwera w postaci mqtt://serwer:1883 lub mqtts://serwer:8883.";
 const char kBadTopic[] =
     "Temat g\xB3\xF3wny i prefiks nie mog\xB9 zawiera\xE6 spacji, znak\xF3w + i # ani znak\xF3w steruj\xB9"
-    "cych; "
-    "poziomy oddziela znak / i \xBF"
-    "aden nie mo\xBF"
-    "e by\xE6 pusty.";
+    "cych; poziomy oddziela znak / (bez pustych poziom\xF3w).";
 const char kChecking[] = "Sprawdzanie...";
 
 }  // namespace
