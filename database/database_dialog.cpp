@@ -1,6 +1,7 @@
 #include "database/database_dialog.h"
 
 #include "database/http_client.h"
+#include "database/plain_text_secret.h"
 #include "database/secret_store.h"
 #include "database/send_rules.h"
 #include "database/send_state.h"
@@ -13,20 +14,19 @@
 
 namespace {
 
-
 const char kBadUrl[] = "Podaj adres serwera w postaci http://serwer:8086 lub https://serwer.";
 const char kNoName[] = "Podaj nazw\xEA bazy danych.";
 const char kChecking[] = "Sprawdzanie...";
 const char kUserColon[] = "Nazwa u\xBFytkownika nie mo\xBF" "e zawiera\xE6 dwukropka (:).";
-const char kControlCharacter[] = "Nazwa u\xBFytkownika i has\xB3o nie mog\xB9 zawiera\xE6 znak\xF3w steruj\xB9" "cych.";
-const char kPlainTextSecret[] =
-    "Has\xB3o zostanie wys\xB3" "ane bez szyfrowania (adres http:// innego komputera), wi\xEA" "c mo\xBF" "e je "
-    "przechwyci\xE6 ka\xBF" "dy w tej sieci. Bezpieczniej jest poda\xE6 adres https://.\n\nZapisa\xE6 mimo to?";
-
+const char kControlCharacter[] = "Nazwa u\xBFytkownika i has\xB3o nie mog\xB9 zawiera\xE6 znak\xF3w steruj\xB9"
+                                 "cych.";
 }  // namespace
 
 CDatabaseDialog::CDatabaseDialog(CWnd* pParent)
-    : CDialog(IDD_DATABASE, pParent), m_bEnabled(FALSE), m_bSecretUnreadable(FALSE) {}
+    : CDialog(IDD_DATABASE, pParent),
+      m_bEnabled(FALSE),
+      m_bSecretUnreadable(FALSE),
+      m_consent("http://", "https://", AfxAskWarning) {}
 
 CDatabaseDialog::~CDatabaseDialog() { EndPing(); }
 
@@ -87,17 +87,11 @@ void CDatabaseDialog::OnOK() {
         ::SetFocus(fault == DbCredentialsFault::SecretControl ? m_editSecret : m_editUser);
         return;
     }
-    if (!m_strSecret.empty() && ParseServerUrl(m_strUrl, url) && !ConfirmPlainTextSecret(url)) {
+    if (ParseServerUrl(m_strUrl, url) && !m_consent.Allows(url.bSecure, url.strHost, m_strSecret, false)) {
         ::SetFocus(m_editUrl);
         return;
     }
     EndDialog(IDOK);
-}
-
-BOOL CDatabaseDialog::ConfirmPlainTextSecret(const DbServerUrl& url) {
-    if (url.bSecure || IsLoopbackHost(url.strHost))
-        return TRUE;
-    return AfxMessageBox(kPlainTextSecret, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 void CDatabaseDialog::OnPing() {
@@ -109,7 +103,10 @@ void CDatabaseDialog::OnPing() {
         ::SetDlgItemTextW(m_hWnd, IDC_DB_PING_RESULT, afx::Widen1250(kBadUrl).c_str());
         return;
     }
-    const std::string auth = AuthorizationValue(m_editUser.GetWindowText(), m_editSecret.GetWindowText());
+    const std::string secret = m_editSecret.GetWindowText();
+    if (!m_consent.Allows(parsed.bSecure, parsed.strHost, secret, true))
+        return;
+    const std::string auth = AuthorizationValue(m_editUser.GetWindowText(), secret);
     auto ping = std::make_shared<PingRun>();
     const HWND hWnd = m_hWnd;
     const BOOL bStarted = m_pingThread.Start([ping, parsed, auth, hWnd]() -> UINT {

@@ -7,6 +7,7 @@
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "framework/worker_thread.h"
+#include "database/plain_text_secret.h"
 #include "database/send_rules.h"
 
 #include <atomic>
@@ -55,14 +56,14 @@ private:
     // Ends the check: joined when it has ended, else let go (never waits
     // on the network).
     void EndPing();
-    // Asks before a password goes out unencrypted to another machine.
-    BOOL ConfirmPlainTextSecret(const DbServerUrl& url);
 
     CButton m_checkEnabled;
     CEdit m_editUrl;
     CEdit m_editName;
     CEdit m_editUser;
     CEdit m_editSecret;
+    // Asks before a password goes out unencrypted to another machine.
+    CPlainTextConsent m_consent;
     // The check runs on a thread of its own, so the window (and the readings
     // behind it) never waits for the network.
     std::shared_ptr<PingRun> m_pPing;  // the check under way, or null

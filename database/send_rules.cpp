@@ -187,14 +187,6 @@ std::string PercentEncode(const std::string& text) {
 
 }  // namespace
 
-bool IsLoopbackHost(const std::string& host) {
-    std::string lower = host;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-    return lower == "localhost" || lower == "[::1]" ||
-           (lower.compare(0, 4, "127.") == 0 && lower.find_first_not_of("0123456789.") == std::string::npos);
-}
-
 std::string WritePath(const DbServerUrl& url, const std::string& database) {
     return url.strPath + "/write?db=" + PercentEncode(Cp1250ToUtf8(database)) + "&precision=ms";
 }

@@ -68,8 +68,6 @@ struct DbServerUrl {
     std::string strPath;   // "" or "/prefix", without a trailing "/"
 };
 bool ParseServerUrl(const std::string& url, DbServerUrl& out);
-// localhost, 127.x.x.x or [::1]: a plain-text secret never leaves the machine.
-bool IsLoopbackHost(const std::string& host);
 
 // "<prefix>/write?db=<name>&precision=ms", the name (Windows-1250)
 // percent-encoded as UTF-8.

@@ -75,3 +75,7 @@ int AfxMessageBox(const std::string& strText, UINT nType) {
     const std::string caption = AfxGetApp() ? AfxGetApp()->m_strAppName : std::string("QM487");
     return MessageBoxW(hOwner, afx::Widen1250(strText).c_str(), afx::Widen1250(caption).c_str(), nType);
 }
+
+bool AfxAskWarning(const std::string& strText) {
+    return AfxMessageBox(strText, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}

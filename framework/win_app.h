@@ -46,3 +46,5 @@ int AfxWinMain(HINSTANCE hInstance);
 // A message box owned by the active window of this thread (else the main
 // window), titled with the program's name. Text in Windows-1250.
 int AfxMessageBox(const std::string& strText, UINT nType = MB_OK);
+// A warning asking yes or no, "No" the default: true for yes.
+bool AfxAskWarning(const std::string& strText);

@@ -1,5 +1,6 @@
 #include "mqtt/mqtt_dialog.h"
 
+#include "database/plain_text_secret.h"
 #include "database/secret_store.h"
 #include "framework/app_messages.h"
 #include "framework/text.h"
@@ -12,12 +13,13 @@ namespace {
 
 const char kBadUrl[] = "Podaj adres serwera w postaci mqtt://serwer:1883 lub mqtts://serwer:8883.";
 const char kBadTopic[] =
-    "Temat g\xB3\xF3wny i prefiks to znaki ASCII bez spacji, + i #, poziomy oddzielone znakiem /.";
+    "Temat g\xB3\xF3wny i prefiks nie mog\xB9 zawiera\xE6 spacji, znak\xF3w + i # ani znak\xF3w steruj\xB9"
+    "cych; poziomy oddziela znak / (bez pustych poziom\xF3w).";
 const char kChecking[] = "Sprawdzanie...";
 
 }  // namespace
 
-CMqttDialog::CMqttDialog(CWnd* pParent) : CDialog(IDD_MQTT, pParent) {}
+CMqttDialog::CMqttDialog(CWnd* pParent) : CDialog(IDD_MQTT, pParent), m_consent("mqtt://", "mqtts://", AfxAskWarning) {}
 
 CMqttDialog::~CMqttDialog() { EndCheck(); }
 
@@ -80,6 +82,10 @@ void CMqttDialog::OnOK() {
         ::SetFocus(IsValidTopicBase(m_settings.strBase) ? m_editPrefix : m_editBase);
         return;
     }
+    if (ParseMqttUrl(m_settings.strUrl, url) && !m_consent.Allows(url.bTls, url.strHost, m_strSecret, false)) {
+        ::SetFocus(m_editUrl);
+        return;
+    }
     EndDialog(IDOK);
 }
 
@@ -93,6 +99,8 @@ void CMqttDialog::OnCheck() {
     }
     config.strUser = m_editUser.GetWindowText();
     config.strPassword = m_editSecret.GetWindowText();
+    if (!m_consent.Allows(config.url.bTls, config.url.strHost, config.strPassword, true))
+        return;
     config.strClientId = "qm487-check";
     m_checkConfig = config;
     m_checkSocket.reset(new CMqttSocket(m_editCaFile.GetWindowText()));

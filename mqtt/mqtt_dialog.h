@@ -6,6 +6,7 @@
 #pragma once
 
 #include "config/mqtt_settings.h"
+#include "database/plain_text_secret.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "framework/worker_thread.h"
@@ -56,6 +57,8 @@ private:
     CEdit m_editBase;
     CEdit m_editPrefix;
     CEdit m_editCaFile;
+    // Asks before a password goes out unencrypted to another machine.
+    CPlainTextConsent m_consent;
     // The check runs on a thread of its own, so the window (and the readings
     // behind it) never waits for the network.
     std::unique_ptr<CMqttSocket> m_checkSocket;

@@ -1,5 +1,6 @@
 #include "mqtt/mqtt_messages.h"
 
+#include "config/cp1250.h"
 #include "instrument/channel_alarm.h"
 #include "viewer/kvf_reader.h"
 
@@ -27,6 +28,29 @@ bool ParsePort(const std::string& text, std::uint16_t& port) {
     return true;
 }
 
+// A JSON string of UTF-8 text: quotes, backslashes and control characters
+// escaped, so that no text can end the string or break the document.
+std::string JsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (char c : utf8) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (b < 0x20 || b == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// A setting's text (Windows-1250) as it goes into a topic: UTF-8.
+std::string TopicText(const std::string& text) { return Cp1250ToUtf8(text); }
+
 // Home Assistant's ids: the instrument and the channel, lower case.
 std::string ObjectId(int nInstrument, int nChannel) {
     std::string name = ChannelName(nChannel);
@@ -35,25 +59,33 @@ std::string ObjectId(int nInstrument, int nChannel) {
     return "qm487_" + std::to_string(nInstrument) + "_" + name;
 }
 
+// The device the entities belong to, and the origin Home Assistant logs
+// for them (the program that announced them).
 std::string DeviceJson(const DiscoveryDevice& d) {
     const std::string n = std::to_string(d.nInstrument);
-    return "\"device\":{\"identifiers\":[\"qm487_" + n + "\"],\"name\":\"QM487 " + n +
-           "\",\"model\":\"QM-487\",\"sw_version\":\"" + d.strVersion + "\"}";
+    const std::string version = JsonString(Cp1250ToUtf8(d.strVersion));
+    return "\"device\":{\"identifiers\":[" + JsonString("qm487_" + n) + "],\"name\":" + JsonString("QM487 " + n) +
+           ",\"model\":\"QM-487\",\"sw_version\":" + version +
+           "},\"origin\":{\"name\":\"QM487\",\"sw_version\":" + version + "}";
 }
 
 std::string SensorTopic(const DiscoveryDevice& d, int c) {
-    return d.strPrefix + "/sensor/" + ObjectId(d.nInstrument, c) + "/config";
+    return TopicText(d.strPrefix) + "/sensor/" + ObjectId(d.nInstrument, c) + "/config";
 }
 
 std::string AlarmTopic(const DiscoveryDevice& d, int c) {
-    return d.strPrefix + "/binary_sensor/" + ObjectId(d.nInstrument, c) + "_alarm/config";
+    return TopicText(d.strPrefix) + "/binary_sensor/" + ObjectId(d.nInstrument, c) + "_alarm/config";
 }
 
-std::string CommonJson(const DiscoveryDevice& d, int c, const std::string& id) {
-    return "\"unique_id\":\"" + id + "\",\"object_id\":\"" + id + "\",\"state_topic\":\"" +
-           StateTopic(d.strBase, d.nInstrument, c) + "\",\"availability_topic\":\"" +
-           StatusTopic(d.strBase, d.nInstrument) + "\",\"payload_available\":\"online\"," +
-           "\"payload_not_available\":\"offline\"," + DeviceJson(d);
+// domain: "sensor" or "binary_sensor". Home Assistant takes the entity id
+// from default_entity_id since 2025.10; object_id stays for older versions
+// (newer ones ignore it, without a warning while default_entity_id is there).
+std::string CommonJson(const DiscoveryDevice& d, int c, const std::string& domain, const std::string& id) {
+    return "\"unique_id\":" + JsonString(id) + ",\"default_entity_id\":" + JsonString(domain + "." + id) +
+           ",\"object_id\":" + JsonString(id) +
+           ",\"state_topic\":" + JsonString(StateTopic(d.strBase, d.nInstrument, c)) +
+           ",\"availability_topic\":" + JsonString(StatusTopic(d.strBase, d.nInstrument)) +
+           ",\"payload_available\":\"online\",\"payload_not_available\":\"offline\"," + DeviceJson(d);
 }
 
 }  // namespace
@@ -98,11 +130,17 @@ bool ParseMqttUrl(const std::string& text, MqttUrl& url) {
 }
 
 bool IsValidTopicBase(const std::string& text) {
-    if (text.empty() || text.front() == '/' || text.back() == '/' || text.find("//") != std::string::npos)
+    if (text.empty() || text.front() == '/' || text.back() == '/' || text.find("//") != std::string::npos ||
+        TopicText(text).size() > kMaxTopicBaseBytes)
         return false;
-    for (char c : text)
-        if (c <= ' ' || c > '~' || c == '+' || c == '#')
+    for (char c : text) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        // Spaces and controls (no-break space and soft hyphen among them,
+        // and the five bytes Windows-1250 leaves unassigned) and wildcards.
+        if (b <= ' ' || b == 0x7F || b == 0x81 || b == 0x83 || b == 0x88 || b == 0x90 || b == 0x98 || b == 0xA0 ||
+            b == 0xAD || c == '+' || c == '#')
             return false;
+    }
     return true;
 }
 
@@ -121,11 +159,11 @@ std::string IsoUtcTime(std::int64_t nTimeMs) {
 }
 
 std::string StateTopic(const std::string& base, int nInstrument, int nChannel) {
-    return base + "/" + std::to_string(nInstrument) + "/" + ChannelName(nChannel);
+    return TopicText(base) + "/" + std::to_string(nInstrument) + "/" + ChannelName(nChannel);
 }
 
 std::string StatusTopic(const std::string& base, int nInstrument) {
-    return base + "/" + std::to_string(nInstrument) + "/status";
+    return TopicText(base) + "/" + std::to_string(nInstrument) + "/status";
 }
 
 std::string StatePayload(const MqttReading& r) {
@@ -137,7 +175,7 @@ std::string StatePayload(const MqttReading& r) {
     return json + ",\"alarm\":" + std::to_string(r.nAlarm) + ",\"time\":\"" + IsoUtcTime(r.nTimeMs) + "\"}";
 }
 
-std::string HomeAssistantStatusTopic(const std::string& prefix) { return prefix + "/status"; }
+std::string HomeAssistantStatusTopic(const std::string& prefix) { return TopicText(prefix) + "/status"; }
 
 std::vector<DiscoveryMessage> DiscoveryMessages(const DiscoveryDevice& d, unsigned nAlarmMask) {
     std::vector<DiscoveryMessage> out;
@@ -145,14 +183,16 @@ std::vector<DiscoveryMessage> DiscoveryMessages(const DiscoveryDevice& d, unsign
         const std::string id = ObjectId(d.nInstrument, c);
         // An error reading has no value: the sensor is then unknown.
         out.push_back({SensorTopic(d, c),
-                       "{\"name\":\"" + ChannelName(c) + "\"," + CommonJson(d, c, id) +
+                       "{\"name\":" + JsonString(ChannelName(c)) + "," + CommonJson(d, c, "sensor", id) +
                            ",\"value_template\":\"{{ value_json.value if value_json.value is defined else none }}\","
                            "\"device_class\":\"temperature\",\"state_class\":\"measurement\","
-                           "\"unit_of_measurement\":\"\xC2\xB0" "C\",\"suggested_display_precision\":" +
+                           "\"unit_of_measurement\":\"\xC2\xB0"
+                           "C\",\"suggested_display_precision\":" +
                            std::string(d.bFine ? "2" : "1") + "}"});
         std::string alarm;
         if (nAlarmMask & (1u << c))
-            alarm = "{\"name\":\"" + ChannelName(c) + " alarm\"," + CommonJson(d, c, id + "_alarm") +
+            alarm = "{\"name\":" + JsonString(ChannelName(c) + " alarm") + "," +
+                    CommonJson(d, c, "binary_sensor", id + "_alarm") +
                     ",\"value_template\":\"{{ 'ON' if value_json.alarm != 0 else 'OFF' }}\","
                     "\"device_class\":\"problem\"}";
         out.push_back({AlarmTopic(d, c), alarm});

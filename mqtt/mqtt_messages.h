@@ -3,9 +3,12 @@
 // instrument's status, and the Home Assistant discovery messages that make
 // each channel a sensor (and each channel with alarm limits a problem
 // sensor) of one device per instrument. Payloads and topics are UTF-8, as
-// MQTT requires; channel names and numbers are ASCII.
+// MQTT requires: the base topic and the discovery prefix come from the
+// settings in Windows-1250 and are converted here, and every text placed in
+// a JSON string is escaped.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,8 +23,11 @@ struct MqttUrl {
 // one trailing slash is allowed. False for anything else.
 bool ParseMqttUrl(const std::string& text, MqttUrl& url);
 
-// A base topic or discovery prefix as the settings may hold it: one or more
-// levels of printable ASCII without wildcards, no empty level.
+// A base topic or discovery prefix as the settings may hold it (Windows-1250):
+// one or more levels, none empty, of printable characters (Polish letters
+// too) without spaces or wildcards, at most kMaxTopicBaseBytes in UTF-8 (the
+// topics stay far below MQTT's 65535).
+const std::size_t kMaxTopicBaseBytes = 1024;
 bool IsValidTopicBase(const std::string& text);
 
 // One channel's reading as it goes out. strValue is the decimal the
@@ -37,6 +43,7 @@ struct MqttReading {
 // "2026-12-08T14:03:12.123Z".
 std::string IsoUtcTime(std::int64_t nTimeMs);
 
+// Topics are UTF-8; base and prefix are given in Windows-1250.
 std::string StateTopic(const std::string& base, int nInstrument, int nChannel);
 std::string StatusTopic(const std::string& base, int nInstrument);
 // {"value":21.4,"status":"ok","alarm":0,"time":"..."}, or without value and
@@ -55,8 +62,8 @@ struct DiscoveryMessage {
 };
 
 struct DiscoveryDevice {
-    std::string strBase;    // base topic of the states
-    std::string strPrefix;  // discovery prefix
+    std::string strBase;    // base topic of the states (Windows-1250)
+    std::string strPrefix;  // discovery prefix (Windows-1250)
     int nInstrument = 0;
     std::string strVersion;  // the program's
     bool bFine = false;      // hundredths: two decimals shown

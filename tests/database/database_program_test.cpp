@@ -183,21 +183,25 @@ TEST(DatabaseProgram, APasswordIsKeptEncryptedAndComesBack) {
         ASSERT_TRUE(program.Start());
         HWND dlg = OpenDatabaseDialog(program);
         ASSERT_NE(dlg, nullptr);
-        // Refused: a ':' in the user name. Asked first: a password in plain
-        // text to another machine ("No" keeps the dialog).
+        // Refused: a ':' in the user name. Asked first, by the check and by
+        // OK: a password in plain text to another machine ("No" keeps the
+        // dialog and sends nothing).
         SetDlgItemTextW(dlg, IDC_DB_URL, L"http://influx.lan:8086");
         SetDlgItemTextW(dlg, IDC_DB_USER, L"lab:1");
         SetDlgItemTextW(dlg, IDC_DB_SECRET, L"Has\x0142o-7;x");
-        for (const auto& [user, words, answer] :
-             {std::make_tuple(L"lab:1", L"dwukropka", IDOK), std::make_tuple(L"lab", L"bez szyfrowania", IDNO)}) {
+        for (const auto& [command, user, words, answer] :
+             {std::make_tuple(IDOK, L"lab:1", L"dwukropka", IDOK),
+              std::make_tuple(IDC_DB_PING, L"lab", L"http:// innego komputera", IDNO),
+              std::make_tuple(IDOK, L"lab", L"bez szyfrowania", IDNO)}) {
             SetDlgItemTextW(dlg, IDC_DB_USER, user);
-            PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+            PostMessageW(dlg, WM_COMMAND, command, 0);
             HWND box = nullptr;
             ASSERT_TRUE(WaitFor([&] { return (box = program.FindDialog([](HWND h) { return !IsDatabaseDialog(h); })); },
                                 10000));
             EXPECT_NE(RunningProgram::MessageBoxText(box).find(words), std::wstring::npos);
             ASSERT_TRUE(RecordingDriver(program).Answer(box, answer));
             ASSERT_TRUE(IsWindow(dlg));
+            EXPECT_EQ(WindowText(GetDlgItem(dlg, IDC_DB_PING_RESULT)), L"");  // no check was started
         }
         SetDlgItemTextW(dlg, IDC_DB_URL, L"http://127.0.0.1:9");
         ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));

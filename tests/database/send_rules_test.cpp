@@ -1,4 +1,5 @@
 #include "database/base64.h"
+#include "database/plain_text_secret.h"
 #include "database/send_rules.h"
 #include "database/send_state.h"
 
@@ -90,10 +91,44 @@ TEST(SendRules, ServerAddresses) {
         EXPECT_FALSE(ParseServerUrl(bad, url)) << bad;
     // The database name goes out as UTF-8: "pomiary_\xB3\xF3" is pomiary_(l-stroke)(o-acute).
     EXPECT_EQ(WritePath(url, "pomiary_\xB3\xF3"), "/write?db=pomiary_%C5%82%C3%B3&precision=ms");
-    for (const char* host : {"localhost", "LocalHost", "127.0.0.1", "127.1.2.3", "[::1]"})
+    for (const char* host : {"localhost", "LocalHost", "127.0.0.1", "127.1.2.3", "[::1]", "::1", "127.255.0.1"})
         EXPECT_TRUE(IsLoopbackHost(host)) << host;
-    for (const char* host : {"influx.lan", "10.0.0.5", "127.0.0.1.evil.com", "[::2]", "localhost.example"})
+    for (const char* host : {"influx.lan", "10.0.0.5", "127.0.0.1.evil.com", "[::2]", "localhost.example",
+                             "127.256.0.1", "127.0.0", "127.0.0.1.", "127..0.1", "1270.0.0.1", "[localhost]x", ""})
         EXPECT_FALSE(IsLoopbackHost(host)) << host;
+}
+
+TEST(SendRules, ASecretInClearToAnotherMachineIsAskedForOncePerHost) {
+    std::string asked;
+    bool yes = false;  // the user's answer, if asked
+    CPlainTextConsent consent("mqtt://", "mqtts://", [&](const std::string& question) {
+        asked = question;
+        return yes;
+    });
+    const struct {
+        bool encrypted;
+        const char* host;
+        const char* secret;
+        bool yes;
+        bool asks;
+        bool allows;
+    } rows[] = {
+        {false, "127.0.0.1", "pw", false, false, true},     {false, "[::1]", "pw", false, false, true},
+        {true, "broker.lan", "pw", false, false, true},     {false, "broker.lan", "", false, false, true},
+        {false, "broker.lan", "pw", false, true, false},    {false, "broker.lan", "pw", true, true, true},
+        {false, "Broker.LAN", "other", false, false, true},  // agreed for this host: not asked again
+        {false, "10.0.0.5", "pw", false, true, false},
+    };
+    for (const auto& row : rows) {
+        asked.clear();
+        yes = row.yes;
+        EXPECT_EQ(consent.Allows(row.encrypted, row.host, row.secret, true), row.allows) << row.host;
+        EXPECT_EQ(asked.empty(), !row.asks) << row.host;
+    }
+    EXPECT_NE(asked.find("(adres mqtt:// innego komputera)"), std::string::npos) << asked;
+    EXPECT_NE(asked.find("Sprawdzi\xE6 mimo to?"), std::string::npos) << asked;
+    EXPECT_NE(PlainTextSecretQuestion("http://", "https://", false).find("adres https://.\n\nZapisa\xE6 mimo to?"),
+              std::string::npos);
 }
 
 TEST(SendRules, CredentialsGoAsBasicOrAsAToken) {

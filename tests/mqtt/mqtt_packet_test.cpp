@@ -132,10 +132,16 @@ TEST(MqttMessages, BrokerAddressesAndTopicBases) {
         EXPECT_EQ(url.strHost, row.host);
         EXPECT_EQ(url.nPort, row.port);
     }
-    for (const char* good : {"qm487", "lab/qm487", "homeassistant"})
+    // Polish letters are Windows-1250 here and UTF-8 in the topics.
+    using Texts = std::initializer_list<std::string>;
+    for (const std::string& good : Texts{"qm487", "lab/qm487", "homeassistant", "\xB3o", "\xBF\xF3\xB3w", "a\"b\\c",
+                                         std::string(kMaxTopicBaseBytes, 'a')})
         EXPECT_TRUE(IsValidTopicBase(good)) << good;
-    for (const char* bad : {"", "/qm", "qm/", "a//b", "a+b", "a/#", "a b", "\xB3" "a"})
+    for (const std::string& bad : Texts{"", "/qm", "qm/", "a//b", "a+b", "a/#", "a b", "a\tb", "a\x7F", "a\xA0z",
+                                        "a\x81", "a\xAD", std::string(kMaxTopicBaseBytes / 2 + 1, '\xB3')})
         EXPECT_FALSE(IsValidTopicBase(bad)) << bad;
+    EXPECT_EQ(StateTopic("\xBF\xF3\xB3w", 1, 3), "\xC5\xBC\xC3\xB3\xC5\x82w/1/T3");
+    EXPECT_EQ(HomeAssistantStatusTopic("ha\xB3"), "ha\xC5\x82/status");
     for (unsigned ms : {0u, 1000u, 2000u, 4000u, 32000u, 60000u})
         EXPECT_EQ(NextMqttBackoffMs(ms), ms == 0 ? 1000u : std::min(ms * 2, 60000u));
 }
@@ -168,17 +174,34 @@ TEST(MqttMessages, DiscoveryMakesEachChannelASensorAndAlarmsProblemSensors) {
     EXPECT_EQ(msgs[0].strTopic, "homeassistant/sensor/qm487_4660_t/config");
     EXPECT_EQ(msgs[6].strTopic, "homeassistant/sensor/qm487_4660_t3/config");
     const std::string& t3 = msgs[6].strPayload;
-    for (const char* part : {"\"name\":\"T3\"", "\"unique_id\":\"qm487_4660_t3\"", "\"state_topic\":\"qm487/4660/T3\"",
-                             "\"availability_topic\":\"qm487/4660/status\"", "\"device_class\":\"temperature\"",
-                             "\"state_class\":\"measurement\"", "\"unit_of_measurement\":\"\xC2\xB0" "C\"",
-                             "\"value_template\":\"{{ value_json.value", "\"name\":\"QM487 4660\"",
-                             "\"sw_version\":\"3.05\"", "\"identifiers\":[\"qm487_4660\"]",
-                             "\"suggested_display_precision\":1"})
+    for (const char* part :
+         {"\"name\":\"T3\"", "\"unique_id\":\"qm487_4660_t3\"", "\"state_topic\":\"qm487/4660/T3\"",
+          "\"availability_topic\":\"qm487/4660/status\"", "\"device_class\":\"temperature\"",
+          "\"state_class\":\"measurement\"",
+          "\"unit_of_measurement\":\"\xC2\xB0"
+          "C\"",
+          "\"value_template\":\"{{ value_json.value", "\"name\":\"QM487 4660\"", "\"sw_version\":\"3.05\"",
+          "\"identifiers\":[\"qm487_4660\"]", "\"suggested_display_precision\":1",
+          "\"default_entity_id\":\"sensor.qm487_4660_t3\"", "\"object_id\":\"qm487_4660_t3\"",
+          "\"origin\":{\"name\":\"QM487\",\"sw_version\":\"3.05\"}"})
         EXPECT_NE(t3.find(part), std::string::npos) << part << "\n" << t3;
     EXPECT_EQ(msgs[7].strTopic, "homeassistant/binary_sensor/qm487_4660_t3_alarm/config");
     EXPECT_NE(msgs[7].strPayload.find("\"device_class\":\"problem\""), std::string::npos);
+    EXPECT_NE(msgs[7].strPayload.find("\"default_entity_id\":\"binary_sensor.qm487_4660_t3_alarm\""),
+              std::string::npos);
     EXPECT_EQ(msgs[5].strPayload, "");  // T2 has no limits: its problem sensor is removed
     for (const DiscoveryMessage& m : DiscoveryRemovals(d))
         EXPECT_EQ(m.strPayload, "") << m.strTopic;
     EXPECT_EQ(DiscoveryRemovals(d).size(), 18u);
+
+    // Quotes, backslashes and controls are escaped, Polish letters are UTF-8.
+    d.strBase = "lab\"1\\\xB3";
+    d.strPrefix = "ha\xB3";
+    d.strVersion = "3.05\x01";
+    const std::vector<DiscoveryMessage> odd = DiscoveryMessages(d, 0);
+    EXPECT_EQ(odd[6].strTopic, "ha\xC5\x82/sensor/qm487_4660_t3/config");
+    for (const char* part :
+         {"\"state_topic\":\"lab\\\"1\\\\\xC5\x82/4660/T3\",",
+          "\"availability_topic\":\"lab\\\"1\\\\\xC5\x82/4660/status\",", "\"sw_version\":\"3.05\\u0001\"}"})
+        EXPECT_NE(odd[6].strPayload.find(part), std::string::npos) << part << "\n" << odd[6].strPayload;
 }

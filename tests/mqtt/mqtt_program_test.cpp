@@ -10,6 +10,8 @@
 #include "tests/mqtt/mqtt_harness.h"
 #include "tests/recording/recording_harness.h"
 
+#include <tuple>
+
 using namespace qm487test;
 
 namespace {
@@ -170,6 +172,27 @@ TEST(MqttProgram, AWrongPasswordIsShownAsSuchAndTheRightOneWorks) {
     ASSERT_TRUE(sub.WaitFor([&] { return !sub.On(kStatus).empty() && sub.On(kStatus).back().strPayload == "online"; }));
     EXPECT_TRUE(program.WaitForStatus(kHeard, 30000));
     EXPECT_EQ(ReadFileBytes(program.IniPath()).find("Has-7"), std::string::npos);
+
+    // The password in clear to another machine: the check and OK ask first,
+    // "No" sends nothing, and a yes on the check is not asked again on OK.
+    dlg = OpenMqttDialog(program);
+    ASSERT_NE(dlg, nullptr);
+    SetDlgItemTextW(dlg, IDC_MQTT_URL, L"mqtt://broker.lan");
+    SetDlgItemTextW(dlg, IDC_MQTT_SECRET, L"Has-7;x");
+    for (const auto& [command, words, answer] : {std::make_tuple(IDC_MQTT_CHECK, L"Sprawdzi\x0107 mimo to?", IDNO),
+                                                 std::make_tuple(IDOK, L"(adres mqtt:// innego komputera)", IDNO),
+                                                 std::make_tuple(IDC_MQTT_CHECK, L"adres mqtts://.", IDYES)}) {
+        EXPECT_EQ(WindowText(GetDlgItem(dlg, IDC_MQTT_CHECK_RESULT)), L"");  // no check was started
+        PostMessageW(dlg, WM_COMMAND, command, 0);
+        HWND box = nullptr;
+        ASSERT_TRUE(
+            WaitFor([&] { return (box = program.FindDialog([](HWND h) { return !IsMqttDialog(h); })); }, 10000));
+        EXPECT_NE(RunningProgram::MessageBoxText(box).find(words), std::wstring::npos) << afx::Narrow1250(words);
+        ASSERT_TRUE(RecordingDriver(program).Answer(box, answer));
+        ASSERT_TRUE(IsWindow(dlg));
+    }
+    ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
+    EXPECT_NE(ReadFileBytes(program.IniPath()).find("MQTT_URL=mqtt://broker.lan\r\n"), std::string::npos);
 }
 
 TEST(MqttProgram, TlsWithTheTestsOwnCaWorksAndWithoutItIsRefused) {
