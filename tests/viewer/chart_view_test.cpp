@@ -179,10 +179,23 @@ TEST(ChartTime, LogsAcrossClockChangesRunInRealTime) {
     for (const TimeTick& t : TimeTicks(static_cast<double>(stretches.front()), static_cast<double>(stretches.back()),
                                        600, 100, &setBack))
         EXPECT_EQ(setBack.Local(static_cast<std::int64_t>(t.t)) % 1800, 0) << t.label;
-    // Windows' rule of the year: the last Sundays of March and October.
-    const ZoneYear y2027 = warsaw.Year(2027);
-    EXPECT_EQ(y2027.daylightFrom, CivilSeconds(2027, 3, 28, 1, 0, 0));
-    EXPECT_EQ(y2027.daylightTo, CivilSeconds(2027, 10, 31, 1, 0, 0));
+    // Windows' rules of a year: Warsaw's last Sundays of March and October; Amman's
+    // 23:59:59.999 of the last Thursday of March, midnight to whole seconds.
+    const struct {
+        const char* name;
+        ZoneYear year;
+        std::int64_t from, to;
+    } years[] = {
+        {"Warsaw 2027", warsaw.Year(2027), CivilSeconds(2027, 3, 28, 1, 0, 0), CivilSeconds(2027, 10, 31, 1, 0, 0)},
+        {"Amman 2021",
+         ZoneYearFromRule(2021, -120, 0, -60, ZoneChangeDate{0, 10, 5, 5, 1, 0, 0, 0},
+                          ZoneChangeDate{0, 3, 4, 5, 23, 59, 59, 999}),
+         CivilSeconds(2021, 3, 25, 22, 0, 0), CivilSeconds(2021, 10, 28, 22, 0, 0)},
+    };
+    for (const auto& y : years) {
+        EXPECT_EQ(y.year.daylightFrom, y.from) << y.name;
+        EXPECT_EQ(y.year.daylightTo, y.to) << y.name;
+    }
 }
 
 TEST(ChartTime, ZoneChoicesAsTyped) {

@@ -17,7 +17,8 @@ namespace clocklogs {
 class WarsawRules : public ZoneRules {
 public:
     ZoneYear Year(int year) const override {
-        return ZoneYearFromRule(year, -60, 0, -60, ZoneChangeDate{0, 10, 0, 5, 3, 0}, ZoneChangeDate{0, 3, 0, 5, 2, 0});
+        return ZoneYearFromRule(year, -60, 0, -60, ZoneChangeDate{0, 10, 0, 5, 3, 0, 0, 0},
+                                ZoneChangeDate{0, 3, 0, 5, 2, 0, 0, 0});
     }
 };
 class TokyoRules : public ZoneRules {
