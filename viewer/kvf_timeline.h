@@ -1,14 +1,15 @@
 // A log's times as real time. The log holds each record's local wall-clock
 // time without a zone; read in file order with a zone's rules, each becomes
-// an instant: a time of the hour that the autumn change repeats is the one of
-// its two instants not before the record before whose step from it is
+// an instant: a time of the hour that the autumn change repeats is the one
+// of its two instants not before the record before whose step from it is
 // nearest the log's usual step (so the order tells summer from winter time
 // whatever the recording interval), and the hour the spring change skips is
-// no gap. A log that begins inside the repeated hour is taken as summer time
-// until a later record shows it was winter time. A step back that is no change of the zone's time (a clock
-// set by hand or by synchronisation) is never woven into the earlier
-// stretch: the stretch after it is laid on the chart's time axis right after
-// the one before, and the step is kept to be shown.
+// no gap. A log that begins inside the repeated hour is taken as summer
+// time until a later record shows it was winter time. A step back that is
+// no change of the zone's time (a clock set by hand or by synchronisation)
+// is never woven into the earlier stretch: the stretch after it is laid on
+// the chart's time axis a usual step after the one before, and the step is
+// kept to be shown.
 //
 // The chart's time ("axis time") is the instant plus the sum of the steps
 // back so far, so it never goes back; a handful of numbers per step is all
