@@ -39,7 +39,8 @@ void KvfCsvExport::OnRecord(const KvfRecord& record) {
     const double t = static_cast<double>(axis);
     if (t >= m_t0 && t <= m_t1)
         m_waiting.emplace_back(axis, record);
-    if (!m_timeline.Undecided())
+    // An hour of records a second at most, unless the file repeats one time over and over.
+    if (!m_timeline.Undecided() || m_waiting.size() > 3600)
         Finish();
 }
 

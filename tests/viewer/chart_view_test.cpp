@@ -276,6 +276,16 @@ TEST(ChartExport, CsvOfARange) {
         EXPECT_EQ(csv.TakeText(), row.text);
         EXPECT_EQ(csv.TakeText(), "");
     }
+    // Rows of a log that begins in the repeated hour wait for a later record, but no
+    // longer than an hour's worth: a file that repeats one time is not held whole.
+    const clocklogs::WarsawRules warsaw;
+    KvfCsvExport stuck(-1e18, 1e18, warsaw);
+    KvfReader reader(&stuck);
+    std::vector<std::int64_t> locals(3602, CivilSeconds(2026, 10, 25, 2, 30, 10));
+    locals[0] -= 10;
+    const std::string repeated = clocklogs::Log(locals);
+    reader.Feed(repeated.data(), repeated.size());
+    EXPECT_EQ(stuck.Rows(), 3601u);
 }
 
 std::uint32_t Get32(const std::string& s, std::size_t at) {
