@@ -219,7 +219,8 @@ TEST(KvfTool, ZoneRulesKeepTheirSeconds) {
 #else
     setenv("TZ", "Asia/Tehran", 1);
 #endif
-    const std::vector<std::int64_t> locals = {CivilSeconds(2021, 3, 21, 23, 59, 50), CivilSeconds(2021, 3, 21, 23, 59, 59),
+    const std::vector<std::int64_t> locals = {CivilSeconds(2021, 3, 21, 23, 59, 50),
+                                              CivilSeconds(2021, 3, 21, 23, 59, 59),
                                               CivilSeconds(2021, 3, 22, 1, 0, 0)};
     const ToolRun run = Tool({"csv", "--iso", WriteFile("tehran.kvf", clocklogs::Log(locals))});
     EXPECT_NE(run.out.find("\n2021-03-21T23:59:59+03:30,,20.01,"), std::string::npos) << run.out;
