@@ -22,6 +22,11 @@ struct AlarmSettings {
         bool bRefused = false;
         std::string strLow, strHigh;
     } refused[9];
+    // HYSTERESIS as hand-written when refused as the dialog refuses it (not
+    // a number, below zero, more than two decimals): the default is in
+    // force, and the file keeps the text as it was.
+    bool bHysteresisRefused = false;
+    std::string strRefusedHysteresis;
 
     bool IsDefault() const;
     bool AnyLimit() const;
@@ -30,12 +35,14 @@ struct AlarmSettings {
 };
 
 // Reads the section; a missing key takes the default (no limit; a hysteresis
-// of 0.5, also for a negative one or one that does not read). A channel whose
-// limits the dialog would refuse gets none and keeps its texts in refused.
+// of 0.5). A channel whose limits the dialog would refuse gets none and keeps
+// its texts in refused; a hysteresis it would refuse gives the default and
+// keeps its text likewise.
 void LoadAlarmSettings(const CIniFile& ini, AlarmSettings& settings);
 
-// The status line's piece while hand-written limits are refused, ending with
-// ". " like the others ("B\xB3\xEA" "dne progi alarmu: T2, T5. "); empty otherwise.
+// The status line's piece while hand-written limits or hysteresis are
+// refused, ending with ". " like the others ("B\xB3\xEA" "dne progi alarmu: T2,
+// T5. ", then "B\xB3\xEA" "dna histereza alarmu, obowi\xB9zuje 0.5. "); empty otherwise.
 std::string ComposeRefusedLimitsPiece(const AlarmSettings& settings);
 
 // Sets the section's keys (HYSTERESIS, SOUND, LOG_FILE, then LOW_TEMPn and
@@ -65,5 +72,5 @@ std::string ReadAlarmRow(const AlarmForm::Row& row, int nChannel, AlarmLimits* p
 // leaving *pSettings alone, the Windows-1250 message that refuses the form,
 // naming the first channel whose limit does not parse, has more than two
 // decimals (kept as typed, never rounded), or whose lower limit is not below
-// the upper one.
+// the upper one; or refusing a hysteresis likewise.
 std::string ReadAlarmForm(const AlarmForm& form, AlarmSettings* pSettings);

@@ -52,10 +52,10 @@ int ReportChannelMask(const BOOL record[9]) {
     return mask;
 }
 
-std::string FormatReportTime(const RecordTime& t) {
+std::string FormatReportTime(const RecordTime& t, bool bIso) {
     char text[64];
-    const int n = std::snprintf(text, sizeof text, "%04d.%02d.%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                                t.hour, t.minute, t.second);
+    const char* format = bIso ? "%04d-%02d-%02d %02d:%02d:%02d" : "%04d.%02d.%02d %02d:%02d:%02d";
+    const int n = std::snprintf(text, sizeof text, format, t.year, t.month, t.day, t.hour, t.minute, t.second);
     return std::string(text, n > 0 && n < static_cast<int>(sizeof text) ? n : 0);
 }
 
@@ -88,7 +88,7 @@ std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples
         values += ValueText(samples[channel], comma);
     }
     // With no channel chosen the row still has its one separator after the time.
-    return FormatReportTime(time) + separator + values + kLineEnd;
+    return FormatReportTime(time, comma) + separator + values + kLineEnd;
 }
 
 std::string FormatOpeningBlock(bool bAppending, const std::string& strComment, BOOL bAddSerial,

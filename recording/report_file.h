@@ -19,8 +19,10 @@ bool ReportDecimalComma(int nSeparator, BOOL bDecimalComma);
 // Bit 0..7 = channels 1..8, bit 8 = channel 0; record is by channel 0 to 8.
 int ReportChannelMask(const BOOL record[9]);
 
-// "2009.03.17 08:05:00"
-std::string FormatReportTime(const RecordTime& time);
+// "2009.03.17 08:05:00", the default report's form; bIso: "2009-03-17
+// 08:05:00", which a spreadsheet in Polish reads as a date and time (that
+// one does not).
+std::string FormatReportTime(const RecordTime& time, bool bIso = false);
 
 // The header line when the channel selection differs from the one of the
 // last header written (nHeaderMask, which it then takes), else "".
@@ -28,7 +30,8 @@ std::string FormatReportHeader(const BOOL record[9], int nSeparator, int& nHeade
 
 // One row with its "\r\n": the time, then for each chosen channel in the
 // column order T, T1 ... T8 its value ("%.1f" or "%.2f" by resolution, with
-// a point, or a comma when bDecimalComma) or "???" when it has none.
+// a point, or a comma when bDecimalComma) or "???" when it has none. A
+// report with the decimal comma is meant for a spreadsheet: its time is ISO.
 std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples, const BOOL record[9], int nSeparator,
                             BOOL bDecimalComma = FALSE);
 

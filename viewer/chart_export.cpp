@@ -37,10 +37,18 @@ KvfCsvExport::KvfCsvExport(double t0, double t1, const ZoneRules& rules, const C
 void KvfCsvExport::OnRecord(const KvfRecord& record) {
     const std::int64_t axis = m_timeline.Place(record.Seconds());
     const double t = static_cast<double>(axis);
-    if (t < m_t0 || t > m_t1)
-        return;
-    AppendCsvRow(m_text, record, m_timeline.OffsetAt(axis), m_format);
-    ++m_nRows;
+    if (t >= m_t0 && t <= m_t1)
+        m_waiting.emplace_back(axis, record);
+    // An hour of records a second at most, unless the file repeats one time over and over.
+    if (!m_timeline.Undecided() || m_waiting.size() > 3600)
+        Finish();
+}
+
+void KvfCsvExport::Finish() {
+    for (const auto& row : m_waiting)
+        AppendCsvRow(m_text, row.second, m_timeline.OffsetAt(row.first), m_format);
+    m_nRows += m_waiting.size();
+    m_waiting.clear();
 }
 
 void KvfCsvExport::OnDamage(std::uint64_t, std::uint64_t, const char*) { ++m_nDamaged; }

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 // How records are written as CSV: the separator; the time as the wall
 // clock showed it ("2026-10-25 02:30:00") or as ISO 8601 with its offset
@@ -27,12 +29,16 @@ void AppendCsvRow(std::string& text, const KvfRecord& record, int offset, const 
 // [t0, t1]: the header, then a line per record, the channels' values empty
 // where the record has no group for them. Lines end in "\n" as qm487-kvf
 // writes them to a file. Text() grows until TakeText() hands it over, so a
-// large export can be written out piece by piece.
+// large export can be written out piece by piece. The rows of a log that
+// begins in the hour the autumn change repeats wait until a later record
+// tells which of its two offsets they have, or until Finish().
 class KvfCsvExport : public KvfSink {
 public:
     KvfCsvExport(double t0, double t1, const ZoneRules& rules, const CsvFormat& format = CsvFormat());
     void OnRecord(const KvfRecord& record) override;
     void OnDamage(std::uint64_t offset, std::uint64_t length, const char* what) override;
+    // No more records: rows still waiting are written as they stand.
+    void Finish();
 
     std::string TakeText();
     std::uint64_t Rows() const { return m_nRows; }
@@ -43,6 +49,7 @@ private:
     KvfTimeline m_timeline;
     CsvFormat m_format;
     std::string m_text;
+    std::vector<std::pair<std::int64_t, KvfRecord>> m_waiting;  // axis time and record
     std::uint64_t m_nRows;
     std::uint64_t m_nDamaged;
 };

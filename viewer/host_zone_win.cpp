@@ -5,7 +5,8 @@
 namespace {
 
 ZoneChangeDate ChangeDate(const SYSTEMTIME& st) {
-    return ZoneChangeDate{st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour, st.wMinute};
+    return ZoneChangeDate{st.wYear, st.wMonth,  st.wDayOfWeek, st.wDay,
+                          st.wHour, st.wMinute, st.wSecond,    st.wMilliseconds};
 }
 
 class CWindowsZone : public ZoneRules {

@@ -1,6 +1,7 @@
 #include "viewer/kvf_timeline.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 KvfTimeline::KvfTimeline(const ZoneRules& rules)
     : m_rules(rules),
@@ -10,7 +11,12 @@ KvfTimeline::KvfTimeline(const ZoneRules& rules)
       m_prevInstant(0),
       m_prevAxis(0),
       m_prevLocal(0),
-      m_forward(0),
+      m_recent(),
+      m_nRecent(0),
+      m_nNextRecent(0),
+      m_bLead(false),
+      m_nLeadRepeat(0),
+      m_firstShift(0),
       m_shift(0) {}
 
 const ZoneYear& KvfTimeline::YearOf(std::int64_t local) const {
@@ -37,25 +43,55 @@ void KvfTimeline::Candidates(std::int64_t local, std::int64_t* pInstants, int* p
     }
 }
 
+std::int64_t KvfTimeline::UsualStep() const {
+    std::int64_t steps[kRecentSteps];
+    std::copy(m_recent, m_recent + m_nRecent, steps);
+    std::nth_element(steps, steps + m_nRecent / 2, steps + m_nRecent);
+    return m_nRecent == 0 ? 0 : steps[m_nRecent / 2];
+}
+
+std::int64_t KvfTimeline::Choose(const std::int64_t* pInstants) const {
+    // Never before the record before while the later instant is not: the
+    // clock going back by the change is no step back; with both before it,
+    // the later is the smaller step back. A record's time repeated is no
+    // step of a log whose step is not yet known.
+    const std::int64_t usual = UsualStep();
+    if (pInstants[0] < m_prevInstant || (usual == 0 && pInstants[0] == m_prevInstant))
+        return pInstants[1];
+    auto distance = [this, usual](std::int64_t t) { return std::abs(t - m_prevInstant - usual); };
+    return distance(pInstants[1]) < distance(pInstants[0]) ? pInstants[1] : pInstants[0];
+}
+
 std::int64_t KvfTimeline::Place(std::int64_t local) {
     std::int64_t candidates[2];
     int count;
     Candidates(local, candidates, &count);
     std::int64_t instant = candidates[0];
-    if (count == 2 && m_bStarted) {
-        // File order decides: the reading nearest the record before, a step
-        // back counting double (after the change the clock runs on from
-        // the earlier wall-clock time, as winter time).
-        auto cost = [this](std::int64_t t) { return t >= m_prevInstant ? t - m_prevInstant : 2 * (m_prevInstant - t); };
-        if (cost(candidates[1]) < cost(candidates[0]))
-            instant = candidates[1];
+    if (!m_bStarted) {
+        m_bLead = count == 2;
+        m_nLeadRepeat = count == 2 ? candidates[1] - candidates[0] : 0;
+    } else if (count == 2) {
+        instant = Choose(candidates);
+        m_bLead = m_bLead && instant == candidates[0];
+    } else if (m_bLead) {
+        // The first time outside the repeated hour: were the records before
+        // it winter time, its step from them is nearer the usual one (with
+        // none known, the smaller step).
+        m_bLead = false;
+        const std::int64_t asWinter = m_prevInstant + m_nLeadRepeat;
+        if (instant >= asWinter && UsualStep() < instant - m_prevInstant - m_nLeadRepeat / 2) {
+            m_firstShift = m_shift = -m_nLeadRepeat;
+            m_prevInstant = asWinter;
+        }
     }
     if (m_bStarted && instant < m_prevInstant) {
-        const std::int64_t gap = m_forward > 0 ? m_forward : 1;
+        const std::int64_t usual = UsualStep(), gap = usual > 0 ? usual : 1;
         m_shift = m_prevAxis + gap - instant;
         m_steps.push_back(ClockStep{m_prevAxis + gap, m_shift, m_prevInstant + gap - instant, m_prevLocal});
     } else if (m_bStarted && instant > m_prevInstant) {
-        m_forward = instant - m_prevInstant;
+        m_recent[m_nNextRecent] = instant - m_prevInstant;
+        m_nNextRecent = (m_nNextRecent + 1) % kRecentSteps;
+        m_nRecent = std::min<int>(m_nRecent + 1, kRecentSteps);
     }
     m_bStarted = true;
     m_prevInstant = instant;
@@ -72,7 +108,7 @@ void KvfTimeline::Place(KvfSample* samples, std::size_t n) {
 std::int64_t KvfTimeline::Instant(std::int64_t axis) const {
     const auto after = std::upper_bound(m_steps.begin(), m_steps.end(), axis,
                                         [](std::int64_t t, const ClockStep& s) { return t < s.axis; });
-    return axis - (after == m_steps.begin() ? 0 : (after - 1)->shift);
+    return axis - (after == m_steps.begin() ? m_firstShift : (after - 1)->shift);
 }
 
 int KvfTimeline::OffsetAt(std::int64_t axis) const {

@@ -1,11 +1,15 @@
 // A log's times as real time. The log holds each record's local wall-clock
 // time without a zone; read in file order with a zone's rules, each becomes
-// an instant: the hour that the autumn change repeats is summer time until
-// the clock has gone back, winter time after, and the hour the spring change
-// skips is no gap. A step back that is no change of the zone's time (a clock
-// set by hand or by synchronisation) is never woven into the earlier
-// stretch: the stretch after it is laid on the chart's time axis right after
-// the one before, and the step is kept to be shown.
+// an instant: a time of the hour that the autumn change repeats is the one
+// of its two instants not before the record before whose step from it is
+// nearest the log's usual step (so the order tells summer from winter time
+// whatever the recording interval), and the hour the spring change skips is
+// no gap. A log that begins inside the repeated hour is taken as summer
+// time until a later record shows it was winter time. A step back that is
+// no change of the zone's time (a clock set by hand or by synchronisation)
+// is never woven into the earlier stretch: the stretch after it is laid on
+// the chart's time axis a usual step after the one before, and the step is
+// kept to be shown.
 //
 // The chart's time ("axis time") is the instant plus the sum of the steps
 // back so far, so it never goes back; a handful of numbers per step is all
@@ -38,6 +42,10 @@ public:
     // The same for samples, in place.
     void Place(KvfSample* samples, std::size_t n);
     const std::vector<ClockStep>& Steps() const { return m_steps; }
+    // Every record so far lies in the repeated hour: a later one may yet
+    // show they were winter time, which changes their offsets (never their
+    // axis times).
+    bool Undecided() const { return m_bLead; }
 
     std::int64_t Instant(std::int64_t axis) const;
     // Seconds east of UTC at that axis time.
@@ -56,6 +64,11 @@ private:
     // Instants a wall-clock time can be: *pCount 1 or 2 (the repeated hour,
     // earlier one first); a skipped time counts as standard time.
     void Candidates(std::int64_t local, std::int64_t* pInstants, int* pCount) const;
+    // The log's usual step: the median of the last forward steps between
+    // records; 0 before there is one.
+    std::int64_t UsualStep() const;
+    // Of a repeated time's two instants, the one the order of records gives.
+    std::int64_t Choose(const std::int64_t* pInstants) const;
 
     const ZoneRules& m_rules;
     // The year last asked for, from its first local second to the next year's.
@@ -63,7 +76,15 @@ private:
     mutable std::int64_t m_yearStart, m_yearEnd;
     bool m_bStarted;
     std::int64_t m_prevInstant, m_prevAxis, m_prevLocal;
-    std::int64_t m_forward;  // the last step forward between records
+    enum { kRecentSteps = 15 };
+    std::int64_t m_recent[kRecentSteps];  // the last forward steps, a ring
+    int m_nRecent;                        // steps seen, up to kRecentSteps
+    int m_nNextRecent;
+    // Every record so far lies in the repeated hour, placed as summer time;
+    // m_nLeadRepeat: how far its winter instants lie after those.
+    bool m_bLead;
+    std::int64_t m_nLeadRepeat;
+    std::int64_t m_firstShift;  // axis time less instant before the first step back
     std::int64_t m_shift;
     std::vector<ClockStep> m_steps;
 };

@@ -30,17 +30,19 @@ int DaysInMonth(int year, int month) {
     return month == 2 && leap ? 29 : days[month - 1];
 }
 
-// The local (wall-clock) second of the change in that year.
+// The local (wall-clock) second of the change in that year: the first
+// whole second from it on.
 std::int64_t ChangeLocal(int year, const ZoneChangeDate& d) {
+    const int roundUp = d.milliseconds > 0 ? 1 : 0;
     if (d.year != 0)
-        return CivilSeconds(d.year, d.month, d.day, d.hour, d.minute, 0);
+        return CivilSeconds(d.year, d.month, d.day, d.hour, d.minute, d.second) + roundUp;
     // 1970-01-01 was a Thursday (day of week 4, Sunday 0).
     const std::int64_t first = DaysFromCivil(year, static_cast<unsigned>(d.month), 1);
     const int firstDow = static_cast<int>(((first % 7) + 7 + 4) % 7);
     int day = 1 + (d.dayOfWeek - firstDow + 7) % 7 + 7 * (d.day - 1);
     while (day > DaysInMonth(year, d.month))
         day -= 7;
-    return CivilSeconds(year, d.month, day, d.hour, d.minute, 0);
+    return CivilSeconds(year, d.month, day, d.hour, d.minute, d.second) + roundUp;
 }
 
 }  // namespace

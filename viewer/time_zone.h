@@ -53,9 +53,10 @@ private:
 
 // A change's moment as TIME_ZONE_INFORMATION gives it (SYSTEMTIME fields):
 // month 0 means no change; year 0 means "the day-th dayOfWeek of the month"
-// (day 5: the last), else an absolute date.
+// (day 5: the last), else an absolute date. Several zones change at
+// 23:59:59.999: to whole seconds, that is midnight.
 struct ZoneChangeDate {
-    int year, month, dayOfWeek, day, hour, minute;
+    int year, month, dayOfWeek, day, hour, minute, second, milliseconds;
 };
 
 // Biases in minutes as Windows keeps them (UTC = local + bias + standard or

@@ -178,9 +178,9 @@ TEST_F(Alarms, ALogThatCannotBeWrittenIsToldOnceAndLosesNoEvent) {
 }
 
 TEST_F(Alarms, TheDialogRefusesWhatItCannotTakeAndSavesWhatItTakesAtOnce) {
-    // Hand-written limits refused at start are told, and the dialog says why.
-    tail = L"B\x0142\x0119" L"dne progi alarmu: T2. ";
-    ASSERT_NO_FATAL_FAILURE(Start("LOW_TEMP2=25\r\nHIGH_TEMP2=20\r\n"));
+    // Hand-written limits and hysteresis refused at start are told, and the dialog says why.
+    tail = L"B\x0142\x0119" L"dne progi alarmu: T2. B\x0142\x0119" L"dna histereza alarmu, obowi\x0105zuje 0.5. ";
+    ASSERT_NO_FATAL_FAILURE(Start("LOW_TEMP2=25\r\nHIGH_TEMP2=20\r\nHYSTERESIS=0.005\r\n"));
     PostMessageW(program->Main(), WM_COMMAND, ID_ALARMS, 0);
     HWND dlg = nullptr;
     ASSERT_TRUE(WaitFor(
@@ -217,6 +217,8 @@ TEST_F(Alarms, TheDialogRefusesWhatItCannotTakeAndSavesWhatItTakesAtOnce) {
     EXPECT_EQ(refusal(), L"Temperatura 3: g\x00F3rny pr\x00F3g nie jest liczb\x0105.");
     ASSERT_TRUE(IsWindow(dlg)) << "a refused form stays open";
     type(IDC_ALARM_HIGH0 + 3, L"30,5");
+    EXPECT_EQ(refusal(), L"Histereza mo\x017C" L"e mie\x0107 najwy\x017C" L"ej dwa miejsca po przecinku.");
+    type(IDC_ALARM_HYSTERESIS, L"0.25");
     PostMessageW(dlg, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg); }, 10000));
     // The window handles this once the command that ran the dialog has returned.
@@ -225,5 +227,6 @@ TEST_F(Alarms, TheDialogRefusesWhatItCannotTakeAndSavesWhatItTakesAtOnce) {
     EXPECT_NE(ReadFileBytes(program->IniPath()).find("LOW_TEMP2=25.0\r\nHIGH_TEMP2=30.0\r\n"), std::string::npos);
     EXPECT_NE(ReadFileBytes(program->IniPath()).find("LOW_TEMP3=\r\nHIGH_TEMP3=30.5\r\n"), std::string::npos)
         << ReadFileBytes(program->IniPath());
+    EXPECT_NE(ReadFileBytes(program->IniPath()).find("HYSTERESIS=0.25\r\n"), std::string::npos);
     Expect(Reading(3, 31.0), Verdict(3) + L"Alarm: T3 > 30.5 \x00B0" L"C. ");
 }

@@ -342,6 +342,34 @@ TEST_F(SettingsTest, HandEditedAlarmValuesAreReadOrRefusedAndKeptAsWritten) {
     EXPECT_DOUBLE_EQ(Run().alarm.dHysteresis, kDefaultHysteresis);
 }
 
+// A hysteresis the dialog would refuse leaves the default in force, is told,
+// and stays in the file as written, never rounded.
+TEST_F(SettingsTest, HandWrittenHysteresisIsUsedOrRefusedAndKeptAsWritten) {
+    const char kRefused[] = "B\xB3\xEA" "dna histereza alarmu, obowi\xB9zuje 0.5. ";
+    const char kNotANumber[] = "Histereza musi by\xE6 liczb\xB9 nie mniejsz\xB9 od zera.";
+    const char kTooPrecise[] = "Histereza mo\xBF" "e mie\xE6 najwy\xBF" "ej dwa miejsca po przecinku.";
+    const struct {
+        const char* written;
+        double inForce;
+        const char* saved;
+        const char* reason;  // the dialog's; "" when used
+    } rows[] = {
+        {"0,25", 0.25, "0.25", ""},         {"0.005", 0.5, "0.005", kTooPrecise},
+        {"0.125", 0.5, "0.125", kTooPrecise}, {"-1", 0.5, "-1", kNotANumber},
+        {"ma\xB3o", 0.5, "ma\xB3o", kNotANumber},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.written);
+        Write(path, std::string("[ALARM]\r\nHYSTERESIS=") + row.written + "\r\n");
+        const AlarmSettings read = Run().alarm;
+        EXPECT_DOUBLE_EQ(read.dHysteresis, row.inForce);
+        EXPECT_EQ(ComposeRefusedLimitsPiece(read), *row.reason ? kRefused : "");
+        EXPECT_EQ(read.Refusal(), row.reason);
+        EXPECT_EQ(MakeAlarmForm(read).strHysteresis, row.saved);
+        EXPECT_NE(Read(path).find(std::string("HYSTERESIS=") + row.saved + "\r\n"), std::string::npos) << Read(path);
+    }
+}
+
 TEST(AlarmForm, ConfirmedRowsBecomeLimitsAndSwitchedOffRowsHaveNone) {
     AlarmSettings s;
     s.limits[3].bHasHigh = true;

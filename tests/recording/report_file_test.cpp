@@ -71,11 +71,12 @@ TEST(ReportFile, AllNineChannelsWithCommasGiveTenFields) {
     EXPECT_EQ(FormatReportRow(kTime, samples.s, all.r, 1),
               "2009.03.17 08:05:00,20.00,21.00,22.00,23.00,24.00,25.00,26.00,27.00,28.00\r\n");
     EXPECT_EQ(FormatReportRow(kTime, samples.s, all.r, 2).find(','), std::string::npos);
-    // A decimal comma for a spreadsheet that reads numbers so, never beside comma separators.
+    // A decimal comma for a spreadsheet that reads numbers so, never beside comma separators,
+    // and a time it reads as a date and time.
     EXPECT_EQ(FormatReportRow(kTime, samples.s, all.r, 2, TRUE),
-              "2009.03.17 08:05:00;20,00;21,00;22,00;23,00;24,00;25,00;26,00;27,00;28,00\r\n");
+              "2009-03-17 08:05:00;20,00;21,00;22,00;23,00;24,00;25,00;26,00;27,00;28,00\r\n");
     EXPECT_EQ(FormatReportRow(kTime, Samples().Set(1, -5.37).s, Selection{1, 2}.r, 0, TRUE),
-              "2009.03.17 08:05:00\t-5,4\t???\r\n");
+              "2009-03-17 08:05:00\t-5,4\t???\r\n");
     EXPECT_EQ(FormatReportRow(kTime, samples.s, all.r, 1, TRUE), FormatReportRow(kTime, samples.s, all.r, 1));
 }
 

@@ -100,22 +100,44 @@ TEST(ChartTime, LogsAcrossClockChangesRunInRealTime) {
     const clocklogs::WarsawRules warsaw;
     const clocklogs::TokyoRules tokyo;
     const FixedZone utc(0);
+    std::vector<std::int64_t> setBackInWinter = clocklogs::Autumn();
+    for (std::size_t i = 160 * 6; i < setBackInWinter.size(); ++i)
+        setBackInWinter[i] -= 600;  // from 02:40 winter time on
     const struct {
         const char* name;
         const ZoneRules& rules;
         std::vector<std::int64_t> locals;
+        std::int64_t step;  // axis seconds between records
         std::int64_t span;  // axis seconds from first to last record
         std::vector<std::int64_t> backs;
         const char* firstText;
         const char* lastText;
     } rows[] = {
-        {"autumn", warsaw, clocklogs::Autumn(), 3 * 3600, {}, "2026-10-25 01:00:00 UTC+2", "2026-10-25 03:00:00 UTC+1"},
-        {"spring", warsaw, clocklogs::Spring(), 2 * 3600, {}, "2026-03-29 01:00:00 UTC+1", "2026-03-29 04:00:00 UTC+2"},
-        {"set back", warsaw, clocklogs::SetBack(), 2 * 3600, {270}, "2026-10-10 01:00:00 UTC+2",
+        {"autumn", warsaw, clocklogs::Autumn(), 10, 3 * 3600, {}, "2026-10-25 01:00:00 UTC+2",
+         "2026-10-25 03:00:00 UTC+1"},
+        {"autumn every 45 min", warsaw, clocklogs::AutumnEvery(2700, 35), 2700, 3 * 3600, {},
+         "2026-10-25 01:35:00 UTC+2", "2026-10-25 03:35:00 UTC+1"},
+        {"autumn hourly", warsaw, clocklogs::AutumnEvery(3600, 30), 3600, 3 * 3600, {}, "2026-10-25 01:30:00 UTC+2",
+         "2026-10-25 03:30:00 UTC+1"},
+        {"every two hours", warsaw,
+         clocklogs::Warsaw(CivilSeconds(2026, 10, 24, 17, 30, 0), CivilSeconds(2026, 10, 25, 3, 30, 0), 7200), 7200,
+         10 * 3600, {}, "2026-10-24 19:30:00 UTC+2", "2026-10-25 04:30:00 UTC+1"},
+        {"begins in the summer 02:30", warsaw, clocklogs::AutumnEvery(10, 90), 10, 3 * 3600, {},
+         "2026-10-25 02:30:00 UTC+2", "2026-10-25 04:30:00 UTC+1"},
+        {"begins in the winter 02:30", warsaw, clocklogs::AutumnEvery(10, 150), 10, 3 * 3600, {},
+         "2026-10-25 02:30:00 UTC+1", "2026-10-25 05:30:00 UTC+1"},
+        {"hourly, begins in the summer 02:30", warsaw, clocklogs::AutumnEvery(3600, 90), 3600, 3 * 3600, {},
+         "2026-10-25 02:30:00 UTC+2", "2026-10-25 04:30:00 UTC+1"},
+        {"set back by hand at 02:40 winter time", warsaw, setBackInWinter, 10, 3 * 3600, {600},
+         "2026-10-25 01:00:00 UTC+2", "2026-10-25 02:50:00 UTC+1"},
+        {"spring", warsaw, clocklogs::Spring(), 10, 2 * 3600, {}, "2026-03-29 01:00:00 UTC+1",
+         "2026-03-29 04:00:00 UTC+2"},
+        {"set back", warsaw, clocklogs::SetBack(), 10, 2 * 3600, {270}, "2026-10-10 01:00:00 UTC+2",
          "2026-10-10 02:55:30 UTC+2"},
-        {"autumn without daylight time", tokyo, clocklogs::Autumn(), 3 * 3600, {3600}, "2026-10-25 01:00:00 UTC+9",
-         "2026-10-25 03:00:00 UTC+9"},
-        {"autumn as UTC", utc, clocklogs::Autumn(), 3 * 3600, {3600}, "2026-10-25 01:00:00 UTC", "2026-10-25 03:00:00 UTC"},
+        {"autumn without daylight time", tokyo, clocklogs::Autumn(), 10, 3 * 3600, {3600},
+         "2026-10-25 01:00:00 UTC+9", "2026-10-25 03:00:00 UTC+9"},
+        {"autumn as UTC", utc, clocklogs::Autumn(), 10, 3 * 3600, {3600}, "2026-10-25 01:00:00 UTC",
+         "2026-10-25 03:00:00 UTC"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -124,7 +146,7 @@ TEST(ChartTime, LogsAcrossClockChangesRunInRealTime) {
         for (std::int64_t local : row.locals)
             axis.push_back(timeline.Place(local));
         for (std::size_t i = 1; i < axis.size(); ++i)
-            ASSERT_EQ(axis[i] - axis[i - 1], 10) << i;  // one step a record, never back, never a gap
+            ASSERT_EQ(axis[i] - axis[i - 1], row.step) << i;  // one step a record, never back, never a gap
         EXPECT_EQ(axis.back() - axis.front(), row.span);
         ASSERT_EQ(timeline.Steps().size(), row.backs.size());
         for (std::size_t k = 0; k < row.backs.size(); ++k)
@@ -160,10 +182,23 @@ TEST(ChartTime, LogsAcrossClockChangesRunInRealTime) {
     for (const TimeTick& t : TimeTicks(static_cast<double>(stretches.front()), static_cast<double>(stretches.back()),
                                        600, 100, &setBack))
         EXPECT_EQ(setBack.Local(static_cast<std::int64_t>(t.t)) % 1800, 0) << t.label;
-    // Windows' rule of the year: the last Sundays of March and October.
-    const ZoneYear y2027 = warsaw.Year(2027);
-    EXPECT_EQ(y2027.daylightFrom, CivilSeconds(2027, 3, 28, 1, 0, 0));
-    EXPECT_EQ(y2027.daylightTo, CivilSeconds(2027, 10, 31, 1, 0, 0));
+    // Windows' rules of a year: Warsaw's last Sundays of March and October; Amman's
+    // 23:59:59.999 of the last Thursday of March, midnight to whole seconds.
+    const struct {
+        const char* name;
+        ZoneYear year;
+        std::int64_t from, to;
+    } years[] = {
+        {"Warsaw 2027", warsaw.Year(2027), CivilSeconds(2027, 3, 28, 1, 0, 0), CivilSeconds(2027, 10, 31, 1, 0, 0)},
+        {"Amman 2021",
+         ZoneYearFromRule(2021, -120, 0, -60, ZoneChangeDate{0, 10, 5, 5, 1, 0, 0, 0},
+                          ZoneChangeDate{0, 3, 4, 5, 23, 59, 59, 999}),
+         CivilSeconds(2021, 3, 25, 22, 0, 0), CivilSeconds(2021, 10, 28, 22, 0, 0)},
+    };
+    for (const auto& y : years) {
+        EXPECT_EQ(y.year.daylightFrom, y.from) << y.name;
+        EXPECT_EQ(y.year.daylightTo, y.to) << y.name;
+    }
 }
 
 TEST(ChartTime, ZoneChoicesAsTyped) {
@@ -241,6 +276,16 @@ TEST(ChartExport, CsvOfARange) {
         EXPECT_EQ(csv.TakeText(), row.text);
         EXPECT_EQ(csv.TakeText(), "");
     }
+    // Rows of a log that begins in the repeated hour wait for a later record, but no
+    // longer than an hour's worth: a file that repeats one time is not held whole.
+    const clocklogs::WarsawRules warsaw;
+    KvfCsvExport stuck(-1e18, 1e18, warsaw);
+    KvfReader reader(&stuck);
+    std::vector<std::int64_t> locals(3602, CivilSeconds(2026, 10, 25, 2, 30, 10));
+    locals[0] -= 10;
+    const std::string repeated = clocklogs::Log(locals);
+    reader.Feed(repeated.data(), repeated.size());
+    EXPECT_EQ(stuck.Rows(), 3601u);
 }
 
 std::uint32_t Get32(const std::string& s, std::size_t at) {

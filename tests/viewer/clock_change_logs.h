@@ -17,7 +17,8 @@ namespace clocklogs {
 class WarsawRules : public ZoneRules {
 public:
     ZoneYear Year(int year) const override {
-        return ZoneYearFromRule(year, -60, 0, -60, ZoneChangeDate{0, 10, 0, 5, 3, 0}, ZoneChangeDate{0, 3, 0, 5, 2, 0});
+        return ZoneYearFromRule(year, -60, 0, -60, ZoneChangeDate{0, 10, 0, 5, 3, 0, 0, 0},
+                                ZoneChangeDate{0, 3, 0, 5, 2, 0, 0, 0});
     }
 };
 class TokyoRules : public ZoneRules {
@@ -29,16 +30,21 @@ public:
 
 inline int WarsawOffset(std::int64_t instant) { return WarsawRules().Year(CivilYear(instant)).OffsetAt(instant); }
 
-// Wall-clock times in Warsaw of a record every 10 s from one instant to another.
-inline std::vector<std::int64_t> Warsaw(std::int64_t fromUtc, std::int64_t toUtc) {
+// Wall-clock times in Warsaw of a record every step seconds from one instant to another.
+inline std::vector<std::int64_t> Warsaw(std::int64_t fromUtc, std::int64_t toUtc, std::int64_t step = 10) {
     std::vector<std::int64_t> locals;
-    for (std::int64_t t = fromUtc; t <= toUtc; t += 10)
+    for (std::int64_t t = fromUtc; t <= toUtc; t += step)
         locals.push_back(t + WarsawOffset(t));
     return locals;
 }
 // 01:00 CEST to 03:00 CET on 2026-10-25: three real hours, 02:00-03:00 twice.
 inline std::vector<std::int64_t> Autumn() {
     return Warsaw(CivilSeconds(2026, 10, 24, 23, 0, 0), CivilSeconds(2026, 10, 25, 2, 0, 0));
+}
+// Three hours of a record every step seconds from 23:00 UTC on 2026-10-24 and minutes.
+inline std::vector<std::int64_t> AutumnEvery(std::int64_t step, int minutes) {
+    const std::int64_t from = CivilSeconds(2026, 10, 24, 23, 0, 0) + 60 * minutes;
+    return Warsaw(from, from + 3 * 3600, step);
 }
 // 01:00 CET to 04:00 CEST on 2026-03-29: two real hours, 02:00-03:00 skipped.
 inline std::vector<std::int64_t> Spring() {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -165,28 +166,21 @@ int Check(const char* path, const ZoneRules& rules, std::FILE* out, std::FILE* e
 // ---- csv ----
 
 struct CsvSink : KvfSink {
-    CsvSink(const ZoneRules& rules, const CsvFormat& f) : timeline(rules), format(f) {}
-    KvfTimeline timeline;
-    CsvFormat format;
+    CsvSink(const ZoneRules& rules, const CsvFormat& format)
+        : csv(-std::numeric_limits<double>::max(), std::numeric_limits<double>::max(), rules, format) {}
+    KvfCsvExport csv;  // every record
     std::FILE* out = nullptr;
     std::FILE* err = nullptr;
     const char* path = nullptr;
-    std::string line;
-    bool headerDone = false;
     std::uint64_t damaged = 0;
 
-    void Header() {
-        if (headerDone)
-            return;
-        headerDone = true;
-        const std::string text = CsvHeader(format);
+    void Write() {
+        const std::string text = csv.TakeText();
         std::fwrite(text.data(), 1, text.size(), out);
     }
     void OnRecord(const KvfRecord& r) override {
-        Header();
-        line.clear();
-        AppendCsvRow(line, r, timeline.OffsetAt(timeline.Place(r.Seconds())), format);
-        std::fwrite(line.data(), 1, line.size(), out);
+        csv.OnRecord(r);
+        Write();
     }
     void OnDamage(std::uint64_t offset, std::uint64_t length, const char* what) override {
         ++damaged;
@@ -203,7 +197,8 @@ int Csv(const char* path, const ZoneRules& rules, const CsvFormat& format, std::
     KvfReader reader(&sink);
     if (!ReadFile(path, &reader, err))
         return 2;
-    sink.Header();
+    sink.csv.Finish();
+    sink.Write();
     return sink.damaged ? 1 : 0;
 }
 

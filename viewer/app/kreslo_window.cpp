@@ -425,6 +425,7 @@ void CChartWindow::OnExportCsv() {
         ok = WriteAll(out.Get(), csv.TakeText());
     }
     reader.Finish();
+    csv.Finish();
     ok = ok && WriteAll(out.Get(), csv.TakeText());
     SetCursor(hOld);
     if (!ok)
