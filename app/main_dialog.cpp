@@ -7,6 +7,7 @@
 #include "framework/system_library.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
+#include "framework/worker_thread.h"
 #include "res/resource.h"
 #include "serial/com_port.h"
 
@@ -117,6 +118,7 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnMessage<WM_DATABASE_STATE, &CMainDialog::OnDatabaseStateChanged>(),
         afx::OnCommand<ID_MQTT, &CMainDialog::OnMqtt>(),
         afx::OnMessage<WM_MQTT_STATE, &CMainDialog::OnMqttStateChanged>(),
+        afx::OnMessage<WM_THREAD_FAILED, &CMainDialog::OnThreadFailed>(),
         afx::OnCommand<ID_NEW_INSTRUMENT, &CMainDialog::OnNewInstrument>(),
         afx::OnMessage<WM_ENDSESSION, &CMainDialog::OnEndSession>(),
     };
@@ -134,6 +136,8 @@ void CMainDialog::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CMainDialog::OnInitDialog() {
     CDialog::OnInitDialog();
+    // From here on a thread that fails says so in the status line.
+    CWorkerThread::ReportFailuresTo(m_hWnd, WM_THREAD_FAILED);
 
     wchar_t szAbout[64] = {};
     HMENU hSysMenu = GetSystemMenu(m_hWnd, FALSE);
@@ -357,6 +361,7 @@ void CMainDialog::OnDestroy() {
     m_database.Stop();  // never waits on the network
     m_mqttFeed.Stop();
     WinHelp(0, HELP_QUIT);
+    CWorkerThread::ReportFailuresTo(nullptr, 0);
     Default();
 }
 
