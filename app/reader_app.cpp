@@ -58,11 +58,11 @@ BOOL CReaderApp::TakeCommandLine(const wchar_t* pszCommandLine) {
 BOOL CReaderApp::InitInstance() {
     // No exception leaves here: beyond this there is only the C runtime,
     // which would end the process without a word.
-    if (m_bOnlyRemoveStartWithWindows) {
-        RemoveStartWithWindows(m_strProgramPath);
-        return FALSE;
-    }
     try {
+        if (m_bOnlyRemoveStartWithWindows) {
+            RemoveStartWithWindows(m_strProgramPath);
+            return FALSE;
+        }
         // The file this copy will use, and only then the lock on it: an
         // installed and a portable copy may both come to the user's folder.
         // Finding it writes nothing a running copy uses (a probe file gone
