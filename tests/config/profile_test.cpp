@@ -60,5 +60,6 @@ TEST(Profile, StartOptions) {
         EXPECT_EQ(o.bValid, row.bValid) << ::testing::PrintToString(row.args);
         EXPECT_EQ(o.strProfile, row.pszProfile);
         EXPECT_EQ(o.bWithWindows, row.bWithWindows);
+        EXPECT_EQ(o.bRemoveStartWithWindows, row.args == std::vector<std::string>{"/removeautostart"});
     }
 }
