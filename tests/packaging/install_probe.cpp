@@ -123,7 +123,10 @@ int WriteLog(const char* pszPath, int nRecords) {
 void PrintKey(const std::wstring& path) {
     const std::wstring::size_type slash = path.find(L'\\');
     const std::wstring root = path.substr(0, slash);
-    HKEY hRoot = root == L"HKLM" ? HKEY_LOCAL_MACHINE : root == L"HKCR" ? HKEY_CLASSES_ROOT : nullptr;
+    HKEY hRoot = root == L"HKLM"   ? HKEY_LOCAL_MACHINE
+                 : root == L"HKCR" ? HKEY_CLASSES_ROOT
+                 : root == L"HKCU" ? HKEY_CURRENT_USER
+                                   : nullptr;
     HKEY hKey = nullptr;
     if (hRoot == nullptr || slash == std::wstring::npos ||
         RegOpenKeyExW(hRoot, path.substr(slash + 1).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &hKey) != ERROR_SUCCESS) {
