@@ -9,7 +9,7 @@
 //     Writes a binary log of RECORDS records a minute apart, made by the
 //     program's own writer.
 //   qm487-install-probe reg KEY...
-//     Prints every value of each key (HKLM\... or HKCR\..., 64-bit view)
+//     Prints every value of each key (HKLM\..., HKCR\... or HKCU\..., 64-bit view)
 //     as KEY\NAME=DATA ("(Default)" for the unnamed value), or KEY=absent.
 //   qm487-install-probe products NAME
 //     Prints the product codes of the installed programs named NAME.
