@@ -7,6 +7,7 @@
 #include "framework/system_library.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
+#include "framework/worker_thread.h"
 #include "res/resource.h"
 #include "serial/com_port.h"
 
@@ -37,7 +38,8 @@ const char kUninstallText[] =
 const char kUninstallQuestion[] =
     "Czy odinstalowa\xE6 program QM487?\n\n"
     "Program zostanie zamkni\xEAty. Plik ustawie\xF1 i pliki rejestracji pozostan\xB9 na dysku:\n";
-const char kStartWithWindowsRemoved[] = "\n\nUruchamianie razem z systemem Windows zosta\xB3o wy\xB3\xB9" "czone.";
+const char kStopStartingWithWindows[] =
+    "\n\nProgram jest uruchamiany razem z systemem Windows. Czy wy\xB3\xB9" "czy\xE6 to teraz?";
 const char kUninstallerFailed[] = "Nie mo\xBFna uruchomi\xE6 deinstalatora programu QM487.";
 
 }  // namespace
@@ -117,6 +119,7 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnMessage<WM_DATABASE_STATE, &CMainDialog::OnDatabaseStateChanged>(),
         afx::OnCommand<ID_MQTT, &CMainDialog::OnMqtt>(),
         afx::OnMessage<WM_MQTT_STATE, &CMainDialog::OnMqttStateChanged>(),
+        afx::OnMessage<WM_THREAD_FAILED, &CMainDialog::OnThreadFailed>(),
         afx::OnCommand<ID_NEW_INSTRUMENT, &CMainDialog::OnNewInstrument>(),
         afx::OnMessage<WM_ENDSESSION, &CMainDialog::OnEndSession>(),
     };
@@ -134,6 +137,8 @@ void CMainDialog::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CMainDialog::OnInitDialog() {
     CDialog::OnInitDialog();
+    // From here on a thread that fails says so in the status line.
+    CWorkerThread::ReportFailuresTo(m_hWnd, WM_THREAD_FAILED);
 
     wchar_t szAbout[64] = {};
     HMENU hSysMenu = GetSystemMenu(m_hWnd, FALSE);
@@ -357,6 +362,7 @@ void CMainDialog::OnDestroy() {
     m_database.Stop();  // never waits on the network
     m_mqttFeed.Stop();
     WinHelp(0, HELP_QUIT);
+    CWorkerThread::ReportFailuresTo(nullptr, 0);
     Default();
 }
 
@@ -408,9 +414,15 @@ void CMainDialog::OnUninstall() {
     const std::string programPath = AfxGetApp()->m_strProgramPath;
     const InstalledCopy copy = FindInstalledCopy(programPath);
     if (!copy.bInstalled) {
-        // Its files go by hand, so do the values that would start them.
-        const std::string removed = RemoveStartWithWindows(programPath) > 0 ? kStartWithWindowsRemoved : "";
-        AfxMessageBox(kUninstallText + programPath + "\n" + m_strSettingsPath + removed, MB_OK | MB_ICONINFORMATION);
+        // Its files go by hand; the values that would start them go once
+        // the user says so.
+        const std::string text = kUninstallText + programPath + "\n" + m_strSettingsPath;
+        if (!HasStartWithWindows(programPath)) {
+            AfxMessageBox(text, MB_OK | MB_ICONINFORMATION);
+            return;
+        }
+        if (AfxMessageBox(text + kStopStartingWithWindows, MB_YESNO | MB_ICONQUESTION) == IDYES)
+            RemoveStartWithWindows(programPath);
         return;
     }
     if (AfxMessageBox(kUninstallQuestion + m_strSettingsPath, MB_YESNO | MB_ICONQUESTION) != IDYES)
@@ -425,9 +437,9 @@ void CMainDialog::OnUninstall() {
         AfxMessageBox(kUninstallerFailed, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    // The package cannot know the profiles' names; the program removes the
-    // values that start it, for every profile of this user.
-    RemoveStartWithWindows(programPath);
+    // The Run values stay until the uninstall is under way: the package
+    // runs this program with /removeautostart then (packaging/qm487.wxs),
+    // so an uninstall cancelled in its own window keeps them.
     OnOK();  // its files must not be in use while they are removed
 }
 

@@ -117,6 +117,7 @@ public:
     std::string m_strProfile;
     BOOL m_bStartedWithWindows = FALSE;
     BOOL m_bClosedMinimized = FALSE;                // as it was when it last closed
+    bool m_bThreadFailed = false;                   // a worker thread ended on an exception
     const CProfileInstance* m_pInstance = nullptr;  // marks this window as the profile's
     CReadingView m_fields[9];  // channels 1 to 8, then channel 0
     CEdit m_editStatus;
@@ -172,6 +173,7 @@ protected:
     LRESULT OnDatabaseStateChanged(WPARAM wParam, LPARAM lParam);
     void OnMqtt();
     LRESULT OnMqttStateChanged(WPARAM wParam, LPARAM lParam);
+    LRESULT OnThreadFailed(WPARAM wParam, LPARAM lParam);
     void OnNewInstrument();
     // Windows ends the session: this is the last chance to save.
     LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);

@@ -44,15 +44,17 @@ void CMainDialog::OnExtraSettings() {
     CExtraSettingsDialog dlg;
     dlg.m_bHidePromo = !m_bShowPromotion;
     // The registry says whether it starts with Windows, not the settings
-    // file: removing the value by hand switches it off.
-    dlg.m_bStartWithWindows = IsStartedWithWindows(m_strProfile);
+    // file: removing the value by hand switches it off, and a value that
+    // starts another copy (or this one from its old folder) is not this one's.
+    const std::string& programPath = AfxGetApp()->m_strProgramPath;
+    dlg.m_bStartWithWindows = IsStartedWithWindows(programPath, m_strProfile);
     const BOOL bStartedWithWindows = dlg.m_bStartWithWindows;
     if (dlg.DoModal() != IDOK)
         return;
     m_bShowPromotion = !dlg.m_bHidePromo;
     SaveSettingsNow();
     if (dlg.m_bStartWithWindows != bStartedWithWindows &&
-        !SetStartWithWindows(AfxGetApp()->m_strProgramPath, m_strProfile, dlg.m_bStartWithWindows))
+        !SetStartWithWindows(programPath, m_strProfile, dlg.m_bStartWithWindows))
         AfxMessageBox(kRunValueNotWritten, MB_OK | MB_ICONEXCLAMATION);
 }
 

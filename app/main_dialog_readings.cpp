@@ -56,6 +56,12 @@ void CMainDialog::ShowChannel(int nChannel) {
         field.SetValue(channel.dValue);
 }
 
+LRESULT CMainDialog::OnThreadFailed(WPARAM, LPARAM) {
+    m_bThreadFailed = true;
+    UpdateStatusLine();
+    return 0;
+}
+
 void CMainDialog::UpdateStatusLine() {
     if (m_hWnd == nullptr)
         return;
@@ -78,6 +84,7 @@ void CMainDialog::UpdateStatusLine() {
     state.bDatabaseFailing = m_database.IsFailing();
     state.strDatabaseReason = ShortSendFault(m_database.State());
     state.bMqttFailing = m_mqttFeed.IsFailing();
+    state.bThreadFailed = m_bThreadFailed;
     const std::string text = ComposeStatusLine(state);
     if (text == m_strStatus)
         return;

@@ -1,5 +1,8 @@
 #include "app/profile_instance.h"
 
+#include "config/profile.h"
+#include "recording/record_file.h"
+
 #include <cstdio>
 
 namespace {
@@ -7,17 +10,12 @@ namespace {
 const wchar_t kWindowMark[] = L"QM487 profile";
 const DWORD kWindowWaitMs = 5000;
 
-// FNV-1a over the name with its letters in one case: Windows file names
-// ignore case, so "Piec" and "PIEC" are one settings file.
-UINT_PTR KeyOf(std::string text) {
-    CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
-    unsigned long long hash = 14695981039346656037ull;
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
+// The settings file's full path with its letters in one case: Windows file
+// names ignore case, so "C:\QM\qm487cfg-Piec.ini" and "c:/qm/./QM487CFG-PIEC.INI"
+// are one settings file.
+UINT_PTR KeyOf(const std::string& strSettingsFile) {
     // Never 0: GetProp's answer for a window without the mark.
-    return static_cast<UINT_PTR>(hash) | 1;
+    return static_cast<UINT_PTR>(PathDigest(AbsoluteFilePath(strSettingsFile))) | 1;
 }
 
 }  // namespace

@@ -11,9 +11,10 @@
 
 class CProfileInstance {
 public:
-    // strSettingsFile: the file the profile keeps its settings in (as the
-    // program names it before looking for a user folder), so that two
-    // portable copies in different folders are different profiles.
+    // strSettingsFile: the file the copy keeps its settings in, so that
+    // two portable copies in different folders run side by side, and two
+    // copies that come to one file (the installed and a portable one in the
+    // user's folder) do not.
     explicit CProfileInstance(const std::string& strSettingsFile);
 
     // FALSE when another copy of the profile is running.

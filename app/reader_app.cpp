@@ -4,6 +4,7 @@
 #include "app/main_dialog.h"
 #include "app/profile_instance.h"
 #include "app/settings_path.h"
+#include "app/start_with_windows.h"
 #include "config/ini_file.h"
 #include "config/profile.h"
 #include "config/settings.h"
@@ -50,6 +51,7 @@ BOOL CReaderApp::TakeCommandLine(const wchar_t* pszCommandLine) {
     }
     m_strProfile = options.strProfile;
     m_bStartedWithWindows = options.bWithWindows;
+    m_bOnlyRemoveStartWithWindows = options.bRemoveStartWithWindows;
     return TRUE;
 }
 
@@ -57,11 +59,20 @@ BOOL CReaderApp::InitInstance() {
     // No exception leaves here: beyond this there is only the C runtime,
     // which would end the process without a word.
     try {
+        if (m_bOnlyRemoveStartWithWindows) {
+            RemoveStartWithWindows(m_strProgramPath);
+            return FALSE;
+        }
+        // The file this copy will use, and only then the lock on it: an
+        // installed and a portable copy may both come to the user's folder.
+        // Finding it writes nothing a running copy uses (a probe file gone
+        // at once, the user's copy seeded only where there is none).
+        const std::string path = AbsoluteFilePath(
+            m_strSettingsPath.empty() ? SettingsFilePath(m_strProgramPath, ProfileSettingsFileName(m_strProfile))
+                                      : m_strSettingsPath);
         // Before anything is read or written: a profile already running is
         // only brought to the front.
-        const std::string besideProgram =
-            CIniFile::ProgramDirectory(m_strProgramPath) + "\\" + ProfileSettingsFileName(m_strProfile);
-        CProfileInstance instance(m_strSettingsPath.empty() ? besideProgram : m_strSettingsPath);
+        CProfileInstance instance(path);
         if (!instance.IsFirst()) {
             instance.ActivateFirst();
             return FALSE;
@@ -83,9 +94,6 @@ BOOL CReaderApp::InitInstance() {
         {
             // Released before the window object: its destructor writes the file.
             CIniFile ini;
-            const std::string path = AbsoluteFilePath(
-                m_strSettingsPath.empty() ? SettingsFilePath(m_strProgramPath, ProfileSettingsFileName(m_strProfile))
-                                          : m_strSettingsPath);
             dlg.m_strSettingsPath = path;
             dlg.m_pSettings = &ini;
             dlg.m_bOfferPortDialog = m_bOfferPortDialog;

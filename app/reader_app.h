@@ -22,6 +22,8 @@ public:
     // from the command line: "/profile NAME", "/autostart".
     std::string m_strProfile;
     BOOL m_bStartedWithWindows = FALSE;
+    // "/removeautostart": only removes this program's Run values and ends.
+    BOOL m_bOnlyRemoveStartWithWindows = FALSE;
     // Takes the program's options; FALSE, after saying why, for a profile
     // name that breaks the rule: the program then ends.
     BOOL TakeCommandLine(const wchar_t* pszCommandLine);

@@ -1,19 +1,23 @@
 #include "app/start_with_windows.h"
 
+#include "config/cp1250.h"
 #include "config/profile.h"
+#include "framework/text.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
+#include <memory>
 #include <vector>
 
 namespace {
 
-const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 class CRunKey {
 public:
     explicit CRunKey(REGSAM access) {
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, access, nullptr, &m_hKey, nullptr) !=
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, access, nullptr, &m_hKey, nullptr) !=
             ERROR_SUCCESS)
             m_hKey = nullptr;
     }
@@ -29,54 +33,120 @@ private:
     HKEY m_hKey = nullptr;
 };
 
-std::string Upper(std::string text) {
-    CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
-    return text;
+// A value named as a profile's, and what its command starts, read as the
+// program reads its own command line.
+struct RunValue {
+    std::wstring name;
+    std::wstring program;
+    StartOptions options;
+};
+
+RunValue ReadCommand(const std::wstring& name, const std::wstring& command) {
+    RunValue value{name, {}, {}};
+    // An empty line would give this process's own path as the program.
+    if (command.empty())
+        return value;
+    int argc = 0;
+    const std::unique_ptr<wchar_t*, decltype(&LocalFree)> argv(CommandLineToArgvW(command.c_str(), &argc), &LocalFree);
+    if (!argv || argc < 1)
+        return value;
+    value.program = argv.get()[0];
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(afx::Narrow1250(argv.get()[i]));
+    value.options = ParseStartOptions(args);
+    return value;
+}
+
+// Collected first: deleting while enumerating shifts the indices.
+std::vector<RunValue> ProfileValues(HKEY hKey) {
+    std::vector<RunValue> values;
+    for (DWORD i = 0;; ++i) {
+        wchar_t szName[256] = {};
+        wchar_t szData[2048] = {};
+        DWORD cchName = 256, cbData = sizeof szData - sizeof(wchar_t), type = 0;
+        const LONG result =
+            RegEnumValueW(hKey, i, szName, &cchName, nullptr, &type, reinterpret_cast<BYTE*>(szData), &cbData);
+        if (result == ERROR_NO_MORE_ITEMS)
+            break;
+        if (result == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) &&
+            IsProfileRunValueName(afx::Narrow1250(szName)))
+            values.push_back(ReadCommand(szName, szData));
+    }
+    return values;
+}
+
+// The same file however its letters are cased.
+bool StartsProgram(const RunValue& value, const std::string& strProgramPath) {
+    return !value.program.empty() &&
+           CompareStringOrdinal(value.program.c_str(), -1, afx::Widen1250(strProgramPath).c_str(), -1, TRUE) ==
+               CSTR_EQUAL;
+}
+
+bool StartsCopy(const RunValue& value, const std::string& strProgramPath, const std::string& strProfile) {
+    return StartsProgram(value, strProgramPath) && value.options.bValid &&
+           Cp1250EqualNoCase(value.options.strProfile, strProfile);
+}
+
+bool Exists(HKEY hKey, const std::string& name) {
+    return RegQueryValueExW(hKey, afx::Widen1250(name).c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 }  // namespace
 
-bool IsStartedWithWindows(const std::string& strProfile) {
+bool IsStartedWithWindows(const std::string& strProgramPath, const std::string& strProfile) {
     CRunKey key(KEY_QUERY_VALUE);
-    return key.Get() != nullptr && RegQueryValueExA(key.Get(), ProfileRunValueName(strProfile).c_str(), nullptr,
-                                                    nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    if (key.Get() == nullptr)
+        return false;
+    for (const RunValue& value : ProfileValues(key.Get()))
+        if (StartsCopy(value, strProgramPath, strProfile))
+            return true;
+    return false;
 }
 
 bool SetStartWithWindows(const std::string& strProgramPath, const std::string& strProfile, bool bOn) {
-    CRunKey key(KEY_SET_VALUE);
+    CRunKey key(KEY_QUERY_VALUE | KEY_SET_VALUE);
     if (key.Get() == nullptr)
         return false;
-    const std::string name = ProfileRunValueName(strProfile);
-    if (!bOn) {
-        const LONG result = RegDeleteValueA(key.Get(), name.c_str());
-        return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+    bool bMine = false;
+    bool bDeleted = true;
+    for (const RunValue& value : ProfileValues(key.Get())) {
+        if (!StartsCopy(value, strProgramPath, strProfile))
+            continue;
+        bMine = true;
+        if (!bOn)
+            bDeleted &= RegDeleteValueW(key.Get(), value.name.c_str()) == ERROR_SUCCESS;
     }
-    const std::string command = ProfileRunCommand(strProgramPath, strProfile);
-    return RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                          static_cast<DWORD>(command.size() + 1)) == ERROR_SUCCESS;
+    if (!bOn || bMine)
+        return bDeleted;
+    std::string name = ProfileRunValueName(strProfile);
+    if (Exists(key.Get(), name))
+        name = CopyRunValueName(strProfile, strProgramPath);
+    if (Exists(key.Get(), name))
+        return false;  // some other value has this copy's own name too: it is not this copy's to replace
+    const std::wstring command = afx::Widen1250(ProfileRunCommand(strProgramPath, strProfile));
+    return RegSetValueExW(key.Get(), afx::Widen1250(name).c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(command.c_str()),
+                          static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool HasStartWithWindows(const std::string& strProgramPath) {
+    CRunKey key(KEY_QUERY_VALUE);
+    if (key.Get() == nullptr)
+        return false;
+    for (const RunValue& value : ProfileValues(key.Get()))
+        if (StartsProgram(value, strProgramPath))
+            return true;
+    return false;
 }
 
 int RemoveStartWithWindows(const std::string& strProgramPath) {
     CRunKey key(KEY_QUERY_VALUE | KEY_SET_VALUE);
     if (key.Get() == nullptr)
         return 0;
-    // Collected first: deleting while enumerating shifts the indices.
-    std::vector<std::string> ours;
-    const std::string program = "\"" + Upper(strProgramPath) + "\"";
-    for (DWORD i = 0;; ++i) {
-        char szName[256] = {};
-        char szData[1024] = {};
-        DWORD cchName = sizeof szName, cbData = sizeof szData - 1, type = 0;
-        const LONG result =
-            RegEnumValueA(key.Get(), i, szName, &cchName, nullptr, &type, reinterpret_cast<BYTE*>(szData), &cbData);
-        if (result == ERROR_NO_MORE_ITEMS)
-            break;
-        if (result == ERROR_SUCCESS && type == REG_SZ && IsProfileRunValueName(szName) &&
-            Upper(szData).rfind(program, 0) == 0)
-            ours.push_back(szName);
-    }
     int nRemoved = 0;
-    for (const std::string& name : ours)
-        nRemoved += RegDeleteValueA(key.Get(), name.c_str()) == ERROR_SUCCESS;
+    for (const RunValue& value : ProfileValues(key.Get()))
+        if (StartsProgram(value, strProgramPath))
+            nRemoved += RegDeleteValueW(key.Get(), value.name.c_str()) == ERROR_SUCCESS;
     return nRemoved;
 }

@@ -24,11 +24,18 @@ std::string ProfileSettingsFileName(const std::string& strProfile);
 std::string ProfileWindowTitle(const std::string& strProfile);
 // The value under ...\CurrentVersion\Run: "QM487", else "QM487 NAME".
 std::string ProfileRunValueName(const std::string& strProfile);
-// Whether a value of that key belongs to some profile of the program.
+// The value's name for a copy that finds ProfileRunValueName holding
+// another copy's command (a second portable folder, the installed copy):
+// that name with " (XXXXXXXX)" added, a digest of the program's path.
+std::string CopyRunValueName(const std::string& strProfile, const std::string& strProgramPath);
+// Whether a value of that key is named as some copy's profile's value.
 bool IsProfileRunValueName(const std::string& strValueName);
 // The command a Run value holds: the program, its profile, and the mark
 // of a start with Windows.
 std::string ProfileRunCommand(const std::string& strProgramPath, const std::string& strProfile);
+// A digest of a file's path that ignores letter case, as Windows does in
+// file names (Windows-1250 text).
+unsigned long long PathDigest(const std::string& strPath);
 // The command line that starts the program for a profile by hand.
 std::string ProfileCommandLine(const std::string& strProgramPath, const std::string& strProfile);
 
@@ -37,6 +44,9 @@ struct StartOptions {
     bool bValid = true;
     std::string strProfile;     // empty: the default profile
     bool bWithWindows = false;  // started by the Run value
+    // Only removes this program's Run values and ends: the uninstall of
+    // the installed copy runs it so.
+    bool bRemoveStartWithWindows = false;
     std::string strBadName;     // the refused name when !bValid
 };
 // args: the command line's arguments after the program, quotes removed.

@@ -2,7 +2,21 @@
 
 #include <process.h>
 
+#include <atomic>
 #include <memory>
+
+namespace {
+
+// Set by the window thread, read by any thread that fails.
+std::atomic<HWND> g_hReportTo{nullptr};
+std::atomic<UINT> g_nReportMessage{0};
+
+}  // namespace
+
+void CWorkerThread::ReportFailuresTo(HWND hWnd, UINT nMessage) {
+    g_nReportMessage = nMessage;
+    g_hReportTo = hWnd;
+}
 
 CWorkerThread::~CWorkerThread() { Join(); }
 
@@ -45,6 +59,15 @@ void CWorkerThread::Release() { m_hThread.Close(); }
 
 unsigned __stdcall CWorkerThread::Entry(void* pv) {
     const std::unique_ptr<std::function<UINT()>> fn(static_cast<std::function<UINT()>*>(pv));
-    // Returning ends the thread; _beginthreadex passes the result on.
-    return (*fn)();
+    // Returning ends the thread; _beginthreadex passes the result on. An
+    // exception would end the whole program, which records and reads the
+    // port meanwhile: the thread's part stops, the program goes on.
+    try {
+        return (*fn)();
+    } catch (...) {
+        const HWND hWnd = g_hReportTo;
+        if (hWnd != nullptr)
+            PostMessageW(hWnd, g_nReportMessage, 0, 0);
+        return kFailed;
+    }
 }

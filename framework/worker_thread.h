@@ -2,6 +2,8 @@
 // function returns normally, so the objects on its stack are destroyed; the
 // owner tells it to end (an event, an atomic flag) and joins it before the
 // data the thread uses goes away. Nothing ends a thread from inside.
+// Whatever the function throws is caught here, once for every thread: the
+// thread ends with kFailed and the window set by ReportFailuresTo is told.
 #pragma once
 
 #include "framework/file_handle.h"
@@ -12,6 +14,12 @@
 
 class CWorkerThread {
 public:
+    // The result of a thread whose function threw.
+    static constexpr UINT kFailed = 0xFFFFFFFFu;
+    // Where a thread that threw posts nMessage (wParam, lParam 0), for the
+    // whole process; nullptr: nowhere.
+    static void ReportFailuresTo(HWND hWnd, UINT nMessage);
+
     CWorkerThread() = default;
     // Joins a thread still running; its owner must have asked it to end.
     ~CWorkerThread();

@@ -16,6 +16,7 @@ const char kRecording[] = "Rejestracja do pliku co %02d:%02d:%02d. ";
 const char kRecordingFailing[] = "B\xB3\xB9" "d zapisu do pliku rejestracji. ";
 const char kDatabaseFailing[] = "B\xB3\xB9" "d wysy\xB3" "ania do bazy danych. ";
 const char kMqttFailing[] = "B\xB3\xB9" "d po\xB3\xB9" "czenia z serwerem MQTT. ";
+const char kThreadFailed[] = "B\xB3\xB9" "d wewn\xEAtrzny: w\xB9tek zatrzymany. ";
 
 // Only integer conversions are used, which no C locale changes. The buffer
 // holds the longest template with three 11-character numbers.
@@ -58,5 +59,7 @@ std::string ComposeStatusLine(const StatusLineState& state) {
         text += std::string(kDatabaseFailing, sizeof kDatabaseFailing - 3) + " (" + state.strDatabaseReason + "). ";
     if (state.bMqttFailing)
         text += kMqttFailing;
+    if (state.bThreadFailed)
+        text += kThreadFailed;
     return text + state.strAlarm;
 }

@@ -3,6 +3,7 @@
 #include "tests/app/program_harness.h"
 
 #include "config/ini_file.h"
+#include "config/profile.h"
 #include "framework/win_app.h"
 
 #include <richedit.h>
@@ -82,14 +83,54 @@ int SavedShowAdv(const RunningProgram& program) {
     return ini.GetInt("GENERAL", "SHOW_ADV", -1);
 }
 
+const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
 // The command of a value under the user's Run key; empty when there is none.
-std::string RunValue(const char* pszName) {
+std::string RunValue(const std::string& name) {
     char szText[1024] = {};
     DWORD cb = sizeof szText;
-    return RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", pszName, RRF_RT_REG_SZ,
-                        nullptr, szText, &cb) == ERROR_SUCCESS
+    return RegGetValueA(HKEY_CURRENT_USER, kRunKey, name.c_str(), RRF_RT_REG_SZ, nullptr, szText, &cb) == ERROR_SUCCESS
                ? szText
                : "";
+}
+
+// A value under the Run key, there for the length of a test.
+class ScopedRunValue {
+public:
+    ScopedRunValue(const std::string& name, const std::string& command) : m_name(name) {
+        RegSetKeyValueA(HKEY_CURRENT_USER, kRunKey, name.c_str(), REG_SZ, command.c_str(),
+                        static_cast<DWORD>(command.size() + 1));
+    }
+    ~ScopedRunValue() { RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, m_name.c_str()); }
+
+private:
+    std::string m_name;
+};
+
+// Returns once the program's thread has done what followed a dialog or box
+// that has gone: a sent message waits for the handler to return.
+void Settle(const RunningProgram& program) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(program.Main(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+}
+
+bool IsStartWithWindowsTicked(const RunningProgram& program) {
+    PostMessageW(program.Main(), WM_COMMAND, ID_EXTRA_SETTINGS, 0);
+    HWND dialog = WaitForDialog(program, L"Ustawienia dodatkowe");
+    const bool bTicked = SendMessageW(GetDlgItem(dialog, IDC_START_WITH_WINDOWS), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    WaitUntilGone(dialog);
+    return bTicked;
+}
+
+// Ticks or unticks the box and closes the dialog with OK.
+void TickStartWithWindows(const RunningProgram& program, bool bOn) {
+    PostMessageW(program.Main(), WM_COMMAND, ID_EXTRA_SETTINGS, 0);
+    HWND dialog = WaitForDialog(program, L"Ustawienia dodatkowe");
+    SendMessageW(GetDlgItem(dialog, IDC_START_WITH_WINDOWS), BM_SETCHECK, bOn ? BST_CHECKED : BST_UNCHECKED, 0);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    WaitUntilGone(dialog);
+    Settle(program);
 }
 
 HWND FocusOf(const RunningProgram& program) {
@@ -181,8 +222,55 @@ TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndStartWithWindowsAndCance
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntilGone(dialog));
     EXPECT_TRUE(WaitFor([&] { return RunValue("QM487 Rig 7").empty(); }, 10000));
+
+    // The name held by another copy's value, or by this copy's from the
+    // folder it was moved out of: the box tells what starts this copy, and
+    // this copy's value goes under a name of its own; unticked, only that
+    // one goes.
+    for (const char* pszOther : {"\"C:\\Inny\\QM487.exe\" /profile \"Rig 7\" /autostart",
+                                 "\"C:\\Stary folder\\QM487.exe\" /profile \"Rig 7\""}) {
+        SCOPED_TRACE(pszOther);
+        ScopedRunValue other("QM487 Rig 7", pszOther);
+        EXPECT_FALSE(IsStartWithWindowsTicked(program));
+        TickStartWithWindows(program, true);
+        const std::string own = CopyRunValueName("Rig 7", AfxGetApp()->m_strProgramPath);
+        EXPECT_EQ(RunValue(own), command);
+        EXPECT_EQ(RunValue("QM487 Rig 7"), pszOther);
+        EXPECT_TRUE(IsStartWithWindowsTicked(program));
+        TickStartWithWindows(program, false);
+        EXPECT_EQ(RunValue(own), "");
+        EXPECT_EQ(RunValue("QM487 Rig 7"), pszOther);
+    }
+    // This program's value for another profile is not this profile's.
+    ScopedRunValue other("QM487 Rig 8", "\"" + AfxGetApp()->m_strProgramPath + "\" /profile \"Rig 8\" /autostart");
+    EXPECT_FALSE(IsStartWithWindowsTicked(program));
     ASSERT_TRUE(program.Close());
     EXPECT_EQ(SavedShowAdv(program), 0);
+}
+
+// "Odinstaluj" of a portable copy: its files go by hand; the values that
+// start it go only when the user says yes, and another copy's stay.
+TEST(SmallDialogs, UninstallOfAPortableCopyAsksBeforeItStopsStartingWithWindows) {
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    const std::string command = "\"" + AfxGetApp()->m_strProgramPath + "\" /profile \"Rig 9\" /autostart";
+    ScopedRunValue mine("QM487 Rig 9", command);
+    ScopedRunValue others("QM487 Rig 9 (0123ABCD)", "\"C:\\Inny\\QM487.exe\" /profile \"Rig 9\" /autostart");
+    for (int answer : {IDNO, IDYES}) {
+        PostMessageW(program.Main(), WM_COMMAND, ID_UNINSTALL, 0);
+        HWND box = program.WaitForMessageBox();
+        ASSERT_NE(box, nullptr);
+        const std::wstring text = RunningProgram::MessageBoxText(box);
+        EXPECT_EQ(text.rfind(L"Program QM487 nie jest instalowany", 0), 0u) << testing::PrintToString(text);
+        EXPECT_NE(text.find(L"Czy wy\x0142\x0105" L"czy\x0107 to teraz?"), std::wstring::npos);
+        EXPECT_EQ(RunValue("QM487 Rig 9"), command) << "nothing removed before the answer";
+        PostMessageW(box, WM_COMMAND, answer, 0);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, 10000));
+        Settle(program);
+        EXPECT_EQ(RunValue("QM487 Rig 9"), answer == IDYES ? "" : command);
+        EXPECT_NE(RunValue("QM487 Rig 9 (0123ABCD)"), "") << "another copy's value stays";
+    }
+    EXPECT_TRUE(IsWindowVisible(program.Main()));
 }
 
 TEST(SmallDialogs, PromotionTextIsShownAndAClickIntoItLeavesTheFocusOnTheDialog) {

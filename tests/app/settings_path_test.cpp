@@ -1,12 +1,16 @@
 // Where the settings live when the program's folder cannot take them.
 #include "app/settings_path.h"
 
+#include "app/profile_instance.h"
+#include "app/reader_app.h"
+#include "framework/file_handle.h"
 #include "tests/app/install_record.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -94,6 +98,30 @@ TEST_F(SettingsPath, ACopyOutsideTheInstalledFolderStaysPortable) {
     // A folder whose name only begins like the installed one is another folder.
     fs::create_directories(dir / "installed2");
     EXPECT_EQ(SettingsFilePath((dir / "installed2" / "QM487.exe").string()), (dir / "installed2" / "qm487cfg.ini").string());
+}
+
+// One copy per settings file, however its path is written; the file the
+// copy ends up using decides, not the one beside it.
+TEST_F(SettingsPath, OneCopyRunsPerSettingsFile) {
+    const CProfileInstance first((dir / "qm487cfg-Piec.ini").string());
+    EXPECT_TRUE(first.IsFirst());
+    std::string other = (dir / "." / "QM487CFG-PIEC.INI").string();
+    CharLowerBuffA(other.data(), static_cast<DWORD>(other.size()));
+    std::replace(other.begin(), other.end(), '\\', '/');
+    EXPECT_FALSE(CProfileInstance(other).IsFirst()) << other;
+    EXPECT_TRUE(CProfileInstance((dir / "qm487cfg-Piec 2.ini").string()).IsFirst());
+
+    // A portable copy that came to the user's file holds it; the installed
+    // copy, whose file that is too, ends without writing it.
+    const CProfileInstance portable(UserSettings().string());
+    ScopedInstallRecord record(dir.string(), "{00000000-0000-0000-0000-000000000487}");
+    CReaderApp installed;
+    installed.m_strProgramPath = Program();
+    CHandle thread(CreateThread(
+        nullptr, 0, [](LPVOID pv) -> DWORD { return static_cast<CReaderApp*>(pv)->InitInstance(); }, &installed, 0,
+        nullptr));
+    ASSERT_EQ(WaitForSingleObject(thread.Get(), 30000), WAIT_OBJECT_0);
+    EXPECT_FALSE(fs::exists(UserSettings()));
 }
 
 TEST(InstalledCopy, TellsTheProductCodeOfTheInstalledFolderOnly) {

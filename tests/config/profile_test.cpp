@@ -22,9 +22,20 @@ TEST(Profile, DerivedNames) {
     EXPECT_EQ(ProfileRunValueName("Piec 2"), "QM487 Piec 2");
     EXPECT_EQ(ProfileRunCommand("C:\\QM\\QM487.exe", ""), "\"C:\\QM\\QM487.exe\" /autostart");
     EXPECT_EQ(ProfileRunCommand("C:\\QM\\QM487.exe", "Piec 2"), "\"C:\\QM\\QM487.exe\" /profile \"Piec 2\" /autostart");
-    for (const char* mine : {"QM487", "QM487 Piec 2"})
+    // A second copy's name for the same profile: another folder, another
+    // digest; the same folder however its letters are cased, the same.
+    const std::string copy = CopyRunValueName("Piec 2", "C:\\Przeno\x9C" "ny\\QM487.exe");
+    EXPECT_EQ(copy.size(), std::string("QM487 Piec 2 (12345678)").size());
+    EXPECT_EQ(copy.rfind("QM487 Piec 2 (", 0), 0u);
+    EXPECT_EQ(copy, CopyRunValueName("Piec 2", "c:\\PRZENO\x8C" "NY\\qm487.EXE"));
+    EXPECT_NE(copy, CopyRunValueName("Piec 2", "C:\\Inny\\QM487.exe"));
+    EXPECT_EQ(CopyRunValueName("", "C:\\Inny\\QM487.exe").rfind("QM487 (", 0), 0u);
+    for (const std::string& mine :
+         {std::string("QM487"), std::string("QM487 Piec 2"), copy, CopyRunValueName("", "C:\\Inny\\QM487.exe"),
+          CopyRunValueName("0123456789012345678901234567890123456789", "C:\\QM487.exe")})
         EXPECT_TRUE(IsProfileRunValueName(mine)) << mine;
-    for (const char* other : {"QM4870", "QM487 ", "QM487 a/b", "OneDrive", "qm487x"})
+    for (const char* other : {"QM4870", "QM487 ", "QM487 a/b", "OneDrive", "qm487x", "QM487 (1234567)",
+                              "QM487 A (1234567G)", "QM487 A (12345678"})
         EXPECT_FALSE(IsProfileRunValueName(other)) << other;
 }
 
@@ -39,6 +50,7 @@ TEST(Profile, StartOptions) {
         {{"/profile", "Piec 2"}, true, "Piec 2", false},
         {{"--profile", "B", "/autostart"}, true, "B", true},
         {{"/autostart"}, true, "", true},
+        {{"/removeautostart"}, true, "", false},
         {{"stray.kvf"}, true, "", false},
         {{"/profile"}, false, "", false},
         {{"/profile", "a/b"}, false, "", false},
@@ -48,5 +60,6 @@ TEST(Profile, StartOptions) {
         EXPECT_EQ(o.bValid, row.bValid) << ::testing::PrintToString(row.args);
         EXPECT_EQ(o.strProfile, row.pszProfile);
         EXPECT_EQ(o.bWithWindows, row.bWithWindows);
+        EXPECT_EQ(o.bRemoveStartWithWindows, row.args == std::vector<std::string>{"/removeautostart"});
     }
 }

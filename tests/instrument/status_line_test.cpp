@@ -66,6 +66,11 @@ TEST(StatusLine, RecordingIntervalAsHoursMinutesSeconds) {
     s.bMqttFailing = TRUE;
     EXPECT_EQ(ComposeStatusLine(s), kNoLink + "B\xB3\xB9" "d wysy\xB3" "ania do bazy danych. B\xB3\xB9" "d po\xB3\xB9"
                                               "czenia z serwerem MQTT. ");
+    // Then a part whose thread stopped on an internal error.
+    s.bDatabaseFailing = FALSE;
+    s.bMqttFailing = FALSE;
+    s.bThreadFailed = true;
+    EXPECT_EQ(ComposeStatusLine(s), kNoLink + "B\xB3\xB9" "d wewn\xEAtrzny: w\xB9tek zatrzymany. ");
 }
 
 TEST(StatusLine, OutOfRangeInputsStayWellFormed) {

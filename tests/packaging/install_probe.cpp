@@ -9,7 +9,7 @@
 //     Writes a binary log of RECORDS records a minute apart, made by the
 //     program's own writer.
 //   qm487-install-probe reg KEY...
-//     Prints every value of each key (HKLM\... or HKCR\..., 64-bit view)
+//     Prints every value of each key (HKLM\..., HKCR\... or HKCU\..., 64-bit view)
 //     as KEY\NAME=DATA ("(Default)" for the unnamed value), or KEY=absent.
 //   qm487-install-probe products NAME
 //     Prints the product codes of the installed programs named NAME.
@@ -123,7 +123,10 @@ int WriteLog(const char* pszPath, int nRecords) {
 void PrintKey(const std::wstring& path) {
     const std::wstring::size_type slash = path.find(L'\\');
     const std::wstring root = path.substr(0, slash);
-    HKEY hRoot = root == L"HKLM" ? HKEY_LOCAL_MACHINE : root == L"HKCR" ? HKEY_CLASSES_ROOT : nullptr;
+    HKEY hRoot = root == L"HKLM"   ? HKEY_LOCAL_MACHINE
+                 : root == L"HKCR" ? HKEY_CLASSES_ROOT
+                 : root == L"HKCU" ? HKEY_CURRENT_USER
+                                   : nullptr;
     HKEY hKey = nullptr;
     if (hRoot == nullptr || slash == std::wstring::npos ||
         RegOpenKeyExW(hRoot, path.substr(slash + 1).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &hKey) != ERROR_SUCCESS) {

@@ -14,7 +14,9 @@
 #    settings into %APPDATA%\QM487, nothing into Program Files;
 #  - a .kvf opened through the shell opens in Kreslo;
 #  - the newer MSI replaces the installed one, the older one is then refused;
-#  - msiexec /x /qn removes all it installed and keeps the user's settings.
+#  - msiexec /x /qn removes all it installed and keeps the user's settings;
+#    of the user's Run values it removes those that start the installed
+#    copy and keeps another copy's of the same profile.
 # Prints the sizes and the install, upgrade and uninstall times.
 #   install_test.sh WINDOWS_BUILD_DIR PROBE_EXE WATCH_EXE PLANTED_DLL
 set -euo pipefail
@@ -226,6 +228,13 @@ reg_read 'HKLM\Software\QM487'
 
 # --- uninstall --------------------------------------------------------------
 step "uninstall"
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+installed_run='"C:\Program Files\QM487\QM487.exe" /profile Piec /autostart'
+portable_run='"C:\portable\QM487\QM487.exe" /profile Piec /autostart'
+W reg add "$run_key" /v "QM487 Piec" /d "$installed_run" /f >/dev/null || fail "cannot write a Run value"
+W reg add "$run_key" /v "QM487 Piec (0123ABCD)" /d "$portable_run" /f >/dev/null || fail "cannot write a Run value"
+reg_read "$run_key"
+[ "$(reg "$run_key\\QM487 Piec")" = "$installed_run" ] || fail "the Run value reads $(reg "$run_key\\QM487 Piec")"
 started=$(date +%s.%N)
 W msiexec /x "$new_code" /qn || fail "msiexec /x failed"
 echo "uninstall: $(elapsed "$started") s"
@@ -235,4 +244,7 @@ keys=('HKLM\Software\QM487' 'HKCR\.kvf' 'HKCR\QM487.kvf' "$uninstall_key\\$new_c
 reg_read "${keys[@]}"
 for key in "${keys[@]}"; do [ "$(reg "$key")" = absent ] || fail "left in the registry: $key"; done
 grep -q '^\[GENERAL\]' "$appdata/qm487cfg.ini" || fail "the uninstall removed the user's settings"
+reg_read "$run_key"
+[ -z "$(reg "$run_key\\QM487 Piec")" ] || fail "the installed copy's Run value is left"
+[ "$(reg "$run_key\\QM487 Piec (0123ABCD)")" = "$portable_run" ] || fail "the uninstall removed the portable copy's Run value"
 step "passed"

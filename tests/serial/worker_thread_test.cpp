@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 namespace {
 
@@ -68,6 +70,36 @@ TEST(JoinedThread, ReturnsNormallyWithItsResultAndIsJoinedByItsOwner) {
     for (int i = 0; i < 10000 && !*done; ++i)  // bounded: ten seconds
         Sleep(1);
     EXPECT_TRUE(*done);
+}
+
+// What a thread's function throws ends that thread alone: its owner joins
+// it with kFailed and the window set for the process is told.
+TEST(JoinedThread, AThrowingFunctionEndsItsThreadWithAReportAndTheProcessGoesOn) {
+    const UINT kMessage = WM_APP + 7;
+    HWND hWnd = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(hWnd, nullptr);
+    CWorkerThread::ReportFailuresTo(hWnd, kMessage);
+    std::atomic<bool> unwound(false);
+    for (int kind = 0; kind < 2; ++kind) {
+        CWorkerThread thread;
+        ASSERT_TRUE(thread.Start([&, kind]() -> UINT {
+            Unwound guard{&unwound};
+            if (kind == 0)
+                throw std::bad_alloc();
+            throw 42;  // not even an std::exception
+        }));
+        EXPECT_EQ(thread.Join(), CWorkerThread::kFailed) << kind;
+        EXPECT_TRUE(unwound);
+        MSG msg;
+        EXPECT_TRUE(PeekMessageW(&msg, hWnd, kMessage, kMessage, PM_REMOVE)) << "reported";
+    }
+    CWorkerThread::ReportFailuresTo(nullptr, 0);
+    CWorkerThread quiet;
+    ASSERT_TRUE(quiet.Start([]() -> UINT { throw std::runtime_error("x"); }));
+    EXPECT_EQ(quiet.Join(), CWorkerThread::kFailed);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, hWnd, kMessage, kMessage, PM_REMOVE)) << "nobody to tell";
+    DestroyWindow(hWnd);
 }
 
 }  // namespace
