@@ -10,12 +10,16 @@
 #include "tests/mqtt/mqtt_harness.h"
 #include "tests/recording/recording_harness.h"
 
+#include <algorithm>
+
 using namespace qm487test;
 
 namespace {
 
 const std::wstring kHeard = L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. ";
 const wchar_t kMqttFails[] = L"B\x0142\x0105" L"d po\x0142\x0105" L"czenia z serwerem MQTT. ";
+const wchar_t kAccepted[] = L"Serwer przyj\x0105\x0142 po\x0142\x0105"
+                            L"czenie (connection accepted).";
 
 InstrumentReading Reading(int channel, double value, bool fine = false, bool valueError = false) {
     InstrumentReading r;
@@ -149,9 +153,22 @@ TEST(MqttProgram, ABrokerBackAfterAStopGetsEachChannelsLatestReadingOnce) {
     EXPECT_TRUE(program.WaitForStatus(heard2, 30000));
 }
 
-TEST(MqttProgram, AWrongPasswordIsShownAsSuchAndTheRightOneWorks) {
+TEST(MqttProgram, AWrongOrUnreadablePasswordIsShownAsSuchAndTheRightOneWorks) {
     MosquittoBroker broker("password", "password");
     ASSERT_TRUE(broker.Start());
+    {
+        // Another Windows user's password: held, never sent as an empty one.
+        RunningProgram held(MqttIni(broker.Url(), "MQTT_USER=lab\r\nMQTT_SECRET=AAAAAAAAAAAAAAAA\r\n"));
+        Instrument instrument;
+        ASSERT_TRUE(held.Start());
+        ASSERT_TRUE(instrument.SendUntilHeard(held, Reading(1, 21.4), kHeard + kMqttFails));
+        HWND dlg = OpenMqttDialog(held);
+        ASSERT_NE(dlg, nullptr);
+        const std::wstring state = WindowText(GetDlgItem(dlg, IDC_MQTT_STATE));
+        EXPECT_NE(state.find(L"nie mo\x017Cna odczyta\x0107"), std::wstring::npos) << afx::Narrow1250(state);
+        ASSERT_TRUE(RecordingDriver(held).Press(dlg, IDCANCEL));
+        EXPECT_EQ(broker.ReadText("mosquitto.log").find("New connection"), std::string::npos);
+    }
     RunningProgram program(MqttIni(broker.Url(), "MQTT_USER=lab\r\nMQTT_SECRET=" + ProtectSecret("wrong") + "\r\n"));
     Instrument instrument;
     ASSERT_TRUE(program.Start());
@@ -162,7 +179,7 @@ TEST(MqttProgram, AWrongPasswordIsShownAsSuchAndTheRightOneWorks) {
     EXPECT_NE(state.find(L"not authorized"), std::wstring::npos) << afx::Narrow1250(state);
     // The check says the broker's answer, then the right password is kept.
     SetDlgItemTextW(dlg, IDC_MQTT_SECRET, L"Has-7;x");
-    EXPECT_EQ(CheckAnswer(dlg, L"("), L"Serwer przyj\x0105\x0142 po\x0142\x0105" L"czenie (connection accepted).");
+    EXPECT_EQ(CheckAnswer(dlg, L"("), kAccepted);
     ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
     TestSubscriber sub;
     ASSERT_TRUE(sub.Connect(broker.Url(), "test-sub"));
@@ -170,27 +187,73 @@ TEST(MqttProgram, AWrongPasswordIsShownAsSuchAndTheRightOneWorks) {
     ASSERT_TRUE(sub.WaitFor([&] { return !sub.On(kStatus).empty() && sub.On(kStatus).back().strPayload == "online"; }));
     EXPECT_TRUE(program.WaitForStatus(kHeard, 30000));
     EXPECT_EQ(ReadFileBytes(program.IniPath()).find("Has-7"), std::string::npos);
+
+    // A user and password with Polish letters: MQTT's strings are UTF-8.
+    dlg = OpenMqttDialog(program);
+    ASSERT_NE(dlg, nullptr);
+    SetDlgItemTextW(dlg, IDC_MQTT_USER, L"Pawe\x0142");
+    SetDlgItemTextW(dlg, IDC_MQTT_SECRET, L"za\x017C\x00F3\x0142\x0107");
+    EXPECT_EQ(CheckAnswer(dlg, L"("), kAccepted);
+    const auto onlines = [&] {
+        const std::vector<ReceivedMessage> all = sub.On(kStatus);
+        return std::count_if(all.begin(), all.end(), [](const ReceivedMessage& m) { return m.strPayload == "online"; });
+    };
+    const auto before = onlines();
+    ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
+    EXPECT_TRUE(sub.WaitFor([&] { return onlines() > before; }));  // the new connection's
+    EXPECT_NE(ReadFileBytes(program.IniPath()).find("MQTT_USER=Pawe\xB3\r\n"), std::string::npos);
+    EXPECT_NE(broker.ReadText("mosquitto.log").find("u'Pawe\xC5\x82'"), std::string::npos);
 }
 
-TEST(MqttProgram, TlsWithTheTestsOwnCaWorksAndWithoutItIsRefused) {
-    MosquittoBroker broker("tls", "tls");
-    ASSERT_TRUE(broker.Start());
-    TestSubscriber sub(broker.CaFile());
-    ASSERT_TRUE(sub.Connect(broker.Url(), "test-sub"));
-    ASSERT_TRUE(sub.Subscribe("qm487/#"));
-    RunningProgram program(MqttIni(broker.Url(), "MQTT_CA_FILE=" + broker.CaFile() + "\r\n"));
-    Instrument instrument;
-    ASSERT_TRUE(program.Start());
-    ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 21.4)));
-    ASSERT_TRUE(sub.WaitFor([&] { return !sub.On(kT1).empty(); }));
-    EXPECT_EQ(sub.On(kT1)[0].strPayload.substr(0, 14), "{\"value\":21.4,");
+// The program is always given the test's CA (ca.pem); the broker's
+// certificate differs by row.
+TEST(MqttProgram, TlsTrustsTheTestsOwnCaAsExactlyItselfAndChecksTheName) {
+    const struct {
+        const char* mode;
+        const wchar_t* refusal;  // nullptr: accepted
+    } rows[] = {
+        {"tls", nullptr},
+        // From a CA with ca.pem's name, serial number and key identifier
+        // and a key of its own, sent along with it.
+        {"tls-lookalike", L"not trusted"},
+        // The same certificate alone: its signature is not ca.pem's.
+        {"tls-lookalike-alone", L"not trusted"},
+        {"tls-elsewhere", L"for another name"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mode);
+        MosquittoBroker broker(row.mode, row.mode);
+        ASSERT_TRUE(broker.Start());
+        RunningProgram program(MqttIni(broker.Url(), "MQTT_CA_FILE=" + broker.CaFile() + "\r\n"));
+        Instrument instrument;
+        ASSERT_TRUE(program.Start());
+        if (row.refusal != nullptr) {
+            ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 21.4), kHeard + kMqttFails));
+            HWND dlg = OpenMqttDialog(program);
+            ASSERT_NE(dlg, nullptr);
+            const std::wstring state = WindowText(GetDlgItem(dlg, IDC_MQTT_STATE));
+            EXPECT_NE(state.find(row.refusal), std::wstring::npos) << afx::Narrow1250(state);
+            ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDCANCEL));
+            // No CONNECT reached the broker, so neither did a password.
+            EXPECT_EQ(broker.ReadText("mosquitto.log").find("New client connected"), std::string::npos);
+            continue;
+        }
+        // The program connects once it has heard the instrument.
+        TestSubscriber sub(broker.CaFile());
+        ASSERT_TRUE(sub.Connect(broker.Url(), "test-sub"));
+        ASSERT_TRUE(sub.Subscribe("qm487/#"));
+        ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 21.4)));
+        ASSERT_TRUE(sub.WaitFor([&] { return !sub.On(kT1).empty(); }));
+        EXPECT_EQ(sub.On(kT1)[0].strPayload.substr(0, 14), "{\"value\":21.4,");
 
-    HWND dlg = OpenMqttDialog(program);
-    ASSERT_NE(dlg, nullptr);
-    SetDlgItemTextW(dlg, IDC_MQTT_CA_FILE, L"");
-    const std::wstring answer = CheckAnswer(dlg, L"certificate");
-    EXPECT_NE(answer.find(L"not trusted"), std::wstring::npos) << afx::Narrow1250(answer);
-    ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDCANCEL));
+        // Without the CA, the system's roots do not trust the broker.
+        HWND dlg = OpenMqttDialog(program);
+        ASSERT_NE(dlg, nullptr);
+        SetDlgItemTextW(dlg, IDC_MQTT_CA_FILE, L"");
+        const std::wstring answer = CheckAnswer(dlg, L"certificate");
+        EXPECT_NE(answer.find(L"not trusted"), std::wstring::npos) << afx::Narrow1250(answer);
+        ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDCANCEL));
+    }
 }
 
 TEST(MqttProgram, HostileBrokersNeitherCrashNorHoldUpTheProgram) {
