@@ -432,6 +432,13 @@ bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError)
         *pError = "the broker's certificate cannot be checked";
         return false;
     }
+    // A chain that stops short of a root (no issuer found) or holds a
+    // signature that is not its issuer's is refused here as well: Wine's
+    // policy check lets a chain ending at an unknown issuer pass.
+    if ((chain.p->TrustStatus.dwErrorStatus & (CERT_TRUST_IS_PARTIAL_CHAIN | CERT_TRUST_IS_NOT_SIGNATURE_VALID)) != 0) {
+        *pError = CertificateError(CERT_E_CHAINING);
+        return false;
+    }
     // The given CA counts as a root only where it is this chain's root, byte
     // for byte: its name and serial number are public, anyone can make a CA
     // that has them. The chain engine has checked each signature on the way.

@@ -11,6 +11,7 @@
 #include "tests/recording/recording_harness.h"
 
 #include <algorithm>
+#include <memory>
 
 using namespace qm487test;
 
@@ -156,27 +157,35 @@ TEST(MqttProgram, ABrokerBackAfterAStopGetsEachChannelsLatestReadingOnce) {
 TEST(MqttProgram, AWrongOrUnreadablePasswordIsShownAsSuchAndTheRightOneWorks) {
     MosquittoBroker broker("password", "password");
     ASSERT_TRUE(broker.Start());
-    {
-        // Another Windows user's password: held, never sent as an empty one.
-        RunningProgram held(MqttIni(broker.Url(), "MQTT_USER=lab\r\nMQTT_SECRET=AAAAAAAAAAAAAAAA\r\n"));
-        Instrument instrument;
-        ASSERT_TRUE(held.Start());
-        ASSERT_TRUE(instrument.SendUntilHeard(held, Reading(1, 21.4), kHeard + kMqttFails));
-        HWND dlg = OpenMqttDialog(held);
+    // Another Windows user's password is held, never sent as an empty one;
+    // a wrong one is refused by the broker.
+    const struct {
+        std::string secret;
+        const wchar_t* state;
+    } rows[] = {
+        {"AAAAAAAAAAAAAAAA", L"nie mo\x017Cna odczyta\x0107"},
+        {ProtectSecret("wrong"), L"not authorized"},
+    };
+    Instrument instrument;
+    std::unique_ptr<RunningProgram> refused;
+    HWND dlg = nullptr;
+    for (const auto& row : rows) {
+        refused.reset();  // one program at a time on the bench port
+        refused.reset(new RunningProgram(MqttIni(broker.Url(), "MQTT_USER=lab\r\nMQTT_SECRET=" + row.secret + "\r\n")));
+        ASSERT_TRUE(refused->Start());
+        ASSERT_TRUE(instrument.SendUntilHeard(*refused, Reading(1, 21.4), kHeard + kMqttFails));
+        dlg = OpenMqttDialog(*refused);
         ASSERT_NE(dlg, nullptr);
         const std::wstring state = WindowText(GetDlgItem(dlg, IDC_MQTT_STATE));
-        EXPECT_NE(state.find(L"nie mo\x017Cna odczyta\x0107"), std::wstring::npos) << afx::Narrow1250(state);
-        ASSERT_TRUE(RecordingDriver(held).Press(dlg, IDCANCEL));
-        EXPECT_EQ(broker.ReadText("mosquitto.log").find("New connection"), std::string::npos);
+        EXPECT_NE(state.find(row.state), std::wstring::npos) << afx::Narrow1250(state);
+        if (&row == &rows[0]) {
+            // Only the probe of the broker's start connected.
+            const std::string log = broker.ReadText("mosquitto.log");
+            EXPECT_EQ(log.find("New connection", log.find("New connection") + 1), std::string::npos) << log;
+            ASSERT_TRUE(RecordingDriver(*refused).Press(dlg, IDCANCEL));
+        }
     }
-    RunningProgram program(MqttIni(broker.Url(), "MQTT_USER=lab\r\nMQTT_SECRET=" + ProtectSecret("wrong") + "\r\n"));
-    Instrument instrument;
-    ASSERT_TRUE(program.Start());
-    ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 21.4), kHeard + kMqttFails));
-    HWND dlg = OpenMqttDialog(program);
-    ASSERT_NE(dlg, nullptr);
-    const std::wstring state = WindowText(GetDlgItem(dlg, IDC_MQTT_STATE));
-    EXPECT_NE(state.find(L"not authorized"), std::wstring::npos) << afx::Narrow1250(state);
+    RunningProgram& program = *refused;
     // The check says the broker's answer, then the right password is kept.
     SetDlgItemTextW(dlg, IDC_MQTT_SECRET, L"Has-7;x");
     EXPECT_EQ(CheckAnswer(dlg, L"("), kAccepted);
@@ -234,8 +243,9 @@ TEST(MqttProgram, TlsTrustsTheTestsOwnCaAsExactlyItselfAndChecksTheName) {
             const std::wstring state = WindowText(GetDlgItem(dlg, IDC_MQTT_STATE));
             EXPECT_NE(state.find(row.refusal), std::wstring::npos) << afx::Narrow1250(state);
             ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDCANCEL));
-            // No CONNECT reached the broker, so neither did a password.
-            EXPECT_EQ(broker.ReadText("mosquitto.log").find("New client connected"), std::string::npos);
+            // No CONNECT reached the broker (each is taken: it would name
+            // the client), so neither would a password.
+            EXPECT_EQ(broker.ReadText("mosquitto.log").find("qm487-"), std::string::npos);
             continue;
         }
         // The program connects once it has heard the instrument.
