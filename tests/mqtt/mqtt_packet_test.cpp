@@ -136,6 +136,8 @@ TEST(MqttMessages, BrokerAddressesTopicBasesAndClientIds) {
         EXPECT_TRUE(IsValidTopicBase(good)) << good;
     for (const char* bad : {"", "/qm", "qm/", "a//b", "a+b", "a/#", "a b", "\xB3" "a"})
         EXPECT_FALSE(IsValidTopicBase(bad)) << bad;
+    for (unsigned ms : {0u, 1000u, 2000u, 4000u, 32000u, 60000u})
+        EXPECT_EQ(NextMqttBackoffMs(ms), ms == 0 ? 1000u : std::min(ms * 2, 60000u));
     // One settings file, one id, whatever the letters' case; another folder,
     // or a profile named "default", is another copy with an id of its own.
     const std::string id = MqttClientId("LAB", "", "C:\\\xA3\xF3w\\qm487cfg.ini");
@@ -144,8 +146,6 @@ TEST(MqttMessages, BrokerAddressesTopicBasesAndClientIds) {
     EXPECT_EQ(id, MqttClientId("LAB", "", "c:\\\xB3\xD3W\\QM487CFG.INI"));
     EXPECT_NE(id, MqttClientId("LAB", "default", "C:\\\xA3\xF3w\\qm487cfg-default.ini"));
     EXPECT_NE(id, MqttClientId("LAB", "", "D:\\\xA3\xF3w\\qm487cfg.ini"));
-    for (unsigned ms : {0u, 1000u, 2000u, 4000u, 32000u, 60000u})
-        EXPECT_EQ(NextMqttBackoffMs(ms), ms == 0 ? 1000u : std::min(ms * 2, 60000u));
 }
 
 TEST(MqttMessages, StatesCarryTheInstrumentsDecimalAndTheTimeInUtc) {
