@@ -41,7 +41,7 @@ const std::size_t kMaxInFlight = 32;  // QoS 1 messages not yet acknowledged
 }  // namespace mqttpub
 
 // The wait before the next attempt after one that waited previousMs (0: the
-// connection had worked): 1 s, 2 s, 4 s ... 60 s.
+// connection had lasted kLastedMs): 1 s, 2 s, 4 s ... 60 s.
 unsigned NextMqttBackoffMs(unsigned previousMs);
 
 // The client id of one copy of the program: qm487-<computer>-<profile>-<8 hex

@@ -441,7 +441,7 @@ bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError)
     }
     // The given CA counts as a root only where it is this chain's root, byte
     // for byte: its name and serial number are public, anyone can make a CA
-    // that has them. The chain engine has checked each signature on the way.
+    // that has them (the signatures up to it were checked above).
     bool bOwnRoot = false;
     if (ca.p != nullptr && chain.p->cChain > 0) {
         const CERT_SIMPLE_CHAIN* simple = chain.p->rgpChain[0];
