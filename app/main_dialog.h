@@ -284,6 +284,7 @@ private:
         const CChannelSet& Channels() const override { return m_dlg.m_channels; }
         int InstrumentNumber() const override { return m_dlg.Decoder().m_nSerialNumber; }
         std::string ProfileName() const override { return m_dlg.m_strProfile; }
+        std::string SettingsPath() const override { return m_dlg.m_strSettingsPath; }
         unsigned ChannelsWithAlarmLimits() const override {
             unsigned mask = 0;
             for (int c = 0; c < CChannelSet::kChannels; ++c)

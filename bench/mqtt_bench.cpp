@@ -25,6 +25,7 @@ public:
     int InstrumentNumber() const override { return 4660; }
     unsigned ChannelsWithAlarmLimits() const override { return 0; }
     std::string ProfileName() const override { return std::string(); }
+    std::string SettingsPath() const override { return "qm487cfg.ini"; }
 
 private:
     CChannelSet m_channels;

@@ -11,24 +11,24 @@
 
 namespace {
 
+const char kHeldText[] = "Wstrzymane: zapisanego has\xB3"
+                         "a nie mo\xBF"
+                         "na odczyta\xE6.";
+
 std::int64_t UtcMillisecondsNow() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-// qm487-<computer name>-<profile>: one session per copy and PC, so two PCs,
-// or two instruments on one PC, never push each other off the broker.
-std::string ClientId(const std::string& strProfile) {
+// The computer's name in UTF-8, for the client id.
+std::string ComputerName() {
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
-    std::string utf8;
-    if (GetComputerNameW(name, &n)) {
-        char bytes[4 * (MAX_COMPUTERNAME_LENGTH + 1)] = {};
-        const int len =
-            WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(n), bytes, sizeof bytes, nullptr, nullptr);
-        utf8.assign(bytes, len > 0 ? static_cast<std::size_t>(len) : 0);
-    }
-    return "qm487-" + (utf8.empty() ? std::string("pc") : utf8) + "-" + (strProfile.empty() ? std::string("default") : strProfile);
+    if (!GetComputerNameW(name, &n))
+        return std::string();
+    char bytes[4 * (MAX_COMPUTERNAME_LENGTH + 1)] = {};
+    const int len = WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(n), bytes, sizeof bytes, nullptr, nullptr);
+    return std::string(bytes, len > 0 ? static_cast<std::size_t>(len) : 0);
 }
 
 }  // namespace
@@ -50,11 +50,12 @@ void CMqttFeed::StartIfDue() {
         m_thread.Outbox().Clear();
         return;
     }
-    if (m_thread.Outbox().Instrument() < 0)
+    // A password that cannot be read is never sent as an empty one.
+    if (m_thread.Outbox().Instrument() < 0 || m_bSecretUnreadable)
         return;
     config.strUser = m_settings.strUser;
     config.strPassword = m_strSecret;
-    config.strClientId = ClientId(m_host.ProfileName());
+    config.strClientId = MqttClientId(ComputerName(), m_host.ProfileName(), m_host.SettingsPath());
     config.strBase = m_settings.strBase;
     config.bDiscovery = m_settings.bDiscovery != FALSE;
     config.bRemoveDiscovery = m_bRemoveDiscovery;
@@ -94,6 +95,8 @@ bool CMqttFeed::RunDialog(CWnd* pParent) {
     dlg.m_strSecret = m_strSecret;
     dlg.m_bSecretUnreadable = m_bSecretUnreadable;
     dlg.m_fnState = [this] {
+        if (IsHeld())
+            return std::string(kHeldText);
         return DescribeMqttState(m_thread.State(), m_thread.IsRunning(), m_thread.Outbox().Instrument() >= 0);
     };
     if (dlg.DoModal() != IDOK)

@@ -27,6 +27,8 @@ public:
         virtual unsigned ChannelsWithAlarmLimits() const = 0;
         // The profile's name; empty for the default profile.
         virtual std::string ProfileName() const = 0;
+        // The settings file's full path: it tells copies of a profile apart.
+        virtual std::string SettingsPath() const = 0;
     };
 
     explicit CMqttFeed(Host& host) : m_host(host) {}
@@ -39,7 +41,7 @@ public:
     // After ApplyReading has stored a line: bGood, the reading of nChannel;
     // otherwise the link was lost.
     void OnReading(BOOL bGood, int nChannel);
-    bool IsFailing() const { return m_thread.IsRunning() && m_thread.State().bFailing; }
+    bool IsFailing() const { return IsHeld() || (m_thread.IsRunning() && m_thread.State().bFailing); }
     // The "MQTT" dialog; true when OK changed the settings (to be saved).
     bool RunDialog(CWnd* pParent);
     // Ends the thread (the window is going); never waits on the network.
@@ -51,6 +53,8 @@ public:
 private:
     // Starts the thread when publishing is on and the instrument is known.
     void StartIfDue();
+    // Publishing is on, but its password cannot be read: nothing is sent.
+    bool IsHeld() const { return m_settings.bEnabled && m_bSecretUnreadable; }
 
     Host& m_host;
     MqttSettings m_settings;

@@ -106,12 +106,13 @@ MqttPending CMqttOutbox::TakePending() {
     return pending;
 }
 
-bool CMqttOutbox::SetConnected(bool bConnected, const std::string& error) {
+bool CMqttOutbox::SetConnected(bool bConnected, const std::string& error, unsigned nRetryMs) {
     std::lock_guard<std::mutex> lock(m_mutex);
     const bool bFailing = !error.empty();
     const bool bChanged = bFailing != m_state.bFailing;
     m_state.bConnected = bConnected;
     m_state.bFailing = bFailing;
+    m_state.nRetryMs = nRetryMs;
     if (bFailing)
         m_state.strError = error;
     return bChanged;

@@ -19,6 +19,7 @@ struct MqttPublishState {
     bool bConnected = false;
     bool bFailing = false;         // the last attempt failed or the connection broke
     std::string strError;          // why, in the broker's or the system's words
+    unsigned nRetryMs = 0;         // while failing: the wait before the next try
     std::uint64_t nPublished = 0;  // messages the broker acknowledged
 };
 
@@ -61,7 +62,7 @@ public:
     void MarkAllDirty();
     MqttPending TakePending();
     // Returns true when bFailing changed.
-    bool SetConnected(bool bConnected, const std::string& error);
+    bool SetConnected(bool bConnected, const std::string& error, unsigned nRetryMs);
     void CountPublished(std::uint64_t n);
 
 private:

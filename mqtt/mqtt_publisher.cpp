@@ -1,9 +1,11 @@
 #include "mqtt/mqtt_publisher.h"
 
+#include "config/cp1250.h"
 #include "mqtt/mqtt_packet.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <map>
 
 namespace {
@@ -30,8 +32,8 @@ public:
             return Fail(error);
         mqtt::ConnectOptions o;
         o.strClientId = m_config.strClientId;
-        o.strUser = m_config.strUser;
-        o.strPassword = m_config.strPassword;
+        o.strUser = Cp1250ToUtf8(m_config.strUser);
+        o.strPassword = Cp1250ToUtf8(m_config.strPassword);
         o.nKeepAliveS = mqttpub::kKeepAliveS;
         if (nInstrument >= 0) {
             o.strWillTopic = StatusTopic(m_config.strBase, nInstrument);
@@ -222,12 +224,25 @@ unsigned NextMqttBackoffMs(unsigned previousMs) {
     return previousMs == 0 ? mqttpub::kBackoffFirstMs : std::min(previousMs * 2, mqttpub::kBackoffMaxMs);
 }
 
+std::string MqttClientId(const std::string& strComputer, const std::string& strProfile,
+                         const std::string& strSettingsPath) {
+    std::uint32_t digest = 2166136261u;  // FNV-1a
+    for (char c : strSettingsPath) {
+        digest ^= Cp1250ToLower(static_cast<unsigned char>(c));
+        digest *= 16777619u;
+    }
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(digest));
+    return "qm487-" + (strComputer.empty() ? std::string("pc") : strComputer) + "-" +
+           (strProfile.empty() ? std::string("default") : Cp1250ToUtf8(strProfile)) + "-" + hex;
+}
+
 void RunMqttPublisher(IMqttTransport& transport, CMqttOutbox& outbox, const MqttPublisherConfig& config,
                       const std::function<void()>& onFailingChanged) {
     outbox.Attach(&transport);
     unsigned backoffMs = 0;
-    auto report = [&](bool bConnected, const std::string& error) {
-        if (outbox.SetConnected(bConnected, error) && onFailingChanged)
+    auto report = [&](bool bConnected, const std::string& error, unsigned nRetryMs) {
+        if (outbox.SetConnected(bConnected, error, nRetryMs) && onFailingChanged)
             onFailingChanged();
     };
     // The will names the instrument: no connection before its number is known.
@@ -235,22 +250,24 @@ void RunMqttPublisher(IMqttTransport& transport, CMqttOutbox& outbox, const Mqtt
         CConnection connection(transport, &outbox, config);
         bool bEnded = false;
         if (connection.Open(outbox.Instrument())) {
-            report(true, std::string());
-            backoffMs = 0;
+            report(true, std::string(), 0);
+            const Clock::time_point opened = Clock::now();
             bEnded = connection.Publish();
+            if (Clock::now() - opened >= std::chrono::milliseconds(mqttpub::kLastedMs))
+                backoffMs = 0;
         }
         transport.Close();
         if (outbox.StopRequested())
             break;
         if (bEnded)
             continue;  // a new instrument: connect again at once, with its will
-        report(false, connection.Error());
         backoffMs = NextMqttBackoffMs(backoffMs);
+        report(false, connection.Error(), backoffMs);
         if (!outbox.Wait(backoffMs, false))
             break;
     }
     transport.Close();
-    report(false, std::string());
+    report(false, std::string(), 0);
     outbox.Attach(nullptr);
 }
 

@@ -17,9 +17,9 @@
 
 struct MqttPublisherConfig {
     MqttUrl url;
-    std::string strUser;
-    std::string strPassword;
-    std::string strClientId;
+    std::string strUser;      // Windows-1250, sent as UTF-8
+    std::string strPassword;  // Windows-1250, sent as UTF-8
+    std::string strClientId;  // UTF-8
     std::string strBase = "qm487";
     bool bDiscovery = true;
     bool bRemoveDiscovery = false;  // discovery was switched off: empty its entities
@@ -32,12 +32,27 @@ const unsigned kConnectTimeoutMs = 10000;
 const unsigned kKeepAliveS = 30;
 const unsigned kBackoffFirstMs = 1000;
 const unsigned kBackoffMaxMs = 60000;
+// Only a connection that lasted this long starts the back-off again: one the
+// broker ends sooner (another client with the same id pushing it off, say)
+// is a failure like any other, and one longer than the longest wait means
+// the peer is not reconnecting at that pace.
+const unsigned kLastedMs = 2 * kBackoffMaxMs;
 const std::size_t kMaxInFlight = 32;  // QoS 1 messages not yet acknowledged
 }  // namespace mqttpub
 
 // The wait before the next attempt after one that waited previousMs (0: the
-// connection had worked): 1 s, 2 s, 4 s ... 60 s.
+// connection had lasted kLastedMs): 1 s, 2 s, 4 s ... 60 s.
 unsigned NextMqttBackoffMs(unsigned previousMs);
+
+// The client id of one copy of the program: qm487-<computer>-<profile>-<8 hex
+// digits>, the digits a digest of the settings file's full path with its
+// letters in one case, so that two copies with one profile name in different
+// folders, or a profile named "default" and the default profile, never share
+// a session (the broker would push one off whenever the other connects).
+// strComputer is UTF-8; the profile (empty: the default one) and the path are
+// Windows-1250; the id is UTF-8.
+std::string MqttClientId(const std::string& strComputer, const std::string& strProfile,
+                         const std::string& strSettingsPath);
 
 // onFailingChanged is called on the thread when publishing starts or stops
 // failing.

@@ -8,6 +8,7 @@
 #include <wincrypt.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -44,6 +45,7 @@ std::string CertificateError(long code) {
     switch (code) {
     case CERT_E_UNTRUSTEDROOT:
     case CERT_E_CHAINING:
+    case TRUST_E_CERT_SIGNATURE:
         return "the broker's certificate is not trusted";
     case CERT_E_CN_NO_MATCH:
         return "the broker's certificate is for another name";
@@ -430,14 +432,24 @@ bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError)
         *pError = "the broker's certificate cannot be checked";
         return false;
     }
-    // The given CA counts as a root only where it is this chain's root.
+    // A chain that stops short of a root (no issuer found) or holds a
+    // signature that is not its issuer's is refused here as well: Wine's
+    // policy check lets a chain ending at an unknown issuer pass.
+    if ((chain.p->TrustStatus.dwErrorStatus & (CERT_TRUST_IS_PARTIAL_CHAIN | CERT_TRUST_IS_NOT_SIGNATURE_VALID)) != 0) {
+        *pError = CertificateError(CERT_E_CHAINING);
+        return false;
+    }
+    // The given CA counts as a root only where it is this chain's root, byte
+    // for byte: its name and serial number are public, anyone can make a CA
+    // that has them (the signatures up to it were checked above).
     bool bOwnRoot = false;
     if (ca.p != nullptr && chain.p->cChain > 0) {
         const CERT_SIMPLE_CHAIN* simple = chain.p->rgpChain[0];
-        if (simple->cElement > 0)
-            bOwnRoot =
-                CertCompareCertificate(X509_ASN_ENCODING, ca.p->pCertInfo,
-                                       simple->rgpElement[simple->cElement - 1]->pCertContext->pCertInfo) != FALSE;
+        if (simple->cElement > 0) {
+            const CERT_CONTEXT* root = simple->rgpElement[simple->cElement - 1]->pCertContext;
+            bOwnRoot = root->cbCertEncoded == ca.p->cbCertEncoded &&
+                       std::memcmp(root->pbCertEncoded, ca.p->pbCertEncoded, root->cbCertEncoded) == 0;
+        }
     }
     std::wstring name(host.begin(), host.end());
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl = {};

@@ -2,7 +2,7 @@
 // mqtts:// TLS through Schannel. The broker's certificate is always checked
 // (chain and name, against the system's trust); a CA certificate file given
 // in the settings is trusted as one more root, for a broker with a CA of its
-// own. Every wait also watches a cancel event, so the owner's stop ends it
+// own, as exactly that certificate. Every wait also watches a cancel event, so the owner's stop ends it
 // at once.
 #pragma once
 

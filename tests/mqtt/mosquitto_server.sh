@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # A private Mosquitto broker for the tests, on a loopback port, its files in
 # the folder given.
-#   mosquitto_server.sh start DIR MODE   plain | password (user "lab", password "Has-7;x") |
-#                                        tls (a CA and a certificate for localhost made here: DIR/ca.pem);
+#   mosquitto_server.sh start DIR MODE   plain | password (users "lab", password "Has-7;x", and
+#                                        "Paweł", password "zażółć") |
+#                                        tls (a CA and a certificate for localhost made here: DIR/ca.pem) |
+#                                        tls-lookalike (the certificate from a CA with ca.pem's name and
+#                                        serial number and a key of its own, DIR/lookalike.pem, sent with it) |
+#                                        tls-lookalike-alone (that certificate without its CA) |
+#                                        tls-elsewhere (a certificate from ca.pem for elsewhere.example);
 #                                        again after stop: the same port, mode and saved sessions
 #   mosquitto_server.sh stop DIR         stop it (sessions and queued messages are saved)
 #   mosquitto_server.sh clean DIR        stop it and empty DIR
@@ -15,16 +20,36 @@ dir=$2
 mkdir -p "$dir"
 . "$(dirname "$0")/../server_script.sh"
 
+# make_ca NAME [OPTION...]: a CA whose name and serial number are those of
+# every CA made here.
+make_ca() {
+  local name=$1
+  shift
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=QM487 test CA" -set_serial 4660 -keyout "$dir/$name.key" \
+    -out "$dir/$name.pem" -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
+    "$@" 2>/dev/null
+}
+
+# make_server CA NAME OUT: a server certificate for NAME issued by CA, with server.key.
+make_server() {
+  printf 'subjectAltName=DNS:%s%s\nextendedKeyUsage=serverAuth\n' "$2" "$([ "$2" = localhost ] && echo ,IP:127.0.0.1)" \
+    >"$dir/$3.ext"
+  openssl x509 -req -in "$dir/server.csr" -CA "$dir/$1.pem" -CAkey "$dir/$1.key" -set_serial "$RANDOM" -days 2 \
+    -extfile "$dir/$3.ext" -out "$dir/$3.crt" 2>/dev/null
+}
+
 make_tls() {
-  [ -f "$dir/server.crt" ] && return 0
-  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=QM487 test CA" -keyout "$dir/ca.key" \
-    -out "$dir/ca.pem" -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
-    2>/dev/null || return 1
+  [ -f "$dir/lookalike-chain.crt" ] && return 0
+  make_ca ca || return 1
+  # The look-alike copies the key identifier too, so its certificates name ca.pem's key as their issuer's.
+  local key_id
+  key_id=$(openssl x509 -in "$dir/ca.pem" -noout -ext subjectKeyIdentifier | tail -n 1 | tr -d ' ')
+  make_ca lookalike -addext "subjectKeyIdentifier=$key_id" -addext "authorityKeyIdentifier=none" || return 1
   openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" -keyout "$dir/server.key" -out "$dir/server.csr" \
     2>/dev/null || return 1
-  printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\nextendedKeyUsage=serverAuth\n' >"$dir/server.ext"
-  openssl x509 -req -in "$dir/server.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca.key" -CAcreateserial -days 2 \
-    -extfile "$dir/server.ext" -out "$dir/server.crt" 2>/dev/null
+  make_server ca localhost server && make_server ca elsewhere.example elsewhere &&
+    make_server lookalike localhost lookalike-server || return 1
+  cat "$dir/lookalike-server.crt" "$dir/lookalike.pem" >"$dir/lookalike-chain.crt"
 }
 
 start() {
@@ -43,13 +68,21 @@ start() {
       plain) echo "allow_anonymous true" ;;
       password)
         mosquitto_passwd -b -c "$dir/passwd" lab 'Has-7;x' >/dev/null 2>&1 || return 1
+        mosquitto_passwd -b "$dir/passwd" 'Paweł' 'zażółć' >/dev/null 2>&1 || return 1
         echo "allow_anonymous false"
         echo "password_file $dir/passwd" ;;
-      tls)
+      tls*)
         make_tls || { echo "openssl failed" >&2; return 1; }
+        local cert
+        case "$mode" in
+          tls) cert=server.crt ;;
+          tls-lookalike) cert=lookalike-chain.crt ;;
+          tls-lookalike-alone) cert=lookalike-server.crt ;;
+          tls-elsewhere) cert=elsewhere.crt ;;
+          *) echo "unknown mode $mode" >&2; return 1 ;;
+        esac
         echo "allow_anonymous true"
-        echo "cafile $dir/ca.pem"
-        echo "certfile $dir/server.crt"
+        echo "certfile $dir/$cert"
         echo "keyfile $dir/server.key" ;;
     esac
   } >"$dir/mosquitto.conf"

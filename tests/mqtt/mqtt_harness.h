@@ -27,7 +27,7 @@ namespace qm487test {
 
 class MosquittoBroker {
 public:
-    // mode: plain, password or tls.
+    // mode: plain, password, or tls and its kinds (mosquitto_server.sh).
     MosquittoBroker(const std::string& name, const std::string& mode)
         : m_dir(std::string(QM487_MOSQUITTO_BASE) + "/" + name), m_mode(mode) {}
     ~MosquittoBroker() { Run("clean", 30000); }
@@ -41,15 +41,16 @@ public:
     bool Stop() { return Run("stop", 30000); }
     int Port() const { return m_nPort; }
     std::string Url() const {
-        return (m_mode == "tls" ? "mqtts://localhost:" : "mqtt://127.0.0.1:") + std::to_string(m_nPort);
+        return (m_mode.compare(0, 3, "tls") == 0 ? "mqtts://localhost:" : "mqtt://127.0.0.1:") +
+               std::to_string(m_nPort);
     }
     std::string CaFile() const { return WindowsPath(m_dir + "/ca.pem"); }
-
-private:
     std::string ReadText(const std::string& name) const {
         std::ifstream in(WindowsPath(m_dir + "/" + name), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
+
+private:
     bool Run(const std::string& cmd, DWORD timeoutMs, const std::string& arg = std::string()) {
         std::error_code ec;
         std::filesystem::create_directories(WindowsPath(m_dir), ec);

@@ -106,7 +106,7 @@ TEST(MqttPackets, MalformedAnswersPutTheReaderInErrorAndTruncatedOnesWait) {
     EXPECT_STREQ(DescribeConnAck(200), "refused with an unknown code");
 }
 
-TEST(MqttMessages, BrokerAddressesAndTopicBases) {
+TEST(MqttMessages, BrokerAddressesTopicBasesAndClientIds) {
     const struct {
         const char* text;
         bool ok;
@@ -144,6 +144,14 @@ TEST(MqttMessages, BrokerAddressesAndTopicBases) {
     EXPECT_EQ(HomeAssistantStatusTopic("ha\xB3"), "ha\xC5\x82/status");
     for (unsigned ms : {0u, 1000u, 2000u, 4000u, 32000u, 60000u})
         EXPECT_EQ(NextMqttBackoffMs(ms), ms == 0 ? 1000u : std::min(ms * 2, 60000u));
+    // One settings file, one id, whatever the letters' case; another folder,
+    // or a profile named "default", is another copy with an id of its own.
+    const std::string id = MqttClientId("LAB", "", "C:\\\xA3\xF3w\\qm487cfg.ini");
+    EXPECT_EQ(id.substr(0, 18), "qm487-LAB-default-");
+    EXPECT_EQ(id.size(), 18u + 8u);
+    EXPECT_EQ(id, MqttClientId("LAB", "", "c:\\\xB3\xD3W\\QM487CFG.INI"));
+    EXPECT_NE(id, MqttClientId("LAB", "default", "C:\\\xA3\xF3w\\qm487cfg-default.ini"));
+    EXPECT_NE(id, MqttClientId("LAB", "", "D:\\\xA3\xF3w\\qm487cfg.ini"));
 }
 
 TEST(MqttMessages, StatesCarryTheInstrumentsDecimalAndTheTimeInUtc) {

@@ -3,7 +3,6 @@
 // Assistant discovery, a broker that goes away and comes back, a password,
 // TLS with a CA of the test's own, and brokers that misbehave. COM14 is the
 // instrument's end of the bench pair, the program listens on COM13.
-#include "database/secret_store.h"
 #include "framework/file_handle.h"
 #include "framework/text.h"
 #include "mqtt/host_lookup.h"
@@ -18,6 +17,8 @@ namespace {
 
 const std::wstring kHeard = L"QM-487 nr 4660. Pomiar temperatury 1 prawid\x0142owy. ";
 const wchar_t kMqttFails[] = L"B\x0142\x0105" L"d po\x0142\x0105" L"czenia z serwerem MQTT. ";
+const wchar_t kAccepted[] = L"Serwer przyj\x0105\x0142 po\x0142\x0105"
+                            L"czenie (connection accepted).";
 
 InstrumentReading Reading(int channel, double value, bool fine = false, bool valueError = false) {
     InstrumentReading r;
@@ -151,20 +152,40 @@ TEST(MqttProgram, ABrokerBackAfterAStopGetsEachChannelsLatestReadingOnce) {
     EXPECT_TRUE(program.WaitForStatus(heard2, 30000));
 }
 
-TEST(MqttProgram, AWrongPasswordIsShownAsSuchAndTheRightOneWorks) {
+TEST(MqttProgram, AWrongOrUnreadablePasswordIsShownAsSuchAndTheRightOneWorks) {
     MosquittoBroker broker("password", "password");
     ASSERT_TRUE(broker.Start());
-    RunningProgram program(MqttIni(broker.Url(), "MQTT_USER=lab\r\nMQTT_SECRET=" + ProtectSecret("wrong") + "\r\n"));
+    // Another Windows user's password: held, never sent as an empty one.
+    RunningProgram program(MqttIni(broker.Url(), "MQTT_USER=lab\r\nMQTT_SECRET=AAAAAAAAAAAAAAAA\r\n"));
     Instrument instrument;
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 21.4), kHeard + kMqttFails));
     HWND dlg = OpenMqttDialog(program);
     ASSERT_NE(dlg, nullptr);
-    const std::wstring state = WindowText(GetDlgItem(dlg, IDC_MQTT_STATE));
-    EXPECT_NE(state.find(L"not authorized"), std::wstring::npos) << afx::Narrow1250(state);
-    // The check says the broker's answer, then the right password is kept.
+    const std::wstring held = WindowText(GetDlgItem(dlg, IDC_MQTT_STATE));
+    EXPECT_NE(held.find(L"nie mo\x017Cna odczyta\x0107"), std::wstring::npos) << afx::Narrow1250(held);
+    const std::string log = broker.ReadText("mosquitto.log");
+    // Only the probe of the broker's start connected.
+    EXPECT_EQ(log.find("New connection", log.find("New connection") + 1), std::string::npos) << log;
+    // A wrong one is refused by the broker, and the dialog says so.
+    SetDlgItemTextW(dlg, IDC_MQTT_SECRET, L"wrong");
+    ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
+    dlg = OpenMqttDialog(program);
+    ASSERT_NE(dlg, nullptr);
+    const HWND stateText = GetDlgItem(dlg, IDC_MQTT_STATE);
+    EXPECT_TRUE(WaitFor([&] { return WindowText(stateText).find(L"not authorized") != std::wstring::npos; }, 30000))
+        << afx::Narrow1250(WindowText(stateText));
+    // The check says the broker's answer: a user and password with Polish
+    // letters go out as UTF-8, as MQTT's strings are.
+    SetDlgItemTextW(dlg, IDC_MQTT_USER, L"Pawe\x0142");
+    SetDlgItemTextW(dlg, IDC_MQTT_SECRET, L"za\x017C\x00F3\x0142\x0107");
+    EXPECT_EQ(CheckAnswer(dlg, L"("), kAccepted);
+    EXPECT_NE(broker.ReadText("mosquitto.log").find("u'Pawe\xC5\x82'"), std::string::npos);
+    SetDlgItemTextW(dlg, IDC_MQTT_CHECK_RESULT, L"");
+    SetDlgItemTextW(dlg, IDC_MQTT_USER, L"lab");
+    // Then the right password is kept.
     SetDlgItemTextW(dlg, IDC_MQTT_SECRET, L"Has-7;x");
-    EXPECT_EQ(CheckAnswer(dlg, L"("), L"Serwer przyj\x0105\x0142 po\x0142\x0105" L"czenie (connection accepted).");
+    EXPECT_EQ(CheckAnswer(dlg, L"("), kAccepted);
     ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDOK));
     TestSubscriber sub;
     ASSERT_TRUE(sub.Connect(broker.Url(), "test-sub"));
@@ -195,25 +216,56 @@ TEST(MqttProgram, AWrongPasswordIsShownAsSuchAndTheRightOneWorks) {
     EXPECT_NE(ReadFileBytes(program.IniPath()).find("MQTT_URL=mqtt://broker.lan\r\n"), std::string::npos);
 }
 
-TEST(MqttProgram, TlsWithTheTestsOwnCaWorksAndWithoutItIsRefused) {
-    MosquittoBroker broker("tls", "tls");
-    ASSERT_TRUE(broker.Start());
-    TestSubscriber sub(broker.CaFile());
-    ASSERT_TRUE(sub.Connect(broker.Url(), "test-sub"));
-    ASSERT_TRUE(sub.Subscribe("qm487/#"));
-    RunningProgram program(MqttIni(broker.Url(), "MQTT_CA_FILE=" + broker.CaFile() + "\r\n"));
-    Instrument instrument;
-    ASSERT_TRUE(program.Start());
-    ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 21.4)));
-    ASSERT_TRUE(sub.WaitFor([&] { return !sub.On(kT1).empty(); }));
-    EXPECT_EQ(sub.On(kT1)[0].strPayload.substr(0, 14), "{\"value\":21.4,");
+// The program is always given the test's CA (ca.pem); the broker's
+// certificate differs by row.
+TEST(MqttProgram, TlsTrustsTheTestsOwnCaAsExactlyItselfAndChecksTheName) {
+    const struct {
+        const char* mode;
+        const wchar_t* refusal;  // nullptr: accepted
+    } rows[] = {
+        {"tls", nullptr},
+        // From a CA with ca.pem's name, serial number and key identifier
+        // and a key of its own, sent along with it.
+        {"tls-lookalike", L"not trusted"},
+        // The same certificate alone: its signature is not ca.pem's.
+        {"tls-lookalike-alone", L"not trusted"},
+        {"tls-elsewhere", L"for another name"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mode);
+        MosquittoBroker broker(row.mode, row.mode);
+        ASSERT_TRUE(broker.Start());
+        RunningProgram program(MqttIni(broker.Url(), "MQTT_CA_FILE=" + broker.CaFile() + "\r\n"));
+        Instrument instrument;
+        ASSERT_TRUE(program.Start());
+        if (row.refusal != nullptr) {
+            ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 21.4), kHeard + kMqttFails));
+            HWND dlg = OpenMqttDialog(program);
+            ASSERT_NE(dlg, nullptr);
+            const std::wstring state = WindowText(GetDlgItem(dlg, IDC_MQTT_STATE));
+            EXPECT_NE(state.find(row.refusal), std::wstring::npos) << afx::Narrow1250(state);
+            ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDCANCEL));
+            // No CONNECT reached the broker (each is taken: it would name
+            // the client), so neither would a password.
+            EXPECT_EQ(broker.ReadText("mosquitto.log").find("qm487-"), std::string::npos);
+            continue;
+        }
+        // The program connects once it has heard the instrument.
+        TestSubscriber sub(broker.CaFile());
+        ASSERT_TRUE(sub.Connect(broker.Url(), "test-sub"));
+        ASSERT_TRUE(sub.Subscribe("qm487/#"));
+        ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 21.4)));
+        ASSERT_TRUE(sub.WaitFor([&] { return !sub.On(kT1).empty(); }));
+        EXPECT_EQ(sub.On(kT1)[0].strPayload.substr(0, 14), "{\"value\":21.4,");
 
-    HWND dlg = OpenMqttDialog(program);
-    ASSERT_NE(dlg, nullptr);
-    SetDlgItemTextW(dlg, IDC_MQTT_CA_FILE, L"");
-    const std::wstring answer = CheckAnswer(dlg, L"certificate");
-    EXPECT_NE(answer.find(L"not trusted"), std::wstring::npos) << afx::Narrow1250(answer);
-    ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDCANCEL));
+        // Without the CA, the system's roots do not trust the broker.
+        HWND dlg = OpenMqttDialog(program);
+        ASSERT_NE(dlg, nullptr);
+        SetDlgItemTextW(dlg, IDC_MQTT_CA_FILE, L"");
+        const std::wstring answer = CheckAnswer(dlg, L"certificate");
+        EXPECT_NE(answer.find(L"not trusted"), std::wstring::npos) << afx::Narrow1250(answer);
+        ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDCANCEL));
+    }
 }
 
 TEST(MqttProgram, HostileBrokersNeitherCrashNorHoldUpTheProgram) {

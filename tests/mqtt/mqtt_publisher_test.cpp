@@ -320,16 +320,34 @@ TEST(MqttPublisher, BadAnswersEndTheConnectionWithAReasonAndNeverHang) {
     }
 }
 
+// Another client with the same id pushes this one off as soon as it is on:
+// the waits between tries keep growing, never starting again at 1 s.
+TEST(MqttPublisher, AConnectionEndedAtOnceDoesNotStartTheBackOffAgain) {
+    ScriptedBroker broker;
+    broker.bHangUpAfterReply = true;  // after CONNACK
+    Publisher pub(broker);
+    pub.outbox.PutReading(Reading(1, "21.4"), 4660, false, 0);
+    ASSERT_TRUE(WaitUntil([&] { return pub.outbox.State().nRetryMs == 1000; }));
+    EXPECT_EQ(pub.outbox.State().strError, "the broker closed the connection");
+    ASSERT_TRUE(WaitUntil([&] { return pub.outbox.State().nRetryMs == 2000; }));  // after the second connection
+    EXPECT_GE(broker.Connects().size(), 2u);
+}
+
 TEST(MqttPublisher, TheCheckSaysTheBrokersAnswer) {
     for (int code : {0, 4, 5}) {
         ScriptedBroker broker;
         broker.strConnectReply = std::string("\x20\x02\x00", 3) + static_cast<char>(code);
         MqttPublisherConfig config;
         config.strClientId = "qm487-PC-default";
+        config.strUser = "Pawe\xB3";
+        config.strPassword = "za\xBF\xF3\xB3\xE6";
         const MqttCheckResult result = CheckMqttBroker(broker, config);
         EXPECT_EQ(result.bAccepted, code == 0);
         EXPECT_EQ(result.strAnswer, mqtt::DescribeConnAck(static_cast<std::uint8_t>(code)));
         ASSERT_EQ(broker.Connects().size(), 1u);
+        // MQTT's strings are UTF-8.
+        const std::string tail = "Pawe\xC5\x82" + std::string("\x00\x0A", 2) + "za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87";
+        EXPECT_EQ(broker.Connects()[0].substr(broker.Connects()[0].size() - tail.size()), tail);
         EXPECT_EQ(broker.Connects()[0][7] & 0x04, 0);  // no will
         EXPECT_TRUE(broker.Published().empty());
         EXPECT_EQ(broker.Disconnects(), code == 0 ? 1 : 0);
