@@ -405,15 +405,17 @@ void CMainDialog::OnRunChartViewer() {
 }
 
 void CMainDialog::OnUninstall() {
-    const std::string programPath = AfxGetApp()->m_strProgramPath;
-    const InstalledCopy copy = FindInstalledCopy(programPath);
+    const CWinApp* pApp = AfxGetApp();
+    const InstalledCopy copy = FindInstalledCopy(pApp->m_wstrProgramPath);
     if (!copy.bInstalled) {
         // Its files go by hand, so do the values that would start them.
-        const std::string removed = RemoveStartWithWindows(programPath) > 0 ? kStartWithWindowsRemoved : "";
-        AfxMessageBox(kUninstallText + programPath + "\n" + m_strSettingsPath + removed, MB_OK | MB_ICONINFORMATION);
+        const std::string removed = RemoveStartWithWindows(pApp->m_strProgramPath) > 0 ? kStartWithWindowsRemoved : "";
+        AfxMessageBox(afx::Widen1250(kUninstallText) + pApp->m_wstrProgramPath + L"\n" + m_strSettingsPath +
+                          afx::Widen1250(removed),
+                      MB_OK | MB_ICONINFORMATION);
         return;
     }
-    if (AfxMessageBox(kUninstallQuestion + m_strSettingsPath, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (AfxMessageBox(afx::Widen1250(kUninstallQuestion) + m_strSettingsPath, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     // Without a recorded product code the system's list of programs does it.
     const bool bByCode = !copy.strProductCode.empty();
@@ -427,7 +429,7 @@ void CMainDialog::OnUninstall() {
     }
     // The package cannot know the profiles' names; the program removes the
     // values that start it, for every profile of this user.
-    RemoveStartWithWindows(programPath);
+    RemoveStartWithWindows(pApp->m_strProgramPath);
     OnOK();  // its files must not be in use while they are removed
 }
 

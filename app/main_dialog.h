@@ -121,8 +121,8 @@ public:
     CReadingView m_fields[9];  // channels 1 to 8, then channel 0
     CEdit m_editStatus;
     HICON m_hIcon;
-    std::string m_strSettingsPath;  // where the settings are kept, for the user
-    CIniFile* m_pSettings;          // the store of this run, or nullptr
+    std::wstring m_strSettingsPath;  // where the settings are kept, for the user
+    CIniFile* m_pSettings;           // the store of this run, or nullptr
     // Readings to an MQTT broker, a part of its own.
     CMqttFeed& MqttFeed() { return m_mqttFeed; }
 

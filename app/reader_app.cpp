@@ -20,7 +20,7 @@ const char kBadProfileName[] = "Nieprawid\xB3owa nazwa przyrz\xB9" "du: \x84%s\x
 
 // The configuration is user input: should reading it throw (memory running
 // out on a strange file), the program starts with its own values.
-void ReadSettings(CMainDialog& dlg, CIniFile& ini, const std::string& path) {
+void ReadSettings(CMainDialog& dlg, CIniFile& ini, const std::wstring& path) {
     try {
         if (ini.Load(path, TRUE, TRUE, TRUE, FALSE)) {
             ProgramSettings settings = dlg.CollectSettings();
@@ -30,6 +30,14 @@ void ReadSettings(CMainDialog& dlg, CIniFile& ini, const std::string& path) {
     } catch (...) {
         dlg.ApplySettings(ConstructorSettings());
     }
+}
+
+// What tells one profile from another (CProfileInstance takes 8-bit text):
+// the settings file's path in one letter case, every character kept, so
+// that two folders named beyond Windows-1250 stay two profiles.
+std::string ProfileKeyText(std::wstring strSettingsFile) {
+    CharUpperBuffW(strSettingsFile.data(), static_cast<DWORD>(strSettingsFile.size()));
+    return afx::NarrowUtf8(strSettingsFile);
 }
 
 }  // namespace
@@ -59,9 +67,10 @@ BOOL CReaderApp::InitInstance() {
     try {
         // Before anything is read or written: a profile already running is
         // only brought to the front.
-        const std::string besideProgram =
-            CIniFile::ProgramDirectory(m_strProgramPath) + "\\" + ProfileSettingsFileName(m_strProfile);
-        CProfileInstance instance(m_strSettingsPath.empty() ? besideProgram : m_strSettingsPath);
+        const std::wstring besideProgram =
+            (CIniFile::ProgramDirectory(m_wstrProgramPath) / afx::Widen1250(ProfileSettingsFileName(m_strProfile)))
+                .native();
+        CProfileInstance instance(ProfileKeyText(m_strSettingsPath.empty() ? besideProgram : m_strSettingsPath));
         if (!instance.IsFirst()) {
             instance.ActivateFirst();
             return FALSE;
@@ -69,10 +78,10 @@ BOOL CReaderApp::InitInstance() {
         // The common controls are set up by the framework's entry (AfxWinMain).
         // The installed copy starts in Documents, so file dialogs open there and
         // a recording named without a folder goes there, not into Program Files.
-        if (FindInstalledCopy(m_strProgramPath).bInstalled) {
-            const std::string documents = UserDocumentsFolder();
+        if (FindInstalledCopy(m_wstrProgramPath).bInstalled) {
+            const std::wstring documents = UserDocumentsFolder();
             if (!documents.empty())
-                SetCurrentDirectoryA(documents.c_str());
+                SetCurrentDirectoryW(documents.c_str());
         }
         CMainDialog dlg;
         m_pMainWnd = &dlg;
@@ -83,8 +92,8 @@ BOOL CReaderApp::InitInstance() {
         {
             // Released before the window object: its destructor writes the file.
             CIniFile ini;
-            const std::string path = AbsoluteFilePath(
-                m_strSettingsPath.empty() ? SettingsFilePath(m_strProgramPath, ProfileSettingsFileName(m_strProfile))
+            const std::wstring path = AbsoluteFilePath(
+                m_strSettingsPath.empty() ? SettingsFilePath(m_wstrProgramPath, ProfileSettingsFileName(m_strProfile))
                                           : m_strSettingsPath);
             dlg.m_strSettingsPath = path;
             dlg.m_pSettings = &ini;

@@ -54,7 +54,11 @@ bool IsProfileRunValueName(const std::string& strValueName) {
 }
 
 std::string ProfileCommandLine(const std::string& strProgramPath, const std::string& strProfile) {
-    return strProfile.empty() ? Quoted(strProgramPath) : Quoted(strProgramPath) + " /profile " + Quoted(strProfile);
+    return Quoted(strProgramPath) + ProfileOptions(strProfile);
+}
+
+std::string ProfileOptions(const std::string& strProfile) {
+    return strProfile.empty() ? std::string() : " /profile " + Quoted(strProfile);
 }
 
 std::string ProfileRunCommand(const std::string& strProgramPath, const std::string& strProfile) {

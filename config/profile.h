@@ -31,6 +31,8 @@ bool IsProfileRunValueName(const std::string& strValueName);
 std::string ProfileRunCommand(const std::string& strProgramPath, const std::string& strProfile);
 // The command line that starts the program for a profile by hand.
 std::string ProfileCommandLine(const std::string& strProgramPath, const std::string& strProfile);
+// What follows the program's quoted path in it: "", or " /profile "NAME"".
+std::string ProfileOptions(const std::string& strProfile);
 
 // The program's own options. Others are ignored, as they always were.
 struct StartOptions {

@@ -9,5 +9,6 @@ namespace afx {
 
 std::wstring Widen1250(const std::string& text);
 std::string Narrow1250(const std::wstring& text);  // unmappable characters become "?"
+std::string NarrowUtf8(const std::wstring& text);  // every character kept
 
 }  // namespace afx

@@ -23,9 +23,14 @@ public:
 
     HINSTANCE m_hInstance;
     CWnd* m_pMainWnd;
-    std::string m_strProgramPath;   // the program file, as the ANSI functions name it
-    std::string m_strHelpFilePath;  // the program's path with the extension ".HLP"
-    std::string m_strAppName;       // caption of message boxes: the program's file name without extension
+    // The program file as Windows names it, for every call on files: its
+    // folder may be named in any language.
+    std::wstring m_wstrProgramPath;
+    // The same as the ANSI functions name it (characters outside the ANSI
+    // code page are "?"), for the ANSI calls alone.
+    std::string m_strProgramPath;
+    std::wstring m_wstrHelpFilePath;  // the program's path with the extension ".HLP"
+    std::string m_strAppName;         // caption of message boxes: the program's file name without extension
 
 private:
     CWinApp(const CWinApp&) = delete;
@@ -46,3 +51,5 @@ int AfxWinMain(HINSTANCE hInstance);
 // A message box owned by the active window of this thread (else the main
 // window), titled with the program's name. Text in Windows-1250.
 int AfxMessageBox(const std::string& strText, UINT nType = MB_OK);
+// The same for a text that names files as Windows does (UTF-16).
+int AfxMessageBox(const std::wstring& strText, UINT nType = MB_OK);
