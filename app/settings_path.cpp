@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <atomic>
+
 namespace {
 
 bool FileExists(const std::wstring& strPath) {
@@ -15,11 +17,25 @@ bool FileExists(const std::wstring& strPath) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// A name no other attempt uses, in this process or another: copies started
+// together (several profiles at logon) probe the same folder at once.
+std::wstring ProbeName() {
+    static std::atomic<unsigned> s_nAttempt{0};
+    return L"qm487cfg-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++s_nAttempt) + L".probe";
+}
+
 // The store writes a new file beside the old one and moves it into place,
 // so the folder must take a new file and the file must take writing.
 bool CanRewrite(const std::wstring& strDir, const std::wstring& strFile) {
-    HANDLE h = CreateFileW((strDir + L"\\qm487cfg.probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE h = INVALID_HANDLE_VALUE;
+    // A name taken all the same (left by a process of the same id) is tried
+    // again under the next one; any other refusal is the folder's answer.
+    for (int nTry = 0; nTry < 4 && h == INVALID_HANDLE_VALUE; ++nTry) {
+        h = CreateFileW((strDir + L"\\" + ProbeName()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+            return false;
+    }
     if (h == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(h);

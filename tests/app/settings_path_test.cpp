@@ -53,6 +53,13 @@ TEST_F(SettingsPath, AWritableProgramFolderKeepsTheFileBesideTheProgram) {
     std::ofstream(dir / "qm487cfg.ini", std::ios::binary) << "[GENERAL]\r\n";
     EXPECT_EQ(SettingsFilePath(Program()), (dir / "qm487cfg.ini").native());
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no probe file left behind";
+
+    // Another copy probing the folder at this moment holds its own file.
+    HANDLE held = CreateFileW((dir / "qm487cfg.probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(SettingsFilePath(Program()), (dir / "qm487cfg.ini").native());
+    CloseHandle(held);
 }
 
 TEST_F(SettingsPath, AFolderThatCannotBeWrittenMovesThemToTheUsersFolder) {
