@@ -48,8 +48,9 @@ void AfxInitCommonControls();
 // Everything the entry point does: sets the application object up and runs it.
 int AfxWinMain(HINSTANCE hInstance);
 
+// A message box as below for a text that names files as Windows does (UTF-16).
+int AfxMessageBox(const std::wstring& strText, UINT nType = MB_OK);
+
 // A message box owned by the active window of this thread (else the main
 // window), titled with the program's name. Text in Windows-1250.
 int AfxMessageBox(const std::string& strText, UINT nType = MB_OK);
-// The same for a text that names files as Windows does (UTF-16).
-int AfxMessageBox(const std::wstring& strText, UINT nType = MB_OK);
