@@ -1,7 +1,7 @@
 #include "app/alarm_monitor.h"
 
-#include "framework/text.h"
 #include "recording/alarm_log.h"
+#include "recording/record_file.h"
 
 namespace {
 
@@ -14,19 +14,6 @@ const char kLogLostAtExit[] = "Nie wszystkie zdarzenia zapisano do dziennika ala
 // Lines kept in memory while no log file can be opened: weeks of events at
 // any sensible rate; past it the oldest go.
 const std::size_t kMaxWaitingBytes = 1u << 20;
-
-std::string AbsolutePath(const std::string& strPath) {
-    const std::wstring path = afx::Widen1250(strPath);
-    const DWORD nSize = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (nSize == 0)
-        return strPath;
-    std::wstring full(nSize, L'\0');
-    const DWORD nLength = GetFullPathNameW(path.c_str(), nSize, &full[0], nullptr);
-    if (nLength == 0 || nLength >= nSize)
-        return strPath;
-    full.resize(nLength);
-    return afx::Narrow1250(full);
-}
 
 }  // namespace
 
@@ -114,7 +101,7 @@ void CAlarmMonitor::FlushLog() {
     if (path != m_strLogPathSet) {
         m_pLog.reset();
         m_strLogPathSet = path;
-        m_strLogFullPath = AbsolutePath(path);
+        m_strLogFullPath = AbsoluteFilePath(path);
     }
     std::string header;
     if (!m_pLog) {

@@ -17,7 +17,9 @@ struct InstalledCopy {
     std::string strProductCode;  // "{...}"; empty when not recorded
 };
 
-InstalledCopy FindInstalledCopy(const std::string& strProgramPath);
+// strProgramPath: the program file as Windows names it (CWinApp::m_wstrProgramPath).
+InstalledCopy FindInstalledCopy(const std::wstring& strProgramPath);
 
-// The user's Documents folder; empty when the system gives none.
-std::string UserDocumentsFolder();
+// The user's Documents folder as Windows names it; empty when the system
+// gives none.
+std::wstring UserDocumentsFolder();

@@ -411,21 +411,22 @@ void CMainDialog::OnRunChartViewer() {
 }
 
 void CMainDialog::OnUninstall() {
-    const std::string programPath = AfxGetApp()->m_strProgramPath;
-    const InstalledCopy copy = FindInstalledCopy(programPath);
+    const CWinApp* pApp = AfxGetApp();
+    const InstalledCopy copy = FindInstalledCopy(pApp->m_wstrProgramPath);
     if (!copy.bInstalled) {
         // Its files go by hand; the values that would start them go once
         // the user says so.
-        const std::string text = kUninstallText + programPath + "\n" + m_strSettingsPath;
-        if (!HasStartWithWindows(programPath)) {
+        const std::wstring text =
+            afx::Widen1250(kUninstallText) + pApp->m_wstrProgramPath + L"\n" + m_strSettingsPath;
+        if (!HasStartWithWindows(pApp->m_wstrProgramPath)) {
             AfxMessageBox(text, MB_OK | MB_ICONINFORMATION);
             return;
         }
-        if (AfxMessageBox(text + kStopStartingWithWindows, MB_YESNO | MB_ICONQUESTION) == IDYES)
-            RemoveStartWithWindows(programPath);
+        if (AfxMessageBox(text + afx::Widen1250(kStopStartingWithWindows), MB_YESNO | MB_ICONQUESTION) == IDYES)
+            RemoveStartWithWindows(pApp->m_wstrProgramPath);
         return;
     }
-    if (AfxMessageBox(kUninstallQuestion + m_strSettingsPath, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (AfxMessageBox(afx::Widen1250(kUninstallQuestion) + m_strSettingsPath, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     // Without a recorded product code the system's list of programs does it.
     const bool bByCode = !copy.strProductCode.empty();

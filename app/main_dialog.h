@@ -12,6 +12,7 @@
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "framework/file_handle.h"
+#include "framework/text.h"
 #include "instrument/channels.h"
 #include "instrument/line_assembly.h"
 #include "mqtt/mqtt_feed.h"
@@ -122,8 +123,8 @@ public:
     CReadingView m_fields[9];  // channels 1 to 8, then channel 0
     CEdit m_editStatus;
     HICON m_hIcon;
-    std::string m_strSettingsPath;  // where the settings are kept, for the user
-    CIniFile* m_pSettings;          // the store of this run, or nullptr
+    std::wstring m_strSettingsPath;  // where the settings are kept, for the user
+    CIniFile* m_pSettings;           // the store of this run, or nullptr
     // Readings to an MQTT broker, a part of its own.
     CMqttFeed& MqttFeed() { return m_mqttFeed; }
 
@@ -284,7 +285,7 @@ private:
         const CChannelSet& Channels() const override { return m_dlg.m_channels; }
         int InstrumentNumber() const override { return m_dlg.Decoder().m_nSerialNumber; }
         std::string ProfileName() const override { return m_dlg.m_strProfile; }
-        std::string SettingsPath() const override { return m_dlg.m_strSettingsPath; }
+        std::string SettingsPath() const override { return afx::PathKeyText(m_dlg.m_strSettingsPath); }
         unsigned ChannelsWithAlarmLimits() const override {
             unsigned mask = 0;
             for (int c = 0; c < CChannelSet::kChannels; ++c)

@@ -46,7 +46,7 @@ void CMainDialog::OnExtraSettings() {
     // The registry says whether it starts with Windows, not the settings
     // file: removing the value by hand switches it off, and a value that
     // starts another copy (or this one from its old folder) is not this one's.
-    const std::string& programPath = AfxGetApp()->m_strProgramPath;
+    const std::wstring& programPath = AfxGetApp()->m_wstrProgramPath;
     dlg.m_bStartWithWindows = IsStartedWithWindows(programPath, m_strProfile);
     const BOOL bStartedWithWindows = dlg.m_bStartWithWindows;
     if (dlg.DoModal() != IDOK)

@@ -20,7 +20,7 @@ const int kNewWindowOffset = 40;
 const char kSettingsNotWritten[] = "Nie mo\xBFna zapisa\xE6 pliku ustawie\xF1 nowego przyrz\xB9" "du:\n";
 const char kNotStarted[] = "Nie mo\xBFna uruchomi\xE6 programu dla nowego przyrz\xB9" "du.";
 
-bool FileExists(const std::string& strPath) { return GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::wstring& strPath) { return GetFileAttributesW(strPath.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace
 
@@ -42,8 +42,8 @@ void CMainDialog::OnNewInstrument() {
     CNewInstrumentDialog dlg;
     if (dlg.DoModal() != IDOK)
         return;
-    const std::string program = AfxGetApp()->m_strProgramPath;
-    const std::string path = SettingsFilePath(program, ProfileSettingsFileName(dlg.m_strName));
+    const std::wstring program = AfxGetApp()->m_wstrProgramPath;
+    const std::wstring path = SettingsFilePath(program, ProfileSettingsFileName(dlg.m_strName));
     // A profile that exists keeps its settings; it is only started.
     if (!FileExists(path)) {
         CIniFile ini;
@@ -61,15 +61,17 @@ void CMainDialog::OnNewInstrument() {
         SaveSettings(ini, s);
         ini.Save(FALSE);
         if (!FileExists(path)) {
-            AfxMessageBox(kSettingsNotWritten + path, MB_OK | MB_ICONEXCLAMATION);
+            AfxMessageBox(afx::Widen1250(kSettingsNotWritten) + path, MB_OK | MB_ICONEXCLAMATION);
             return;
         }
     }
-    std::string command = ProfileCommandLine(program, dlg.m_strName);
-    STARTUPINFOA si = {};
+    // The profile's name is plain ASCII; the program's path is passed as
+    // Windows names it, whatever language its folder is named in.
+    std::wstring command = L"\"" + program + L"\"" + afx::Widen1250(ProfileOptions(dlg.m_strName));
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
         AfxMessageBox(kNotStarted, MB_OK | MB_ICONEXCLAMATION);
         return;
     }

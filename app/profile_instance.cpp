@@ -1,6 +1,7 @@
 #include "app/profile_instance.h"
 
 #include "config/profile.h"
+#include "framework/text.h"
 #include "recording/record_file.h"
 
 #include <cstdio>
@@ -13,15 +14,16 @@ const DWORD kWindowWaitMs = 5000;
 // The settings file's full path with its letters in one case: Windows file
 // names ignore case, so "C:\QM\qm487cfg-Piec.ini" and "c:/qm/./QM487CFG-PIEC.INI"
 // are one settings file.
-UINT_PTR KeyOf(const std::string& strSettingsFile) {
-    // Never 0: GetProp's answer for a window without the mark.
-    return static_cast<UINT_PTR>(PathDigest(AbsoluteFilePath(strSettingsFile))) | 1;
+UINT_PTR KeyOf(const std::wstring& settingsFile) {
+    // Every character kept, so two folders named beyond Windows-1250 stay two
+    // profiles. Never 0: GetProp's answer for a window without the mark.
+    return static_cast<UINT_PTR>(PathDigest(afx::PathKeyText(AbsoluteFilePath(settingsFile)))) | 1;
 }
 
 }  // namespace
 
-CProfileInstance::CProfileInstance(const std::string& strSettingsFile)
-    : m_nKey(KeyOf(strSettingsFile)), m_bFirst(TRUE) {
+CProfileInstance::CProfileInstance(const std::wstring& settingsFile)
+    : m_nKey(KeyOf(settingsFile)), m_bFirst(TRUE) {
     wchar_t szName[64];
     std::swprintf(szName, 64, L"Local\\QM487 profile %llx", static_cast<unsigned long long>(m_nKey));
     m_mutex.Attach(CreateMutexW(nullptr, FALSE, szName));

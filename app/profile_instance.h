@@ -15,7 +15,7 @@ public:
     // two portable copies in different folders run side by side, and two
     // copies that come to one file (the installed and a portable one in the
     // user's folder) do not.
-    explicit CProfileInstance(const std::string& strSettingsFile);
+    explicit CProfileInstance(const std::wstring& settingsFile);
 
     // FALSE when another copy of the profile is running.
     BOOL IsFirst() const { return m_bFirst; }

@@ -1,17 +1,11 @@
 #include "app/program_help.h"
 
+#include "framework/system_library.h"
+
 #include <shellapi.h>
 
 CProgramHelp::CProgramHelp() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = ProgramFilePath();
     const size_t slash = path.find_last_of(L"\\/");
     m_strFolder = slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
 }

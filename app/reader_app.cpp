@@ -21,7 +21,7 @@ const char kBadProfileName[] = "Nieprawid\xB3owa nazwa przyrz\xB9" "du: \x84%s\x
 
 // The configuration is user input: should reading it throw (memory running
 // out on a strange file), the program starts with its own values.
-void ReadSettings(CMainDialog& dlg, CIniFile& ini, const std::string& path) {
+void ReadSettings(CMainDialog& dlg, CIniFile& ini, const std::wstring& path) {
     try {
         if (ini.Load(path, TRUE, TRUE, TRUE, FALSE)) {
             ProgramSettings settings = dlg.CollectSettings();
@@ -60,15 +60,15 @@ BOOL CReaderApp::InitInstance() {
     // which would end the process without a word.
     try {
         if (m_bOnlyRemoveStartWithWindows) {
-            RemoveStartWithWindows(m_strProgramPath);
+            RemoveStartWithWindows(m_wstrProgramPath);
             return FALSE;
         }
         // The file this copy will use, and only then the lock on it: an
         // installed and a portable copy may both come to the user's folder.
         // Finding it writes nothing a running copy uses (a probe file gone
         // at once, the user's copy seeded only where there is none).
-        const std::string path = AbsoluteFilePath(
-            m_strSettingsPath.empty() ? SettingsFilePath(m_strProgramPath, ProfileSettingsFileName(m_strProfile))
+        const std::wstring path = AbsoluteFilePath(
+            m_strSettingsPath.empty() ? SettingsFilePath(m_wstrProgramPath, ProfileSettingsFileName(m_strProfile))
                                       : m_strSettingsPath);
         // Before anything is read or written: a profile already running is
         // only brought to the front.
@@ -80,10 +80,10 @@ BOOL CReaderApp::InitInstance() {
         // The common controls are set up by the framework's entry (AfxWinMain).
         // The installed copy starts in Documents, so file dialogs open there and
         // a recording named without a folder goes there, not into Program Files.
-        if (FindInstalledCopy(m_strProgramPath).bInstalled) {
-            const std::string documents = UserDocumentsFolder();
+        if (FindInstalledCopy(m_wstrProgramPath).bInstalled) {
+            const std::wstring documents = UserDocumentsFolder();
             if (!documents.empty())
-                SetCurrentDirectoryA(documents.c_str());
+                SetCurrentDirectoryW(documents.c_str());
         }
         CMainDialog dlg;
         m_pMainWnd = &dlg;

@@ -12,7 +12,7 @@ public:
     BOOL InitInstance() override;
 
     // The configuration file; empty: chosen by SettingsFilePath.
-    std::string m_strSettingsPath;
+    std::wstring m_strSettingsPath;
     // Handed to the main window: FALSE keeps the port dialog away.
     BOOL m_bOfferPortDialog = TRUE;
     // Likewise: FALSE keeps the start-up promotion window away.

@@ -3,29 +3,45 @@
 #include "app/installation.h"
 #include "config/ini_file.h"
 #include "config/settings.h"
+#include "framework/text.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
+#include <atomic>
+
 namespace {
 
-bool FileExists(const std::string& strPath) {
-    const DWORD attributes = GetFileAttributesA(strPath.c_str());
+bool FileExists(const std::wstring& strPath) {
+    const DWORD attributes = GetFileAttributesW(strPath.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A name no other attempt uses, in this process or another: copies started
+// together (several profiles at logon) probe the same folder at once.
+std::wstring ProbeName() {
+    static std::atomic<unsigned> s_nAttempt{0};
+    return L"qm487cfg-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++s_nAttempt) + L".probe";
 }
 
 // The store writes a new file beside the old one and moves it into place,
 // so the folder must take a new file and the file must take writing.
-bool CanRewrite(const std::string& strDir, const std::string& strFile) {
-    const std::string probe = strDir + "\\qm487cfg.probe";
-    HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+bool CanRewrite(const std::wstring& strDir, const std::wstring& strFile) {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    // A name taken all the same (left by a process of the same id) is tried
+    // again under the next one; any other refusal is the folder's answer.
+    for (int nTry = 0; nTry < 4 && h == INVALID_HANDLE_VALUE; ++nTry) {
+        h = CreateFileW((strDir + L"\\" + ProbeName()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+            return false;
+    }
     if (h == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(h);
     if (!FileExists(strFile))
         return true;
-    h = CreateFileA(strFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    h = CreateFileW(strFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
@@ -35,25 +51,26 @@ bool CanRewrite(const std::string& strDir, const std::string& strFile) {
 
 }  // namespace
 
-std::string SettingsFilePath(const std::string& strProgramPath) {
+std::wstring SettingsFilePath(const std::wstring& strProgramPath) {
     return SettingsFilePath(strProgramPath, kSettingsFileName);
 }
 
-std::string SettingsFilePath(const std::string& strProgramPath, const std::string& strFileName) {
-    const std::string dir = CIniFile::ProgramDirectory(strProgramPath);
-    const std::string beside = dir + "\\" + strFileName;
+std::wstring SettingsFilePath(const std::wstring& strProgramPath, const std::string& strFileName) {
+    const std::filesystem::path dir = CIniFile::ProgramDirectory(strProgramPath);
+    const std::wstring name = afx::Widen1250(strFileName);
+    const std::wstring beside = (dir / name).native();
     // An installed copy decides by how it was installed, not by trying:
     // under Wine, or for an administrator, Program Files takes writing.
-    if (!FindInstalledCopy(strProgramPath).bInstalled && CanRewrite(dir, beside))
+    if (!FindInstalledCopy(strProgramPath).bInstalled && CanRewrite(dir.native(), beside))
         return beside;
 
-    char szAppData[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, szAppData)))
+    wchar_t szAppData[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, szAppData)))
         return beside;  // read as it is; the store never rewrites a file it cannot write
-    const std::string userDir = std::string(szAppData) + "\\QM487";
-    CreateDirectoryA(userDir.c_str(), nullptr);
-    const std::string user = userDir + "\\" + strFileName;
-    if (!FileExists(user) && FileExists(beside) && CopyFileA(beside.c_str(), user.c_str(), TRUE))
-        SetFileAttributesA(user.c_str(), FILE_ATTRIBUTE_NORMAL);  // the copy keeps the read-only mark
+    const std::wstring userDir = std::wstring(szAppData) + L"\\QM487";
+    CreateDirectoryW(userDir.c_str(), nullptr);
+    const std::wstring user = userDir + L"\\" + name;
+    if (!FileExists(user) && FileExists(beside) && CopyFileW(beside.c_str(), user.c_str(), TRUE))
+        SetFileAttributesW(user.c_str(), FILE_ATTRIBUTE_NORMAL);  // the copy keeps the read-only mark
     return user;
 }

@@ -77,14 +77,13 @@ std::vector<RunValue> ProfileValues(HKEY hKey) {
 }
 
 // The same file however its letters are cased.
-bool StartsProgram(const RunValue& value, const std::string& strProgramPath) {
+bool StartsProgram(const RunValue& value, const std::wstring& programPath) {
     return !value.program.empty() &&
-           CompareStringOrdinal(value.program.c_str(), -1, afx::Widen1250(strProgramPath).c_str(), -1, TRUE) ==
-               CSTR_EQUAL;
+           CompareStringOrdinal(value.program.c_str(), -1, programPath.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
-bool StartsCopy(const RunValue& value, const std::string& strProgramPath, const std::string& strProfile) {
-    return StartsProgram(value, strProgramPath) && value.options.bValid &&
+bool StartsCopy(const RunValue& value, const std::wstring& programPath, const std::string& strProfile) {
+    return StartsProgram(value, programPath) && value.options.bValid &&
            Cp1250EqualNoCase(value.options.strProfile, strProfile);
 }
 
@@ -94,24 +93,28 @@ bool Exists(HKEY hKey, const std::string& name) {
 
 }  // namespace
 
-bool IsStartedWithWindows(const std::string& strProgramPath, const std::string& strProfile) {
+std::string CopyRunValueName(const std::string& strProfile, const std::wstring& programPath) {
+    return CopyRunValueName(strProfile, afx::PathKeyText(programPath));
+}
+
+bool IsStartedWithWindows(const std::wstring& programPath, const std::string& strProfile) {
     CRunKey key(KEY_QUERY_VALUE);
     if (key.Get() == nullptr)
         return false;
     for (const RunValue& value : ProfileValues(key.Get()))
-        if (StartsCopy(value, strProgramPath, strProfile))
+        if (StartsCopy(value, programPath, strProfile))
             return true;
     return false;
 }
 
-bool SetStartWithWindows(const std::string& strProgramPath, const std::string& strProfile, bool bOn) {
+bool SetStartWithWindows(const std::wstring& programPath, const std::string& strProfile, bool bOn) {
     CRunKey key(KEY_QUERY_VALUE | KEY_SET_VALUE);
     if (key.Get() == nullptr)
         return false;
     bool bMine = false;
     bool bDeleted = true;
     for (const RunValue& value : ProfileValues(key.Get())) {
-        if (!StartsCopy(value, strProgramPath, strProfile))
+        if (!StartsCopy(value, programPath, strProfile))
             continue;
         bMine = true;
         if (!bOn)
@@ -121,32 +124,32 @@ bool SetStartWithWindows(const std::string& strProgramPath, const std::string& s
         return bDeleted;
     std::string name = ProfileRunValueName(strProfile);
     if (Exists(key.Get(), name))
-        name = CopyRunValueName(strProfile, strProgramPath);
+        name = CopyRunValueName(strProfile, programPath);
     if (Exists(key.Get(), name))
         return false;  // some other value has this copy's own name too: it is not this copy's to replace
-    const std::wstring command = afx::Widen1250(ProfileRunCommand(strProgramPath, strProfile));
+    const std::wstring command = L"\"" + programPath + L"\"" + afx::Widen1250(ProfileRunOptions(strProfile));
     return RegSetValueExW(key.Get(), afx::Widen1250(name).c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(command.c_str()),
                           static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
-bool HasStartWithWindows(const std::string& strProgramPath) {
+bool HasStartWithWindows(const std::wstring& programPath) {
     CRunKey key(KEY_QUERY_VALUE);
     if (key.Get() == nullptr)
         return false;
     for (const RunValue& value : ProfileValues(key.Get()))
-        if (StartsProgram(value, strProgramPath))
+        if (StartsProgram(value, programPath))
             return true;
     return false;
 }
 
-int RemoveStartWithWindows(const std::string& strProgramPath) {
+int RemoveStartWithWindows(const std::wstring& programPath) {
     CRunKey key(KEY_QUERY_VALUE | KEY_SET_VALUE);
     if (key.Get() == nullptr)
         return 0;
     int nRemoved = 0;
     for (const RunValue& value : ProfileValues(key.Get()))
-        if (StartsProgram(value, strProgramPath))
+        if (StartsProgram(value, programPath))
             nRemoved += RegDeleteValueW(key.Get(), value.name.c_str()) == ERROR_SUCCESS;
     return nRemoved;
 }

@@ -9,14 +9,16 @@
 
 #include <string>
 
+// The name this copy takes where another copy holds the profile's own.
+std::string CopyRunValueName(const std::string& strProfile, const std::wstring& programPath);
 // Whether a value starts this program with this profile.
-bool IsStartedWithWindows(const std::string& strProgramPath, const std::string& strProfile);
+bool IsStartedWithWindows(const std::wstring& programPath, const std::string& strProfile);
 // Writes this copy's value (under the profile's name, else, when another
 // copy holds that name, under CopyRunValueName) or deletes every value of
 // this copy and profile; FALSE when the registry refused.
-bool SetStartWithWindows(const std::string& strProgramPath, const std::string& strProfile, bool bOn);
+bool SetStartWithWindows(const std::wstring& programPath, const std::string& strProfile, bool bOn);
 // Whether any profile's value starts this program.
-bool HasStartWithWindows(const std::string& strProgramPath);
+bool HasStartWithWindows(const std::wstring& programPath);
 // Deletes every profile's value that starts this program (uninstalling);
 // the number deleted.
-int RemoveStartWithWindows(const std::string& strProgramPath);
+int RemoveStartWithWindows(const std::wstring& programPath);

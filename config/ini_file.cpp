@@ -1,88 +1,29 @@
 #include "config/ini_file.h"
 
 #include "config/cp1250.h"
+#include "config/native_file.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <type_traits>
 
-#include <dirent.h>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+namespace fs = std::filesystem;
 
 namespace {
 
-// Paths are plain 8-bit strings handed to the narrow C and Win32 calls, so
-// that Windows-1250 names reach the file system unconverted.
-#ifdef _WIN32
-const char* const kSeparators = "\\/";
-const char kSeparator = '\\';
-#else
-const char* const kSeparators = "/";
-const char kSeparator = '/';
-#endif
-
-std::string CurrentDirectory() {
-#ifdef _WIN32
-    DWORD nSize = GetCurrentDirectoryA(0, nullptr);
-    if (nSize != 0) {
-        std::string strDir(nSize, '\0');
-        DWORD nLength = GetCurrentDirectoryA(nSize, &strDir[0]);
-        if (nLength != 0 && nLength < nSize) {
-            strDir.resize(nLength);
-            return strDir;
-        }
-    }
-#else
-    std::string strDir(256, '\0');
-    for (;;) {
-        if (getcwd(&strDir[0], strDir.size()) != nullptr) {
-            strDir.resize(strDir.find('\0'));
-            return strDir;
-        }
-        if (errno != ERANGE)
-            break;
-        strDir.resize(strDir.size() * 2);
-    }
-#endif
-    return ".";  // still the current directory, only unnamed
-}
-
-std::string JoinPath(const std::string& strDir, const std::string& strName) {
-    // The current directory of a drive's root already ends with "\".
-    if (!strDir.empty() && std::string(kSeparators).find(strDir.back()) != std::string::npos)
-        return strDir + strName;
-    return strDir + kSeparator + strName;
-}
-
-BOOL IsReadOnlyFile(const std::string& strPath) {
-#ifdef _WIN32
-    DWORD nAttributes = GetFileAttributesA(strPath.c_str());
-    return nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_READONLY);
-#else
-    // The mode bits, not access(): a user who made the file read-only meant
-    // it even when the program runs with the rights to write it anyway.
-    struct stat st;
-    return stat(strPath.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-#endif
-}
-
 // FALSE when the file exists but cannot be read, or is missing and may not
 // or cannot be created.
-BOOL ReadWholeFile(const std::string& strPath, BOOL bCreateIfMissing, std::string& strText) {
+BOOL ReadWholeFile(const fs::path& path, BOOL bCreateIfMissing, std::string& strText) {
     strText.clear();
-    std::FILE* pFile = std::fopen(strPath.c_str(), "rb");
+    std::FILE* pFile = native_file::Open(path, "rb");
     if (pFile == nullptr) {
         if (errno != ENOENT || !bCreateIfMissing)
             return FALSE;
         // Append mode creates the file but never truncates one that has
         // appeared in the meantime.
-        pFile = std::fopen(strPath.c_str(), "ab");
+        pFile = native_file::Open(path, "ab");
         if (pFile == nullptr)
             return FALSE;
         return std::fclose(pFile) == 0;
@@ -102,21 +43,11 @@ BOOL ReadWholeFile(const std::string& strPath, BOOL bCreateIfMissing, std::strin
     return bOk;
 }
 
-BOOL FlushToDisk(std::FILE* pFile) {
-    if (std::fflush(pFile) != 0)
-        return FALSE;
-#ifdef _WIN32
-    return _commit(_fileno(pFile)) == 0;
-#else
-    return fsync(fileno(pFile)) == 0;
-#endif
-}
-
-BOOL CopyFileBytes(const std::string& strFrom, const std::string& strTo) {
-    std::FILE* pIn = std::fopen(strFrom.c_str(), "rb");
+BOOL CopyFileBytes(const fs::path& from, const fs::path& to) {
+    std::FILE* pIn = native_file::Open(from, "rb");
     if (pIn == nullptr)
         return FALSE;
-    std::FILE* pOut = std::fopen(strTo.c_str(), "wb");
+    std::FILE* pOut = native_file::Open(to, "wb");
     if (pOut == nullptr) {
         std::fclose(pIn);
         return FALSE;
@@ -126,49 +57,39 @@ BOOL CopyFileBytes(const std::string& strFrom, const std::string& strTo) {
     BOOL bOk = TRUE;
     while (bOk && (nRead = std::fread(buffer, 1, sizeof buffer, pIn)) > 0)
         bOk = std::fwrite(buffer, 1, nRead, pOut) == nRead;
-    bOk = bOk && !std::ferror(pIn) && FlushToDisk(pOut);
+    bOk = bOk && !std::ferror(pIn) && native_file::FlushToDisk(pOut);
     std::fclose(pIn);
     bOk = std::fclose(pOut) == 0 && bOk;
     return bOk;
 }
 
-#ifdef _WIN32
-const int kReplaceAttempts = 40;
-#endif
-
 // Writes the whole text beside the file and then puts it in the file's
 // place, so a crash or a full disk never leaves a half-written file.
-BOOL WriteFileSafely(const std::string& strPath, const std::string& strText) {
-    const std::string strTemp = strPath + ".tmp";
-    std::FILE* pFile = std::fopen(strTemp.c_str(), "wb");
+BOOL WriteFileSafely(const fs::path& path, const std::string& strText) {
+    fs::path temp = path;
+    temp += ".tmp";
+    std::FILE* pFile = native_file::Open(temp, "wb");
     if (pFile == nullptr)
         return FALSE;
     BOOL bOk = std::fwrite(strText.data(), 1, strText.size(), pFile) == strText.size();
-    bOk = FlushToDisk(pFile) && bOk;
+    bOk = native_file::FlushToDisk(pFile) && bOk;
     bOk = std::fclose(pFile) == 0 && bOk;
-#ifdef _WIN32
-    // Another program reading the file (the chart viewer, a backup, a virus
-    // scanner) holds up the replacement for a moment: try again for a second.
-    for (int nAttempt = 0; bOk; ++nAttempt) {
-        if (MoveFileExA(strTemp.c_str(), strPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            break;
-        const DWORD dwError = GetLastError();
-        const bool bBusy = dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_ACCESS_DENIED ||
-                           dwError == ERROR_LOCK_VIOLATION;
-        if (!bBusy || nAttempt == kReplaceAttempts)
-            bOk = FALSE;
-        else
-            Sleep(25);
+    bOk = bOk && native_file::MoveIntoPlace(temp, path);
+    if (!bOk) {
+        std::error_code ec;
+        fs::remove(temp, ec);
     }
-#else
-    struct stat st;
-    if (bOk && stat(strPath.c_str(), &st) == 0)
-        chmod(strTemp.c_str(), st.st_mode & 07777);  // keep who may read it
-    bOk = bOk && std::rename(strTemp.c_str(), strPath.c_str()) == 0;
-#endif
-    if (!bOk)
-        std::remove(strTemp.c_str());
     return bOk;
+}
+
+// The last three characters of a file name as text (digits, normally).
+std::string NameEnd(const fs::path::string_type& name) {
+    std::string end;
+    for (std::size_t i = name.size() > 3 ? name.size() - 3 : 0; i < name.size(); ++i) {
+        const auto c = static_cast<std::make_unsigned_t<fs::path::value_type>>(name[i]);
+        end += c < 0x80 ? static_cast<char>(c) : '?';
+    }
+    return end;
 }
 
 // Sign and magnitude of a decimal text; the magnitude stops growing past
@@ -220,16 +141,15 @@ CIniFile::~CIniFile() {
     }
 }
 
-BOOL CIniFile::Open(const std::string& strProgramPath, const std::string& strFileName,
-                    BOOL bSaveOnDestroy, BOOL bCreateIfMissing, BOOL bIgnoreCase,
-                    BOOL bMakeBackup) {
-    return Load(JoinPath(ProgramDirectory(strProgramPath), strFileName), bSaveOnDestroy,
-                bCreateIfMissing, bIgnoreCase, bMakeBackup);
+BOOL CIniFile::Open(const fs::path& programPath, const std::string& strFileName, BOOL bSaveOnDestroy,
+                    BOOL bCreateIfMissing, BOOL bIgnoreCase, BOOL bMakeBackup) {
+    return Load(ProgramDirectory(programPath) / strFileName, bSaveOnDestroy, bCreateIfMissing, bIgnoreCase,
+                bMakeBackup);
 }
 
-BOOL CIniFile::Load(const std::string& strPath, BOOL bSaveOnDestroy, BOOL bCreateIfMissing,
-                    BOOL bIgnoreCase, BOOL bMakeBackup) {
-    if (!m_strFilePath.empty()) {
+BOOL CIniFile::Load(const fs::path& path, BOOL bSaveOnDestroy, BOOL bCreateIfMissing, BOOL bIgnoreCase,
+                    BOOL bMakeBackup) {
+    if (!m_filePath.empty()) {
         Save(FALSE);
         Clear();
     }
@@ -238,9 +158,9 @@ BOOL CIniFile::Load(const std::string& strPath, BOOL bSaveOnDestroy, BOOL bCreat
     m_bMakeBackup = bMakeBackup;
 
     std::string strText;
-    if (!ReadWholeFile(strPath, bCreateIfMissing, strText))
+    if (!ReadWholeFile(path, bCreateIfMissing, strText))
         return FALSE;
-    m_strFilePath = strPath;
+    m_filePath = path;
     Parse(strText);
     return TRUE;
 }
@@ -369,69 +289,65 @@ std::string CIniFile::Format() const {
     return strText;
 }
 
-std::string CIniFile::Save(BOOL bWithBackup) {
-    if (!m_bModified || m_strFilePath.empty())
-        return std::string();
+fs::path CIniFile::Save(BOOL bWithBackup) {
+    if (!m_bModified || m_filePath.empty())
+        return fs::path();
     // Read-only means the user froze these settings: keep them as they are.
-    if (IsReadOnlyFile(m_strFilePath))
-        return std::string();
+    if (native_file::IsReadOnly(m_filePath))
+        return fs::path();
     if (bWithBackup) {
-        if (m_strBackupPath.empty())
-            m_strBackupPath = MakeBackupName();
-        CopyFileBytes(m_strFilePath, m_strBackupPath);
+        if (m_backupPath.empty())
+            m_backupPath = MakeBackupName();
+        CopyFileBytes(m_filePath, m_backupPath);
     }
-    if (!WriteFileSafely(m_strFilePath, Format()))
-        return std::string();
+    if (!WriteFileSafely(m_filePath, Format()))
+        return fs::path();
     // A second save must not copy the new file over the old one's backup.
     m_bModified = FALSE;
-    return m_strBackupPath;
+    return m_backupPath;
 }
 
 void CIniFile::Clear() {
     m_aSections.clear();
     m_aSections.shrink_to_fit();
     AddSection(std::string());
-    m_strFilePath.clear();
+    m_filePath.clear();
     // The backup name belongs to the file it was chosen for.
-    m_strBackupPath.clear();
+    m_backupPath.clear();
     m_bModified = FALSE;
 }
 
-std::string CIniFile::MakeBackupName() const {
-    std::string::size_type nSlash = m_strFilePath.find_last_of(kSeparators);
-    const std::string strDir =
-        nSlash == std::string::npos ? std::string(".") : m_strFilePath.substr(0, nSlash + 1) + ".";
-    std::string strStem = nSlash == std::string::npos ? m_strFilePath
-                                                      : m_strFilePath.substr(nSlash + 1);
-    std::string::size_type nDot = strStem.rfind('.');
-    if (nDot != std::string::npos)
-        strStem.resize(nDot);
+fs::path CIniFile::MakeBackupName() const {
+    const fs::path dir = m_filePath.has_parent_path() ? m_filePath.parent_path() : fs::path(".");
+    fs::path::string_type stem = m_filePath.filename().native();
+    const auto nDot = stem.rfind('.');
+    if (nDot != fs::path::string_type::npos)
+        stem.resize(nDot);
 
     // The file itself matches too and counts as 0 ("ini").
     int nHighest = 0;
-    if (DIR* pDir = opendir(strDir.c_str())) {
-        while (dirent* pEntry = readdir(pDir)) {
-            const std::string strName = pEntry->d_name;
-            if (strName.size() < strStem.size() ||
-                !Cp1250EqualNoCase(strName.substr(0, strStem.size()), strStem))
-                continue;
-            int nNumber = ParseInt(strName.size() > 3 ? strName.substr(strName.size() - 3)
-                                                      : strName);
-            if (nNumber > nHighest)
-                nHighest = nNumber;
-        }
-        closedir(pDir);
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path::string_type name = it->path().filename().native();
+        if (name.size() < stem.size() || !native_file::NamesEqualNoCase(name.substr(0, stem.size()), stem))
+            continue;
+        const int nNumber = ParseInt(NameEnd(name));
+        if (nNumber > nHighest)
+            nHighest = nNumber;
     }
     char szNumber[16];
     std::snprintf(szNumber, sizeof szNumber, ".%.3d", nHighest + 1);
-    return m_strFilePath + szNumber;
+    fs::path backup = m_filePath;
+    backup += szNumber;
+    return backup;
 }
 
-std::string CIniFile::ProgramDirectory(const std::string& strProgramPath) {
-    std::string::size_type nSlash = strProgramPath.find_last_of(kSeparators);
-    if (nSlash == std::string::npos)
-        return CurrentDirectory();
-    return strProgramPath.substr(0, nSlash);
+fs::path CIniFile::ProgramDirectory(const fs::path& programPath) {
+    if (programPath.has_parent_path())
+        return programPath.parent_path();
+    std::error_code ec;
+    const fs::path current = fs::current_path(ec);
+    return ec ? fs::path(".") : current;  // "." is still the current directory, only unnamed
 }
 
 int CIniFile::ParseInt(const std::string& strText) {

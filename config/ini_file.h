@@ -3,7 +3,8 @@
 // The whole file is read into memory when it is loaded; lookups and changes
 // work on that copy, and the file is rewritten in one go, only when something
 // changed, when the object is destroyed or another file is loaded into it.
-// Strings and paths are 8-bit Windows-1250 bytes.
+// Strings are 8-bit Windows-1250 bytes; the file's path is the system's own
+// (native_file.h), so a folder named in any language holds it.
 //
 // Line model: a line whose first character is "[" and last is "]" is a
 // section header (the name is everything between, untrimmed); any other line
@@ -21,6 +22,7 @@
 
 #include "common/win_types.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -35,21 +37,20 @@ public:
     CIniFile(const CIniFile&) = delete;
     CIniFile& operator=(const CIniFile&) = delete;
 
-    // Loads strFileName from the directory of strProgramPath (the process's
-    // first command-line argument): everything before its last backslash
-    // (or "/"; natively only "/"), else the current directory. TRUE when the
-    // file was loaded.
-    BOOL Open(const std::string& strProgramPath, const std::string& strFileName,
-              BOOL bSaveOnDestroy, BOOL bCreateIfMissing, BOOL bIgnoreCase,
-              BOOL bMakeBackup);
+    // Loads strFileName (plain ASCII) from the directory of programPath (the
+    // process's first command-line argument): everything before its last
+    // backslash (or "/"; natively only "/"), else the current directory.
+    // TRUE when the file was loaded.
+    BOOL Open(const std::filesystem::path& programPath, const std::string& strFileName, BOOL bSaveOnDestroy,
+              BOOL bCreateIfMissing, BOOL bIgnoreCase, BOOL bMakeBackup);
 
-    // Saves and clears a file loaded before, then reads strPath. A missing
+    // Saves and clears a file loaded before, then reads path. A missing
     // file is created empty when bCreateIfMissing is set. FALSE, with an
     // empty model, when the file cannot be read or created, or is larger than
     // kMaxFileSize (then it is left as it is). A read-only file is read but
     // never rewritten.
-    BOOL Load(const std::string& strPath, BOOL bSaveOnDestroy,
-              BOOL bCreateIfMissing, BOOL bIgnoreCase, BOOL bMakeBackup);
+    BOOL Load(const std::filesystem::path& path, BOOL bSaveOnDestroy, BOOL bCreateIfMissing, BOOL bIgnoreCase,
+              BOOL bMakeBackup);
 
     // The default when the section or key is missing; else the value cut at
     // its last ";".
@@ -74,8 +75,8 @@ public:
     // put in place of the old one, which stays intact on any failure. With
     // bWithBackup the old file is first copied to a numbered backup
     // ("<file>.001", ...; chosen once per loaded file). Returns the backup
-    // path (empty without one), or an empty string when nothing was written.
-    std::string Save(BOOL bWithBackup);
+    // path (empty without one), or an empty path when nothing was written.
+    std::filesystem::path Save(BOOL bWithBackup);
 
     // Empty model, no file, not modified.
     void Clear();
@@ -86,10 +87,10 @@ public:
     int FindKey(int nSection, const std::string& strKey) const;
 
     BOOL IsModified() const { return m_bModified; }
-    const std::string& GetFilePath() const { return m_strFilePath; }
+    const std::filesystem::path& GetFilePath() const { return m_filePath; }
 
     // Directory part of a program path, or the current directory.
-    static std::string ProgramDirectory(const std::string& strProgramPath);
+    static std::filesystem::path ProgramDirectory(const std::filesystem::path& programPath);
     // The conversions of GetInt and GetUInt.
     static int ParseInt(const std::string& strText);
     static UINT ParseUInt(const std::string& strText);
@@ -97,7 +98,7 @@ public:
 protected:
     // "<file>.NNN", one above the highest number formed by the last three
     // characters of the names that begin like the file without its extension.
-    std::string MakeBackupName() const;
+    std::filesystem::path MakeBackupName() const;
 
 private:
     struct CEntry {
@@ -119,8 +120,8 @@ private:
     int m_nGrowBy;                      // slots are reserved in steps of this
     BOOL m_bIgnoreCase;
     BOOL m_bSaveOnDestroy;
-    std::string m_strBackupPath;
-    std::string m_strFilePath;
+    std::filesystem::path m_backupPath;
+    std::filesystem::path m_filePath;
     BOOL m_bMakeBackup;
     BOOL m_bModified;
 };

@@ -78,11 +78,19 @@ unsigned long long PathDigest(const std::string& strPath) {
 }
 
 std::string ProfileCommandLine(const std::string& strProgramPath, const std::string& strProfile) {
-    return strProfile.empty() ? Quoted(strProgramPath) : Quoted(strProgramPath) + " /profile " + Quoted(strProfile);
+    return Quoted(strProgramPath) + ProfileOptions(strProfile);
+}
+
+std::string ProfileOptions(const std::string& strProfile) {
+    return strProfile.empty() ? std::string() : " /profile " + Quoted(strProfile);
 }
 
 std::string ProfileRunCommand(const std::string& strProgramPath, const std::string& strProfile) {
-    return ProfileCommandLine(strProgramPath, strProfile) + " " + kWithWindowsOption;
+    return Quoted(strProgramPath) + ProfileRunOptions(strProfile);
+}
+
+std::string ProfileRunOptions(const std::string& strProfile) {
+    return ProfileOptions(strProfile) + " " + kWithWindowsOption;
 }
 
 StartOptions ParseStartOptions(const std::vector<std::string>& args) {

@@ -33,11 +33,15 @@ bool IsProfileRunValueName(const std::string& strValueName);
 // The command a Run value holds: the program, its profile, and the mark
 // of a start with Windows.
 std::string ProfileRunCommand(const std::string& strProgramPath, const std::string& strProfile);
+// What follows the program's quoted path in that command.
+std::string ProfileRunOptions(const std::string& strProfile);
 // A digest of a file's path that ignores letter case, as Windows does in
 // file names (Windows-1250 text).
 unsigned long long PathDigest(const std::string& strPath);
 // The command line that starts the program for a profile by hand.
 std::string ProfileCommandLine(const std::string& strProgramPath, const std::string& strProfile);
+// What follows the program's quoted path in it: "", or " /profile "NAME"".
+std::string ProfileOptions(const std::string& strProfile);
 
 // The program's own options. Others are ignored, as they always were.
 struct StartOptions {

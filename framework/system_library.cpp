@@ -57,12 +57,17 @@ std::wstring SystemFolderPath(const wchar_t* pszName) {
     return std::wstring(szFolder, n) + L"\\" + pszName;
 }
 
-std::wstring ProgramFolderPath(const wchar_t* pszName) {
+std::wstring ProgramFilePath() {
     std::wstring path(32768, L'\0');
     const DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
     if (n == 0 || n >= path.size())
         return std::wstring();
     path.resize(n);
+    return path;
+}
+
+std::wstring ProgramFolderPath(const wchar_t* pszName) {
+    const std::wstring path = ProgramFilePath();
     const std::wstring::size_type slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1) + pszName;
 }

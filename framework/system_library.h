@@ -17,6 +17,10 @@ void LoadDllsFromSystemFolderOnly();
 // One system DLL by name, from the system folder whatever the search path.
 HMODULE LoadSystemLibrary(const wchar_t* pszName);
 
+// The running program's file, as Windows names it; empty when it cannot be
+// told.
+std::wstring ProgramFilePath();
+
 // The full path of a file in the system folder ("msiexec.exe"), or in the
 // running program's folder ("Kreslo.exe"); empty when it cannot be told.
 std::wstring SystemFolderPath(const wchar_t* pszName);

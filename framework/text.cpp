@@ -27,4 +27,19 @@ std::string Narrow1250(const std::wstring& text) {
     return out;
 }
 
+std::string PathKeyText(std::wstring path) {
+    CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+    return NarrowUtf8(path);
+}
+
+std::string NarrowUtf8(const std::wstring& text) {
+    if (text.empty())
+        return std::string();
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
 }  // namespace afx

@@ -12,15 +12,14 @@ CWinApp* g_pApp = nullptr;
 
 CWinApp::CWinApp() : m_hInstance(GetModuleHandleW(nullptr)), m_pMainWnd(nullptr) {
     g_pApp = this;
-    char szPath[MAX_PATH * 2] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, szPath, sizeof szPath - 1);
-    m_strProgramPath.assign(szPath, n);
-    const std::string::size_type slash = m_strProgramPath.find_last_of("\\/");
-    const std::string::size_type dot = m_strProgramPath.find_last_of('.');
-    const std::string::size_type nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const bool hasExtension = dot != std::string::npos && dot > nameStart;
-    m_strHelpFilePath = m_strProgramPath.substr(0, hasExtension ? dot : std::string::npos) + ".HLP";
-    m_strAppName = m_strProgramPath.substr(nameStart, hasExtension ? dot - nameStart : std::string::npos);
+    m_wstrProgramPath = ProgramFilePath();
+    const std::wstring::size_type slash = m_wstrProgramPath.find_last_of(L"\\/");
+    const std::wstring::size_type dot = m_wstrProgramPath.find_last_of(L'.');
+    const std::wstring::size_type nameStart = slash == std::wstring::npos ? 0 : slash + 1;
+    const bool hasExtension = dot != std::wstring::npos && dot > nameStart;
+    m_wstrHelpFilePath = m_wstrProgramPath.substr(0, hasExtension ? dot : std::wstring::npos) + L".HLP";
+    m_strAppName =
+        afx::Narrow1250(m_wstrProgramPath.substr(nameStart, hasExtension ? dot - nameStart : std::wstring::npos));
 }
 
 CWinApp::~CWinApp() {
@@ -68,12 +67,14 @@ int AfxWinMain(HINSTANCE hInstance) {
     return pApp->Run();
 }
 
-int AfxMessageBox(const std::string& strText, UINT nType) {
+int AfxMessageBox(const std::string& strText, UINT nType) { return AfxMessageBox(afx::Widen1250(strText), nType); }
+
+int AfxMessageBox(const std::wstring& strText, UINT nType) {
     HWND hOwner = GetActiveWindow();
     if (hOwner == nullptr && AfxGetMainWnd() != nullptr)
         hOwner = AfxGetMainWnd()->GetSafeHwnd();
     const std::string caption = AfxGetApp() ? AfxGetApp()->m_strAppName : std::string("QM487");
-    return MessageBoxW(hOwner, afx::Widen1250(strText).c_str(), afx::Widen1250(caption).c_str(), nType);
+    return MessageBoxW(hOwner, strText.c_str(), afx::Widen1250(caption).c_str(), nType);
 }
 
 bool AfxAskWarning(const std::string& strText) {

@@ -23,9 +23,11 @@ public:
 
     HINSTANCE m_hInstance;
     CWnd* m_pMainWnd;
-    std::string m_strProgramPath;   // the program file, as the ANSI functions name it
-    std::string m_strHelpFilePath;  // the program's path with the extension ".HLP"
-    std::string m_strAppName;       // caption of message boxes: the program's file name without extension
+    // The program file as Windows names it, for every call on files: its
+    // folder may be named in any language.
+    std::wstring m_wstrProgramPath;
+    std::wstring m_wstrHelpFilePath;  // the program's path with the extension ".HLP"
+    std::string m_strAppName;         // caption of message boxes: the program's file name without extension
 
 private:
     CWinApp(const CWinApp&) = delete;
@@ -42,6 +44,9 @@ void AfxInitCommonControls();
 
 // Everything the entry point does: sets the application object up and runs it.
 int AfxWinMain(HINSTANCE hInstance);
+
+// A message box as below for a text that names files as Windows does (UTF-16).
+int AfxMessageBox(const std::wstring& strText, UINT nType = MB_OK);
 
 // A message box owned by the active window of this thread (else the main
 // window), titled with the program's name. Text in Windows-1250.

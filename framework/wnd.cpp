@@ -237,7 +237,7 @@ LRESULT CWnd::Default() {
 BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
 
 void CWnd::WinHelp(DWORD_PTR dwData, UINT nCmd) {
-    ::WinHelpW(m_hWnd, afx::Widen1250(AfxGetApp()->m_strHelpFilePath).c_str(), nCmd, dwData);
+    ::WinHelpW(m_hWnd, AfxGetApp()->m_wstrHelpFilePath.c_str(), nCmd, dwData);
 }
 
 void CWnd::SetWindowText(const std::string& strText) {

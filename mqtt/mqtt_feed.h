@@ -27,7 +27,8 @@ public:
         virtual unsigned ChannelsWithAlarmLimits() const = 0;
         // The profile's name; empty for the default profile.
         virtual std::string ProfileName() const = 0;
-        // The settings file's full path: it tells copies of a profile apart.
+        // The settings file's full path, in any one letter case: it tells
+        // copies of a profile apart.
         virtual std::string SettingsPath() const = 0;
     };
 

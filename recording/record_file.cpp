@@ -115,19 +115,23 @@ bool CRecordFile::Reopen(std::uint64_t* pnSize) {
     return true;
 }
 
-std::string AbsoluteFilePath(const std::string& strPath) {
+std::wstring AbsoluteFilePath(const std::wstring& strPath) {
     if (strPath.empty())
         return strPath;
-    const std::wstring path = afx::Widen1250(strPath);
     std::wstring full(MAX_PATH, L'\0');
-    DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+    DWORD n = GetFullPathNameW(strPath.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
     if (n >= full.size()) {
         full.resize(n);
-        n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+        n = GetFullPathNameW(strPath.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
     }
     if (n == 0 || n >= full.size())
         return strPath;
     full.resize(n);
+    return full;
+}
+
+std::string AbsoluteFilePath(const std::string& strPath) {
+    const std::wstring full = AbsoluteFilePath(afx::Widen1250(strPath));
     // A current folder named beyond Windows-1250 stays as the relative name.
     const std::string text = afx::Narrow1250(full);
     return afx::Widen1250(text) == full ? text : strPath;

@@ -57,6 +57,8 @@ private:
 // file dialog makes one) cannot move a reopen or the next start elsewhere.
 // As it is when it cannot be told or written in Windows-1250.
 std::string AbsoluteFilePath(const std::string& strPath);
+// The same for a path as Windows names it; as it is when it cannot be told.
+std::wstring AbsoluteFilePath(const std::wstring& strPath);
 
 // Windows' text for an error code, Windows-1250, without its line end.
 std::string SystemErrorText(DWORD dwError);

@@ -2,6 +2,7 @@
 // settings, promotion window (from the menu and at start), colours, fonts.
 #include "tests/app/program_harness.h"
 
+#include "app/start_with_windows.h"
 #include "config/ini_file.h"
 #include "config/profile.h"
 #include "framework/win_app.h"
@@ -198,7 +199,7 @@ TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndStartWithWindowsAndCance
     // Written at once, not only at exit.
     EXPECT_TRUE(WaitFor([&] { return SavedShowAdv(program) == 0; }, 30000));
     EXPECT_FALSE(program.Dialog()->m_bShowPromotion);
-    const std::string command = "\"" + AfxGetApp()->m_strProgramPath + "\" /profile \"Rig 7\" /autostart";
+    const std::string command = "\"" + afx::Narrow1250(AfxGetApp()->m_wstrProgramPath) + "\" /profile \"Rig 7\" /autostart";
     EXPECT_TRUE(WaitFor([&] { return RunValue("QM487 Rig 7") == command; }, 10000)) << RunValue("QM487 Rig 7");
 
     PostMessageW(program.Main(), WM_COMMAND, ID_EXTRA_SETTINGS, 0);
@@ -233,7 +234,7 @@ TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndStartWithWindowsAndCance
         ScopedRunValue other("QM487 Rig 7", pszOther);
         EXPECT_FALSE(IsStartWithWindowsTicked(program));
         TickStartWithWindows(program, true);
-        const std::string own = CopyRunValueName("Rig 7", AfxGetApp()->m_strProgramPath);
+        const std::string own = CopyRunValueName("Rig 7", AfxGetApp()->m_wstrProgramPath);
         EXPECT_EQ(RunValue(own), command);
         EXPECT_EQ(RunValue("QM487 Rig 7"), pszOther);
         EXPECT_TRUE(IsStartWithWindowsTicked(program));
@@ -242,7 +243,7 @@ TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndStartWithWindowsAndCance
         EXPECT_EQ(RunValue("QM487 Rig 7"), pszOther);
     }
     // This program's value for another profile is not this profile's.
-    ScopedRunValue other("QM487 Rig 8", "\"" + AfxGetApp()->m_strProgramPath + "\" /profile \"Rig 8\" /autostart");
+    ScopedRunValue other("QM487 Rig 8", "\"" + afx::Narrow1250(AfxGetApp()->m_wstrProgramPath) + "\" /profile \"Rig 8\" /autostart");
     EXPECT_FALSE(IsStartWithWindowsTicked(program));
     ASSERT_TRUE(program.Close());
     EXPECT_EQ(SavedShowAdv(program), 0);
@@ -253,7 +254,7 @@ TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndStartWithWindowsAndCance
 TEST(SmallDialogs, UninstallOfAPortableCopyAsksBeforeItStopsStartingWithWindows) {
     RunningProgram program;
     ASSERT_TRUE(program.Start());
-    const std::string command = "\"" + AfxGetApp()->m_strProgramPath + "\" /profile \"Rig 9\" /autostart";
+    const std::string command = "\"" + afx::Narrow1250(AfxGetApp()->m_wstrProgramPath) + "\" /profile \"Rig 9\" /autostart";
     ScopedRunValue mine("QM487 Rig 9", command);
     ScopedRunValue others("QM487 Rig 9 (0123ABCD)", "\"C:\\Inny\\QM487.exe\" /profile \"Rig 9\" /autostart");
     for (int answer : {IDNO, IDYES}) {

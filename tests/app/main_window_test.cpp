@@ -3,6 +3,8 @@
 #include "tests/app/install_record.h"
 #include "tests/app/program_harness.h"
 #include "tests/config/first_run_ini.h"
+#include "framework/text.h"
+#include "recording/record_file.h"
 
 #include <cstring>
 
@@ -159,24 +161,28 @@ TEST(MainWindow, UninstallSaysWhichFilesToRemove) {
 }
 
 TEST(MainWindow, UninstallOfTheInstalledCopyAsksFirstAndNoKeepsItRunning) {
-    char exe[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    ScopedInstallRecord record(std::filesystem::path(exe).parent_path().string(),
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    ScopedInstallRecord record(std::filesystem::path(exe).parent_path().native(),
                                "{6C3F0B8E-0000-4000-8000-000000000487}");
     // The installed copy starts in Documents; the rest of this process does not.
-    char before[MAX_PATH] = {};
-    GetCurrentDirectoryA(MAX_PATH, before);
-    struct Restore {
-        const char* dir;
-        ~Restore() { SetCurrentDirectoryA(dir); }
-    } restore = {before};
+    wchar_t before[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, before);
     RunningProgram program;
+    // Documents named with a letter outside the ANSI code page (1252 here).
+    const std::filesystem::path documents = program.IniPath().parent_path() / L"Dokumenty-\x0142";
+    std::filesystem::create_directories(documents);
+    ScopedShellFolder moved(L"Personal", documents.native());
+    struct Restore {
+        const wchar_t* dir;
+        ~Restore() { SetCurrentDirectoryW(dir); }
+    } restore = {before};
     ASSERT_TRUE(program.Start());
-    char now[MAX_PATH] = {};
-    GetCurrentDirectoryA(MAX_PATH, now);
-    if (!UserDocumentsFolder().empty() && GetFileAttributesA(UserDocumentsFolder().c_str()) != INVALID_FILE_ATTRIBUTES) {
-        EXPECT_EQ(std::filesystem::path(now), std::filesystem::path(UserDocumentsFolder()));
-    }
+    wchar_t now[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, now);
+    EXPECT_EQ(std::filesystem::path(now), documents);
+    EXPECT_EQ(AbsoluteFilePath(std::string("wyniki.txt")), afx::Narrow1250((documents / "wyniki.txt").native()))
+        << "a report named without a folder goes to Documents";
     PostMessageW(program.Main(), WM_COMMAND, ID_UNINSTALL, 0);
     HWND box = program.WaitForMessageBox();
     ASSERT_NE(box, nullptr);
@@ -187,6 +193,19 @@ TEST(MainWindow, UninstallOfTheInstalledCopyAsksFirstAndNoKeepsItRunning) {
     PostMessageW(box, WM_COMMAND, IDNO, 0);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, 10000));
     EXPECT_TRUE(IsWindowVisible(program.Main())) << "No leaves the program running";
+}
+
+TEST(MainWindow, ACopyInAFolderNamedBeyondTheCodePageKeepsItsSettingsBesideItself) {
+    RunningProgram program;
+    const std::filesystem::path folder = program.RunFromFolder(L"Pomiary-\x0142");
+    std::ofstream(folder / "qm487cfg.ini", std::ios::binary) << "[GENERAL]\r\nTOPMOST=1\r\n";
+    ASSERT_TRUE(program.Start());
+    EXPECT_EQ(program.Dialog()->m_strSettingsPath, (folder / "qm487cfg.ini").native());
+    EXPECT_TRUE(GetWindowLongW(program.Main(), GWL_EXSTYLE) & WS_EX_TOPMOST) << "read";
+    ASSERT_TRUE(program.Close());
+    const std::string ini = ReadFileBytes(folder / "qm487cfg.ini");
+    EXPECT_NE(ini.find("TOPMOST=1\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("PORT_NR=0\r\n"), std::string::npos) << "written back: " << ini;
 }
 
 TEST(MainWindow, AConfiguredPortThatCannotBeOpenedIsReportedAndKept) {

@@ -81,7 +81,7 @@ public:
         std::filesystem::create_directories(m_dir);
         if (!iniText.empty())
             std::ofstream(IniPath(), std::ios::binary) << iniText;
-        m_app.m_strSettingsPath = IniPath().string();
+        m_app.m_strSettingsPath = IniPath().native();
         // A port dialog at start would stand in the way of most tests.
         m_app.m_bOfferPortDialog = FALSE;
         // So would the promotion window of a first run.
@@ -93,6 +93,15 @@ public:
     void OfferPromotion() { m_app.m_bOfferPromotion = TRUE; }
     // Runs it as a profile's copy ("/profile NAME"); before Start.
     void UseProfile(const std::string& name) { m_app.m_strProfile = name; }
+    // Runs it as a copy started from a folder of that name (in the test's
+    // own), which finds its settings file itself; before Start.
+    std::filesystem::path RunFromFolder(const std::wstring& name) {
+        const std::filesystem::path folder = m_dir / name;
+        std::filesystem::create_directories(folder);
+        m_app.m_wstrProgramPath = (folder / "QM487.exe").native();
+        m_app.m_strSettingsPath.clear();
+        return folder;
+    }
     ~RunningProgram() {
         Close();
         std::error_code ec;

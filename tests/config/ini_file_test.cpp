@@ -35,7 +35,7 @@ protected:
     static void Write(const std::string& file, const std::string& bytes) {
         std::ofstream(file, std::ios::binary) << bytes;
     }
-    static std::string Read(const std::string& file) {
+    static std::string Read(const fs::path& file) {
         std::ifstream in(file, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
@@ -198,6 +198,21 @@ TEST_F(IniFileTest, SaveWaitsForAReaderToLetGo) {
     EXPECT_TRUE(ini.IsModified());
     EXPECT_EQ(Read(path), "[A]\r\nk=2\r\n");
     EXPECT_FALSE(fs::exists(path + ".tmp"));
+}
+
+// A folder named with a letter outside the ANSI code page (a Polish user
+// name on a Western Windows): the file is read, replaced and backed up there.
+TEST_F(IniFileTest, WorksInAFolderNamedBeyondTheCodePage) {
+    const fs::path file = dir / L"Pomiary-\x0142" / "cfg.ini";
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << "[A]\r\nk=1\r\n";
+    CIniFile ini;
+    ASSERT_TRUE(ini.Load(file, FALSE, FALSE, TRUE, TRUE));
+    EXPECT_EQ(ini.GetInt("A", "k", 0), 1);
+    ini.SetInt("A", "k", 2);
+    EXPECT_EQ(ini.Save(TRUE), fs::path(file.native() + L".001"));
+    EXPECT_EQ(Read(file.native() + L".001"), "[A]\r\nk=1\r\n");
+    EXPECT_EQ(Read(file), "[A]\r\nk=2\r\n");
 }
 #endif
 

@@ -299,6 +299,22 @@ TEST_F(Recording, AnUnusablePathIsToldTheDialogComesBackAndCancelClearsTheFlag) 
     ASSERT_NE(dlg, nullptr);
     ASSERT_TRUE(driver->Press(dlg, IDCANCEL));
     EXPECT_FALSE(Dialog()->m_bLogBinary);
+
+    // Nor is a folder whose name the settings' Windows-1250 cannot hold.
+    dlg = Open();
+    RecordingDriver::SetCheck(dlg, IDC_REC_LOG_BINARY, true);
+    const std::filesystem::path cyrillic = folder.Path("") / L"\x041F\x0430\x043F\x043A\x0430";
+    std::filesystem::create_directories(cyrillic);
+    RecordingDriver::Type(dlg, IDC_REC_BINARY_PATH, (cyrillic / "b.kvf").wstring());
+    ASSERT_TRUE(driver->Press(dlg, IDOK));
+    box = driver->WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(RunningProgram::MessageBoxText(box), kBinaryUnavailable);
+    ASSERT_TRUE(driver->Answer(box, IDOK));
+    dlg = driver->WaitForDialog();
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_TRUE(driver->Press(dlg, IDCANCEL));
+    EXPECT_FALSE(std::filesystem::exists(cyrillic / "b.kvf"));
 }
 
 TEST_F(Recording, ReadingsReachBothFilesAndPolishLettersReachThePath) {

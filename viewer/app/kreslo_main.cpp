@@ -19,7 +19,7 @@ bool FileExists(const std::wstring& path) {
 class CKresloApp : public CWinApp {
 public:
     BOOL InitInstance() override {
-        const KresloSettings settings = LoadKresloSettings(m_strProgramPath);
+        const KresloSettings settings = LoadKresloSettings(m_wstrProgramPath);
         m_pWindow.reset(new CChartWindow(settings));
         if (!m_pWindow->Create())
             return FALSE;

@@ -55,7 +55,7 @@ BOOL WriteAll(HANDLE h, const std::string& text) {
 
 }  // namespace
 
-KresloSettings LoadKresloSettings(const std::string& strProgramPath) {
+KresloSettings LoadKresloSettings(const std::wstring& strProgramPath) {
     ProgramSettings ps = ConstructorSettings();
     ProgramSettings defaults = ConstructorSettings();
     CIniFile none;

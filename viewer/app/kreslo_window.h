@@ -187,4 +187,4 @@ private:
 
 // Reads colours, interval and FILE_NAME_BIN from the settings file beside
 // the program (or where the main program keeps it); defaults when absent.
-KresloSettings LoadKresloSettings(const std::string& strProgramPath);
+KresloSettings LoadKresloSettings(const std::wstring& strProgramPath);
