@@ -34,13 +34,22 @@ std::wstring LongFilePath(const std::wstring& full) {
     return folder.empty() ? full : folder + full.substr(slash);
 }
 
+// The path without the "\\?\" that only lifts the length limit, which the
+// full path keeps: "\\?\C:\QM" is "C:\QM", "\\?\UNC\server\share" is "\\server\share".
+std::wstring WithoutLongPrefix(const std::wstring& path) {
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        return L"\\\\" + path.substr(8);
+    return path.compare(0, 4, L"\\\\?\\") == 0 ? path.substr(4) : path;
+}
+
 // The settings file's full long path with its letters in one case: Windows
-// file names ignore case, so "C:\QM\qm487cfg-Piec.ini", "c:/qm/./QM487CFG-PIEC.INI"
-// and "C:\QM~1\qm487cfg-Piec.ini" are one settings file.
+// file names ignore case, so "C:\QM\qm487cfg-Piec.ini", "c:/qm/./QM487CFG-PIEC.INI",
+// "C:\QM~1\qm487cfg-Piec.ini" and "\\?\C:\QM\qm487cfg-Piec.ini" are one settings file.
 UINT_PTR KeyOf(const std::wstring& settingsFile) {
+    const std::wstring path = WithoutLongPrefix(LongFilePath(AbsoluteFilePath(settingsFile)));
     // Every character kept, so two folders named beyond Windows-1250 stay two
     // profiles. Never 0: GetProp's answer for a window without the mark.
-    return static_cast<UINT_PTR>(PathDigest(afx::PathKeyText(LongFilePath(AbsoluteFilePath(settingsFile))))) | 1;
+    return static_cast<UINT_PTR>(PathDigest(afx::PathKeyText(path))) | 1;
 }
 
 }  // namespace

@@ -131,6 +131,7 @@ TEST_F(SettingsPath, OneCopyRunsPerSettingsFile) {
     ASSERT_GT(GetShortPathNameW(dir.c_str(), shortDir, MAX_PATH), 0u);
     ASSERT_NE(std::wstring(shortDir), dir.native());
     EXPECT_FALSE(CProfileInstance(std::wstring(shortDir) + L"\\qm487cfg-Piec.ini").IsFirst());
+    EXPECT_FALSE(CProfileInstance(L"\\\\?\\" + (dir / "qm487cfg-Piec.ini").wstring()).IsFirst());
     EXPECT_TRUE(CProfileInstance((dir / "qm487cfg-Piec 2.ini").wstring()).IsFirst());
 
     // A portable copy that came to the user's file holds it; the installed
