@@ -11,13 +11,45 @@ namespace {
 const wchar_t kWindowMark[] = L"QM487 profile";
 const DWORD kWindowWaitMs = 5000;
 
-// The settings file's full path with its letters in one case: Windows file
-// names ignore case, so "C:\QM\qm487cfg-Piec.ini" and "c:/qm/./QM487CFG-PIEC.INI"
-// are one settings file.
+// The long name of an existing file or folder; empty when there is none.
+std::wstring LongName(const std::wstring& path) {
+    std::wstring out(path.size() + MAX_PATH, L'\0');
+    DWORD n = GetLongPathNameW(path.c_str(), &out[0], static_cast<DWORD>(out.size()));
+    if (n >= out.size()) {
+        out.resize(n);
+        n = GetLongPathNameW(path.c_str(), &out[0], static_cast<DWORD>(out.size()));
+    }
+    out.resize(n < out.size() ? n : 0);
+    return out;
+}
+
+// A copy started by an 8.3 path sees its settings file by the short names;
+// the folder's long name holds even before the file is written.
+std::wstring LongFilePath(const std::wstring& full) {
+    const std::wstring file = LongName(full);
+    if (!file.empty())
+        return file;
+    const std::size_t slash = full.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : LongName(full.substr(0, slash));
+    return folder.empty() ? full : folder + full.substr(slash);
+}
+
+// The path without the "\\?\" that only lifts the length limit, which the
+// full path keeps: "\\?\C:\QM" is "C:\QM", "\\?\UNC\server\share" is "\\server\share".
+std::wstring WithoutLongPrefix(const std::wstring& path) {
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        return L"\\\\" + path.substr(8);
+    return path.compare(0, 4, L"\\\\?\\") == 0 ? path.substr(4) : path;
+}
+
+// The settings file's full long path with its letters in one case: Windows
+// file names ignore case, so "C:\QM\qm487cfg-Piec.ini", "c:/qm/./QM487CFG-PIEC.INI",
+// "C:\QM~1\qm487cfg-Piec.ini" and "\\?\C:\QM\qm487cfg-Piec.ini" are one settings file.
 UINT_PTR KeyOf(const std::wstring& settingsFile) {
+    const std::wstring path = WithoutLongPrefix(LongFilePath(AbsoluteFilePath(settingsFile)));
     // Every character kept, so two folders named beyond Windows-1250 stay two
     // profiles. Never 0: GetProp's answer for a window without the mark.
-    return static_cast<UINT_PTR>(PathDigest(afx::PathKeyText(AbsoluteFilePath(settingsFile)))) | 1;
+    return static_cast<UINT_PTR>(PathDigest(afx::PathKeyText(path))) | 1;
 }
 
 }  // namespace

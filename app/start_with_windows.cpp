@@ -58,6 +58,15 @@ RunValue ReadCommand(const std::wstring& name, const std::wstring& command) {
     return value;
 }
 
+// A REG_EXPAND_SZ command as Windows runs it, its variables filled in.
+std::wstring Expanded(const wchar_t* pszCommand) {
+    std::wstring out(ExpandEnvironmentStringsW(pszCommand, nullptr, 0), L'\0');
+    if (out.empty() || ExpandEnvironmentStringsW(pszCommand, &out[0], static_cast<DWORD>(out.size())) != out.size())
+        return pszCommand;
+    out.pop_back();  // the terminating zero counted
+    return out;
+}
+
 // Collected first: deleting while enumerating shifts the indices.
 std::vector<RunValue> ProfileValues(HKEY hKey) {
     std::vector<RunValue> values;
@@ -71,7 +80,7 @@ std::vector<RunValue> ProfileValues(HKEY hKey) {
             break;
         if (result == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) &&
             IsProfileRunValueName(afx::Narrow1250(szName)))
-            values.push_back(ReadCommand(szName, szData));
+            values.push_back(ReadCommand(szName, type == REG_EXPAND_SZ ? Expanded(szData) : szData));
     }
     return values;
 }

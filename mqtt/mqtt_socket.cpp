@@ -427,8 +427,12 @@ bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError)
     para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
     para.RequestedUsage.Usage.cUsageIdentifier = 1;
     para.RequestedUsage.Usage.rgpszUsageIdentifier = &usage;
+    // Only what the broker sent and the stores hold: an issuer fetched from an
+    // address the certificate names would make this thread, which a stop or
+    // the dialog's close waits for, wait on a server the broker chose.
     CChain chain;
-    if (!CertGetCertificateChain(nullptr, server.p, nullptr, stores.h, &para, 0, nullptr, &chain.p)) {
+    if (!CertGetCertificateChain(nullptr, server.p, nullptr, stores.h, &para, CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL,
+                                 nullptr, &chain.p)) {
         *pError = "the broker's certificate cannot be checked";
         return false;
     }

@@ -242,6 +242,17 @@ TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndStartWithWindowsAndCance
         EXPECT_EQ(RunValue(own), "");
         EXPECT_EQ(RunValue("QM487 Rig 7"), pszOther);
     }
+    // Written with a variable (REG_EXPAND_SZ), the value starts this copy as
+    // Windows expands it: the box shows it, unticking removes it.
+    const std::wstring path = AfxGetApp()->m_wstrProgramPath;
+    SetEnvironmentVariableW(L"QM487_TEST_FOLDER", path.substr(0, path.rfind(L'\\')).c_str());
+    const std::wstring expand = L"\"%QM487_TEST_FOLDER%" + path.substr(path.rfind(L'\\')) + L"\" /profile \"Rig 7\"";
+    RegSetKeyValueW(HKEY_CURRENT_USER, afx::Widen1250(kRunKey).c_str(), L"QM487 Rig 7", REG_EXPAND_SZ, expand.c_str(),
+                    static_cast<DWORD>((expand.size() + 1) * sizeof(wchar_t)));
+    EXPECT_TRUE(IsStartWithWindowsTicked(program));
+    TickStartWithWindows(program, false);
+    EXPECT_EQ(RunValue("QM487 Rig 7"), "");
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, "QM487 Rig 7");
     // This program's value for another profile is not this profile's.
     ScopedRunValue other("QM487 Rig 8", "\"" + afx::Narrow1250(AfxGetApp()->m_wstrProgramPath) + "\" /profile \"Rig 8\" /autostart");
     EXPECT_FALSE(IsStartWithWindowsTicked(program));

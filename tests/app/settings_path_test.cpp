@@ -126,6 +126,12 @@ TEST_F(SettingsPath, OneCopyRunsPerSettingsFile) {
     CharLowerBuffW(other.data(), static_cast<DWORD>(other.size()));
     std::replace(other.begin(), other.end(), L'\\', L'/');
     EXPECT_FALSE(CProfileInstance(other).IsFirst());
+    // The folder's short (8.3) name, as a copy started by it sees its path.
+    wchar_t shortDir[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW(dir.c_str(), shortDir, MAX_PATH), 0u);
+    ASSERT_NE(std::wstring(shortDir), dir.native());
+    EXPECT_FALSE(CProfileInstance(std::wstring(shortDir) + L"\\qm487cfg-Piec.ini").IsFirst());
+    EXPECT_FALSE(CProfileInstance(L"\\\\?\\" + (dir / "qm487cfg-Piec.ini").wstring()).IsFirst());
     EXPECT_TRUE(CProfileInstance((dir / "qm487cfg-Piec 2.ini").wstring()).IsFirst());
 
     // A portable copy that came to the user's file holds it; the installed

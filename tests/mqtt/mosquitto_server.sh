@@ -7,7 +7,10 @@
 #                                        tls-lookalike (the certificate from a CA with ca.pem's name and
 #                                        serial number and a key of its own, DIR/lookalike.pem, sent with it) |
 #                                        tls-lookalike-alone (that certificate without its CA) |
-#                                        tls-elsewhere (a certificate from ca.pem for elsewhere.example);
+#                                        tls-elsewhere (a certificate from ca.pem for elsewhere.example) |
+#                                        tls-aia (a certificate from an intermediate of ca.pem, sent alone,
+#                                        naming where to fetch the intermediate: a web server here logs
+#                                        every fetch in DIR/http.log);
 #                                        again after stop: the same port, mode and saved sessions
 #   mosquitto_server.sh stop DIR         stop it (sessions and queued messages are saved)
 #   mosquitto_server.sh clean DIR        stop it and empty DIR
@@ -30,10 +33,10 @@ make_ca() {
     "$@" 2>/dev/null
 }
 
-# make_server CA NAME OUT: a server certificate for NAME issued by CA, with server.key.
+# make_server CA NAME OUT [EXTENSION]: a server certificate for NAME issued by CA, with server.key.
 make_server() {
-  printf 'subjectAltName=DNS:%s%s\nextendedKeyUsage=serverAuth\n' "$2" "$([ "$2" = localhost ] && echo ,IP:127.0.0.1)" \
-    >"$dir/$3.ext"
+  printf 'subjectAltName=DNS:%s%s\nextendedKeyUsage=serverAuth\n%s\n' "$2" \
+    "$([ "$2" = localhost ] && echo ,IP:127.0.0.1)" "${4:-}" >"$dir/$3.ext"
   openssl x509 -req -in "$dir/server.csr" -CA "$dir/$1.pem" -CAkey "$dir/$1.key" -set_serial "$RANDOM" -days 2 \
     -extfile "$dir/$3.ext" -out "$dir/$3.crt" 2>/dev/null
 }
@@ -50,6 +53,26 @@ make_tls() {
   make_server ca localhost server && make_server ca elsewhere.example elsewhere &&
     make_server lookalike localhost lookalike-server || return 1
   cat "$dir/lookalike-server.crt" "$dir/lookalike.pem" >"$dir/lookalike-chain.crt"
+}
+
+# An intermediate of ca.pem, served as DER on a port of its own, and a server
+# certificate from it that names that address.
+make_aia() {
+  [ -f "$dir/aia-server.crt" ] && return 0
+  free_port >"$dir/http.port" || return 1
+  openssl req -newkey rsa:2048 -nodes -subj "/CN=QM487 test intermediate" -keyout "$dir/inter.key" \
+    -out "$dir/inter.csr" 2>/dev/null || return 1
+  printf 'basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\n' >"$dir/inter.ext"
+  openssl x509 -req -in "$dir/inter.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca.key" -set_serial 7 -days 2 \
+    -extfile "$dir/inter.ext" -out "$dir/inter.pem" 2>/dev/null || return 1
+  openssl x509 -in "$dir/inter.pem" -outform DER -out "$dir/inter.der" || return 1
+  make_server inter localhost aia-server \
+    "authorityInfoAccess=caIssuers;URI:http://127.0.0.1:$(cat "$dir/http.port")/inter.der"
+}
+
+stop_http() {
+  [ -f "$dir/http.pid" ] && kill "$(cat "$dir/http.pid")" 2>/dev/null
+  rm -f "$dir/http.pid"
 }
 
 start() {
@@ -79,6 +102,17 @@ start() {
           tls-lookalike) cert=lookalike-chain.crt ;;
           tls-lookalike-alone) cert=lookalike-server.crt ;;
           tls-elsewhere) cert=elsewhere.crt ;;
+          tls-aia)
+            make_aia || { echo "openssl failed" >&2; return 1; }
+            cert=aia-server.crt
+            stop_http
+            python3 -m http.server --bind 127.0.0.1 --directory "$dir" "$(cat "$dir/http.port")" \
+              >>"$dir/http.log" 2>&1 &
+            echo $! >"$dir/http.pid"
+            for _ in $(seq 1 100); do
+              (exec 3<>"/dev/tcp/127.0.0.1/$(cat "$dir/http.port")") 2>/dev/null && break
+              sleep 0.1
+            done ;;
           *) echo "unknown mode $mode" >&2; return 1 ;;
         esac
         echo "allow_anonymous true"
@@ -99,8 +133,8 @@ start() {
 
 case "$cmd" in
   start) start "${3:-}" ;;
-  stop) stop ;;
-  clean) stop; rm -rf "${dir:?}"/* ;;
+  stop) stop; stop_http ;;
+  clean) stop; stop_http; rm -rf "${dir:?}"/* ;;
   clean-all) clean_all ;;
   *) echo "usage: mosquitto_server.sh start|stop|clean|clean-all DIR ..." >&2; exit 2 ;;
 esac
