@@ -20,6 +20,8 @@ public:
     INT_PTR DoModal();
 
     std::string GetPathName() const;
+    // The same as Windows names it: for opening the file, whatever its folder's letters.
+    std::wstring GetWidePathName() const { return m_szFile; }
     // The chosen name has no extension (none typed, none added).
     BOOL HasNoExtension() const;
 

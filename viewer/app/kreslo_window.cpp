@@ -354,7 +354,7 @@ BOOL CChartWindow::ChooseAndOpen() {
     dlg.m_strTitle = "Otw\xF3rz plik rejestracji binarnej";
     if (dlg.DoModal() != IDOK)
         return FALSE;
-    OpenFile(afx::Widen1250(dlg.GetPathName()));
+    OpenFile(dlg.GetWidePathName());
     return TRUE;
 }
 
@@ -415,7 +415,7 @@ void CChartWindow::OnExportCsv() {
     KvfReader reader(&csv);
     CHandle in(CreateFileW(m_pDoc->Path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    CHandle out(CreateFileW(afx::Widen1250(dlg.GetPathName()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    CHandle out(CreateFileW(dlg.GetWidePathName().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     BOOL ok = in.IsValid() && out.IsValid();
     std::vector<char> buffer(1 << 22);
@@ -471,7 +471,7 @@ void CChartWindow::OnExportPng() {
     if (ok) {
         for (std::uint32_t& p : pixels)
             p &= 0xFFFFFF;  // BGRA in memory reads as 0x00RRGGBB
-        CHandle out(CreateFileW(afx::Widen1250(dlg.GetPathName()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        CHandle out(CreateFileW(dlg.GetWidePathName().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
         ok = out.IsValid() && WriteAll(out.Get(), EncodePng(w, h, pixels.data()));
     }
