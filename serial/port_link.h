@@ -5,6 +5,8 @@
 // timer and as the driver's owner, to which the reader sends every byte.
 #pragma once
 
+#include "common/timer_host.h"
+
 #include <windows.h>
 
 #include <memory>
@@ -16,11 +18,8 @@ class CPortLink {
 public:
     enum { kReopenTimerId = 1071, kReopenPeriodMs = 2000 };
 
-    class Host {
+    class Host : public CTimerHost {
     public:
-        virtual ~Host() {}
-        virtual UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs) = 0;
-        virtual void KillTimer(UINT_PTR id) = 0;
         // The window the reader sends WM_PORT_CHAR and WM_PORT_GONE to.
         virtual CWnd* Owner() = 0;
     };
