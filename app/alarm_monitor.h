@@ -5,6 +5,7 @@
 // message box later), so the rules run and are tested without a window.
 #pragma once
 
+#include "common/timer_host.h"
 #include "config/alarm_settings.h"
 #include "instrument/channels.h"
 #include "recording/record_file.h"
@@ -16,12 +17,8 @@ class CAlarmMonitor {
 public:
     enum { kSoundTimerId = 1072, kSoundPeriodMs = 10000 };
 
-    class Host {
+    class Host : public CTimerHost {
     public:
-        virtual ~Host() {}
-        // Starts (or restarts) a periodic timer; returns its id, 0 on failure.
-        virtual UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs) = 0;
-        virtual void KillTimer(UINT_PTR id) = 0;
         // Channel 0 to 8's field shows its alarm state (AlarmState).
         virtual void ShowAlarmMark(int nChannel, int nState) = 0;
         // The menu's acknowledgement offered (TRUE) or greyed.

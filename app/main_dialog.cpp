@@ -9,23 +9,15 @@
 #include "framework/win_app.h"
 #include "framework/worker_thread.h"
 #include "res/resource.h"
-#include "serial/com_port.h"
 
 #include <shellapi.h>
 
 #include <cstdio>
 #include <iterator>
-#include <utility>
 
 namespace {
 
 const UINT kWatchdogTimerId = CLineAssembly::kWatchdogTimerId;
-
-// The instrument's line: 300 baud, no parity, 7 data bits, 1 stop bit.
-const int kBaudRate = 300;
-const char kParity = 'N';
-const int kDataBits = 7;
-const int kStopBits = 1;
 
 const char kCannotOpenPort[] = "Nie mo\xBFna otworzy\xE6 portu COM%d";
 const char kChartViewerMissing[] = "Nie mo\xBFna odnale\x9F\xE6 programu Kreslo.exe";
@@ -68,8 +60,6 @@ CMainDialog::CMainDialog(CWnd* pParent)
       m_rcWindow(),
       m_bLayoutLocked(TRUE),
       m_nStatusHeight(0),
-      m_pPort(nullptr),
-      m_nPortNumber(0),
       m_hIcon(LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       m_pSettings(nullptr),
       m_alarmHost(*this),
@@ -180,7 +170,7 @@ BOOL CMainDialog::OnInitDialog() {
     m_bTopmost = !m_bTopmost;
     OnAlwaysOnTop();
 
-    HandChannelsToDdeServer();
+    m_dde.Attach();
     m_database.Start();
 
     SetTimer(kStartupRecordingTimerId, 10000);
@@ -190,40 +180,23 @@ BOOL CMainDialog::OnInitDialog() {
     return TRUE;
 }
 
-BOOL CMainDialog::OpenPort(int nPort) {
-    m_pPort = new CComPort;
-    if (m_pPort->Open(this, nPort, kBaudRate, kParity, kDataBits, kStopBits, EV_RXCHAR)) {
-        m_pPort->StartMonitoring();
-        return TRUE;
-    }
-    ClosePort();
-    return FALSE;
-}
-
 // Started with Windows, nobody may be at the screen and a USB adapter may
 // not be there yet: the port is retried as after an unplug, silently.
 void CMainDialog::OpenPortAtStart() {
-    if (m_nPortNumber > 0 && OpenPort(m_nPortNumber))
+    const int nPort = m_port.Number();
+    if (nPort > 0 && m_port.Open(nPort))
         return;
     if (m_bStartedWithWindows) {
-        if (m_nPortNumber > 0)
-            SetTimer(kReopenPortTimerId, 2000);
+        if (nPort > 0)
+            m_port.ReopenLater();
         return;
     }
-    if (m_nPortNumber > 0) {
+    if (nPort > 0) {
         char szText[64];
-        std::snprintf(szText, sizeof szText, kCannotOpenPort, m_nPortNumber);
+        std::snprintf(szText, sizeof szText, kCannotOpenPort, nPort);
         AfxMessageBox(szText, MB_OK);
     }
     OnSerialPort();
-}
-
-void CMainDialog::ClosePort() {
-    // Out of m_pPort before it closes: closing handles the reader's last
-    // byte, and what that byte sets off may come back here.
-    std::unique_ptr<CComPort> pPort(std::exchange(m_pPort, nullptr));
-    if (pPort)
-        pPort->Close();
 }
 
 void CMainDialog::OnSerialPort() {
@@ -234,16 +207,13 @@ void CMainDialog::OnSerialPort() {
     for (;;) {
         const int nChosen = ChoosePort();
         // A port whose device has gone counts as not open: choosing it reopens it.
-        const int nOpen = m_pPort && !m_pPort->IsGone() ? m_pPort->GetPortNumber() : 0;
+        const int nOpen = m_port.IsGone() ? 0 : m_port.DriverNumber();
         if (nChosen == nOpen || nChosen <= 0)
             return;
-        ClosePort();
-        if (OpenPort(nChosen)) {
-            m_nPortNumber = nChosen;
+        if (m_port.Choose(nChosen)) {
             SaveSettingsNow();
             return;
         }
-        m_nPortNumber = 0;
         char szText[64];
         std::snprintf(szText, sizeof szText, kCannotOpenPort, nChosen);
         AfxMessageBox(szText, MB_OK);
@@ -316,8 +286,8 @@ void CMainDialog::OnTimer(UINT_PTR nId) {
             OnSerialPort();
         }
         break;
-    case kReopenPortTimerId:
-        ReopenPort();
+    case CPortLink::kReopenTimerId:
+        m_port.OnReopenTimer();
         break;
     case CAlarmMonitor::kSoundTimerId:
         m_alarms.OnSoundTick();
@@ -358,7 +328,7 @@ void CMainDialog::OnDestroy() {
     CProfileInstance::UnmarkWindow(m_hWnd);
     // The reader sends to this window: it ends while the window is still there.
     ClosePort();
-    StopDdeServer();
+    m_dde.Stop();
     m_database.Stop();  // never waits on the network
     m_mqttFeed.Stop();
     WinHelp(0, HELP_QUIT);
@@ -442,6 +412,22 @@ void CMainDialog::OnUninstall() {
     // runs this program with /removeautostart then (packaging/qm487.wxs),
     // so an uninstall cancelled in its own window keeps them.
     OnOK();  // its files must not be in use while they are removed
+}
+
+LRESULT CMainDialog::OnPortGone(WPARAM, LPARAM) {
+    m_port.ReopenLater();
+    return 0;
+}
+
+LRESULT CMainDialog::OnDdeAdviseStarted(WPARAM wParam, LPARAM lParam) {
+    m_dde.OnAdviseStarted(static_cast<int>(wParam), static_cast<int>(lParam));
+    return 0;
+}
+
+// Nobody may be at the screen of a copy started with Windows.
+void CMainDialog::DdeHost::Tell(const std::string& text, UINT type) {
+    if (!m_dlg.m_bStartedWithWindows)
+        AfxMessageBox(text, type);
 }
 
 LRESULT CMainDialog::OnPortChar(WPARAM wParam, LPARAM) {

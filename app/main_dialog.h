@@ -7,7 +7,7 @@
 #include "app/program_help.h"
 #include "config/settings.h"
 #include "database/database_feed.h"
-#include "exchange/dde_server.h"
+#include "exchange/dde_publisher.h"
 #include "framework/app_messages.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
@@ -18,13 +18,13 @@
 #include "mqtt/mqtt_feed.h"
 #include "recording/record_file.h"
 #include "recording/record_types.h"
+#include "serial/port_link.h"
 #include "ui/reading_view.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-class CComPort;
 class CProfileInstance;
 
 class CMainDialog : public CDialog {
@@ -35,7 +35,7 @@ public:
         kBlinkTimerId = 1052,
         kPortDialogTimerId = 1069,
         kPromotionTimerId = 1070,
-        kReopenPortTimerId = 1071,  // a port whose device has gone is tried again
+        // 1071: a port whose device has gone is tried again (CPortLink::kReopenTimerId)
         // 1072: the alarm sound (CAlarmMonitor::kSoundTimerId)
     };
 
@@ -60,7 +60,7 @@ public:
 
     // Closes the port (the reader thread ends); when the window goes, and
     // again, doing nothing, after it has gone.
-    void ClosePort();
+    void ClosePort() { m_port.Close(); }
 
     // The current readings of channels 0 to 8, which the fields show.
     const CChannelSet& Channels() const { return m_channels; }
@@ -77,9 +77,8 @@ public:
     BOOL m_bShowPromotion;
     BOOL m_bBlinkPhase;
     int m_nLastChannel;
-    // Declared before the DDE server, which reads it, so that it outlives it.
+    // Declared before the DDE publisher, which reads it, so that it outlives it.
     CChannelSet m_channels;
-    CDdeServer m_ddeServer;  // publishes the channels while the link is up
     CProgramHelp m_help;     // "Pomoc" (main_dialog_help.cpp)
     std::string m_strComment;  // opening block of the report; not stored
     BOOL m_bAddComment;
@@ -105,8 +104,6 @@ public:
     RECT m_rcWindow;
     BOOL m_bLayoutLocked;
     int m_nStatusHeight;
-    CComPort* m_pPort;
-    int m_nPortNumber;
     // FALSE: the port dialog is never shown and nothing is chosen (for
     // tests that drive the window without it).
     BOOL m_bOfferPortDialog = TRUE;
@@ -130,6 +127,9 @@ public:
 
     // The alarms, judged at every valid reading (main_dialog_alarms.cpp).
     CAlarmMonitor& Alarms() { return m_alarms; }
+    // The channels over DDE while the link is up, and the instrument's port.
+    const CDdePublisher& Dde() const { return m_dde; }
+    const CPortLink& Port() const { return m_port; }
 
 protected:
     static const AfxMsgMap* GetThisMessageMap();
@@ -154,9 +154,8 @@ protected:
     void OnCloseProgram();
     void OnRunChartViewer();
     LRESULT OnPortChar(WPARAM wParam, LPARAM lParam);
-    // A pulled adapter: reopened silently until it is back (main_dialog_ports.cpp).
+    // A pulled adapter: reopened silently until it is back.
     LRESULT OnPortGone(WPARAM wParam, LPARAM lParam);
-    void ReopenPort();
     LRESULT OnDdeAdviseStarted(WPARAM wParam, LPARAM lParam);
     void OnUninstall();
     void OnRecording();
@@ -193,9 +192,6 @@ private:
         CMainDialog& m_dlg;
     };
 
-    // Opens COM<nPort> with the instrument's line settings; FALSE, with no
-    // driver left, when it cannot be opened.
-    BOOL OpenPort(int nPort);
     // The port the user chooses in the port dialog, or 0.
     int ChoosePort();
     void Blink();
@@ -219,25 +215,37 @@ private:
     BOOL IsRecordingFailing() const;
     void ShowStartupPromotion();
     void RelayOut();
-    void HandChannelsToDdeServer();
     // The field of one channel shows what the channel set holds.
     void ShowChannel(int nChannel);
     void PlaceSavedRectOnScreen();
     void RecordRestoredRect();
-    // Stops the DDE server and, while the link is up, starts it for the
-    // instrument's number (main_dialog_dde.cpp).
-    void RestartDdeServer();
-    // Stops it for good, when the window goes; guarded like RestartDdeServer.
-    void StopDdeServer();
-    BOOL m_bDdeRestarting = FALSE;   // RestartDdeServer or StopDdeServer is running
-    BOOL m_bDdeStopped = FALSE;      // the window is going: no more starts
-    BOOL m_bDdeRestartAgain = FALSE;  // a line asked for it meanwhile
-    // Another copy publishes the same instrument number: this one stands
-    // back, and says so once per number.
-    BOOL ClaimDdeNumber(int nSerial);
-    CHandle m_ddeNumberClaim;
-    int m_nDdeClaimedNumber = 0;
-    int m_nDdeRefusedNumber = 0;
+    // The DDE publisher reaches this window's readings and boxes through here.
+    class DdeHost : public CDdePublisher::Host {
+    public:
+        explicit DdeHost(CMainDialog& dlg) : m_dlg(dlg) {}
+        HWND NotifyWindow() const override { return m_dlg.m_hWnd; }
+        int InstrumentNumber() const override { return m_dlg.Decoder().m_nSerialNumber; }
+        bool IsLinkUp() const override { return m_dlg.m_bLinkUp != FALSE; }
+        void Tell(const std::string& text, UINT type) override;
+
+    private:
+        CMainDialog& m_dlg;
+    };
+    DdeHost m_ddeHost{*this};
+    CDdePublisher m_dde{m_ddeHost, m_channels};
+    // The port link reaches this window's timer through here.
+    class PortHost : public CPortLink::Host {
+    public:
+        explicit PortHost(CMainDialog& dlg) : m_dlg(dlg) {}
+        UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs) override { return m_dlg.SetTimer(id, elapseMs); }
+        void KillTimer(UINT_PTR id) override { m_dlg.KillTimer(id); }
+        CWnd* Owner() override { return &m_dlg; }
+
+    private:
+        CMainDialog& m_dlg;
+    };
+    PortHost m_portHost{*this};
+    CPortLink m_port{m_portHost};
     // Profiles (main_dialog_profiles.cpp).
     void ShowProfile();
     void OpenPortAtStart();

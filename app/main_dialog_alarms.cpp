@@ -58,5 +58,5 @@ void CMainDialog::OnAlarms() {
     m_alarms.ChangeSettings(dlg.m_settings);
     SaveSettingsNow();
     UpdateStatusLine();
-    m_ddeServer.NotifyAll();
+    m_dde.NotifyAll();
 }

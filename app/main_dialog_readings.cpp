@@ -20,7 +20,7 @@ void CMainDialog::ApplyReading(BOOL bGood) {
         for (int channel : kChannelsZeroFirst)
             Field(channel).SetFineResolution(m_channels[channel].bFineResolution);
         RelayOut();
-        RestartDdeServer();
+        m_dde.Restart();
     }
     UpdateStatusLine();
 
@@ -43,7 +43,7 @@ void CMainDialog::ApplyReading(BOOL bGood) {
             ShowChannel(channel);
     }
     m_mqttFeed.OnReading(bGood, m_nLastChannel);
-    m_ddeServer.NotifyAll();
+    m_dde.NotifyAll();
 }
 
 void CMainDialog::ShowChannel(int nChannel) {

@@ -31,7 +31,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
         field.m_lfValue.lfItalic = f.nFontItalic;
         field.m_lfValue.lfWeight = f.nFontWeight;
     }
-    m_nPortNumber = s.nPortNumber;
+    m_port.SetNumber(s.nPortNumber);
     m_rcWindow.left = s.nWindowLeft;
     m_rcWindow.top = s.nWindowTop;
     m_rcWindow.right = s.nWindowRight;
@@ -66,7 +66,7 @@ ProgramSettings CMainDialog::CollectSettings() const {
         f.nFontItalic = field.m_lfValue.lfItalic;
         f.nFontWeight = field.m_lfValue.lfWeight;
     }
-    s.nPortNumber = m_nPortNumber;
+    s.nPortNumber = m_port.Number();
     s.nWindowLeft = m_rcWindow.left;
     s.nWindowTop = m_rcWindow.top;
     s.nWindowRight = m_rcWindow.right;

@@ -5,6 +5,7 @@
 // that this logic runs and is tested without Windows.
 #pragma once
 
+#include "common/timer_host.h"
 #include "common/win_types.h"
 #include "instrument/line_decoder.h"
 
@@ -12,12 +13,8 @@ class CLineAssembly {
 public:
     enum { kBufferSize = 1000, kWatchdogTimerId = 1035, kWatchdogPeriodMs = 5000 };
 
-    class Host {
+    class Host : public CTimerHost {
     public:
-        virtual ~Host() {}
-        // Starts (or restarts) a periodic timer; returns its id, 0 on failure.
-        virtual UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs) = 0;
-        virtual void KillTimer(UINT_PTR id) = 0;
         // Channel of the last accepted line.
         virtual void SetLastChannel(int channel) = 0;
         // After every complete line (TRUE accepted) and every watchdog expiry (FALSE).

@@ -453,7 +453,7 @@ TEST_F(DdeService, AHostileClientNeitherCrashesTheProgramNorLeaksHandles) {
     hammer(transactions, 20241208);
     // A value the run never sent, in a short line: the server runs as before.
     Apply(Reading(3, 31.5), 120000);
-    EXPECT_TRUE(program.Dialog()->m_ddeServer.IsRunning());
+    EXPECT_TRUE(program.Dialog()->Dde().IsRunning());
     EXPECT_EQ(program.WaitForMessageBox(0), nullptr);
     LinkKeeper keeper(instrument, Line(Reading(3, 31.5)));
     HandleCounts after;

@@ -152,7 +152,7 @@ TEST(PortDialog, FromTheMenuItShowsAndPreselectsThePortInUseAndCancelKeepsIt) {
     EXPECT_EQ(Selected(dialog), L"COM7");
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitUntilGone(dialog));
-    EXPECT_NE(program.Dialog()->m_pPort, nullptr);
+    EXPECT_TRUE(program.Dialog()->Port().IsOpen());
     ASSERT_TRUE(program.Close());
     EXPECT_EQ(SavedPort(program), 7);
 }
@@ -184,7 +184,7 @@ TEST(PortDialog, NothingChosenIsSaidAndAPortThatWillNotOpenIsSaidAndAskedAgain) 
     ASSERT_NE(dialog, nullptr);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitUntilGone(dialog));
-    EXPECT_EQ(program.Dialog()->m_pPort, nullptr);
+    EXPECT_FALSE(program.Dialog()->Port().IsOpen());
     ASSERT_TRUE(program.Close());
 }
 

@@ -1,6 +1,7 @@
 // The DDE server's answers in the process itself: the callback as DDEML
 // calls it, with string handles a client instance makes. The conversations
 // of another process are tests/app/dde_service_test.cpp.
+#include "exchange/dde_publisher.h"
 #include "exchange/dde_server.h"
 
 #include "dde_client.h"
@@ -292,4 +293,32 @@ TEST(DdeServer, ANewLinkGetsItsValueAtOnceAndEachLinkItsOwnPerRound) {
         g_pOwnedServer = nullptr;
     }
     DestroyWindow(owner);
+}
+
+// One copy publishes an instrument's number: another with the same number
+// stands back, says so once, and publishes once the first has stopped for good.
+TEST(DdePublisher, ANumberPublishedByOneCopyIsRefusedToAnotherUntilItStops) {
+    struct Host : CDdePublisher::Host {
+        HWND NotifyWindow() const override { return nullptr; }
+        int InstrumentNumber() const override { return kSerial; }
+        bool IsLinkUp() const override { return true; }
+        void Tell(const std::string& text, UINT) override { told.push_back(text); }
+        std::vector<std::string> told;
+    } firstHost, secondHost;
+    CChannelSet channels;
+    CDdePublisher first(firstHost, channels), second(secondHost, channels);
+    first.Restart();
+    second.Restart();
+    second.Restart();
+    EXPECT_TRUE(first.IsRunning());
+    EXPECT_FALSE(second.IsRunning());
+    ASSERT_EQ(secondHost.told.size(), 1u);
+    EXPECT_NE(secondHost.told[0].find("nr 4660 udost"), std::string::npos) << secondHost.told[0];
+    first.Stop();
+    first.Restart();
+    EXPECT_FALSE(first.IsRunning()) << "stopped for good";
+    second.Restart();
+    EXPECT_TRUE(second.IsRunning());
+    EXPECT_TRUE(firstHost.told.empty());
+    second.Stop();
 }
