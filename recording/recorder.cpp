@@ -158,7 +158,7 @@ void CRecorder::OnStartTimer() {
     // drive still connecting) is tried again, without a box nobody answers.
     bool bRetry = false;
     for (const bool bReport : {true, false}) {
-        // Read afresh for each kind: the dialog run for the report may have changed the binary log's.
+        // Tested per kind as it comes: the dialog a report that cannot be opened brings up may change the rest.
         const RecordingSettings& s = m_settings;
         if ((bReport ? s.strReportPath : s.strBinaryPath).empty() || !(bReport ? s.bLogReport : s.bLogBinary) ||
             (bReport ? m_pReportFile : m_pBinaryFile))
