@@ -42,20 +42,10 @@ CMainDialog::CMainDialog(CWnd* pParent)
       m_bShowPromotion(TRUE),
       m_bBlinkPhase(FALSE),
       m_nLastChannel(0),
-      m_bAddComment(FALSE),
-      m_bAddSerial(FALSE),
       m_bMaximized(FALSE),
       m_bLinkUp(FALSE),
-      m_bRecord(),
-      m_nSeparator(0),
-      m_bDecimalComma(FALSE),
       m_sizeNormal(),
       m_sizeMaximized(),
-      m_nInterval(1),
-      m_nRecordTimer(0),
-      m_bLogReport(FALSE),
-      m_bLogBinary(FALSE),
-      m_nHeaderMask(-1),
       m_bTopmost(FALSE),
       m_rcWindow(),
       m_bLayoutLocked(TRUE),
@@ -67,9 +57,7 @@ CMainDialog::CMainDialog(CWnd* pParent)
       m_lineHost(*this),
       m_lineAssembly(m_lineHost),
       m_databaseHost(*this),
-      m_database(m_databaseHost),
-      m_nReportFileSeparator(0),
-      m_nTimerInterval(0) {
+      m_database(m_databaseHost) {
     ApplySettings(ConstructorSettings());
 }
 
@@ -173,7 +161,7 @@ BOOL CMainDialog::OnInitDialog() {
     m_dde.Attach();
     m_database.Start();
 
-    SetTimer(kStartupRecordingTimerId, 10000);
+    m_recorder.ScheduleStart();
     SetTimer(kBlinkTimerId, 500);
     if (m_bShowPromotion && !m_bStartedWithWindows)
         SetTimer(kPromotionTimerId, 100);
@@ -268,14 +256,14 @@ void CMainDialog::OnAlwaysOnTop() {
 
 void CMainDialog::OnTimer(UINT_PTR nId) {
     switch (nId) {
-    case kRecordTimerId:
-        OnRecordTick();
+    case CRecorder::kRecordTimerId:
+        m_recorder.OnRecordTimer();
         break;
     case kWatchdogTimerId:
         m_lineAssembly.OnWatchdogTimer();
         break;
-    case kStartupRecordingTimerId:
-        StartRecordingAtLaunch();
+    case CRecorder::kStartTimerId:
+        m_recorder.OnStartTimer();
         break;
     case kBlinkTimerId:
         Blink();
@@ -371,9 +359,9 @@ void CMainDialog::OnRunChartViewer() {
     // current folder is not ours. Kreslo alone opens the default profile's
     // log; another profile names its own.
     const std::wstring viewer = ProgramFolderPath(L"Kreslo.exe");
-    const std::wstring args = m_strProfile.empty() || m_strBinaryPath.empty()
-                                  ? std::wstring()
-                                  : L"\"" + afx::Widen1250(m_strBinaryPath) + L"\"";
+    const std::string& strLog = m_recorder.Settings().strBinaryPath;
+    const std::wstring args =
+        m_strProfile.empty() || strLog.empty() ? std::wstring() : L"\"" + afx::Widen1250(strLog) + L"\"";
     if (viewer.empty() || GetFileAttributesW(viewer.c_str()) == INVALID_FILE_ATTRIBUTES ||
         reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", viewer.c_str(), args.empty() ? nullptr : args.c_str(),
                                                 nullptr, SW_SHOW)) <= 32)

@@ -16,8 +16,7 @@
 #include "instrument/channels.h"
 #include "instrument/line_assembly.h"
 #include "mqtt/mqtt_feed.h"
-#include "recording/record_file.h"
-#include "recording/record_types.h"
+#include "recording/recorder.h"
 #include "serial/port_link.h"
 #include "ui/reading_view.h"
 
@@ -30,8 +29,7 @@ class CProfileInstance;
 class CMainDialog : public CDialog {
 public:
     enum {
-        kRecordTimerId = 1034,
-        kStartupRecordingTimerId = 1036,
+        // 1034, 1036: the recording's tick and start (CRecorder::kRecordTimerId, kStartTimerId)
         kBlinkTimerId = 1052,
         kPortDialogTimerId = 1069,
         kPromotionTimerId = 1070,
@@ -80,26 +78,11 @@ public:
     // Declared before the DDE publisher, which reads it, so that it outlives it.
     CChannelSet m_channels;
     CProgramHelp m_help;     // "Pomoc" (main_dialog_help.cpp)
-    std::string m_strComment;  // opening block of the report; not stored
-    BOOL m_bAddComment;
-    BOOL m_bAddSerial;
     BOOL m_bMaximized;
     std::string m_strStatus;
     BOOL m_bLinkUp;
-    BOOL m_bRecord[9];  // report columns, by channel 0 to 8
-    int m_nSeparator;
-    BOOL m_bDecimalComma;
     SIZE m_sizeNormal;     // client size of the last restored size report
     SIZE m_sizeMaximized;  // client size of the last maximised one
-    int m_nInterval;       // recording interval, seconds
-    UINT_PTR m_nRecordTimer;
-    BOOL m_bLogReport;
-    BOOL m_bLogBinary;
-    std::string m_strReportPath;
-    std::string m_strBinaryPath;
-    std::unique_ptr<CRecordFile> m_pReportFile;  // exists only while m_bLogReport is set
-    std::unique_ptr<CRecordFile> m_pBinaryFile;  // likewise with m_bLogBinary
-    int m_nHeaderMask;  // channels of the last report header; kHeaderMaskNone forces one
     BOOL m_bTopmost;
     RECT m_rcWindow;
     BOOL m_bLayoutLocked;
@@ -130,6 +113,8 @@ public:
     // The channels over DDE while the link is up, and the instrument's port.
     const CDdePublisher& Dde() const { return m_dde; }
     const CPortLink& Port() const { return m_port; }
+    // The report file and the binary log (main_dialog_recording.cpp).
+    const CRecorder& Recorder() const { return m_recorder; }
 
 protected:
     static const AfxMsgMap* GetThisMessageMap();
@@ -195,24 +180,6 @@ private:
     // The port the user chooses in the port dialog, or 0.
     int ChoosePort();
     void Blink();
-    // Recording (main_dialog_recording.cpp).
-    struct RecordNotice {
-        std::string strText;
-        UINT nType;
-    };
-    void StartRecordingAtLaunch();
-    BOOL RunRecordingDialog();  // TRUE: a file could not be opened, run it again
-    std::unique_ptr<CRecordFile> OpenChosenFile(const std::string& strPath, const char* pszExists,
-                                                BOOL* pbAppending);
-    void KeepRecordingInForce();
-    void SetRecordTimer();
-    void OnRecordTick();
-    void WriteReportRow();
-    void WriteBinaryRecord();
-    void TakeSamples(ChannelSamples samples);
-    void NoteRecordWrite(const CRecordFile& file, BOOL bWasFailing, BOOL bReport);
-    void ShowRecordNotices();
-    BOOL IsRecordingFailing() const;
     void ShowStartupPromotion();
     void RelayOut();
     // The field of one channel shows what the channel set holds.
@@ -270,6 +237,27 @@ private:
     AlarmHost m_alarmHost;
     CAlarmMonitor m_alarms;  // after m_channels, which it judges
 
+    // The recording reaches this window's timers, boxes, dialog and status
+    // line through here (main_dialog_recording.cpp).
+    class RecorderHost : public CRecorder::Host {
+    public:
+        explicit RecorderHost(CMainDialog& dlg) : m_dlg(dlg) {}
+        UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs) override { return m_dlg.SetTimer(id, elapseMs); }
+        void KillTimer(UINT_PTR id) override { m_dlg.KillTimer(id); }
+        int ShowMessage(const std::string& strText, UINT nType) override;
+        bool EditSettings(RecordingSettings& settings, std::string& strComment) override;
+        void SaveSettings() override { m_dlg.SaveSettingsNow(); }
+        void StatusChanged() override { m_dlg.UpdateStatusLine(); }
+        void EnableSettingsCommand() override;
+        bool StartedWithWindows() const override { return m_dlg.m_bStartedWithWindows != FALSE; }
+        int InstrumentNumber() const override { return m_dlg.Decoder().m_nSerialNumber; }
+
+    private:
+        CMainDialog& m_dlg;
+    };
+    RecorderHost m_recorderHost{*this};
+    CRecorder m_recorder{m_recorderHost, m_channels};  // after m_channels, which it writes
+
     // The database feed reaches this window through here (main_dialog_database.cpp).
     class DatabaseHost : public CDatabaseFeed::Host {
     public:
@@ -306,7 +294,4 @@ private:
     };
     MqttHost m_mqttHost{*this};
     CMqttFeed m_mqttFeed{m_mqttHost};
-    int m_nReportFileSeparator;    // the separator the open report file was opened with
-    int m_nTimerInterval;          // the interval the recording timer runs at
-    std::vector<RecordNotice> m_recordNotices;  // to show once the writes are done
 };

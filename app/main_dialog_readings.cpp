@@ -74,9 +74,9 @@ void CMainDialog::UpdateStatusLine() {
     state.nLastChannel = c;
     state.nValueError = bChannelKnown ? decoder.m_bValueError[c] : 0;
     state.nCalibrationError = bChannelKnown ? decoder.m_bCalibrationError[c] : 0;
-    state.bRecording = m_nRecordTimer != 0;
-    state.nIntervalSeconds = m_nInterval;
-    state.bRecordingFailing = IsRecordingFailing();
+    state.bRecording = m_recorder.IsRecording();
+    state.nIntervalSeconds = m_recorder.Settings().nInterval;
+    state.bRecordingFailing = m_recorder.IsFailing();
     ChannelAlarm alarms[CChannelSet::kChannels];
     for (int channel = 0; channel < CChannelSet::kChannels; ++channel)
         alarms[channel] = m_channels[channel].alarm;

@@ -77,19 +77,12 @@ ProgramSettings ConstructorSettings() {
     s.bShowPromotion = TRUE;
     s.bMinimized = FALSE;
 
-    s.bLogReport = FALSE;
-    s.bLogBinary = FALSE;
-    s.nSeparator = 0;
-    s.bDecimalComma = FALSE;
-    s.nInterval = 1;
-    for (BOOL& b : s.bRecord)
-        b = TRUE;
-    s.bAddComment = FALSE;
-    s.bAddSerial = FALSE;
+    s.recording = RecordingSettings();
     return s;
 }
 
 void LoadSettings(const CIniFile& ini, ProgramSettings& s) {
+    RecordingSettings& r = s.recording;
     for (int i = 0; i < 9; ++i) {
         const int k = ChannelOfField(i);
         const std::string section = Numbered("TEMP", k);
@@ -111,22 +104,22 @@ void LoadSettings(const CIniFile& ini, ProgramSettings& s) {
     s.nWindowLeft = WindowCoordinate(ini, "WINDOW_LEFT", 100);
     s.nWindowRight = WindowCoordinate(ini, "WINDOW_RIGHT", 700);
 
-    s.strReportPath = ini.GetString(kLog, "FILE_NAME", "");
-    s.strBinaryPath = ini.GetString(kLog, "FILE_NAME_BIN", "");
-    s.bLogReport = ini.GetInt(kLog, "FILE_LOG", 0);
-    s.bLogBinary = ini.GetInt(kLog, "FILE_LOG_BIN", 0);
+    r.strReportPath = ini.GetString(kLog, "FILE_NAME", "");
+    r.strBinaryPath = ini.GetString(kLog, "FILE_NAME_BIN", "");
+    r.bLogReport = ini.GetInt(kLog, "FILE_LOG", 0);
+    r.bLogBinary = ini.GetInt(kLog, "FILE_LOG_BIN", 0);
     // Any code is safe: one outside the three writes tabs and selects no
     // radio button in the dialog, and it is kept as the file has it.
-    s.nSeparator = ini.GetInt(kLog, "FILE_SEP_FORMAT", 0);
-    s.bDecimalComma = ini.GetInt(kLog, "DECIMAL_COMMA", 0) != 0;
-    s.nInterval = Clamped(ini.GetInt(kLog, "FILE_INTERVAL", 60), kMinInterval, kMaxInterval);
+    r.nSeparator = ini.GetInt(kLog, "FILE_SEP_FORMAT", 0);
+    r.bDecimalComma = ini.GetInt(kLog, "DECIMAL_COMMA", 0) != 0;
+    r.nInterval = Clamped(ini.GetInt(kLog, "FILE_INTERVAL", 60), kMinInterval, kMaxInterval);
     for (int k = 1; k <= 8; ++k)
-        s.bRecord[k] = ini.GetInt(kLog, Numbered("FILE_TEMP", k), 1);
-    s.bRecord[0] = ini.GetInt(kLog, "FILE_TEMP0", 1);
+        r.bRecord[k] = ini.GetInt(kLog, Numbered("FILE_TEMP", k), 1);
+    r.bRecord[0] = ini.GetInt(kLog, "FILE_TEMP0", 1);
 
     s.bTopmost = ini.GetInt(kGeneral, "TOPMOST", 0);
-    s.bAddComment = ini.GetInt(kLog, "FILE_CHECK_COMMENT", 0);
-    s.bAddSerial = ini.GetInt(kLog, "FILE_CHECK_COMMENT_SN", 0);
+    r.bAddComment = ini.GetInt(kLog, "FILE_CHECK_COMMENT", 0);
+    r.bAddSerial = ini.GetInt(kLog, "FILE_CHECK_COMMENT_SN", 0);
     s.bShowPromotion = ini.GetInt(kGeneral, "SHOW_ADV", 1);
     s.bMinimized = ini.GetInt(kGeneral, "MINIMIZED", 0) != 0;
     LoadAlarmSettings(ini, s.alarm);
@@ -138,6 +131,7 @@ void LoadSettings(const CIniFile& ini, ProgramSettings& s) {
 // The store appends a missing key at the end of its section and a missing
 // section at the end of the file, so this order is the layout of a new file.
 void SaveSettings(CIniFile& ini, const ProgramSettings& s) {
+    const RecordingSettings& r = s.recording;
     for (int i = 0; i < 9; ++i) {
         const int k = ChannelOfField(i);
         const std::string section = Numbered("TEMP", k);
@@ -156,26 +150,26 @@ void SaveSettings(CIniFile& ini, const ProgramSettings& s) {
     ini.SetInt(kGeneral, "WINDOW_LEFT", s.nWindowLeft);
     ini.SetInt(kGeneral, "WINDOW_RIGHT", s.nWindowRight);
 
-    ini.SetString(kLog, "FILE_NAME", s.strReportPath);
-    ini.SetString(kLog, "FILE_NAME_BIN", s.strBinaryPath);
-    ini.SetInt(kLog, "FILE_LOG", s.bLogReport);
-    ini.SetInt(kLog, "FILE_LOG_BIN", s.bLogBinary);
-    ini.SetInt(kLog, "FILE_SEP_FORMAT", s.nSeparator);
-    ini.SetInt(kLog, "FILE_INTERVAL", s.nInterval);
+    ini.SetString(kLog, "FILE_NAME", r.strReportPath);
+    ini.SetString(kLog, "FILE_NAME_BIN", r.strBinaryPath);
+    ini.SetInt(kLog, "FILE_LOG", r.bLogReport);
+    ini.SetInt(kLog, "FILE_LOG_BIN", r.bLogBinary);
+    ini.SetInt(kLog, "FILE_SEP_FORMAT", r.nSeparator);
+    ini.SetInt(kLog, "FILE_INTERVAL", r.nInterval);
     for (int k = 1; k <= 8; ++k)
-        ini.SetInt(kLog, Numbered("FILE_TEMP", k), s.bRecord[k]);
-    ini.SetInt(kLog, "FILE_TEMP0", s.bRecord[0]);
+        ini.SetInt(kLog, Numbered("FILE_TEMP", k), r.bRecord[k]);
+    ini.SetInt(kLog, "FILE_TEMP0", r.bRecord[0]);
 
     ini.SetInt(kGeneral, "TOPMOST", s.bTopmost);
-    ini.SetInt(kLog, "FILE_CHECK_COMMENT", s.bAddComment);
-    ini.SetInt(kLog, "FILE_CHECK_COMMENT_SN", s.bAddSerial);
+    ini.SetInt(kLog, "FILE_CHECK_COMMENT", r.bAddComment);
+    ini.SetInt(kLog, "FILE_CHECK_COMMENT_SN", r.bAddSerial);
     ini.SetInt(kGeneral, "SHOW_ADV", s.bShowPromotion);
     // A first run's file stays as it always was.
     if (s.bMinimized || ini.FindKey(ini.FindSection(kGeneral), "MINIMIZED") >= 0)
         ini.SetInt(kGeneral, "MINIMIZED", s.bMinimized ? 1 : 0);
     // Only once chosen: a file that never had it keeps its bytes.
-    if (s.bDecimalComma || ini.FindKey(ini.FindSection(kLog), "DECIMAL_COMMA") >= 0)
-        ini.SetInt(kLog, "DECIMAL_COMMA", s.bDecimalComma ? 1 : 0);
+    if (r.bDecimalComma || ini.FindKey(ini.FindSection(kLog), "DECIMAL_COMMA") >= 0)
+        ini.SetInt(kLog, "DECIMAL_COMMA", r.bDecimalComma ? 1 : 0);
     SaveAlarmSettings(ini, s.alarm);
 
     SaveDatabaseSettings(ini, s.database);

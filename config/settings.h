@@ -6,6 +6,7 @@
 #include "config/alarm_settings.h"
 #include "config/database_settings.h"
 #include "config/mqtt_settings.h"
+#include "config/recording_settings.h"
 #include "config/ini_file.h"
 
 #include <string>
@@ -32,16 +33,7 @@ struct ProgramSettings {
     // (key MINIMIZED, in the file only once it has been set).
     BOOL bMinimized;
 
-    std::string strReportPath;
-    std::string strBinaryPath;
-    BOOL bLogReport;
-    BOOL bLogBinary;
-    int nSeparator;       // 0 tab, 1 comma, 2 semicolon
-    BOOL bDecimalComma;   // the report's values with a decimal comma (never with separator 1)
-    int nInterval;        // seconds
-    BOOL bRecord[9];      // by channel number 0 to 8
-    BOOL bAddComment;
-    BOOL bAddSerial;
+    RecordingSettings recording;  // section LOG
 
     AlarmSettings alarm;  // section ALARM, after the others
     DatabaseSettings database;  // section DATABASE

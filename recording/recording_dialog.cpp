@@ -45,16 +45,7 @@ const int CRecordingDialog::kChannelBoxIds[9] = {IDC_REC_TEMP0, IDC_REC_TEMP1, I
                                                  IDC_REC_TEMP3, IDC_REC_TEMP4, IDC_REC_TEMP5,
                                                  IDC_REC_TEMP6, IDC_REC_TEMP7, IDC_REC_TEMP8};
 
-CRecordingDialog::CRecordingDialog(CWnd* pParent)
-    : CDialog(IDD_RECORDING, pParent),
-      m_bAddComment(FALSE),
-      m_bAddSerial(FALSE),
-      m_bRecord(),
-      m_nSeparator(0),
-      m_bDecimalComma(FALSE),
-      m_nInterval(1),
-      m_bLogReport(FALSE),
-      m_bLogBinary(FALSE) {}
+CRecordingDialog::CRecordingDialog(CWnd* pParent) : CDialog(IDD_RECORDING, pParent) {}
 
 const AfxMsgMap* CRecordingDialog::GetThisMessageMap() {
     typedef CRecordingDialog C;
@@ -103,36 +94,36 @@ void CRecordingDialog::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CRecordingDialog::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (m_bLogReport) {
+    if (m_settings.bLogReport) {
         m_checkLogReport.SetCheck(BST_CHECKED);
     } else {
         EnableReportGroup(FALSE);
         EnableCommentPair(FALSE);
     }
-    if (m_bLogBinary)
+    if (m_settings.bLogBinary)
         m_checkLogBinary.SetCheck(BST_CHECKED);
     else
         EnableBinaryGroup(FALSE);
     for (int channel = 0; channel < 9; ++channel)
-        if (m_bRecord[channel])
+        if (m_settings.bRecord[channel])
             m_checkRecord[channel].SetCheck(BST_CHECKED);
-    if (m_bAddComment)
+    if (m_settings.bAddComment)
         m_checkAddComment.SetCheck(BST_CHECKED);
     else
         EnableCommentPair(FALSE);
-    if (m_bAddSerial)
+    if (m_settings.bAddSerial)
         m_checkAddSerial.SetCheck(BST_CHECKED);
     m_editComment.SetWindowText(m_strComment);
     // An interval, not a time of day: never "1:02:05 PM", whatever the
     // user's clock format.
     m_pickerInterval.SetFormat(L"HH:mm:ss");
-    m_pickerInterval.SetTime(PickerTime(m_nInterval));
-    if (m_nSeparator >= 0 && m_nSeparator < 3)
-        m_radioSeparator[m_nSeparator].SetCheck(BST_CHECKED);
-    if (m_bDecimalComma)
+    m_pickerInterval.SetTime(PickerTime(m_settings.nInterval));
+    if (m_settings.nSeparator >= 0 && m_settings.nSeparator < 3)
+        m_radioSeparator[m_settings.nSeparator].SetCheck(BST_CHECKED);
+    if (m_settings.bDecimalComma)
         m_checkDecimalComma.SetCheck(BST_CHECKED);
-    m_editReportPath.SetWindowText(m_strReportPath);
-    m_editBinaryPath.SetWindowText(m_strBinaryPath);
+    m_editReportPath.SetWindowText(m_settings.strReportPath);
+    m_editBinaryPath.SetWindowText(m_settings.strBinaryPath);
     return TRUE;
 }
 
@@ -154,8 +145,8 @@ void CRecordingDialog::EnableBinaryGroup(BOOL bEnable) {
 }
 
 void CRecordingDialog::OnReportCheck() {
-    m_bLogReport = m_checkLogReport.GetCheck();
-    if (m_bLogReport) {
+    m_settings.bLogReport = m_checkLogReport.GetCheck();
+    if (m_settings.bLogReport) {
         EnableReportGroup(TRUE);
         OnCommentCheck();
     } else {
@@ -165,36 +156,36 @@ void CRecordingDialog::OnReportCheck() {
 }
 
 void CRecordingDialog::OnCommentCheck() {
-    m_bAddComment = m_checkAddComment.GetCheck() == BST_CHECKED;
-    EnableCommentPair(m_bAddComment);
+    m_settings.bAddComment = m_checkAddComment.GetCheck() == BST_CHECKED;
+    EnableCommentPair(m_settings.bAddComment);
 }
 
 void CRecordingDialog::OnBinaryCheck() {
-    m_bLogBinary = m_checkLogBinary.GetCheck();
-    EnableBinaryGroup(m_bLogBinary);
+    m_settings.bLogBinary = m_checkLogBinary.GetCheck();
+    EnableBinaryGroup(m_settings.bLogBinary);
 }
 
 template <int Channel>
 void CRecordingDialog::OnChannelCheck() {
-    m_bRecord[Channel] = m_checkRecord[Channel].GetCheck() == BST_CHECKED;
+    m_settings.bRecord[Channel] = m_checkRecord[Channel].GetCheck() == BST_CHECKED;
 }
 
 template <int Code>
 void CRecordingDialog::OnSeparator() {
-    m_nSeparator = Code;
+    m_settings.nSeparator = Code;
 }
 
-void CRecordingDialog::OnReportPathKillFocus() { m_strReportPath = m_editReportPath.GetWindowText(); }
+void CRecordingDialog::OnReportPathKillFocus() { m_settings.strReportPath = m_editReportPath.GetWindowText(); }
 
-void CRecordingDialog::OnBinaryPathKillFocus() { m_strBinaryPath = m_editBinaryPath.GetWindowText(); }
+void CRecordingDialog::OnBinaryPathKillFocus() { m_settings.strBinaryPath = m_editBinaryPath.GetWindowText(); }
 
 void CRecordingDialog::OnIntervalKillFocus(NMHDR*, LRESULT* pResult) {
     SYSTEMTIME time = {};
     const bool bValid = m_pickerInterval.GetTime(&time) == GDT_VALID;
-    m_nInterval = RecordIntervalFromPicker(bValid, time.wHour, time.wMinute, time.wSecond);
+    m_settings.nInterval = RecordIntervalFromPicker(bValid, time.wHour, time.wMinute, time.wSecond);
     // 00:00:00 (or no time at all) is shown as the 1 s it stands for.
     if (!bValid || time.wHour * 3600 + time.wMinute * 60 + time.wSecond == 0)
-        m_pickerInterval.SetTime(PickerTime(m_nInterval));
+        m_pickerInterval.SetTime(PickerTime(m_settings.nInterval));
     *pResult = 0;
 }
 
@@ -205,10 +196,10 @@ void CRecordingDialog::OnBrowseReport() {
     chooser.m_strDefExt = "csv";
     if (chooser.DoModal() != IDOK)
         return;
-    m_strReportPath = WithFilterExtension(chooser.GetPathName(), !chooser.HasNoExtension(),
-                                          static_cast<int>(chooser.m_ofn.nFilterIndex), kReportExtensions,
-                                          static_cast<int>(std::size(kReportExtensions)));
-    m_editReportPath.SetWindowText(m_strReportPath);
+    m_settings.strReportPath = WithFilterExtension(chooser.GetPathName(), !chooser.HasNoExtension(),
+                                                   static_cast<int>(chooser.m_ofn.nFilterIndex), kReportExtensions,
+                                                   static_cast<int>(std::size(kReportExtensions)));
+    m_editReportPath.SetWindowText(m_settings.strReportPath);
 }
 
 void CRecordingDialog::OnBrowseBinary() {
@@ -218,28 +209,28 @@ void CRecordingDialog::OnBrowseBinary() {
     chooser.m_ofn.nFilterIndex = 1;
     if (chooser.DoModal() != IDOK)
         return;
-    m_strBinaryPath = WithFilterExtension(chooser.GetPathName(), !chooser.HasNoExtension(),
-                                          static_cast<int>(chooser.m_ofn.nFilterIndex), kBinaryExtensions,
-                                          static_cast<int>(std::size(kBinaryExtensions)));
-    m_editBinaryPath.SetWindowText(m_strBinaryPath);
+    m_settings.strBinaryPath = WithFilterExtension(chooser.GetPathName(), !chooser.HasNoExtension(),
+                                                   static_cast<int>(chooser.m_ofn.nFilterIndex), kBinaryExtensions,
+                                                   static_cast<int>(std::size(kBinaryExtensions)));
+    m_editBinaryPath.SetWindowText(m_settings.strBinaryPath);
 }
 
 void CRecordingDialog::OnOK() {
     m_strComment = m_editComment.GetWindowText();
-    m_bAddSerial = m_checkAddSerial.GetCheck();
+    m_settings.bAddSerial = m_checkAddSerial.GetCheck();
     // Enter in a path or the picker ends the dialog without their losing
     // the focus first; what they show is what the user confirmed.
     OnReportPathKillFocus();
     OnBinaryPathKillFocus();
     LRESULT result = 0;
     OnIntervalKillFocus(nullptr, &result);
-    m_bDecimalComma = m_checkDecimalComma.GetCheck() == BST_CHECKED;
+    m_settings.bDecimalComma = m_checkDecimalComma.GetCheck() == BST_CHECKED;
     // A comma would then both part the columns and the decimals.
-    if (m_bLogReport && m_bDecimalComma && m_nSeparator == 1) {
+    if (m_settings.bLogReport && m_settings.bDecimalComma && m_settings.nSeparator == 1) {
         AfxMessageBox(kCommaWithComma, MB_ICONEXCLAMATION);
         return;
     }
-    for (BOOL bRecord : m_bRecord)
+    for (BOOL bRecord : m_settings.bRecord)
         if (bRecord) {
             EndDialog(IDOK);
             return;

@@ -4,6 +4,7 @@
 // on IDOK takes them back; the dialog opens no file itself.
 #pragma once
 
+#include "config/recording_settings.h"
 #include "framework/controls.h"
 #include "framework/date_time_ctrl.h"
 #include "framework/dialog.h"
@@ -17,17 +18,10 @@ public:
     // Members follow each control as the user changes it (the paths and the
     // interval when their control loses the focus, the comment and the
     // serial-number option at OK).
-    BOOL m_bAddComment;
-    BOOL m_bAddSerial;
-    std::string m_strComment;
-    BOOL m_bRecord[9];  // by channel 0 to 8
-    int m_nSeparator;   // 0 tab, 1 comma, 2 semicolon; another code is kept as it is
-    BOOL m_bDecimalComma;  // values with a decimal comma: refused at OK with the comma separator
-    int m_nInterval;    // seconds
-    std::string m_strReportPath;
-    std::string m_strBinaryPath;
-    BOOL m_bLogReport;
-    BOOL m_bLogBinary;
+    // The separator is kept as it is when it is none of the three; a decimal
+    // comma with the comma separator is refused at OK.
+    RecordingSettings m_settings;
+    std::string m_strComment;  // the report's opening block; not stored
 
     // The control of each channel's box, by channel 0 to 8.
     static const int kChannelBoxIds[9];

@@ -129,8 +129,9 @@ TEST(MainWindowPlacement, AHostileFileStartsTheProgramWithUsableValues) {
     EXPECT_GT(rc.right - rc.left, 0);
     EXPECT_GT(rc.bottom - rc.top, 0);
     CMainDialog* dlg = program.Dialog();
-    EXPECT_EQ(dlg->m_nInterval, 1);
-    EXPECT_EQ(dlg->m_nSeparator, -2147483647 - 1) << "any separator code is safe: unknown ones write tabs";
+    EXPECT_EQ(dlg->Recorder().Settings().nInterval, 1);
+    EXPECT_EQ(dlg->Recorder().Settings().nSeparator, -2147483647 - 1)
+        << "any separator code is safe: unknown ones write tabs";
     for (int channel = 0; channel <= 8; ++channel) {
         const LOGFONTA& lf = dlg->Field(channel).m_lfValue;
         EXPECT_GT(lf.lfHeight, -10000) << channel;

@@ -62,7 +62,7 @@ void ExpectSame(const ProgramSettings& a, const ProgramSettings& b) {
         EXPECT_EQ(a.fields[i].strFontName, b.fields[i].strFontName);
         EXPECT_EQ(a.fields[i].nFontItalic, b.fields[i].nFontItalic);
         EXPECT_EQ(a.fields[i].nFontWeight, b.fields[i].nFontWeight);
-        EXPECT_EQ(a.bRecord[i], b.bRecord[i]);
+        EXPECT_EQ(a.recording.bRecord[i], b.recording.bRecord[i]);
     }
     EXPECT_EQ(a.nPortNumber, b.nPortNumber);
     EXPECT_EQ(a.nWindowLeft, b.nWindowLeft);
@@ -71,14 +71,14 @@ void ExpectSame(const ProgramSettings& a, const ProgramSettings& b) {
     EXPECT_EQ(a.nWindowBottom, b.nWindowBottom);
     EXPECT_EQ(a.bTopmost, b.bTopmost);
     EXPECT_EQ(a.bShowPromotion, b.bShowPromotion);
-    EXPECT_EQ(a.strReportPath, b.strReportPath);
-    EXPECT_EQ(a.strBinaryPath, b.strBinaryPath);
-    EXPECT_EQ(a.bLogReport, b.bLogReport);
-    EXPECT_EQ(a.bLogBinary, b.bLogBinary);
-    EXPECT_EQ(a.nSeparator, b.nSeparator);
-    EXPECT_EQ(a.nInterval, b.nInterval);
-    EXPECT_EQ(a.bAddComment, b.bAddComment);
-    EXPECT_EQ(a.bAddSerial, b.bAddSerial);
+    EXPECT_EQ(a.recording.strReportPath, b.recording.strReportPath);
+    EXPECT_EQ(a.recording.strBinaryPath, b.recording.strBinaryPath);
+    EXPECT_EQ(a.recording.bLogReport, b.recording.bLogReport);
+    EXPECT_EQ(a.recording.bLogBinary, b.recording.bLogBinary);
+    EXPECT_EQ(a.recording.nSeparator, b.recording.nSeparator);
+    EXPECT_EQ(a.recording.nInterval, b.recording.nInterval);
+    EXPECT_EQ(a.recording.bAddComment, b.recording.bAddComment);
+    EXPECT_EQ(a.recording.bAddSerial, b.recording.bAddSerial);
 }
 
 TEST_F(SettingsTest, FirstRunTakesKeyDefaultsAndWritesTheFullFile) {
@@ -89,12 +89,12 @@ TEST_F(SettingsTest, FirstRunTakesKeyDefaultsAndWritesTheFullFile) {
     ProgramSettings expected = ConstructorSettings();
     EXPECT_EQ(expected.nWindowRight - expected.nWindowLeft, 480);
     EXPECT_EQ(expected.nWindowBottom - expected.nWindowTop, 472);
-    EXPECT_EQ(expected.nInterval, 1);
+    EXPECT_EQ(expected.recording.nInterval, 1);
     expected.nWindowLeft = 100;
     expected.nWindowTop = 100;
     expected.nWindowRight = 700;
     expected.nWindowBottom = 500;
-    expected.nInterval = 60;
+    expected.recording.nInterval = 60;
     ExpectSame(read, expected);
 
     // Nothing changed: the file is not rewritten, so a comment survives.
@@ -110,7 +110,7 @@ TEST_F(SettingsTest, EveryValueComesBackFromItsOwnKey) {
         s.fields[i] = FieldSettings{0x010203u * (i + 1), 0xF00000u + i, -20 - i,
                                     "Font \xA3\xF3" "d\x9F " + std::to_string(i),
                                     static_cast<unsigned char>(i == 4 ? 255 : i), 100 * i};
-        s.bRecord[i] = i % 2;
+        s.recording.bRecord[i] = i % 2;
     }
     s.fields[3].strFontName = "a;b";
     s.nPortNumber = 7;
@@ -120,14 +120,14 @@ TEST_F(SettingsTest, EveryValueComesBackFromItsOwnKey) {
     s.nWindowBottom = 900;
     s.bTopmost = TRUE;
     s.bShowPromotion = FALSE;
-    s.strReportPath = "C:\\pomiary;2024\\raport.txt";
-    s.strBinaryPath = "D:\\log.kvf";
-    s.bLogReport = TRUE;
-    s.bLogBinary = 5;  // flags are kept as held
-    s.nSeparator = 2;
-    s.nInterval = 86399;
-    s.bAddComment = TRUE;
-    s.bAddSerial = TRUE;
+    s.recording.strReportPath = "C:\\pomiary;2024\\raport.txt";
+    s.recording.strBinaryPath = "D:\\log.kvf";
+    s.recording.bLogReport = TRUE;
+    s.recording.bLogBinary = 5;  // flags are kept as held
+    s.recording.nSeparator = 2;
+    s.recording.nInterval = 86399;
+    s.recording.bAddComment = TRUE;
+    s.recording.bAddSerial = TRUE;
 
     Run([&](ProgramSettings& values) { values = s; });
     const std::string written = Read(path);
@@ -193,10 +193,10 @@ TEST_F(SettingsTest, ValuesAreReadAsTheStoreConvertsThem) {
     EXPECT_EQ(read.fields[8].nFontItalic, 255);
     EXPECT_EQ(read.nPortNumber, 0);
     EXPECT_FALSE(read.bShowPromotion);
-    EXPECT_EQ(read.nInterval, 90);
-    EXPECT_EQ(read.strReportPath, "C:\\a");  // cut at the ";" as a comment
-    EXPECT_FALSE(read.bRecord[3]);
-    EXPECT_TRUE(read.bRecord[4]);
+    EXPECT_EQ(read.recording.nInterval, 90);
+    EXPECT_EQ(read.recording.strReportPath, "C:\\a");  // cut at the ";" as a comment
+    EXPECT_FALSE(read.recording.bRecord[3]);
+    EXPECT_TRUE(read.recording.bRecord[4]);
 
     const std::string text = Read(path);
     EXPECT_NE(text.find("FONT_ITALIC_TEMP1=255\r\n"), std::string::npos);
@@ -239,14 +239,14 @@ TEST_F(SettingsTest, HostileNumbersAreBroughtIntoTheirRanges) {
     EXPECT_EQ(read.nWindowRight, 32767);
     EXPECT_EQ(read.nWindowTop, 32767);
     EXPECT_EQ(read.nWindowBottom, -32767);
-    EXPECT_EQ(read.nSeparator, 7) << "an unknown separator writes tabs and is kept";
-    EXPECT_EQ(read.nInterval, 1);
+    EXPECT_EQ(read.recording.nSeparator, 7) << "an unknown separator writes tabs and is kept";
+    EXPECT_EQ(read.recording.nInterval, 1);
 
     Write(path, "[GENERAL]\r\nPORT_NR=257\r\n[LOG]\r\nFILE_SEP_FORMAT=-1\r\nFILE_INTERVAL=86400\r\n");
     read = Run();
     EXPECT_EQ(read.nPortNumber, 256);
-    EXPECT_EQ(read.nSeparator, -1);
-    EXPECT_EQ(read.nInterval, 86399);
+    EXPECT_EQ(read.recording.nSeparator, -1);
+    EXPECT_EQ(read.recording.nInterval, 86399);
 }
 
 TEST_F(SettingsTest, AFileTooLargeForSettingsIsLeftAloneAndTheDefaultsApply) {
@@ -307,9 +307,9 @@ TEST_F(SettingsTest, AlarmSettingsAreWrittenOnlyOnceTheyDifferFromTheDefaults) {
     EXPECT_EQ(cleared.find("30.0"), std::string::npos);
 
     // The report's decimal comma likewise: a key of its own once chosen, then kept.
-    Run([](ProgramSettings& s) { s.bDecimalComma = TRUE; });
+    Run([](ProgramSettings& s) { s.recording.bDecimalComma = TRUE; });
     EXPECT_NE(Read(path).find("FILE_CHECK_COMMENT_SN=0\r\nDECIMAL_COMMA=1\r\n"), std::string::npos) << Read(path);
-    EXPECT_TRUE(Run([](ProgramSettings& s) { s.bDecimalComma = FALSE; }).bDecimalComma);
+    EXPECT_TRUE(Run([](ProgramSettings& s) { s.recording.bDecimalComma = FALSE; }).recording.bDecimalComma);
     EXPECT_NE(Read(path).find("DECIMAL_COMMA=0\r\n"), std::string::npos);
 }
 

@@ -68,7 +68,7 @@ protected:
         HWND dlg = driver->WaitForDialog();
         ASSERT_NE(dlg, nullptr);
         ASSERT_TRUE(driver->Press(dlg, IDCANCEL));
-        EXPECT_FALSE(Dialog()->m_bLogReport);
+        EXPECT_FALSE(Dialog()->Recorder().Settings().bLogReport);
     }
 
     FileFolder folder;
@@ -97,7 +97,7 @@ TEST_F(Recording, TheConfiguredFilesOpenTenSecondsAfterStartAndAppendWithoutAski
     EXPECT_EQ(lines[1], std::string("Data i Godzina;T1") + kDeg);
     EXPECT_EQ(lines[2].substr(19), ";???");
     EXPECT_EQ(BinaryRecords(folder.Path("log.kvf")).size(), 1u);
-    EXPECT_NE(Dialog()->m_nRecordTimer, 0u);
+    EXPECT_TRUE(Dialog()->Recorder().IsRecording());
     EXPECT_EQ(driver->WaitForMessageBox(0), nullptr);
 }
 
@@ -113,7 +113,7 @@ TEST_F(Recording, ADevicePathFromTheSettingsIsRefusedLikeAMissingFile) {
     // A disk or a volume opened for writing would take the rows over
     // whatever it holds.
     StartRefused("\\\\.\\C:");
-    EXPECT_EQ(Dialog()->m_nRecordTimer, 0u);
+    EXPECT_FALSE(Dialog()->Recorder().IsRecording());
 
     // The binary log's turn, through the dialog.
     for (const wchar_t* device : {L"\\\\.\\PhysicalDrive0", L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1"}) {
@@ -130,7 +130,7 @@ TEST_F(Recording, ADevicePathFromTheSettingsIsRefusedLikeAMissingFile) {
         ASSERT_NE(dlg, nullptr);
         ASSERT_TRUE(driver->Press(dlg, IDCANCEL));
     }
-    EXPECT_FALSE(Dialog()->m_bLogBinary);
+    EXPECT_FALSE(Dialog()->Recorder().Settings().bLogBinary);
 }
 
 TEST_F(Recording, ReportOnWithoutAPathOpensNothingAtStartAndKeepsTheFlag) {
@@ -138,8 +138,8 @@ TEST_F(Recording, ReportOnWithoutAPathOpensNothingAtStartAndKeepsTheFlag) {
     HMENU menu = GetMenu(program->Main());
     ASSERT_TRUE(WaitFor([&] { return !(GetMenuState(menu, ID_RECORDING, MF_BYCOMMAND) & MF_GRAYED); }, 20000));
     ASSERT_TRUE(driver->Sync());
-    EXPECT_TRUE(Dialog()->m_bLogReport);
-    EXPECT_EQ(Dialog()->m_nRecordTimer, 0u);
+    EXPECT_TRUE(Dialog()->Recorder().Settings().bLogReport);
+    EXPECT_FALSE(Dialog()->Recorder().IsRecording());
     EXPECT_EQ(driver->WaitForMessageBox(0), nullptr);
 }
 
@@ -180,8 +180,8 @@ TEST_F(Recording, AConfirmedDialogWritesARowAndARecordAtOnceAndSavesTheSettings)
     RecordingDriver::Click(dlg, IDC_REC_LOG_REPORT);
     RecordingDriver::Click(dlg, IDC_REC_LOG_BINARY);
     Confirm(dlg);
-    EXPECT_EQ(Dialog()->m_nRecordTimer, 0u);
-    EXPECT_FALSE(Dialog()->m_pReportFile);
+    EXPECT_FALSE(Dialog()->Recorder().IsRecording());
+    EXPECT_FALSE(Dialog()->Recorder().ReportFile());
     EXPECT_EQ(program->Status(), L"Brak komunikacji z urz\x0105" L"dzeniem. ");
     std::filesystem::remove(folder.Path("r.csv"));  // closed: nothing holds it
     EXPECT_FALSE(std::filesystem::exists(folder.Path("r.csv")));
@@ -283,8 +283,8 @@ TEST_F(Recording, AnUnusablePathIsToldTheDialogComesBackAndCancelClearsTheFlag) 
               std::filesystem::path(folder.Text("missing\\r.csv")).wstring());
     EXPECT_FALSE(std::filesystem::exists(folder.Path("b.kvf"))) << "the binary log waits for a usable report";
     ASSERT_TRUE(driver->Press(dlg, IDCANCEL));
-    EXPECT_FALSE(Dialog()->m_bLogReport);
-    EXPECT_FALSE(Dialog()->m_bLogBinary);
+    EXPECT_FALSE(Dialog()->Recorder().Settings().bLogReport);
+    EXPECT_FALSE(Dialog()->Recorder().Settings().bLogBinary);
 
     // A device name is no file to record to either.
     dlg = Open();
@@ -298,7 +298,7 @@ TEST_F(Recording, AnUnusablePathIsToldTheDialogComesBackAndCancelClearsTheFlag) 
     dlg = driver->WaitForDialog();
     ASSERT_NE(dlg, nullptr);
     ASSERT_TRUE(driver->Press(dlg, IDCANCEL));
-    EXPECT_FALSE(Dialog()->m_bLogBinary);
+    EXPECT_FALSE(Dialog()->Recorder().Settings().bLogBinary);
 
     // Nor is a folder whose name the settings' Windows-1250 cannot hold.
     dlg = Open();
@@ -367,7 +367,9 @@ TEST_F(Recording, ReadingsReachBothFilesAndPolishLettersReachThePath) {
     Confirm(dlg);
     HWND box = driver->WaitForMessageBox(0);
     EXPECT_EQ(box, nullptr) << testing::PrintToString(box ? RunningProgram::MessageBoxText(box) : L"");
-    EXPECT_EQ(Dialog()->m_strReportPath.substr(Dialog()->m_strReportPath.size() - 16), "pomiary-\xB3\xF3" "d\x9F.csv");
+    const std::string& strPath = Dialog()->Recorder().Settings().strReportPath;
+    EXPECT_EQ(strPath.substr(strPath.size() - 16), "pomiary-\xB3\xF3"
+                                                   "d\x9F.csv");
     const std::filesystem::path reportPath(report);
     ASSERT_TRUE(std::filesystem::exists(reportPath));
     const std::vector<std::string> lines = SplitLines(ReadFileBytes(reportPath));
@@ -393,9 +395,9 @@ TEST_F(Recording, NamesWithoutAFolderAreMadeAbsoluteWhenOpened) {
     Confirm(dlg);
     std::filesystem::current_path(started);
     ASSERT_TRUE(driver->Sync());
-    ASSERT_TRUE(Dialog()->m_pReportFile && Dialog()->m_pBinaryFile);
-    EXPECT_EQ(Dialog()->m_pReportFile->GetPath(), folder.Text("r.csv"));
-    EXPECT_EQ(Dialog()->m_pBinaryFile->GetPath(), folder.Text("b.kvf"));
+    ASSERT_TRUE(Dialog()->Recorder().ReportFile() && Dialog()->Recorder().BinaryFile());
+    EXPECT_EQ(Dialog()->Recorder().ReportFile()->GetPath(), folder.Text("r.csv"));
+    EXPECT_EQ(Dialog()->Recorder().BinaryFile()->GetPath(), folder.Text("b.kvf"));
     ASSERT_TRUE(program->Close());
     CIniFile ini;
     ASSERT_TRUE(ini.Load(program->IniPath().string(), FALSE, FALSE, TRUE, FALSE));

@@ -173,7 +173,7 @@ TEST_F(RecordingDialog, IntervalShowsAsTimeAndNeverFallsBelowOneSecond) {
 
     // Confirmed, the configuration file has it at once.
     EXPECT_TRUE(driver->Press(dlg, IDOK));
-    EXPECT_EQ(program->Dialog()->m_nInterval, 1);
+    EXPECT_EQ(program->Dialog()->Recorder().Settings().nInterval, 1);
     CIniFile ini;
     ASSERT_TRUE(ini.Load(program->IniPath().string(), FALSE, FALSE, TRUE, FALSE));
     EXPECT_EQ(ini.GetInt("LOG", "FILE_INTERVAL", -1), 1);
@@ -184,15 +184,15 @@ TEST_F(RecordingDialog, ASeparatorCodeOutsideTheThreeShowsNoRadioAndStays) {
     for (int id : {IDC_REC_SEP_TAB, IDC_REC_SEP_COMMA, IDC_REC_SEP_SEMICOLON})
         EXPECT_FALSE(RecordingDriver::Checked(dlg, id)) << id;
     EXPECT_TRUE(driver->Press(dlg, IDOK));
-    EXPECT_EQ(program->Dialog()->m_nSeparator, 7);
+    EXPECT_EQ(program->Dialog()->Recorder().Settings().nSeparator, 7);
 
     dlg = driver->Open();
     ASSERT_NE(dlg, nullptr);
     RecordingDriver::Click(dlg, IDC_REC_LOG_REPORT);
     RecordingDriver::Click(dlg, IDC_REC_SEP_SEMICOLON);
     EXPECT_TRUE(driver->Press(dlg, IDCANCEL));
-    EXPECT_EQ(program->Dialog()->m_nSeparator, 7) << "Cancel takes nothing back";
-    EXPECT_FALSE(program->Dialog()->m_bLogReport);
+    EXPECT_EQ(program->Dialog()->Recorder().Settings().nSeparator, 7) << "Cancel takes nothing back";
+    EXPECT_FALSE(program->Dialog()->Recorder().Settings().bLogReport);
 }
 
 // A comma cannot part both the columns and the decimals: refused at OK
@@ -212,7 +212,7 @@ TEST_F(RecordingDialog, ADecimalCommaNeedsAnotherSeparator) {
     RecordingDriver::Click(dlg, IDC_REC_SEP_SEMICOLON);
     RecordingDriver::Click(dlg, IDC_REC_LOG_REPORT);  // no file to open in this test
     EXPECT_TRUE(driver->Press(dlg, IDOK));
-    EXPECT_TRUE(program->Dialog()->m_bDecimalComma);
+    EXPECT_TRUE(program->Dialog()->Recorder().Settings().bDecimalComma);
     CIniFile ini;
     ASSERT_TRUE(ini.Load(program->IniPath().string(), FALSE, FALSE, TRUE, FALSE));
     EXPECT_EQ(ini.GetInt("LOG", "DECIMAL_COMMA", -1), 1);
@@ -229,7 +229,7 @@ TEST_F(RecordingDialog, NoChannelChosenIsToldAndTheDialogStays) {
     EXPECT_TRUE(driver->Answer(box, IDOK));
     EXPECT_TRUE(IsWindowVisible(dlg));
     EXPECT_TRUE(driver->Press(dlg, IDCANCEL));
-    EXPECT_TRUE(program->Dialog()->m_bRecord[0]) << "cancelled: the selection is kept";
+    EXPECT_TRUE(program->Dialog()->Recorder().Settings().bRecord[0]) << "cancelled: the selection is kept";
 }
 
 TEST_F(RecordingDialog, EnterInAPathTakesWhatItShows) {
@@ -241,7 +241,7 @@ TEST_F(RecordingDialog, EnterInAPathTakesWhatItShows) {
     SendMessageW(GetDlgItem(dlg, IDC_REC_BINARY_PATH), WM_SETTEXT, 0,
                  reinterpret_cast<LPARAM>(std::wstring(path.begin(), path.end()).c_str()));
     EXPECT_TRUE(driver->Press(dlg, IDOK));
-    EXPECT_EQ(program->Dialog()->m_strBinaryPath, path);
+    EXPECT_EQ(program->Dialog()->Recorder().Settings().strBinaryPath, path);
     EXPECT_TRUE(std::filesystem::exists(folder.Path("enter.kvf")));
 }
 
@@ -308,5 +308,5 @@ TEST_F(RecordingDialog, TheFileChoosersTakeNewNamesAndGiveThemTheirExtension) {
     ASSERT_TRUE(driver->Sync());
     EXPECT_EQ(WindowText(GetDlgItem(dlg, IDC_REC_BINARY_PATH)), dir + L"\\dziennik.kvf");
     EXPECT_TRUE(driver->Press(dlg, IDOK));
-    EXPECT_EQ(program->Dialog()->m_strBinaryPath, folder.Text("dziennik.kvf"));
+    EXPECT_EQ(program->Dialog()->Recorder().Settings().strBinaryPath, folder.Text("dziennik.kvf"));
 }

@@ -1,8 +1,10 @@
 // Writing fails and works again: a report on a tiny file system that fills
-// up, and a program killed in the middle of recording. Neither may leave a
+// up, a file not there yet at a start with Windows, and a program killed in
+// the middle of recording. Neither may leave a
 // half row or a broken record, and nothing written is lost.
 #include "tests/recording/recording_harness.h"
 
+#include "recording/recorder.h"
 #include "recording/report_file.h"
 
 #include <algorithm>
@@ -125,6 +127,45 @@ TEST(RecordingFailure, AFullDiskIsToldOnceRetriedEachTickAndLosesNoRow) {
     // Every tick wrote one row and one record: none was lost on the way.
     const std::size_t rows = SplitLines(written).size() - 1;
     EXPECT_EQ(rows, BinaryRecords(folder.Path("b.kvf")).size());
+}
+
+// Started with Windows, a report that cannot be opened yet (its network
+// drive still connecting) is tried every 10 s without a box, and recorded
+// to once it can be; the recorder needs no window for it.
+TEST(RecordingFailure, AtAStartWithWindowsAFileNotThereYetIsTriedAgainWithoutABox) {
+    struct Host : CRecorder::Host {
+        UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs) override {
+            (id == CRecorder::kStartTimerId ? nStartMs : nTickMs) = elapseMs;
+            return id;
+        }
+        void KillTimer(UINT_PTR id) override { (id == CRecorder::kStartTimerId ? nStartMs : nTickMs) = 0; }
+        int ShowMessage(const std::string&, UINT) override { return ++nBoxes, IDNO; }
+        bool EditSettings(RecordingSettings&, std::string&) override { return ++nBoxes, false; }
+        void SaveSettings() override {}
+        void StatusChanged() override {}
+        void EnableSettingsCommand() override {}
+        bool StartedWithWindows() const override { return true; }
+        int InstrumentNumber() const override { return 0; }
+        UINT nStartMs = 0, nTickMs = 0;
+        int nBoxes = 0;
+    } host;
+    FileFolder folder;
+    const CChannelSet channels;
+    CRecorder recorder(host, channels);
+    RecordingSettings settings;
+    settings.bLogReport = TRUE;
+    settings.strReportPath = folder.Text("share\\r.csv");
+    recorder.TakeSettings(settings);
+    recorder.OnStartTimer();
+    EXPECT_EQ(host.nStartMs, 10000u);
+    EXPECT_FALSE(recorder.IsRecording());
+    std::filesystem::create_directory(folder.Path("share"));
+    recorder.OnStartTimer();
+    EXPECT_EQ(host.nStartMs, 0u);
+    EXPECT_EQ(host.nTickMs, 1000u);
+    EXPECT_EQ(host.nBoxes, 0);
+    recorder.OnRecordTimer();
+    EXPECT_EQ(SplitLines(ReadFileBytes(folder.Path("share") / "r.csv")).size(), 3u) << "a header and two rows";
 }
 
 TEST(RecordingKill, AProgramKilledWhileRecordingLeavesWholeRowsAndValidRecords) {

@@ -77,8 +77,8 @@ KresloSettings LoadKresloSettings(const std::wstring& strProgramPath) {
         const COLORREF chosen = ps.fields[field].crText;
         s.crChannel[c] = chosen == defaults.fields[field].crText ? kDistinct[c] : chosen;
     }
-    s.nInterval = ps.nInterval > 0 ? ps.nInterval : 60;
-    s.strBinaryPath = ps.strBinaryPath;
+    s.nInterval = ps.recording.nInterval > 0 ? ps.recording.nInterval : 60;
+    s.strBinaryPath = ps.recording.strBinaryPath;
     std::copy(std::begin(ps.alarm.limits), std::end(ps.alarm.limits), s.limits);
     return s;
 }

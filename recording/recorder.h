@@ -1,0 +1,93 @@
+// Recording: the report file and the binary log opened from the settings
+// shortly after start or from the settings dialog, one report row and one
+// binary record per tick, and the user told when writing fails and when it
+// works again. The main window owns one and is reached through Host for
+// what only a window does (its timers, message boxes, the dialog, the status
+// line), so the rules run and are tested without a window.
+#pragma once
+
+#include "common/timer_host.h"
+#include "config/recording_settings.h"
+#include "instrument/channels.h"
+#include "recording/record_file.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CRecorder {
+public:
+    enum { kRecordTimerId = 1034, kStartTimerId = 1036, kStartDelayMs = 10000 };
+
+    class Host : public CTimerHost {
+    public:
+        // A message box (text Windows-1250); the button that closed it.
+        virtual int ShowMessage(const std::string& strText, UINT nType) = 0;
+        // Runs the settings dialog on the values; true at OK, with the
+        // confirmed ones in them.
+        virtual bool EditSettings(RecordingSettings& settings, std::string& strComment) = 0;
+        // The settings changed and are written to the configuration file now.
+        virtual void SaveSettings() = 0;
+        // Whether it records, at what interval or failing changed.
+        virtual void StatusChanged() = 0;
+        // The start-up opening is over: the settings command may be used.
+        virtual void EnableSettingsCommand() = 0;
+        // Windows started the program: nobody is at the screen to answer a box.
+        virtual bool StartedWithWindows() const = 0;
+        // The instrument number the binary log and the opening block carry.
+        virtual int InstrumentNumber() const = 0;
+    };
+
+    // channels: the window's readings, which each tick writes.
+    CRecorder(Host& host, const CChannelSet& channels);
+
+    const RecordingSettings& Settings() const { return m_settings; }
+    // The settings read at start, in force from the start-up opening on.
+    void TakeSettings(const RecordingSettings& settings) { m_settings = settings; }
+
+    // The files configured are opened kStartDelayMs after this.
+    void ScheduleStart() { m_host.SetTimer(kStartTimerId, kStartDelayMs); }
+    void OnStartTimer();
+    void OnRecordTimer();
+    // "Rejestracja do pliku": the dialog comes back while a chosen file
+    // cannot be opened, until the user chooses a usable one or cancels.
+    void OnSettingsCommand();
+
+    bool IsRecording() const { return m_nRecordTimer != 0; }
+    // A file does not take what is written to it.
+    bool IsFailing() const;
+    const CRecordFile* ReportFile() const { return m_pReportFile.get(); }
+    const CRecordFile* BinaryFile() const { return m_pBinaryFile.get(); }
+
+private:
+    struct Notice {
+        std::string strText;
+        UINT nType;
+    };
+
+    bool RunDialog();  // true: a file could not be opened, run it again
+    // Opens the report (bReport) or the binary log at its path; an existing
+    // file is appended to, or, when bAsk, appended to or erased as the user
+    // chooses. nullptr, after no box, when it cannot be opened or its end or
+    // start cannot be set.
+    std::unique_ptr<CRecordFile> OpenFile(bool bReport, bool bAsk, bool* pbAppending);
+    void Adopt(bool bReport, std::unique_ptr<CRecordFile> file);
+    void KeepInForce();
+    void SetRecordTimer();
+    void WriteReportRow();
+    void WriteBinaryRecord();
+    void Append(CRecordFile& file, const std::string& strContext, const std::string& strBytes);
+    void ShowNotices();
+
+    Host& m_host;
+    const CChannelSet& m_channels;
+    RecordingSettings m_settings;
+    std::string m_strComment;                    // the report's opening block; not stored
+    std::unique_ptr<CRecordFile> m_pReportFile;  // exists only while bLogReport is set
+    std::unique_ptr<CRecordFile> m_pBinaryFile;  // likewise with bLogBinary
+    int m_nReportFileSeparator = 0;              // the separator the open report file was opened with
+    int m_nHeaderMask = -1;                      // channels of the last report header; kHeaderMaskNone forces one
+    UINT_PTR m_nRecordTimer = 0;
+    int m_nTimerInterval = 0;       // the interval the timer runs at
+    std::vector<Notice> m_notices;  // to show once the writes are done
+};
