@@ -3,7 +3,7 @@
 #include "app/main_dialog.h"
 
 #include "app/profile_instance.h"
-#include "app/settings_path.h"
+#include "installation/settings_path.h"
 #include "config/profile.h"
 #include "framework/text.h"
 #include "framework/win_app.h"

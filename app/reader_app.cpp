@@ -1,9 +1,9 @@
 #include "app/reader_app.h"
 
-#include "app/installation.h"
+#include "installation/installation.h"
 #include "app/main_dialog.h"
 #include "app/profile_instance.h"
-#include "app/settings_path.h"
+#include "installation/settings_path.h"
 #include "app/start_with_windows.h"
 #include "config/ini_file.h"
 #include "config/profile.h"

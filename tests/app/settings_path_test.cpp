@@ -1,7 +1,7 @@
 // Where the settings live when the program's folder cannot take them. The
 // folders are named with a letter outside the test's ANSI code page (1252),
 // which the narrow calls would turn into "?".
-#include "app/settings_path.h"
+#include "installation/settings_path.h"
 
 #include "app/profile_instance.h"
 #include "app/reader_app.h"

@@ -1,6 +1,6 @@
 #include "viewer/app/kreslo_window.h"
 
-#include "app/settings_path.h"
+#include "installation/settings_path.h"
 #include "config/ini_file.h"
 #include "config/settings.h"
 #include "framework/file_dialog.h"

@@ -1,6 +1,6 @@
-#include "app/settings_path.h"
+#include "installation/settings_path.h"
 
-#include "app/installation.h"
+#include "installation/installation.h"
 #include "config/ini_file.h"
 #include "config/settings.h"
 #include "framework/text.h"
