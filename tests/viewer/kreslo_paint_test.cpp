@@ -239,7 +239,7 @@ TEST_F(KresloWindow, ALogWhoseTimesGoBackOpensInBoundedWork) {
     long long t = kreslotest::kStart + n;
     for (int i = 0; i < n; ++i, --t) {
         int y, mo, d, hh, mi, ss;
-        std::sscanf(FormatKvfSeconds(t).c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &hh, &mi, &ss);
+        std::sscanf(FormatCivilSeconds(t).c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &hh, &mi, &ss);
         ChannelSamples none;
         for (int c = 0; c < 9; ++c)
             none[c] = {0.0, TRUE, TRUE, FALSE};

@@ -2,7 +2,7 @@
 // cursors and the side panel with readout and range statistics.
 #include "viewer/app/kreslo_window.h"
 
-#include "exchange/quantity_format.h"
+#include "instrument/quantity_format.h"
 #include "framework/gdi.h"
 #include "framework/text.h"
 

@@ -1,5 +1,6 @@
 #include "viewer/app/kreslo_window.h"
 
+#include "common/civil_time.h"
 #include "installation/settings_path.h"
 #include "config/ini_file.h"
 #include "config/settings.h"
@@ -331,10 +332,10 @@ void CChartWindow::UpdateStatus() {
         const std::vector<ClockStep>& steps = timeline.Steps();
         if (steps.size() == 1)
             text += " Zegar cofni\xEAty o " + FormatDuration(steps[0].back) + " o " +
-                    FormatKvfSeconds(steps[0].localBefore) + ".";
+                    FormatCivilSeconds(steps[0].localBefore) + ".";
         else if (steps.size() > 1)
             text += " Zegar cofni\xEAty " + Number(steps.size()) + " razy, pierwszy raz o " +
-                    FormatDuration(steps[0].back) + " o " + FormatKvfSeconds(steps[0].localBefore) + ".";
+                    FormatDuration(steps[0].back) + " o " + FormatCivilSeconds(steps[0].localBefore) + ".";
         if (m_pDoc->Damaged() > 0)
             text += " Plik uszkodzony: pomini\xEA" "to rekord\xF3w: " + Number(m_pDoc->Damaged()) + ".";
     } else if (m_lastResult == CChartDocument::kOpenFailed || m_lastResult == CChartDocument::kForeign ||
