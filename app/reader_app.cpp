@@ -9,6 +9,7 @@
 #include "config/profile.h"
 #include "config/settings.h"
 #include "recording/record_file.h"
+#include "framework/handles.h"
 #include "framework/text.h"
 
 #include <shellapi.h>
@@ -37,11 +38,10 @@ void ReadSettings(CMainDialog& dlg, CIniFile& ini, const std::wstring& path) {
 
 BOOL CReaderApp::TakeCommandLine(const wchar_t* pszCommandLine) {
     int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(pszCommandLine, &argc);
+    const CLocalMemory<wchar_t*> argv(CommandLineToArgvW(pszCommandLine, &argc));
     std::vector<std::string> args;
-    for (int i = 1; argv != nullptr && i < argc; ++i)
-        args.push_back(afx::Narrow1250(argv[i]));
-    LocalFree(argv);
+    for (int i = 1; argv.IsValid() && i < argc; ++i)
+        args.push_back(afx::Narrow1250(argv.Get()[i]));
     const StartOptions options = ParseStartOptions(args);
     if (!options.bValid) {
         std::string text(sizeof kBadProfileName + options.strBadName.size(), '\0');

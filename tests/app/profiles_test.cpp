@@ -4,7 +4,7 @@
 #include "tests/app/child_process.h"
 #include "tests/recording/recording_harness.h"
 
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 
 using namespace qm487test;
 

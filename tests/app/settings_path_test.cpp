@@ -5,7 +5,7 @@
 
 #include "app/profile_instance.h"
 #include "app/reader_app.h"
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 #include "tests/app/install_record.h"
 
 #include <gtest/gtest.h>

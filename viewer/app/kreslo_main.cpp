@@ -1,6 +1,7 @@
 // Kreslo.exe: the chart viewer of the binary log. Opens the file named on
 // the command line, else the binary log that qm487cfg.ini names (as the
 // main program starts it, without arguments), else asks for one.
+#include "framework/handles.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
 #include "viewer/app/kreslo_window.h"
@@ -28,11 +29,10 @@ public:
         UpdateWindow(*m_pWindow);
 
         int argc = 0;
-        LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+        const CLocalMemory<wchar_t*> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
         std::wstring path;
-        if (argv != nullptr && argc >= 2)
-            path = argv[1];
-        LocalFree(argv);
+        if (argv.IsValid() && argc >= 2)
+            path = argv.Get()[1];
         if (!path.empty()) {
             m_pWindow->OpenFile(path);
         } else if (settings.strBinaryPath.empty()) {

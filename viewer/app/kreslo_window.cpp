@@ -5,7 +5,7 @@
 #include "config/ini_file.h"
 #include "config/settings.h"
 #include "framework/file_dialog.h"
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 #include "framework/input_map.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
@@ -448,11 +448,13 @@ void CChartWindow::OnExportPng() {
     BOOL ok = w > 0 && h > 0;
     std::vector<std::uint32_t> pixels(ok ? static_cast<std::size_t>(w) * h : 0);
     if (ok) {
-        HDC hScreen = GetDC(m_hWnd);
         CDC mem;
         CBitmap bitmap;
-        ok = mem.CreateCompatibleDC(hScreen) && bitmap.CreateCompatibleBitmap(hScreen, w, h);
-        ReleaseDC(m_hWnd, hScreen);
+        {
+            CClientDC screen(this);
+            ok =
+                mem.CreateCompatibleDC(screen.GetSafeHdc()) && bitmap.CreateCompatibleBitmap(screen.GetSafeHdc(), w, h);
+        }
         if (ok) {
             {
                 CSelection sel(mem, bitmap);
