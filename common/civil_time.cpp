@@ -1,5 +1,6 @@
 #include "common/civil_time.h"
 
+#include <chrono>
 #include <cstdio>
 
 std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
@@ -28,4 +29,9 @@ std::string FormatCivilSeconds(std::int64_t seconds) {
     std::snprintf(text, sizeof text, "%04lld-%02u-%02u %02d:%02d:%02d", static_cast<long long>(y), m, d,
                   static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
     return text;
+}
+
+std::int64_t UtcMillisecondsNow() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }

@@ -11,3 +11,7 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d);
 
 // "2009-03-17 08:05:00"
 std::string FormatCivilSeconds(std::int64_t seconds);
+
+// The time now in milliseconds since 1970-01-01 00:00:00 UTC, as the
+// readings sent to a database or a broker carry it.
+std::int64_t UtcMillisecondsNow();

@@ -2,6 +2,7 @@
 
 #include "installation/installation.h"
 #include "config/ini_file.h"
+#include "config/native_file.h"
 #include "config/settings.h"
 #include "framework/handles.h"
 #include "framework/text.h"
@@ -12,11 +13,6 @@
 #include <atomic>
 
 namespace {
-
-bool FileExists(const std::wstring& strPath) {
-    const DWORD attributes = GetFileAttributesW(strPath.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // A name no other attempt uses, in this process or another: copies started
 // together (several profiles at logon) probe the same folder at once.
@@ -40,7 +36,7 @@ bool CanRewrite(const std::wstring& strDir, const std::wstring& strFile) {
     if (!probe.IsValid())
         return false;
     probe.Close();
-    if (!FileExists(strFile))
+    if (!native_file::IsFile(strFile))
         return true;
     const CHandle file(CreateFileW(strFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -68,7 +64,7 @@ std::wstring SettingsFilePath(const std::wstring& strProgramPath, const std::str
     const std::wstring userDir = std::wstring(szAppData) + L"\\QM487";
     CreateDirectoryW(userDir.c_str(), nullptr);
     const std::wstring user = userDir + L"\\" + name;
-    if (!FileExists(user) && FileExists(beside) && CopyFileW(beside.c_str(), user.c_str(), TRUE))
+    if (!native_file::IsFile(user) && native_file::IsFile(beside) && CopyFileW(beside.c_str(), user.c_str(), TRUE))
         SetFileAttributesW(user.c_str(), FILE_ATTRIBUTE_NORMAL);  // the copy keeps the read-only mark
     return user;
 }

@@ -11,8 +11,8 @@ trap 'rm -rf "$copy"' EXIT
 
 "$src/scripts/check-imports.sh" --sources "$src" || { echo "the tree itself fails the check"; exit 1; }
 
-for d in app bench common config database exchange framework installation instrument mqtt recording res serial tools ui \
-         viewer; do
+for d in app bench common config database exchange framework installation instrument mqtt recording res secrets \
+         serial tools ui viewer; do
   cp -r "$src/$d" "$copy/"
 done
 echo '#include "ui/reading_view.h"' >>"$copy/exchange/dde_server.cpp"

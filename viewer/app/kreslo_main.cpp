@@ -1,6 +1,7 @@
 // Kreslo.exe: the chart viewer of the binary log. Opens the file named on
 // the command line, else the binary log that qm487cfg.ini names (as the
 // main program starts it, without arguments), else asks for one.
+#include "config/native_file.h"
 #include "framework/handles.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
@@ -11,11 +12,6 @@
 #include <memory>
 
 namespace {
-
-bool FileExists(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 class CKresloApp : public CWinApp {
 public:
@@ -40,7 +36,7 @@ public:
                           "Wybierz plik do otwarcia.",
                           MB_ICONINFORMATION);
             m_pWindow->ChooseAndOpen();
-        } else if (!FileExists(afx::Widen1250(settings.strBinaryPath))) {
+        } else if (!native_file::IsFile(afx::Widen1250(settings.strBinaryPath))) {
             AfxMessageBox("Plik rejestracji binarnej " + settings.strBinaryPath +
                               " nie istnieje.\nWybierz plik do otwarcia.",
                           MB_ICONINFORMATION);
