@@ -24,7 +24,7 @@ const char kBadProfileName[] = "Nieprawid\xB3owa nazwa przyrz\xB9" "du: \x84%s\x
 // out on a strange file), the program starts with its own values.
 void ReadSettings(CMainDialog& dlg, CIniFile& ini, const std::wstring& path) {
     try {
-        if (ini.Load(path, TRUE, TRUE, TRUE, FALSE)) {
+        if (ini.Load(path, IniLoadOptions().SaveOnDestroy().CreateIfMissing())) {
             ProgramSettings settings = dlg.CollectSettings();
             LoadSettings(ini, settings);
             dlg.ApplySettings(settings);

@@ -64,7 +64,7 @@ KresloSettings LoadKresloSettings(const std::wstring& strProgramPath) {
     CIniFile ini;
     // Read only: the main program owns the file. Without one every key
     // reads as its default.
-    ini.Load(SettingsFilePath(strProgramPath), FALSE, FALSE, TRUE, FALSE);
+    ini.Load(SettingsFilePath(strProgramPath));
     LoadSettings(ini, ps);
     // The fields' default text colours are nine shades of dark brown that no
     // one could tell apart as lines; a channel whose colour was never chosen
