@@ -18,12 +18,12 @@ done
 echo '#include "ui/reading_view.h"' >>"$copy/exchange/dde_server.cpp"
 echo '#include <windows.h>' >>"$copy/instrument/line_decoder.h"
 echo '#include "app/main_dialog.h"' >>"$copy/serial/port_scan.cpp"
-echo '#include "app/reader_app.h"' >>"$copy/viewer/app/kreslo_window.cpp"
+echo '#include "app/reader_app.h"' >>"$copy/viewer/app/chart_window.cpp"
 out=$("$src/scripts/check-imports.sh" --sources "$copy" 2>&1) && { echo "planted imports passed"; exit 1; }
 rc=0
 for want in "exchange/dde_server.cpp includes ui/reading_view.h" "instrument/line_decoder.h: the portable core" \
             "serial/port_scan.cpp includes app/main_dialog.h" \
-            "viewer/app/kreslo_window.cpp includes app/reader_app.h: another program"; do
+            "viewer/app/chart_window.cpp includes app/reader_app.h: another program"; do
   grep -qF "$want" <<<"$out" || { echo "not reported: $want"; rc=1; }
 done
 [ $rc -eq 0 ] || echo "$out"

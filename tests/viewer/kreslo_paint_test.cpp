@@ -2,7 +2,7 @@
 // channel's line in its colour), and how following a log treats the view.
 #include "tests/viewer/clock_change_logs.h"
 #include "tests/viewer/kreslo_test_log.h"
-#include "viewer/app/kreslo_window.h"
+#include "viewer/app/chart_window.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

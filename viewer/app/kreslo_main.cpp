@@ -5,7 +5,7 @@
 #include "framework/handles.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
-#include "viewer/app/kreslo_window.h"
+#include "viewer/app/chart_window.h"
 
 #include <shellapi.h>
 

@@ -1,4 +1,4 @@
-#include "viewer/app/kreslo_window.h"
+#include "viewer/app/chart_window.h"
 
 #include "common/civil_time.h"
 #include "installation/settings_path.h"

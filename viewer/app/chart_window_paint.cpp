@@ -1,6 +1,6 @@
 // Drawing of the chart: legend, axes with their grid, the channels' lines,
 // cursors and the side panel with readout and range statistics.
-#include "viewer/app/kreslo_window.h"
+#include "viewer/app/chart_window.h"
 
 #include "instrument/quantity_format.h"
 #include "framework/gdi.h"
