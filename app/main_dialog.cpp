@@ -1,6 +1,6 @@
 #include "app/main_dialog.h"
 
-#include "app/installation.h"
+#include "installation/installation.h"
 #include "app/main_layout.h"
 #include "app/profile_instance.h"
 #include "app/start_with_windows.h"

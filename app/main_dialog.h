@@ -11,7 +11,7 @@
 #include "framework/app_messages.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 #include "framework/text.h"
 #include "instrument/channels.h"
 #include "instrument/line_assembly.h"

@@ -6,6 +6,7 @@
 #include "framework/win_app.h"
 #include "ui/about_dialog.h"
 #include "ui/colors_dialog.h"
+#include "ui/extra_settings_dialog.h"
 #include "ui/fonts_dialog.h"
 #include "ui/promo_dialog.h"
 

@@ -3,7 +3,7 @@
 #include "app/main_dialog.h"
 
 #include "app/profile_instance.h"
-#include "app/settings_path.h"
+#include "installation/settings_path.h"
 #include "config/profile.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
@@ -48,7 +48,7 @@ void CMainDialog::OnNewInstrument() {
     if (!FileExists(path)) {
         CIniFile ini;
         ProgramSettings s = ConstructorSettings();
-        if (ini.Load(path, FALSE, TRUE, TRUE, FALSE))
+        if (ini.Load(path, IniLoadOptions().CreateIfMissing()))
             LoadSettings(ini, s);
         const ProgramSettings mine = CollectSettings();
         std::copy(std::begin(mine.fields), std::end(mine.fields), s.fields);

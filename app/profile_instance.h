@@ -3,7 +3,7 @@
 // brings that window to the front and ends without touching any file.
 #pragma once
 
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 
 #include <windows.h>
 

@@ -1,5 +1,6 @@
 #include "app/program_help.h"
 
+#include "config/native_file.h"
 #include "framework/system_library.h"
 
 #include <shellapi.h>
@@ -13,7 +14,7 @@ CProgramHelp::CProgramHelp() {
 CProgramHelp::Shown CProgramHelp::Show(HWND hOwner) {
     // hhctrl answers a missing file with a box of its own; the browser's
     // pages are the better answer then.
-    if (GetFileAttributesW(ChmPath().c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (native_file::IsFile(ChmPath())) {
         m_hWindow = m_htmlHelp.DisplayTopic(hOwner, ChmPath(), kStartTopic);
         if (m_hWindow != nullptr)
             return Shown::Window;

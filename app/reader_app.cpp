@@ -1,14 +1,15 @@
 #include "app/reader_app.h"
 
-#include "app/installation.h"
+#include "installation/installation.h"
 #include "app/main_dialog.h"
 #include "app/profile_instance.h"
-#include "app/settings_path.h"
+#include "installation/settings_path.h"
 #include "app/start_with_windows.h"
 #include "config/ini_file.h"
 #include "config/profile.h"
 #include "config/settings.h"
 #include "recording/record_file.h"
+#include "framework/handles.h"
 #include "framework/text.h"
 
 #include <shellapi.h>
@@ -23,7 +24,7 @@ const char kBadProfileName[] = "Nieprawid\xB3owa nazwa przyrz\xB9" "du: \x84%s\x
 // out on a strange file), the program starts with its own values.
 void ReadSettings(CMainDialog& dlg, CIniFile& ini, const std::wstring& path) {
     try {
-        if (ini.Load(path, TRUE, TRUE, TRUE, FALSE)) {
+        if (ini.Load(path, IniLoadOptions().SaveOnDestroy().CreateIfMissing())) {
             ProgramSettings settings = dlg.CollectSettings();
             LoadSettings(ini, settings);
             dlg.ApplySettings(settings);
@@ -37,11 +38,10 @@ void ReadSettings(CMainDialog& dlg, CIniFile& ini, const std::wstring& path) {
 
 BOOL CReaderApp::TakeCommandLine(const wchar_t* pszCommandLine) {
     int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(pszCommandLine, &argc);
+    const CLocalMemory<wchar_t*> argv(CommandLineToArgvW(pszCommandLine, &argc));
     std::vector<std::string> args;
-    for (int i = 1; argv != nullptr && i < argc; ++i)
-        args.push_back(afx::Narrow1250(argv[i]));
-    LocalFree(argv);
+    for (int i = 1; argv.IsValid() && i < argc; ++i)
+        args.push_back(afx::Narrow1250(argv.Get()[i]));
     const StartOptions options = ParseStartOptions(args);
     if (!options.bValid) {
         std::string text(sizeof kBadProfileName + options.strBadName.size(), '\0');

@@ -2,6 +2,7 @@
 
 #include "config/cp1250.h"
 #include "config/profile.h"
+#include "framework/handles.h"
 #include "framework/text.h"
 
 #include <windows.h>
@@ -14,24 +15,14 @@ namespace {
 
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-class CRunKey {
-public:
-    explicit CRunKey(REGSAM access) {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, access, nullptr, &m_hKey, nullptr) !=
-            ERROR_SUCCESS)
-            m_hKey = nullptr;
-    }
-    ~CRunKey() {
-        if (m_hKey != nullptr)
-            RegCloseKey(m_hKey);
-    }
-    CRunKey(const CRunKey&) = delete;
-    CRunKey& operator=(const CRunKey&) = delete;
-    HKEY Get() const { return m_hKey; }
-
-private:
-    HKEY m_hKey = nullptr;
-};
+// The user's Run key, empty when it cannot be opened.
+CRegKey OpenRunKey(REGSAM access) {
+    CRegKey key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, access, nullptr, key.Receive(), nullptr) !=
+        ERROR_SUCCESS)
+        key.Detach();  // a failed call leaves no key to close
+    return key;
+}
 
 // A value named as a profile's, and what its command starts, read as the
 // program reads its own command line.
@@ -47,13 +38,13 @@ RunValue ReadCommand(const std::wstring& name, const std::wstring& command) {
     if (command.empty())
         return value;
     int argc = 0;
-    const std::unique_ptr<wchar_t*, decltype(&LocalFree)> argv(CommandLineToArgvW(command.c_str(), &argc), &LocalFree);
-    if (!argv || argc < 1)
+    const CLocalMemory<wchar_t*> argv(CommandLineToArgvW(command.c_str(), &argc));
+    if (!argv.IsValid() || argc < 1)
         return value;
-    value.program = argv.get()[0];
+    value.program = argv.Get()[0];
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
-        args.push_back(afx::Narrow1250(argv.get()[i]));
+        args.push_back(afx::Narrow1250(argv.Get()[i]));
     value.options = ParseStartOptions(args);
     return value;
 }
@@ -107,8 +98,8 @@ std::string CopyRunValueName(const std::string& strProfile, const std::wstring& 
 }
 
 bool IsStartedWithWindows(const std::wstring& programPath, const std::string& strProfile) {
-    CRunKey key(KEY_QUERY_VALUE);
-    if (key.Get() == nullptr)
+    const CRegKey key = OpenRunKey(KEY_QUERY_VALUE);
+    if (!key.IsValid())
         return false;
     for (const RunValue& value : ProfileValues(key.Get()))
         if (StartsCopy(value, programPath, strProfile))
@@ -117,8 +108,8 @@ bool IsStartedWithWindows(const std::wstring& programPath, const std::string& st
 }
 
 bool SetStartWithWindows(const std::wstring& programPath, const std::string& strProfile, bool bOn) {
-    CRunKey key(KEY_QUERY_VALUE | KEY_SET_VALUE);
-    if (key.Get() == nullptr)
+    const CRegKey key = OpenRunKey(KEY_QUERY_VALUE | KEY_SET_VALUE);
+    if (!key.IsValid())
         return false;
     bool bMine = false;
     bool bDeleted = true;
@@ -143,8 +134,8 @@ bool SetStartWithWindows(const std::wstring& programPath, const std::string& str
 }
 
 bool HasStartWithWindows(const std::wstring& programPath) {
-    CRunKey key(KEY_QUERY_VALUE);
-    if (key.Get() == nullptr)
+    const CRegKey key = OpenRunKey(KEY_QUERY_VALUE);
+    if (!key.IsValid())
         return false;
     for (const RunValue& value : ProfileValues(key.Get()))
         if (StartsProgram(value, programPath))
@@ -153,8 +144,8 @@ bool HasStartWithWindows(const std::wstring& programPath) {
 }
 
 int RemoveStartWithWindows(const std::wstring& programPath) {
-    CRunKey key(KEY_QUERY_VALUE | KEY_SET_VALUE);
-    if (key.Get() == nullptr)
+    const CRegKey key = OpenRunKey(KEY_QUERY_VALUE | KEY_SET_VALUE);
+    if (!key.IsValid())
         return 0;
     int nRemoved = 0;
     for (const RunValue& value : ProfileValues(key.Get()))

@@ -7,6 +7,7 @@
 //    starts it): the points the sender delivers per second, the time one
 //    request of 5,000 points takes, and the time from a push until the point
 //    can be queried back.
+#include "common/civil_time.h"
 #include "database/db_sender.h"
 #include "database/http_client.h"
 
@@ -36,12 +37,6 @@ SIZE_T PrivateBytes() {
     pmc.cb = sizeof pmc;
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc);
     return pmc.PrivateUsage != 0 ? pmc.PrivateUsage : pmc.WorkingSetSize;
-}
-std::int64_t NowMs() {
-    FILETIME ft;
-    GetSystemTimeAsFileTime(&ft);
-    const std::uint64_t t = (std::uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    return std::int64_t((t - 116444736000000000ULL) / 10000);
 }
 DbPoint Point(std::int64_t t, int i) {
     DbPoint p = {};
@@ -74,7 +69,7 @@ void MeasurePushes(int queued) {
     const SIZE_T before = PrivateBytes();
     const int kSlice = 10000;
     double first = 0, last = 0, worst = 0;
-    const std::int64_t t0 = NowMs();
+    const std::int64_t t0 = UtcMillisecondsNow();
     for (int i = 0; i < queued; i += kSlice) {
         const LARGE_INTEGER a = Now();
         for (int k = i; k < i + kSlice && k < queued; ++k) {
@@ -105,7 +100,7 @@ void MeasureServer(const std::string& url) {
     // one request a second).
     const int kBacklog = 50000;
     CDatabaseSender sender;
-    const std::int64_t t0 = NowMs() - 3600 * 1000;
+    const std::int64_t t0 = UtcMillisecondsNow() - 3600 * 1000;
     for (int pass = 0; pass < 1; ++pass) {
         sender.Start(Config(url), nullptr, 0);
         for (int i = 0; i < kBacklog; ++i)
@@ -149,7 +144,7 @@ void MeasureServer(const std::string& url) {
     sender.Start(Config(url), nullptr, 0);
     std::vector<double> latency;
     for (int i = 0; i < 15; ++i) {
-        const std::int64_t t = NowMs();
+        const std::int64_t t = UtcMillisecondsNow();
         const LARGE_INTEGER a = Now();
         DbPoint p = Point(t, i);
         p.nSerial = 999;

@@ -18,7 +18,7 @@
 
 #include "exchange/dde_items.h"
 #include "exchange/dde_server.h"
-#include "exchange/quantity_format.h"
+#include "instrument/quantity_format.h"
 #include "instrument/line_encoder.h"
 
 #include <windows.h>

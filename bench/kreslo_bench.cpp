@@ -32,8 +32,8 @@
 #include <psapi.h>
 
 #include "framework/win_app.h"
-#include "viewer/app/kreslo_document.h"
-#include "viewer/app/kreslo_window.h"
+#include "viewer/app/chart_document.h"
+#include "viewer/app/chart_window.h"
 #else
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -141,24 +141,21 @@ CIniFile::~CIniFile() {
     }
 }
 
-BOOL CIniFile::Open(const fs::path& programPath, const std::string& strFileName, BOOL bSaveOnDestroy,
-                    BOOL bCreateIfMissing, BOOL bIgnoreCase, BOOL bMakeBackup) {
-    return Load(ProgramDirectory(programPath) / strFileName, bSaveOnDestroy, bCreateIfMissing, bIgnoreCase,
-                bMakeBackup);
+BOOL CIniFile::Open(const fs::path& programPath, const std::string& strFileName, const IniLoadOptions& options) {
+    return Load(ProgramDirectory(programPath) / strFileName, options);
 }
 
-BOOL CIniFile::Load(const fs::path& path, BOOL bSaveOnDestroy, BOOL bCreateIfMissing, BOOL bIgnoreCase,
-                    BOOL bMakeBackup) {
+BOOL CIniFile::Load(const fs::path& path, const IniLoadOptions& options) {
     if (!m_filePath.empty()) {
         Save(FALSE);
         Clear();
     }
-    m_bIgnoreCase = bIgnoreCase;
-    m_bSaveOnDestroy = bSaveOnDestroy;
-    m_bMakeBackup = bMakeBackup;
+    m_bIgnoreCase = options.bIgnoreCase;
+    m_bSaveOnDestroy = options.bSaveOnDestroy;
+    m_bMakeBackup = options.bMakeBackup;
 
     std::string strText;
-    if (!ReadWholeFile(path, bCreateIfMissing, strText))
+    if (!ReadWholeFile(path, options.bCreateIfMissing, strText))
         return FALSE;
     m_filePath = path;
     Parse(strText);

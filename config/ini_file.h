@@ -26,6 +26,32 @@
 #include <string>
 #include <vector>
 
+// How CIniFile::Load treats the file: by default it is read, names are
+// matched ignoring letter case, and nothing is written unless Save is called.
+struct IniLoadOptions {
+    bool bSaveOnDestroy = false;    // written back when the object goes
+    bool bCreateIfMissing = false;  // a missing file is created empty
+    bool bIgnoreCase = true;        // section and key names
+    bool bMakeBackup = false;       // the file before a rewrite kept beside it
+
+    IniLoadOptions& SaveOnDestroy() {
+        bSaveOnDestroy = true;
+        return *this;
+    }
+    IniLoadOptions& CreateIfMissing() {
+        bCreateIfMissing = true;
+        return *this;
+    }
+    IniLoadOptions& CaseSensitive() {
+        bIgnoreCase = false;
+        return *this;
+    }
+    IniLoadOptions& MakeBackup() {
+        bMakeBackup = true;
+        return *this;
+    }
+};
+
 class CIniFile {
 public:
     explicit CIniFile(int nGrowBy = 4);
@@ -41,16 +67,15 @@ public:
     // process's first command-line argument): everything before its last
     // backslash (or "/"; natively only "/"), else the current directory.
     // TRUE when the file was loaded.
-    BOOL Open(const std::filesystem::path& programPath, const std::string& strFileName, BOOL bSaveOnDestroy,
-              BOOL bCreateIfMissing, BOOL bIgnoreCase, BOOL bMakeBackup);
+    BOOL Open(const std::filesystem::path& programPath, const std::string& strFileName,
+              const IniLoadOptions& options = IniLoadOptions());
 
     // Saves and clears a file loaded before, then reads path. A missing
-    // file is created empty when bCreateIfMissing is set. FALSE, with an
+    // file is created empty when options.bCreateIfMissing is set. FALSE, with an
     // empty model, when the file cannot be read or created, or is larger than
     // kMaxFileSize (then it is left as it is). A read-only file is read but
     // never rewritten.
-    BOOL Load(const std::filesystem::path& path, BOOL bSaveOnDestroy, BOOL bCreateIfMissing, BOOL bIgnoreCase,
-              BOOL bMakeBackup);
+    BOOL Load(const std::filesystem::path& path, const IniLoadOptions& options = IniLoadOptions());
 
     // The default when the section or key is missing; else the value cut at
     // its last ";".

@@ -11,6 +11,8 @@ namespace native_file {
 
 // std::fopen for a path; mode as fopen's ("rb", "ab", "wb").
 std::FILE* Open(const std::filesystem::path& path, const char* mode);
+// A file that is there (a folder of the name is not one).
+bool IsFile(const std::filesystem::path& path);
 // Marked read-only by the user (attribute or mode bits, not access rights).
 bool IsReadOnly(const std::filesystem::path& path);
 // Written through to the disk.

@@ -9,6 +9,11 @@ namespace native_file {
 
 std::FILE* Open(const std::filesystem::path& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
+bool IsFile(const std::filesystem::path& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
 bool IsReadOnly(const std::filesystem::path& path) {
     // The mode bits, not access(): a user who made the file read-only meant
     // it even when the program runs with the rights to write it anyway.

@@ -1,8 +1,8 @@
 #include "database/database_dialog.h"
 
 #include "database/http_client.h"
-#include "database/plain_text_secret.h"
-#include "database/secret_store.h"
+#include "secrets/plain_text_secret.h"
+#include "secrets/secret_store.h"
 #include "database/send_rules.h"
 #include "database/send_state.h"
 #include "framework/app_messages.h"

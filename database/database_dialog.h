@@ -7,7 +7,7 @@
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "framework/worker_thread.h"
-#include "database/plain_text_secret.h"
+#include "secrets/plain_text_secret.h"
 #include "database/send_rules.h"
 
 #include <atomic>

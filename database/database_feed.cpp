@@ -1,36 +1,22 @@
 #include "database/database_feed.h"
 
+#include "common/civil_time.h"
 #include "database/database_dialog.h"
-#include "database/secret_store.h"
 #include "framework/app_messages.h"
 #include "framework/win_app.h"
 #include "instrument/channels.h"
-
-namespace {
-
-std::int64_t UtcMillisecondsNow() {
-    FILETIME ft;
-    GetSystemTimeAsFileTime(&ft);
-    const std::uint64_t ticks = (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    const std::uint64_t kUnixEpochTicks = 116444736000000000ULL;  // 1970-01-01 in 100 ns since 1601
-    return static_cast<std::int64_t>((ticks - kUnixEpochTicks) / 10000);
-}
-
-}  // namespace
 
 CDatabaseFeed::CDatabaseFeed(Host& host, std::size_t nQueueCapacity) : m_host(host), m_sender(nQueueCapacity) {}
 
 void CDatabaseFeed::ApplySettings(const DatabaseSettings& settings) {
     m_settings = settings;
-    m_bSecretUnreadable = !UnprotectSecret(settings.strProtectedSecret, m_strSecret);
+    m_secret.Load(settings.strProtectedSecret);
 }
 
 bool CDatabaseFeed::ChangeSettings(const DatabaseSettings& s, const std::string& strSecret, bool* pbNotKept) {
     if (pbNotKept != nullptr)
         *pbNotKept = false;
-    // An unreadable secret stays in the file (it may be another user's)
-    // until a new one is typed.
-    const bool bNewSecret = strSecret != m_strSecret || (m_bSecretUnreadable && !strSecret.empty());
+    const bool bNewSecret = m_secret.IsNew(strSecret);
     if (!bNewSecret && s.bEnabled == m_settings.bEnabled && s.strUrl == m_settings.strUrl &&
         s.strName == m_settings.strName && s.strUser == m_settings.strUser)
         return false;
@@ -38,12 +24,9 @@ bool CDatabaseFeed::ChangeSettings(const DatabaseSettings& s, const std::string&
     m_settings = s;
     m_settings.strProtectedSecret = strProtected;
     if (bNewSecret) {
-        bool bFailed = false;
-        m_settings.strProtectedSecret = ProtectSecret(strSecret, &bFailed);
-        m_strSecret = strSecret;
-        m_bSecretUnreadable = false;
+        const bool bKept = m_secret.Replace(strSecret, &m_settings.strProtectedSecret);
         if (pbNotKept != nullptr)
-            *pbNotKept = bFailed;
+            *pbNotKept = !bKept;
     }
     Start();
     return true;
@@ -58,8 +41,8 @@ void CDatabaseFeed::Start() {
     }
     config.strDatabase = m_settings.strName;
     config.strUser = m_settings.strUser;
-    config.strSecret = m_strSecret;
-    if (m_bSecretUnreadable)
+    config.strSecret = m_secret.Plain();
+    if (m_secret.IsUnreadable())
         config.hold = DbFault::SecretUnreadable;
     else if (CheckCredentials(config.strUser, config.strSecret) != DbCredentialsFault::None)
         config.hold = DbFault::Credentials;
@@ -93,8 +76,8 @@ void CDatabaseFeed::RunDialog() {
     dlg.m_strUrl = m_settings.strUrl;
     dlg.m_strName = m_settings.strName;
     dlg.m_strUser = m_settings.strUser;
-    dlg.m_strSecret = m_strSecret;
-    dlg.m_bSecretUnreadable = m_bSecretUnreadable;
+    dlg.m_strSecret = m_secret.Plain();
+    dlg.m_bSecretUnreadable = m_secret.IsUnreadable();
     dlg.m_fnState = [this] { return DescribeSendState(m_sender.State(), m_sender.IsRunning()); };
     if (dlg.DoModal() != IDOK)
         return;

@@ -7,6 +7,7 @@
 
 #include "config/database_settings.h"
 #include "database/db_sender.h"
+#include "secrets/secret_store.h"
 
 #include <string>
 
@@ -32,8 +33,8 @@ public:
     // new one is typed: an empty password would only be refused.
     void ApplySettings(const DatabaseSettings& settings);
     const DatabaseSettings& Settings() const { return m_settings; }
-    const std::string& Secret() const { return m_strSecret; }
-    bool IsSecretUnreadable() const { return m_bSecretUnreadable; }
+    const std::string& Secret() const { return m_secret.Plain(); }
+    bool IsSecretUnreadable() const { return m_secret.IsUnreadable(); }
 
     // New values (the dialog's), the secret in plain; the sender restarts
     // only when one of them differs. True when something changed. A secret
@@ -59,7 +60,6 @@ public:
 private:
     Host& m_host;
     DatabaseSettings m_settings;       // as the file keeps them, the secret encrypted
-    std::string m_strSecret;           // decrypted, in memory only
-    bool m_bSecretUnreadable = false;  // the file's secret is another user's
+    CStoredSecret m_secret;
     CDatabaseSender m_sender;
 };

@@ -1,7 +1,7 @@
 #include "database/send_rules.h"
 
 #include "config/cp1250.h"
-#include "database/base64.h"
+#include "common/base64.h"
 
 #include <algorithm>
 #include <cctype>

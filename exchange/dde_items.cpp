@@ -1,6 +1,6 @@
 #include "exchange/dde_items.h"
 
-#include "exchange/quantity_format.h"
+#include "instrument/quantity_format.h"
 
 #include <cmath>
 #include <cstdio>

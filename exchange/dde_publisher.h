@@ -6,7 +6,7 @@
 #pragma once
 
 #include "exchange/dde_server.h"
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 #include "instrument/channels.h"
 
 #include <windows.h>

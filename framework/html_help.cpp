@@ -8,8 +8,7 @@
 CHtmlHelp::~CHtmlHelp() {
     CloseAll();
     // hhctrl's windows must be gone before its code is.
-    if (m_hLibrary != nullptr)
-        FreeLibrary(m_hLibrary);
+    m_library.Close();
     if (m_bOleInitialized)
         OleUninitialize();
 }
@@ -22,14 +21,13 @@ bool CHtmlHelp::Load() {
     m_bTriedLoad = TRUE;
     // The help window embeds the browser control, an OLE object.
     m_bOleInitialized = SUCCEEDED(OleInitialize(nullptr));
-    m_hLibrary = LoadSystemLibrary(L"hhctrl.ocx");
-    if (m_hLibrary == nullptr)
+    m_library.Attach(LoadSystemLibrary(L"hhctrl.ocx"));
+    if (!m_library.IsValid())
         return false;
-    m_pfnHtmlHelp = reinterpret_cast<HtmlHelpProc>(reinterpret_cast<void*>(GetProcAddress(m_hLibrary, "HtmlHelpW")));
-    if (m_pfnHtmlHelp == nullptr) {
-        FreeLibrary(m_hLibrary);
-        m_hLibrary = nullptr;
-    }
+    m_pfnHtmlHelp =
+        reinterpret_cast<HtmlHelpProc>(reinterpret_cast<void*>(GetProcAddress(m_library.Get(), "HtmlHelpW")));
+    if (m_pfnHtmlHelp == nullptr)
+        m_library.Close();
     return m_pfnHtmlHelp != nullptr;
 }
 

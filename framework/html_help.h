@@ -3,6 +3,8 @@
 // hhctrl statically would not start where it is missing.
 #pragma once
 
+#include "framework/handles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -27,7 +29,7 @@ private:
     using HtmlHelpProc = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
     bool Load();
 
-    HMODULE m_hLibrary = nullptr;
+    CModule m_library;
     HtmlHelpProc m_pfnHtmlHelp = nullptr;
     BOOL m_bTriedLoad = FALSE;  // a missing hhctrl is looked for once
     BOOL m_bOpened = FALSE;     // a help window may exist

@@ -6,7 +6,7 @@
 // thread ends with kFailed and the window set by ReportFailuresTo is told.
 #pragma once
 
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 
 #include <windows.h>
 

@@ -23,7 +23,7 @@ struct ChannelState {
     BOOL bNoValue;         // no value since start, or the link was lost: "???"
     BOOL bAlert;           // the instrument reports an error, or the link was lost: the field blinks
     BOOL bFineResolution;  // the instrument reports hundredths
-    int nQuantity;         // quantity code of the value (exchange/quantity_format.h); 3 = degrees Celsius
+    int nQuantity;         // quantity code of the value (instrument/quantity_format.h); 3 = degrees Celsius
     // Judged at valid values only (JudgeAlarm), so errors and a lost link
     // leave it as it was.
     ChannelAlarm alarm;

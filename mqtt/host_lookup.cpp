@@ -1,6 +1,6 @@
 #include "mqtt/host_lookup.h"
 
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 #include "framework/worker_thread.h"
 
 #include <ws2tcpip.h>

@@ -1,7 +1,7 @@
 #include "mqtt/mqtt_dialog.h"
 
-#include "database/plain_text_secret.h"
-#include "database/secret_store.h"
+#include "secrets/plain_text_secret.h"
+#include "secrets/secret_store.h"
 #include "framework/app_messages.h"
 #include "framework/text.h"
 #include "framework/win_app.h"

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "config/mqtt_settings.h"
-#include "database/plain_text_secret.h"
+#include "secrets/plain_text_secret.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "framework/worker_thread.h"

@@ -1,24 +1,17 @@
 #include "mqtt/mqtt_feed.h"
 
+#include "common/civil_time.h"
 #include "common/number_text.h"
-#include "database/secret_store.h"
 #include "framework/app_messages.h"
 #include "framework/win_app.h"
 #include "mqtt/mqtt_dialog.h"
 #include "res/version.h"
-
-#include <chrono>
 
 namespace {
 
 const char kHeldText[] = "Wstrzymane: zapisanego has\xB3"
                          "a nie mo\xBF"
                          "na odczyta\xE6.";
-
-std::int64_t UtcMillisecondsNow() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-}
 
 // The computer's name in UTF-8, for the client id.
 std::string ComputerName() {
@@ -35,7 +28,7 @@ std::string ComputerName() {
 
 void CMqttFeed::ApplySettings(const MqttSettings& settings) {
     m_settings = settings;
-    m_bSecretUnreadable = !UnprotectSecret(settings.strProtectedSecret, m_strSecret);
+    m_secret.Load(settings.strProtectedSecret);
     m_thread.Stop();
     m_thread.Outbox().Clear();
     StartIfDue();
@@ -51,10 +44,10 @@ void CMqttFeed::StartIfDue() {
         return;
     }
     // A password that cannot be read is never sent as an empty one.
-    if (m_thread.Outbox().Instrument() < 0 || m_bSecretUnreadable)
+    if (m_thread.Outbox().Instrument() < 0 || m_secret.IsUnreadable())
         return;
     config.strUser = m_settings.strUser;
-    config.strPassword = m_strSecret;
+    config.strPassword = m_secret.Plain();
     config.strClientId = MqttClientId(ComputerName(), m_host.ProfileName(), m_host.SettingsPath());
     config.strBase = m_settings.strBase;
     config.bDiscovery = m_settings.bDiscovery != FALSE;
@@ -92,8 +85,8 @@ void CMqttFeed::OnReading(BOOL bGood, int nChannel) {
 bool CMqttFeed::RunDialog(CWnd* pParent) {
     CMqttDialog dlg(pParent);
     dlg.m_settings = m_settings;
-    dlg.m_strSecret = m_strSecret;
-    dlg.m_bSecretUnreadable = m_bSecretUnreadable;
+    dlg.m_strSecret = m_secret.Plain();
+    dlg.m_bSecretUnreadable = m_secret.IsUnreadable();
     dlg.m_fnState = [this] {
         if (IsHeld())
             return std::string(kHeldText);
@@ -105,16 +98,8 @@ bool CMqttFeed::RunDialog(CWnd* pParent) {
     const std::string protectedSecret = m_settings.strProtectedSecret;
     m_settings = dlg.m_settings;
     m_settings.strProtectedSecret = protectedSecret;
-    // An unreadable secret stays in the file (it may be another user's)
-    // until a new one is typed.
-    if (dlg.m_strSecret != m_strSecret || (m_bSecretUnreadable && !dlg.m_strSecret.empty())) {
-        bool bFailed = false;
-        m_settings.strProtectedSecret = ProtectSecret(dlg.m_strSecret, &bFailed);
-        m_strSecret = dlg.m_strSecret;
-        m_bSecretUnreadable = false;
-        if (bFailed)
-            AfxMessageBox(kSecretNotKeptText, MB_OK | MB_ICONEXCLAMATION);
-    }
+    if (m_secret.IsNew(dlg.m_strSecret) && !m_secret.Replace(dlg.m_strSecret, &m_settings.strProtectedSecret))
+        AfxMessageBox(kSecretNotKeptText, MB_OK | MB_ICONEXCLAMATION);
     // Entities made while discovery was on go once it is switched off.
     if (bWasDiscovering && !m_settings.bDiscovery)
         m_bRemoveDiscovery = true;

@@ -7,6 +7,7 @@
 #include "config/mqtt_settings.h"
 #include "instrument/channels.h"
 #include "mqtt/mqtt_thread.h"
+#include "secrets/secret_store.h"
 
 #include <windows.h>
 
@@ -49,18 +50,17 @@ public:
     void Stop() { m_thread.Stop(); }
 
     const CMqttPublisherThread& Publisher() const { return m_thread; }
-    const std::string& Secret() const { return m_strSecret; }
+    const std::string& Secret() const { return m_secret.Plain(); }
 
 private:
     // Starts the thread when publishing is on and the instrument is known.
     void StartIfDue();
     // Publishing is on, but its password cannot be read: nothing is sent.
-    bool IsHeld() const { return m_settings.bEnabled && m_bSecretUnreadable; }
+    bool IsHeld() const { return m_settings.bEnabled && m_secret.IsUnreadable(); }
 
     Host& m_host;
     MqttSettings m_settings;
-    std::string m_strSecret;           // decrypted, in memory only
-    bool m_bSecretUnreadable = false;  // the file's secret is another user's
+    CStoredSecret m_secret;
     bool m_bRemoveDiscovery = false;   // discovery was switched off in this run
     CMqttPublisherThread m_thread;
 };

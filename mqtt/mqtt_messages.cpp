@@ -2,7 +2,7 @@
 
 #include "config/cp1250.h"
 #include "instrument/channel_alarm.h"
-#include "viewer/kvf_reader.h"
+#include "common/civil_time.h"
 
 #include <cstdio>
 
@@ -151,7 +151,7 @@ std::string IsoUtcTime(std::int64_t nTimeMs) {
         ms += 1000;
         --seconds;
     }
-    std::string text = FormatKvfSeconds(seconds);  // "2026-12-08 14:03:12"
+    std::string text = FormatCivilSeconds(seconds);  // "2026-12-08 14:03:12"
     text[10] = 'T';
     char fraction[8];
     std::snprintf(fraction, sizeof fraction, ".%03dZ", ms);

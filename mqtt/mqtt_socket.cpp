@@ -65,29 +65,6 @@ struct CTokenBuffer {
     }
 };
 
-// A certificate context, a store, a chain: each freed with its owner.
-struct CCertificate {
-    PCCERT_CONTEXT p = nullptr;
-    ~CCertificate() {
-        if (p != nullptr)
-            CertFreeCertificateContext(p);
-    }
-};
-struct CStore {
-    HCERTSTORE h = nullptr;
-    ~CStore() {
-        if (h != nullptr)
-            CertCloseStore(h, 0);
-    }
-};
-struct CChain {
-    PCCERT_CHAIN_CONTEXT p = nullptr;
-    ~CChain() {
-        if (p != nullptr)
-            CertFreeCertificateChain(p);
-    }
-};
-
 // The first certificate of a PEM or DER file.
 PCCERT_CONTEXT LoadCertificate(const std::string& path) {
     std::ifstream in(afx::Widen1250(path).c_str(), std::ios::binary);
@@ -125,14 +102,10 @@ CMqttSocket::~CMqttSocket() {
 }
 
 void CMqttSocket::Close() {
-    if (m_bContext)
-        DeleteSecurityContext(&m_context);
-    if (m_bCred)
-        FreeCredentialsHandle(&m_cred);
-    m_bContext = m_bCred = m_bTls = false;
-    if (m_socket != INVALID_SOCKET)
-        closesocket(m_socket);
-    m_socket = INVALID_SOCKET;
+    m_context.Close();
+    m_cred.Close();
+    m_bTls = false;
+    m_socket.Close();
     m_raw.clear();
     m_plain.clear();
 }
@@ -142,7 +115,7 @@ CMqttSocket::WaitResult CMqttSocket::WaitSocket(unsigned nMs, bool bAlsoWake) {
     const DWORD r = WaitForMultipleObjects(bAlsoWake ? 3 : 2, handles, FALSE, nMs);
     if (r == WAIT_OBJECT_0 + 1) {
         WSANETWORKEVENTS events;
-        WSAEnumNetworkEvents(m_socket, m_netEvent.Get(), &events);  // resets the event
+        WSAEnumNetworkEvents(m_socket.Get(), m_netEvent.Get(), &events);  // resets the event
         return kReady;
     }
     if (r == WAIT_OBJECT_0 + 2)
@@ -174,17 +147,17 @@ bool CMqttSocket::Connect(const MqttUrl& url, unsigned nTimeoutMs, std::string* 
         return false;
     std::string lastError = "connection refused";
     for (const HostAddress& a : addresses) {
-        m_socket = socket(a.nFamily, SOCK_STREAM, IPPROTO_TCP);
-        if (m_socket == INVALID_SOCKET)
+        m_socket.Attach(socket(a.nFamily, SOCK_STREAM, IPPROTO_TCP));
+        if (!m_socket.IsValid())
             continue;
         ResetEvent(m_netEvent.Get());
         // Also makes the socket non-blocking.
-        WSAEventSelect(m_socket, m_netEvent.Get(), FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
+        WSAEventSelect(m_socket.Get(), m_netEvent.Get(), FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
         const BOOL noDelay = TRUE;
-        setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+        setsockopt(m_socket.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
         int error = 0;
-        if (connect(m_socket, reinterpret_cast<const sockaddr*>(a.sockaddr.data()), static_cast<int>(a.sockaddr.size())) !=
-            0) {
+        if (connect(m_socket.Get(), reinterpret_cast<const sockaddr*>(a.sockaddr.data()),
+                    static_cast<int>(a.sockaddr.size())) != 0) {
             error = WSAGetLastError();
             if (error == WSAEWOULDBLOCK) {
                 error = WSAETIMEDOUT;
@@ -204,7 +177,7 @@ bool CMqttSocket::Connect(const MqttUrl& url, unsigned nTimeoutMs, std::string* 
                         continue;
                     }
                     WSANETWORKEVENTS events;
-                    WSAEnumNetworkEvents(m_socket, m_netEvent.Get(), &events);
+                    WSAEnumNetworkEvents(m_socket.Get(), m_netEvent.Get(), &events);
                     if (events.lNetworkEvents & FD_CONNECT) {
                         error = events.iErrorCode[FD_CONNECT_BIT];
                         break;
@@ -223,7 +196,7 @@ bool CMqttSocket::Connect(const MqttUrl& url, unsigned nTimeoutMs, std::string* 
 
 bool CMqttSocket::SendRaw(const char* p, std::size_t n) {
     while (n > 0) {
-        const int sent = send(m_socket, p, static_cast<int>(n), 0);
+        const int sent = send(m_socket.Get(), p, static_cast<int>(n), 0);
         if (sent > 0) {
             p += sent;
             n -= static_cast<std::size_t>(sent);
@@ -241,7 +214,7 @@ bool CMqttSocket::SendRaw(const char* p, std::size_t n) {
 int CMqttSocket::ReceiveRaw(unsigned nMs, bool bAlsoWake) {
     char buffer[4096];
     for (;;) {
-        const int n = recv(m_socket, buffer, sizeof buffer, 0);
+        const int n = recv(m_socket.Get(), buffer, sizeof buffer, 0);
         if (n > 0) {
             m_raw.append(buffer, static_cast<std::size_t>(n));
             return n;
@@ -260,7 +233,7 @@ int CMqttSocket::ReceiveRaw(unsigned nMs, bool bAlsoWake) {
 }
 
 bool CMqttSocket::Send(const std::string& bytes) {
-    if (m_socket == INVALID_SOCKET)
+    if (!m_socket.IsValid())
         return false;
     if (!m_bTls)
         return SendRaw(bytes.data(), bytes.size());
@@ -275,7 +248,7 @@ bool CMqttSocket::Send(const std::string& bytes) {
             {0, SECBUFFER_EMPTY, nullptr},
         };
         SecBufferDesc desc = {SECBUFFER_VERSION, 4, parts};
-        if (EncryptMessage(&m_context, 0, &desc, 0) != SEC_E_OK)
+        if (EncryptMessage(m_context.Address(), 0, &desc, 0) != SEC_E_OK)
             return false;
         if (!SendRaw(record.data(), parts[0].cbBuffer + parts[1].cbBuffer + parts[2].cbBuffer))
             return false;
@@ -285,7 +258,7 @@ bool CMqttSocket::Send(const std::string& bytes) {
 }
 
 int CMqttSocket::Receive(char* pBuffer, int nSize, unsigned nMs) {
-    if (m_socket == INVALID_SOCKET)
+    if (!m_socket.IsValid())
         return -1;
     for (;;) {
         if (m_bTls && !Decrypt())
@@ -310,7 +283,7 @@ bool CMqttSocket::Decrypt() {
                               {0, SECBUFFER_EMPTY, nullptr},
                               {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc desc = {SECBUFFER_VERSION, 4, parts};
-        const SECURITY_STATUS status = DecryptMessage(&m_context, &desc, 0, nullptr);
+        const SECURITY_STATUS status = DecryptMessage(m_context.Address(), &desc, 0, nullptr);
         if (status == SEC_E_INCOMPLETE_MESSAGE)
             return true;
         if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE)
@@ -342,10 +315,11 @@ SECURITY_STATUS CMqttSocket::HandshakeStep(wchar_t* pTarget, bool bFirst) {
     SecBufferDesc outDesc = {SECBUFFER_VERSION, 1, &out.buffer};
     ULONG attributes = 0;
     const SECURITY_STATUS status = InitializeSecurityContextW(
-        &m_cred, bFirst ? nullptr : &m_context, pTarget, kContextFlags, 0, 0, bFirst ? nullptr : &inDesc, 0,
-        bFirst ? &m_context : nullptr, &outDesc, &attributes, nullptr);
-    if (bFirst)
-        m_bContext = status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK;
+        m_cred.Address(), bFirst ? nullptr : m_context.Address(), pTarget, kContextFlags, 0, 0,
+        bFirst ? nullptr : &inDesc, 0, bFirst ? m_context.Receive() : nullptr, &outDesc, &attributes, nullptr);
+    // A first call that failed made no context to delete.
+    if (bFirst && status != SEC_I_CONTINUE_NEEDED && status != SEC_E_OK)
+        m_context.Detach();
     if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED)
         return status;  // SEC_E_INCOMPLETE_MESSAGE keeps m_raw for more to come
     if (out.buffer.cbBuffer > 0 && !SendRaw(static_cast<const char*>(out.buffer.pvBuffer), out.buffer.cbBuffer))
@@ -362,11 +336,11 @@ bool CMqttSocket::Handshake(const std::string& host, unsigned nTimeoutMs, std::s
     cred.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
     TimeStamp expiry;
     if (AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr, &cred,
-                                  nullptr, nullptr, &m_cred, &expiry) != SEC_E_OK) {
+                                  nullptr, nullptr, m_cred.Receive(), &expiry) != SEC_E_OK) {
+        m_cred.Detach();  // a failed call made no credentials to free
         *pError = "TLS is not available";
         return false;
     }
-    m_bCred = true;
     std::wstring target(host.begin(), host.end());
     const ULONGLONG deadline = GetTickCount64() + nTimeoutMs;
     SECURITY_STATUS status = HandshakeStep(&target[0], true);
@@ -386,7 +360,7 @@ bool CMqttSocket::Handshake(const std::string& host, unsigned nTimeoutMs, std::s
         }
         status = HandshakeStep(&target[0], false);
     }
-    if (QueryContextAttributesW(&m_context, SECPKG_ATTR_STREAM_SIZES, &m_sizes) != SEC_E_OK) {
+    if (QueryContextAttributesW(m_context.Address(), SECPKG_ATTR_STREAM_SIZES, &m_sizes) != SEC_E_OK) {
         *pError = "TLS handshake failed";
         return false;
     }
@@ -398,27 +372,26 @@ bool CMqttSocket::Handshake(const std::string& host, unsigned nTimeoutMs, std::s
 
 bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError) {
     CCertificate server;
-    if (QueryContextAttributesW(&m_context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &server.p) != SEC_E_OK ||
-        server.p == nullptr) {
+    if (QueryContextAttributesW(m_context.Address(), SECPKG_ATTR_REMOTE_CERT_CONTEXT, server.Receive()) != SEC_E_OK ||
+        !server.IsValid()) {
         *pError = "the broker sent no certificate";
         return false;
     }
     CCertificate ca;
-    CStore stores;
-    stores.h = CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr);
-    CStore extra;
-    if (stores.h != nullptr && server.p->hCertStore != nullptr)
-        CertAddStoreToCollection(stores.h, server.p->hCertStore, 0, 0);
+    const CCertStore stores(CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr));
+    CCertStore extra;
+    if (stores.Get() != nullptr && server.Get()->hCertStore != nullptr)
+        CertAddStoreToCollection(stores.Get(), server.Get()->hCertStore, 0, 0);
     if (!m_strCaFile.empty()) {
-        ca.p = LoadCertificate(m_strCaFile);
-        if (ca.p == nullptr) {
+        ca.Attach(LoadCertificate(m_strCaFile));
+        if (!ca.IsValid()) {
             *pError = "the CA certificate file cannot be read";
             return false;
         }
-        extra.h = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
-        if (extra.h != nullptr && stores.h != nullptr) {
-            CertAddCertificateContextToStore(extra.h, ca.p, CERT_STORE_ADD_ALWAYS, nullptr);
-            CertAddStoreToCollection(stores.h, extra.h, 0, 0);
+        extra.Attach(CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
+        if (extra.Get() != nullptr && stores.Get() != nullptr) {
+            CertAddCertificateContextToStore(extra.Get(), ca.Get(), CERT_STORE_ADD_ALWAYS, nullptr);
+            CertAddStoreToCollection(stores.Get(), extra.Get(), 0, 0);
         }
     }
     CERT_CHAIN_PARA para = {};
@@ -430,16 +403,17 @@ bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError)
     // Only what the broker sent and the stores hold: an issuer fetched from an
     // address the certificate names would make this thread, which a stop or
     // the dialog's close waits for, wait on a server the broker chose.
-    CChain chain;
-    if (!CertGetCertificateChain(nullptr, server.p, nullptr, stores.h, &para, CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL,
-                                 nullptr, &chain.p)) {
+    CCertChain chain;
+    if (!CertGetCertificateChain(nullptr, server.Get(), nullptr, stores.Get(), &para, CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL,
+                                 nullptr, chain.Receive())) {
         *pError = "the broker's certificate cannot be checked";
         return false;
     }
     // A chain that stops short of a root (no issuer found) or holds a
     // signature that is not its issuer's is refused here as well: Wine's
     // policy check lets a chain ending at an unknown issuer pass.
-    if ((chain.p->TrustStatus.dwErrorStatus & (CERT_TRUST_IS_PARTIAL_CHAIN | CERT_TRUST_IS_NOT_SIGNATURE_VALID)) != 0) {
+    const DWORD trust = chain.Get()->TrustStatus.dwErrorStatus;
+    if ((trust & (CERT_TRUST_IS_PARTIAL_CHAIN | CERT_TRUST_IS_NOT_SIGNATURE_VALID)) != 0) {
         *pError = CertificateError(CERT_E_CHAINING);
         return false;
     }
@@ -447,12 +421,12 @@ bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError)
     // for byte: its name and serial number are public, anyone can make a CA
     // that has them (the signatures up to it were checked above).
     bool bOwnRoot = false;
-    if (ca.p != nullptr && chain.p->cChain > 0) {
-        const CERT_SIMPLE_CHAIN* simple = chain.p->rgpChain[0];
+    if (ca.Get() != nullptr && chain.Get()->cChain > 0) {
+        const CERT_SIMPLE_CHAIN* simple = chain.Get()->rgpChain[0];
         if (simple->cElement > 0) {
             const CERT_CONTEXT* root = simple->rgpElement[simple->cElement - 1]->pCertContext;
-            bOwnRoot = root->cbCertEncoded == ca.p->cbCertEncoded &&
-                       std::memcmp(root->pbCertEncoded, ca.p->pbCertEncoded, root->cbCertEncoded) == 0;
+            bOwnRoot = root->cbCertEncoded == ca.Get()->cbCertEncoded &&
+                       std::memcmp(root->pbCertEncoded, ca.Get()->pbCertEncoded, root->cbCertEncoded) == 0;
         }
     }
     std::wstring name(host.begin(), host.end());
@@ -467,7 +441,7 @@ bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError)
     policy.pvExtraPolicyPara = &ssl;
     CERT_CHAIN_POLICY_STATUS status = {};
     status.cbSize = sizeof status;
-    if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.p, &policy, &status)) {
+    if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.Get(), &policy, &status)) {
         *pError = "the broker's certificate cannot be checked";
         return false;
     }

@@ -6,7 +6,7 @@
 // at once.
 #pragma once
 
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 #include "mqtt/mqtt_transport.h"
 
 #include <winsock2.h>
@@ -51,15 +51,13 @@ private:
 
     std::string m_strCaFile;
     bool m_bWinsock = false;
-    SOCKET m_socket = INVALID_SOCKET;
+    CSocket m_socket;
     CHandle m_netEvent;
     CHandle m_wake;    // auto-reset: a Receive returns
     CHandle m_cancel;  // manual reset: every wait ends, for good
     bool m_bTls = false;
-    bool m_bCred = false;
-    bool m_bContext = false;
-    CredHandle m_cred = {};
-    CtxtHandle m_context = {};
+    CCredentials m_cred;
+    CSecurityContext m_context;
     SecPkgContext_StreamSizes m_sizes = {};
     std::string m_raw;    // received and not yet decrypted (TLS)
     std::string m_plain;  // decrypted and not yet handed out

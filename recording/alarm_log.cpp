@@ -1,6 +1,6 @@
 #include "recording/alarm_log.h"
 
-#include "exchange/quantity_format.h"
+#include "instrument/quantity_format.h"
 
 #include <cstdio>
 

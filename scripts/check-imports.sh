@@ -11,7 +11,10 @@
 #   check-imports.sh --sources [SOURCE_DIR]
 #     Fails when an #include runs back up the house. Imports flow one way:
 #     programs (app/, tools/, bench/, viewer/app/) -> subsystems (serial/,
-#     exchange/, recording/, ui/, viewer/, database/, mqtt/, framework/) -> portable core. A
+#     exchange/, recording/, ui/, viewer/, database/, mqtt/, installation/, secrets/,
+#     framework/) -> portable core. A program never includes another
+#     program's header: what two need lives below them (bench/ alone drives
+#     the programs in-process, as tests do). A
 #     subsystem may include its own folder, framework/, common/, res/ and
 #     portable headers of any folder, never a program's header nor another
 #     subsystem's Windows header. instrument/ and config/ are core: they
@@ -21,7 +24,8 @@ set -euo pipefail
 
 check_sources() {
   cd "$1"
-  find app bench common config database mqtt exchange framework instrument recording res serial tools ui viewer \
+  find app bench common config database mqtt exchange framework installation instrument recording res secrets \
+    serial tools ui viewer \
     -type f \( -name '*.h' -o -name '*.cpp' \) | sort | xargs awk '
     function layer(f) {
       if (f ~ /^(app|tools|bench|viewer\/app)\//) return "program"
@@ -29,6 +33,7 @@ check_sources() {
       return "subsystem"
     }
     function top(f) { sub(/\/.*/, "", f); return f }
+    function program(f) { return f ~ /^viewer\/app\// ? "viewer/app" : top(f) }
     FNR == 1 { files[++n] = FILENAME }
     /^[ \t]*#[ \t]*include[ \t]*<(windows|ddeml|dde|commctrl|commdlg|shellapi|shlobj|htmlhelp|ole2|objbase|olectl|ocidl|psapi|setupapi|winioctl|process)\.h>/ {
       if (FILENAME != "common/win_types.h") sys[FILENAME] = 1
@@ -56,7 +61,17 @@ check_sources() {
       rc = 0
       for (i = 1; i <= n; ++i) {
         f = files[i]; l = layer(f)
-        if (l == "program") continue
+        if (l == "program") {
+          if (top(f) == "bench") continue
+          k = split(incs[f], list, " ")
+          for (j = 1; j <= k; ++j) {
+            t = list[j]
+            if (layer(t) == "program" && program(t) != program(f)) {
+              print f " includes " t ": another program\x27s header" > "/dev/stderr"; rc = 1
+            }
+          }
+          continue
+        }
         if (l == "core" && sys[f]) { print f ": the portable core includes a Windows header" > "/dev/stderr"; rc = 1 }
         k = split(incs[f], list, " ")
         for (j = 1; j <= k; ++j) {

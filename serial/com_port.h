@@ -11,7 +11,7 @@
 #pragma once
 
 #include "framework/app_messages.h"
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 #include "framework/worker_thread.h"
 
 #include <windows.h>

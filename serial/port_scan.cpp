@@ -1,5 +1,6 @@
 #include "serial/port_scan.h"
 
+#include "framework/handles.h"
 #include "framework/system_library.h"
 
 #include <cstdio>
@@ -31,22 +32,16 @@ using DestroyDeviceInfoList = BOOL(WINAPI*)(HDEVINFO_);
 // Frees the library however the enumeration ends.
 class CLibrary {
 public:
-    explicit CLibrary(const wchar_t* pszName) : m_hModule(LoadSystemLibrary(pszName)) {}
-    ~CLibrary() {
-        if (m_hModule != nullptr)
-            FreeLibrary(m_hModule);
-    }
-    HMODULE Get() const { return m_hModule; }
+    explicit CLibrary(const wchar_t* pszName) : m_module(LoadSystemLibrary(pszName)) {}
+    HMODULE Get() const { return m_module.Get(); }
     template <class F>
     bool Find(const char* pszName, F& pfn) const {
-        pfn = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m_hModule, pszName)));
+        pfn = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m_module.Get(), pszName)));
         return pfn != nullptr;
     }
 
 private:
-    HMODULE m_hModule;
-    CLibrary(const CLibrary&) = delete;
-    CLibrary& operator=(const CLibrary&) = delete;
+    CModule m_module;
 };
 
 // The port a device's hardware key names, or 0.
@@ -101,10 +96,12 @@ bool EnumeratePorts(PortTable& table) {
     device.cbSize = sizeof device;
     for (DWORD i = 0; pfnEnumDeviceInfo(hDevInfo, i, &device); ++i) {
         HKEY hKey = pfnOpenDevRegKey(hDevInfo, &device, kDicsFlagGlobal, 0, kDiregDev, KEY_QUERY_VALUE);
-        if (hKey == nullptr || hKey == INVALID_HANDLE_VALUE)
+        if (hKey == INVALID_HANDLE_VALUE)
             continue;
-        const int nPort = PortOfKey(hKey);
-        RegCloseKey(hKey);
+        const CRegKey key(hKey);
+        if (!key.IsValid())
+            continue;
+        const int nPort = PortOfKey(key.Get());
         if (nPort == 0)
             continue;
         PortSlot& slot = table[static_cast<size_t>(nPort - 1)];

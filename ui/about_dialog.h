@@ -1,4 +1,4 @@
-// The About box and the extra settings dialog.
+// The About box.
 #pragma once
 
 #include "framework/controls.h"
@@ -24,19 +24,4 @@ protected:
     void OnLogoClicked();
     void OnMailClicked();
     LRESULT OnCtlColorStatic(WPARAM wParam, LPARAM lParam);
-};
-
-class CExtraSettingsDialog : public CDialog {
-public:
-    CExtraSettingsDialog();
-
-    BOOL m_bHidePromo;  // do not show the promotion window at start
-    BOOL m_bStartWithWindows = FALSE;  // this profile starts with Windows
-    CButton m_checkHidePromo;
-    CButton m_checkStartWithWindows;
-
-protected:
-    void DoDataExchange(CDataExchange* pDX) override;
-    BOOL OnInitDialog() override;
-    void OnOK() override;
 };

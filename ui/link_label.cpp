@@ -1,5 +1,6 @@
 #include "ui/link_label.h"
 
+#include "framework/handles.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
 #include "ui/link_texts.h"
@@ -119,12 +120,11 @@ void CLinkLabel::FitToText() {
 
     const std::wstring strText = afx::Widen1250(GetWindowText());
     SIZE size = {};
-    HDC hDC = ::GetDC(m_hWnd);
     {
-        CSelection font(hDC, m_fontLink);
-        GetTextExtentPoint32W(hDC, strText.c_str(), static_cast<int>(strText.size()), &size);
+        CClientDC dc(this);
+        CSelection font(dc.GetSafeHdc(), m_fontLink);
+        GetTextExtentPoint32W(dc.GetSafeHdc(), strText.c_str(), static_cast<int>(strText.size()), &size);
     }
-    ::ReleaseDC(m_hWnd, hDC);
 
     const LONG style = GetWindowLongW(m_hWnd, GWL_STYLE);
     if (style & SS_CENTERIMAGE) {
@@ -157,12 +157,12 @@ void CLinkLabel::LoadHandCursor() {
     const UINT n = GetWindowsDirectoryW(szPath, MAX_PATH);
     if (n > 0 && n < MAX_PATH) {
         lstrcatW(szPath, L"\\winhlp32.exe");
-        if (HMODULE hModule = LoadLibraryExW(szPath, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
-            if (HCURSOR hCursor = LoadCursorW(hModule, MAKEINTRESOURCEW(kHandCursorResource))) {
+        const CModule module(LoadLibraryExW(szPath, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        if (module.IsValid()) {
+            if (HCURSOR hCursor = LoadCursorW(module.Get(), MAKEINTRESOURCEW(kHandCursorResource))) {
                 m_hHandCursor = static_cast<HCURSOR>(CopyIcon(hCursor));
                 m_bOwnCursor = m_hHandCursor != nullptr;
             }
-            FreeLibrary(hModule);
         }
     }
     if (m_hHandCursor == nullptr)
@@ -170,15 +170,14 @@ void CLinkLabel::LoadHandCursor() {
 }
 
 LONG CLinkLabel::ReadRegistryDefault(HKEY hRoot, const std::string& strSubKey, std::string& strOut) {
-    HKEY hKey = nullptr;
-    LONG r = RegOpenKeyExW(hRoot, afx::Widen1250(strSubKey).c_str(), 0, KEY_QUERY_VALUE, &hKey);
+    CRegKey key;
+    LONG r = RegOpenKeyExW(hRoot, afx::Widen1250(strSubKey).c_str(), 0, KEY_QUERY_VALUE, key.Receive());
     if (r != ERROR_SUCCESS)
         return r;
     wchar_t szValue[260] = {};
     DWORD cb = sizeof szValue - sizeof(wchar_t);
     DWORD type = 0;
-    r = RegQueryValueExW(hKey, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(szValue), &cb);
-    RegCloseKey(hKey);
+    r = RegQueryValueExW(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(szValue), &cb);
     if (r != ERROR_SUCCESS)
         return r;
     // A value that is there but is no text cannot name a class or a command.

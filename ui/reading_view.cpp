@@ -1,6 +1,6 @@
 #include "ui/reading_view.h"
 
-#include "exchange/quantity_format.h"
+#include "instrument/quantity_format.h"
 #include "framework/text.h"
 #include "ui/buffered_dc.h"
 

@@ -1,5 +1,6 @@
 #include "viewer/chart_view.h"
 
+#include "common/civil_time.h"
 #include "common/number_text.h"
 #include "viewer/kvf_reader.h"
 
@@ -143,7 +144,7 @@ std::vector<TimeTick> TimeTicks(double t0, double t1, int pixels, int minPixels,
         // Across a step back of the clock two whole steps may lie close: the first is kept.
         if (!ticks.empty() && t - static_cast<std::int64_t>(ticks.back().t) < step / 2)
             continue;
-        const std::string text = FormatKvfSeconds(local(t));  // "YYYY-MM-DD HH:MM:SS"
+        const std::string text = FormatCivilSeconds(local(t));  // "YYYY-MM-DD HH:MM:SS"
         TimeTick tick;
         tick.t = static_cast<double>(t);
         const std::string date = text.substr(0, 10);

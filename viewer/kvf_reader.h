@@ -124,12 +124,8 @@ private:
     bool m_bText;
 };
 
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d);
-
 // "2009-03-17 08:05:00"
 std::string FormatKvfTime(const KvfRecord& record);
-std::string FormatKvfSeconds(std::int64_t seconds);
 
 // The channel's column name in the report file: "T" for 0, "T1" to "T8".
 const char* KvfChannelName(int channel);

@@ -1,5 +1,7 @@
 #include "viewer/kvf_timeline.h"
 
+#include "common/civil_time.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -129,5 +131,5 @@ std::string KvfTimeline::Zone(std::int64_t axis) const {
 }
 
 std::string KvfTimeline::Text(std::int64_t axis, bool withZone) const {
-    return FormatKvfSeconds(Local(axis)) + (withZone ? " " + FormatUtcOffset(OffsetAt(axis)) : Zone(axis));
+    return FormatCivilSeconds(Local(axis)) + (withZone ? " " + FormatUtcOffset(OffsetAt(axis)) : Zone(axis));
 }

@@ -1,5 +1,6 @@
 #include "viewer/time_zone.h"
 
+#include "common/civil_time.h"
 #include "viewer/host_zone.h"
 #include "viewer/kvf_reader.h"
 

@@ -3,7 +3,7 @@
 // installed copy uses, moved for the length of a test.
 #pragma once
 
-#include "app/installation.h"
+#include "installation/installation.h"
 
 #include <windows.h>
 

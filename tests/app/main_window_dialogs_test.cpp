@@ -79,7 +79,7 @@ void ClickStatic(HWND dialog, int id) {
 
 int SavedShowAdv(const RunningProgram& program) {
     CIniFile ini;
-    if (!ini.Load(program.IniPath().string(), FALSE, FALSE, TRUE, FALSE))
+    if (!ini.Load(program.IniPath().string()))
         return -1;
     return ini.GetInt("GENERAL", "SHOW_ADV", -1);
 }

@@ -8,7 +8,7 @@ namespace {
 
 RECT SavedRect(const RunningProgram& program) {
     CIniFile ini;
-    EXPECT_TRUE(ini.Load(program.IniPath().string(), FALSE, FALSE, TRUE, FALSE));
+    EXPECT_TRUE(ini.Load(program.IniPath().string()));
     return {ini.GetInt("GENERAL", "WINDOW_LEFT", 0), ini.GetInt("GENERAL", "WINDOW_TOP", 0),
             ini.GetInt("GENERAL", "WINDOW_RIGHT", 0), ini.GetInt("GENERAL", "WINDOW_BOTTOM", 0)};
 }
@@ -57,7 +57,7 @@ TEST(MainWindowPlacement, ClosedOrLoggedOffWhileMinimisedItKeepsTheRectangleItHa
     SendMessageW(program.Main(), WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(SavedRect(program).left, 150);
     CIniFile ini;
-    ini.Load(program.IniPath().string(), FALSE, FALSE, TRUE, FALSE);
+    ini.Load(program.IniPath().string());
     EXPECT_EQ(ini.GetInt("GENERAL", "MINIMIZED", 0), 1);
     // The taskbar's "Close window".
     PostMessageW(program.Main(), WM_SYSCOMMAND, SC_CLOSE, 0);

@@ -117,7 +117,7 @@ TEST(MainWindow, StayOnTopTwiceReturnsToNormal) {
     EXPECT_FALSE(GetMenuState(bar, ID_ALWAYS_ON_TOP, MF_BYCOMMAND) & MF_CHECKED);
     ASSERT_TRUE(program.Close());
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(program.IniPath().string(), FALSE, FALSE, TRUE, FALSE));
+    ASSERT_TRUE(ini.Load(program.IniPath().string()));
     EXPECT_EQ(ini.GetInt("GENERAL", "TOPMOST", -1), 0);
 }
 
@@ -218,7 +218,7 @@ TEST(MainWindow, AConfiguredPortThatCannotBeOpenedIsReportedAndKept) {
     ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(program.Main()); }, 10000));
     ASSERT_TRUE(program.Close());
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(program.IniPath().string(), FALSE, FALSE, TRUE, FALSE));
+    ASSERT_TRUE(ini.Load(program.IniPath().string()));
     EXPECT_EQ(ini.GetInt("GENERAL", "PORT_NR", -1), 99);
 }
 
@@ -257,7 +257,7 @@ TEST(MainWindow, AWindowBeyondTheScreenIsSavedBackOnIt) {
     SetWindowPos(program.Main(), nullptr, screenWidth + 50 - 610, -20, 610, 410, SWP_NOZORDER | SWP_NOACTIVATE);
     ASSERT_TRUE(program.Close());
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(program.IniPath().string(), FALSE, FALSE, TRUE, FALSE));
+    ASSERT_TRUE(ini.Load(program.IniPath().string()));
     EXPECT_EQ(ini.GetInt("GENERAL", "WINDOW_RIGHT", 0), screenWidth);
     EXPECT_EQ(ini.GetInt("GENERAL", "WINDOW_LEFT", 0), screenWidth - 610);
     EXPECT_EQ(ini.GetInt("GENERAL", "WINDOW_TOP", 0), 0);

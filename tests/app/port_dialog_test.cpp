@@ -102,7 +102,7 @@ bool WaitUntilGone(HWND hWnd) {
 
 int SavedPort(const RunningProgram& program) {
     CIniFile ini;
-    if (!ini.Load(program.IniPath().string(), FALSE, FALSE, TRUE, FALSE))
+    if (!ini.Load(program.IniPath().string()))
         return -1;
     return ini.GetInt("GENERAL", "PORT_NR", -1);
 }

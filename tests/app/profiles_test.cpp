@@ -4,7 +4,7 @@
 #include "tests/app/child_process.h"
 #include "tests/recording/recording_harness.h"
 
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 
 using namespace qm487test;
 
@@ -66,7 +66,7 @@ std::string Ini(int nPort, const FileFolder& folder, const std::string& name, co
 
 std::string Setting(const FileFolder& folder, const std::string& profile, const char* pszKey) {
     CIniFile ini;
-    ini.Load(folder.Text("qm487cfg-" + profile + ".ini"), FALSE, FALSE, TRUE, FALSE);
+    ini.Load(folder.Text("qm487cfg-" + profile + ".ini"));
     return ini.GetString("GENERAL", pszKey, "?");
 }
 
@@ -296,7 +296,7 @@ TEST_F(Profiles, ANewInstrumentTakesTheLookOnlyAndAsksForItsPort) {
     EXPECT_EQ(Setting(folder, "Piec 2", "PORT_NR"), "0");
     EXPECT_EQ(Setting(folder, "Piec 2", "WINDOW_LEFT"), "100");
     CIniFile ini;
-    ini.Load(folder.Text("qm487cfg-Piec 2.ini"), FALSE, FALSE, TRUE, FALSE);
+    ini.Load(folder.Text("qm487cfg-Piec 2.ini"));
     EXPECT_EQ(ini.GetString("TEMP1", "BACKGROUND_TEMP1", "?"), "255");
     EXPECT_EQ(ini.GetString("LOG", "FILE_NAME", "?"), "");
     EXPECT_EQ(ini.GetString("LOG", "FILE_LOG", "?"), "0");

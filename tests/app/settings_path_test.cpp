@@ -1,11 +1,11 @@
 // Where the settings live when the program's folder cannot take them. The
 // folders are named with a letter outside the test's ANSI code page (1252),
 // which the narrow calls would turn into "?".
-#include "app/settings_path.h"
+#include "installation/settings_path.h"
 
 #include "app/profile_instance.h"
 #include "app/reader_app.h"
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 #include "tests/app/install_record.h"
 
 #include <gtest/gtest.h>

@@ -47,7 +47,7 @@ TEST_F(IniFileTest, LooksUpByTheLineRules) {
                 "name=Arial ;font\r\npath=a;b;c\r\n[\xA3\xD3" "D\x8F]\r\n\xAF\xF3\xB3w=1\r\n"
                 "[GENERAL]\r\nX=9");
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(path, FALSE, FALSE, TRUE, FALSE));
+    ASSERT_TRUE(ini.Load(path));
     EXPECT_EQ(ini.GetString("", "top", ""), "1");
     EXPECT_EQ(ini.GetInt("general", "port_nr", 0), 3);
     EXPECT_EQ(ini.GetString("GENERAL", "key", "none"), "none");
@@ -58,7 +58,7 @@ TEST_F(IniFileTest, LooksUpByTheLineRules) {
     EXPECT_EQ(ini.GetInt("\xB3\xF3" "d\x9F", "\xBF\xF3\xB3W", 0), 1);
     EXPECT_EQ(ini.GetInt("GENERAL", "X", -1), -1);  // the first GENERAL wins
 
-    ASSERT_TRUE(ini.Load(path, FALSE, FALSE, FALSE, FALSE));
+    ASSERT_TRUE(ini.Load(path, IniLoadOptions().CaseSensitive()));
     EXPECT_EQ(ini.GetInt("general", "PORT_NR", -1), -1);
     EXPECT_EQ(ini.GetInt("GENERAL", "PORT_NR", -1), 3);
 }
@@ -67,7 +67,7 @@ TEST_F(IniFileTest, RewriteKeepsEveryLineAndWritesCrlf) {
     Write(path, "; note\n\nfirst=1\n[A]\nk = v\nDUP=a\nDUP=b\n=\n[]\n[EMPTY]\n[B]\nx=1");
     {
         CIniFile ini;
-        ASSERT_TRUE(ini.Load(path, TRUE, FALSE, TRUE, FALSE));
+        ASSERT_TRUE(ini.Load(path, IniLoadOptions().SaveOnDestroy()));
         ini.SetString("A", "DUP", "c");
         ini.SetString("b", "new", "n");
         ini.SetString("C", "y", "2");
@@ -82,7 +82,7 @@ TEST_F(IniFileTest, SettingWhatWasReadDoesNotRewrite) {
     Write(path, original);
     {
         CIniFile ini;
-        ASSERT_TRUE(ini.Load(path, TRUE, FALSE, TRUE, FALSE));
+        ASSERT_TRUE(ini.Load(path, IniLoadOptions().SaveOnDestroy()));
         ini.SetString("a", "K", "Value");
         ini.SetString("A", "c", "x ");
         ini.SetString("A", "old", ini.GetString("A", "old", ""));
@@ -96,7 +96,7 @@ TEST_F(IniFileTest, SettingWhatWasReadDoesNotRewrite) {
         // Case-sensitive, the case change is a change; the other lines,
         // comment and old-style path included, come back as they were.
         CIniFile ini;
-        ASSERT_TRUE(ini.Load(path, TRUE, FALSE, FALSE, FALSE));
+        ASSERT_TRUE(ini.Load(path, IniLoadOptions().SaveOnDestroy().CaseSensitive()));
         ini.SetString("A", "c", "x ");
         ini.SetString("A", "old", "C:\\a");
         ini.SetString("A", "k", "VALUE");
@@ -109,7 +109,7 @@ TEST_F(IniFileTest, ValuesWithSemicolonsRoundTrip) {
     const std::string report = "C:\\a;b\\raport.txt";
     {
         CIniFile ini;
-        ASSERT_TRUE(ini.Load(path, TRUE, TRUE, TRUE, FALSE));
+        ASSERT_TRUE(ini.Load(path, IniLoadOptions().SaveOnDestroy().CreateIfMissing()));
         ini.SetString("LOG", "FILE_NAME", report);
         ini.SetString("LOG", "END", "x;");
         EXPECT_EQ(ini.GetString("LOG", "FILE_NAME", ""), report);
@@ -118,7 +118,7 @@ TEST_F(IniFileTest, ValuesWithSemicolonsRoundTrip) {
     EXPECT_EQ(Read(path), "[LOG]\r\nFILE_NAME=" + report + ";\r\nEND=x;;\r\n");
 
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(path, FALSE, FALSE, TRUE, FALSE));
+    ASSERT_TRUE(ini.Load(path));
     EXPECT_EQ(ini.GetString("LOG", "FILE_NAME", ""), report);
     EXPECT_EQ(ini.GetString("LOG", "END", ""), "x;");
     ini.SetString("LOG", "FILE_NAME", report);
@@ -151,7 +151,7 @@ TEST_F(IniFileTest, FailedOrRefusedSaveLeavesTheFile) {
     Write(path, original);
     fs::create_directory(path + ".tmp");  // the temporary file cannot be made
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(path, FALSE, FALSE, TRUE, FALSE));
+    ASSERT_TRUE(ini.Load(path));
     ini.SetInt("A", "k", 2);
     EXPECT_EQ(ini.Save(FALSE), "");
     EXPECT_EQ(Read(path), original);
@@ -161,7 +161,7 @@ TEST_F(IniFileTest, FailedOrRefusedSaveLeavesTheFile) {
     fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
     CIniFile readOnly;
-    ASSERT_TRUE(readOnly.Load(path, TRUE, FALSE, TRUE, FALSE));
+    ASSERT_TRUE(readOnly.Load(path, IniLoadOptions().SaveOnDestroy()));
     EXPECT_EQ(readOnly.GetInt("A", "k", 0), 1);
     readOnly.SetInt("A", "k", 3);
     EXPECT_EQ(readOnly.Save(FALSE), "");
@@ -175,7 +175,7 @@ TEST_F(IniFileTest, FailedOrRefusedSaveLeavesTheFile) {
 TEST_F(IniFileTest, SaveWaitsForAReaderToLetGo) {
     Write(path, "[A]\r\nk=1\r\n");
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(path, FALSE, FALSE, TRUE, FALSE));
+    ASSERT_TRUE(ini.Load(path));
     ini.SetInt("A", "k", 2);
     std::FILE* pReader = std::fopen(path.c_str(), "rb");
     ASSERT_NE(pReader, nullptr);
@@ -207,7 +207,7 @@ TEST_F(IniFileTest, WorksInAFolderNamedBeyondTheCodePage) {
     fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << "[A]\r\nk=1\r\n";
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(file, FALSE, FALSE, TRUE, TRUE));
+    ASSERT_TRUE(ini.Load(file, IniLoadOptions().MakeBackup()));
     EXPECT_EQ(ini.GetInt("A", "k", 0), 1);
     ini.SetInt("A", "k", 2);
     EXPECT_EQ(ini.Save(TRUE), fs::path(file.native() + L".001"));
@@ -224,20 +224,20 @@ TEST_F(IniFileTest, OpenUsesTheProgramsDirectory) {
 #endif
     {
         CIniFile ini;
-        EXPECT_FALSE(ini.Open(program, "cfg.ini", TRUE, FALSE, TRUE, FALSE));
+        EXPECT_FALSE(ini.Open(program, "cfg.ini", IniLoadOptions().SaveOnDestroy()));
         ini.SetInt("A", "k", 1);  // no file: nothing to write at the end
     }
     EXPECT_FALSE(fs::exists(path));
 
     CIniFile ini;
-    ASSERT_TRUE(ini.Open(program, "cfg.ini", TRUE, TRUE, TRUE, FALSE));
+    ASSERT_TRUE(ini.Open(program, "cfg.ini", IniLoadOptions().SaveOnDestroy().CreateIfMissing()));
     EXPECT_EQ(ini.GetFilePath(), path);
     EXPECT_EQ(Read(path), "");
     EXPECT_EQ(CIniFile::ProgramDirectory("qm487.exe"), fs::current_path().string());
 
     // Loading another file writes the first.
     ini.SetInt("A", "k", 5);
-    ASSERT_TRUE(ini.Load((dir / "other.ini").string(), FALSE, TRUE, TRUE, FALSE));
+    ASSERT_TRUE(ini.Load((dir / "other.ini").string(), IniLoadOptions().CreateIfMissing()));
     EXPECT_EQ(Read(path), "[A]\r\nk=5\r\n");
 }
 
@@ -245,14 +245,14 @@ TEST_F(IniFileTest, BackupsAreNumberedAndNeverOverwritten) {
     Write(path, "k=1\r\n");
     {
         CIniFile ini;
-        ASSERT_TRUE(ini.Load(path, TRUE, FALSE, TRUE, TRUE));
+        ASSERT_TRUE(ini.Load(path, IniLoadOptions().SaveOnDestroy().MakeBackup()));
         ini.SetInt("", "k", 2);
     }
     EXPECT_EQ(Read(path + ".001"), "k=1\r\n");
 
     Write(path + ".041", "");
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(path, TRUE, FALSE, TRUE, TRUE));
+    ASSERT_TRUE(ini.Load(path, IniLoadOptions().SaveOnDestroy().MakeBackup()));
     ini.SetInt("", "k", 3);
     EXPECT_EQ(ini.Save(TRUE), path + ".042");
     EXPECT_EQ(Read(path + ".042"), "k=2\r\n");

@@ -43,7 +43,7 @@ protected:
     ProgramSettings Run(Change change) {
         ProgramSettings s = ConstructorSettings();
         CIniFile ini;
-        EXPECT_TRUE(ini.Load(path, TRUE, TRUE, TRUE, FALSE));
+        EXPECT_TRUE(ini.Load(path, IniLoadOptions().SaveOnDestroy().CreateIfMissing()));
         LoadSettings(ini, s);
         const ProgramSettings read = s;
         change(s);
@@ -256,14 +256,14 @@ TEST_F(SettingsTest, AFileTooLargeForSettingsIsLeftAloneAndTheDefaultsApply) {
     Write(path, text);
     {
         CIniFile ini;
-        ASSERT_TRUE(ini.Load(path, TRUE, TRUE, TRUE, FALSE));
+        ASSERT_TRUE(ini.Load(path, IniLoadOptions().SaveOnDestroy().CreateIfMissing()));
         EXPECT_EQ(ini.GetInt("GENERAL", "PORT_NR", 0), 5);
     }
     text += "x";
     Write(path, text);
     {
         CIniFile ini;
-        EXPECT_FALSE(ini.Load(path, TRUE, TRUE, TRUE, FALSE));
+        EXPECT_FALSE(ini.Load(path, IniLoadOptions().SaveOnDestroy().CreateIfMissing()));
         EXPECT_EQ(ini.GetInt("GENERAL", "PORT_NR", 0), 0);
         ini.SetInt("GENERAL", "PORT_NR", 3);
     }

@@ -3,7 +3,7 @@
 // the status line and in the "Baza danych" dialog; a password goes through
 // the dialog into the file encrypted and comes back.
 #include "tests/database/influx_harness.h"
-#include "database/secret_store.h"
+#include "secrets/secret_store.h"
 
 #include <cstdio>
 #include <tuple>

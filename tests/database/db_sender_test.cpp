@@ -6,7 +6,7 @@
 #include "database/database_feed.h"
 #include "database/db_sender.h"
 #include "database/http_client.h"
-#include "database/secret_store.h"
+#include "secrets/secret_store.h"
 #include "instrument/channels.h"
 #include "tests/app/program_harness.h"
 

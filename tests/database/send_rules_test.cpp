@@ -1,5 +1,5 @@
-#include "database/base64.h"
-#include "database/plain_text_secret.h"
+#include "common/base64.h"
+#include "secrets/plain_text_secret.h"
 #include "database/send_rules.h"
 #include "database/send_state.h"
 

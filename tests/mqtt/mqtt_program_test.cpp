@@ -3,7 +3,7 @@
 // Assistant discovery, a broker that goes away and comes back, a password,
 // TLS with a CA of the test's own, and brokers that misbehave. COM14 is the
 // instrument's end of the bench pair, the program listens on COM13.
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 #include "framework/text.h"
 #include "mqtt/host_lookup.h"
 #include "tests/mqtt/mqtt_harness.h"

@@ -105,7 +105,7 @@ TEST_F(Recording, AConfiguredFileThatCannotBeOpenedAtStartIsToldAndOffered) {
     StartRefused(folder.Text("no\\such\\dir\\r.csv"));
     EXPECT_FALSE(GetMenuState(GetMenu(program->Main()), ID_RECORDING, MF_BYCOMMAND) & MF_GRAYED);
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(program->IniPath().string(), FALSE, FALSE, TRUE, FALSE));
+    ASSERT_TRUE(ini.Load(program->IniPath().string()));
     EXPECT_EQ(ini.GetInt("LOG", "FILE_LOG", -1), 0) << "saved at once, not only at exit";
 }
 
@@ -159,7 +159,7 @@ TEST_F(Recording, AConfirmedDialogWritesARowAndARecordAtOnceAndSavesTheSettings)
     EXPECT_EQ(program->Status(), L"Brak komunikacji z urz\x0105" L"dzeniem. Rejestracja do pliku co 01:00:00. ");
 
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(program->IniPath().string(), FALSE, FALSE, TRUE, FALSE));
+    ASSERT_TRUE(ini.Load(program->IniPath().string()));
     EXPECT_EQ(ini.GetInt("LOG", "FILE_LOG", -1), 1);
     EXPECT_EQ(ini.GetInt("LOG", "FILE_LOG_BIN", -1), 1);
     EXPECT_EQ(ini.GetString("LOG", "FILE_NAME", ""), folder.Text("r.csv"));
@@ -400,6 +400,6 @@ TEST_F(Recording, NamesWithoutAFolderAreMadeAbsoluteWhenOpened) {
     EXPECT_EQ(Dialog()->Recorder().BinaryFile()->GetPath(), folder.Text("b.kvf"));
     ASSERT_TRUE(program->Close());
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(program->IniPath().string(), FALSE, FALSE, TRUE, FALSE));
+    ASSERT_TRUE(ini.Load(program->IniPath().string()));
     EXPECT_EQ(ini.GetString("LOG", "FILE_NAME", ""), folder.Text("r.csv"));
 }

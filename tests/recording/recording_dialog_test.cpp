@@ -175,7 +175,7 @@ TEST_F(RecordingDialog, IntervalShowsAsTimeAndNeverFallsBelowOneSecond) {
     EXPECT_TRUE(driver->Press(dlg, IDOK));
     EXPECT_EQ(program->Dialog()->Recorder().Settings().nInterval, 1);
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(program->IniPath().string(), FALSE, FALSE, TRUE, FALSE));
+    ASSERT_TRUE(ini.Load(program->IniPath().string()));
     EXPECT_EQ(ini.GetInt("LOG", "FILE_INTERVAL", -1), 1);
 }
 
@@ -214,7 +214,7 @@ TEST_F(RecordingDialog, ADecimalCommaNeedsAnotherSeparator) {
     EXPECT_TRUE(driver->Press(dlg, IDOK));
     EXPECT_TRUE(program->Dialog()->Recorder().Settings().bDecimalComma);
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(program->IniPath().string(), FALSE, FALSE, TRUE, FALSE));
+    ASSERT_TRUE(ini.Load(program->IniPath().string()));
     EXPECT_EQ(ini.GetInt("LOG", "DECIMAL_COMMA", -1), 1);
 }
 

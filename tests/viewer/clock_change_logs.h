@@ -3,6 +3,7 @@
 // the wall clock showed. Also the zones the viewer is tested with.
 #pragma once
 
+#include "common/civil_time.h"
 #include "recording/binary_log.h"
 #include "viewer/kvf_reader.h"
 #include "viewer/time_zone.h"
@@ -63,7 +64,7 @@ inline std::string Log(const std::vector<std::int64_t>& locals) {
     std::string log;
     for (std::size_t i = 0; i < locals.size(); ++i) {
         int y, mo, d, h, mi, s;
-        std::sscanf(FormatKvfSeconds(locals[i]).c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s);
+        std::sscanf(FormatCivilSeconds(locals[i]).c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s);
         ChannelSamples samples;
         for (int c = 0; c < 9; ++c)
             samples[c] = {0.0, TRUE, TRUE, FALSE};

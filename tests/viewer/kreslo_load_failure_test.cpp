@@ -4,7 +4,7 @@
 // executable's own operator new, which refuses large blocks to every thread
 // but the test's while it is armed.
 #include "tests/viewer/kreslo_test_log.h"
-#include "viewer/app/kreslo_window.h"
+#include "viewer/app/chart_window.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

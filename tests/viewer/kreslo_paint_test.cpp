@@ -2,7 +2,7 @@
 // channel's line in its colour), and how following a log treats the view.
 #include "tests/viewer/clock_change_logs.h"
 #include "tests/viewer/kreslo_test_log.h"
-#include "viewer/app/kreslo_window.h"
+#include "viewer/app/chart_window.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -239,7 +239,7 @@ TEST_F(KresloWindow, ALogWhoseTimesGoBackOpensInBoundedWork) {
     long long t = kreslotest::kStart + n;
     for (int i = 0; i < n; ++i, --t) {
         int y, mo, d, hh, mi, ss;
-        std::sscanf(FormatKvfSeconds(t).c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &hh, &mi, &ss);
+        std::sscanf(FormatCivilSeconds(t).c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &hh, &mi, &ss);
         ChannelSamples none;
         for (int c = 0; c < 9; ++c)
             none[c] = {0.0, TRUE, TRUE, FALSE};

@@ -3,6 +3,7 @@
 // value for a stretch, and a pause in the recording.
 #pragma once
 
+#include "common/civil_time.h"
 #include "recording/binary_log.h"
 #include "viewer/kvf_reader.h"
 
@@ -20,7 +21,7 @@ inline std::string Record(long long index, int step = 10) {
     if (index >= 600)
         t += 1800;  // the recording stopped for half an hour
     int y, mo, d, h, mi, s;
-    std::sscanf(FormatKvfSeconds(t).c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s);
+    std::sscanf(FormatCivilSeconds(t).c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s);
     const RecordTime time = {y, mo, d, h, mi, s};
     ChannelSamples samples;
     double sum = 0;

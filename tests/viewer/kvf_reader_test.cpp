@@ -2,6 +2,7 @@
 // offset and resynchronisation, records cut short, a file still growing,
 // files of other content, and records that are well checked but not of the
 // writer's form.
+#include "common/civil_time.h"
 #include "kvf_test_data.h"
 
 #include <gtest/gtest.h>
@@ -65,8 +66,8 @@ TEST(KvfReader, ValuesAndNumbersAsTheWriterWritesThem) {
     EXPECT_STREQ(r.text[2], "-0.50");
     EXPECT_EQ(r.hundredths[6], -1225);
     EXPECT_EQ(r.hundredths[8], 123400);
-    EXPECT_EQ(FormatKvfSeconds(r.Seconds()), "2024-02-29 23:59:59");
-    EXPECT_EQ(FormatKvfSeconds(r.Seconds() + 1), "2024-03-01 00:00:00");
+    EXPECT_EQ(FormatCivilSeconds(r.Seconds()), "2024-02-29 23:59:59");
+    EXPECT_EQ(FormatCivilSeconds(r.Seconds() + 1), "2024-03-01 00:00:00");
     const KvfSample sample = MakeSample(r);
     EXPECT_EQ(sizeof(KvfSample), 48u);
     EXPECT_FLOAT_EQ(sample.value[6], -12.25f);

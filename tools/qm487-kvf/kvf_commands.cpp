@@ -1,5 +1,6 @@
 #include "kvf_commands.h"
 
+#include "common/civil_time.h"
 #include "common/number_text.h"
 #include "viewer/chart_export.h"
 #include "viewer/chart_view.h"
@@ -152,7 +153,7 @@ int Check(const char* path, const ZoneRules& rules, std::FILE* out, std::FILE* e
     for (std::size_t k = 0; k < sink.stepOffsets.size() && k < kMaxListed; ++k) {
         const ClockStep& step = sink.timeline.Steps()[k];
         std::fprintf(out, "clock set back by %s after %s, at offset %llu\n", FormatDuration(step.back).c_str(),
-                     FormatKvfSeconds(step.localBefore).c_str(), static_cast<unsigned long long>(sink.stepOffsets[k]));
+                     FormatCivilSeconds(step.localBefore).c_str(), static_cast<unsigned long long>(sink.stepOffsets[k]));
     }
     if (sink.stepOffsets.size() > kMaxListed)
         std::fprintf(out, "... and %llu more steps back\n",

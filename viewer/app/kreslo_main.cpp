@@ -1,20 +1,17 @@
 // Kreslo.exe: the chart viewer of the binary log. Opens the file named on
 // the command line, else the binary log that qm487cfg.ini names (as the
 // main program starts it, without arguments), else asks for one.
+#include "config/native_file.h"
+#include "framework/handles.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
-#include "viewer/app/kreslo_window.h"
+#include "viewer/app/chart_window.h"
 
 #include <shellapi.h>
 
 #include <memory>
 
 namespace {
-
-bool FileExists(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 class CKresloApp : public CWinApp {
 public:
@@ -28,11 +25,10 @@ public:
         UpdateWindow(*m_pWindow);
 
         int argc = 0;
-        LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+        const CLocalMemory<wchar_t*> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
         std::wstring path;
-        if (argv != nullptr && argc >= 2)
-            path = argv[1];
-        LocalFree(argv);
+        if (argv.IsValid() && argc >= 2)
+            path = argv.Get()[1];
         if (!path.empty()) {
             m_pWindow->OpenFile(path);
         } else if (settings.strBinaryPath.empty()) {
@@ -40,7 +36,7 @@ public:
                           "Wybierz plik do otwarcia.",
                           MB_ICONINFORMATION);
             m_pWindow->ChooseAndOpen();
-        } else if (!FileExists(afx::Widen1250(settings.strBinaryPath))) {
+        } else if (!native_file::IsFile(afx::Widen1250(settings.strBinaryPath))) {
             AfxMessageBox("Plik rejestracji binarnej " + settings.strBinaryPath +
                               " nie istnieje.\nWybierz plik do otwarcia.",
                           MB_ICONINFORMATION);

@@ -1,7 +1,7 @@
 // Opening a log in Kreslo's window: workers parse the file in pieces, the
 // window takes each piece on its own thread (the chart's data is only ever
 // touched there) and draws what it has so far.
-#include "viewer/app/kreslo_window.h"
+#include "viewer/app/chart_window.h"
 
 #include "framework/text.h"
 #include "framework/win_app.h"

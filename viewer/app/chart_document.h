@@ -3,7 +3,7 @@
 // log is recorded are read on from where reading stopped.
 #pragma once
 
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 #include "viewer/chart_data.h"
 #include "viewer/kvf_parallel.h"
 #include "viewer/kvf_reader.h"

@@ -1,4 +1,4 @@
-#include "viewer/app/kreslo_document.h"
+#include "viewer/app/chart_document.h"
 
 #include "framework/text.h"
 #include "viewer/host_zone.h"

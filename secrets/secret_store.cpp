@@ -1,6 +1,6 @@
-#include "database/secret_store.h"
+#include "secrets/secret_store.h"
 
-#include "database/base64.h"
+#include "common/base64.h"
 
 #include <windows.h>
 #include <wincrypt.h>

@@ -7,7 +7,7 @@
 #include "framework/worker_thread.h"
 #include "framework/wnd.h"
 #include "instrument/channel_alarm.h"
-#include "viewer/app/kreslo_document.h"
+#include "viewer/app/chart_document.h"
 #include "viewer/chart_view.h"
 #include "viewer/time_zone.h"
 
@@ -96,7 +96,7 @@ private:
     void OnExit();
     void OnZone(UINT id);
     void CheckZoneMenu();
-    // kreslo_input.cpp
+    // chart_window_input.cpp
     void OnLButtonDown(UINT flags, POINT pt);
     void OnLButtonUp(UINT flags, POINT pt);
     void OnRButtonDown(UINT flags, POINT pt);
@@ -115,7 +115,7 @@ private:
     void Invalidate();
     // Only the hover cursor or its readout changed: the chart layer is kept.
     void InvalidateOverlay();
-    // Plot geometry (kreslo_paint.cpp).
+    // Plot geometry (chart_window_paint.cpp).
     RECT ChartRect() const;  // client area less the status line
     RECT PlotRect() const;
     double TimeAt(int x) const;

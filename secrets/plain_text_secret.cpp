@@ -1,4 +1,4 @@
-#include "database/plain_text_secret.h"
+#include "secrets/plain_text_secret.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 // Mouse and keyboard of the chart: wheel zoom, box zoom (right button or
 // Ctrl with the left), panning by dragging and with the arrow keys, Home for
 // everything, cursors A (click) and B (Shift+click), legend clicks.
-#include "viewer/app/kreslo_window.h"
+#include "viewer/app/chart_window.h"
 
 #include <algorithm>
 #include <cmath>

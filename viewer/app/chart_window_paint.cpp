@@ -1,8 +1,8 @@
 // Drawing of the chart: legend, axes with their grid, the channels' lines,
 // cursors and the side panel with readout and range statistics.
-#include "viewer/app/kreslo_window.h"
+#include "viewer/app/chart_window.h"
 
-#include "exchange/quantity_format.h"
+#include "instrument/quantity_format.h"
 #include "framework/gdi.h"
 #include "framework/text.h"
 

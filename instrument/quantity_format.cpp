@@ -1,4 +1,4 @@
-#include "exchange/quantity_format.h"
+#include "instrument/quantity_format.h"
 
 #include <charconv>
 #include <cfloat>

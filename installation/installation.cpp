@@ -1,4 +1,4 @@
-#include "app/installation.h"
+#include "installation/installation.h"
 
 #include "config/ini_file.h"
 #include "framework/text.h"

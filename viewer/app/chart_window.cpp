@@ -1,10 +1,11 @@
-#include "viewer/app/kreslo_window.h"
+#include "viewer/app/chart_window.h"
 
-#include "app/settings_path.h"
+#include "common/civil_time.h"
+#include "installation/settings_path.h"
 #include "config/ini_file.h"
 #include "config/settings.h"
 #include "framework/file_dialog.h"
-#include "framework/file_handle.h"
+#include "framework/handles.h"
 #include "framework/input_map.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
@@ -63,7 +64,7 @@ KresloSettings LoadKresloSettings(const std::wstring& strProgramPath) {
     CIniFile ini;
     // Read only: the main program owns the file. Without one every key
     // reads as its default.
-    ini.Load(SettingsFilePath(strProgramPath), FALSE, FALSE, TRUE, FALSE);
+    ini.Load(SettingsFilePath(strProgramPath));
     LoadSettings(ini, ps);
     // The fields' default text colours are nine shades of dark brown that no
     // one could tell apart as lines; a channel whose colour was never chosen
@@ -331,10 +332,10 @@ void CChartWindow::UpdateStatus() {
         const std::vector<ClockStep>& steps = timeline.Steps();
         if (steps.size() == 1)
             text += " Zegar cofni\xEAty o " + FormatDuration(steps[0].back) + " o " +
-                    FormatKvfSeconds(steps[0].localBefore) + ".";
+                    FormatCivilSeconds(steps[0].localBefore) + ".";
         else if (steps.size() > 1)
             text += " Zegar cofni\xEAty " + Number(steps.size()) + " razy, pierwszy raz o " +
-                    FormatDuration(steps[0].back) + " o " + FormatKvfSeconds(steps[0].localBefore) + ".";
+                    FormatDuration(steps[0].back) + " o " + FormatCivilSeconds(steps[0].localBefore) + ".";
         if (m_pDoc->Damaged() > 0)
             text += " Plik uszkodzony: pomini\xEA" "to rekord\xF3w: " + Number(m_pDoc->Damaged()) + ".";
     } else if (m_lastResult == CChartDocument::kOpenFailed || m_lastResult == CChartDocument::kForeign ||
@@ -447,11 +448,13 @@ void CChartWindow::OnExportPng() {
     BOOL ok = w > 0 && h > 0;
     std::vector<std::uint32_t> pixels(ok ? static_cast<std::size_t>(w) * h : 0);
     if (ok) {
-        HDC hScreen = GetDC(m_hWnd);
         CDC mem;
         CBitmap bitmap;
-        ok = mem.CreateCompatibleDC(hScreen) && bitmap.CreateCompatibleBitmap(hScreen, w, h);
-        ReleaseDC(m_hWnd, hScreen);
+        {
+            CClientDC screen(this);
+            ok =
+                mem.CreateCompatibleDC(screen.GetSafeHdc()) && bitmap.CreateCompatibleBitmap(screen.GetSafeHdc(), w, h);
+        }
         if (ok) {
             {
                 CSelection sel(mem, bitmap);

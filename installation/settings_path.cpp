@@ -1,8 +1,10 @@
-#include "app/settings_path.h"
+#include "installation/settings_path.h"
 
-#include "app/installation.h"
+#include "installation/installation.h"
 #include "config/ini_file.h"
+#include "config/native_file.h"
 #include "config/settings.h"
+#include "framework/handles.h"
 #include "framework/text.h"
 
 #include <windows.h>
@@ -11,11 +13,6 @@
 #include <atomic>
 
 namespace {
-
-bool FileExists(const std::wstring& strPath) {
-    const DWORD attributes = GetFileAttributesW(strPath.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // A name no other attempt uses, in this process or another: copies started
 // together (several profiles at logon) probe the same folder at once.
@@ -27,26 +24,23 @@ std::wstring ProbeName() {
 // The store writes a new file beside the old one and moves it into place,
 // so the folder must take a new file and the file must take writing.
 bool CanRewrite(const std::wstring& strDir, const std::wstring& strFile) {
-    HANDLE h = INVALID_HANDLE_VALUE;
+    CHandle probe;
     // A name taken all the same (left by a process of the same id) is tried
     // again under the next one; any other refusal is the folder's answer.
-    for (int nTry = 0; nTry < 4 && h == INVALID_HANDLE_VALUE; ++nTry) {
-        h = CreateFileW((strDir + L"\\" + ProbeName()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+    for (int nTry = 0; nTry < 4 && !probe.IsValid(); ++nTry) {
+        probe.Attach(CreateFileW((strDir + L"\\" + ProbeName()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (!probe.IsValid() && GetLastError() != ERROR_FILE_EXISTS)
             return false;
     }
-    if (h == INVALID_HANDLE_VALUE)
+    if (!probe.IsValid())
         return false;
-    CloseHandle(h);
-    if (!FileExists(strFile))
+    probe.Close();
+    if (!native_file::IsFile(strFile))
         return true;
-    h = CreateFileW(strFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(h);
-    return true;
+    const CHandle file(CreateFileW(strFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.IsValid();
 }
 
 }  // namespace
@@ -70,7 +64,7 @@ std::wstring SettingsFilePath(const std::wstring& strProgramPath, const std::str
     const std::wstring userDir = std::wstring(szAppData) + L"\\QM487";
     CreateDirectoryW(userDir.c_str(), nullptr);
     const std::wstring user = userDir + L"\\" + name;
-    if (!FileExists(user) && FileExists(beside) && CopyFileW(beside.c_str(), user.c_str(), TRUE))
+    if (!native_file::IsFile(user) && native_file::IsFile(beside) && CopyFileW(beside.c_str(), user.c_str(), TRUE))
         SetFileAttributesW(user.c_str(), FILE_ATTRIBUTE_NORMAL);  // the copy keeps the read-only mark
     return user;
 }

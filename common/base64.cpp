@@ -1,4 +1,4 @@
-#include "database/base64.h"
+#include "common/base64.h"
 
 namespace {
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
