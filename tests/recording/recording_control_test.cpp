@@ -286,34 +286,24 @@ TEST_F(Recording, AnUnusablePathIsToldTheDialogComesBackAndCancelClearsTheFlag) 
     EXPECT_FALSE(Dialog()->Recorder().Settings().bLogReport);
     EXPECT_FALSE(Dialog()->Recorder().Settings().bLogBinary);
 
-    // A device name is no file to record to either.
-    dlg = Open();
-    RecordingDriver::SetCheck(dlg, IDC_REC_LOG_BINARY, true);
-    RecordingDriver::Type(dlg, IDC_REC_BINARY_PATH, L"NUL");
-    ASSERT_TRUE(driver->Press(dlg, IDOK));
-    box = driver->WaitForMessageBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(RunningProgram::MessageBoxText(box), kBinaryUnavailable);
-    ASSERT_TRUE(driver->Answer(box, IDOK));
-    dlg = driver->WaitForDialog();
-    ASSERT_NE(dlg, nullptr);
-    ASSERT_TRUE(driver->Press(dlg, IDCANCEL));
-    EXPECT_FALSE(Dialog()->Recorder().Settings().bLogBinary);
-
-    // Nor is a folder whose name the settings' Windows-1250 cannot hold.
-    dlg = Open();
-    RecordingDriver::SetCheck(dlg, IDC_REC_LOG_BINARY, true);
+    // A device name is no file to record to either, nor is a folder whose
+    // name the settings' Windows-1250 cannot hold.
     const std::filesystem::path cyrillic = folder.Path("") / L"\x041F\x0430\x043F\x043A\x0430";
     std::filesystem::create_directories(cyrillic);
-    RecordingDriver::Type(dlg, IDC_REC_BINARY_PATH, (cyrillic / "b.kvf").wstring());
-    ASSERT_TRUE(driver->Press(dlg, IDOK));
-    box = driver->WaitForMessageBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(RunningProgram::MessageBoxText(box), kBinaryUnavailable);
-    ASSERT_TRUE(driver->Answer(box, IDOK));
-    dlg = driver->WaitForDialog();
-    ASSERT_NE(dlg, nullptr);
-    ASSERT_TRUE(driver->Press(dlg, IDCANCEL));
+    for (const std::wstring& path : {std::wstring(L"NUL"), (cyrillic / "b.kvf").wstring()}) {
+        dlg = Open();
+        RecordingDriver::SetCheck(dlg, IDC_REC_LOG_BINARY, true);
+        RecordingDriver::Type(dlg, IDC_REC_BINARY_PATH, path);
+        ASSERT_TRUE(driver->Press(dlg, IDOK));
+        box = driver->WaitForMessageBox();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(RunningProgram::MessageBoxText(box), kBinaryUnavailable);
+        ASSERT_TRUE(driver->Answer(box, IDOK));
+        dlg = driver->WaitForDialog();
+        ASSERT_NE(dlg, nullptr);
+        ASSERT_TRUE(driver->Press(dlg, IDCANCEL));
+        EXPECT_FALSE(Dialog()->Recorder().Settings().bLogBinary);
+    }
     EXPECT_FALSE(std::filesystem::exists(cyrillic / "b.kvf"));
 }
 
