@@ -36,7 +36,7 @@ const char kUninstallerFailed[] = "Nie mo\xBFna uruchomi\xE6 deinstalatora progr
 
 }  // namespace
 
-CMainDialog::CMainDialog(CWnd* pParent)
+CMainDialog::CMainDialog(const MainWindowStart& start, CWnd* pParent)
     : CDialog(IDD_QM487_DIALOG, pParent),
       m_bPopupOpen(FALSE),
       m_bShowPromotion(TRUE),
@@ -52,6 +52,7 @@ CMainDialog::CMainDialog(CWnd* pParent)
       m_nStatusHeight(0),
       m_hIcon(LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       m_pSettings(nullptr),
+      m_start(start),
       m_alarmHost(*this),
       m_alarms(m_alarmHost, m_channels),
       m_lineHost(*this),
@@ -163,7 +164,7 @@ BOOL CMainDialog::OnInitDialog() {
 
     m_recorder.ScheduleStart();
     SetTimer(kBlinkTimerId, 500);
-    if (m_bShowPromotion && !m_bStartedWithWindows)
+    if (m_bShowPromotion && !m_start.bStartedWithWindows)
         SetTimer(kPromotionTimerId, 100);
     return TRUE;
 }
@@ -174,7 +175,7 @@ void CMainDialog::OpenPortAtStart() {
     const int nPort = m_port.Number();
     if (nPort > 0 && m_port.Open(nPort))
         return;
-    if (m_bStartedWithWindows) {
+    if (m_start.bStartedWithWindows) {
         if (nPort > 0)
             m_port.ReopenLater();
         return;
@@ -361,7 +362,7 @@ void CMainDialog::OnRunChartViewer() {
     const std::wstring viewer = ProgramFolderPath(L"Kreslo.exe");
     const std::string& strLog = m_recorder.Settings().strBinaryPath;
     const std::wstring args =
-        m_strProfile.empty() || strLog.empty() ? std::wstring() : L"\"" + afx::Widen1250(strLog) + L"\"";
+        m_start.strProfile.empty() || strLog.empty() ? std::wstring() : L"\"" + afx::Widen1250(strLog) + L"\"";
     if (viewer.empty() || GetFileAttributesW(viewer.c_str()) == INVALID_FILE_ATTRIBUTES ||
         reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", viewer.c_str(), args.empty() ? nullptr : args.c_str(),
                                                 nullptr, SW_SHOW)) <= 32)
@@ -375,7 +376,7 @@ void CMainDialog::OnUninstall() {
         // Its files go by hand; the values that would start them go once
         // the user says so.
         const std::wstring text =
-            afx::Widen1250(kUninstallText) + pApp->m_wstrProgramPath + L"\n" + m_strSettingsPath;
+            afx::Widen1250(kUninstallText) + pApp->m_wstrProgramPath + L"\n" + m_start.strSettingsPath;
         if (!HasStartWithWindows(pApp->m_wstrProgramPath)) {
             AfxMessageBox(text, MB_OK | MB_ICONINFORMATION);
             return;
@@ -384,7 +385,8 @@ void CMainDialog::OnUninstall() {
             RemoveStartWithWindows(pApp->m_wstrProgramPath);
         return;
     }
-    if (AfxMessageBox(afx::Widen1250(kUninstallQuestion) + m_strSettingsPath, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (AfxMessageBox(afx::Widen1250(kUninstallQuestion) + m_start.strSettingsPath, MB_YESNO | MB_ICONQUESTION) !=
+        IDYES)
         return;
     // Without a recorded product code the system's list of programs does it.
     const bool bByCode = !copy.strProductCode.empty();
@@ -414,7 +416,7 @@ LRESULT CMainDialog::OnDdeAdviseStarted(WPARAM wParam, LPARAM lParam) {
 
 // Nobody may be at the screen of a copy started with Windows.
 void CMainDialog::DdeHost::Tell(const std::string& text, UINT type) {
-    if (!m_dlg.m_bStartedWithWindows)
+    if (!m_dlg.m_start.bStartedWithWindows)
         AfxMessageBox(text, type);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/alarm_monitor.h"
+#include "app/main_window_start.h"
 #include "app/program_help.h"
 #include "config/settings.h"
 #include "database/database_feed.h"
@@ -24,8 +25,6 @@
 #include <string>
 #include <vector>
 
-class CProfileInstance;
-
 class CMainDialog : public CDialog {
 public:
     enum {
@@ -37,7 +36,7 @@ public:
         // 1072: the alarm sound (CAlarmMonitor::kSoundTimerId)
     };
 
-    explicit CMainDialog(CWnd* pParent = nullptr);
+    explicit CMainDialog(const MainWindowStart& start = {}, CWnd* pParent = nullptr);
     ~CMainDialog() override;
 
     // Channel readings: after every complete line (TRUE: accepted) and every
@@ -87,24 +86,14 @@ public:
     RECT m_rcWindow;
     BOOL m_bLayoutLocked;
     int m_nStatusHeight;
-    // FALSE: the port dialog is never shown and nothing is chosen (for
-    // tests that drive the window without it).
-    BOOL m_bOfferPortDialog = TRUE;
-    // FALSE: the start-up promotion window is not shown (tests again).
-    BOOL m_bOfferPromotion = TRUE;
-    // Profiles (main_dialog_profiles.cpp): the profile's name, empty for
-    // the default one; Windows started it (nobody is at the screen: no
-    // promotion, no modal box, the port retried instead of asked for).
-    std::string m_strProfile;
-    BOOL m_bStartedWithWindows = FALSE;
     BOOL m_bClosedMinimized = FALSE;                // as it was when it last closed
     bool m_bThreadFailed = false;                   // a worker thread ended on an exception
-    const CProfileInstance* m_pInstance = nullptr;  // marks this window as the profile's
     CReadingView m_fields[9];  // channels 1 to 8, then channel 0
     CEdit m_editStatus;
     HICON m_hIcon;
-    std::wstring m_strSettingsPath;  // where the settings are kept, for the user
     CIniFile* m_pSettings;           // the store of this run, or nullptr
+    // How it was started, as the application told it.
+    const MainWindowStart& Start() const { return m_start; }
     // Readings to an MQTT broker, a part of its own.
     CMqttFeed& MqttFeed() { return m_mqttFeed; }
 
@@ -164,6 +153,7 @@ protected:
     LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
 
 private:
+    const MainWindowStart m_start;
     // The line assembly reaches this window's timer and readings through here.
     class LineHost : public CLineAssembly::Host {
     public:
@@ -249,7 +239,7 @@ private:
         void SaveSettings() override { m_dlg.SaveSettingsNow(); }
         void StatusChanged() override { m_dlg.UpdateStatusLine(); }
         void EnableSettingsCommand() override;
-        bool StartedWithWindows() const override { return m_dlg.m_bStartedWithWindows != FALSE; }
+        bool StartedWithWindows() const override { return m_dlg.m_start.bStartedWithWindows; }
         int InstrumentNumber() const override { return m_dlg.Decoder().m_nSerialNumber; }
 
     private:
@@ -280,8 +270,8 @@ private:
         HWND NotifyWindow() const override { return m_dlg.m_hWnd; }
         const CChannelSet& Channels() const override { return m_dlg.m_channels; }
         int InstrumentNumber() const override { return m_dlg.Decoder().m_nSerialNumber; }
-        std::string ProfileName() const override { return m_dlg.m_strProfile; }
-        std::string SettingsPath() const override { return afx::PathKeyText(m_dlg.m_strSettingsPath); }
+        std::string ProfileName() const override { return m_dlg.m_start.strProfile; }
+        std::string SettingsPath() const override { return afx::PathKeyText(m_dlg.m_start.strSettingsPath); }
         unsigned ChannelsWithAlarmLimits() const override {
             unsigned mask = 0;
             for (int c = 0; c < CChannelSet::kChannels; ++c)

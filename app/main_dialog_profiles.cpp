@@ -25,13 +25,13 @@ bool FileExists(const std::wstring& strPath) { return GetFileAttributesW(strPath
 }  // namespace
 
 void CMainDialog::ShowProfile() {
-    if (m_pInstance != nullptr)
-        m_pInstance->MarkWindow(m_hWnd);
-    if (!m_strProfile.empty())
-        SetWindowTextW(m_hWnd, afx::Widen1250(ProfileWindowTitle(m_strProfile)).c_str());
+    if (m_start.pInstance != nullptr)
+        m_start.pInstance->MarkWindow(m_hWnd);
+    if (!m_start.strProfile.empty())
+        SetWindowTextW(m_hWnd, afx::Widen1250(ProfileWindowTitle(m_start.strProfile)).c_str());
     // Visible from here on, so the dialog manager does not show it again
     // in its normal state.
-    if (m_bStartedWithWindows && m_bClosedMinimized)
+    if (m_start.bStartedWithWindows && m_bClosedMinimized)
         ShowWindow(m_hWnd, SW_SHOWMINNOACTIVE);
 }
 
