@@ -42,12 +42,7 @@ CMainDialog::CMainDialog(const MainWindowStart& start, CWnd* pParent)
       m_bShowPromotion(TRUE),
       m_bBlinkPhase(FALSE),
       m_nLastChannel(0),
-      m_bMaximized(FALSE),
       m_bLinkUp(FALSE),
-      m_sizeNormal(),
-      m_sizeMaximized(),
-      m_bTopmost(FALSE),
-      m_rcWindow(),
       m_bLayoutLocked(TRUE),
       m_nStatusHeight(0),
       m_hIcon(LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
@@ -148,15 +143,15 @@ BOOL CMainDialog::OnInitDialog() {
         field.m_fontValue.CreateFontIndirect(&field.m_lfValue);
 
     m_bLayoutLocked = FALSE;
-    PlaceSavedRectOnScreen();
-    SetWindowPos(m_hWnd, HWND_TOP, m_rcWindow.left, m_rcWindow.top, m_rcWindow.right - m_rcWindow.left,
-                 m_rcWindow.bottom - m_rcWindow.top, 0);
+    m_placement.PlaceOnScreen();
+    const RECT& rc = m_placement.Rect();
+    SetWindowPos(m_hWnd, HWND_TOP, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, 0);
 
     ShowProfile();
 
     ApplyReading(FALSE);
 
-    m_bTopmost = !m_bTopmost;
+    m_placement.ToggleTopmost();
     OnAlwaysOnTop();
 
     m_dde.Attach();
@@ -211,21 +206,11 @@ void CMainDialog::OnSerialPort() {
 
 void CMainDialog::OnSize(UINT nType, int cx, int cy) {
     Default();
-    if (nType == SIZE_RESTORED) {
-        m_sizeNormal.cy = cy;
-        m_sizeNormal.cx = cx;
-        m_bMaximized = FALSE;
-    } else if (nType == SIZE_MAXIMIZED) {
-        m_bMaximized = TRUE;
-        m_sizeMaximized.cy = cy;
-        m_sizeMaximized.cx = cx;
-    } else {
-        m_bMaximized = FALSE;
-    }
+    m_placement.NoteSize(nType, cx, cy);
     if (m_bLayoutLocked)
         return;
     if (nType == SIZE_RESTORED)
-        ::GetWindowRect(m_hWnd, &m_rcWindow);
+        m_placement.TakeWindowRect(m_hWnd);
 
     const MainLayout layout =
         ComputeMainLayout(cx, cy, ClampLayoutGap(GetSystemMetrics(SM_CXDLGFRAME)), m_nStatusHeight);
@@ -239,8 +224,9 @@ void CMainDialog::OnSize(UINT nType, int cx, int cy) {
 
 // Re-runs the layout for the size last reported.
 void CMainDialog::RelayOut() {
-    const SIZE& size = m_bMaximized ? m_sizeMaximized : m_sizeNormal;
-    SendMessage(WM_SIZE, m_bMaximized ? SIZE_MAXIMIZED : SIZE_RESTORED, MAKELPARAM(size.cx, size.cy));
+    const bool maximized = m_placement.IsMaximized();
+    const SIZE& size = maximized ? m_placement.MaximizedSize() : m_placement.NormalSize();
+    SendMessage(WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED, MAKELPARAM(size.cx, size.cy));
 }
 
 void CMainDialog::OnActivate(UINT, HWND, BOOL) {
@@ -249,10 +235,12 @@ void CMainDialog::OnActivate(UINT, HWND, BOOL) {
 }
 
 void CMainDialog::OnAlwaysOnTop() {
-    SetWindowPos(m_hWnd, m_bTopmost ? HWND_NOTOPMOST : HWND_TOPMOST, m_rcWindow.left, m_rcWindow.top,
-                 m_rcWindow.right - m_rcWindow.left, m_rcWindow.bottom - m_rcWindow.top, SWP_NOMOVE | SWP_NOSIZE);
-    m_bTopmost = !m_bTopmost;
-    CheckMenuItem(GetMenu(m_hWnd), ID_ALWAYS_ON_TOP, MF_BYCOMMAND | (m_bTopmost ? MF_CHECKED : MF_UNCHECKED));
+    const RECT& rc = m_placement.Rect();
+    SetWindowPos(m_hWnd, m_placement.IsTopmost() ? HWND_NOTOPMOST : HWND_TOPMOST, rc.left, rc.top, rc.right - rc.left,
+                 rc.bottom - rc.top, SWP_NOMOVE | SWP_NOSIZE);
+    m_placement.ToggleTopmost();
+    CheckMenuItem(GetMenu(m_hWnd), ID_ALWAYS_ON_TOP,
+                  MF_BYCOMMAND | (m_placement.IsTopmost() ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void CMainDialog::OnTimer(UINT_PTR nId) {
@@ -313,7 +301,7 @@ void CMainDialog::OnSysCommand(UINT nId, LPARAM) {
 void CMainDialog::OnDestroy() {
     // Closed from the taskbar while minimised: no activation told where it was.
     RecordRestoredRect();
-    m_bClosedMinimized = IsIconic(m_hWnd);
+    m_placement.NoteClosing(m_hWnd);
     CProfileInstance::UnmarkWindow(m_hWnd);
     // The reader sends to this window: it ends while the window is still there.
     ClosePort();

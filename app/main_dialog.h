@@ -6,6 +6,7 @@
 #include "app/alarm_monitor.h"
 #include "app/main_window_start.h"
 #include "app/program_help.h"
+#include "app/window_placement.h"
 #include "config/settings.h"
 #include "database/database_feed.h"
 #include "exchange/dde_publisher.h"
@@ -76,17 +77,11 @@ public:
     int m_nLastChannel;
     // Declared before the DDE publisher, which reads it, so that it outlives it.
     CChannelSet m_channels;
-    CProgramHelp m_help;     // "Pomoc" (main_dialog_help.cpp)
-    BOOL m_bMaximized;
+    CProgramHelp m_help;  // "Pomoc" (main_dialog_help.cpp)
     std::string m_strStatus;
     BOOL m_bLinkUp;
-    SIZE m_sizeNormal;     // client size of the last restored size report
-    SIZE m_sizeMaximized;  // client size of the last maximised one
-    BOOL m_bTopmost;
-    RECT m_rcWindow;
     BOOL m_bLayoutLocked;
     int m_nStatusHeight;
-    BOOL m_bClosedMinimized = FALSE;                // as it was when it last closed
     bool m_bThreadFailed = false;                   // a worker thread ended on an exception
     CReadingView m_fields[9];  // channels 1 to 8, then channel 0
     CEdit m_editStatus;
@@ -94,6 +89,8 @@ public:
     CIniFile* m_pSettings;           // the store of this run, or nullptr
     // How it was started, as the application told it.
     const MainWindowStart& Start() const { return m_start; }
+    // Where the window is and how it was last sized.
+    const CWindowPlacement& Placement() const { return m_placement; }
     // Readings to an MQTT broker, a part of its own.
     CMqttFeed& MqttFeed() { return m_mqttFeed; }
 
@@ -154,6 +151,7 @@ protected:
 
 private:
     const MainWindowStart m_start;
+    CWindowPlacement m_placement;
     // The line assembly reaches this window's timer and readings through here.
     class LineHost : public CLineAssembly::Host {
     public:
@@ -174,8 +172,11 @@ private:
     void RelayOut();
     // The field of one channel shows what the channel set holds.
     void ShowChannel(int nChannel);
-    void PlaceSavedRectOnScreen();
-    void RecordRestoredRect();
+    // Not while the layout is locked: the window is not yet where it goes.
+    void RecordRestoredRect() {
+        if (!m_bLayoutLocked)
+            m_placement.RecordRestoredRect(m_hWnd);
+    }
     // The DDE publisher reaches this window's readings and boxes through here.
     class DdeHost : public CDdePublisher::Host {
     public:
