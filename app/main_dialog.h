@@ -7,6 +7,7 @@
 #include "app/main_window_start.h"
 #include "app/program_help.h"
 #include "app/window_placement.h"
+#include "common/timer_ids.h"
 #include "config/settings.h"
 #include "database/database_feed.h"
 #include "exchange/dde_publisher.h"
@@ -29,12 +30,10 @@
 class CMainDialog : public CDialog {
 public:
     enum {
-        // 1034, 1036: the recording's tick and start (CRecorder::kRecordTimerId, kStartTimerId)
-        kBlinkTimerId = 1052,
-        kPortDialogTimerId = 1069,
-        kPromotionTimerId = 1070,
-        // 1071: a port whose device has gone is tried again (CPortLink::kReopenTimerId)
-        // 1072: the alarm sound (CAlarmMonitor::kSoundTimerId)
+        // The window's own timers; its parts' are theirs (all in common/timer_ids.h).
+        kBlinkTimerId = timer_id::kBlink,
+        kPortDialogTimerId = timer_id::kPortDialog,
+        kPromotionTimerId = timer_id::kPromotion,
     };
 
     explicit CMainDialog(const MainWindowStart& start = {}, CWnd* pParent = nullptr);
