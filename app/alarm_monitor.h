@@ -6,6 +6,7 @@
 #pragma once
 
 #include "common/timer_host.h"
+#include "common/timer_ids.h"
 #include "config/alarm_settings.h"
 #include "instrument/channels.h"
 #include "recording/record_file.h"
@@ -15,7 +16,7 @@
 
 class CAlarmMonitor {
 public:
-    enum { kSoundTimerId = 1072, kSoundPeriodMs = 10000 };
+    enum { kSoundTimerId = timer_id::kAlarmSound, kSoundPeriodMs = 10000 };
 
     class Host : public CTimerHost {
     public:

@@ -36,22 +36,18 @@ const char kUninstallerFailed[] = "Nie mo\xBFna uruchomi\xE6 deinstalatora progr
 
 }  // namespace
 
-CMainDialog::CMainDialog(CWnd* pParent)
+CMainDialog::CMainDialog(const MainWindowStart& start, CWnd* pParent)
     : CDialog(IDD_QM487_DIALOG, pParent),
       m_bPopupOpen(FALSE),
       m_bShowPromotion(TRUE),
       m_bBlinkPhase(FALSE),
       m_nLastChannel(0),
-      m_bMaximized(FALSE),
       m_bLinkUp(FALSE),
-      m_sizeNormal(),
-      m_sizeMaximized(),
-      m_bTopmost(FALSE),
-      m_rcWindow(),
       m_bLayoutLocked(TRUE),
       m_nStatusHeight(0),
       m_hIcon(LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       m_pSettings(nullptr),
+      m_start(start),
       m_alarmHost(*this),
       m_alarms(m_alarmHost, m_channels),
       m_lineHost(*this),
@@ -147,15 +143,15 @@ BOOL CMainDialog::OnInitDialog() {
         field.m_fontValue.CreateFontIndirect(&field.m_lfValue);
 
     m_bLayoutLocked = FALSE;
-    PlaceSavedRectOnScreen();
-    SetWindowPos(m_hWnd, HWND_TOP, m_rcWindow.left, m_rcWindow.top, m_rcWindow.right - m_rcWindow.left,
-                 m_rcWindow.bottom - m_rcWindow.top, 0);
+    m_placement.PlaceOnScreen();
+    const RECT& rc = m_placement.Rect();
+    SetWindowPos(m_hWnd, HWND_TOP, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, 0);
 
     ShowProfile();
 
     ApplyReading(FALSE);
 
-    m_bTopmost = !m_bTopmost;
+    m_placement.ToggleTopmost();
     OnAlwaysOnTop();
 
     m_dde.Attach();
@@ -163,7 +159,7 @@ BOOL CMainDialog::OnInitDialog() {
 
     m_recorder.ScheduleStart();
     SetTimer(kBlinkTimerId, 500);
-    if (m_bShowPromotion && !m_bStartedWithWindows)
+    if (m_bShowPromotion && !m_start.bStartedWithWindows)
         SetTimer(kPromotionTimerId, 100);
     return TRUE;
 }
@@ -174,7 +170,7 @@ void CMainDialog::OpenPortAtStart() {
     const int nPort = m_port.Number();
     if (nPort > 0 && m_port.Open(nPort))
         return;
-    if (m_bStartedWithWindows) {
+    if (m_start.bStartedWithWindows) {
         if (nPort > 0)
             m_port.ReopenLater();
         return;
@@ -210,21 +206,11 @@ void CMainDialog::OnSerialPort() {
 
 void CMainDialog::OnSize(UINT nType, int cx, int cy) {
     Default();
-    if (nType == SIZE_RESTORED) {
-        m_sizeNormal.cy = cy;
-        m_sizeNormal.cx = cx;
-        m_bMaximized = FALSE;
-    } else if (nType == SIZE_MAXIMIZED) {
-        m_bMaximized = TRUE;
-        m_sizeMaximized.cy = cy;
-        m_sizeMaximized.cx = cx;
-    } else {
-        m_bMaximized = FALSE;
-    }
+    m_placement.NoteSize(nType, cx, cy);
     if (m_bLayoutLocked)
         return;
     if (nType == SIZE_RESTORED)
-        ::GetWindowRect(m_hWnd, &m_rcWindow);
+        m_placement.TakeWindowRect(m_hWnd);
 
     const MainLayout layout =
         ComputeMainLayout(cx, cy, ClampLayoutGap(GetSystemMetrics(SM_CXDLGFRAME)), m_nStatusHeight);
@@ -238,8 +224,9 @@ void CMainDialog::OnSize(UINT nType, int cx, int cy) {
 
 // Re-runs the layout for the size last reported.
 void CMainDialog::RelayOut() {
-    const SIZE& size = m_bMaximized ? m_sizeMaximized : m_sizeNormal;
-    SendMessage(WM_SIZE, m_bMaximized ? SIZE_MAXIMIZED : SIZE_RESTORED, MAKELPARAM(size.cx, size.cy));
+    const bool maximized = m_placement.IsMaximized();
+    const SIZE& size = maximized ? m_placement.MaximizedSize() : m_placement.NormalSize();
+    SendMessage(WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED, MAKELPARAM(size.cx, size.cy));
 }
 
 void CMainDialog::OnActivate(UINT, HWND, BOOL) {
@@ -248,10 +235,12 @@ void CMainDialog::OnActivate(UINT, HWND, BOOL) {
 }
 
 void CMainDialog::OnAlwaysOnTop() {
-    SetWindowPos(m_hWnd, m_bTopmost ? HWND_NOTOPMOST : HWND_TOPMOST, m_rcWindow.left, m_rcWindow.top,
-                 m_rcWindow.right - m_rcWindow.left, m_rcWindow.bottom - m_rcWindow.top, SWP_NOMOVE | SWP_NOSIZE);
-    m_bTopmost = !m_bTopmost;
-    CheckMenuItem(GetMenu(m_hWnd), ID_ALWAYS_ON_TOP, MF_BYCOMMAND | (m_bTopmost ? MF_CHECKED : MF_UNCHECKED));
+    const RECT& rc = m_placement.Rect();
+    SetWindowPos(m_hWnd, m_placement.IsTopmost() ? HWND_NOTOPMOST : HWND_TOPMOST, rc.left, rc.top, rc.right - rc.left,
+                 rc.bottom - rc.top, SWP_NOMOVE | SWP_NOSIZE);
+    m_placement.ToggleTopmost();
+    CheckMenuItem(GetMenu(m_hWnd), ID_ALWAYS_ON_TOP,
+                  MF_BYCOMMAND | (m_placement.IsTopmost() ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void CMainDialog::OnTimer(UINT_PTR nId) {
@@ -312,7 +301,7 @@ void CMainDialog::OnSysCommand(UINT nId, LPARAM) {
 void CMainDialog::OnDestroy() {
     // Closed from the taskbar while minimised: no activation told where it was.
     RecordRestoredRect();
-    m_bClosedMinimized = IsIconic(m_hWnd);
+    m_placement.NoteClosing(m_hWnd);
     CProfileInstance::UnmarkWindow(m_hWnd);
     // The reader sends to this window: it ends while the window is still there.
     ClosePort();
@@ -361,7 +350,7 @@ void CMainDialog::OnRunChartViewer() {
     const std::wstring viewer = ProgramFolderPath(L"Kreslo.exe");
     const std::string& strLog = m_recorder.Settings().strBinaryPath;
     const std::wstring args =
-        m_strProfile.empty() || strLog.empty() ? std::wstring() : L"\"" + afx::Widen1250(strLog) + L"\"";
+        m_start.strProfile.empty() || strLog.empty() ? std::wstring() : L"\"" + afx::Widen1250(strLog) + L"\"";
     if (viewer.empty() || GetFileAttributesW(viewer.c_str()) == INVALID_FILE_ATTRIBUTES ||
         reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", viewer.c_str(), args.empty() ? nullptr : args.c_str(),
                                                 nullptr, SW_SHOW)) <= 32)
@@ -375,7 +364,7 @@ void CMainDialog::OnUninstall() {
         // Its files go by hand; the values that would start them go once
         // the user says so.
         const std::wstring text =
-            afx::Widen1250(kUninstallText) + pApp->m_wstrProgramPath + L"\n" + m_strSettingsPath;
+            afx::Widen1250(kUninstallText) + pApp->m_wstrProgramPath + L"\n" + m_start.strSettingsPath;
         if (!HasStartWithWindows(pApp->m_wstrProgramPath)) {
             AfxMessageBox(text, MB_OK | MB_ICONINFORMATION);
             return;
@@ -384,7 +373,8 @@ void CMainDialog::OnUninstall() {
             RemoveStartWithWindows(pApp->m_wstrProgramPath);
         return;
     }
-    if (AfxMessageBox(afx::Widen1250(kUninstallQuestion) + m_strSettingsPath, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (AfxMessageBox(afx::Widen1250(kUninstallQuestion) + m_start.strSettingsPath, MB_YESNO | MB_ICONQUESTION) !=
+        IDYES)
         return;
     // Without a recorded product code the system's list of programs does it.
     const bool bByCode = !copy.strProductCode.empty();
@@ -414,7 +404,7 @@ LRESULT CMainDialog::OnDdeAdviseStarted(WPARAM wParam, LPARAM lParam) {
 
 // Nobody may be at the screen of a copy started with Windows.
 void CMainDialog::DdeHost::Tell(const std::string& text, UINT type) {
-    if (!m_dlg.m_bStartedWithWindows)
+    if (!m_dlg.m_start.bStartedWithWindows)
         AfxMessageBox(text, type);
 }
 

@@ -4,7 +4,10 @@
 #pragma once
 
 #include "app/alarm_monitor.h"
+#include "app/main_window_start.h"
 #include "app/program_help.h"
+#include "app/window_placement.h"
+#include "common/timer_ids.h"
 #include "config/settings.h"
 #include "database/database_feed.h"
 #include "exchange/dde_publisher.h"
@@ -24,20 +27,16 @@
 #include <string>
 #include <vector>
 
-class CProfileInstance;
-
 class CMainDialog : public CDialog {
 public:
     enum {
-        // 1034, 1036: the recording's tick and start (CRecorder::kRecordTimerId, kStartTimerId)
-        kBlinkTimerId = 1052,
-        kPortDialogTimerId = 1069,
-        kPromotionTimerId = 1070,
-        // 1071: a port whose device has gone is tried again (CPortLink::kReopenTimerId)
-        // 1072: the alarm sound (CAlarmMonitor::kSoundTimerId)
+        // The window's own timers; its parts' are theirs (all in common/timer_ids.h).
+        kBlinkTimerId = timer_id::kBlink,
+        kPortDialogTimerId = timer_id::kPortDialog,
+        kPromotionTimerId = timer_id::kPromotion,
     };
 
-    explicit CMainDialog(CWnd* pParent = nullptr);
+    explicit CMainDialog(const MainWindowStart& start = {}, CWnd* pParent = nullptr);
     ~CMainDialog() override;
 
     // Channel readings: after every complete line (TRUE: accepted) and every
@@ -77,34 +76,20 @@ public:
     int m_nLastChannel;
     // Declared before the DDE publisher, which reads it, so that it outlives it.
     CChannelSet m_channels;
-    CProgramHelp m_help;     // "Pomoc" (main_dialog_help.cpp)
-    BOOL m_bMaximized;
+    CProgramHelp m_help;  // "Pomoc" (main_dialog_help.cpp)
     std::string m_strStatus;
     BOOL m_bLinkUp;
-    SIZE m_sizeNormal;     // client size of the last restored size report
-    SIZE m_sizeMaximized;  // client size of the last maximised one
-    BOOL m_bTopmost;
-    RECT m_rcWindow;
     BOOL m_bLayoutLocked;
     int m_nStatusHeight;
-    // FALSE: the port dialog is never shown and nothing is chosen (for
-    // tests that drive the window without it).
-    BOOL m_bOfferPortDialog = TRUE;
-    // FALSE: the start-up promotion window is not shown (tests again).
-    BOOL m_bOfferPromotion = TRUE;
-    // Profiles (main_dialog_profiles.cpp): the profile's name, empty for
-    // the default one; Windows started it (nobody is at the screen: no
-    // promotion, no modal box, the port retried instead of asked for).
-    std::string m_strProfile;
-    BOOL m_bStartedWithWindows = FALSE;
-    BOOL m_bClosedMinimized = FALSE;                // as it was when it last closed
     bool m_bThreadFailed = false;                   // a worker thread ended on an exception
-    const CProfileInstance* m_pInstance = nullptr;  // marks this window as the profile's
     CReadingView m_fields[9];  // channels 1 to 8, then channel 0
     CEdit m_editStatus;
     HICON m_hIcon;
-    std::wstring m_strSettingsPath;  // where the settings are kept, for the user
     CIniFile* m_pSettings;           // the store of this run, or nullptr
+    // How it was started, as the application told it.
+    const MainWindowStart& Start() const { return m_start; }
+    // Where the window is and how it was last sized.
+    const CWindowPlacement& Placement() const { return m_placement; }
     // Readings to an MQTT broker, a part of its own.
     CMqttFeed& MqttFeed() { return m_mqttFeed; }
 
@@ -164,6 +149,8 @@ protected:
     LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
 
 private:
+    const MainWindowStart m_start;
+    CWindowPlacement m_placement;
     // The line assembly reaches this window's timer and readings through here.
     class LineHost : public CLineAssembly::Host {
     public:
@@ -184,8 +171,11 @@ private:
     void RelayOut();
     // The field of one channel shows what the channel set holds.
     void ShowChannel(int nChannel);
-    void PlaceSavedRectOnScreen();
-    void RecordRestoredRect();
+    // Not while the layout is locked: the window is not yet where it goes.
+    void RecordRestoredRect() {
+        if (!m_bLayoutLocked)
+            m_placement.RecordRestoredRect(m_hWnd);
+    }
     // The DDE publisher reaches this window's readings and boxes through here.
     class DdeHost : public CDdePublisher::Host {
     public:
@@ -249,7 +239,7 @@ private:
         void SaveSettings() override { m_dlg.SaveSettingsNow(); }
         void StatusChanged() override { m_dlg.UpdateStatusLine(); }
         void EnableSettingsCommand() override;
-        bool StartedWithWindows() const override { return m_dlg.m_bStartedWithWindows != FALSE; }
+        bool StartedWithWindows() const override { return m_dlg.m_start.bStartedWithWindows; }
         int InstrumentNumber() const override { return m_dlg.Decoder().m_nSerialNumber; }
 
     private:
@@ -280,8 +270,8 @@ private:
         HWND NotifyWindow() const override { return m_dlg.m_hWnd; }
         const CChannelSet& Channels() const override { return m_dlg.m_channels; }
         int InstrumentNumber() const override { return m_dlg.Decoder().m_nSerialNumber; }
-        std::string ProfileName() const override { return m_dlg.m_strProfile; }
-        std::string SettingsPath() const override { return afx::PathKeyText(m_dlg.m_strSettingsPath); }
+        std::string ProfileName() const override { return m_dlg.m_start.strProfile; }
+        std::string SettingsPath() const override { return afx::PathKeyText(m_dlg.m_start.strSettingsPath); }
         unsigned ChannelsWithAlarmLimits() const override {
             unsigned mask = 0;
             for (int c = 0; c < CChannelSet::kChannels; ++c)

@@ -37,7 +37,7 @@ void CMainDialog::OnPromotion() {
 }
 
 void CMainDialog::ShowStartupPromotion() {
-    if (m_bOfferPromotion)
+    if (m_start.bOfferPromotion)
         OnPromotion();
 }
 
@@ -48,14 +48,14 @@ void CMainDialog::OnExtraSettings() {
     // file: removing the value by hand switches it off, and a value that
     // starts another copy (or this one from its old folder) is not this one's.
     const std::wstring& programPath = AfxGetApp()->m_wstrProgramPath;
-    dlg.m_bStartWithWindows = IsStartedWithWindows(programPath, m_strProfile);
+    dlg.m_bStartWithWindows = IsStartedWithWindows(programPath, m_start.strProfile);
     const BOOL bStartedWithWindows = dlg.m_bStartWithWindows;
     if (dlg.DoModal() != IDOK)
         return;
     m_bShowPromotion = !dlg.m_bHidePromo;
     SaveSettingsNow();
     if (dlg.m_bStartWithWindows != bStartedWithWindows &&
-        !SetStartWithWindows(programPath, m_strProfile, dlg.m_bStartWithWindows))
+        !SetStartWithWindows(programPath, m_start.strProfile, dlg.m_bStartWithWindows))
         AfxMessageBox(kRunValueNotWritten, MB_OK | MB_ICONEXCLAMATION);
 }
 

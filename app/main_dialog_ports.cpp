@@ -3,7 +3,7 @@
 #include "serial/port_dialog.h"
 
 int CMainDialog::ChoosePort() {
-    if (!m_bOfferPortDialog)
+    if (!m_start.bOfferPortDialog)
         return 0;
     // The scan first, then the dialog with what it found.
     CPortDialog dlg;

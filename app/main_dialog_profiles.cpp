@@ -25,13 +25,13 @@ bool FileExists(const std::wstring& strPath) { return GetFileAttributesW(strPath
 }  // namespace
 
 void CMainDialog::ShowProfile() {
-    if (m_pInstance != nullptr)
-        m_pInstance->MarkWindow(m_hWnd);
-    if (!m_strProfile.empty())
-        SetWindowTextW(m_hWnd, afx::Widen1250(ProfileWindowTitle(m_strProfile)).c_str());
+    if (m_start.pInstance != nullptr)
+        m_start.pInstance->MarkWindow(m_hWnd);
+    if (!m_start.strProfile.empty())
+        SetWindowTextW(m_hWnd, afx::Widen1250(ProfileWindowTitle(m_start.strProfile)).c_str());
     // Visible from here on, so the dialog manager does not show it again
     // in its normal state.
-    if (m_bStartedWithWindows && m_bClosedMinimized)
+    if (m_start.bStartedWithWindows && m_placement.ClosedMinimized())
         ShowWindow(m_hWnd, SW_SHOWMINNOACTIVE);
 }
 
@@ -54,10 +54,11 @@ void CMainDialog::OnNewInstrument() {
         std::copy(std::begin(mine.fields), std::end(mine.fields), s.fields);
         s.bShowPromotion = mine.bShowPromotion;
         RecordRestoredRect();
-        s.nWindowLeft = m_rcWindow.left + kNewWindowOffset;
-        s.nWindowTop = m_rcWindow.top + kNewWindowOffset;
-        s.nWindowRight = m_rcWindow.right + kNewWindowOffset;
-        s.nWindowBottom = m_rcWindow.bottom + kNewWindowOffset;
+        const RECT& rc = m_placement.Rect();
+        s.nWindowLeft = rc.left + kNewWindowOffset;
+        s.nWindowTop = rc.top + kNewWindowOffset;
+        s.nWindowRight = rc.right + kNewWindowOffset;
+        s.nWindowBottom = rc.bottom + kNewWindowOffset;
         SaveSettings(ini, s);
         ini.Save(FALSE);
         if (!FileExists(path)) {
@@ -82,7 +83,7 @@ LRESULT CMainDialog::OnEndSession(WPARAM wParam, LPARAM) {
     // The process ends after this returns, before the window is destroyed.
     if (wParam) {
         RecordRestoredRect();
-        m_bClosedMinimized = IsIconic(m_hWnd);
+        m_placement.NoteClosing(m_hWnd);
         SaveSettingsNow();
     }
     return 0;

@@ -6,18 +6,6 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-// The size of a first run (the keys' defaults).
-const int kDefaultWidth = 600;
-const int kDefaultHeight = 400;
-
-WindowRect ToWindowRect(const RECT& rc) { return {rc.left, rc.top, rc.right, rc.bottom}; }
-
-RECT ToRect(const WindowRect& r) { return {r.left, r.top, r.right, r.bottom}; }
-
-}  // namespace
-
 void CMainDialog::ApplySettings(const ProgramSettings& s) {
     for (int i = 0; i < 9; ++i) {
         const FieldSettings& f = s.fields[i];
@@ -32,13 +20,8 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
         field.m_lfValue.lfWeight = f.nFontWeight;
     }
     m_port.SetNumber(s.nPortNumber);
-    m_rcWindow.left = s.nWindowLeft;
-    m_rcWindow.top = s.nWindowTop;
-    m_rcWindow.right = s.nWindowRight;
-    m_rcWindow.bottom = s.nWindowBottom;
-    m_bTopmost = s.bTopmost;
+    m_placement.TakeSettings(s);
     m_bShowPromotion = s.bShowPromotion;
-    m_bClosedMinimized = s.bMinimized;
     m_recorder.TakeSettings(s.recording);
     m_alarms.TakeSettings(s.alarm);
     m_database.ApplySettings(s.database);
@@ -58,13 +41,8 @@ ProgramSettings CMainDialog::CollectSettings() const {
         f.nFontWeight = field.m_lfValue.lfWeight;
     }
     s.nPortNumber = m_port.Number();
-    s.nWindowLeft = m_rcWindow.left;
-    s.nWindowTop = m_rcWindow.top;
-    s.nWindowRight = m_rcWindow.right;
-    s.nWindowBottom = m_rcWindow.bottom;
-    s.bTopmost = m_bTopmost;
+    m_placement.GiveSettings(s);
     s.bShowPromotion = m_bShowPromotion;
-    s.bMinimized = m_bClosedMinimized;
     s.recording = m_recorder.Settings();
     s.alarm = m_alarms.Settings();
     s.database = m_database.Settings();
@@ -88,48 +66,4 @@ void CMainDialog::SaveSettingsNow() {
         return;
     StoreSettings(*m_pSettings);
     m_pSettings->Save(FALSE);
-}
-
-// A saved rectangle off every monitor (a monitor since unplugged, or the
-// place Windows parks a minimised window) or collapsed below the smallest
-// size a window can be given would open a window nobody can see or grab.
-void CMainDialog::PlaceSavedRectOnScreen() {
-    StartPlacement where = {};
-    where.bOnAMonitor = MonitorFromRect(&m_rcWindow, MONITOR_DEFAULTTONULL) != nullptr;
-    const POINT corner = {m_rcWindow.left, m_rcWindow.top};
-    MONITORINFO info = {};
-    info.cbSize = sizeof info;
-    if (!GetMonitorInfoW(MonitorFromPoint(corner, MONITOR_DEFAULTTONEAREST), &info))
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &info.rcWork, 0);
-    where.workArea = ToWindowRect(info.rcWork);
-    where.nMinWidth = GetSystemMetrics(SM_CXMINTRACK);
-    where.nMinHeight = GetSystemMetrics(SM_CYMINTRACK);
-    where.nMaxWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    where.nMaxHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    where.nDefaultWidth = kDefaultWidth;
-    where.nDefaultHeight = kDefaultHeight;
-    m_rcWindow = ToRect(PlaceAtStart(ToWindowRect(m_rcWindow), where));
-}
-
-// The rectangle the window has when neither minimised nor maximised. A
-// minimised window's own rectangle is a parking place off the screen; its
-// placement keeps the restored one, in work-area coordinates.
-void CMainDialog::RecordRestoredRect() {
-    if (m_bLayoutLocked || m_hWnd == nullptr)
-        return;
-    if (!IsIconic(m_hWnd)) {
-        if (!(GetWindowLongW(m_hWnd, GWL_STYLE) & WS_MAXIMIZE))
-            ::GetWindowRect(m_hWnd, &m_rcWindow);
-        return;
-    }
-    WINDOWPLACEMENT placement = {};
-    placement.length = sizeof placement;
-    if (!GetWindowPlacement(m_hWnd, &placement))
-        return;
-    MONITORINFO info = {};
-    info.cbSize = sizeof info;
-    if (!GetMonitorInfoW(MonitorFromRect(&placement.rcNormalPosition, MONITOR_DEFAULTTOPRIMARY), &info))
-        return;
-    m_rcWindow = placement.rcNormalPosition;
-    OffsetRect(&m_rcWindow, info.rcWork.left - info.rcMonitor.left, info.rcWork.top - info.rcMonitor.top);
 }

@@ -49,8 +49,8 @@ BOOL CReaderApp::TakeCommandLine(const wchar_t* pszCommandLine) {
         AfxMessageBox(text + kProfileNameRule, MB_OK | MB_ICONERROR);
         return FALSE;
     }
-    m_strProfile = options.strProfile;
-    m_bStartedWithWindows = options.bWithWindows;
+    m_start.strProfile = options.strProfile;
+    m_start.bStartedWithWindows = options.bWithWindows;
     m_bOnlyRemoveStartWithWindows = options.bRemoveStartWithWindows;
     return TRUE;
 }
@@ -67,9 +67,10 @@ BOOL CReaderApp::InitInstance() {
         // installed and a portable copy may both come to the user's folder.
         // Finding it writes nothing a running copy uses (a probe file gone
         // at once, the user's copy seeded only where there is none).
-        const std::wstring path = AbsoluteFilePath(
-            m_strSettingsPath.empty() ? SettingsFilePath(m_wstrProgramPath, ProfileSettingsFileName(m_strProfile))
-                                      : m_strSettingsPath);
+        const std::wstring path =
+            AbsoluteFilePath(m_start.strSettingsPath.empty()
+                                 ? SettingsFilePath(m_wstrProgramPath, ProfileSettingsFileName(m_start.strProfile))
+                                 : m_start.strSettingsPath);
         // Before anything is read or written: a profile already running is
         // only brought to the front.
         CProfileInstance instance(path);
@@ -85,7 +86,10 @@ BOOL CReaderApp::InitInstance() {
             if (!documents.empty())
                 SetCurrentDirectoryW(documents.c_str());
         }
-        CMainDialog dlg;
+        MainWindowStart start = m_start;
+        start.strSettingsPath = path;
+        start.pInstance = &instance;
+        CMainDialog dlg(start);
         m_pMainWnd = &dlg;
         struct Unset {
             CWinApp& app;
@@ -94,13 +98,7 @@ BOOL CReaderApp::InitInstance() {
         {
             // Released before the window object: its destructor writes the file.
             CIniFile ini;
-            dlg.m_strSettingsPath = path;
             dlg.m_pSettings = &ini;
-            dlg.m_bOfferPortDialog = m_bOfferPortDialog;
-            dlg.m_bOfferPromotion = m_bOfferPromotion;
-            dlg.m_strProfile = m_strProfile;
-            dlg.m_bStartedWithWindows = m_bStartedWithWindows;
-            dlg.m_pInstance = &instance;
             ReadSettings(dlg, ini, path);
 
             dlg.DoModal();  // however it ends, the settings are saved

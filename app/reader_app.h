@@ -1,6 +1,7 @@
 // The application object: its InitInstance is the whole life of the program.
 #pragma once
 
+#include "app/main_window_start.h"
 #include "framework/win_app.h"
 
 #include <string>
@@ -11,17 +12,10 @@ public:
     // the settings back. Returns FALSE: there is no loop after it.
     BOOL InitInstance() override;
 
-    // The configuration file; empty: chosen by SettingsFilePath.
-    std::wstring m_strSettingsPath;
-    // Handed to the main window: FALSE keeps the port dialog away.
-    BOOL m_bOfferPortDialog = TRUE;
-    // Likewise: FALSE keeps the start-up promotion window away.
-    BOOL m_bOfferPromotion = TRUE;
-
-    // The profile (empty: the default one) and whether Windows started it,
-    // from the command line: "/profile NAME", "/autostart".
-    std::string m_strProfile;
-    BOOL m_bStartedWithWindows = FALSE;
+    // Handed to the main window. The profile and whether Windows started it
+    // come from the command line ("/profile NAME", "/autostart"); an empty
+    // settings path is chosen by SettingsFilePath.
+    MainWindowStart m_start;
     // "/removeautostart": only removes this program's Run values and ends.
     BOOL m_bOnlyRemoveStartWithWindows = FALSE;
     // Takes the program's options; FALSE, after saying why, for a profile

@@ -6,12 +6,13 @@
 #pragma once
 
 #include "common/timer_host.h"
+#include "common/timer_ids.h"
 #include "common/win_types.h"
 #include "instrument/line_decoder.h"
 
 class CLineAssembly {
 public:
-    enum { kBufferSize = 1000, kWatchdogTimerId = 1035, kWatchdogPeriodMs = 5000 };
+    enum { kBufferSize = 1000, kWatchdogTimerId = timer_id::kLineWatchdog, kWatchdogPeriodMs = 5000 };
 
     class Host : public CTimerHost {
     public:

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "common/timer_host.h"
+#include "common/timer_ids.h"
 #include "config/recording_settings.h"
 #include "instrument/channels.h"
 #include "recording/record_file.h"
@@ -17,7 +18,7 @@
 
 class CRecorder {
 public:
-    enum { kRecordTimerId = 1034, kStartTimerId = 1036, kStartDelayMs = 10000 };
+    enum { kRecordTimerId = timer_id::kRecordTick, kStartTimerId = timer_id::kRecordStart, kStartDelayMs = 10000 };
 
     class Host : public CTimerHost {
     public:

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "common/timer_host.h"
+#include "common/timer_ids.h"
 
 #include <windows.h>
 
@@ -16,7 +17,7 @@ class CWnd;
 
 class CPortLink {
 public:
-    enum { kReopenTimerId = 1071, kReopenPeriodMs = 2000 };
+    enum { kReopenTimerId = timer_id::kPortReopen, kReopenPeriodMs = 2000 };
 
     class Host : public CTimerHost {
     public:

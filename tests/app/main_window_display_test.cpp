@@ -92,27 +92,27 @@ TEST(MainWindowLayout, ControlsFollowEverySizeRestoredAndMaximised) {
         ExpectLaidOut(program);
         RECT rc;
         GetWindowRect(main, &rc);
-        EXPECT_TRUE(SameRect(rc, dlg->m_rcWindow)) << size.cx << "x" << size.cy;
+        EXPECT_TRUE(SameRect(rc, dlg->Placement().Rect())) << size.cx << "x" << size.cy;
         RECT client;
         GetClientRect(main, &client);
-        EXPECT_EQ(dlg->m_sizeNormal.cx, client.right);
-        EXPECT_EQ(dlg->m_sizeNormal.cy, client.bottom);
+        EXPECT_EQ(dlg->Placement().NormalSize().cx, client.right);
+        EXPECT_EQ(dlg->Placement().NormalSize().cy, client.bottom);
     }
 
-    const RECT restored = dlg->m_rcWindow;
+    const RECT restored = dlg->Placement().Rect();
     ShowWindow(main, SW_MAXIMIZE);
-    ASSERT_TRUE(WaitFor([&] { return IsZoomed(main) && dlg->m_bMaximized; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return IsZoomed(main) && dlg->Placement().IsMaximized(); }, 5000));
     ExpectLaidOut(program);
     RECT client;
     GetClientRect(main, &client);
-    EXPECT_EQ(dlg->m_sizeMaximized.cx, client.right);
-    EXPECT_EQ(dlg->m_sizeMaximized.cy, client.bottom);
-    EXPECT_TRUE(SameRect(dlg->m_rcWindow, restored)) << "maximising keeps the rectangle that is saved";
+    EXPECT_EQ(dlg->Placement().MaximizedSize().cx, client.right);
+    EXPECT_EQ(dlg->Placement().MaximizedSize().cy, client.bottom);
+    EXPECT_TRUE(SameRect(dlg->Placement().Rect(), restored)) << "maximising keeps the rectangle that is saved";
 
     ShowWindow(main, SW_RESTORE);
-    ASSERT_TRUE(WaitFor([&] { return !IsZoomed(main) && !dlg->m_bMaximized; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return !IsZoomed(main) && !dlg->Placement().IsMaximized(); }, 5000));
     ExpectLaidOut(program);
-    EXPECT_TRUE(SameRect(dlg->m_rcWindow, restored));
+    EXPECT_TRUE(SameRect(dlg->Placement().Rect(), restored));
 }
 
 TEST(MainWindowDisplay, BlinkingChangesOnlyTheValuesOfAlertingFields) {

@@ -200,7 +200,7 @@ TEST(MainWindow, ACopyInAFolderNamedBeyondTheCodePageKeepsItsSettingsBesideItsel
     const std::filesystem::path folder = program.RunFromFolder(L"Pomiary-\x0142");
     std::ofstream(folder / "qm487cfg.ini", std::ios::binary) << "[GENERAL]\r\nTOPMOST=1\r\n";
     ASSERT_TRUE(program.Start());
-    EXPECT_EQ(program.Dialog()->m_strSettingsPath, (folder / "qm487cfg.ini").native());
+    EXPECT_EQ(program.Dialog()->Start().strSettingsPath, (folder / "qm487cfg.ini").native());
     EXPECT_TRUE(GetWindowLongW(program.Main(), GWL_EXSTYLE) & WS_EX_TOPMOST) << "read";
     ASSERT_TRUE(program.Close());
     const std::string ini = ReadFileBytes(folder / "qm487cfg.ini");

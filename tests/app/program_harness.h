@@ -81,25 +81,25 @@ public:
         std::filesystem::create_directories(m_dir);
         if (!iniText.empty())
             std::ofstream(IniPath(), std::ios::binary) << iniText;
-        m_app.m_strSettingsPath = IniPath().native();
+        m_app.m_start.strSettingsPath = IniPath().native();
         // A port dialog at start would stand in the way of most tests.
-        m_app.m_bOfferPortDialog = FALSE;
+        m_app.m_start.bOfferPortDialog = false;
         // So would the promotion window of a first run.
-        m_app.m_bOfferPromotion = FALSE;
+        m_app.m_start.bOfferPromotion = false;
     }
     // Lets the program show its port dialog; call before Start.
-    void OfferPortDialog() { m_app.m_bOfferPortDialog = TRUE; }
+    void OfferPortDialog() { m_app.m_start.bOfferPortDialog = true; }
     // Lets the program show its start-up promotion window; before Start.
-    void OfferPromotion() { m_app.m_bOfferPromotion = TRUE; }
+    void OfferPromotion() { m_app.m_start.bOfferPromotion = true; }
     // Runs it as a profile's copy ("/profile NAME"); before Start.
-    void UseProfile(const std::string& name) { m_app.m_strProfile = name; }
+    void UseProfile(const std::string& name) { m_app.m_start.strProfile = name; }
     // Runs it as a copy started from a folder of that name (in the test's
     // own), which finds its settings file itself; before Start.
     std::filesystem::path RunFromFolder(const std::wstring& name) {
         const std::filesystem::path folder = m_dir / name;
         std::filesystem::create_directories(folder);
         m_app.m_wstrProgramPath = (folder / "QM487.exe").native();
-        m_app.m_strSettingsPath.clear();
+        m_app.m_start.strSettingsPath.clear();
         return folder;
     }
     ~RunningProgram() {
