@@ -133,7 +133,7 @@ BOOL CMainDialog::OnInitDialog() {
     m_nStatusHeight = rcStatus.bottom - rcStatus.top;
 
     for (int i = 0; i < 9; ++i) {
-        const int nQuantity = m_channels[i == 8 ? 0 : i + 1].nQuantity;
+        const int nQuantity = m_channels[ChannelOfField(i)].nQuantity;
         m_fields[i].SetQuantity(nQuantity, nQuantity, TRUE);
         char szLabel[32];
         std::snprintf(szLabel, sizeof szLabel, i < 8 ? "Temperatura %d" : "Temperatura", i + 1);
@@ -223,7 +223,7 @@ void CMainDialog::OnSize(UINT nType, int cx, int cy) {
 }
 
 // Re-runs the layout for the size last reported.
-void CMainDialog::RelayOut() {
+void CMainDialog::LayOutAgain() {
     const bool maximized = m_placement.IsMaximized();
     const SIZE& size = maximized ? m_placement.MaximizedSize() : m_placement.NormalSize();
     SendMessage(WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED, MAKELPARAM(size.cx, size.cy));

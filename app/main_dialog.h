@@ -3,6 +3,7 @@
 // received byte becomes a reading on screen.
 #pragma once
 
+#include "common/field_index.h"
 #include "app/alarm_monitor.h"
 #include "app/main_window_start.h"
 #include "app/program_help.h"
@@ -62,7 +63,7 @@ public:
     // The current readings of channels 0 to 8, which the fields show.
     const CChannelSet& Channels() const { return m_channels; }
     // The field of channel 0 to 8.
-    CReadingView& Field(int nChannel) { return m_fields[nChannel == 0 ? 8 : nChannel - 1]; }
+    CReadingView& Field(int nChannel) { return m_fields[FieldOfChannel(nChannel)]; }
     const CLineDecoder& Decoder() const { return m_lineAssembly.Decoder(); }
     // The readings to the time-series database.
     CDatabaseFeed& DatabaseFeed() { return m_database; }
@@ -168,7 +169,7 @@ private:
     int ChoosePort();
     void Blink();
     void ShowStartupPromotion();
-    void RelayOut();
+    void LayOutAgain();
     // The field of one channel shows what the channel set holds.
     void ShowChannel(int nChannel);
     // Not while the layout is locked: the window is not yet where it goes.

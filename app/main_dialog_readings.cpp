@@ -19,7 +19,7 @@ void CMainDialog::ApplyReading(BOOL bGood) {
         m_channels.SetFineResolution(decoder.m_bFine);
         for (int channel : kChannelsZeroFirst)
             Field(channel).SetFineResolution(m_channels[channel].bFineResolution);
-        RelayOut();
+        LayOutAgain();
         m_dde.Restart();
     }
     UpdateStatusLine();

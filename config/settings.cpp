@@ -1,4 +1,5 @@
 #include "config/settings.h"
+#include "common/field_index.h"
 
 const char kSettingsFileName[] = "qm487cfg.ini";
 
@@ -17,9 +18,6 @@ const std::string::size_type kMaxFontName = 31;
 
 const char kGeneral[] = "GENERAL";
 const char kLog[] = "LOG";
-
-// Field index 0 to 8 holds channel 1 to 8 and then 0.
-int ChannelOfField(int field) { return field == 8 ? 0 : field + 1; }
 
 std::string Numbered(const char* name, int channel) {
     return name + std::to_string(channel);

@@ -73,7 +73,7 @@ void CColorsDialog::DoDataExchange(CDataExchange* pDX) {
 BOOL CColorsDialog::OnInitDialog() {
     CDialog::OnInitDialog();
     for (int nChannel = 0; nChannel < 9; ++nChannel) {
-        if (m_pViews[nChannel == 0 ? 8 : nChannel - 1] == nullptr)
+        if (m_pViews[FieldOfChannel(nChannel)] == nullptr)
             continue;
         Swatch(nChannel, false).m_crColor = View(nChannel).m_crBackground;
         Swatch(nChannel, true).m_crColor = View(nChannel).m_crText;
@@ -82,7 +82,7 @@ BOOL CColorsDialog::OnInitDialog() {
 }
 
 void CColorsDialog::ChooseFor(int nChannel, bool bText) {
-    if (m_pViews[nChannel == 0 ? 8 : nChannel - 1] == nullptr)
+    if (m_pViews[FieldOfChannel(nChannel)] == nullptr)
         return;
     CReadingView& view = View(nChannel);
     CColorSwatch& swatch = Swatch(nChannel, bText);

@@ -3,6 +3,7 @@
 // window's command undoes all of them.
 #pragma once
 
+#include "common/field_index.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
 
@@ -57,5 +58,5 @@ protected:
 private:
     void ChooseFor(int nChannel, bool bText);
     CColorSwatch& Swatch(int nChannel, bool bText);
-    CReadingView& View(int nChannel) { return *m_pViews[nChannel == 0 ? 8 : nChannel - 1]; }
+    CReadingView& View(int nChannel) { return *m_pViews[FieldOfChannel(nChannel)]; }
 };

@@ -3,6 +3,7 @@
 // window's command undoes all of them.
 #pragma once
 
+#include "common/field_index.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
 
@@ -35,5 +36,5 @@ private:
     void ChooseFor(int nChannel);
     void ShowFont(int nChannel);
     CStatic& Sample(int nChannel);
-    CReadingView* View(int nChannel) const { return m_pViews[nChannel == 0 ? 8 : nChannel - 1]; }
+    CReadingView* View(int nChannel) const { return m_pViews[FieldOfChannel(nChannel)]; }
 };

@@ -1,4 +1,5 @@
 #include "app/main_layout.h"
+#include "common/field_index.h"
 
 #include <gtest/gtest.h>
 
@@ -11,18 +12,16 @@ void ExpectRect(const LayoutRect& r, int x, int y, int cx, int cy) {
     EXPECT_EQ(r.cy, cy);
 }
 
-// fields[] index of channel c.
-int Field(int channel) { return channel == 0 ? 8 : channel - 1; }
 
 TEST(MainLayout, WorkedExample) {
     const MainLayout l = ComputeMainLayout(480, 400, 4, 22);
     ExpectRect(l.status, 4, 4, 472, 22);
-    ExpectRect(l.fields[Field(0)], 4, 32, 472, 88);
+    ExpectRect(l.fields[FieldOfChannel(0)], 4, 32, 472, 88);
     const int rowY[4] = {124, 193, 262, 331};
     for (int row = 0; row < 4; ++row) {
         SCOPED_TRACE(row);
-        ExpectRect(l.fields[Field(2 * row + 1)], 4, rowY[row], 234, 65);
-        ExpectRect(l.fields[Field(2 * row + 2)], 242, rowY[row], 234, 65);
+        ExpectRect(l.fields[FieldOfChannel(2 * row + 1)], 4, rowY[row], 234, 65);
+        ExpectRect(l.fields[FieldOfChannel(2 * row + 2)], 242, rowY[row], 234, 65);
     }
 }
 
@@ -34,14 +33,14 @@ TEST(MainLayout, FieldsTileTheClientAreaWithGaps) {
             SCOPED_TRACE(testing::Message() << cx << "x" << cy << " d=" << d);
             const MainLayout l = ComputeMainLayout(cx, cy, d, sh);
             ExpectRect(l.status, d, d, cx - 2 * d, sh);
-            const LayoutRect& mean = l.fields[Field(0)];
+            const LayoutRect& mean = l.fields[FieldOfChannel(0)];
             EXPECT_EQ(mean.y, sh + 2 * d + 2);
             EXPECT_EQ(mean.x, d);
             EXPECT_EQ(mean.cx, cx - 2 * d);
             int nextY = mean.y + mean.cy + d;
             for (int row = 0; row < 4; ++row) {
-                const LayoutRect& left = l.fields[Field(2 * row + 1)];
-                const LayoutRect& right = l.fields[Field(2 * row + 2)];
+                const LayoutRect& left = l.fields[FieldOfChannel(2 * row + 1)];
+                const LayoutRect& right = l.fields[FieldOfChannel(2 * row + 2)];
                 EXPECT_EQ(left.y, nextY);
                 EXPECT_EQ(right.y, left.y);
                 EXPECT_EQ(right.cy, left.cy);
@@ -61,12 +60,12 @@ TEST(MainLayout, TinyClientAreasTruncateTowardZero) {
     // (cx - d)/2 = -0.5 gives 0.
     const MainLayout l = ComputeMainLayout(1, 0, 2, 22);
     ExpectRect(l.status, 2, 2, -3, 22);
-    ExpectRect(l.fields[Field(0)], 2, 28, -3, -9);
-    ExpectRect(l.fields[Field(1)], 2, 21, -2, -7);
-    ExpectRect(l.fields[Field(2)], 1, 21, -2, -7);
-    ExpectRect(l.fields[Field(3)], 2, 16, -2, -7);
-    ExpectRect(l.fields[Field(5)], 2, 11, -2, -7);
-    ExpectRect(l.fields[Field(8)], 1, 6, -2, -8);
+    ExpectRect(l.fields[FieldOfChannel(0)], 2, 28, -3, -9);
+    ExpectRect(l.fields[FieldOfChannel(1)], 2, 21, -2, -7);
+    ExpectRect(l.fields[FieldOfChannel(2)], 1, 21, -2, -7);
+    ExpectRect(l.fields[FieldOfChannel(3)], 2, 16, -2, -7);
+    ExpectRect(l.fields[FieldOfChannel(5)], 2, 11, -2, -7);
+    ExpectRect(l.fields[FieldOfChannel(8)], 1, 6, -2, -8);
 
     // Minimised windows report 0 x 0; nothing may go wrong with any input.
     ComputeMainLayout(0, 0, 2, 0);
@@ -83,7 +82,7 @@ TEST(MainLayout, GapClampAndMoveOrder) {
 
     const int channels[9] = {0, 1, 3, 5, 7, 2, 4, 6, 8};
     for (int i = 0; i < 9; ++i)
-        EXPECT_EQ(kLayoutMoveOrder[i], Field(channels[i])) << i;
+        EXPECT_EQ(kLayoutMoveOrder[i], FieldOfChannel(channels[i])) << i;
 }
 
 }  // namespace

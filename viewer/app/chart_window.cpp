@@ -1,4 +1,5 @@
 #include "viewer/app/chart_window.h"
+#include "common/field_index.h"
 
 #include "common/civil_time.h"
 #include "installation/settings_path.h"
@@ -74,7 +75,7 @@ KresloSettings LoadKresloSettings(const std::wstring& strProgramPath) {
                                           RGB(140, 86, 75),  RGB(227, 119, 194), RGB(23, 190, 207)};
     KresloSettings s;
     for (int c = 0; c <= 8; ++c) {
-        const int field = c == 0 ? 8 : c - 1;  // fields are kept as channels 1 to 8, then 0
+        const int field = FieldOfChannel(c);
         const COLORREF chosen = ps.fields[field].crText;
         s.crChannel[c] = chosen == defaults.fields[field].crText ? kDistinct[c] : chosen;
     }
