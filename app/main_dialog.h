@@ -4,7 +4,7 @@
 #pragma once
 
 #include "common/field_index.h"
-#include "app/alarm_monitor.h"
+#include "alarms/alarm_monitor.h"
 #include "app/main_window_start.h"
 #include "app/program_help.h"
 #include "app/window_placement.h"

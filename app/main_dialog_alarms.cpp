@@ -5,7 +5,7 @@
 
 #include "framework/win_app.h"
 #include "res/resource.h"
-#include "ui/alarm_dialog.h"
+#include "alarms/alarm_dialog.h"
 
 void CMainDialog::AlarmHost::OfferAcknowledgement(BOOL bOffer) {
     if (m_dlg.m_hWnd != nullptr)

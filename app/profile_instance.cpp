@@ -2,7 +2,7 @@
 
 #include "config/profile.h"
 #include "framework/text.h"
-#include "recording/record_file.h"
+#include "framework/record_file.h"
 
 #include <cstdio>
 

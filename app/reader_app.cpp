@@ -8,7 +8,7 @@
 #include "config/ini_file.h"
 #include "config/profile.h"
 #include "config/settings.h"
-#include "recording/record_file.h"
+#include "framework/record_file.h"
 #include "framework/handles.h"
 #include "framework/text.h"
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "recording/record_file.h"
+#include "framework/record_file.h"
 
 #include <windows.h>
 #include <psapi.h>

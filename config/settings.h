@@ -3,7 +3,7 @@
 #pragma once
 
 #include "common/win_types.h"
-#include "config/alarm_settings.h"
+#include "alarms/alarm_settings.h"
 #include "config/database_settings.h"
 #include "config/mqtt_settings.h"
 #include "config/recording_settings.h"

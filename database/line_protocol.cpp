@@ -1,7 +1,7 @@
 #include "database/line_protocol.h"
 
 #include "common/number_text.h"
-#include "instrument/channel_alarm.h"
+#include "alarms/channel_alarm.h"
 #include "instrument/channels.h"
 
 #include <charconv>

@@ -13,7 +13,7 @@
 #pragma once
 
 #include "common/win_types.h"
-#include "instrument/channel_alarm.h"
+#include "alarms/channel_alarm.h"
 
 struct ChannelState {
     // The last value stored, in the channel's quantity; NaN until the

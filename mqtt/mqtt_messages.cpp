@@ -1,7 +1,7 @@
 #include "mqtt/mqtt_messages.h"
 
 #include "config/cp1250.h"
-#include "instrument/channel_alarm.h"
+#include "alarms/channel_alarm.h"
 #include "common/civil_time.h"
 
 #include <cstdio>

@@ -10,7 +10,7 @@
 #include "common/timer_ids.h"
 #include "config/recording_settings.h"
 #include "instrument/channels.h"
-#include "recording/record_file.h"
+#include "framework/record_file.h"
 
 #include <memory>
 #include <string>

@@ -10,7 +10,7 @@
 #
 #   check-imports.sh --sources [SOURCE_DIR]
 #     Fails when an #include runs back up the house. Imports flow one way:
-#     programs (app/, tools/, bench/, viewer/app/) -> subsystems (serial/,
+#     programs (app/, tools/, bench/, viewer/app/) -> subsystems (alarms/, serial/,
 #     exchange/, recording/, ui/, viewer/, database/, mqtt/, installation/, secrets/,
 #     framework/) -> portable core. A program never includes another
 #     program's header: what two need lives below them (bench/ alone drives
@@ -24,7 +24,7 @@ set -euo pipefail
 
 check_sources() {
   cd "$1"
-  find app bench common config database mqtt exchange framework installation instrument recording res secrets \
+  find alarms app bench common config database mqtt notify exchange framework installation instrument recording res secrets \
     serial tools ui viewer \
     -type f \( -name '*.h' -o -name '*.cpp' \) | sort | xargs awk '
     function layer(f) {

@@ -4,7 +4,7 @@
 #include "tests/app/program_harness.h"
 #include "tests/config/first_run_ini.h"
 #include "framework/text.h"
-#include "recording/record_file.h"
+#include "framework/record_file.h"
 
 #include <cstring>
 

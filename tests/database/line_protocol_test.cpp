@@ -1,6 +1,6 @@
 #include "tests/database/test_points.h"
 #include "database/line_protocol.h"
-#include "instrument/channel_alarm.h"
+#include "alarms/channel_alarm.h"
 #include "instrument/channels.h"
 
 #include <gtest/gtest.h>

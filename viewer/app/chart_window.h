@@ -6,7 +6,7 @@
 #include "framework/memory_bitmap.h"
 #include "framework/worker_thread.h"
 #include "framework/wnd.h"
-#include "instrument/channel_alarm.h"
+#include "alarms/channel_alarm.h"
 #include "viewer/app/chart_document.h"
 #include "viewer/chart_view.h"
 #include "viewer/time_zone.h"

@@ -3,7 +3,7 @@
 // This builds the bytes; the main window writes them.
 #pragma once
 
-#include "instrument/channel_alarm.h"
+#include "alarms/channel_alarm.h"
 #include "recording/record_types.h"
 
 #include <string>

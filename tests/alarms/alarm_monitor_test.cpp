@@ -1,6 +1,6 @@
 // The alarms without a window: the sound and its timer, the acknowledgement,
 // and the alarm log's path and last try at exit, seen through the host.
-#include "app/alarm_monitor.h"
+#include "alarms/alarm_monitor.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

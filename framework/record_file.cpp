@@ -1,4 +1,4 @@
-#include "recording/record_file.h"
+#include "framework/record_file.h"
 
 #include "framework/text.h"
 #include "recording/recording_rules.h"

@@ -5,7 +5,7 @@
 
 #include "common/win_types.h"
 #include "config/ini_file.h"
-#include "instrument/channel_alarm.h"
+#include "alarms/channel_alarm.h"
 
 #include <string>
 

@@ -7,9 +7,9 @@
 
 #include "common/timer_host.h"
 #include "common/timer_ids.h"
-#include "config/alarm_settings.h"
+#include "alarms/alarm_settings.h"
 #include "instrument/channels.h"
-#include "recording/record_file.h"
+#include "framework/record_file.h"
 
 #include <memory>
 #include <string>

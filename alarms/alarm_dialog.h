@@ -4,7 +4,7 @@
 // that does not read as settings is refused with a message and stays open.
 #pragma once
 
-#include "config/alarm_settings.h"
+#include "alarms/alarm_settings.h"
 #include "framework/dialog.h"
 
 class CAlarmDialog : public CDialog {

@@ -1,4 +1,4 @@
-#include "instrument/channel_alarm.h"
+#include "alarms/channel_alarm.h"
 #include "instrument/channels.h"
 #include "instrument/status_line.h"
 

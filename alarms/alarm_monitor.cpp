@@ -1,7 +1,7 @@
-#include "app/alarm_monitor.h"
+#include "alarms/alarm_monitor.h"
 
-#include "recording/alarm_log.h"
-#include "recording/record_file.h"
+#include "alarms/alarm_log.h"
+#include "framework/record_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/alarm_dialog.h"
+#include "alarms/alarm_dialog.h"
 
 #include "framework/app_messages.h"
 #include "framework/controls.h"

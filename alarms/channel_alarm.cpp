@@ -1,4 +1,4 @@
-#include "instrument/channel_alarm.h"
+#include "alarms/channel_alarm.h"
 
 #include "common/number_text.h"
 

@@ -1,4 +1,4 @@
-#include "recording/alarm_log.h"
+#include "alarms/alarm_log.h"
 
 #include <gtest/gtest.h>
 

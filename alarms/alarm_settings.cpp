@@ -1,4 +1,4 @@
-#include "config/alarm_settings.h"
+#include "alarms/alarm_settings.h"
 
 namespace {
 
