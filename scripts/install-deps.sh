@@ -19,6 +19,7 @@ packages=(
   wixl msitools zip unzip                # scripts/package.sh: the MSI and the zip, and their tests
   influxdb curl jq python3               # the database tests: a private influxd, its queries, the dashboard check
   mosquitto mosquitto-clients openssl    # the MQTT tests: a private broker, a subscriber, a test CA
+  python3-aiosmtpd                       # the notification tests: a mail server on loopback
 )
 
 missing=()
