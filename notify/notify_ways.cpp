@@ -76,10 +76,11 @@ DeliveryResult CMailWay::Deliver(const Notification& message) {
             return Waiting(Pl("Wysy\xB3" "anie przerwano."));
         m_pStream = stream.get();
     }
-    const DeliveryResult result = SendSmtp(*stream, job);
+    DeliveryResult result = SendSmtp(*stream, job);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_pStream = nullptr;
-    return result;
+    // A cancelled stream reads as a connection ended; the log says why.
+    return m_bCancelled && result.kind != DeliveryResult::kDelivered ? Waiting(Pl("Wysy\xB3" "anie przerwano.")) : result;
 }
 
 void CMailWay::Cancel() {

@@ -15,19 +15,18 @@ const std::string kHang = "<hang>";  // ends a reply: then nothing more comes
 
 // A mail server that answers the connection and each Send with the next
 // reply of its script, and keeps all it was sent (with "[tls]" where TLS
-// started). Past its script, or after a reply ending in kHang, nothing
-// comes: the connection ends, or with kHang the time is up.
+// started) in strSent, or in the test's string given. Past its script, or
+// after a reply ending in kHang, nothing comes: the connection ends, or
+// with kHang the time is up.
 class CScriptedServer : public INotifyStream {
 public:
-    explicit CScriptedServer(std::vector<std::string> replies) : m_replies(std::move(replies)) {}
+    explicit CScriptedServer(std::vector<std::string> replies, std::string* pSent = nullptr)
+        : strSent(pSent ? *pSent : m_strSent), m_replies(std::move(replies)) {}
 
-    std::string strSent;
-    bool bOpened = false;
-    bool bCancelled = false;
+    std::string& strSent;
 
     bool Open(const std::string& host, int nPort, bool bTls, const std::string&, unsigned, std::string*) override {
         strSent += "[open " + host + ":" + std::to_string(nPort) + (bTls ? " tls]" : "]");
-        bOpened = true;
         Next();
         return true;
     }
@@ -49,7 +48,7 @@ public:
         return n;
     }
     void Close() override { strSent += "[close]"; }
-    void Cancel() override { bCancelled = true; }
+    void Cancel() override { strSent += "[cancel]"; }
 
 private:
     void Next() {
@@ -63,6 +62,7 @@ private:
         m_pending += reply;
     }
 
+    std::string m_strSent;
     std::vector<std::string> m_replies;
     std::size_t m_nNext = 0;
     std::string m_pending;
@@ -190,23 +190,6 @@ TEST(SmtpSession, SmtpsStartsWithTlsAndNeedsNoStartTls) {
     EXPECT_EQ(server.strSent.find("[open mail.example.com:465 tls]EHLO LAB-PC\r\nAUTH PLAIN "), 0u) << server.strSent;
 }
 
-// A stream the way owns, forwarding to a server the test keeps.
-class CForwarding : public INotifyStream {
-public:
-    explicit CForwarding(CScriptedServer& server) : m_server(server) {}
-    bool Open(const std::string& h, int p, bool t, const std::string& ca, unsigned ms, std::string* e) override {
-        return m_server.Open(h, p, t, ca, ms, e);
-    }
-    bool StartTls(unsigned ms, std::string* e) override { return m_server.StartTls(ms, e); }
-    bool Send(const std::string& bytes) override { return m_server.Send(bytes); }
-    int Receive(char* p, int n, unsigned ms) override { return m_server.Receive(p, n, ms); }
-    void Close() override { m_server.Close(); }
-    void Cancel() override { m_server.Cancel(); }
-
-private:
-    CScriptedServer& m_server;
-};
-
 NotifySettings MailSettings() {
     NotifySettings s;
     s.strSmtpUrl = "smtp://mail.example.com";
@@ -215,9 +198,14 @@ NotifySettings MailSettings() {
     return s;
 }
 
+// The way owns each stream it makes; what they were sent stays in sent.
+NotifyStreamFactory Server(std::vector<std::string> replies, std::string& sent) {
+    return [replies, &sent] { return std::make_unique<CScriptedServer>(replies, &sent); };
+}
+
 TEST(MailWay, ComposesAndSendsOrWaitsForBetterSettings) {
-    CScriptedServer server(Delivery({kGreeting, kPlainEhlo}));
-    CMailWay way(MailSettings(), "", [&] { return std::make_unique<CForwarding>(server); });
+    std::string sent;
+    CMailWay way(MailSettings(), "", Server(Delivery({kGreeting, kPlainEhlo}), sent));
     Notification n;
     n.nId = 5;
     n.strPc = "Pracownia 2";
@@ -227,7 +215,7 @@ TEST(MailWay, ComposesAndSendsOrWaitsForBetterSettings) {
     EXPECT_EQ(way.Deliver(n).kind, DeliveryResult::kDelivered);
     for (const char* part : {"EHLO Pracownia-2\r\n", "\r\nDate: Tue, 08 Dec 2026 14:03:12 +0100\r\n",
                              "Message-ID: <qm487.5.202612081403120100@lab.example>", "Wiadomo=C5=9B=C4=87 pr=C3=B3bna"})
-        EXPECT_NE(server.strSent.find(part), std::string::npos) << part << "\n" << server.strSent;
+        EXPECT_NE(sent.find(part), std::string::npos) << part << "\n" << sent;
 
     const struct {
         const char* url;
@@ -243,20 +231,20 @@ TEST(MailWay, ComposesAndSendsOrWaitsForBetterSettings) {
         s.strSmtpUrl = f.url;
         s.strFrom = f.from;
         s.strTo = f.to;
-        CScriptedServer unused({});
-        CMailWay bad(s, "", [&] { return std::make_unique<CForwarding>(unused); });
+        std::string unused;
+        CMailWay bad(s, "", Server({kGreeting}, unused));
         EXPECT_FALSE(bad.SettingsFault().empty()) << f.url << " " << f.from << " " << f.to;
         const DeliveryResult result = bad.Deliver(n);
         EXPECT_EQ(result.kind, DeliveryResult::kRetryLater);
         EXPECT_EQ(result.strAnswer, bad.SettingsFault());
-        EXPECT_FALSE(unused.bOpened);
+        EXPECT_EQ(unused, "");
     }
 
-    CScriptedServer after({kGreeting});
-    CMailWay cancelled(MailSettings(), "", [&] { return std::make_unique<CForwarding>(after); });
+    std::string after;
+    CMailWay cancelled(MailSettings(), "", Server({kGreeting}, after));
     cancelled.Cancel();
     EXPECT_EQ(cancelled.Deliver(n).kind, DeliveryResult::kRetryLater);
-    EXPECT_FALSE(after.bOpened);
+    EXPECT_EQ(after, "");
 }
 
 class CScriptedPoster : public IHttpPoster {
