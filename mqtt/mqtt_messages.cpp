@@ -3,6 +3,7 @@
 #include "config/cp1250.h"
 #include "alarms/channel_alarm.h"
 #include "common/civil_time.h"
+#include "common/json_string.h"
 
 #include <cstdio>
 
@@ -26,26 +27,6 @@ bool ParsePort(const std::string& text, std::uint16_t& port) {
         return false;
     port = static_cast<std::uint16_t>(n);
     return true;
-}
-
-// A JSON string of UTF-8 text: quotes, backslashes and control characters
-// escaped, so that no text can end the string or break the document.
-std::string JsonString(const std::string& utf8) {
-    std::string out = "\"";
-    for (char c : utf8) {
-        const unsigned char b = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (b < 0x20 || b == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
 }
 
 // A setting's text (Windows-1250) as it goes into a topic: UTF-8.

@@ -1,0 +1,142 @@
+#include "notify/notify_ways.h"
+
+#include "common/civil_time.h"
+#include "config/cp1250.h"
+#include "notify/mail_message.h"
+#include "notify/notify_payloads.h"
+
+namespace {
+
+std::string Pl(const std::string& cp1250) { return Cp1250ToUtf8(cp1250); }
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// The start of an answer's body on one line, for the dialog.
+std::string BodyStart(const std::string& body) {
+    std::string text = body.substr(0, 200);
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < ' ' || c == 0x7F)
+            c = ' ';
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80)
+        text.pop_back();  // a UTF-8 character cut in two
+    if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0xC0)
+        text.pop_back();
+    return text;
+}
+
+// "C:\...", "C:/..." or "\\server\share\...": started by its full path only,
+// never looked up in the PATH or the working folder.
+bool IsFullPath(const std::string& path) {
+    const bool bDrive = path.size() > 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                        path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    return bDrive || path.compare(0, 2, "\\\\") == 0;
+}
+
+}  // namespace
+
+DeliveryResult CConfiguredWay::Waiting(const std::string& reason) const {
+    DeliveryResult result;
+    result.kind = DeliveryResult::kRetryLater;
+    result.strAnswer = reason;
+    return result;
+}
+
+CMailWay::CMailWay(const NotifySettings& settings, const std::string& strPassword, NotifyStreamFactory streams,
+                   unsigned nConnectMs, unsigned nReplyMs)
+    : m_streams(std::move(streams)) {
+    m_job.strCaFile = Cp1250ToUtf8(settings.strSmtpCaFile);
+    m_job.strUser = Cp1250ToUtf8(settings.strSmtpUser);
+    m_job.strPassword = Cp1250ToUtf8(strPassword);
+    m_job.strFrom = settings.strFrom;
+    m_job.nConnectMs = nConnectMs;
+    m_job.nReplyMs = nReplyMs;
+    if (ParseSmtpUrl(settings.strSmtpUrl, m_job.url, &m_strFault) &&
+        ParseAddressList(settings.strTo, m_job.to, &m_strFault) && !IsValidMailAddress(settings.strFrom))
+        m_strFault = Pl("Niepoprawny adres nadawcy: \"" + settings.strFrom + "\".");
+}
+
+DeliveryResult CMailWay::Deliver(const Notification& message) {
+    if (!m_strFault.empty())
+        return Waiting(m_strFault);
+    SmtpJob job = m_job;
+    job.strEhloName = EhloName(message.strPc);
+    std::string date;
+    if (!MailDateFromEventTime(message.strTime, date))
+        MailDateFromEventTime(FormatCivilSeconds(UtcMillisecondsNow() / 1000) + " +00:00", date);
+    job.strMessage = ComposeMail(message, job.strFrom, job.to, date, MailMessageId(message, job.strFrom));
+    std::unique_ptr<INotifyStream> stream = m_streams();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_bCancelled || !stream)
+            return Waiting(Pl("Wysy\xB3" "anie przerwano."));
+        m_pStream = stream.get();
+    }
+    DeliveryResult result = SendSmtp(*stream, job);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pStream = nullptr;
+    // A cancelled stream reads as a connection ended; the log says why.
+    return m_bCancelled && result.kind != DeliveryResult::kDelivered ? Waiting(Pl("Wysy\xB3" "anie przerwano.")) : result;
+}
+
+void CMailWay::Cancel() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bCancelled = true;
+    if (m_pStream)
+        m_pStream->Cancel();
+}
+
+CWebhookWay::CWebhookWay(const NotifySettings& settings, std::unique_ptr<IHttpPoster> poster, unsigned nTimeoutMs)
+    : m_strUrl(Cp1250ToUtf8(settings.strWebhookUrl)), m_bJson(settings.strWebhookFormat != "text"),
+      m_poster(std::move(poster)), m_nTimeoutMs(nTimeoutMs) {
+    const std::string scheme = LowerAscii(m_strUrl.substr(0, 8));
+    bool bPlain = true;
+    for (char c : m_strUrl)
+        bPlain = bPlain && static_cast<unsigned char>(c) > ' ' && static_cast<unsigned char>(c) < 0x7F;
+    if (!bPlain || (scheme.compare(0, 7, "http://") != 0 && scheme != "https://") || m_strUrl.size() <= scheme.size())
+        m_strFault = Pl("Adres web hooka musi mie\xE6 posta\xE6 http://... lub https://... (bez spacji).");
+}
+
+DeliveryResult CWebhookWay::Deliver(const Notification& message) {
+    if (!m_strFault.empty())
+        return Waiting(m_strFault);
+    const HttpAnswer answer =
+        m_bJson ? m_poster->Post(m_strUrl, "application/json", WebhookJson(message), m_nTimeoutMs)
+                : m_poster->Post(m_strUrl, "text/plain; charset=utf-8", NotifyMessageText(message), m_nTimeoutMs);
+    if (answer.nStatus == 0)
+        return Waiting(answer.strError.empty() ? Pl("Web hook nie odpowiedzia\xB3.") : answer.strError);
+    DeliveryResult result;
+    const std::string body = BodyStart(answer.strBody);
+    result.strAnswer = "HTTP " + std::to_string(answer.nStatus) + (body.empty() ? "" : ": " + body);
+    const int n = answer.nStatus;
+    if (n >= 200 && n <= 299)
+        result.kind = DeliveryResult::kDelivered;
+    else if (n >= 400 && n <= 499 && n != 408 && n != 429)
+        result.kind = DeliveryResult::kNeverDeliverable;
+    else
+        result.kind = DeliveryResult::kRetryLater;
+    return result;
+}
+
+CProgramWay::CProgramWay(const NotifySettings& settings, std::unique_ptr<IProgramStarter> starter,
+                         unsigned nRunLimitMs)
+    : m_strPath(Cp1250ToUtf8(settings.strProgram)), m_starter(std::move(starter)), m_nRunLimitMs(nRunLimitMs) {
+    if (!IsFullPath(m_strPath))
+        m_strFault = Pl("Program trzeba poda\xE6 pe\xB3n\xB9 \x9C" "cie\xBFk\xB9 (np. C:\\Programy\\powiadom.exe).");
+}
+
+DeliveryResult CProgramWay::Deliver(const Notification& message) {
+    if (!m_strFault.empty())
+        return Waiting(m_strFault);
+    std::string error;
+    if (!m_starter->Start(m_strPath, ProgramArguments(message), m_nRunLimitMs, &error))
+        return Waiting(Pl("Nie uruchomiono programu: ") + error);
+    DeliveryResult result;
+    result.kind = DeliveryResult::kDelivered;
+    result.strAnswer = Pl("Program uruchomiono.");
+    return result;
+}

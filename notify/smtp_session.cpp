@@ -1,0 +1,381 @@
+#include "notify/smtp_session.h"
+
+#include "common/base64.h"
+#include "config/cp1250.h"
+#include "notify/mail_message.h"
+
+namespace {
+
+// Polish texts are written as the rest of the program writes them
+// (Windows-1250) and leave as UTF-8, as DeliveryResult carries them.
+std::string Pl(const std::string& cp1250) { return Cp1250ToUtf8(cp1250); }
+
+const std::size_t kAnswerMost = 300;
+
+struct Reply {
+    int nCode = 0;
+    std::vector<std::string> texts;  // each line's text after the code
+};
+
+// A reply as the dialog shows it: the code and the lines' texts on one
+// line, control characters replaced, at most kAnswerMost bytes.
+std::string ReplyText(const Reply& reply) {
+    std::string text = std::to_string(reply.nCode);
+    for (const std::string& line : reply.texts)
+        text += " " + line;
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < ' ' || c == 0x7F)
+            c = '?';
+    if (text.size() > kAnswerMost) {
+        std::size_t end = kAnswerMost;
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;
+        text = text.substr(0, end) + "...";
+    }
+    return text;
+}
+
+// What the server offered in its answer to EHLO.
+struct Extensions {
+    bool bStartTls = false;
+    bool bPlain = false;
+    bool bLogin = false;
+};
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+Extensions ParseExtensions(const Reply& reply) {
+    Extensions e;
+    for (std::size_t i = 1; i < reply.texts.size(); ++i) {
+        std::string line = " " + Upper(reply.texts[i]) + " ";
+        if (line == " STARTTLS ")
+            e.bStartTls = true;
+        // "AUTH LOGIN PLAIN", and the older "AUTH=LOGIN PLAIN".
+        if (line.compare(0, 6, " AUTH=") == 0)
+            line[5] = ' ';
+        if (line.compare(0, 6, " AUTH ") == 0) {
+            e.bPlain = e.bPlain || line.find(" PLAIN ", 5) != std::string::npos;
+            e.bLogin = e.bLogin || line.find(" LOGIN ", 5) != std::string::npos;
+        }
+    }
+    return e;
+}
+
+// Lines and replies read within their bounds and time; what went wrong is
+// kept as a Polish reason.
+class CDialogue {
+public:
+    CDialogue(INotifyStream& stream, unsigned nReplyMs) : m_stream(stream), m_nReplyMs(nReplyMs) {}
+
+    bool Read(Reply& reply) {
+        reply = Reply();
+        for (int i = 0;; ++i) {
+            if (i == kSmtpReplyLinesMost)
+                return Fail(Pl("Serwer poczty przys\xB3" "a\xB3 zbyt d\xB3ug\xB9 odpowied\x9F."));
+            std::string line;
+            if (!ReadLine(line))
+                return false;
+            const bool bCoded = line.size() >= 3 && line[0] >= '2' && line[0] <= '5' && line[1] >= '0' &&
+                                line[1] <= '9' && line[2] >= '0' && line[2] <= '9' &&
+                                (line.size() == 3 || line[3] == ' ' || line[3] == '-');
+            const int nCode = bCoded ? std::stoi(line.substr(0, 3)) : 0;
+            if (!bCoded || (i > 0 && nCode != reply.nCode)) {
+                Reply shown;
+                shown.texts.push_back(line);
+                return Fail(Pl("Serwer poczty odpowiedzia\xB3 niezrozumiale:") + ReplyText(shown).substr(1));
+            }
+            reply.nCode = nCode;
+            reply.texts.push_back(line.size() > 4 ? line.substr(4) : std::string());
+            if (line.size() == 3 || line[3] == ' ')
+                return true;
+        }
+    }
+
+    bool Command(const std::string& line, Reply& reply) {
+        if (!m_stream.Send(line + "\r\n"))
+            return Fail(Pl("Serwer poczty zako\xF1" "czy\xB3 po\xB3\xB9" "czenie."));
+        return Read(reply);
+    }
+
+    // Bytes that came after the last reply: before TLS starts, a server (or
+    // someone on the way) may not slip in what would then pass as encrypted.
+    bool HasUnread() const { return !m_buffer.empty(); }
+
+    bool Fail(const std::string& reason) {
+        m_strFault = reason;
+        return false;
+    }
+    const std::string& Fault() const { return m_strFault; }
+
+private:
+    bool ReadLine(std::string& line) {
+        for (;;) {
+            const std::size_t lf = m_buffer.find('\n');
+            if (lf != std::string::npos && lf < kSmtpLineMost) {
+                line = m_buffer.substr(0, lf);
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                m_buffer.erase(0, lf + 1);
+                return true;
+            }
+            if (m_buffer.size() >= kSmtpLineMost)
+                return Fail(Pl("Serwer poczty przys\xB3" "a\xB3 zbyt d\xB3ugi wiersz."));
+            char chunk[1024];
+            const int n = m_stream.Receive(chunk, sizeof chunk, m_nReplyMs);
+            if (n == 0)
+                return Fail(Pl("Serwer poczty nie odpowiedzia\xB3 w ci\xB9gu ") + std::to_string((m_nReplyMs + 999) / 1000) +
+                            " s.");
+            if (n < 0)
+                return Fail(Pl("Serwer poczty zako\xF1" "czy\xB3 po\xB3\xB9" "czenie."));
+            m_buffer.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+
+    INotifyStream& m_stream;
+    unsigned m_nReplyMs;
+    std::string m_buffer;
+    std::string m_strFault;
+};
+
+// One attempt's steps; each false return has set the result.
+class CSmtpTalk {
+public:
+    CSmtpTalk(INotifyStream& stream, const SmtpJob& job, DeliveryResult& result)
+        : m_stream(stream), m_job(job), m_result(result), m_dialogue(stream, job.nReplyMs) {}
+
+    bool Run() {
+        Reply reply;
+        if (!m_dialogue.Read(reply))
+            return Broken();
+        if (reply.nCode != 220)
+            return Refused("powitanie", reply);
+        bool bTls = m_job.url.bTls;
+        Extensions ext;
+        if (!Hello(ext))
+            return false;
+        if (!bTls && ext.bStartTls) {
+            if (!m_dialogue.Command("STARTTLS", reply))
+                return Broken();
+            if (reply.nCode != 220)
+                return Refused("STARTTLS", reply);
+            if (m_dialogue.HasUnread())
+                return Stop(Pl("Serwer poczty przys\xB3" "a\xB3 dane przed rozpocz\xEA" "ciem szyfrowania."));
+            std::string error;
+            if (!m_stream.StartTls(m_job.nConnectMs, &error))
+                return Stop(Pl("Nie uda\xB3o si\xEA rozpocz\xB9\xE6 szyfrowania (STARTTLS): ") + error);
+            bTls = true;
+            if (!Hello(ext))
+                return false;
+        }
+        if (!m_job.strPassword.empty()) {
+            if (!bTls) {
+                Quit();
+                return Stop(Pl("Serwer poczty nie oferuje szyfrowania (STARTTLS), a has\xB3o nie jest wysy\xB3" "ane "
+                               "bez niego."));
+            }
+            if (!Authenticate(ext))
+                return false;
+        }
+        if (!Step("MAIL FROM:<" + m_job.strFrom + ">", 250, "MAIL FROM", reply, true))
+            return false;
+        std::string refused;
+        std::size_t nAccepted = 0;
+        for (const std::string& to : m_job.to) {
+            if (!m_dialogue.Command("RCPT TO:<" + to + ">", reply))
+                return Broken();
+            if (reply.nCode == 250 || reply.nCode == 251) {
+                ++nAccepted;
+            } else if (reply.nCode >= 500) {
+                refused += (refused.empty() ? "" : "; ") + to + ": " + ReplyText(reply);
+            } else {
+                // Taking the others now would send them a second copy when
+                // this one is tried again: all of it waits.
+                return Refused("RCPT TO " + to, reply);
+            }
+        }
+        if (nAccepted == 0) {
+            Quit();
+            m_result.kind = DeliveryResult::kNeverDeliverable;
+            m_result.strAnswer = Pl("Serwer poczty odrzuci\xB3 wszystkich odbiorc\xF3w: ") + refused;
+            return false;
+        }
+        if (!Step("DATA", 354, "DATA", reply, true))
+            return false;
+        if (!m_stream.Send(DotStuffed(m_job.strMessage)))
+            return Stop(Pl("Serwer poczty zako\xF1" "czy\xB3 po\xB3\xB9" "czenie."));
+        if (!m_dialogue.Read(reply))
+            return Broken();
+        if (reply.nCode != 250)
+            return Refused(Pl("tre\x9C\xE6"), reply, true);
+        Quit();
+        m_result.kind = DeliveryResult::kDelivered;
+        m_result.strAnswer = Pl("Serwer poczty przyj\xB9\xB3 wiadomo\x9C\xE6: ") + ReplyText(reply) +
+                             (refused.empty() ? "" : Pl(". Odrzuceni odbiorcy: ") + refused);
+        return true;
+    }
+
+private:
+    // EHLO, and HELO for a server that knows no extensions.
+    bool Hello(Extensions& ext) {
+        Reply reply;
+        const std::string name = EhloName(m_job.strEhloName);
+        if (!m_dialogue.Command("EHLO " + name, reply))
+            return Broken();
+        if (reply.nCode / 100 == 5) {
+            ext = Extensions();
+            return Step("HELO " + name, 250, "HELO", reply);
+        }
+        if (reply.nCode != 250)
+            return Refused("EHLO", reply);
+        ext = ParseExtensions(reply);
+        return true;
+    }
+
+    bool Authenticate(const Extensions& ext) {
+        const std::string& user = m_job.strUser;
+        const std::string& password = m_job.strPassword;
+        Reply reply;
+        bool bSent;
+        if (ext.bPlain && user.find('\0') == std::string::npos && password.find('\0') == std::string::npos) {
+            bSent = m_dialogue.Command("AUTH PLAIN " + Base64Encode(std::string(1, '\0') + user + '\0' + password), reply);
+        } else if (ext.bLogin) {
+            bSent = m_dialogue.Command("AUTH LOGIN", reply) &&
+                    (reply.nCode != 334 || m_dialogue.Command(Base64Encode(user), reply)) &&
+                    (reply.nCode != 334 || m_dialogue.Command(Base64Encode(password), reply));
+        } else {
+            Quit();
+            return Stop(Pl("Serwer poczty nie oferuje logowania (AUTH PLAIN ani LOGIN)."));
+        }
+        if (!bSent)
+            return Broken();
+        if (reply.nCode != 235) {
+            Quit();
+            return Stop(Pl("Serwer poczty nie przyj\xB9\xB3 logowania: ") + ReplyText(reply));
+        }
+        return true;
+    }
+
+    // A command that must get the code expected.
+    bool Step(const std::string& command, int nExpected, const std::string& name, Reply& reply,
+              bool bMessageStep = false) {
+        if (!m_dialogue.Command(command, reply))
+            return Broken();
+        if (reply.nCode != nExpected)
+            return Refused(name, reply, bMessageStep);
+        return true;
+    }
+
+    // bMessageStep: MAIL, DATA or the message, where a 5xx refuses the
+    // message itself.
+    bool Refused(const std::string& step, const Reply& reply, bool bMessageStep = false) {
+        Quit();
+        Stop(Pl("Serwer poczty odm\xF3wi\xB3 (") + step + "): " + ReplyText(reply));
+        if (bMessageStep && reply.nCode >= 500)
+            m_result.kind = DeliveryResult::kNeverDeliverable;
+        return false;
+    }
+
+    bool Broken() { return Stop(m_dialogue.Fault()); }
+
+    bool Stop(const std::string& reason) {
+        m_result.kind = DeliveryResult::kRetryLater;
+        m_result.strAnswer = reason;
+        return false;
+    }
+
+    // A polite end; its answer changes nothing.
+    void Quit() {
+        Reply reply;
+        m_dialogue.Command("QUIT", reply);
+    }
+
+    INotifyStream& m_stream;
+    const SmtpJob& m_job;
+    DeliveryResult& m_result;
+    CDialogue m_dialogue;
+};
+
+bool ParsePort(const std::string& text, int& port) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    port = std::stoi(text);
+    return port > 0 && port <= 65535;
+}
+
+}  // namespace
+
+bool ParseSmtpUrl(const std::string& text, SmtpUrl& url, std::string* pReason) {
+    SmtpUrl u;
+    std::string rest;
+    const std::string scheme = Upper(text.substr(0, 8));
+    if (scheme.compare(0, 7, "SMTP://") == 0) {
+        rest = text.substr(7);
+        u.nPort = 587;
+    } else if (scheme == "SMTPS://") {
+        rest = text.substr(8);
+        u.bTls = true;
+        u.nPort = 465;
+    }
+    if (!rest.empty() && rest.back() == '/')
+        rest.pop_back();
+    bool bValid = !rest.empty();
+    if (bValid && rest[0] == '[') {
+        const std::size_t close = rest.find(']');
+        bValid = close != std::string::npos && close > 1;
+        if (bValid) {
+            u.strHost = rest.substr(1, close - 1);
+            const std::string after = rest.substr(close + 1);
+            bValid = after.empty() || (after[0] == ':' && ParsePort(after.substr(1), u.nPort));
+            bValid = bValid && u.strHost.find_first_not_of("0123456789abcdefABCDEF:.") == std::string::npos;
+        }
+    } else if (bValid) {
+        const std::size_t colon = rest.find(':');
+        u.strHost = rest.substr(0, colon);
+        bValid = !u.strHost.empty() && (colon == std::string::npos || ParsePort(rest.substr(colon + 1), u.nPort)) &&
+                 u.strHost.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") ==
+                     std::string::npos;
+    }
+    if (!bValid) {
+        *pReason = Pl("Adres serwera poczty musi mie\xE6 posta\xE6 smtp://serwer[:port] lub smtps://serwer[:port].");
+        return false;
+    }
+    url = u;
+    return true;
+}
+
+std::string EhloName(const std::string& pcName) {
+    std::string name;
+    for (char c : pcName) {
+        if (name.size() == 63)
+            break;
+        const bool bKept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                           c == '.';
+        name += bKept ? c : '-';
+    }
+    const std::size_t first = name.find_first_not_of("-.");
+    return first == std::string::npos ? "qm487" : name.substr(first, name.find_last_not_of("-.") - first + 1);
+}
+
+DeliveryResult SendSmtp(INotifyStream& stream, const SmtpJob& job) {
+    DeliveryResult result;
+    bool bAddresses = IsValidMailAddress(job.strFrom) && !job.to.empty();
+    for (const std::string& to : job.to)
+        bAddresses = bAddresses && IsValidMailAddress(to);
+    if (!bAddresses) {
+        result.strAnswer = Pl("Niepoprawny adres nadawcy lub odbiorcy.");
+        return result;
+    }
+    std::string error;
+    if (!stream.Open(job.url.strHost, job.url.nPort, job.url.bTls, job.strCaFile, job.nConnectMs, &error)) {
+        result.strAnswer = Pl("Brak po\xB3\xB9" "czenia z serwerem poczty ") + job.url.strHost + ": " + error;
+        return result;
+    }
+    CSmtpTalk(stream, job, result).Run();
+    stream.Close();
+    return result;
+}
