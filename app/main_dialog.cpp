@@ -4,6 +4,7 @@
 #include "app/main_layout.h"
 #include "app/profile_instance.h"
 #include "app/start_with_windows.h"
+#include "config/native_file.h"
 #include "framework/system_library.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
@@ -351,7 +352,7 @@ void CMainDialog::OnRunChartViewer() {
     const std::string& strLog = m_recorder.Settings().strBinaryPath;
     const std::wstring args =
         m_start.strProfile.empty() || strLog.empty() ? std::wstring() : L"\"" + afx::Widen1250(strLog) + L"\"";
-    if (viewer.empty() || GetFileAttributesW(viewer.c_str()) == INVALID_FILE_ATTRIBUTES ||
+    if (viewer.empty() || !native_file::IsFile(viewer) ||
         reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", viewer.c_str(), args.empty() ? nullptr : args.c_str(),
                                                 nullptr, SW_SHOW)) <= 32)
         AfxMessageBox(kChartViewerMissing, MB_OK);

@@ -4,6 +4,7 @@
 
 #include "app/profile_instance.h"
 #include "installation/settings_path.h"
+#include "config/native_file.h"
 #include "config/profile.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
@@ -19,8 +20,6 @@ const int kNewWindowOffset = 40;
 
 const char kSettingsNotWritten[] = "Nie mo\xBFna zapisa\xE6 pliku ustawie\xF1 nowego przyrz\xB9" "du:\n";
 const char kNotStarted[] = "Nie mo\xBFna uruchomi\xE6 programu dla nowego przyrz\xB9" "du.";
-
-bool FileExists(const std::wstring& strPath) { return GetFileAttributesW(strPath.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace
 
@@ -45,7 +44,7 @@ void CMainDialog::OnNewInstrument() {
     const std::wstring program = AfxGetApp()->m_wstrProgramPath;
     const std::wstring path = SettingsFilePath(program, ProfileSettingsFileName(dlg.m_strName));
     // A profile that exists keeps its settings; it is only started.
-    if (!FileExists(path)) {
+    if (!native_file::IsFile(path)) {
         CIniFile ini;
         ProgramSettings s = ConstructorSettings();
         if (ini.Load(path, IniLoadOptions().CreateIfMissing()))
@@ -61,7 +60,7 @@ void CMainDialog::OnNewInstrument() {
         s.nWindowBottom = rc.bottom + kNewWindowOffset;
         SaveSettings(ini, s);
         ini.Save(FALSE);
-        if (!FileExists(path)) {
+        if (!native_file::IsFile(path)) {
             AfxMessageBox(afx::Widen1250(kSettingsNotWritten) + path, MB_OK | MB_ICONEXCLAMATION);
             return;
         }

@@ -20,6 +20,8 @@
 //   qm487-app-probe close TITLE TIMEOUT_S
 //     Posts WM_CLOSE and waits until the window has gone.
 // Exit status: 0 measured; 1 the window did not come (or go); 2 usage.
+#include "bench/bench_clock.h"
+
 #include <windows.h>
 #include <psapi.h>
 
@@ -32,18 +34,6 @@
 #include <vector>
 
 namespace {
-
-LONGLONG Ticks() {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
-
-double TicksPerMs() {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart) / 1000.0;
-}
 
 std::wstring Widen(const char* s) {
     const int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);

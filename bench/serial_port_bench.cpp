@@ -6,6 +6,7 @@
 //  - latency from a byte written into COM12 to its WM_PORT_CHAR at COM11.
 // Prints figures; judges nothing.
 //   qm487-bench-serial.exe [idle seconds (10)] [latency samples (1000)]
+#include "bench/bench_clock.h"
 #include "framework/wnd.h"
 #include "serial/com_port.h"
 
@@ -20,18 +21,6 @@
 #include <vector>
 
 namespace {
-
-LONGLONG Ticks() {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
-
-double TicksPerMs() {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f.QuadPart / 1000.0;
-}
 
 class TimingOwner : public CWnd {
 public:

@@ -26,9 +26,9 @@ constexpr UINT WM_DDE_ADVISE_STARTED = WM_APP + 0x487;
 // Posted to the window given to the database sender when sending starts or
 // stops failing.
 constexpr UINT WM_DATABASE_STATE = WM_APP + 0x489;
-// Posted by the database dialog's connection check to the dialog when the
-// server has answered: lParam names the check.
-constexpr UINT WM_DB_PING_DONE = WM_APP + 0x48A;
+// Posted by a settings dialog's connection check (database, MQTT) to the
+// dialog when the server has answered: lParam names the check.
+constexpr UINT WM_CONNECTION_CHECK_DONE = WM_APP + 0x48A;
 // Posted by the main window to itself when the alarm log could not be
 // written, so the message box waits for no reading (readings arrive in a
 // message the serial reader thread waits on).
@@ -36,9 +36,6 @@ constexpr UINT WM_ALARM_LOG_NOTICE = WM_APP + 0x48B;
 // Posted to the window given to the MQTT publisher when publishing starts or
 // stops failing.
 constexpr UINT WM_MQTT_STATE = WM_APP + 0x48C;
-// Posted by the MQTT dialog's connection check to the dialog when it has
-// the broker's answer.
-constexpr UINT WM_MQTT_CHECK_DONE = WM_APP + 0x48D;
 // Posted by the "Alarmy" dialog to itself when it opens with hand-written
 // limits the program refused, so the reason shows over the dialog.
 constexpr UINT WM_ALARM_REFUSAL_NOTICE = WM_APP + 0x490;

@@ -3,52 +3,46 @@
 #include "framework/text.h"
 #include "recording/recording_rules.h"
 
+#include <utility>
+
 std::unique_ptr<CRecordFile> CRecordFile::Open(const std::string& strPath, BOOL* pbExisted, DWORD* pdwError) {
-    HANDLE hFile = OpenHandle(strPath, pbExisted, pdwError);
-    if (hFile == INVALID_HANDLE_VALUE)
+    CHandle hFile = OpenHandle(strPath, pbExisted, pdwError);
+    if (!hFile.IsValid())
         return nullptr;
-    return std::unique_ptr<CRecordFile>(new CRecordFile(hFile, strPath));
+    return std::unique_ptr<CRecordFile>(new CRecordFile(std::move(hFile), strPath));
 }
 
 // The wide function with the converted path: the same file as the ANSI one
 // on a Polish system, and the right one under any other code page.
-HANDLE CRecordFile::OpenHandle(const std::string& strPath, BOOL* pbExisted, DWORD* pdwError) {
+CHandle CRecordFile::OpenHandle(const std::string& strPath, BOOL* pbExisted, DWORD* pdwError) {
     if (!IsPlainFilePath(strPath)) {
         if (pbExisted)
             *pbExisted = FALSE;
         if (pdwError)
             *pdwError = ERROR_INVALID_NAME;
-        return INVALID_HANDLE_VALUE;
+        return CHandle();
     }
-    HANDLE hFile = CreateFileW(afx::Widen1250(strPath).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                               nullptr, OPEN_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
+    CHandle hFile(CreateFileW(afx::Widen1250(strPath).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD dwError = ::GetLastError();
-    if (hFile != INVALID_HANDLE_VALUE && GetFileType(hFile) != FILE_TYPE_DISK) {
+    if (hFile.IsValid() && GetFileType(hFile.Get()) != FILE_TYPE_DISK) {
         // Rows sent to a serial port or the null device would be lost unseen.
-        CloseHandle(hFile);
-        hFile = INVALID_HANDLE_VALUE;
+        hFile.Close();
         dwError = ERROR_INVALID_NAME;
     }
     if (pbExisted)
-        *pbExisted = hFile != INVALID_HANDLE_VALUE && dwError == ERROR_ALREADY_EXISTS;
+        *pbExisted = hFile.IsValid() && dwError == ERROR_ALREADY_EXISTS;
     if (pdwError)
-        *pdwError = hFile == INVALID_HANDLE_VALUE ? dwError : ERROR_SUCCESS;
+        *pdwError = hFile.IsValid() ? ERROR_SUCCESS : dwError;
     return hFile;
 }
 
-CRecordFile::CRecordFile(HANDLE hFile, const std::string& strPath)
-    : m_hFile(hFile), m_strPath(strPath), m_sink(*this, 0), m_dwLastError(ERROR_SUCCESS) {}
+CRecordFile::CRecordFile(CHandle hFile, const std::string& strPath)
+    : m_hFile(std::move(hFile)), m_strPath(strPath), m_sink(*this, 0), m_dwLastError(ERROR_SUCCESS) {}
 
 CRecordFile::~CRecordFile() {
-    if (m_hFile != INVALID_HANDLE_VALUE)
+    if (m_hFile.IsValid())
         m_sink.Retry();
-    Close();
-}
-
-void CRecordFile::Close() {
-    if (m_hFile != INVALID_HANDLE_VALUE)
-        CloseHandle(m_hFile);
-    m_hFile = INVALID_HANDLE_VALUE;
 }
 
 bool CRecordFile::Failed() {
@@ -58,7 +52,7 @@ bool CRecordFile::Failed() {
 
 BOOL CRecordFile::SeekToEnd() {
     LARGE_INTEGER end = {};
-    if (!SetFilePointerEx(m_hFile, end, &end, FILE_END))
+    if (!SetFilePointerEx(m_hFile.Get(), end, &end, FILE_END))
         return Failed();
     m_sink.Reset(static_cast<std::uint64_t>(end.QuadPart));
     return TRUE;
@@ -77,11 +71,11 @@ BOOL CRecordFile::Append(const std::string& strContext, const std::string& strBy
 
 bool CRecordFile::Write(const std::string& bytes) {
     DWORD dwWritten = 0;
-    if (m_hFile == INVALID_HANDLE_VALUE) {
+    if (!m_hFile.IsValid()) {
         m_dwLastError = ERROR_INVALID_HANDLE;
         return false;
     }
-    if (!WriteFile(m_hFile, bytes.data(), static_cast<DWORD>(bytes.size()), &dwWritten, nullptr))
+    if (!WriteFile(m_hFile.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &dwWritten, nullptr))
         return Failed();
     if (dwWritten != bytes.size()) {
         m_dwLastError = ERROR_DISK_FULL;
@@ -90,26 +84,26 @@ bool CRecordFile::Write(const std::string& bytes) {
     return true;
 }
 
-bool CRecordFile::Flush() { return FlushFileBuffers(m_hFile) ? true : Failed(); }
+bool CRecordFile::Flush() { return FlushFileBuffers(m_hFile.Get()) ? true : Failed(); }
 
 bool CRecordFile::SetEnd(std::uint64_t nSize) {
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(nSize);
-    if (!SetFilePointerEx(m_hFile, at, nullptr, FILE_BEGIN) || !SetEndOfFile(m_hFile))
+    if (!SetFilePointerEx(m_hFile.Get(), at, nullptr, FILE_BEGIN) || !SetEndOfFile(m_hFile.Get()))
         return Failed();
     return true;
 }
 
 bool CRecordFile::Reopen(std::uint64_t* pnSize) {
-    Close();
+    m_hFile.Close();
     DWORD dwError = ERROR_SUCCESS;
     m_hFile = OpenHandle(m_strPath, nullptr, &dwError);
-    if (m_hFile == INVALID_HANDLE_VALUE) {
+    if (!m_hFile.IsValid()) {
         m_dwLastError = dwError;
         return false;
     }
     LARGE_INTEGER end = {};
-    if (!SetFilePointerEx(m_hFile, end, &end, FILE_END))
+    if (!SetFilePointerEx(m_hFile.Get(), end, &end, FILE_END))
         return Failed();
     *pnSize = static_cast<std::uint64_t>(end.QuadPart);
     return true;

@@ -3,6 +3,7 @@
 // records to it and keeps them back while the file does not take them.
 #pragma once
 
+#include "framework/handles.h"
 #include "recording/record_sink.h"
 #include "recording/record_types.h"
 
@@ -33,9 +34,8 @@ public:
     DWORD GetLastError() const { return m_dwLastError; }
 
 private:
-    CRecordFile(HANDLE hFile, const std::string& strPath);
-    static HANDLE OpenHandle(const std::string& strPath, BOOL* pbExisted, DWORD* pdwError);
-    void Close();
+    CRecordFile(CHandle hFile, const std::string& strPath);
+    static CHandle OpenHandle(const std::string& strPath, BOOL* pbExisted, DWORD* pdwError);
     bool Failed();
 
     bool Write(const std::string& bytes) override;
@@ -43,7 +43,7 @@ private:
     bool SetEnd(std::uint64_t nSize) override;
     bool Reopen(std::uint64_t* pnSize) override;
 
-    HANDLE m_hFile;
+    CHandle m_hFile;  // empty while a reopen fails
     std::string m_strPath;
     CRecordSink m_sink;
     DWORD m_dwLastError;

@@ -1,13 +1,12 @@
 #include "mqtt/mqtt_dialog.h"
 
-#include "secrets/plain_text_secret.h"
-#include "secrets/secret_store.h"
-#include "framework/app_messages.h"
-#include "framework/text.h"
 #include "framework/win_app.h"
+#include "mqtt/mqtt_publisher.h"
+#include "mqtt/mqtt_socket.h"
 #include "res/resource.h"
 
 #include <iterator>
+#include <memory>
 
 namespace {
 
@@ -15,23 +14,20 @@ const char kBadUrl[] = "Podaj adres serwera w postaci mqtt://serwer:1883 lub mqt
 const char kBadTopic[] =
     "Temat g\xB3\xF3wny i prefiks nie mog\xB9 zawiera\xE6 spacji, znak\xF3w + i # ani znak\xF3w steruj\xB9"
     "cych; poziomy oddziela znak / (bez pustych poziom\xF3w).";
-const char kChecking[] = "Sprawdzanie...";
 
 }  // namespace
 
-CMqttDialog::CMqttDialog(CWnd* pParent) : CDialog(IDD_MQTT, pParent), m_consent("mqtt://", "mqtts://", AfxAskWarning) {}
-
-CMqttDialog::~CMqttDialog() { EndCheck(); }
+CMqttDialog::CMqttDialog(CWnd* pParent)
+    : CConnectionCheckDialog(IDD_MQTT, pParent,
+                             {IDC_MQTT_CHECK, IDC_MQTT_CHECK_RESULT, IDC_MQTT_STATE, IDC_MQTT_SECRET_NOTE}, "mqtt://",
+                             "mqtts://") {}
 
 const AfxMsgMap* CMqttDialog::GetThisMessageMap() {
     typedef CMqttDialog C;
     static const AfxMsgEntry entries[] = {
         afx::OnCommand<IDC_MQTT_CHECK, &C::OnCheck>(),
-        afx::OnMessage<WM_MQTT_CHECK_DONE, &C::OnCheckDone>(),
-        afx::OnTimer<&C::OnTimer>(),
-        afx::OnDestroy<&C::OnDestroy>(),
     };
-    static const AfxMsgMap map = {CDialog::GetThisMessageMap(), entries, std::size(entries)};
+    static const AfxMsgMap map = {CConnectionCheckDialog::GetThisMessageMap(), entries, std::size(entries)};
     return &map;
 }
 
@@ -56,12 +52,7 @@ void CMqttDialog::DoDataExchange(CDataExchange* pDX) {
 BOOL CMqttDialog::OnInitDialog() {
     m_bEnabled = m_settings.bEnabled;
     m_bDiscovery = m_settings.bDiscovery;
-    CDialog::OnInitDialog();
-    if (m_bSecretUnreadable)
-        ::SetDlgItemTextW(m_hWnd, IDC_MQTT_SECRET_NOTE, afx::Widen1250(kSecretUnreadableText).c_str());
-    ShowState();
-    SetTimer(kStateTimerId, 1000);
-    return TRUE;
+    return CConnectionCheckDialog::OnInitDialog();
 }
 
 void CMqttDialog::OnOK() {
@@ -90,11 +81,11 @@ void CMqttDialog::OnOK() {
 }
 
 void CMqttDialog::OnCheck() {
-    if (m_checkThread.IsStarted())
+    if (IsChecking())
         return;
     MqttPublisherConfig config;
     if (!ParseMqttUrl(m_editUrl.GetWindowText(), config.url)) {
-        ::SetDlgItemTextW(m_hWnd, IDC_MQTT_CHECK_RESULT, afx::Widen1250(kBadUrl).c_str());
+        ShowCheckResult(kBadUrl);
         return;
     }
     config.strUser = m_editUser.GetWindowText();
@@ -102,44 +93,7 @@ void CMqttDialog::OnCheck() {
     if (!m_consent.Allows(config.url.bTls, config.url.strHost, config.strPassword, true))
         return;
     config.strClientId = "qm487-check";
-    m_checkConfig = config;
-    m_checkSocket.reset(new CMqttSocket(m_editCaFile.GetWindowText()));
-    ::SetDlgItemTextW(m_hWnd, IDC_MQTT_CHECK_RESULT, afx::Widen1250(kChecking).c_str());
-    ::EnableWindow(GetDlgItem(IDC_MQTT_CHECK), FALSE);
-    const HWND hWnd = m_hWnd;
-    m_checkThread.Start([this, hWnd] {
-        m_checkResult = CheckMqttBroker(*m_checkSocket, m_checkConfig);
-        PostMessageW(hWnd, WM_MQTT_CHECK_DONE, 0, 0);
-        return 0u;
-    });
-}
-
-LRESULT CMqttDialog::OnCheckDone(WPARAM, LPARAM) {
-    EndCheck();
-    ::SetDlgItemTextW(m_hWnd, IDC_MQTT_CHECK_RESULT, afx::Widen1250(DescribeMqttCheck(m_checkResult)).c_str());
-    ::EnableWindow(GetDlgItem(IDC_MQTT_CHECK), TRUE);
-    return 0;
-}
-
-void CMqttDialog::OnTimer(UINT_PTR nId) {
-    if (nId == kStateTimerId)
-        ShowState();
-}
-
-void CMqttDialog::OnDestroy() {
-    KillTimer(kStateTimerId);
-    EndCheck();
-    Default();
-}
-
-void CMqttDialog::ShowState() {
-    if (m_fnState)
-        ::SetDlgItemTextW(m_hWnd, IDC_MQTT_STATE, afx::Widen1250(m_fnState()).c_str());
-}
-
-void CMqttDialog::EndCheck() {
-    if (m_checkSocket)
-        m_checkSocket->Cancel();
-    m_checkThread.Join();
-    m_checkSocket.reset();
+    auto socket = std::make_shared<CMqttSocket>(m_editCaFile.GetWindowText());
+    StartCheck([socket, config] { return DescribeMqttCheck(CheckMqttBroker(*socket, config)); },
+               [socket] { socket->Cancel(); });
 }

@@ -1,6 +1,7 @@
 #include "serial/com_port.h"
 
 #include "framework/wnd.h"
+#include "serial/port_lines.h"
 
 #include <cstdio>
 
@@ -85,12 +86,7 @@ BOOL CComPort::Open(CWnd* pOwner, int nPortNumber, int nBaudRate, char cParity, 
     // A device that refuses a setting keeps the one it had; the port stays open.
     if (SetCommTimeouts(m_hPort.Get(), &m_timeouts) && SetCommMask(m_hPort.Get(), dwCommEvents) &&
         GetCommState(m_hPort.Get(), &m_dcb)) {
-        m_dcb.fOutxCtsFlow = TRUE;
-        m_dcb.fOutxDsrFlow = TRUE;
-        m_dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
-        m_dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-        m_dcb.fOutX = FALSE;
-        m_dcb.fInX = FALSE;
+        SetPortLines(m_dcb, PortLines::Handshake);
         if (BuildCommDCBA(szMode, &m_dcb))
             SetCommState(m_hPort.Get(), &m_dcb);
     }
@@ -248,12 +244,7 @@ void CComPort::Close() {
         // Drop DTR and RTS before the reader stops.
         m_dcb.DCBlength = sizeof m_dcb;
         if (GetCommState(m_hPort.Get(), &m_dcb)) {
-            m_dcb.fOutxCtsFlow = FALSE;
-            m_dcb.fOutxDsrFlow = FALSE;
-            m_dcb.fOutX = FALSE;
-            m_dcb.fInX = FALSE;
-            m_dcb.fDtrControl = DTR_CONTROL_DISABLE;
-            m_dcb.fRtsControl = RTS_CONTROL_DISABLE;
+            SetPortLines(m_dcb, PortLines::Dropped);
             SetCommState(m_hPort.Get(), &m_dcb);
         }
     }

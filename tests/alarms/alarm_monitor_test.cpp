@@ -118,3 +118,21 @@ TEST_F(AlarmMonitor, TheLogStaysWhereItWasFirstMeantAndTellsWhatItLostAtExit) {
     EXPECT_NE(Read(dir / "a" / "log" / "alarmy.csv").find(";T3;koniec;29.0;30.0\r\n"), std::string::npos);
     EXPECT_EQ(alarms.Close(), "") << "nothing waits";
 }
+
+// The log's name is made absolute by the one helper the recording files use
+// too, so a name means the same file to both.
+TEST_F(AlarmMonitor, TheLogLandsWhereTheRecordingFilesHelperPutsIt) {
+    fs::create_directories(dir / "a");
+    SetCurrentDirectoryW((dir / "a").c_str());
+    const std::string drive = dir.root_name().string();
+    for (const std::string& name : {std::string("alarmy.csv"), std::string("..\\a\\.\\alarmy2.csv"), drive + "alarmy3.csv"}) {
+        const fs::path expected = AbsoluteFilePath(fs::path(name).wstring());
+        settings.strLogPath = name;
+        alarms.TakeSettings(settings);
+        Reading(30.4);
+        Reading(29.0);
+        EXPECT_EQ(alarms.Close(), "") << name;
+        EXPECT_EQ(expected.parent_path(), dir / "a") << name;
+        EXPECT_NE(Read(expected).find(";T3;koniec;29.0;30.0\r\n"), std::string::npos) << name;
+    }
+}

@@ -1,5 +1,7 @@
 #include "sim_port.h"
 
+#include "serial/port_lines.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -131,12 +133,7 @@ std::unique_ptr<COutput> OpenPort(const std::string& name, std::string& error) {
     if (ok) {
         // Nothing may hold the transmitter: the instrument has no handshake.
         dcb.fBinary = TRUE;
-        dcb.fOutxCtsFlow = FALSE;
-        dcb.fOutxDsrFlow = FALSE;
-        dcb.fOutX = FALSE;
-        dcb.fInX = FALSE;
-        dcb.fDtrControl = DTR_CONTROL_ENABLE;
-        dcb.fRtsControl = RTS_CONTROL_ENABLE;
+        SetPortLines(dcb, PortLines::Raised);
         ok = SetCommState(h, &dcb) != 0;
         if (!ok) {
             // Wine's COM ports on Linux pseudo-terminals refuse 7 bits once the
