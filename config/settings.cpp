@@ -124,6 +124,7 @@ void LoadSettings(const CIniFile& ini, ProgramSettings& s) {
 
     LoadDatabaseSettings(ini, s.database);
     LoadMqttSettings(ini, s.mqtt);
+    LoadNotifySettings(ini, s.notify);
 }
 
 // The store appends a missing key at the end of its section and a missing
@@ -172,4 +173,5 @@ void SaveSettings(CIniFile& ini, const ProgramSettings& s) {
 
     SaveDatabaseSettings(ini, s.database);
     SaveMqttSettings(ini, s.mqtt);
+    SaveNotifySettings(ini, s.notify);
 }

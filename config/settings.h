@@ -8,6 +8,7 @@
 #include "config/mqtt_settings.h"
 #include "config/recording_settings.h"
 #include "config/ini_file.h"
+#include "notify/notify_settings.h"
 
 #include <string>
 
@@ -38,6 +39,7 @@ struct ProgramSettings {
     AlarmSettings alarm;  // section ALARM, after the others
     DatabaseSettings database;  // section DATABASE
     MqttSettings mqtt;          // section MQTT
+    NotifySettings notify;      // section NOTIFY
 };
 
 // The main window's own values, which stay when the file cannot be opened.

@@ -16,6 +16,7 @@ const char kRecording[] = "Rejestracja do pliku co %02d:%02d:%02d. ";
 const char kRecordingFailing[] = "B\xB3\xB9" "d zapisu do pliku rejestracji. ";
 const char kDatabaseFailing[] = "B\xB3\xB9" "d wysy\xB3" "ania do bazy danych. ";
 const char kMqttFailing[] = "B\xB3\xB9" "d po\xB3\xB9" "czenia z serwerem MQTT. ";
+const char kNotifyFailing[] = "B\xB3\xB9" "d wysy\xB3" "ania powiadomienia. ";
 const char kThreadFailed[] = "B\xB3\xB9" "d wewn\xEAtrzny: w\xB9tek zatrzymany. ";
 
 // Only integer conversions are used, which no C locale changes. The buffer
@@ -59,6 +60,8 @@ std::string ComposeStatusLine(const StatusLineState& state) {
         text += std::string(kDatabaseFailing, sizeof kDatabaseFailing - 3) + " (" + state.strDatabaseReason + "). ";
     if (state.bMqttFailing)
         text += kMqttFailing;
+    if (state.bNotifyFailing)
+        text += kNotifyFailing;
     if (state.bThreadFailed)
         text += kThreadFailed;
     return text + state.strAlarm;

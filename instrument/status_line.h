@@ -18,6 +18,7 @@ struct StatusLineState {
     BOOL bDatabaseFailing = FALSE;   // readings do not reach the database at the moment
     std::string strDatabaseReason = {};  // why, in a few words ("HTTP 404"), or nothing
     BOOL bMqttFailing = FALSE;       // the MQTT broker cannot be reached at the moment
+    bool bNotifyFailing = false;     // a way of sending notifications fails at the moment
     bool bThreadFailed = false;      // a part's thread ended on an internal error
 };
 

@@ -4,6 +4,13 @@ namespace {
 const char kSection[] = "NOTIFY";
 }  // namespace
 
+bool IsSummaryTime(const std::string& t) {
+    auto digit = [&](std::size_t i) { return t[i] >= '0' && t[i] <= '9'; };
+    if (t.size() != 5 || t[2] != ':' || !digit(0) || !digit(1) || !digit(3) || !digit(4))
+        return false;
+    return (t[0] - '0') * 10 + (t[1] - '0') < 24 && t[3] < '6';
+}
+
 bool NotifySettings::IsDefault() const {
     const NotifySettings d;
     return strSmtpUrl.empty() && strFrom.empty() && strTo.empty() && strSmtpUser.empty() &&
@@ -29,10 +36,12 @@ void LoadNotifySettings(const CIniFile& ini, NotifySettings& s) {
     s.strWebhookUrl = ini.GetString(kSection, "NOTIFY_WEBHOOK_URL", "");
     s.strWebhookFormat = ini.GetString(kSection, "NOTIFY_WEBHOOK_FORMAT", d.strWebhookFormat) == "text" ? "text" : "json";
     s.strProgram = ini.GetString(kSection, "NOTIFY_PROGRAM", "");
-    s.nDelaySeconds = number("NOTIFY_DELAY", d.nDelaySeconds, 24 * 3600);
-    s.nSilenceMinutes = number("NOTIFY_SILENCE", d.nSilenceMinutes, 7 * 24 * 60);
-    s.nRepeatMinutes = number("NOTIFY_REPEAT", d.nRepeatMinutes, 7 * 24 * 60);
+    s.nDelaySeconds = number("NOTIFY_DELAY", d.nDelaySeconds, kMaxNotifyDelaySeconds);
+    s.nSilenceMinutes = number("NOTIFY_SILENCE", d.nSilenceMinutes, kMaxNotifyMinutes);
+    s.nRepeatMinutes = number("NOTIFY_REPEAT", d.nRepeatMinutes, kMaxNotifyMinutes);
     s.strSummary = ini.GetString(kSection, "NOTIFY_SUMMARY", "");
+    if (!IsSummaryTime(s.strSummary))
+        s.strSummary.clear();
 }
 
 void SaveNotifySettings(CIniFile& ini, const NotifySettings& s) {

@@ -33,5 +33,12 @@ struct NotifySettings {
     bool HasWay() const { return !strSmtpUrl.empty() || !strWebhookUrl.empty() || !strProgram.empty(); }
 };
 
+// The ranges a number may take, in the file and in the dialog.
+const int kMaxNotifyDelaySeconds = 24 * 3600;
+const int kMaxNotifyMinutes = 7 * 24 * 60;  // silence and repeat
+
+// "HH:MM", 00:00 to 23:59. Any other summary time counts as none.
+bool IsSummaryTime(const std::string& text);
+
 void LoadNotifySettings(const CIniFile& ini, NotifySettings& settings);
 void SaveNotifySettings(CIniFile& ini, const NotifySettings& settings);

@@ -30,7 +30,7 @@ const MenuItem kMenu[] = {
     {3, ID_ABOUT, L"O programie"},             {3, ID_PROMOTION, L"Program NIMBO"},
     {0, ID_ACKNOWLEDGE_ALARMS, L"Potwierd\x017A alarmy"}, {2, ID_ALARMS, L"Alarmy..."},
     {2, ID_DATABASE, L"Baza danych..."},         {2, ID_MQTT, L"MQTT..."},
-    {0, ID_NEW_INSTRUMENT, L"Nowy przyrz\x0105" L"d..."},
+    {0, ID_NEW_INSTRUMENT, L"Nowy przyrz\x0105" L"d..."}, {2, ID_NOTIFY, L"Powiadomienia..."},
 };
 
 std::wstring MenuText(HMENU menu, UINT item, UINT flag) {
@@ -89,8 +89,9 @@ TEST(MainWindow, MenusCarryEveryCommandAndTheSystemMenuItsAboutItem) {
     HMENU settings = GetSubMenu(bar, 2);
     EXPECT_EQ(GetMenuItemID(settings, 3), static_cast<UINT>(ID_ALARMS)) << "after the settings there were";
     EXPECT_EQ(GetMenuItemID(settings, 4), static_cast<UINT>(ID_DATABASE)) << "after the alarms";
-    EXPECT_EQ(GetMenuItemID(settings, 5), static_cast<UINT>(ID_MQTT)) << "last";
-    EXPECT_EQ(GetMenuItemCount(settings), 6);
+    EXPECT_EQ(GetMenuItemID(settings, 5), static_cast<UINT>(ID_MQTT)) << "after the database";
+    EXPECT_EQ(GetMenuItemID(settings, 6), static_cast<UINT>(ID_NOTIFY)) << "last";
+    EXPECT_EQ(GetMenuItemCount(settings), 7);
     // Nothing to acknowledge yet.
     EXPECT_TRUE(GetMenuState(bar, ID_ACKNOWLEDGE_ALARMS, MF_BYCOMMAND) & MF_GRAYED);
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -471,6 +472,27 @@ TEST_F(SettingsTest, MqttSectionAppearsOnlyOnceSomethingDiffersAndAHandWrittenOn
     EXPECT_TRUE(read.mqtt.bDiscovery);
     EXPECT_EQ(read.mqtt.strDiscoveryPrefix, "homeassistant");
     EXPECT_EQ(read.mqtt.strCaFile, "C:\\ca.pem");
+}
+
+TEST_F(SettingsTest, NotifySectionIsReadAsWrittenByHandWithBadValuesAsDefaults) {
+    Run();
+    EXPECT_EQ(Read(path), kFirstRunFile);
+    Write(path, std::string(kFirstRunFile) +
+                    "[NOTIFY]\r\nNOTIFY_WEBHOOK_URL=https://ntfy.sh/hala2\r\nNOTIFY_WEBHOOK_FORMAT=text\r\n"
+                    "NOTIFY_DELAY=-5\r\nNOTIFY_SILENCE=0\r\nNOTIFY_REPEAT=99999999\r\nNOTIFY_SUMMARY=7:30\r\n");
+    ProgramSettings read = Run();
+    EXPECT_EQ(read.notify.strWebhookUrl, "https://ntfy.sh/hala2");
+    EXPECT_EQ(read.notify.strWebhookFormat, "text");
+    EXPECT_EQ(read.notify.nDelaySeconds, 0);
+    EXPECT_EQ(read.notify.nSilenceMinutes, 0);
+    EXPECT_EQ(read.notify.nRepeatMinutes, 15);
+    EXPECT_EQ(read.notify.strSummary, "");
+    const std::pair<const char*, const char*> summaries[] = {
+        {"23:59", "23:59"}, {"00:00", "00:00"}, {"24:00", ""}, {"12:60", ""}, {"1230", ""}, {"12:3x", ""}};
+    for (const auto& [written, kept] : summaries) {
+        Write(path, std::string(kFirstRunFile) + "[NOTIFY]\r\nNOTIFY_SUMMARY=" + written + "\r\n");
+        EXPECT_EQ(Run().notify.strSummary, kept) << written;
+    }
 }
 
 TEST_F(SettingsTest, MinimizedIsWrittenOnlyOnceSetAndThenStays) {

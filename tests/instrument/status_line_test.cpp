@@ -66,9 +66,14 @@ TEST(StatusLine, RecordingIntervalAsHoursMinutesSeconds) {
     s.bMqttFailing = TRUE;
     EXPECT_EQ(ComposeStatusLine(s), kNoLink + "B\xB3\xB9" "d wysy\xB3" "ania do bazy danych. B\xB3\xB9" "d po\xB3\xB9"
                                               "czenia z serwerem MQTT. ");
-    // Then a part whose thread stopped on an internal error.
+    // Then a way of sending notifications.
     s.bDatabaseFailing = FALSE;
+    s.bNotifyFailing = true;
+    EXPECT_EQ(ComposeStatusLine(s), kNoLink + "B\xB3\xB9" "d po\xB3\xB9" "czenia z serwerem MQTT. B\xB3\xB9"
+                                              "d wysy\xB3" "ania powiadomienia. ");
+    // Then a part whose thread stopped on an internal error.
     s.bMqttFailing = FALSE;
+    s.bNotifyFailing = false;
     s.bThreadFailed = true;
     EXPECT_EQ(ComposeStatusLine(s), kNoLink + "B\xB3\xB9" "d wewn\xEAtrzny: w\xB9tek zatrzymany. ");
 }

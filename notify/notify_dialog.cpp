@@ -1,0 +1,220 @@
+#include "notify/notify_dialog.h"
+
+#include "framework/app_messages.h"
+#include "framework/file_dialog.h"
+#include "framework/text.h"
+#include "framework/win_app.h"
+#include "notify/notify_settings_check.h"
+#include "res/resource.h"
+
+#include <iterator>
+
+namespace {
+
+const char kSending[] = "Wysy\xB3" "anie wiadomo\x9C" "ci pr\xF3" "bnej...";
+const char kNoWay[] = "Nie podano \xBF" "adnego sposobu wysy\xB3" "ania: serwera poczty, web hooka ani programu.";
+const char kFailed[] = "B\xB3\xB9" "d wewn\xEAtrzny: wiadomo\x9C\xE6 pr\xF3" "bna nie zosta\xB3" "a wys\xB3" "ana.";
+const char kSecretStored[] = "Has\xB3o jest zapisane. Wpisz nowe, aby je zmieni\xE6.";
+// Stands in the password field for a stored password, which is never shown.
+const char kPlaceholder[] = "********";
+const wchar_t* const kFormats[] = {L"JSON (Slack, Mattermost, Rocket.Chat)", L"tekst (ntfy)"};
+
+// The control of each field, by NotifyField.
+const int kFieldControls[] = {
+    0,
+    IDC_NOTIFY_SMTP_URL,
+    IDC_NOTIFY_FROM,
+    IDC_NOTIFY_TO,
+    IDC_NOTIFY_USER,
+    IDC_NOTIFY_CA_FILE,
+    IDC_NOTIFY_WEBHOOK_URL,
+    IDC_NOTIFY_PROGRAM,
+    IDC_NOTIFY_DELAY,
+    IDC_NOTIFY_SILENCE,
+    IDC_NOTIFY_REPEAT,
+    IDC_NOTIFY_SUMMARY,
+};
+static_assert(std::size(kFieldControls) == static_cast<std::size_t>(NotifyField::kSummary) + 1);
+
+// A way's answer is UTF-8 (it may quote a server).
+std::wstring WidenUtf8(const std::string& text) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
+    return wide;
+}
+
+// "e-mail: 250 OK", a line for each way.
+std::wstring DescribeAnswers(const NotifyTestAnswers& answers) {
+    std::wstring text;
+    for (const auto& [way, result] : answers) {
+        std::string answer = result.strAnswer;
+        if (answer.empty())
+            answer = result.kind == DeliveryResult::kDelivered ? "OK" : "brak odpowiedzi";
+        text += (text.empty() ? L"" : L"\r\n") + WidenUtf8(way + ": " + answer);
+    }
+    return text;
+}
+
+}  // namespace
+
+CNotifyDialog::CNotifyDialog(CWnd* pParent) : CDialog(IDD_NOTIFY, pParent) {}
+
+CNotifyDialog::~CNotifyDialog() { EndTest(); }
+
+const AfxMsgMap* CNotifyDialog::GetThisMessageMap() {
+    typedef CNotifyDialog C;
+    static const AfxMsgEntry entries[] = {
+        afx::OnCommand<IDC_NOTIFY_BROWSE_PROGRAM, &C::OnBrowseProgram>(),
+        afx::OnCommand<IDC_NOTIFY_TEST, &C::OnTest>(),
+        afx::OnMessage<WM_NOTIFY_TEST_DONE, &C::OnTestDone>(),
+        afx::OnTimer<&C::OnTimer>(),
+        afx::OnDestroy<&C::OnDestroy>(),
+    };
+    static const AfxMsgMap map = {CDialog::GetThisMessageMap(), entries, std::size(entries)};
+    return &map;
+}
+
+void CNotifyDialog::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    NotifySettings& s = m_settings;
+    DDX_Control(pDX, IDC_NOTIFY_SECRET, m_editSecret);
+    DDX_Text(pDX, IDC_NOTIFY_SMTP_URL, s.strSmtpUrl);
+    DDX_Text(pDX, IDC_NOTIFY_FROM, s.strFrom);
+    DDX_Text(pDX, IDC_NOTIFY_TO, s.strTo);
+    DDX_Text(pDX, IDC_NOTIFY_USER, s.strSmtpUser);
+    DDX_Text(pDX, IDC_NOTIFY_CA_FILE, s.strSmtpCaFile);
+    DDX_Text(pDX, IDC_NOTIFY_WEBHOOK_URL, s.strWebhookUrl);
+    DDX_Text(pDX, IDC_NOTIFY_PROGRAM, s.strProgram);
+    DDX_Text(pDX, IDC_NOTIFY_DELAY, s.nDelaySeconds);
+    DDX_Text(pDX, IDC_NOTIFY_SILENCE, s.nSilenceMinutes);
+    DDX_Text(pDX, IDC_NOTIFY_REPEAT, s.nRepeatMinutes);
+    DDX_Text(pDX, IDC_NOTIFY_SUMMARY, s.strSummary);
+}
+
+BOOL CNotifyDialog::OnInitDialog() {
+    CDialog::OnInitDialog();
+    const HWND hFormat = GetDlgItem(IDC_NOTIFY_WEBHOOK_FORMAT);
+    for (const wchar_t* format : kFormats)
+        ::SendMessageW(hFormat, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(format));
+    ::SendMessageW(hFormat, CB_SETCURSEL, m_settings.strWebhookFormat == "text" ? 1 : 0, 0);
+    if (!m_storedSecret.Plain().empty()) {
+        m_editSecret.SetWindowText(kPlaceholder);
+        ::SetDlgItemTextW(m_hWnd, IDC_NOTIFY_SECRET_NOTE, afx::Widen1250(kSecretStored).c_str());
+    } else if (m_storedSecret.IsUnreadable()) {
+        ::SetDlgItemTextW(m_hWnd, IDC_NOTIFY_SECRET_NOTE, afx::Widen1250(kSecretUnreadableText).c_str());
+    }
+    // Only what the user changes counts as typed.
+    ::SendMessageW(m_editSecret, EM_SETMODIFY, FALSE, 0);
+    ShowState();
+    SetTimer(kStateTimerId, 1000);
+    return TRUE;
+}
+
+bool CNotifyDialog::ReadForm(int nShownIn) {
+    if (!UpdateData(TRUE))
+        return false;
+    const LRESULT format = ::SendMessageW(GetDlgItem(IDC_NOTIFY_WEBHOOK_FORMAT), CB_GETCURSEL, 0, 0);
+    m_settings.strWebhookFormat = format == 1 ? "text" : "json";
+    const NotifySettingsFault fault = CheckNotifySettings(m_settings);
+    if (fault.field == NotifyField::kNone)
+        return true;
+    if (nShownIn != 0)
+        ::SetDlgItemTextW(m_hWnd, nShownIn, afx::Widen1250(fault.pszText).c_str());
+    else
+        AfxMessageBox(fault.pszText, MB_OK | MB_ICONEXCLAMATION);
+    ::SetFocus(GetDlgItem(kFieldControls[static_cast<int>(fault.field)]));
+    return false;
+}
+
+void CNotifyDialog::OnOK() {
+    if (!ReadForm(0))
+        return;
+    m_bSecretTyped = ::SendMessageW(m_editSecret, EM_GETMODIFY, 0, 0) != 0;
+    m_strTypedSecret = m_bSecretTyped ? m_editSecret.GetWindowText() : std::string();
+    EndDialog(IDOK);
+}
+
+std::string CNotifyDialog::SecretForTest() const {
+    if (::SendMessageW(m_editSecret, EM_GETMODIFY, 0, 0) != 0)
+        return m_editSecret.GetWindowText();
+    return m_storedSecret.Plain();
+}
+
+void CNotifyDialog::OnBrowseProgram() {
+    CFileDialog chooser(TRUE, "exe", "", OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST,
+                        "Programy (*.exe;*.cmd;*.bat)|*.exe;*.cmd;*.bat|Wszystkie pliki (*.*)|*.*||", this);
+    chooser.m_strTitle = "Wybierz program powiadomie\xF1";
+    if (chooser.DoModal() != IDOK)
+        return;
+    ::SetDlgItemTextW(m_hWnd, IDC_NOTIFY_PROGRAM, afx::Widen1250(chooser.GetPathName()).c_str());
+}
+
+void CNotifyDialog::OnTest() {
+    if (m_pTest != nullptr || !m_fnTestSend || !ReadForm(IDC_NOTIFY_TEST_RESULT))
+        return;
+    if (!m_settings.HasWay()) {
+        ::SetDlgItemTextW(m_hWnd, IDC_NOTIFY_TEST_RESULT, afx::Widen1250(kNoWay).c_str());
+        return;
+    }
+    auto test = std::make_shared<TestRun>();
+    const NotifyTestSend send = m_fnTestSend;
+    const NotifySettings settings = m_settings;
+    const std::string secret = SecretForTest();
+    const HWND hWnd = m_hWnd;
+    const BOOL bStarted = m_testThread.Start([test, send, settings, secret, hWnd]() -> UINT {
+        try {
+            test->answers = send(settings, secret);
+        } catch (...) {
+            test->answers.clear();
+            test->bFailed = true;
+        }
+        if (!test->bCancelled)
+            PostMessageW(hWnd, WM_NOTIFY_TEST_DONE, 0, reinterpret_cast<LPARAM>(test.get()));
+        return 0;
+    });
+    if (!bStarted)
+        return;
+    m_pTest = test;
+    ::SetDlgItemTextW(m_hWnd, IDC_NOTIFY_TEST_RESULT, afx::Widen1250(kSending).c_str());
+    ::EnableWindow(GetDlgItem(IDC_NOTIFY_TEST), FALSE);
+}
+
+LRESULT CNotifyDialog::OnTestDone(WPARAM, LPARAM lParam) {
+    // Only the test under way, never a late one of a dialog before this.
+    if (m_pTest == nullptr || lParam != reinterpret_cast<LPARAM>(m_pTest.get()))
+        return 0;
+    m_testThread.Join();  // it has posted: it is returning
+    const std::wstring text = m_pTest->bFailed ? afx::Widen1250(kFailed) : DescribeAnswers(m_pTest->answers);
+    ::SetDlgItemTextW(m_hWnd, IDC_NOTIFY_TEST_RESULT, text.c_str());
+    ::EnableWindow(GetDlgItem(IDC_NOTIFY_TEST), TRUE);
+    m_pTest.reset();
+    return 0;
+}
+
+void CNotifyDialog::OnTimer(UINT_PTR nId) {
+    if (nId == kStateTimerId)
+        ShowState();
+}
+
+void CNotifyDialog::OnDestroy() {
+    KillTimer(kStateTimerId);
+    EndTest();
+    Default();
+}
+
+void CNotifyDialog::ShowState() {
+    if (m_fnState)
+        ::SetDlgItemTextW(m_hWnd, IDC_NOTIFY_STATE, afx::Widen1250(m_fnState()).c_str());
+}
+
+void CNotifyDialog::EndTest() {
+    if (m_pTest != nullptr)
+        m_pTest->bCancelled = true;
+    if (m_testThread.WaitForEnd(0))
+        m_testThread.Join();
+    else
+        m_testThread.Release();
+    m_pTest.reset();
+}

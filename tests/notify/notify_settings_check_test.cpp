@@ -1,0 +1,71 @@
+#include "notify/notify_settings_check.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+NotifySettings Working() {
+    NotifySettings s;
+    s.strSmtpUrl = "smtp://smtp.gmail.com:587";
+    s.strFrom = "hala2@firma.pl";
+    s.strTo = "jan@firma.pl, anna@firma.pl";
+    s.strSmtpUser = "hala2@firma.pl";
+    s.strWebhookUrl = "https://ntfy.sh/hala2?priority=high";
+    s.strProgram = "C:\\Skrypty\\alarm.cmd";
+    s.strSummary = "07:30";
+    return s;
+}
+
+struct Row {
+    const char* what;
+    std::function<void(NotifySettings&)> change;
+    NotifyField field;
+};
+
+}  // namespace
+
+TEST(NotifySettingsCheck, EachFieldThatCannotWorkIsNamed) {
+    const Row rows[] = {
+        {"as given", [](NotifySettings&) {}, NotifyField::kNone},
+        {"smtps, [::1], trailing /", [](NotifySettings& s) { s.strSmtpUrl = "SMTPS://[::1]:465/"; }, NotifyField::kNone},
+        {"only a web hook", [](NotifySettings& s) { s = NotifySettings(); s.strWebhookUrl = "http://10.0.0.5/hook"; },
+         NotifyField::kNone},
+        {"no e-mail: its fields unchecked", [](NotifySettings& s) { s.strSmtpUrl.clear(); s.strTo = "x"; },
+         NotifyField::kNone},
+        {"share path", [](NotifySettings& s) { s.strProgram = "\\\\serwer\\skrypty\\alarm.exe"; }, NotifyField::kNone},
+        {"http mail", [](NotifySettings& s) { s.strSmtpUrl = "http://smtp.gmail.com"; }, NotifyField::kSmtpUrl},
+        {"mail path", [](NotifySettings& s) { s.strSmtpUrl = "smtp://host/x"; }, NotifyField::kSmtpUrl},
+        {"port 0", [](NotifySettings& s) { s.strSmtpUrl = "smtp://host:0"; }, NotifyField::kSmtpUrl},
+        {"port 65536", [](NotifySettings& s) { s.strSmtpUrl = "smtp://host:65536"; }, NotifyField::kSmtpUrl},
+        {"no host", [](NotifySettings& s) { s.strSmtpUrl = "smtps://:465"; }, NotifyField::kSmtpUrl},
+        {"user in url", [](NotifySettings& s) { s.strSmtpUrl = "smtp://a@host"; }, NotifyField::kSmtpUrl},
+        {"no from", [](NotifySettings& s) { s.strFrom.clear(); }, NotifyField::kFrom},
+        {"line break in from", [](NotifySettings& s) { s.strFrom = "a@b\r\nBcc: c@d"; }, NotifyField::kFrom},
+        {"empty recipient", [](NotifySettings& s) { s.strTo = "jan@firma.pl,"; }, NotifyField::kTo},
+        {"recipient no @", [](NotifySettings& s) { s.strTo = "jan@firma.pl, anna"; }, NotifyField::kTo},
+        {"control in user", [](NotifySettings& s) { s.strSmtpUser = "a\tb"; }, NotifyField::kUser},
+        {"relative CA", [](NotifySettings& s) { s.strSmtpCaFile = "ca.pem"; }, NotifyField::kCaFile},
+        {"ftp hook", [](NotifySettings& s) { s.strWebhookUrl = "ftp://host/x"; }, NotifyField::kWebhookUrl},
+        {"space in hook", [](NotifySettings& s) { s.strWebhookUrl = "https://ntfy.sh/a b"; }, NotifyField::kWebhookUrl},
+        {"relative program", [](NotifySettings& s) { s.strProgram = "alarm.cmd"; }, NotifyField::kProgram},
+        {"drive-relative", [](NotifySettings& s) { s.strProgram = "C:alarm.cmd"; }, NotifyField::kProgram},
+        {"quoted program", [](NotifySettings& s) { s.strProgram = "\"C:\\a.exe\" x"; }, NotifyField::kProgram},
+        {"delay -1", [](NotifySettings& s) { s.nDelaySeconds = -1; }, NotifyField::kDelay},
+        {"delay over a day", [](NotifySettings& s) { s.nDelaySeconds = kMaxNotifyDelaySeconds + 1; },
+         NotifyField::kDelay},
+        {"silence over a week", [](NotifySettings& s) { s.nSilenceMinutes = kMaxNotifyMinutes + 1; },
+         NotifyField::kSilence},
+        {"repeat -1", [](NotifySettings& s) { s.nRepeatMinutes = -1; }, NotifyField::kRepeat},
+        {"summary 24:00", [](NotifySettings& s) { s.strSummary = "24:00"; }, NotifyField::kSummary},
+        {"summary 7:30", [](NotifySettings& s) { s.strSummary = "7:30"; }, NotifyField::kSummary},
+    };
+    for (const Row& row : rows) {
+        NotifySettings s = Working();
+        row.change(s);
+        const NotifySettingsFault fault = CheckNotifySettings(s);
+        EXPECT_EQ(fault.field, row.field) << row.what;
+        EXPECT_EQ(*fault.pszText == 0, row.field == NotifyField::kNone) << row.what;
+    }
+}
