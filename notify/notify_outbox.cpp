@@ -14,8 +14,11 @@ const std::size_t kHeaderBytes = 12;
 // No record is larger: a garbled length cannot make the reader take a
 // gigabyte for one record.
 const std::uint32_t kMostPayloadBytes = 1u << 20;
-// A file past this is rewritten even while something is pending (a way
-// failing for days while alarms go on).
+// An outbox with nothing pending is rewritten (emptied) past this, so that
+// a message at a time does not cost a rewrite each; past the second bound
+// it is rewritten even while something is pending (a way failing for days
+// while alarms go on).
+const std::uint64_t kIdleCompactBytes = 64u << 10;
 const std::uint64_t kCompactBytes = 1u << 20;
 
 enum RecordKind : unsigned char { kMessage = 1, kTaken = 2, kDone = 3, kLastId = 4 };
@@ -296,7 +299,7 @@ bool CNotifyOutbox::MarkDone(std::uint64_t nId) {
 }
 
 void CNotifyOutbox::CompactIfDue() {
-    if ((m_pending.empty() && m_nFileBytes > 0) || m_nFileBytes > kCompactBytes)
+    if ((m_pending.empty() && m_nFileBytes > kIdleCompactBytes) || m_nFileBytes > kCompactBytes)
         Compact();
 }
 

@@ -53,7 +53,7 @@ public:
     std::uint64_t FileBytes() const { return m_nFileBytes; }
 
     // Rewrites the file with only what is pending, when nothing is pending
-    // (and the file holds something) or the file has grown past its bound.
+    // (and the file holds more than a little) or it has grown past its bound.
     void CompactIfDue();
     bool Compact();
 

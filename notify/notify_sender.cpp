@@ -125,7 +125,14 @@ bool CNotifySender::DeliverNext(std::size_t k, std::unique_lock<std::mutex>& loc
     const NotifyWayState before = state;
     const bool bTaken = result.kind != DeliveryResult::kRetryLater;
     if (bTaken) {
-        m_outbox.MarkTaken(message.nId, name);
+        // The last way to take it ends the message: one record, not two.
+        const auto& all = m_outbox.Pending();
+        const auto entry = std::find_if(all.begin(), all.end(),
+                                        [&](const CNotifyOutbox::Entry& e) { return e.message.nId == message.nId; });
+        if (entry != all.end() && AllTook(*entry, name))
+            m_outbox.MarkDone(message.nId);
+        else
+            m_outbox.MarkTaken(message.nId, name);
         run = WayRun();
     } else if (m_bStop) {
         return true;  // the answer to our own Cancel says nothing of the way
@@ -149,15 +156,20 @@ bool CNotifySender::DeliverNext(std::size_t k, std::unique_lock<std::mutex>& loc
     return true;
 }
 
-// A message every configured way took leaves the outbox.
+bool CNotifySender::AllTook(const CNotifyOutbox::Entry& e, const std::string& strAlso) const {
+    return std::all_of(m_states.begin(), m_states.end(), [&](const NotifyWayState& s) {
+        return s.strName == strAlso || e.taken.count(s.strName) > 0;
+    });
+}
+
+// A message every configured way took leaves the outbox (after a restart
+// with fewer ways, say).
 void CNotifySender::RemoveDone() {
     std::vector<std::uint64_t> done;
     for (const CNotifyOutbox::Entry& e : m_outbox.Pending())
-        if (std::all_of(m_states.begin(), m_states.end(),
-                        [&](const NotifyWayState& s) { return e.taken.count(s.strName) > 0; }))
+        if (AllTook(e, std::string()))
             done.push_back(e.message.nId);
     for (std::uint64_t nId : done)
         m_outbox.MarkDone(nId);
-    if (!done.empty())
-        m_outbox.CompactIfDue();
+    m_outbox.CompactIfDue();
 }

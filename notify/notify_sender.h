@@ -69,6 +69,8 @@ private:
     void Run();
     // Offers way k the first message it has not taken; false when there was none.
     bool DeliverNext(std::size_t k, std::unique_lock<std::mutex>& lock);
+    // Every way took the message, counting strAlso as one that did.
+    bool AllTook(const CNotifyOutbox::Entry& entry, const std::string& strAlso) const;
     void RemoveDone();
 
     mutable std::mutex m_mutex;
