@@ -50,7 +50,8 @@ std::string Frame(const std::string& payload) {
     return record + payload;
 }
 
-// Reads a payload; any shortfall sets the reader failed, never reads past.
+// Reads a payload (which must outlive it); any shortfall sets the reader
+// failed, never reads past.
 class PayloadReader {
 public:
     explicit PayloadReader(const std::string& payload) : m_s(payload) {}
@@ -101,7 +102,8 @@ std::string IdPayload(RecordKind kind, std::uint64_t nId) {
 bool RecordAt(const std::string& bytes, std::size_t pos, std::string* pPayload) {
     if (bytes.size() - pos < kHeaderBytes || bytes.compare(pos, sizeof kMark, kMark, sizeof kMark) != 0)
         return false;
-    PayloadReader header(bytes.substr(pos + sizeof kMark, 8));
+    const std::string frame = bytes.substr(pos + sizeof kMark, 8);
+    PayloadReader header(frame);
     const std::uint64_t size = header.Number(4);
     const std::uint64_t sum = header.Number(4);
     if (size > kMostPayloadBytes || size > bytes.size() - pos - kHeaderBytes)
