@@ -14,6 +14,9 @@ const std::size_t kHeaderBytes = 12;
 // No record is larger: a garbled length cannot make the reader take a
 // gigabyte for one record.
 const std::uint32_t kMostPayloadBytes = 1u << 20;
+// No more is read of a file: one that grew past the bounds of compaction
+// (a disk that took appends but no rewrite) must not take all memory.
+const std::size_t kMostFileBytes = 64u << 20;
 // An outbox with nothing pending is rewritten (emptied) past this, so that
 // a message at a time does not cost a rewrite each; past the second bound
 // it is rewritten even while something is pending (a way failing for days
@@ -181,9 +184,10 @@ bool CNotifyOutbox::Load() {
         return false;
     std::string bytes;
     char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+    for (std::size_t n; bytes.size() < kMostFileBytes && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
         bytes.append(buffer, n);
     const bool bRead = !std::ferror(file);
+    const bool bCut = bytes.size() >= kMostFileBytes && std::fgetc(file) != EOF;
     std::fclose(file);
     if (!bRead)
         return false;
@@ -205,6 +209,8 @@ bool CNotifyOutbox::Load() {
         pos = next == std::string::npos ? bytes.size() : next;
     }
     m_nFileBytes = bytes.size();
+    if (bCut)
+        ++m_nDamaged;  // what lay past the bound
     // Written again without the damage, so that appends follow whole
     // records and the damage is not counted at the next start once more.
     if (m_nDamaged > 0)

@@ -77,6 +77,7 @@ void CNotifyRules::OnReading(int nChannel, double dValue, const ChannelAlarm& al
 
 void CNotifyRules::CheckDelay(int nChannel, NotifyTime time) {
     Channel& c = m_channels[nChannel];
+    c.nSince = std::min(c.nSince, time.nUtc);  // the clock set back
     if (c.nState == kAlarmNone || c.bTold || time.nUtc - c.nSince < m_nDelaySeconds)
         return;
     c.bTold = true;
@@ -90,7 +91,7 @@ void CNotifyRules::CheckDelay(int nChannel, NotifyTime time) {
 
 void CNotifyRules::Offer(int nChannel, Notification message, std::int64_t nNow) {
     Channel& c = m_channels[nChannel];
-    if (!c.bSentAny || nNow - c.nLastSent >= m_nRepeatSeconds) {
+    if (!c.bSentAny || nNow - c.nLastSent >= m_nRepeatSeconds || nNow < c.nLastSent) {
         Send(c, std::move(message), nNow);
         return;
     }
@@ -114,7 +115,10 @@ void CNotifyRules::OnLineHeard(NotifyTime time) {
         m_out.push_back(ComposeEventMessage(m_source, NotifyEvent::kHeardAgain, time, time.nUtc - m_nLastHeard, ""));
     }
     m_nLastHeard = time.nUtc;
+    m_strLinkLost.clear();
 }
+
+void CNotifyRules::OnLinkLost(const std::string& strWhy) { m_strLinkLost = strWhy; }
 
 void CNotifyRules::OnRecordingFailed(const std::string& strWhy, NotifyTime time) {
     if (m_bRecordingFailing)
@@ -134,20 +138,22 @@ void CNotifyRules::OnTick(NotifyTime time) {
     for (int n = 0; n < kChannels; ++n) {
         CheckDelay(n, time);
         Channel& c = m_channels[n];
-        if (!c.held.empty() && time.nUtc - c.nLastSent >= m_nRepeatSeconds) {
+        if (!c.held.empty() && (time.nUtc - c.nLastSent >= m_nRepeatSeconds || time.nUtc < c.nLastSent)) {
             // The last held is the news; the ones before it its digest.
             Notification last = std::move(c.held.back());
             c.held.pop_back();
             Send(c, std::move(last), time.nUtc);
         }
     }
-    if (!m_bWatching) {
+    // Counted from the first tick when no start was told; a clock set back
+    // starts the count again rather than holding it for hours.
+    if (!m_bWatching || time.nUtc < m_nLastHeard) {
         m_bWatching = true;
         m_nLastHeard = time.nUtc;
     }
     if (m_nSilenceSeconds > 0 && !m_bSilent && time.nUtc - m_nLastHeard >= m_nSilenceSeconds) {
         m_bSilent = true;
-        m_out.push_back(ComposeEventMessage(m_source, NotifyEvent::kSilent, time, time.nUtc - m_nLastHeard, ""));
+        m_out.push_back(ComposeEventMessage(m_source, NotifyEvent::kSilent, time, time.nUtc - m_nLastHeard, m_strLinkLost));
     }
     CheckSummary(time);
 }

@@ -36,6 +36,9 @@ public:
     void OnReading(int nChannel, double dValue, const ChannelAlarm& alarm, NotifyTime time);
     // A good line came from the instrument.
     void OnLineHeard(NotifyTime time);
+    // The port was lost (strWhy, UTF-8): the silence still counts from the
+    // last line, and its message says why.
+    void OnLinkLost(const std::string& strWhy);
     void OnRecordingFailed(const std::string& strWhy, NotifyTime time);  // strWhy UTF-8
     void OnRecordingRecovered(NotifyTime time);
     // Once a second: delays, the silence, the repeat windows, the summary.
@@ -75,6 +78,7 @@ private:
     bool m_bWatching = false;  // silence is counted from the start
     std::int64_t m_nLastHeard = 0;
     bool m_bSilent = false;
+    std::string m_strLinkLost;  // why the port was lost; empty: it was not
     bool m_bRecordingFailing = false;
 
     std::vector<Minute> m_minutes;  // a ring of the last 24 h, by minute

@@ -119,6 +119,7 @@ TEST(NotifyRules, SilenceHeardAgainStartAndRecording) {
     CNotifyRules rules(Source(), Settings(0, 0, 10));
     rules.OnStart(true, At(0));
     rules.OnLineHeard(At(100));
+    rules.OnLinkLost("COM3: urz\xC4\x85" "dzenie od\xC5\x82\xC4\x85" "czone");
     rules.OnTick(At(699));
     rules.OnTick(At(700));
     rules.OnTick(At(800));  // told once
@@ -132,6 +133,7 @@ TEST(NotifyRules, SilenceHeardAgainStartAndRecording) {
     ASSERT_EQ(messages.size(), names.size());
     for (std::size_t i = 0; i < names.size(); ++i)
         EXPECT_EQ(NotifyEventName(messages[i].event), names[i]);
+    EXPECT_NE(messages[1].strText.find("Szczeg\xC3\xB3\xC5\x82y: COM3: urz\xC4\x85"), std::string::npos);
     EXPECT_EQ(messages[2].nDurationSeconds, 900);
     EXPECT_NE(messages[3].strText.find("dysk pe\xC5\x82ny"), std::string::npos);
 
@@ -139,6 +141,13 @@ TEST(NotifyRules, SilenceHeardAgainStartAndRecording) {
     never.OnStart(false, At(0));
     never.OnTick(At(100000));
     EXPECT_TRUE(never.TakeMessages().empty());
+
+    // The clock set back a day: the silence is counted again from then.
+    CNotifyRules setBack(Source(), Settings(0, 0, 10));
+    setBack.OnStart(false, At(86400));
+    setBack.OnTick(At(0));
+    setBack.OnTick(At(600));
+    EXPECT_EQ(setBack.TakeMessages().size(), 1u);
 }
 
 TEST(NotifyRules, TheDailySummaryTellsTheLast24Hours) {
