@@ -1,0 +1,342 @@
+#include "notify/notify_outbox.h"
+
+#include "config/native_file.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// Each record: the mark, the payload's length and its checksum (32 bits,
+// little-endian each), then the payload.
+const char kMark[4] = {'\x9E', 'N', 'O', '\x1A'};
+const std::size_t kHeaderBytes = 12;
+// No record is larger: a garbled length cannot make the reader take a
+// gigabyte for one record.
+const std::uint32_t kMostPayloadBytes = 1u << 20;
+// No more is read of a file: one that grew past the bounds of compaction
+// (a disk that took appends but no rewrite) must not take all memory.
+const std::size_t kMostFileBytes = 64u << 20;
+// An outbox with nothing pending is rewritten (emptied) past this, so that
+// a message at a time does not cost a rewrite each; past the second bound
+// it is rewritten even while something is pending (a way failing for days
+// while alarms go on).
+const std::uint64_t kIdleCompactBytes = 64u << 10;
+const std::uint64_t kCompactBytes = 1u << 20;
+
+enum RecordKind : unsigned char { kMessage = 1, kTaken = 2, kDone = 3, kLastId = 4 };
+
+std::uint32_t Checksum(const char* data, std::size_t size) {
+    // FNV-1a: enough to tell a torn or overwritten record from a whole one.
+    std::uint32_t h = 2166136261u;
+    for (std::size_t i = 0; i < size; ++i) {
+        h ^= static_cast<unsigned char>(data[i]);
+        h *= 16777619u;
+    }
+    return h;
+}
+
+void PutNumber(std::string& out, std::uint64_t n, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>((n >> (8 * i)) & 0xFF));
+}
+
+void PutText(std::string& out, const std::string& text) {
+    PutNumber(out, text.size(), 4);
+    out += text;
+}
+
+std::string Frame(const std::string& payload) {
+    std::string record(kMark, sizeof kMark);
+    PutNumber(record, payload.size(), 4);
+    PutNumber(record, Checksum(payload.data(), payload.size()), 4);
+    return record + payload;
+}
+
+// Reads a payload (which must outlive it); any shortfall sets the reader
+// failed, never reads past.
+class PayloadReader {
+public:
+    explicit PayloadReader(const std::string& payload) : m_s(payload) {}
+    std::uint64_t Number(int bytes) {
+        std::uint64_t n = 0;
+        if (m_pos + bytes > m_s.size()) {
+            m_bOk = false;
+            return 0;
+        }
+        for (int i = 0; i < bytes; ++i)
+            n |= static_cast<std::uint64_t>(static_cast<unsigned char>(m_s[m_pos + i])) << (8 * i);
+        m_pos += bytes;
+        return n;
+    }
+    std::string Text() {
+        const std::uint64_t size = Number(4);
+        if (!m_bOk || size > m_s.size() - m_pos) {
+            m_bOk = false;
+            return std::string();
+        }
+        std::string text = m_s.substr(m_pos, size);
+        m_pos += size;
+        return text;
+    }
+    // Everything read and nothing left over.
+    bool Whole() const { return m_bOk && m_pos == m_s.size(); }
+
+private:
+    const std::string& m_s;
+    std::size_t m_pos = 0;
+    bool m_bOk = true;
+};
+
+std::string TakenPayload(std::uint64_t nId, const std::string& strWay) {
+    std::string p(1, static_cast<char>(kTaken));
+    PutNumber(p, nId, 8);
+    PutText(p, strWay);
+    return p;
+}
+
+std::string IdPayload(RecordKind kind, std::uint64_t nId) {
+    std::string p(1, static_cast<char>(kind));
+    PutNumber(p, nId, 8);
+    return p;
+}
+
+// The payload of the whole record at pos, if one starts there.
+bool RecordAt(const std::string& bytes, std::size_t pos, std::string* pPayload) {
+    if (bytes.size() - pos < kHeaderBytes || bytes.compare(pos, sizeof kMark, kMark, sizeof kMark) != 0)
+        return false;
+    const std::string frame = bytes.substr(pos + sizeof kMark, 8);
+    PayloadReader header(frame);
+    const std::uint64_t size = header.Number(4);
+    const std::uint64_t sum = header.Number(4);
+    if (size > kMostPayloadBytes || size > bytes.size() - pos - kHeaderBytes)
+        return false;
+    if (Checksum(bytes.data() + pos + kHeaderBytes, size) != sum)
+        return false;
+    *pPayload = bytes.substr(pos + kHeaderBytes, size);
+    return true;
+}
+
+bool ParseMessage(const std::string& payload, Notification* pMessage) {
+    PayloadReader r(payload);
+    Notification& m = *pMessage;
+    r.Number(1);
+    m.nId = r.Number(8);
+    const std::uint64_t event = r.Number(1);
+    m.strPc = r.Text();
+    m.strProfile = r.Text();
+    m.nInstrument = static_cast<int>(static_cast<std::int32_t>(r.Number(4)));
+    m.nChannel = static_cast<int>(static_cast<std::int32_t>(r.Number(4)));
+    m.strValue = r.Text();
+    m.strLimit = r.Text();
+    m.strTime = r.Text();
+    m.nDurationSeconds = static_cast<long long>(r.Number(8));
+    m.strSubject = r.Text();
+    m.strText = r.Text();
+    if (!r.Whole() || event > static_cast<std::uint64_t>(NotifyEvent::kTest))
+        return false;
+    m.event = static_cast<NotifyEvent>(event);
+    return true;
+}
+
+}  // namespace
+
+std::filesystem::path NotifyFileBeside(const std::filesystem::path& settingsPath, const char* strExtension) {
+    std::filesystem::path path = settingsPath;
+    const auto extension = path.extension().native();
+    if (native_file::NamesEqualNoCase(extension, std::filesystem::path(".ini").native()))
+        return path.replace_extension(strExtension);
+    return path += strExtension;
+}
+
+std::string CNotifyOutbox::MessageRecord(const Notification& m) {
+    std::string p(1, static_cast<char>(kMessage));
+    PutNumber(p, m.nId, 8);
+    PutNumber(p, static_cast<std::uint64_t>(m.event), 1);
+    PutText(p, m.strPc);
+    PutText(p, m.strProfile);
+    PutNumber(p, static_cast<std::uint32_t>(m.nInstrument), 4);
+    PutNumber(p, static_cast<std::uint32_t>(m.nChannel), 4);
+    PutText(p, m.strValue);
+    PutText(p, m.strLimit);
+    PutText(p, m.strTime);
+    PutNumber(p, static_cast<std::uint64_t>(m.nDurationSeconds), 8);
+    PutText(p, m.strSubject);
+    PutText(p, m.strText);
+    return Frame(p);
+}
+
+CNotifyOutbox::CNotifyOutbox(std::filesystem::path path) : m_path(std::move(path)) {}
+
+CNotifyOutbox::~CNotifyOutbox() {
+    if (m_pFile)
+        std::fclose(m_pFile);
+}
+
+bool CNotifyOutbox::Load() {
+    m_pending.clear();
+    m_nDamaged = 0;
+    m_nFileBytes = 0;
+    if (!native_file::IsFile(m_path))
+        return true;
+    std::FILE* file = native_file::Open(m_path, "rb");
+    if (!file)
+        return false;
+    std::string bytes;
+    char buffer[65536];
+    for (std::size_t n; bytes.size() < kMostFileBytes && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        bytes.append(buffer, n);
+    const bool bRead = !std::ferror(file);
+    const bool bCut = bytes.size() >= kMostFileBytes && std::fgetc(file) != EOF;
+    std::fclose(file);
+    if (!bRead)
+        return false;
+
+    std::size_t pos = 0;
+    std::string payload;
+    while (pos < bytes.size()) {
+        if (RecordAt(bytes, pos, &payload)) {
+            Apply(payload);
+            pos += kHeaderBytes + payload.size();
+            continue;
+        }
+        // A damaged stretch: one record lost, the reading goes on at the
+        // next mark that starts a whole record.
+        ++m_nDamaged;
+        std::size_t next = pos + 1;
+        while ((next = bytes.find(kMark, next, sizeof kMark)) != std::string::npos && !RecordAt(bytes, next, &payload))
+            ++next;
+        pos = next == std::string::npos ? bytes.size() : next;
+    }
+    m_nFileBytes = bytes.size();
+    if (bCut)
+        ++m_nDamaged;  // what lay past the bound
+    // Written again without the damage, so that appends follow whole
+    // records and the damage is not counted at the next start once more.
+    if (m_nDamaged > 0)
+        Compact();
+    return true;
+}
+
+void CNotifyOutbox::Apply(const std::string& payload) {
+    PayloadReader r(payload);
+    const std::uint64_t kind = r.Number(1);
+    const std::uint64_t nId = r.Number(8);
+    Entry* entry = nullptr;
+    switch (kind) {
+    case kMessage: {
+        Entry e;
+        if (!ParseMessage(payload, &e.message)) {
+            ++m_nDamaged;
+            return;
+        }
+        m_nLastId = std::max(m_nLastId, e.message.nId);
+        if (!Find(e.message.nId))
+            m_pending.push_back(std::move(e));
+        return;
+    }
+    case kTaken: {
+        const std::string way = r.Text();
+        if (!r.Whole())
+            break;
+        // Ways of a message lost to damage are of no more use.
+        if ((entry = Find(nId)) != nullptr)
+            entry->taken.insert(way);
+        return;
+    }
+    case kDone:
+        if (!r.Whole())
+            break;
+        m_pending.erase(std::remove_if(m_pending.begin(), m_pending.end(),
+                                       [&](const Entry& e) { return e.message.nId == nId; }),
+                        m_pending.end());
+        return;
+    case kLastId:
+        if (!r.Whole())
+            break;
+        m_nLastId = std::max(m_nLastId, nId);
+        return;
+    }
+    ++m_nDamaged;
+}
+
+CNotifyOutbox::Entry* CNotifyOutbox::Find(std::uint64_t nId) {
+    for (Entry& e : m_pending)
+        if (e.message.nId == nId)
+            return &e;
+    return nullptr;
+}
+
+bool CNotifyOutbox::Append(const std::string& record) {
+    if (!m_pFile)
+        m_pFile = native_file::Open(m_path, "ab");
+    bool bOk = m_pFile && std::fwrite(record.data(), 1, record.size(), m_pFile) == record.size() &&
+               native_file::FlushToDisk(m_pFile);
+    if (bOk) {
+        m_nFileBytes += record.size();
+    } else if (m_pFile) {
+        // A part written may stay behind: the next start skips it by its
+        // frame. Opened again at the next write, which may find room.
+        std::fclose(m_pFile);
+        m_pFile = nullptr;
+    }
+    m_bFailing = !bOk;
+    return bOk;
+}
+
+bool CNotifyOutbox::Post(Notification& message) {
+    message.nId = ++m_nLastId;
+    m_pending.push_back(Entry{message, {}});
+    return Append(MessageRecord(message));
+}
+
+bool CNotifyOutbox::MarkTaken(std::uint64_t nId, const std::string& strWay) {
+    Entry* entry = Find(nId);
+    if (!entry || !entry->taken.insert(strWay).second)
+        return true;
+    return Append(Frame(TakenPayload(nId, strWay)));
+}
+
+bool CNotifyOutbox::MarkDone(std::uint64_t nId) {
+    if (!Find(nId))
+        return true;
+    m_pending.erase(std::remove_if(m_pending.begin(), m_pending.end(),
+                                   [&](const Entry& e) { return e.message.nId == nId; }),
+                    m_pending.end());
+    return Append(Frame(IdPayload(kDone, nId)));
+}
+
+void CNotifyOutbox::CompactIfDue() {
+    if ((m_pending.empty() && m_nFileBytes > kIdleCompactBytes) || m_nFileBytes > kCompactBytes)
+        Compact();
+}
+
+bool CNotifyOutbox::Compact() {
+    std::string bytes;
+    if (!m_pending.empty() || m_nLastId > 0)
+        bytes = Frame(IdPayload(kLastId, m_nLastId));
+    for (const Entry& e : m_pending) {
+        bytes += MessageRecord(e.message);
+        for (const std::string& way : e.taken)
+            bytes += Frame(TakenPayload(e.message.nId, way));
+    }
+    std::filesystem::path temp = m_path;
+    temp += ".tmp";
+    std::FILE* file = native_file::Open(temp, "wb");
+    if (!file)
+        return false;
+    const bool bWritten =
+        std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && native_file::FlushToDisk(file);
+    std::fclose(file);
+    if (m_pFile) {
+        std::fclose(m_pFile);  // Windows replaces no file that is open
+        m_pFile = nullptr;
+    }
+    if (!bWritten || !native_file::MoveIntoPlace(temp, m_path)) {
+        std::error_code ignored;
+        std::filesystem::remove(temp, ignored);
+        return false;
+    }
+    m_nFileBytes = bytes.size();
+    return true;
+}

@@ -1,0 +1,178 @@
+#include "notify/notify_sender.h"
+
+#include "notify_test_dir.h"
+
+#include <atomic>
+#include <deque>
+#include <future>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// What a scripted way saw; shared, as the sender owns the way itself.
+struct WayLog {
+    std::mutex mutex;
+    std::vector<std::uint64_t> attempts;
+    std::deque<DeliveryResult::Kind> script;  // answers in turn; then delivered
+    bool bBlock = false;                      // Deliver waits for Cancel
+    std::atomic<bool> bInDeliver{false};
+
+    std::vector<std::uint64_t> Attempts() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return attempts;
+    }
+};
+
+class ScriptedWay : public INotifyWay {
+public:
+    ScriptedWay(const char* name, std::shared_ptr<WayLog> log) : m_name(name), m_log(std::move(log)) {}
+    const char* Name() const override { return m_name; }
+    DeliveryResult Deliver(const Notification& message) override {
+        std::unique_lock<std::mutex> lock(m_log->mutex);
+        m_log->attempts.push_back(message.nId);
+        m_log->bInDeliver = true;
+        m_cancelled.wait(lock, [&] { return !m_log->bBlock || m_bCancelled; });
+        m_log->bInDeliver = false;
+        DeliveryResult result;
+        result.kind = m_bCancelled ? DeliveryResult::kRetryLater : DeliveryResult::kDelivered;
+        if (!m_bCancelled && !m_log->script.empty()) {
+            result.kind = m_log->script.front();
+            m_log->script.pop_front();
+        }
+        result.strAnswer = result.kind == DeliveryResult::kDelivered ? "250 OK" : "550 no such user";
+        return result;
+    }
+    void Cancel() override {
+        std::lock_guard<std::mutex> lock(m_log->mutex);
+        m_bCancelled = true;
+        m_cancelled.notify_all();
+    }
+
+private:
+    const char* m_name;
+    std::shared_ptr<WayLog> m_log;
+    std::condition_variable m_cancelled;
+    bool m_bCancelled = false;
+};
+
+// Waits, at most 10 s, for the condition; a fault fails instead of hanging.
+template <class Condition>
+bool Eventually(Condition condition) {
+    for (auto end = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < end;) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(1ms);
+    }
+    return condition();
+}
+
+Notification Message() {
+    Notification m;
+    m.strSubject = "Temperatura 3";
+    return m;
+}
+
+class NotifySenderTest : public NotifyDirTest {
+protected:
+    std::filesystem::path Path() const { return dir / "qm487cfg.outbox"; }
+
+    static std::vector<std::unique_ptr<INotifyWay>> Ways(std::initializer_list<std::pair<const char*, std::shared_ptr<WayLog>>> ways) {
+        std::vector<std::unique_ptr<INotifyWay>> list;
+        for (const auto& w : ways)
+            list.push_back(std::make_unique<ScriptedWay>(w.first, w.second));
+        return list;
+    }
+};
+
+}  // namespace
+
+TEST_F(NotifySenderTest, EachWayTakesEachMessageOnceAcrossARestart) {
+    auto mail = std::make_shared<WayLog>();
+    auto hook = std::make_shared<WayLog>();
+    hook->script.assign(3, DeliveryResult::kRetryLater);
+    {
+        CNotifySender sender(Path());
+        sender.SetBackOff(1h, 1h);
+        sender.Start(Ways({{"e-mail", mail}, {"web hook", hook}}), nullptr);
+        for (int i = 0; i < 3; ++i)
+            sender.Post(Message());
+        ASSERT_TRUE(Eventually([&] { return mail->Attempts().size() == 3 && hook->Attempts().size() == 1; }));
+        EXPECT_TRUE(sender.IsFailing());
+        EXPECT_EQ(sender.States()[1].strLastAnswer, "550 no such user");
+    }
+    auto mail2 = std::make_shared<WayLog>();
+    auto hook2 = std::make_shared<WayLog>();
+    CNotifySender sender(Path());
+    EXPECT_EQ(sender.PendingCount(), 3u);
+    sender.Start(Ways({{"e-mail", mail2}, {"web hook", hook2}}), nullptr);
+    ASSERT_TRUE(Eventually([&] { return sender.PendingCount() == 0; }));
+    EXPECT_TRUE(mail2->Attempts().empty());
+    EXPECT_EQ(hook2->Attempts(), (std::vector<std::uint64_t>{1, 2, 3}));
+    EXPECT_FALSE(sender.IsFailing());
+}
+
+TEST_F(NotifySenderTest, LaterIsTriedAgainAndNeverIsGivenUp) {
+    struct Row {
+        std::deque<DeliveryResult::Kind> script;
+        int posts;
+        std::vector<std::uint64_t> attempts;
+        std::vector<std::uint64_t> givenUp;
+    };
+    const Row rows[] = {
+        {{DeliveryResult::kRetryLater, DeliveryResult::kRetryLater}, 1, {1, 1, 1}, {}},
+        {{DeliveryResult::kNeverDeliverable}, 2, {1, 2}, {1}},
+        {{DeliveryResult::kRetryLater, DeliveryResult::kNeverDeliverable}, 2, {1, 1, 2}, {1}},
+    };
+    for (const Row& row : rows) {
+        std::filesystem::remove(Path());
+        auto log = std::make_shared<WayLog>();
+        log->script = row.script;
+        std::mutex mutex;
+        std::vector<std::uint64_t> givenUp;
+        std::atomic<int> changes{0};
+        CNotifySender sender(Path());
+        sender.SetBackOff(1ms, 4ms);
+        sender.SetGivenUp([&](const Notification& m, const std::string& way, const std::string&) {
+            std::lock_guard<std::mutex> lock(mutex);
+            EXPECT_EQ(way, "program");
+            givenUp.push_back(m.nId);
+        });
+        sender.Start(Ways({{"program", log}}), [&] { ++changes; });
+        for (int i = 0; i < row.posts; ++i)
+            sender.Post(Message());
+        ASSERT_TRUE(Eventually([&] { return sender.PendingCount() == 0; }));
+        sender.Stop();
+        EXPECT_EQ(log->Attempts(), row.attempts);
+        EXPECT_EQ(givenUp, row.givenUp);
+        EXPECT_FALSE(sender.IsFailing());  // the last one went
+        EXPECT_GE(changes, 2);             // failing, then not
+    }
+}
+
+TEST_F(NotifySenderTest, StopReturnsWhileAWayWaitsForItsServer) {
+    auto log = std::make_shared<WayLog>();
+    log->bBlock = true;
+    {
+        CNotifySender sender(Path());
+        sender.Start(Ways({{"e-mail", log}}), nullptr);
+        sender.Post(Message());
+        ASSERT_TRUE(Eventually([&] { return log->bInDeliver.load(); }));
+        auto stopped = std::async(std::launch::async, [&] { sender.Stop(); });
+        ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready);
+        EXPECT_FALSE(sender.IsFailing());  // our own Cancel is no failure
+    }
+    EXPECT_EQ(CNotifySender(Path()).PendingCount(), 1u);  // kept for the next run
+}
+
+TEST_F(NotifySenderTest, TheTestMessageGetsEachWaysAnswer) {
+    auto ok = std::make_shared<WayLog>();
+    auto refused = std::make_shared<WayLog>();
+    refused->script.push_back(DeliveryResult::kNeverDeliverable);
+    const auto results = CNotifySender::SendTest(Ways({{"e-mail", ok}, {"web hook", refused}}), Message());
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].kind, DeliveryResult::kDelivered);
+    EXPECT_EQ(results[1].kind, DeliveryResult::kNeverDeliverable);
+    EXPECT_EQ(results[1].strAnswer, "550 no such user");
+}
