@@ -112,7 +112,7 @@ void CDatabaseDialog::OnPing() {
     const BOOL bStarted = m_pingThread.Start([ping, parsed, auth, hWnd]() -> UINT {
         try {
             CHttpClient http(parsed, auth);
-            const HttpAnswer answer = http.Get(PingPath(parsed));
+            const DbHttpAnswer answer = http.Get(PingPath(parsed));
             ping->strResult =
                 DescribePingAnswer(answer.nStatus, answer.nError, answer.strVersion, ServerMessage(answer.strBody));
         } catch (...) {
