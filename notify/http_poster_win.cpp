@@ -1,6 +1,7 @@
 #include "notify/http_poster_win.h"
 
 #include "framework/text.h"
+#include "framework/worker_thread.h"
 
 #include <cstdio>
 
@@ -60,6 +61,16 @@ bool CrackAddress(const std::string& url, WebAddress* pOut) {
 
 }  // namespace
 
+struct CHttpPosterWin::Run {
+    Run(const WebAddress& address, unsigned nTimeoutMs)
+        : connection(address.host, address.nPort, address.bSecure, nTimeoutMs) {}
+    CHttpConnection connection;
+    CHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    HttpReply reply;
+};
+
+CHttpPosterWin::CHttpPosterWin() : m_cancel(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
 HttpAnswer CHttpPosterWin::Post(const std::string& strUrl, const std::string& strContentType,
                                 const std::string& strBody, unsigned nTimeoutMs) {
     HttpAnswer answer;
@@ -68,21 +79,44 @@ HttpAnswer CHttpPosterWin::Post(const std::string& strUrl, const std::string& st
         answer.strError = "nieprawid\xB3owy adres (http:// lub https://)";
         return answer;
     }
-    CHttpConnection connection(address.host, address.nPort, address.bSecure, nTimeoutMs);
+    auto run = std::make_shared<Run>(address, nTimeoutMs);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_bCancelled) {
+        if (WaitForSingleObject(m_cancel.Get(), 0) == WAIT_OBJECT_0) {
             answer.strError = NoAnswerText(ERROR_WINHTTP_OPERATION_CANCELLED);
             return answer;
         }
-        m_pActive = &connection;
+        m_active = run;
     }
     const std::wstring headers = L"Content-Type: " + afx::WidenUtf8(strContentType) + L"\r\n";
-    const HttpReply reply = connection.Send(L"POST", address.path, headers, strBody);
+    CWorkerThread thread;
+    const bool bStarted = run->done.IsValid() && thread.Start([run, address, headers, strBody] {
+        try {
+            run->reply = run->connection.Send(L"POST", address.path, headers, strBody);
+        } catch (...) {  // out of memory: no exception leaves a thread
+            run->reply.nError = ERROR_NOT_ENOUGH_MEMORY;
+        }
+        SetEvent(run->done.Get());
+        return 0u;
+    });
+    // Each of WinHTTP's steps (name, connection, sending, answer) has the
+    // time-out; a request past all four is given up on.
+    const HANDLE handles[2] = {m_cancel.Get(), run->done.Get()};
+    const DWORD r = bStarted ? WaitForMultipleObjects(2, handles, FALSE, 4 * nTimeoutMs + 1000) : WAIT_FAILED;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_pActive = nullptr;
+        m_active.reset();
     }
+    if (r != WAIT_OBJECT_0 + 1) {
+        run->connection.Cancel();
+        thread.Release();
+        answer.strError = NoAnswerText(r == WAIT_TIMEOUT      ? ERROR_WINHTTP_TIMEOUT
+                                       : r == WAIT_OBJECT_0  ? ERROR_WINHTTP_OPERATION_CANCELLED
+                                                             : ERROR_NOT_ENOUGH_MEMORY);
+        return answer;
+    }
+    thread.Join();
+    const HttpReply& reply = run->reply;
     answer.nStatus = reply.nStatus;
     answer.strBody = reply.strBody.substr(0, kBodyShown);
     if (reply.nStatus == 0)
@@ -92,7 +126,8 @@ HttpAnswer CHttpPosterWin::Post(const std::string& strUrl, const std::string& st
 
 void CHttpPosterWin::Cancel() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_bCancelled = true;
-    if (m_pActive != nullptr)
-        m_pActive->Cancel();
+    SetEvent(m_cancel.Get());
+    // Closes the request's handle, which ends it where WinHTTP allows.
+    if (m_active)
+        m_active->connection.Cancel();
 }

@@ -157,6 +157,27 @@ TEST(HttpPoster, PostsTheBodyAndGivesTheStatus) {
               "/fail text/plain; charset=utf-8\nthird\n");
 }
 
+TEST(HttpPoster, CancelEndsAPostWaitingForItsAnswer) {
+    CHttpPosterWin poster;
+    std::atomic<bool> bDone{false};
+    HttpAnswer answer;
+    std::thread sender([&] {
+        answer = poster.Post(HookUrl("/silent"), "text/plain", "x", 60000);
+        bDone = true;
+    });
+    Sleep(300);
+    poster.Cancel();
+    const ULONGLONG deadline = GetTickCount64() + 20000;
+    while (!bDone && GetTickCount64() < deadline)
+        Sleep(10);
+    // Checked before the join, which a Post that ignored the cancel would
+    // hold for the listener's minute.
+    EXPECT_TRUE(bDone);
+    sender.join();
+    EXPECT_EQ(answer.nStatus, 0);
+    EXPECT_FALSE(answer.strError.empty());
+}
+
 TEST(HttpPoster, NoListenerOrABadAddressIsToldNotAnswered) {
     CHttpPosterWin poster;
     EXPECT_EQ(poster.Post("ftp://127.0.0.1/x", "text/plain", "x", 10000).nStatus, 0);

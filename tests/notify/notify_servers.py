@@ -1,11 +1,12 @@
 """A mail server (aiosmtpd, STARTTLS with DIR/server.crt) and a web hook
 listener on loopback for the notification tests. The web hook answers by
-path: /ok 200, /moved 302 to /ok, /fail 500; each POST's path and body are
+path: /ok 200, /moved 302 to /ok, /fail 500, /silent nothing for a minute; each POST's path and body are
 appended to DIR/posts.log."""
 import http.server
 import ssl
 import sys
 import threading
+import time
 
 from aiosmtpd.controller import Controller
 from aiosmtpd.handlers import Sink
@@ -18,6 +19,9 @@ class Hook(http.server.BaseHTTPRequestHandler):
         body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
         with open(directory + "/posts.log", "ab") as log:
             log.write(self.path.encode() + b" " + self.headers.get("Content-Type", "").encode() + b"\n" + body + b"\n")
+        if self.path == "/silent":
+            time.sleep(60)
+            return
         status = {"/ok": 200, "/moved": 302}.get(self.path, 500)
         self.send_response(status)
         if status == 302:
