@@ -23,9 +23,9 @@ public:
     // every one to come.
     void Cancel() override;
 
-    struct Run;
-
 private:
+    struct Run;  // what one POST's thread owns
+
     CHandle m_cancel;                 // manual reset: for good
     std::mutex m_mutex;               // guards the one below
     std::shared_ptr<Run> m_active;    // the POST under way
