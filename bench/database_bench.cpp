@@ -128,7 +128,7 @@ void MeasureServer(const std::string& url) {
         for (int i = 0; i < 5000; ++i)
             AppendPointLine(Point(t0 + 100000 + r * 5000 + i, i), body);
         const LARGE_INTEGER f1 = Now();
-        const HttpAnswer answer = http.Post(WritePath(parsed, "qm487"), body);
+        const DbHttpAnswer answer = http.Post(WritePath(parsed, "qm487"), body);
         const LARGE_INTEGER f2 = Now();
         if (answer.nStatus != 204)
             std::printf("  request answered %d\n", answer.nStatus);
@@ -152,7 +152,7 @@ void MeasureServer(const std::string& url) {
         const std::string q = parsed.strPath + "/query?db=qm487&q=SELECT%20value%20FROM%20temperature%20WHERE%20"
                               "instrument%3D%27999%27%20AND%20time%3D" + std::to_string(t) + "ms";
         for (int poll = 0; poll < 2000; ++poll) {
-            const HttpAnswer answer = http.Get(q);
+            const DbHttpAnswer answer = http.Get(q);
             if (answer.strBody.find("\"values\"") != std::string::npos)
                 break;
             Sleep(2);

@@ -92,7 +92,7 @@ void CDatabaseDialog::OnPing() {
     // when the dialog closes first.
     StartCheck([parsed, auth] {
         CHttpClient http(parsed, auth);
-        const HttpAnswer answer = http.Get(PingPath(parsed));
+        const DbHttpAnswer answer = http.Get(PingPath(parsed));
         return DescribePingAnswer(answer.nStatus, answer.nError, answer.strVersion, ServerMessage(answer.strBody));
     });
 }

@@ -114,7 +114,7 @@ void CDatabaseSender::SendLoop(const Run& run) {
             break;
         const ULONGLONG started = GetTickCount64();
         DbBatchVerdict verdict;
-        HttpAnswer answer;
+        DbHttpAnswer answer;
         DbFault fault = DbFault::None;
         try {
             const std::uint64_t nFirst = shared.queue.PeekFront(batch, nBatchLimit);

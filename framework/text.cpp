@@ -32,6 +32,15 @@ std::string PathKeyText(std::wstring path) {
     return NarrowUtf8(path);
 }
 
+std::wstring WidenUtf8(const std::string& text) {
+    if (text.empty())
+        return std::wstring();
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
 std::string NarrowUtf8(const std::wstring& text) {
     if (text.empty())
         return std::string();

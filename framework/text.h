@@ -10,6 +10,7 @@ namespace afx {
 std::wstring Widen1250(const std::string& text);
 std::string Narrow1250(const std::wstring& text);  // unmappable characters become "?"
 std::string NarrowUtf8(const std::wstring& text);  // every character kept
+std::wstring WidenUtf8(const std::string& text);   // bad bytes become U+FFFD
 // A file name in one letter case, as Windows compares them, every character
 // kept (UTF-8): what a digest of a path is taken of.
 std::string PathKeyText(std::wstring path);

@@ -1,9 +1,9 @@
 // A private InfluxDB for a Windows test under Wine: influx_server.sh starts
 // and stops influxd (a Linux program) on a loopback port, with its data in a
-// folder of the test's own. Wine starts Linux programs but cannot wait for
-// them, so every command leaves a marker file with its exit status, which
-// the test waits for, bounded.
+// folder of the test's own (tests/server_script.h runs it).
 #pragma once
+
+#include "tests/server_script.h"
 
 #include <gtest/gtest.h>
 #include <winsock2.h>
@@ -21,7 +21,7 @@ namespace qm487test {
 class InfluxServer {
 public:
     // dir: a Linux path of the test's own, removed at the end.
-    explicit InfluxServer(const std::string& dir) : m_dir(dir) {}
+    explicit InfluxServer(const std::string& dir) : m_script(QM487_INFLUX_SCRIPT, dir) {}
     ~InfluxServer() { Run("clean", 30000); }
 
     // Starts it, again on the same port and data after Stop.
@@ -70,45 +70,13 @@ public:
     }
 
 private:
-    std::filesystem::path WinPath(const std::string& name) const {
-        std::string p = "Z:" + m_dir + "/" + name;
-        for (char& ch : p)
-            if (ch == '/')
-                ch = '\\';
-        return p;
-    }
-    std::string ReadText(const std::string& name) const {
-        std::ifstream in(WinPath(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    // Runs the script with the command and waits for its marker.
+    std::filesystem::path WinPath(const std::string& name) const { return m_script.Path(name); }
+    std::string ReadText(const std::string& name) const { return m_script.ReadText(name); }
     bool Run(const std::string& cmd, DWORD timeoutMs, const std::string& arg = std::string()) {
-        std::error_code ec;
-        std::filesystem::create_directories(WinPath(""), ec);
-        std::filesystem::remove(WinPath(cmd + ".done"), ec);
-        std::string line = "/bin/bash " + std::string(QM487_INFLUX_SCRIPT) + " " + cmd + " " + m_dir;
-        if (!arg.empty())
-            line += " " + arg;
-        std::wstring wline(line.begin(), line.end());
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessW(L"Z:\\bin\\bash", &wline[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            return false;
-        if (pi.hProcess)
-            CloseHandle(pi.hProcess);
-        if (pi.hThread)
-            CloseHandle(pi.hThread);
-        const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-        while (!std::filesystem::exists(WinPath(cmd + ".done"), ec)) {
-            if (GetTickCount64() >= deadline)
-                return false;
-            Sleep(50);
-        }
-        return ReadText(cmd + ".done").substr(0, 1) == "0";
+        return m_script.Run(cmd, timeoutMs, arg);
     }
 
-    std::string m_dir;
+    ServerScript m_script;
     std::string m_database;
     bool m_bStarted = false;
     int m_nPort = 0;

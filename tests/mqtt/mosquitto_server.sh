@@ -23,24 +23,6 @@ dir=$2
 mkdir -p "$dir"
 . "$(dirname "$0")/../server_script.sh"
 
-# make_ca NAME [OPTION...]: a CA whose name and serial number are those of
-# every CA made here.
-make_ca() {
-  local name=$1
-  shift
-  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=QM487 test CA" -set_serial 4660 -keyout "$dir/$name.key" \
-    -out "$dir/$name.pem" -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
-    "$@" 2>/dev/null
-}
-
-# make_server CA NAME OUT [EXTENSION]: a server certificate for NAME issued by CA, with server.key.
-make_server() {
-  printf 'subjectAltName=DNS:%s%s\nextendedKeyUsage=serverAuth\n%s\n' "$2" \
-    "$([ "$2" = localhost ] && echo ,IP:127.0.0.1)" "${4:-}" >"$dir/$3.ext"
-  openssl x509 -req -in "$dir/server.csr" -CA "$dir/$1.pem" -CAkey "$dir/$1.key" -set_serial "$RANDOM" -days 2 \
-    -extfile "$dir/$3.ext" -out "$dir/$3.crt" 2>/dev/null
-}
-
 make_tls() {
   [ -f "$dir/lookalike-chain.crt" ] && return 0
   make_ca ca || return 1

@@ -9,6 +9,7 @@
 #include "mqtt/mqtt_socket.h"
 #include "tests/app/child_process.h"
 #include "tests/app/program_harness.h"
+#include "tests/server_script.h"
 
 #include <gtest/gtest.h>
 #include <winsock2.h>
@@ -29,47 +30,26 @@ class MosquittoBroker {
 public:
     // mode: plain, password, or tls and its kinds (mosquitto_server.sh).
     MosquittoBroker(const std::string& name, const std::string& mode)
-        : m_dir(std::string(QM487_MOSQUITTO_BASE) + "/" + name), m_mode(mode) {}
-    ~MosquittoBroker() { Run("clean", 30000); }
+        : m_script(QM487_MOSQUITTO_SCRIPT, std::string(QM487_MOSQUITTO_BASE) + "/" + name), m_mode(mode) {}
+    ~MosquittoBroker() { m_script.Run("clean", 30000); }
 
     bool Start() {
-        if (!Run("start", 60000, m_mode))
+        if (!m_script.Run("start", 60000, m_mode))
             return false;
         m_nPort = std::stoi(ReadText("port"));
         return true;
     }
-    bool Stop() { return Run("stop", 30000); }
+    bool Stop() { return m_script.Run("stop", 30000); }
     int Port() const { return m_nPort; }
     std::string Url() const {
         return (m_mode.compare(0, 3, "tls") == 0 ? "mqtts://localhost:" : "mqtt://127.0.0.1:") +
                std::to_string(m_nPort);
     }
-    std::string CaFile() const { return WindowsPath(m_dir + "/ca.pem"); }
-    std::string ReadText(const std::string& name) const {
-        std::ifstream in(WindowsPath(m_dir + "/" + name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string CaFile() const { return m_script.Path("ca.pem"); }
+    std::string ReadText(const std::string& name) const { return m_script.ReadText(name); }
 
 private:
-    bool Run(const std::string& cmd, DWORD timeoutMs, const std::string& arg = std::string()) {
-        std::error_code ec;
-        std::filesystem::create_directories(WindowsPath(m_dir), ec);
-        std::filesystem::remove(WindowsPath(m_dir + "/" + cmd + ".done"), ec);
-        std::string line = "/bin/bash " + std::string(QM487_MOSQUITTO_SCRIPT) + " " + cmd + " " + m_dir + " " + arg;
-        std::wstring wline(line.begin(), line.end());
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessW(L"Z:\\bin\\bash", &wline[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            return false;
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-        if (!WaitFor([&] { return std::filesystem::exists(WindowsPath(m_dir + "/" + cmd + ".done"), ec); }, timeoutMs))
-            return false;
-        return ReadText(cmd + ".done").substr(0, 1) == "0";
-    }
-
-    std::string m_dir;
+    ServerScript m_script;
     std::string m_mode;
     int m_nPort = 0;
 };

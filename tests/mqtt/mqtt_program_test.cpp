@@ -5,7 +5,7 @@
 // instrument's end of the bench pair, the program listens on COM13.
 #include "framework/handles.h"
 #include "framework/text.h"
-#include "mqtt/host_lookup.h"
+#include "framework/host_lookup.h"
 #include "tests/mqtt/mqtt_harness.h"
 #include "tests/recording/recording_harness.h"
 

@@ -1,7 +1,6 @@
-#include "mqtt/mqtt_socket.h"
+#include "framework/tls_socket.h"
 
-#include "framework/text.h"
-#include "mqtt/host_lookup.h"
+#include "framework/host_lookup.h"
 
 #include <ws2tcpip.h>
 #include <schannel.h>
@@ -41,21 +40,6 @@ std::string SocketError(int code) {
     }
 }
 
-std::string CertificateError(long code) {
-    switch (code) {
-    case CERT_E_UNTRUSTEDROOT:
-    case CERT_E_CHAINING:
-    case TRUST_E_CERT_SIGNATURE:
-        return "the broker's certificate is not trusted";
-    case CERT_E_CN_NO_MATCH:
-        return "the broker's certificate is for another name";
-    case CERT_E_EXPIRED:
-        return "the broker's certificate has expired";
-    default:
-        return Code("the broker's certificate was refused", code);
-    }
-}
-
 // Frees what Schannel allocated for an output token.
 struct CTokenBuffer {
     SecBuffer buffer = {0, SECBUFFER_TOKEN, nullptr};
@@ -66,8 +50,8 @@ struct CTokenBuffer {
 };
 
 // The first certificate of a PEM or DER file.
-PCCERT_CONTEXT LoadCertificate(const std::string& path) {
-    std::ifstream in(afx::Widen1250(path).c_str(), std::ios::binary);
+PCCERT_CONTEXT LoadCertificate(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.find("-----BEGIN") != std::string::npos) {
         DWORD n = 0;
@@ -86,8 +70,25 @@ PCCERT_CONTEXT LoadCertificate(const std::string& path) {
 
 }  // namespace
 
-CMqttSocket::CMqttSocket(const std::string& strCaFile)
-    : m_strCaFile(strCaFile),
+std::string CTlsSocket::CertificateError(long code) const {
+    const std::string whose = "the " + m_strPeer + "'s certificate ";
+    switch (code) {
+    case CERT_E_UNTRUSTEDROOT:
+    case CERT_E_CHAINING:
+    case TRUST_E_CERT_SIGNATURE:
+        return whose + "is not trusted";
+    case CERT_E_CN_NO_MATCH:
+        return whose + "is for another name";
+    case CERT_E_EXPIRED:
+        return whose + "has expired";
+    default:
+        return Code((whose + "was refused").c_str(), code);
+    }
+}
+
+CTlsSocket::CTlsSocket(const char* pszPeer, const std::wstring& caFile)
+    : m_strPeer(pszPeer),
+      m_caFile(caFile),
       m_netEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       m_wake(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
       m_cancel(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
@@ -95,13 +96,13 @@ CMqttSocket::CMqttSocket(const std::string& strCaFile)
     m_bWinsock = WSAStartup(MAKEWORD(2, 2), &data) == 0;
 }
 
-CMqttSocket::~CMqttSocket() {
+CTlsSocket::~CTlsSocket() {
     Close();
     if (m_bWinsock)
         WSACleanup();
 }
 
-void CMqttSocket::Close() {
+void CTlsSocket::Close() {
     m_context.Close();
     m_cred.Close();
     m_bTls = false;
@@ -110,7 +111,7 @@ void CMqttSocket::Close() {
     m_plain.clear();
 }
 
-CMqttSocket::WaitResult CMqttSocket::WaitSocket(unsigned nMs, bool bAlsoWake) {
+CTlsSocket::WaitResult CTlsSocket::WaitSocket(unsigned nMs, bool bAlsoWake) {
     const HANDLE handles[3] = {m_cancel.Get(), m_netEvent.Get(), m_wake.Get()};
     const DWORD r = WaitForMultipleObjects(bAlsoWake ? 3 : 2, handles, FALSE, nMs);
     if (r == WAIT_OBJECT_0 + 1) {
@@ -125,25 +126,45 @@ CMqttSocket::WaitResult CMqttSocket::WaitSocket(unsigned nMs, bool bAlsoWake) {
     return kCancelled;
 }
 
-bool CMqttSocket::Open(const MqttUrl& url, unsigned nTimeoutMs, std::string* pError) {
+bool CTlsSocket::Open(const std::string& host, unsigned nPort, bool bTls, unsigned nTimeoutMs, std::string* pError) {
     Close();
+    m_strHost = host;
     if (!m_bWinsock) {
         *pError = "Winsock is not available";
         return false;
     }
-    if (!Connect(url, nTimeoutMs, pError))
+    if (!Connect(host, nPort, nTimeoutMs, pError))
         return false;
-    if (url.bTls && !Handshake(url.strHost, nTimeoutMs, pError)) {
+    if (bTls && !Handshake(nTimeoutMs, pError)) {
         Close();
         return false;
     }
     return true;
 }
 
-bool CMqttSocket::Connect(const MqttUrl& url, unsigned nTimeoutMs, std::string* pError) {
+bool CTlsSocket::StartTls(unsigned nTimeoutMs, std::string* pError) {
+    if (!m_socket.IsValid() || m_bTls) {
+        *pError = m_bTls ? "TLS is already on" : "not connected";
+        return false;
+    }
+    // Bytes the server sent before its TLS began would be taken as part of
+    // the handshake: injected plain text must never count as protected.
+    if (!m_raw.empty()) {
+        *pError = "the " + m_strPeer + " sent more before TLS";
+        Close();
+        return false;
+    }
+    if (!Handshake(nTimeoutMs, pError)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool CTlsSocket::Connect(const std::string& host, unsigned nPort, unsigned nTimeoutMs, std::string* pError) {
     const ULONGLONG deadline = GetTickCount64() + nTimeoutMs;
     std::vector<HostAddress> addresses;
-    if (!LookUpHost(url.strHost, url.nPort, m_cancel.Get(), nTimeoutMs, &addresses, pError))
+    if (!LookUpHost(host, nPort, m_cancel.Get(), nTimeoutMs, &addresses, pError))
         return false;
     std::string lastError = "connection refused";
     for (const HostAddress& a : addresses) {
@@ -194,7 +215,7 @@ bool CMqttSocket::Connect(const MqttUrl& url, unsigned nTimeoutMs, std::string* 
     return false;
 }
 
-bool CMqttSocket::SendRaw(const char* p, std::size_t n) {
+bool CTlsSocket::SendRaw(const char* p, std::size_t n) {
     while (n > 0) {
         const int sent = send(m_socket.Get(), p, static_cast<int>(n), 0);
         if (sent > 0) {
@@ -211,7 +232,7 @@ bool CMqttSocket::SendRaw(const char* p, std::size_t n) {
     return true;
 }
 
-int CMqttSocket::ReceiveRaw(unsigned nMs, bool bAlsoWake) {
+int CTlsSocket::ReceiveRaw(unsigned nMs, bool bAlsoWake) {
     char buffer[4096];
     for (;;) {
         const int n = recv(m_socket.Get(), buffer, sizeof buffer, 0);
@@ -232,7 +253,7 @@ int CMqttSocket::ReceiveRaw(unsigned nMs, bool bAlsoWake) {
     }
 }
 
-bool CMqttSocket::Send(const std::string& bytes) {
+bool CTlsSocket::Send(const std::string& bytes) {
     if (!m_socket.IsValid())
         return false;
     if (!m_bTls)
@@ -257,7 +278,7 @@ bool CMqttSocket::Send(const std::string& bytes) {
     return true;
 }
 
-int CMqttSocket::Receive(char* pBuffer, int nSize, unsigned nMs) {
+int CTlsSocket::Receive(char* pBuffer, int nSize, unsigned nMs) {
     if (!m_socket.IsValid())
         return -1;
     for (;;) {
@@ -276,7 +297,7 @@ int CMqttSocket::Receive(char* pBuffer, int nSize, unsigned nMs) {
     }
 }
 
-bool CMqttSocket::Decrypt() {
+bool CTlsSocket::Decrypt() {
     while (!m_raw.empty()) {
         SecBuffer parts[4] = {{static_cast<unsigned long>(m_raw.size()), SECBUFFER_DATA, &m_raw[0]},
                               {0, SECBUFFER_EMPTY, nullptr},
@@ -287,7 +308,7 @@ bool CMqttSocket::Decrypt() {
         if (status == SEC_E_INCOMPLETE_MESSAGE)
             return true;
         if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE)
-            return false;  // closed by the broker (SEC_I_CONTEXT_EXPIRED) or damaged
+            return false;  // closed by the server (SEC_I_CONTEXT_EXPIRED) or damaged
         std::string extra;
         for (const SecBuffer& part : parts) {
             if (part.BufferType == SECBUFFER_DATA)
@@ -307,7 +328,7 @@ bool CMqttSocket::Decrypt() {
     return true;
 }
 
-SECURITY_STATUS CMqttSocket::HandshakeStep(wchar_t* pTarget, bool bFirst) {
+SECURITY_STATUS CTlsSocket::HandshakeStep(wchar_t* pTarget, bool bFirst) {
     SecBuffer in[2] = {{static_cast<unsigned long>(m_raw.size()), SECBUFFER_TOKEN, m_raw.empty() ? nullptr : &m_raw[0]},
                        {0, SECBUFFER_EMPTY, nullptr}};
     SecBufferDesc inDesc = {SECBUFFER_VERSION, 2, in};
@@ -328,7 +349,7 @@ SECURITY_STATUS CMqttSocket::HandshakeStep(wchar_t* pTarget, bool bFirst) {
     return status;
 }
 
-bool CMqttSocket::Handshake(const std::string& host, unsigned nTimeoutMs, std::string* pError) {
+bool CTlsSocket::Handshake(unsigned nTimeoutMs, std::string* pError) {
     SCHANNEL_CRED cred = {};
     cred.dwVersion = SCHANNEL_CRED_VERSION;
     // The certificate is checked below, by CheckCertificate, so that an
@@ -341,7 +362,7 @@ bool CMqttSocket::Handshake(const std::string& host, unsigned nTimeoutMs, std::s
         *pError = "TLS is not available";
         return false;
     }
-    std::wstring target(host.begin(), host.end());
+    std::wstring target(m_strHost.begin(), m_strHost.end());
     const ULONGLONG deadline = GetTickCount64() + nTimeoutMs;
     SECURITY_STATUS status = HandshakeStep(&target[0], true);
     while (status != SEC_E_OK) {
@@ -349,12 +370,12 @@ bool CMqttSocket::Handshake(const std::string& host, unsigned nTimeoutMs, std::s
             *pError = status == SEC_E_INTERNAL_ERROR ? "the connection broke" : Code("TLS handshake failed", status);
             return false;
         }
-        // The broker's next handshake message, or the rest of one.
+        // The server's next handshake message, or the rest of one.
         if (status == SEC_E_INCOMPLETE_MESSAGE || m_raw.empty()) {
             const ULONGLONG now = GetTickCount64();
             const int n = now >= deadline ? 0 : ReceiveRaw(static_cast<unsigned>(deadline - now), false);
             if (n <= 0) {
-                *pError = n == 0 ? "no answer from the broker" : "the broker closed the connection";
+                *pError = n == 0 ? "no answer from the " + m_strPeer : "the " + m_strPeer + " closed the connection";
                 return false;
             }
         }
@@ -367,14 +388,14 @@ bool CMqttSocket::Handshake(const std::string& host, unsigned nTimeoutMs, std::s
     // Records that came behind the last handshake message stay in m_raw
     // for Receive.
     m_bTls = true;
-    return CheckCertificate(host, pError);
+    return CheckCertificate(pError);
 }
 
-bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError) {
+bool CTlsSocket::CheckCertificate(std::string* pError) {
     CCertificate server;
     if (QueryContextAttributesW(m_context.Address(), SECPKG_ATTR_REMOTE_CERT_CONTEXT, server.Receive()) != SEC_E_OK ||
         !server.IsValid()) {
-        *pError = "the broker sent no certificate";
+        *pError = "the " + m_strPeer + " sent no certificate";
         return false;
     }
     CCertificate ca;
@@ -382,8 +403,8 @@ bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError)
     CCertStore extra;
     if (stores.Get() != nullptr && server.Get()->hCertStore != nullptr)
         CertAddStoreToCollection(stores.Get(), server.Get()->hCertStore, 0, 0);
-    if (!m_strCaFile.empty()) {
-        ca.Attach(LoadCertificate(m_strCaFile));
+    if (!m_caFile.empty()) {
+        ca.Attach(LoadCertificate(m_caFile));
         if (!ca.IsValid()) {
             *pError = "the CA certificate file cannot be read";
             return false;
@@ -400,13 +421,13 @@ bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError)
     para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
     para.RequestedUsage.Usage.cUsageIdentifier = 1;
     para.RequestedUsage.Usage.rgpszUsageIdentifier = &usage;
-    // Only what the broker sent and the stores hold: an issuer fetched from an
+    // Only what the server sent and the stores hold: an issuer fetched from an
     // address the certificate names would make this thread, which a stop or
-    // the dialog's close waits for, wait on a server the broker chose.
+    // the dialog's close waits for, wait on a server of the peer's choosing.
     CCertChain chain;
     if (!CertGetCertificateChain(nullptr, server.Get(), nullptr, stores.Get(), &para, CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL,
                                  nullptr, chain.Receive())) {
-        *pError = "the broker's certificate cannot be checked";
+        *pError = "the " + m_strPeer + "'s certificate cannot be checked";
         return false;
     }
     // A chain that stops short of a root (no issuer found) or holds a
@@ -429,7 +450,7 @@ bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError)
                        std::memcmp(root->pbCertEncoded, ca.Get()->pbCertEncoded, root->cbCertEncoded) == 0;
         }
     }
-    std::wstring name(host.begin(), host.end());
+    std::wstring name(m_strHost.begin(), m_strHost.end());
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl = {};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
@@ -442,7 +463,7 @@ bool CMqttSocket::CheckCertificate(const std::string& host, std::string* pError)
     CERT_CHAIN_POLICY_STATUS status = {};
     status.cbSize = sizeof status;
     if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.Get(), &policy, &status)) {
-        *pError = "the broker's certificate cannot be checked";
+        *pError = "the " + m_strPeer + "'s certificate cannot be checked";
         return false;
     }
     if (status.dwError != 0) {

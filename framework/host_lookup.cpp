@@ -1,4 +1,4 @@
-#include "mqtt/host_lookup.h"
+#include "framework/host_lookup.h"
 
 #include "framework/handles.h"
 #include "framework/worker_thread.h"

@@ -1,4 +1,4 @@
-// A broker's name looked up on a thread of its own. getaddrinfo cannot be
+// A server's name looked up on a thread of its own. getaddrinfo cannot be
 // cancelled, and with the DNS server out of reach (a PC started before its
 // network is up) it waits many seconds; a stop, a new setting or closing the
 // program must not wait with it. The lookup owns what it touches, so one

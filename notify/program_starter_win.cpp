@@ -1,0 +1,94 @@
+#include "notify/program_starter_win.h"
+
+#include "framework/handles.h"
+#include "framework/text.h"
+#include "notify/command_line.h"
+
+#include <cwctype>
+#include <memory>
+
+namespace {
+
+// What the pool's wait owns: the job and the process, ended together.
+struct RunWatch {
+    CHandle job;
+    CHandle process;
+    std::string strPath;  // Windows-1250, for the note
+    CProgramStarterWin::Note note;
+};
+
+void CALLBACK OnRunEndOrLimit(PTP_CALLBACK_INSTANCE, PVOID pContext, PTP_WAIT pWait, TP_WAIT_RESULT result) {
+    std::unique_ptr<RunWatch> watch(static_cast<RunWatch*>(pContext));
+    if (result == WAIT_TIMEOUT) {
+        if (!watch->job.IsValid() || !TerminateJobObject(watch->job.Get(), 1))
+            TerminateProcess(watch->process.Get(), 1);
+        if (watch->note)
+            watch->note("Program powiadomie\xF1 zako\xF1" "czony po przekroczeniu czasu: " + watch->strPath);
+    }
+    // Freed once this callback has returned.
+    CloseThreadpoolWait(pWait);
+}
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& ch : text)
+        ch = static_cast<wchar_t>(std::towlower(ch));
+    return text;
+}
+
+}  // namespace
+
+bool IsRunnableProgramPath(const std::wstring& path) {
+    const bool bDrive = path.size() > 3 && std::iswalpha(path[0]) && path[1] == L':' &&
+                        (path[2] == L'\\' || path[2] == L'/');
+    const bool bUnc = path.size() > 2 && path[0] == L'\\' && path[1] == L'\\';
+    if (!(bDrive || bUnc) || path.find(L'"') != std::wstring::npos)
+        return false;
+    const std::wstring ext = path.size() > 4 ? Lower(path.substr(path.size() - 4)) : std::wstring();
+    return ext == L".exe" || ext == L".com";
+}
+
+bool CProgramStarterWin::Start(const std::string& strPath, const std::vector<std::string>& args, unsigned nRunLimitMs,
+                               std::string* pError) {
+    const std::wstring path = afx::WidenUtf8(strPath);
+    if (!IsRunnableProgramPath(path)) {
+        *pError = "podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA programu .exe (np. C:\\Narz\xEA" "dzia\\powiadom.exe)";
+        return false;
+    }
+    std::wstring commandLine = afx::WidenUtf8(BuildCommandLine(strPath, args));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    // Suspended until it is in its job, so nothing it starts escapes it.
+    if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                        &info)) {
+        const DWORD error = GetLastError();
+        *pError = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                      ? "nie ma takiego programu"
+                      : "nie mo\xBFna uruchomi\xE6 programu (b\xB3\xB9" "d " + std::to_string(error) + ")";
+        return false;
+    }
+    std::unique_ptr<RunWatch> watch(new RunWatch);
+    watch->process.Attach(info.hProcess);
+    const CHandle thread(info.hThread);
+    watch->strPath = afx::Narrow1250(path);
+    watch->note = m_note;
+    // Without a job (the program's own job may forbid one) the process
+    // alone is ended.
+    watch->job.Attach(CreateJobObjectW(nullptr, nullptr));
+    if (watch->job.IsValid() && !AssignProcessToJobObject(watch->job.Get(), watch->process.Get()))
+        watch->job.Close();
+    ResumeThread(thread.Get());
+    PTP_WAIT wait = CreateThreadpoolWait(OnRunEndOrLimit, watch.get(), nullptr);
+    if (wait == nullptr)
+        return true;  // started, only not watched
+    // Relative, in 100 ns units.
+    LARGE_INTEGER due;
+    due.QuadPart = -static_cast<LONGLONG>(nRunLimitMs) * 10000;
+    FILETIME dueTime;
+    dueTime.dwLowDateTime = due.LowPart;
+    dueTime.dwHighDateTime = static_cast<DWORD>(due.HighPart);
+    SetThreadpoolWait(wait, watch->process.Get(), nRunLimitMs == 0 ? nullptr : &dueTime);
+    watch.release();  // the callback's now
+    return true;
+}

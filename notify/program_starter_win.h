@@ -1,0 +1,34 @@
+// The notification program's start on Windows: CreateProcessW with the full
+// path as the program to run (never a shell, never a search along PATH),
+// the command line built so that each argument arrives as given, no
+// window. The program runs in a job of its own; a pool thread's wait ends
+// the job (with whatever it started) once the run limit is up, and says so
+// through the note, without anyone waiting for it.
+#pragma once
+
+#include "notify/notify_ports.h"
+
+#include <functional>
+#include <string>
+
+class CProgramStarterWin : public IProgramStarter {
+public:
+    // Called on a pool thread, with Windows-1250 text, when a program was
+    // ended for running too long; may be empty. It must stay callable for
+    // as long as a program started may run.
+    using Note = std::function<void(const std::string& text)>;
+    explicit CProgramStarterWin(Note note = Note()) : m_note(std::move(note)) {}
+
+    // strPath and args are UTF-8; *pError (Windows-1250) says why not.
+    // nRunLimitMs 0: no limit.
+    bool Start(const std::string& strPath, const std::vector<std::string>& args, unsigned nRunLimitMs,
+               std::string* pError) override;
+
+private:
+    Note m_note;
+};
+
+// A full path to a program file (X:\... or \\server\...) that is run as
+// itself: .exe or .com. A batch file would run through cmd.exe, which reads
+// the arguments as commands.
+bool IsRunnableProgramPath(const std::wstring& path);
