@@ -140,3 +140,8 @@ std::string CAlarmMonitor::Close() {
         return std::string();
     return kLogLostAtExit + m_settings.strLogPath + ".";
 }
+
+void CAlarmMonitor::OnReading(const CInstrument&, int nChannel) {
+    if (nChannel != CInstrument::kNoChannel && Judge(nChannel))
+        m_host.StatusChanged();
+}

@@ -9,12 +9,13 @@
 #include "common/timer_ids.h"
 #include "alarms/alarm_settings.h"
 #include "instrument/channels.h"
+#include "instrument/instrument.h"
 #include "framework/record_file.h"
 
 #include <memory>
 #include <string>
 
-class CAlarmMonitor {
+class CAlarmMonitor : public CInstrument::Reader {
 public:
     enum { kSoundTimerId = timer_id::kAlarmSound, kSoundPeriodMs = 10000 };
 
@@ -27,6 +28,8 @@ public:
         // The alarm log stopped taking lines: tell the user (LogFailureText)
         // once the reading at hand is done.
         virtual void NoticeLogFailure() = 0;
+        // A reading changed an alarm: the status line says which.
+        virtual void StatusChanged() {}
     };
 
     // channels: the window's set, which this judges and reads.
@@ -42,6 +45,8 @@ public:
     // Judges channel 0 to 8's value if it is a valid one, logs and shows the
     // outcome and sounds a new alarm; TRUE when the alarm changed.
     BOOL Judge(int nChannel);
+    // Every accepted reading is judged as it comes.
+    void OnReading(const CInstrument& instrument, int nChannel) override;
     BOOL IsAnyActive() const;
     // A channel entered an alarm since the last acknowledgement.
     BOOL IsUnacknowledged() const { return m_bUnacknowledged; }

@@ -1,60 +1,31 @@
+// The window's life (creation, the first layout, closing), its message map
+// and the routing of its timers to the parts that set them.
 #include "app/main_dialog.h"
 
-#include "installation/installation.h"
-#include "app/main_layout.h"
 #include "app/profile_instance.h"
-#include "app/start_with_windows.h"
-#include "config/native_file.h"
-#include "framework/system_library.h"
-#include "framework/text.h"
 #include "framework/win_app.h"
 #include "framework/worker_thread.h"
 #include "res/resource.h"
 
-#include <shellapi.h>
-
-#include <cstdio>
 #include <iterator>
 
 namespace {
 
 const UINT kWatchdogTimerId = CLineAssembly::kWatchdogTimerId;
 
-const char kCannotOpenPort[] = "Nie mo\xBFna otworzy\xE6 portu COM%d";
-const char kChartViewerMissing[] = "Nie mo\xBFna odnale\x9F\xE6 programu Kreslo.exe";
-
-// The portable copy installs nothing, so removing it is deleting two files.
-const char kUninstallText[] =
-    "Program QM487 nie jest instalowany w systemie, wi\xEA" "c nie trzeba go odinstalowywa\xE6. "
-    "Aby go usun\xB9\xE6, zamknij program i usu\xF1 plik programu oraz plik ustawie\xF1:\n\n";
-// The installed copy hands over to the system's uninstall of its package.
-const char kUninstallQuestion[] =
-    "Czy odinstalowa\xE6 program QM487?\n\n"
-    "Program zostanie zamkni\xEAty. Plik ustawie\xF1 i pliki rejestracji pozostan\xB9 na dysku:\n";
-const char kStopStartingWithWindows[] =
-    "\n\nProgram jest uruchamiany razem z systemem Windows. Czy wy\xB3\xB9" "czy\xE6 to teraz?";
-const char kUninstallerFailed[] = "Nie mo\xBFna uruchomi\xE6 deinstalatora programu QM487.";
-
 }  // namespace
 
 CMainDialog::CMainDialog(const MainWindowStart& start, CWnd* pParent)
     : CDialog(IDD_QM487_DIALOG, pParent),
-      m_bPopupOpen(FALSE),
-      m_bShowPromotion(TRUE),
-      m_bBlinkPhase(FALSE),
-      m_nLastChannel(0),
-      m_bLinkUp(FALSE),
-      m_bLayoutLocked(TRUE),
-      m_nStatusHeight(0),
-      m_hIcon(LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
-      m_pSettings(nullptr),
       m_start(start),
-      m_alarmHost(*this),
-      m_alarms(m_alarmHost, m_channels),
-      m_lineHost(*this),
-      m_lineAssembly(m_lineHost),
-      m_databaseHost(*this),
-      m_database(m_databaseHost) {
+      m_hIcon(LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))) {
+    // The fields first; the alarms judge a reading before the database point
+    // and MQTT carry its alarm state; DDE is told last.
+    m_instrument.AddReader(m_hosts);
+    m_instrument.AddReader(m_alarms);
+    m_instrument.AddReader(m_database);
+    m_instrument.AddReader(m_mqttFeed);
+    m_instrument.AddReader(m_dde);
     ApplySettings(ConstructorSettings());
 }
 
@@ -74,12 +45,12 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnCommand<ID_RECORDING, &CMainDialog::OnRecording>(),
         afx::OnCommand<ID_HELP_CONTENTS, &CMainDialog::OnHelp>(),
         afx::OnCommand<ID_HELP, &CMainDialog::OnHelp>(),
-        afx::OnMessage<WM_HELP, &CMainDialog::OnHelpInfo>(),
+        afx::OnHelpInfo<&CMainDialog::OnHelpInfo>(),
         afx::OnCommand<ID_CLOSE_PROGRAM, &CMainDialog::OnCloseProgram>(),
         afx::OnCommand<ID_RUN_CHART_VIEWER, &CMainDialog::OnRunChartViewer>(),
-        afx::OnMessage<WM_PORT_CHAR, &CMainDialog::OnPortChar>(),
-        afx::OnMessage<WM_PORT_GONE, &CMainDialog::OnPortGone>(),
-        afx::OnMessage<WM_DDE_ADVISE_STARTED, &CMainDialog::OnDdeAdviseStarted>(),
+        afx::OnAppMessage<WM_PORT_CHAR, &CMainDialog::OnPortChar>(),
+        afx::OnAppMessage<WM_PORT_GONE, &CMainDialog::OnPortGone>(),
+        afx::OnAppMessage<WM_DDE_ADVISE_STARTED, &CMainDialog::OnDdeAdviseStarted>(),
         afx::OnCommand<ID_UNINSTALL, &CMainDialog::OnUninstall>(),
         afx::OnCommand<ID_ABOUT, &CMainDialog::OnAbout>(),
         afx::OnCommand<ID_COLOURS, &CMainDialog::OnColours>(),
@@ -89,14 +60,14 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnCommand<ID_ALARMS, &CMainDialog::OnAlarms>(),
         afx::OnCommand<ID_ACKNOWLEDGE_ALARMS, &CMainDialog::OnAcknowledgeAlarms>(),
         afx::OnLButtonDown<&CMainDialog::OnLButtonDown>(),
-        afx::OnMessage<WM_ALARM_LOG_NOTICE, &CMainDialog::OnAlarmLogNotice>(),
+        afx::OnAppMessage<WM_ALARM_LOG_NOTICE, &CMainDialog::OnAlarmLogNotice>(),
         afx::OnCommand<ID_DATABASE, &CMainDialog::OnDatabase>(),
-        afx::OnMessage<WM_DATABASE_STATE, &CMainDialog::OnDatabaseStateChanged>(),
+        afx::OnAppMessage<WM_DATABASE_STATE, &CMainDialog::OnFeedStateChanged>(),
         afx::OnCommand<ID_MQTT, &CMainDialog::OnMqtt>(),
-        afx::OnMessage<WM_MQTT_STATE, &CMainDialog::OnMqttStateChanged>(),
-        afx::OnMessage<WM_THREAD_FAILED, &CMainDialog::OnThreadFailed>(),
+        afx::OnAppMessage<WM_MQTT_STATE, &CMainDialog::OnFeedStateChanged>(),
+        afx::OnAppMessage<WM_THREAD_FAILED, &CMainDialog::OnThreadFailed>(),
         afx::OnCommand<ID_NEW_INSTRUMENT, &CMainDialog::OnNewInstrument>(),
-        afx::OnMessage<WM_ENDSESSION, &CMainDialog::OnEndSession>(),
+        afx::OnEndSession<&CMainDialog::OnEndSession>(),
     };
     static const AfxMsgMap map = {CDialog::GetThisMessageMap(), entries, std::size(entries)};
     return &map;
@@ -104,10 +75,7 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
 
 void CMainDialog::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
-    for (int i = 0; i < 8; ++i)
-        DDX_Control(pDX, IDC_TEMP1 + i, m_fields[i]);
-    DDX_Control(pDX, IDC_TEMP0, m_fields[8]);
-    DDX_Control(pDX, IDC_STATUS, m_editStatus);
+    m_panel.Bind(pDX);
 }
 
 BOOL CMainDialog::OnInitDialog() {
@@ -129,28 +97,17 @@ BOOL CMainDialog::OnInitDialog() {
 
     OpenPortAtStart();
 
-    RECT rcStatus;
-    ::GetWindowRect(m_editStatus, &rcStatus);
-    m_nStatusHeight = rcStatus.bottom - rcStatus.top;
+    m_panel.Prepare(m_instrument.Channels());
 
-    for (int i = 0; i < 9; ++i) {
-        const int nQuantity = m_channels[ChannelOfField(i)].nQuantity;
-        m_fields[i].SetQuantity(nQuantity, nQuantity, TRUE);
-        char szLabel[32];
-        std::snprintf(szLabel, sizeof szLabel, i < 8 ? "Temperatura %d" : "Temperatura", i + 1);
-        m_fields[i].m_strLabel = szLabel;
-    }
-    for (CReadingView& field : m_fields)
-        field.m_fontValue.CreateFontIndirect(&field.m_lfValue);
-
-    m_bLayoutLocked = FALSE;
+    m_bLayoutLocked = false;
     m_placement.PlaceOnScreen();
     const RECT& rc = m_placement.Rect();
     SetWindowPos(m_hWnd, HWND_TOP, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, 0);
 
     ShowProfile();
 
-    ApplyReading(FALSE);
+    // Nothing heard yet: every field shows no value.
+    m_instrument.OnWatchdogTimer();
 
     m_placement.ToggleTopmost();
     OnAlwaysOnTop();
@@ -165,46 +122,6 @@ BOOL CMainDialog::OnInitDialog() {
     return TRUE;
 }
 
-// Started with Windows, nobody may be at the screen and a USB adapter may
-// not be there yet: the port is retried as after an unplug, silently.
-void CMainDialog::OpenPortAtStart() {
-    const int nPort = m_port.Number();
-    if (nPort > 0 && m_port.Open(nPort))
-        return;
-    if (m_start.bStartedWithWindows) {
-        if (nPort > 0)
-            m_port.ReopenLater();
-        return;
-    }
-    if (nPort > 0) {
-        char szText[64];
-        std::snprintf(szText, sizeof szText, kCannotOpenPort, nPort);
-        AfxMessageBox(szText, MB_OK);
-    }
-    OnSerialPort();
-}
-
-void CMainDialog::OnSerialPort() {
-    if (!IsWindowVisible(m_hWnd)) {
-        SetTimer(kPortDialogTimerId, 500);
-        return;
-    }
-    for (;;) {
-        const int nChosen = ChoosePort();
-        // A port whose device has gone counts as not open: choosing it reopens it.
-        const int nOpen = m_port.IsGone() ? 0 : m_port.DriverNumber();
-        if (nChosen == nOpen || nChosen <= 0)
-            return;
-        if (m_port.Choose(nChosen)) {
-            SaveSettingsNow();
-            return;
-        }
-        char szText[64];
-        std::snprintf(szText, sizeof szText, kCannotOpenPort, nChosen);
-        AfxMessageBox(szText, MB_OK);
-    }
-}
-
 void CMainDialog::OnSize(UINT nType, int cx, int cy) {
     Default();
     m_placement.NoteSize(nType, cx, cy);
@@ -212,15 +129,7 @@ void CMainDialog::OnSize(UINT nType, int cx, int cy) {
         return;
     if (nType == SIZE_RESTORED)
         m_placement.TakeWindowRect(m_hWnd);
-
-    const MainLayout layout =
-        ComputeMainLayout(cx, cy, ClampLayoutGap(GetSystemMetrics(SM_CXDLGFRAME)), m_nStatusHeight);
-    m_editStatus.MoveWindow(layout.status.x, layout.status.y, layout.status.cx, layout.status.cy);
-    for (int index : kLayoutMoveOrder) {
-        const LayoutRect& r = layout.fields[index];
-        m_fields[index].MoveWindow(r.x, r.y, r.cx, r.cy, TRUE);
-        m_fields[index].RedrawNow();
-    }
+    m_panel.LayOut(cx, cy);
 }
 
 // Re-runs the layout for the size last reported.
@@ -250,13 +159,13 @@ void CMainDialog::OnTimer(UINT_PTR nId) {
         m_recorder.OnRecordTimer();
         break;
     case kWatchdogTimerId:
-        m_lineAssembly.OnWatchdogTimer();
+        m_instrument.OnWatchdogTimer();
         break;
     case CRecorder::kStartTimerId:
         m_recorder.OnStartTimer();
         break;
     case kBlinkTimerId:
-        Blink();
+        m_panel.Blink(m_instrument.Channels());
         break;
     case kPortDialogTimerId:
         if (!m_bPopupOpen) {
@@ -272,15 +181,17 @@ void CMainDialog::OnTimer(UINT_PTR nId) {
         break;
     case kPromotionTimerId:
         KillTimer(kPromotionTimerId);
-        m_bPopupOpen = TRUE;
+        m_bPopupOpen = true;
         ShowStartupPromotion();
-        m_bPopupOpen = FALSE;
+        m_bPopupOpen = false;
         break;
     default:
         break;
     }
     Default();
 }
+
+void CMainDialog::OnDdeAdviseStarted(int nChannel, int nItem) { m_dde.OnAdviseStarted(nChannel, nItem); }
 
 BOOL CMainDialog::PreTranslateMessage(MSG* pMsg) {
     // Neither key closes the window.
@@ -342,74 +253,4 @@ void CMainDialog::OnOK() {
 void CMainDialog::OnCancel() {
     TellAlarmLogLoss();
     CDialog::OnCancel();
-}
-
-void CMainDialog::OnRunChartViewer() {
-    // From the program's own folder by its full path: a Kreslo.exe in the
-    // current folder is not ours. Kreslo alone opens the default profile's
-    // log; another profile names its own.
-    const std::wstring viewer = ProgramFolderPath(L"Kreslo.exe");
-    const std::string& strLog = m_recorder.Settings().strBinaryPath;
-    const std::wstring args =
-        m_start.strProfile.empty() || strLog.empty() ? std::wstring() : L"\"" + afx::Widen1250(strLog) + L"\"";
-    if (viewer.empty() || !native_file::IsFile(viewer) ||
-        reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", viewer.c_str(), args.empty() ? nullptr : args.c_str(),
-                                                nullptr, SW_SHOW)) <= 32)
-        AfxMessageBox(kChartViewerMissing, MB_OK);
-}
-
-void CMainDialog::OnUninstall() {
-    const CWinApp* pApp = AfxGetApp();
-    const InstalledCopy copy = FindInstalledCopy(pApp->m_wstrProgramPath);
-    if (!copy.bInstalled) {
-        // Its files go by hand; the values that would start them go once
-        // the user says so.
-        const std::wstring text =
-            afx::Widen1250(kUninstallText) + pApp->m_wstrProgramPath + L"\n" + m_start.strSettingsPath;
-        if (!HasStartWithWindows(pApp->m_wstrProgramPath)) {
-            AfxMessageBox(text, MB_OK | MB_ICONINFORMATION);
-            return;
-        }
-        if (AfxMessageBox(text + afx::Widen1250(kStopStartingWithWindows), MB_YESNO | MB_ICONQUESTION) == IDYES)
-            RemoveStartWithWindows(pApp->m_wstrProgramPath);
-        return;
-    }
-    if (AfxMessageBox(afx::Widen1250(kUninstallQuestion) + m_start.strSettingsPath, MB_YESNO | MB_ICONQUESTION) !=
-        IDYES)
-        return;
-    // Without a recorded product code the system's list of programs does it.
-    const bool bByCode = !copy.strProductCode.empty();
-    const std::wstring program = SystemFolderPath(bByCode ? L"msiexec.exe" : L"control.exe");
-    const std::wstring arguments = bByCode ? L"/x " + afx::Widen1250(copy.strProductCode) : L"appwiz.cpl";
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(GetSafeHwnd(), L"open", program.c_str(), arguments.c_str(), nullptr, SW_SHOWNORMAL));
-    if (result <= 32) {
-        AfxMessageBox(kUninstallerFailed, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    // The Run values stay until the uninstall is under way: the package
-    // runs this program with /removeautostart then (packaging/qm487.wxs),
-    // so an uninstall cancelled in its own window keeps them.
-    OnOK();  // its files must not be in use while they are removed
-}
-
-LRESULT CMainDialog::OnPortGone(WPARAM, LPARAM) {
-    m_port.ReopenLater();
-    return 0;
-}
-
-LRESULT CMainDialog::OnDdeAdviseStarted(WPARAM wParam, LPARAM lParam) {
-    m_dde.OnAdviseStarted(static_cast<int>(wParam), static_cast<int>(lParam));
-    return 0;
-}
-
-// Nobody may be at the screen of a copy started with Windows.
-void CMainDialog::DdeHost::Tell(const std::string& text, UINT type) {
-    if (!m_dlg.m_start.bStartedWithWindows)
-        AfxMessageBox(text, type);
-}
-
-LRESULT CMainDialog::OnPortChar(WPARAM wParam, LPARAM) {
-    m_lineAssembly.OnPortChar(static_cast<unsigned char>(wParam));
-    return 0;
 }

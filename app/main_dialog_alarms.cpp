@@ -1,4 +1,4 @@
-// The window's side of the alarms (app/alarm_monitor.h does the rest): the
+// The window's side of the alarms (alarms/alarm_monitor.h does the rest): the
 // menu commands, a click on a field in alarm, the "Alarmy" dialog and the
 // messages about the alarm log.
 #include "app/main_dialog.h"
@@ -7,35 +7,15 @@
 #include "res/resource.h"
 #include "alarms/alarm_dialog.h"
 
-void CMainDialog::AlarmHost::OfferAcknowledgement(BOOL bOffer) {
-    if (m_dlg.m_hWnd != nullptr)
-        EnableMenuItem(GetMenu(m_dlg.m_hWnd), ID_ACKNOWLEDGE_ALARMS, MF_BYCOMMAND | (bOffer ? MF_ENABLED : MF_GRAYED));
-}
-
-// Posted, so the message box waits for no reading.
-void CMainDialog::AlarmHost::NoticeLogFailure() { PostMessageW(m_dlg.m_hWnd, WM_ALARM_LOG_NOTICE, 0, 0); }
-
 void CMainDialog::OnAcknowledgeAlarms() { m_alarms.Acknowledge(); }
 
 // The fields let clicks through to the window, which finds the field hit.
 void CMainDialog::OnLButtonDown(UINT, POINT point) {
-    for (int c = 0; c < 9; ++c) {
-        if (m_channels[c].alarm.nState == kAlarmNone)
-            continue;
-        RECT rc;
-        ::GetWindowRect(Field(c), &rc);
-        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
-        if (PtInRect(&rc, point)) {
-            m_alarms.Acknowledge();
-            return;
-        }
-    }
+    if (m_panel.AlarmFieldAt(m_instrument.Channels(), m_hWnd, point) >= 0)
+        m_alarms.Acknowledge();
 }
 
-LRESULT CMainDialog::OnAlarmLogNotice(WPARAM, LPARAM) {
-    AfxMessageBox(m_alarms.LogFailureText(), MB_ICONEXCLAMATION);
-    return 0;
-}
+void CMainDialog::OnAlarmLogNotice() { AfxMessageBox(m_alarms.LogFailureText(), MB_ICONEXCLAMATION); }
 
 // In the status line, not a box: the window is also closed by the
 // uninstaller and by scripts, and a box would hold the port, the files and
@@ -45,9 +25,7 @@ void CMainDialog::TellAlarmLogLoss() {
     const std::string text = m_alarms.Close();
     if (text.empty() || m_hWnd == nullptr)
         return;
-    m_strStatus = text;
-    m_editStatus.SetWindowText(text);
-    ::UpdateWindow(m_editStatus);
+    m_panel.ShowStatusNow(text);
 }
 
 void CMainDialog::OnAlarms() {

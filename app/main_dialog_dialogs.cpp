@@ -19,8 +19,8 @@ const char kRunValueNotWritten[] =
 template <class Dialog>
 void HandFields(CMainDialog& main, Dialog& dlg) {
     for (int i = 0; i < 8; ++i)
-        dlg.m_pViews[i] = &main.Field(i + 1);
-    dlg.m_pViews[8] = &main.Field(0);
+        dlg.m_pViews[i] = &main.Panel().Field(i + 1);
+    dlg.m_pViews[8] = &main.Panel().Field(0);
 }
 
 }  // namespace
@@ -65,17 +65,17 @@ void CMainDialog::OnColours() {
     COLORREF crBackground[9];
     COLORREF crText[9];
     for (int i = 0; i < 9; ++i) {
-        crBackground[i] = m_fields[i].m_crBackground;
-        crText[i] = m_fields[i].m_crText;
+        crBackground[i] = m_panel.FieldAt(i).m_crBackground;
+        crText[i] = m_panel.FieldAt(i).m_crText;
     }
     if (dlg.DoModal() == IDOK) {
         SaveSettingsNow();
         return;
     }
     for (int i = 0; i < 9; ++i) {
-        m_fields[i].m_crBackground = crBackground[i];
-        m_fields[i].m_crText = crText[i];
-        m_fields[i].RedrawNow();
+        m_panel.FieldAt(i).m_crBackground = crBackground[i];
+        m_panel.FieldAt(i).m_crText = crText[i];
+        m_panel.FieldAt(i).RedrawNow();
     }
 }
 
@@ -83,24 +83,12 @@ void CMainDialog::OnFonts() {
     CFontsDialog dlg;
     LOGFONTA lfSaved[9];
     for (int i = 0; i < 9; ++i)
-        lfSaved[i] = m_fields[i].m_lfValue;
+        lfSaved[i] = m_panel.FieldAt(i).m_lfValue;
     HandFields(*this, dlg);
     if (dlg.DoModal() == IDOK) {
         SaveSettingsNow();
         return;
     }
     for (int i = 0; i < 9; ++i)
-        m_fields[i].SetValueFont(lfSaved[i]);
-}
-
-void CMainDialog::OnMqtt() {
-    if (!m_mqttFeed.RunDialog(this))
-        return;
-    UpdateStatusLine();
-    SaveSettingsNow();
-}
-
-LRESULT CMainDialog::OnMqttStateChanged(WPARAM, LPARAM) {
-    UpdateStatusLine();
-    return 0;
+        m_panel.FieldAt(i).SetValueFont(lfSaved[i]);
 }

@@ -16,9 +16,9 @@ void CMainDialog::OnHelp() { WinHelp(0, HELP_CONTEXT); }
 
 // F1 anywhere in the window (a field passes it up): the framework's help
 // command, as "Pomoc".
-LRESULT CMainDialog::OnHelpInfo(WPARAM, LPARAM) {
+bool CMainDialog::OnHelpInfo(HELPINFO*) {
     SendMessage(WM_COMMAND, ID_HELP, 0);
-    return TRUE;
+    return true;
 }
 
 // Whatever the framework asks for, Help opens at the program's start topic

@@ -78,12 +78,11 @@ void CMainDialog::OnNewInstrument() {
     CHandle thread(pi.hThread), process(pi.hProcess);  // the new copy runs on by itself
 }
 
-LRESULT CMainDialog::OnEndSession(WPARAM wParam, LPARAM) {
+void CMainDialog::OnEndSession(bool bEnding) {
     // The process ends after this returns, before the window is destroyed.
-    if (wParam) {
+    if (bEnding) {
         RecordRestoredRect();
         m_placement.NoteClosing(m_hWnd);
         SaveSettingsNow();
     }
-    return 0;
 }

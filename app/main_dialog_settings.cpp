@@ -9,7 +9,7 @@
 void CMainDialog::ApplySettings(const ProgramSettings& s) {
     for (int i = 0; i < 9; ++i) {
         const FieldSettings& f = s.fields[i];
-        CReadingView& field = m_fields[i];
+        CReadingView& field = m_panel.FieldAt(i);
         field.m_crBackground = f.crBackground;
         field.m_crText = f.crText;
         field.m_lfValue.lfHeight = f.nFontHeight;
@@ -21,7 +21,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     }
     m_port.SetNumber(s.nPortNumber);
     m_placement.TakeSettings(s);
-    m_bShowPromotion = s.bShowPromotion;
+    m_bShowPromotion = s.bShowPromotion != FALSE;
     m_recorder.TakeSettings(s.recording);
     m_alarms.TakeSettings(s.alarm);
     m_database.ApplySettings(s.database);
@@ -31,7 +31,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
 ProgramSettings CMainDialog::CollectSettings() const {
     ProgramSettings s;
     for (int i = 0; i < 9; ++i) {
-        const CReadingView& field = m_fields[i];
+        const CReadingView& field = m_panel.FieldAt(i);
         FieldSettings& f = s.fields[i];
         f.crBackground = field.m_crBackground;
         f.crText = field.m_crText;

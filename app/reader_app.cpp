@@ -98,13 +98,13 @@ BOOL CReaderApp::InitInstance() {
         {
             // Released before the window object: its destructor writes the file.
             CIniFile ini;
-            dlg.m_pSettings = &ini;
+            dlg.UseSettingsStore(&ini);
             ReadSettings(dlg, ini, path);
 
             dlg.DoModal();  // however it ends, the settings are saved
             dlg.ClosePort();
 
-            dlg.m_pSettings = nullptr;
+            dlg.UseSettingsStore(nullptr);
             dlg.StoreSettings(ini);
         }
     } catch (...) {

@@ -3,6 +3,7 @@
 // thread, the messages per second the broker acknowledges, and the time a
 // stop takes with a connected broker. Prints; judges nothing.
 //   qm487-bench-mqtt.exe mqtt://127.0.0.1:PORT [SECONDS]
+#include "instrument/line_encoder.h"
 #include "mqtt/mqtt_feed.h"
 
 #include <windows.h>
@@ -14,22 +15,27 @@
 
 namespace {
 
-class BenchHost : public CMqttFeed::Host {
+class BenchHost : public CMqttFeed::Host, public CTimerHost {
 public:
-    BenchHost() {
-        for (int c = 1; c <= 8; ++c)
-            m_channels.StoreValue(c, 20.0 + c / 10.0, FALSE);
-    }
     HWND NotifyWindow() const override { return nullptr; }
-    const CChannelSet& Channels() const override { return m_channels; }
-    int InstrumentNumber() const override { return 4660; }
     unsigned ChannelsWithAlarmLimits() const override { return 0; }
     std::string ProfileName() const override { return std::string(); }
     std::string SettingsPath() const override { return "qm487cfg.ini"; }
-
-private:
-    CChannelSet m_channels;
+    UINT_PTR SetTimer(UINT_PTR id, UINT) override { return id; }
+    void KillTimer(UINT_PTR) override {}
 };
+
+// Instrument 4660 has sent a value on channels 1 to 8.
+void HearEveryChannel(CInstrument& instrument) {
+    for (int c = 1; c <= 8; ++c) {
+        InstrumentReading r;
+        r.channel = c;
+        r.value = 20.0 + c / 10.0;
+        r.serialNumber = 4660;
+        for (unsigned char b : EncodeLineOrThrow(r))
+            instrument.OnPortChar(b);
+    }
+}
 
 double Us(LONGLONG ticks, LONGLONG frequency) {
     return 1e6 * static_cast<double>(ticks) / static_cast<double>(frequency);
@@ -46,13 +52,15 @@ int main(int argc, char** argv) {
     LARGE_INTEGER frequency, t0, t1;
     QueryPerformanceFrequency(&frequency);
     BenchHost host;
+    CInstrument instrument(host);
+    HearEveryChannel(instrument);
     CMqttFeed feed(host);
     MqttSettings settings;
     settings.bEnabled = TRUE;
     settings.strUrl = argv[1];
     settings.bDiscovery = FALSE;
     feed.ApplySettings(settings);
-    feed.OnReading(TRUE, 1);  // the instrument is known: the thread connects
+    feed.OnReading(instrument, 1);  // the instrument is known: the thread connects
     const ULONGLONG connectDeadline = GetTickCount64() + 10000;
     while (!feed.Publisher().State().bConnected && GetTickCount64() < connectDeadline)
         Sleep(10);
@@ -61,11 +69,11 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // A reading handed on from ApplyReading, one call at a time.
+    // A reading handed on by the instrument, one call at a time.
     std::vector<double> costs;
     for (int i = 0; i < 20000; ++i) {
         QueryPerformanceCounter(&t0);
-        feed.OnReading(TRUE, 1 + i % 8);
+        feed.OnReading(instrument, 1 + i % 8);
         QueryPerformanceCounter(&t1);
         costs.push_back(Us(t1.QuadPart - t0.QuadPart, frequency.QuadPart));
     }
@@ -79,7 +87,7 @@ int main(int argc, char** argv) {
     const ULONGLONG start = GetTickCount64();
     std::uint64_t handed = 0;
     while (GetTickCount64() - start < static_cast<ULONGLONG>(seconds) * 1000) {
-        feed.OnReading(TRUE, 1 + static_cast<int>(handed % 8));
+        feed.OnReading(instrument, 1 + static_cast<int>(handed % 8));
         ++handed;
         if (handed % 64 == 0)
             Sleep(0);

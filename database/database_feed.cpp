@@ -46,8 +46,7 @@ void CDatabaseFeed::Start() {
         config.hold = DbFault::SecretUnreadable;
     else if (CheckCredentials(config.strUser, config.strSecret) != DbCredentialsFault::None)
         config.hold = DbFault::Credentials;
-    CWnd* pWnd = m_host.Window();
-    m_sender.Start(config, pWnd != nullptr ? pWnd->m_hWnd : nullptr, WM_DATABASE_STATE);
+    m_sender.Start(config, m_host.NotifyWindow(), WM_DATABASE_STATE);
 }
 
 void CDatabaseFeed::AddReading(const CChannelSet& channels, int nChannel, int nSerialNumber) {
@@ -70,8 +69,13 @@ void CDatabaseFeed::AddReading(const CChannelSet& channels, int nChannel, int nS
     m_sender.Push(point);
 }
 
-void CDatabaseFeed::RunDialog() {
-    CDatabaseDialog dlg(m_host.Window());
+void CDatabaseFeed::OnReading(const CInstrument& instrument, int nChannel) {
+    if (nChannel != CInstrument::kNoChannel)
+        AddReading(instrument.Channels(), nChannel, instrument.SerialNumber());
+}
+
+bool CDatabaseFeed::RunDialog(CWnd* pParent) {
+    CDatabaseDialog dlg(pParent);
     dlg.m_bEnabled = m_settings.bEnabled;
     dlg.m_strUrl = m_settings.strUrl;
     dlg.m_strName = m_settings.strName;
@@ -80,7 +84,7 @@ void CDatabaseFeed::RunDialog() {
     dlg.m_bSecretUnreadable = m_secret.IsUnreadable();
     dlg.m_fnState = [this] { return DescribeSendState(m_sender.State(), m_sender.IsRunning()); };
     if (dlg.DoModal() != IDOK)
-        return;
+        return false;
     DatabaseSettings s = m_settings;
     s.bEnabled = dlg.m_bEnabled;
     s.strUrl = dlg.m_strUrl;
@@ -88,8 +92,8 @@ void CDatabaseFeed::RunDialog() {
     s.strUser = dlg.m_strUser;
     bool bNotKept = false;
     if (!ChangeSettings(s, dlg.m_strSecret, &bNotKept))
-        return;
+        return false;
     if (bNotKept)
         AfxMessageBox(kSecretNotKeptText, MB_OK | MB_ICONEXCLAMATION);
-    m_host.SettingsChanged();
+    return true;
 }

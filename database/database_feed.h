@@ -7,23 +7,21 @@
 
 #include "config/database_settings.h"
 #include "database/db_sender.h"
+#include "instrument/instrument.h"
 #include "secrets/secret_store.h"
 
 #include <string>
 
-class CChannelSet;
 class CWnd;
 
-class CDatabaseFeed {
+class CDatabaseFeed : public CInstrument::Reader {
 public:
     class Host {
     public:
         virtual ~Host() = default;
-        // The dialog's parent, and the window told (WM_DATABASE_STATE) when
-        // sending starts or stops failing; nullptr for none.
-        virtual CWnd* Window() = 0;
-        // The dialog changed the settings: the status line and the file follow.
-        virtual void SettingsChanged() = 0;
+        // Where WM_DATABASE_STATE goes when sending starts or stops failing;
+        // nullptr for nowhere.
+        virtual HWND NotifyWindow() const = 0;
     };
 
     explicit CDatabaseFeed(Host& host, std::size_t nQueueCapacity = CPointQueue::kDefaultCapacity);
@@ -49,13 +47,15 @@ public:
 
     // A point for the reading of channel 0 to 8 the set has just stored.
     void AddReading(const CChannelSet& channels, int nChannel, int nSerialNumber);
+    // Every accepted reading, after the alarms have judged it.
+    void OnReading(const CInstrument& instrument, int nChannel) override;
 
     bool IsRunning() const { return m_sender.IsRunning(); }
     bool IsFailing() const { return m_sender.IsFailing(); }
     DbSendState State() const { return m_sender.State(); }
 
-    // "Ustawienia -> Baza danych...".
-    void RunDialog();
+    // "Ustawienia -> Baza danych..."; true when OK changed the settings (to be saved).
+    bool RunDialog(CWnd* pParent);
 
 private:
     Host& m_host;

@@ -8,12 +8,13 @@
 #include "exchange/dde_server.h"
 #include "framework/handles.h"
 #include "instrument/channels.h"
+#include "instrument/instrument.h"
 
 #include <windows.h>
 
 #include <string>
 
-class CDdePublisher {
+class CDdePublisher : public CInstrument::Reader {
 public:
     class Host {
     public:
@@ -42,6 +43,10 @@ public:
     // WM_DDE_ADVISE_STARTED: the first advise post of a link DDEML has made.
     void OnAdviseStarted(int nChannel, int nItem);
     bool IsRunning() const { return m_server.IsRunning() != FALSE; }
+
+    // A change of the link restarts the server; every reading may change every item.
+    void OnLinkChanged(const CInstrument&) override { Restart(); }
+    void OnReading(const CInstrument&, int) override { NotifyAll(); }
 
 private:
     // false when another copy publishes nSerial; 0 gives the claim up.

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <iterator>
+#include <tuple>
 
 class CWnd;
 
@@ -56,6 +57,52 @@ ClassOf<F>* Self(CWnd* pWnd) {
 template <UINT Msg, auto F>
 constexpr AfxMsgEntry OnMessage() {
     return {Msg, 0, 0, [](CWnd* w, WPARAM wp, LPARAM lp) -> LRESULT { return (Self<F>(w)->*F)(wp, lp); }};
+}
+
+template <class F>
+struct HandlerArgs;
+template <class C, class R, class... A>
+struct HandlerArgs<R (C::*)(A...)> {
+    typedef std::tuple<A...> type;
+};
+
+template <auto F, std::size_t I>
+using ArgOf = std::tuple_element_t<I, typename HandlerArgs<decltype(F)>::type>;
+
+// A program's own message (framework/app_messages.h says what each carries):
+// void OnX(), void OnX(A a) with a from WPARAM, or void OnX(A a, B b) with b
+// from LPARAM.
+template <UINT Msg, auto F>
+constexpr AfxMsgEntry OnAppMessage() {
+    return {Msg, 0, 0, [](CWnd* w, WPARAM wp, LPARAM lp) -> LRESULT {
+                constexpr std::size_t n = std::tuple_size_v<typename HandlerArgs<decltype(F)>::type>;
+                if constexpr (n == 0)
+                    (Self<F>(w)->*F)();
+                else if constexpr (n == 1)
+                    (Self<F>(w)->*F)(static_cast<ArgOf<F, 0>>(wp));
+                else
+                    (Self<F>(w)->*F)(static_cast<ArgOf<F, 0>>(wp), static_cast<ArgOf<F, 1>>(lp));
+                (void)wp;
+                (void)lp;
+                return 0;
+            }};
+}
+
+// F1: bool OnHelpInfo(HELPINFO* info), true when the help was handled.
+template <auto F>
+constexpr AfxMsgEntry OnHelpInfo() {
+    return {WM_HELP, 0, 0, [](CWnd* w, WPARAM, LPARAM lp) -> LRESULT {
+                return (Self<F>(w)->*F)(reinterpret_cast<HELPINFO*>(lp)) ? TRUE : FALSE;
+            }};
+}
+
+// The session ends (bEnding) or its end was cancelled: void OnEndSession(bool bEnding).
+template <auto F>
+constexpr AfxMsgEntry OnEndSession() {
+    return {WM_ENDSESSION, 0, 0, [](CWnd* w, WPARAM wp, LPARAM) -> LRESULT {
+                (Self<F>(w)->*F)(wp != 0);
+                return 0;
+            }};
 }
 
 // Menu item, accelerator or button click: void OnX().

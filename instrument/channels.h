@@ -1,15 +1,15 @@
-// The nine channels' current readings, as plain data: the main window owns
-// one CChannelSet and is its only writer (ApplyReading, after every line and
-// every watchdog expiry). The display fields paint it; the DDE server, the
-// recording and the mean read it here, never from a window.
+// The nine channels' current readings, as plain data: the instrument
+// (instrument/instrument.h) owns one CChannelSet and is its only writer,
+// after every line and every watchdog expiry, but for the alarm states the
+// alarms judge. The display fields paint it; the DDE server, the recording
+// and the feeds read it here, never from a window.
 //
 // Channel index 0 to 8: channels 1 to 8 are the instrument's inputs,
 // channel 0 is the mean of those of them that hold a value.
 //
-// To keep more per channel (an alarm state, say), add it to ChannelState
-// and have the writer below or ApplyReading maintain it; readers that want
-// every new reading can be called from ApplyReading after it has written
-// the set.
+// To keep more per channel, add it to ChannelState and have the writer
+// below or the instrument maintain it; parts that want every new reading
+// register as the instrument's readers, told after it has written the set.
 #pragma once
 
 #include "common/win_types.h"

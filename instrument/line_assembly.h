@@ -1,8 +1,8 @@
 // Cutting the received byte stream into lines, and the link watchdog.
 //
-// The owner (the main window) feeds every received byte to OnPortChar and
-// reaches its timer and its reading logic through CLineAssembly::Host, so
-// that this logic runs and is tested without Windows.
+// The owner (the instrument) feeds every received byte to OnPortChar and
+// reaches the window's timer and its own reading logic through
+// CLineAssembly::Host, so that this logic runs and is tested without Windows.
 #pragma once
 
 #include "common/timer_host.h"

@@ -57,16 +57,14 @@ void CMqttFeed::StartIfDue() {
     m_thread.Start(config, m_settings.strCaFile, m_host.NotifyWindow(), WM_MQTT_STATE);
 }
 
-void CMqttFeed::OnReading(BOOL bGood, int nChannel) {
+void CMqttFeed::OnReading(const CInstrument& instrument, int nChannel) {
     if (!m_settings.bEnabled)
         return;
-    if (!bGood) {
+    if (nChannel == CInstrument::kNoChannel) {
         m_thread.Outbox().PutLinkLost();
         return;
     }
-    if (nChannel < 0 || nChannel >= CChannelSet::kChannels)
-        return;
-    const ChannelState& channel = m_host.Channels()[nChannel];
+    const ChannelState& channel = instrument.Channels()[nChannel];
     // A mean not yet shown ("???" with no error flags) is no reading.
     if (channel.bNoValue && !channel.bAlert)
         return;
@@ -77,7 +75,7 @@ void CMqttFeed::OnReading(BOOL bGood, int nChannel) {
         reading.strValue = FormatFixed(channel.dValue, channel.bFineResolution ? 2 : 1);
     reading.nAlarm = channel.alarm.nState;
     reading.nTimeMs = UtcMillisecondsNow();
-    m_thread.Outbox().PutReading(reading, m_host.InstrumentNumber(), channel.bFineResolution != FALSE,
+    m_thread.Outbox().PutReading(reading, instrument.SerialNumber(), channel.bFineResolution != FALSE,
                                  m_host.ChannelsWithAlarmLimits());
     StartIfDue();
 }

@@ -1,11 +1,12 @@
 // Publishing the readings on an MQTT broker, as a part the main window owns:
 // the settings in force, the decrypted password, the publishing thread, and
-// the "MQTT" dialog. The window hands it every reading it stores; the feed
+// the "MQTT" dialog. It reads every reading the instrument stores; the feed
 // reaches the window only through its Host.
 #pragma once
 
 #include "config/mqtt_settings.h"
 #include "instrument/channels.h"
+#include "instrument/instrument.h"
 #include "mqtt/mqtt_thread.h"
 #include "secrets/secret_store.h"
 
@@ -15,15 +16,13 @@
 
 class CWnd;
 
-class CMqttFeed {
+class CMqttFeed : public CInstrument::Reader {
 public:
     class Host {
     public:
         virtual ~Host() = default;
         // Where WM_MQTT_STATE goes when publishing starts or stops failing.
         virtual HWND NotifyWindow() const = 0;
-        virtual const CChannelSet& Channels() const = 0;
-        virtual int InstrumentNumber() const = 0;
         // Bit c: channel c has alarm limits.
         virtual unsigned ChannelsWithAlarmLimits() const = 0;
         // The profile's name; empty for the default profile.
@@ -40,9 +39,9 @@ public:
     void ApplySettings(const MqttSettings& settings);
     const MqttSettings& Settings() const { return m_settings; }
 
-    // After ApplyReading has stored a line: bGood, the reading of nChannel;
-    // otherwise the link was lost.
-    void OnReading(BOOL bGood, int nChannel);
+    // Every accepted reading, after the alarms have judged it; every
+    // rejected line and silence as a lost link.
+    void OnReading(const CInstrument& instrument, int nChannel) override;
     bool IsFailing() const { return IsHeld() || (m_thread.IsRunning() && m_thread.State().bFailing); }
     // The "MQTT" dialog; true when OK changed the settings (to be saved).
     bool RunDialog(CWnd* pParent);

@@ -68,7 +68,7 @@ protected:
         ASSERT_TRUE(instrument.Send(Line(reading)));
         ASSERT_TRUE(program->WaitForStatus(status)) << "status stayed: " << testing::PrintToString(program->Status());
     }
-    CReadingView& Field(int channel) { return program->Dialog()->Field(channel); }
+    CReadingView& Field(int channel) { return program->Dialog()->Panel().Field(channel); }
     bool Offered(UINT id) { return !(GetMenuState(GetMenu(program->Main()), id, MF_BYCOMMAND) & MF_GRAYED); }
     // One tick of the sound's timer, handled before this returns.
     void SoundTick() { SendMessageW(program->Main(), WM_TIMER, CAlarmMonitor::kSoundTimerId, 0); }
@@ -122,7 +122,7 @@ TEST_F(Alarms, AChannelAcrossItsLimitAndBackMarksSoundsAndLogsOnlyWhatChanged) {
 
     Expect(Reading(3, 29.5), Verdict(3));
     EXPECT_EQ(Field(3).AlarmMark(), 0);
-    EXPECT_EQ(program->Dialog()->Channels()[3].alarm.nState, kAlarmNone);
+    EXPECT_EQ(program->Dialog()->Instrument().Channels()[3].alarm.nState, kAlarmNone);
 
     // Again, acknowledged this time through the menu.
     Expect(Reading(3, 31.0), Verdict(3) + kAlarmT3);

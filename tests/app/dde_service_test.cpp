@@ -121,12 +121,12 @@ protected:
         bool heard = false;
         for (int attempt = 0; attempt < 20 && !heard; ++attempt) {
             ASSERT_TRUE(instrument.Send(Line(Reading(1, -5.3))));
-            heard = WaitFor([&] { return program.Dialog()->m_bLinkUp != FALSE; }, 1000);
+            heard = WaitFor([&] { return program.Dialog()->Instrument().IsLinkUp() != FALSE; }, 1000);
         }
         ASSERT_TRUE(heard) << "no line reached the program on COM15";
     }
 
-    const ChannelState& Channel(int channel) { return program.Dialog()->Channels()[channel]; }
+    const ChannelState& Channel(int channel) { return program.Dialog()->Instrument().Channels()[channel]; }
 
     // Sends a line and waits until its channel holds the value.
     // The bound only ends a hang: on a busy machine a line can take long.
@@ -136,7 +136,7 @@ protected:
             [&] {
                 const ChannelState& c = Channel(r.channel);
                 return !c.bNoValue && std::fabs(c.dValue - r.value) < 0.001 &&
-                       program.Dialog()->Decoder().m_nSerialNumber == r.serialNumber;
+                       program.Dialog()->Instrument().Decoder().m_nSerialNumber == r.serialNumber;
             },
             timeoutMs))
             << "channel " << r.channel << " did not take " << r.value;
@@ -347,7 +347,7 @@ TEST_F(DdeService, AnInstrumentNumberedZeroIsNotPublished) {
     LoseLink();
     Apply(Reading(2, 1.0, 0));
     keepLine = Line(Reading(2, 1.0, 0));
-    EXPECT_TRUE(program.Dialog()->m_bLinkUp);
+    EXPECT_TRUE(program.Dialog()->Instrument().IsLinkUp());
     EXPECT_EQ(ConnectResult("QM487", "-"), "refused");
     EXPECT_EQ(ConnectResult("QM487", Topic(2, 0)), "refused");
     EXPECT_EQ(program.WaitForMessageBox(0), nullptr) << "no error: there is nothing to publish";

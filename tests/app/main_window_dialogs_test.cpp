@@ -5,6 +5,7 @@
 #include "app/start_with_windows.h"
 #include "config/ini_file.h"
 #include "config/profile.h"
+#include "framework/text.h"
 #include "framework/win_app.h"
 
 #include <richedit.h>
@@ -198,7 +199,7 @@ TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndStartWithWindowsAndCance
     ASSERT_TRUE(WaitUntilGone(dialog));
     // Written at once, not only at exit.
     EXPECT_TRUE(WaitFor([&] { return SavedShowAdv(program) == 0; }, 30000));
-    EXPECT_FALSE(program.Dialog()->m_bShowPromotion);
+    EXPECT_FALSE(program.Dialog()->ShowsPromotion());
     const std::string command = "\"" + afx::Narrow1250(AfxGetApp()->m_wstrProgramPath) + "\" /profile \"Rig 7\" /autostart";
     EXPECT_TRUE(WaitFor([&] { return RunValue("QM487 Rig 7") == command; }, 10000)) << RunValue("QM487 Rig 7");
 
@@ -212,7 +213,7 @@ TEST(SmallDialogs, ExtraSettingsSwitchThePromotionOffAndStartWithWindowsAndCance
     SendMessageW(GetDlgItem(dialog, IDC_START_WITH_WINDOWS), BM_SETCHECK, BST_UNCHECKED, 0);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitUntilGone(dialog));
-    EXPECT_FALSE(program.Dialog()->m_bShowPromotion);
+    EXPECT_FALSE(program.Dialog()->ShowsPromotion());
     EXPECT_NE(RunValue("QM487 Rig 7"), "");
 
     // Switched off, the value goes.
@@ -320,7 +321,7 @@ TEST(SmallDialogs, FirstRunShowsThePromotionAndThePortDialogOnlyAfterItCloses) {
     ASSERT_TRUE(program.Start());
     HWND promo = WaitForDialog(program, L"ORVEL - promocja NIMBO");
     ASSERT_NE(promo, nullptr);
-    EXPECT_TRUE(program.Dialog()->m_bPopupOpen);
+    EXPECT_TRUE(program.Dialog()->IsPopupOpen());
     // The port dialog's timer keeps ticking, but nothing opens behind it:
     // two ticks, and once the window's thread has answered after them (in
     // whatever loop it runs), any dialog they opened would be there.
@@ -330,12 +331,12 @@ TEST(SmallDialogs, FirstRunShowsThePromotionAndThePortDialogOnlyAfterItCloses) {
     ASSERT_TRUE(SendMessageTimeoutW(program.Main(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer));
     EXPECT_EQ(FindDialog(program, L"Porty"), nullptr);
     EXPECT_EQ(FindDialog(program, L"Prosz\x0119 czeka\x0107"), nullptr);
-    EXPECT_TRUE(program.Dialog()->m_bPopupOpen);
+    EXPECT_TRUE(program.Dialog()->IsPopupOpen());
     PostMessageW(promo, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntilGone(promo));
     HWND ports = WaitForDialog(program, L"Porty", 30000);
     ASSERT_NE(ports, nullptr);
-    EXPECT_FALSE(program.Dialog()->m_bPopupOpen);
+    EXPECT_FALSE(program.Dialog()->IsPopupOpen());
     PostMessageW(ports, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitUntilGone(ports));
     EXPECT_TRUE(program.Close());
@@ -344,7 +345,7 @@ TEST(SmallDialogs, FirstRunShowsThePromotionAndThePortDialogOnlyAfterItCloses) {
 TEST(SmallDialogs, AChosenColourShowsAtOnceAndCancelPutsItBack) {
     RunningProgram program;
     ASSERT_TRUE(program.Start());
-    CReadingView& field = program.Dialog()->Field(1);
+    CReadingView& field = program.Dialog()->Panel().Field(1);
     const COLORREF before = field.m_crBackground;
     PostMessageW(program.Main(), WM_COMMAND, ID_COLOURS, 0);
     HWND colours = WaitForDialog(program, L"Kolory");
@@ -371,7 +372,7 @@ TEST(SmallDialogs, AChosenColourShowsAtOnceAndCancelPutsItBack) {
 TEST(SmallDialogs, AChosenFontShowsAtOnceAndCancelPutsItBack) {
     RunningProgram program;
     ASSERT_TRUE(program.Start());
-    CReadingView& field = program.Dialog()->Field(3);
+    CReadingView& field = program.Dialog()->Panel().Field(3);
     const LONG heightBefore = field.m_lfValue.lfHeight;
     PostMessageW(program.Main(), WM_COMMAND, ID_FONTS, 0);
     HWND fonts = WaitForDialog(program, L"Czcionki");

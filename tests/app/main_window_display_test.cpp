@@ -31,7 +31,7 @@ void ExpectLaidOut(RunningProgram& program) {
     GetClientRect(main, &client);
     const MainLayout layout = ComputeMainLayout(client.right, client.bottom,
                                                 ClampLayoutGap(GetSystemMetrics(SM_CXDLGFRAME)),
-                                                program.Dialog()->m_nStatusHeight);
+                                                program.Dialog()->Panel().StatusHeight());
     ExpectAt(main, program.Item(IDC_STATUS), layout.status, "status line");
     for (int i = 0; i < 9; ++i)
         ExpectAt(main, program.Item(i < 8 ? IDC_TEMP1 + i : IDC_TEMP0), layout.fields[i], i < 8 ? "channel 1-8" : "channel 0");
@@ -137,13 +137,13 @@ TEST(MainWindowDisplay, BlinkingChangesOnlyTheValuesOfAlertingFields) {
     // a tick of the window's own timer in between means another try.
     auto captureIn = [&](BOOL phase, std::vector<DWORD>& pixels, int& w, int& h) {
         for (int attempt = 0; attempt < 50; ++attempt) {
-            while (dlg->m_bBlinkPhase != phase)
+            while (dlg->Panel().BlinkPhase() != phase)
                 SendMessageW(main, WM_TIMER, CMainDialog::kBlinkTimerId, 0);
             // Returns once the window's thread has finished what it was
             // doing, a repaint included.
             SendMessageW(main, WM_NULL, 0, 0);
             pixels = Capture(main, w, h);
-            if (dlg->m_bBlinkPhase == phase)
+            if (dlg->Panel().BlinkPhase() == phase)
                 return true;
         }
         return false;
@@ -152,7 +152,7 @@ TEST(MainWindowDisplay, BlinkingChangesOnlyTheValuesOfAlertingFields) {
     bool compared = false;
     for (int attempt = 0; attempt < 10 && !compared; ++attempt) {
         sendLine();
-        if (!WaitFor([&] { return !dlg->Channels()[4].bNoValue && !dlg->Channels()[4].bAlert; }, 1000))
+        if (!WaitFor([&] { return !dlg->Instrument().Channels()[4].bNoValue && !dlg->Instrument().Channels()[4].bAlert; }, 1000))
             continue;
         std::vector<DWORD> shown, hidden, shownAgain;
         int w = 0, h = 0;
@@ -160,7 +160,7 @@ TEST(MainWindowDisplay, BlinkingChangesOnlyTheValuesOfAlertingFields) {
         ASSERT_TRUE(captureIn(FALSE, shown, w, h));
         ASSERT_TRUE(captureIn(TRUE, hidden, w, h));
         ASSERT_TRUE(captureIn(FALSE, shownAgain, w, h));
-        if (!dlg->m_bLinkUp || dlg->Channels()[4].bAlert || program.Status() != statusBefore)
+        if (!dlg->Instrument().IsLinkUp() || dlg->Instrument().Channels()[4].bAlert || program.Status() != statusBefore)
             continue;  // a late line or the watchdog changed the window between the pictures: again
         if (shownAgain != shown)
             continue;  // something besides the blinking changed the window (another window on the display): again
@@ -172,7 +172,7 @@ TEST(MainWindowDisplay, BlinkingChangesOnlyTheValuesOfAlertingFields) {
         for (int i = 0; i < 9; ++i) {
             HWND field = program.Item(i < 8 ? IDC_TEMP1 + i : IDC_TEMP0);
             valueArea[i] = ChildRect(main, field);
-            valueArea[i].top += StripHeight(field, dlg->m_fields[i]);
+            valueArea[i].top += StripHeight(field, dlg->Panel().FieldAt(i));
         }
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {

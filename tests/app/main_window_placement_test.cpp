@@ -133,7 +133,7 @@ TEST(MainWindowPlacement, AHostileFileStartsTheProgramWithUsableValues) {
     EXPECT_EQ(dlg->Recorder().Settings().nSeparator, -2147483647 - 1)
         << "any separator code is safe: unknown ones write tabs";
     for (int channel = 0; channel <= 8; ++channel) {
-        const LOGFONTA& lf = dlg->Field(channel).m_lfValue;
+        const LOGFONTA& lf = dlg->Panel().Field(channel).m_lfValue;
         EXPECT_GT(lf.lfHeight, -10000) << channel;
         EXPECT_LE(lf.lfWeight, 1000) << channel;
     }

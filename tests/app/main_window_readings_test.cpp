@@ -48,8 +48,8 @@ protected:
         ASSERT_TRUE(program.WaitForStatus(status)) << "status stayed: " << testing::PrintToString(program.Status());
     }
 
-    const ChannelState& Channel(int channel) { return program.Dialog()->Channels()[channel]; }
-    CReadingView& Field(int channel) { return program.Dialog()->Field(channel); }
+    const ChannelState& Channel(int channel) { return program.Dialog()->Instrument().Channels()[channel]; }
+    CReadingView& Field(int channel) { return program.Dialog()->Panel().Field(channel); }
 
     InstrumentPort instrument;
     RunningProgram program;
@@ -65,7 +65,7 @@ TEST_F(LiveReadings, AnAcceptedLineShowsItsChannelAndLeavesTheOthersWaiting) {
         EXPECT_TRUE(Channel(channel).bNoValue) << channel;
         EXPECT_TRUE(Channel(channel).bAlert) << channel;
     }
-    EXPECT_TRUE(program.Dialog()->m_bLinkUp);
+    EXPECT_TRUE(program.Dialog()->Instrument().IsLinkUp());
 }
 
 TEST_F(LiveReadings, ErrorFlagsNameTheChannelAndMakeItBlink) {
@@ -127,6 +127,6 @@ TEST_F(LiveReadings, ALongLineSwitchesEveryFieldToHundredthsAndBack) {
 TEST_F(LiveReadings, SilenceLosesTheLinkThroughTheWatchdog) {
     // Nothing more is sent: within a few watchdog periods the link is lost.
     ASSERT_TRUE(program.WaitForStatus(kLostLink, 30000));
-    EXPECT_FALSE(program.Dialog()->m_bLinkUp);
+    EXPECT_FALSE(program.Dialog()->Instrument().IsLinkUp());
     EXPECT_TRUE(Channel(3).bNoValue);
 }

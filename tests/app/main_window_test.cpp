@@ -50,8 +50,8 @@ TEST(MainWindow, FirstRunShowsTheLostLinkAndWritesEveryKeyAtExit) {
     EXPECT_TRUE(program.WaitForStatus(kLostLink));
     CMainDialog* dlg = program.Dialog();
     for (int channel = 0; channel <= 8; ++channel) {
-        EXPECT_TRUE(dlg->Channels()[channel].bNoValue) << channel;
-        EXPECT_TRUE(dlg->Channels()[channel].bAlert) << channel;
+        EXPECT_TRUE(dlg->Instrument().Channels()[channel].bNoValue) << channel;
+        EXPECT_TRUE(dlg->Instrument().Channels()[channel].bAlert) << channel;
     }
     EXPECT_EQ(WindowText(program.Main()), L"QM487");
     RECT rc;
@@ -231,9 +231,9 @@ TEST(MainWindow, AHandEditedFileKeepsItsOrderCaseAndExtras) {
     RunningProgram program(hand);
     ASSERT_TRUE(program.Start());
     CMainDialog* dlg = program.Dialog();
-    EXPECT_EQ(dlg->Field(3).m_crBackground, 255u);
-    EXPECT_STREQ(dlg->Field(3).m_lfValue.lfFaceName, "Liberation Serif");
-    EXPECT_EQ(dlg->Field(3).m_lfValue.lfItalic, 255);
+    EXPECT_EQ(dlg->Panel().Field(3).m_crBackground, 255u);
+    EXPECT_STREQ(dlg->Panel().Field(3).m_lfValue.lfFaceName, "Liberation Serif");
+    EXPECT_EQ(dlg->Panel().Field(3).m_lfValue.lfItalic, 255);
     RECT rc;
     GetWindowRect(program.Main(), &rc);
     EXPECT_EQ(rc.left, 120);

@@ -44,7 +44,7 @@ bool SendUntilHeard(HANDLE instrument, const RunningProgram& program, double val
         WriteFile(instrument, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
         Sleep(300);
         return program.Status().rfind(L"QM-487 nr 4660.", 0) == 0 &&
-               std::abs(program.Dialog()->Channels()[3].dValue - value) < 0.01;
+               std::abs(program.Dialog()->Instrument().Channels()[3].dValue - value) < 0.01;
     }, timeoutMs);
 }
 

@@ -162,8 +162,7 @@ void AppendLineOrRunOutOfMemory(const DbPoint& point, std::string& out) {
     AppendPointLine(point, out);
 }
 struct NoWindow : CDatabaseFeed::Host {
-    CWnd* Window() override { return nullptr; }
-    void SettingsChanged() override {}
+    HWND NotifyWindow() const override { return nullptr; }
 };
 }  // namespace
 

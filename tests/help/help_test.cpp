@@ -95,7 +95,7 @@ TEST(Help, PomocOpensTheHelpWindowWhichClosesWithTheProgram) {
     program.Command(ID_HELP_CONTENTS);
     HWND hHelp = FindHelpWindow(program.GuiThreadId());
     ASSERT_NE(hHelp, nullptr);
-    EXPECT_EQ(hHelp, program.Dialog()->m_help.m_hWindow);
+    EXPECT_EQ(hHelp, program.Dialog()->Help().m_hWindow);
     EXPECT_EQ(WindowText(hHelp), kHelpTitle);
     EXPECT_TRUE(IsWindowVisible(hHelp));
     // A second "Pomoc" brings up the same window.
@@ -114,7 +114,7 @@ TEST(Help, PomocWithNoHelpBesideTheProgramSaysSo) {
     const auto dir = TempFolder("qm487_help_none");
     RunningProgram program;
     ASSERT_TRUE(program.Start());
-    program.Dialog()->m_help.m_strFolder = dir.wstring();
+    program.Dialog()->Help().m_strFolder = dir.wstring();
     const std::wstring text = program.MessageBoxOfCommand(ID_HELP_CONTENTS);
     EXPECT_EQ(text.rfind(L"Nie mo\u017cna otworzy\u0107 pomocy programu.", 0), 0u) << text;
     EXPECT_NE(text.find(dir.wstring()), std::wstring::npos) << text;
@@ -144,7 +144,7 @@ TEST(Help, F1OpensTheSameHelpAsPomoc) {
     EXPECT_TRUE(WaitFor(
         [&] {
             hHelp = FindHelpWindow(program.GuiThreadId());
-            return hHelp != nullptr && hHelp == program.Dialog()->m_help.m_hWindow;
+            return hHelp != nullptr && hHelp == program.Dialog()->Help().m_hWindow;
         },
         10000));
     ASSERT_TRUE(program.Close());

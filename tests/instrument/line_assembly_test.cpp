@@ -1,3 +1,4 @@
+#include "instrument/instrument.h"
 #include "instrument/line_assembly.h"
 #include "instrument/line_encoder.h"
 
@@ -120,6 +121,61 @@ TEST(LineAssembly, WatchdogReportsSilenceEveryPeriod) {
     EXPECT_EQ(host.readings.back(), 0);
     host.Advance(a, 10000);  // and again every further period
     EXPECT_EQ(host.readings, (std::vector<int>{1, 1, 1, 1, 1, 1, 0, 0, 0}));
+}
+
+// Writes down what each reader is told, in one list for all of them.
+class LogReader : public CInstrument::Reader {
+public:
+    LogReader(std::string name, std::vector<std::string>& log) : m_name(std::move(name)), m_log(log) {}
+    void OnLinkChanged(const CInstrument& i) override { m_log.push_back(m_name + (i.IsLinkUp() ? " up" : " down")); }
+    void OnReading(const CInstrument& i, int c) override {
+        const ChannelState& s = i.Channels()[c == CInstrument::kNoChannel ? 0 : c];
+        m_log.push_back(m_name + " " + std::to_string(c) + (s.bNoValue ? " ???" : "") + (s.bAlert ? " alert" : ""));
+    }
+
+private:
+    std::string m_name;
+    std::vector<std::string>& m_log;
+};
+
+// Readers are told in the order they registered, the set already written;
+// a change of the link comes before the reading that made it.
+TEST(Instrument, ReadersAreToldInOrderAfterTheChannelsAreWritten) {
+    FakeHost timers;
+    CInstrument instrument(timers);
+    std::vector<std::string> log;
+    LogReader fields("fields", log), alarms("alarms", log);
+    instrument.AddReader(fields);
+    instrument.AddReader(alarms);
+    Bytes line = Line(4, 21.5);
+    for (unsigned char b : line) instrument.OnPortChar(b);
+    EXPECT_EQ(log, (std::vector<std::string>{"fields up", "alarms up", "fields 4", "alarms 4"}));
+    EXPECT_EQ(instrument.Channels()[4].dValue, 215 * 0.1);
+    EXPECT_EQ(instrument.LastChannel(), 4);
+
+    log.clear();
+    for (unsigned char b : Line(2, 1.0)) instrument.OnPortChar(b);
+    EXPECT_EQ(log, (std::vector<std::string>{"fields 2", "alarms 2"}));
+}
+
+// Silence: every channel loses its value once per expiry, the link goes
+// down once, and the readers hear no channel.
+TEST(Instrument, SilenceLosesEveryChannelAndTellsReadersOnce) {
+    FakeHost timers;
+    CInstrument instrument(timers);
+    std::vector<std::string> log;
+    LogReader reader("r", log);
+    instrument.AddReader(reader);
+    for (unsigned char b : Line(4, 21.5)) instrument.OnPortChar(b);
+    log.clear();
+    instrument.OnWatchdogTimer();
+    EXPECT_EQ(log, (std::vector<std::string>{"r down", "r -1 ??? alert"}));
+    EXPECT_FALSE(instrument.IsLinkUp());
+    for (int c = 0; c < CChannelSet::kChannels; ++c)
+        EXPECT_TRUE(instrument.Channels()[c].bNoValue && instrument.Channels()[c].bAlert) << c;
+    instrument.OnWatchdogTimer();
+    EXPECT_EQ(log.back(), "r -1 ??? alert");
+    EXPECT_EQ(log.size(), 3u);
 }
 
 }  // namespace

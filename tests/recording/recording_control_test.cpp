@@ -333,14 +333,14 @@ TEST_F(Recording, ReadingsReachBothFilesAndPolishLettersReachThePath) {
     bool heard = false;
     for (int attempt = 0; attempt < 20 && !heard; ++attempt) {
         ASSERT_TRUE(instrument.Send(Line(r)));
-        heard = WaitFor([&] { return !Dialog()->Channels()[2].bNoValue; }, 1000);
+        heard = WaitFor([&] { return !Dialog()->Instrument().Channels()[2].bNoValue; }, 1000);
     }
     ASSERT_TRUE(heard);
     r.channel = 1;
     r.value = 21.37;
     r.valueError = true;
     ASSERT_TRUE(instrument.Send(Line(r)));
-    ASSERT_TRUE(WaitFor([&] { return !Dialog()->Channels()[1].bNoValue; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return !Dialog()->Instrument().Channels()[1].bNoValue; }, 5000));
     ASSERT_TRUE(driver->Sync());
 
     HWND dlg = Open();
