@@ -19,12 +19,13 @@ CMainDialog::CMainDialog(const MainWindowStart& start, CWnd* pParent)
     : CDialog(IDD_QM487_DIALOG, pParent),
       m_start(start),
       m_hIcon(LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))) {
-    // The fields first; the alarms judge a reading before the database point
-    // and MQTT carry its alarm state; DDE is told last.
+    // The fields first; the alarms judge a reading before the database point,
+    // MQTT and the notifications carry its alarm state; DDE is told last.
     m_instrument.AddReader(m_hosts);
     m_instrument.AddReader(m_alarms);
     m_instrument.AddReader(m_database);
     m_instrument.AddReader(m_mqttFeed);
+    m_instrument.AddReader(m_notify);
     m_instrument.AddReader(m_dde);
     ApplySettings(ConstructorSettings());
 }
@@ -65,6 +66,8 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnAppMessage<WM_DATABASE_STATE, &CMainDialog::OnFeedStateChanged>(),
         afx::OnCommand<ID_MQTT, &CMainDialog::OnMqtt>(),
         afx::OnAppMessage<WM_MQTT_STATE, &CMainDialog::OnFeedStateChanged>(),
+        afx::OnCommand<ID_NOTIFY, &CMainDialog::OnNotifications>(),
+        afx::OnAppMessage<WM_NOTIFY_STATE, &CMainDialog::OnFeedStateChanged>(),
         afx::OnAppMessage<WM_THREAD_FAILED, &CMainDialog::OnThreadFailed>(),
         afx::OnCommand<ID_NEW_INSTRUMENT, &CMainDialog::OnNewInstrument>(),
         afx::OnEndSession<&CMainDialog::OnEndSession>(),
@@ -114,6 +117,7 @@ BOOL CMainDialog::OnInitDialog() {
 
     m_dde.Attach();
     m_database.Start();
+    m_notify.Start();
 
     m_recorder.ScheduleStart();
     SetTimer(kBlinkTimerId, 500);
@@ -179,6 +183,9 @@ void CMainDialog::OnTimer(UINT_PTR nId) {
     case CAlarmMonitor::kSoundTimerId:
         m_alarms.OnSoundTick();
         break;
+    case CNotifyFeed::kTickTimerId:
+        m_notify.OnTickTimer();
+        break;
     case kPromotionTimerId:
         KillTimer(kPromotionTimerId);
         m_bPopupOpen = true;
@@ -220,6 +227,7 @@ void CMainDialog::OnDestroy() {
     m_dde.Stop();
     m_database.Stop();  // never waits on the network
     m_mqttFeed.Stop();
+    m_notify.Stop(true);  // a close: the next start is no start after a power cut
     WinHelp(0, HELP_QUIT);
     CWorkerThread::ReportFailuresTo(nullptr, 0);
     Default();

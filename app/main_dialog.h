@@ -1,6 +1,6 @@
 // The program's only top-level window. It owns its parts (the instrument,
 // the fields and status line, the port, the alarms, the recording, DDE, the
-// database and MQTT feeds), routes the window's messages, commands and
+// database and MQTT feeds, the notifications), routes the window's messages, commands and
 // timers to them, and keeps what belongs to the window itself: its
 // placement, its help and the settings file of this run.
 #pragma once
@@ -19,6 +19,7 @@
 #include "framework/dialog.h"
 #include "instrument/instrument.h"
 #include "mqtt/mqtt_feed.h"
+#include "notify/notify_feed.h"
 #include "recording/recorder.h"
 #include "serial/port_link.h"
 
@@ -78,6 +79,8 @@ public:
     // The readings to the time-series database and to an MQTT broker.
     CDatabaseFeed& DatabaseFeed() { return m_database; }
     CMqttFeed& MqttFeed() { return m_mqttFeed; }
+    // Alarms and troubles to a person away from the PC.
+    CNotifyFeed& Notifications() { return m_notify; }
 
 protected:
     static const AfxMsgMap* GetThisMessageMap();
@@ -119,7 +122,8 @@ protected:
     void OnAlarmLogNotice();
     void OnDatabase();
     void OnMqtt();
-    // The database or MQTT began or stopped failing, or a worker thread ended.
+    void OnNotifications();
+    // The database, MQTT or a way of notifying began or stopped failing.
     void OnFeedStateChanged();
     void OnThreadFailed();
     void OnNewInstrument();
@@ -157,6 +161,7 @@ private:
     CRecorder m_recorder{m_hosts, m_instrument.Channels()};
     CDatabaseFeed m_database{m_hosts};
     CMqttFeed m_mqttFeed{m_hosts};
+    CNotifyFeed m_notify{m_hosts};
     HICON m_hIcon;
     CIniFile* m_pSettings = nullptr;  // the store of this run, or nullptr
     bool m_bPopupOpen = false;

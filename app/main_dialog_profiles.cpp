@@ -84,5 +84,6 @@ void CMainDialog::OnEndSession(bool bEnding) {
         RecordRestoredRect();
         m_placement.NoteClosing(m_hWnd);
         SaveSettingsNow();
+        m_notify.Stop(true);  // Windows shuts down: no power cut to tell of
     }
 }

@@ -26,6 +26,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     m_alarms.TakeSettings(s.alarm);
     m_database.ApplySettings(s.database);
     m_mqttFeed.ApplySettings(s.mqtt);
+    m_notify.ApplySettings(s.notify);
 }
 
 ProgramSettings CMainDialog::CollectSettings() const {
@@ -47,6 +48,7 @@ ProgramSettings CMainDialog::CollectSettings() const {
     s.alarm = m_alarms.Settings();
     s.database = m_database.Settings();
     s.mqtt = m_mqttFeed.Settings();
+    s.notify = m_notify.Settings();
     return s;
 }
 

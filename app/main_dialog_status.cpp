@@ -1,6 +1,6 @@
 // The status line, which says what every part is doing, and the messages
-// that change it: the database or MQTT began or stopped failing, a worker
-// thread ended.
+// that change it: the database, MQTT or a way of notifying began or stopped
+// failing, a worker thread ended.
 #include "app/main_dialog.h"
 
 #include "instrument/status_line.h"
@@ -27,6 +27,7 @@ void CMainDialog::UpdateStatusLine() {
     state.bDatabaseFailing = m_database.IsFailing();
     state.strDatabaseReason = ShortSendFault(m_database.State());
     state.bMqttFailing = m_mqttFeed.IsFailing();
+    state.bNotifyFailing = m_notify.IsFailing();
     state.bThreadFailed = m_bThreadFailed;
     m_panel.ShowStatus(ComposeStatusLine(state));
 }
@@ -38,7 +39,7 @@ void CMainDialog::OnThreadFailed() {
     UpdateStatusLine();
 }
 
-// The recording, the database and MQTT: the feeds run their own dialogs;
+// The recording, the database, MQTT and the notifications: the feeds run their own dialogs;
 // what they changed goes to the status line and the file.
 void CMainDialog::OnRecording() { m_recorder.OnSettingsCommand(); }
 
@@ -51,6 +52,13 @@ void CMainDialog::OnDatabase() {
 
 void CMainDialog::OnMqtt() {
     if (!m_mqttFeed.RunDialog(this))
+        return;
+    UpdateStatusLine();
+    SaveSettingsNow();
+}
+
+void CMainDialog::OnNotifications() {
+    if (!m_notify.RunDialog(this))
         return;
     UpdateStatusLine();
     SaveSettingsNow();

@@ -4,6 +4,7 @@
 #include "framework/text.h"
 #include "framework/win_app.h"
 #include "recording/recording_dialog.h"
+#include "recording/report_file.h"
 #include "res/resource.h"
 
 UINT_PTR CMainWindowHosts::SetTimer(UINT_PTR id, UINT elapseMs) { return m_dlg.SetTimer(id, elapseMs); }
@@ -18,7 +19,15 @@ int CMainWindowHosts::InstrumentNumber() const { return m_dlg.m_instrument.Seria
 
 bool CMainWindowHosts::StartedWithWindows() const { return m_dlg.m_start.bStartedWithWindows; }
 
-void CMainWindowHosts::StatusChanged() { m_dlg.UpdateStatusLine(); }
+void CMainWindowHosts::StatusChanged() {
+    const CRecorder& recorder = m_dlg.m_recorder;
+    std::string strWhy;
+    for (const CRecordFile* pFile : {recorder.ReportFile(), recorder.BinaryFile()})
+        if (pFile != nullptr && pFile->IsFailing())
+            strWhy += (strWhy.empty() ? "" : "; ") + pFile->GetPath() + " (" + std::to_string(pFile->GetLastError()) + ")";
+    m_dlg.m_notify.OnRecordingState(recorder.IsFailing(), strWhy);
+    m_dlg.UpdateStatusLine();
+}
 
 void CMainWindowHosts::ShowAlarmMark(int nChannel, int nState) { m_dlg.m_panel.Field(nChannel).SetAlarmMark(nState); }
 
@@ -67,6 +76,14 @@ unsigned CMainWindowHosts::ChannelsWithAlarmLimits() const {
 std::string CMainWindowHosts::ProfileName() const { return m_dlg.m_start.strProfile; }
 
 std::string CMainWindowHosts::SettingsPath() const { return afx::PathKeyText(m_dlg.m_start.strSettingsPath); }
+
+std::wstring CMainWindowHosts::SettingsFile() const { return m_dlg.m_start.strSettingsPath; }
+
+// The user's choice for the report serves the messages too.
+char CMainWindowHosts::DecimalSeparator() const {
+    const RecordingSettings& s = m_dlg.m_recorder.Settings();
+    return ReportDecimalComma(s.nSeparator, s.bDecimalComma) ? ',' : '.';
+}
 
 void CMainWindowHosts::OnLinkChanged(const CInstrument& instrument) {
     m_dlg.m_panel.ShowResolution(instrument.Channels());

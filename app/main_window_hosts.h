@@ -9,6 +9,7 @@
 #include "exchange/dde_publisher.h"
 #include "instrument/instrument.h"
 #include "mqtt/mqtt_feed.h"
+#include "notify/notify_feed.h"
 #include "recording/recorder.h"
 #include "serial/port_link.h"
 
@@ -20,6 +21,7 @@ class CMainWindowHosts : public CPortLink::Host,
                          public CDdePublisher::Host,
                          public CDatabaseFeed::Host,
                          public CMqttFeed::Host,
+                         public CNotifyFeed::Host,
                          public CInstrument::Reader {
 public:
     explicit CMainWindowHosts(CMainDialog& dlg) : m_dlg(dlg) {}
@@ -33,7 +35,8 @@ public:
     CWnd* Owner() override;
     int InstrumentNumber() const override;
     bool StartedWithWindows() const override;
-    // The alarms or the recording changed what the status line says.
+    // The alarms or the recording changed what the status line says (and
+    // the notifications hear of the recording's troubles).
     void StatusChanged() override;
 
     void ShowAlarmMark(int nChannel, int nState) override;
@@ -51,6 +54,8 @@ public:
     unsigned ChannelsWithAlarmLimits() const override;
     std::string ProfileName() const override;
     std::string SettingsPath() const override;
+    std::wstring SettingsFile() const override;
+    char DecimalSeparator() const override;
 
     void OnLinkChanged(const CInstrument& instrument) override;
     void OnReading(const CInstrument& instrument, int nChannel) override;

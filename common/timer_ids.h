@@ -14,4 +14,5 @@ constexpr UINT kPortDialog = 1069;    // the port dialog shown once the window i
 constexpr UINT kPromotion = 1070;     // the start-up promotion window
 constexpr UINT kPortReopen = 1071;    // a port whose device has gone is tried again (CPortLink)
 constexpr UINT kAlarmSound = 1072;    // the alarm sound is repeated (CAlarmMonitor)
+constexpr UINT kNotifyTick = 1073;    // delays, silence, repeat windows and the summary (CNotifyFeed)
 }  // namespace timer_id

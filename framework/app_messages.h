@@ -46,3 +46,6 @@ constexpr UINT WM_NOTIFY_TEST_DONE = WM_APP + 0x492;
 // (CWorkerThread::ReportFailuresTo): that thread has ended, the program
 // goes on without it.
 constexpr UINT WM_THREAD_FAILED = WM_APP + 0x491;
+// Posted to the main window by the notifications' sending thread when a way
+// of sending begins or stops failing.
+constexpr UINT WM_NOTIFY_STATE = WM_APP + 0x493;

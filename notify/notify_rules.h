@@ -26,6 +26,8 @@ public:
 
     CNotifyRules(const NotifySource& source, const NotifySettings& settings);
     ~CNotifyRules();
+    // The instrument's number is known only once it has been heard.
+    void SetSource(const NotifySource& source) { m_source = source; }
     // Delay, repeat, silence and summary from now on.
     void TakeSettings(const NotifySettings& settings);
 
