@@ -102,7 +102,6 @@ BOOL CMainDialog::OnInitDialog() {
 
     m_panel.Prepare(m_instrument.Channels());
 
-    m_bLayoutLocked = false;
     m_placement.PlaceOnScreen();
     const RECT& rc = m_placement.Rect();
     SetWindowPos(m_hWnd, HWND_TOP, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, 0);
@@ -129,7 +128,7 @@ BOOL CMainDialog::OnInitDialog() {
 void CMainDialog::OnSize(UINT nType, int cx, int cy) {
     Default();
     m_placement.NoteSize(nType, cx, cy);
-    if (m_bLayoutLocked)
+    if (!m_placement.IsPlaced())
         return;
     if (nType == SIZE_RESTORED)
         m_placement.TakeWindowRect(m_hWnd);

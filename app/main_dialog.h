@@ -138,11 +138,7 @@ private:
     int ChoosePort();
     void ShowStartupPromotion();
     void LayOutAgain();
-    // Not while the layout is locked: the window is not yet where it goes.
-    void RecordRestoredRect() {
-        if (!m_bLayoutLocked)
-            m_placement.RecordRestoredRect(m_hWnd);
-    }
+    void RecordRestoredRect() { m_placement.RecordRestoredRect(m_hWnd); }
     // Profiles (main_dialog_profiles.cpp).
     void ShowProfile();
     void OpenPortAtStart();
@@ -166,6 +162,5 @@ private:
     CIniFile* m_pSettings = nullptr;  // the store of this run, or nullptr
     bool m_bPopupOpen = false;
     bool m_bShowPromotion = true;
-    bool m_bLayoutLocked = true;  // until the window is where it goes
     bool m_bThreadFailed = false;  // a worker thread ended on an exception
 };

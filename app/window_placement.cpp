@@ -44,6 +44,7 @@ void CWindowPlacement::NoteSize(UINT type, int cx, int cy) {
 // place Windows parks a minimised window) or collapsed below the smallest
 // size a window can be given would open a window nobody can see or grab.
 void CWindowPlacement::PlaceOnScreen() {
+    m_bPlaced = true;
     StartPlacement where = {};
     where.bOnAMonitor = MonitorFromRect(&m_rcWindow, MONITOR_DEFAULTTONULL) != nullptr;
     const POINT corner = {m_rcWindow.left, m_rcWindow.top};
@@ -65,7 +66,7 @@ void CWindowPlacement::PlaceOnScreen() {
 // placement keeps the restored one, in work-area coordinates. A maximised
 // window keeps the rectangle it had before.
 void CWindowPlacement::RecordRestoredRect(HWND hWnd) {
-    if (hWnd == nullptr)
+    if (hWnd == nullptr || !m_bPlaced)
         return;
     if (!IsIconic(hWnd)) {
         if (!(GetWindowLongW(hWnd, GWL_STYLE) & WS_MAXIMIZE))

@@ -20,10 +20,14 @@ public:
     const SIZE& MaximizedSize() const { return m_sizeMaximized; }  // of the last maximised one
 
     const RECT& Rect() const { return m_rcWindow; }
-    // The saved rectangle, brought onto a monitor before the window is put there.
+    // The saved rectangle, brought onto a monitor before the window is put
+    // there. Until then sizes are only noted: the window is not yet where
+    // it goes, so neither the layout nor the rectangle follows them.
     void PlaceOnScreen();
+    bool IsPlaced() const { return m_bPlaced; }
     // The window's rectangle now, as it is restored (not minimised or maximised).
     void TakeWindowRect(HWND hWnd) { ::GetWindowRect(hWnd, &m_rcWindow); }
+    // Not before the window is placed.
     void RecordRestoredRect(HWND hWnd);
 
     bool IsTopmost() const { return m_bTopmost; }
@@ -39,4 +43,5 @@ private:
     RECT m_rcWindow = {};
     bool m_bTopmost = false;
     bool m_bClosedMinimized = false;
+    bool m_bPlaced = false;
 };
