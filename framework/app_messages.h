@@ -39,9 +39,6 @@ constexpr UINT WM_MQTT_STATE = WM_APP + 0x48C;
 // Posted by the "Alarmy" dialog to itself when it opens with hand-written
 // limits the program refused, so the reason shows over the dialog.
 constexpr UINT WM_ALARM_REFUSAL_NOTICE = WM_APP + 0x490;
-// Posted by the "Powiadomienia" dialog's test to the dialog when every way
-// has answered: lParam names the test.
-constexpr UINT WM_NOTIFY_TEST_DONE = WM_APP + 0x492;
 // Posted to the main window by a worker thread whose function threw
 // (CWorkerThread::ReportFailuresTo): that thread has ended, the program
 // goes on without it.
