@@ -144,7 +144,7 @@ std::string CNotifyDialog::SecretForTest() const {
 
 void CNotifyDialog::OnBrowseProgram() {
     CFileDialog chooser(TRUE, "exe", "", OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST,
-                        "Programy (*.exe;*.cmd;*.bat)|*.exe;*.cmd;*.bat|Wszystkie pliki (*.*)|*.*||", this);
+                        "Programy (*.exe)|*.exe;*.com||", this);
     chooser.m_strTitle = "Wybierz program powiadomie\xF1";
     if (chooser.DoModal() != IDOK)
         return;
