@@ -5,6 +5,9 @@
 #include "notify/mail_message.h"
 #include "notify/notify_payloads.h"
 
+#include <condition_variable>
+#include <thread>
+
 namespace {
 
 std::string Pl(const std::string& cp1250) { return Cp1250ToUtf8(cp1250); }
@@ -129,14 +132,58 @@ CProgramWay::CProgramWay(const NotifySettings& settings, std::unique_ptr<IProgra
         m_strFault = Pl("Program trzeba poda\xE6 pe\xB3n\xB9 \x9C" "cie\xBFk\xB9 (np. C:\\Programy\\powiadom.exe).");
 }
 
+struct CProgramWay::Start {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool bDone = false;
+    bool bCancelled = false;
+    bool bStarted = false;
+    std::string strError;
+};
+
 DeliveryResult CProgramWay::Deliver(const Notification& message) {
     if (!m_strFault.empty())
         return Waiting(m_strFault);
-    std::string error;
-    if (!m_starter->Start(m_strPath, ProgramArguments(message), m_nRunLimitMs, &error))
-        return Waiting(Pl("Nie uruchomiono programu: ") + error);
+    const auto start = std::make_shared<Start>();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_bCancelled)
+            return Waiting(Pl("Wysy\xB3" "anie przerwano."));
+        m_active = start;
+    }
+    std::thread([start, starter = m_starter, path = m_strPath, args = ProgramArguments(message),
+                 nLimitMs = m_nRunLimitMs] {
+        std::string error;
+        bool bStarted = false;
+        try {
+            bStarted = starter->Start(path, args, nLimitMs, &error);
+        } catch (...) {  // no exception leaves a thread
+            error = "?";
+        }
+        std::lock_guard<std::mutex> lock(start->mutex);
+        start->bDone = true;
+        start->bStarted = bStarted;
+        start->strError = error;
+        start->changed.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(start->mutex);
+    start->changed.wait(lock, [&] { return start->bDone || start->bCancelled; });
+    if (!start->bDone)
+        return Waiting(Pl("Wysy\xB3" "anie przerwano."));
+    if (!start->bStarted)
+        return Waiting(Pl("Nie uruchomiono programu: ") + start->strError);
     DeliveryResult result;
     result.kind = DeliveryResult::kDelivered;
     result.strAnswer = Pl("Program uruchomiono.");
     return result;
+}
+
+void CProgramWay::Cancel() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bCancelled = true;
+    if (m_active) {
+        std::lock_guard<std::mutex> startLock(m_active->mutex);
+        m_active->bCancelled = true;
+        m_active->changed.notify_all();
+    }
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <future>
 
 namespace {
 
@@ -345,6 +346,30 @@ TEST(ProgramWay, StartedByItsFullPathOnly) {
             EXPECT_NE(result.strAnswer.find("file not found"), std::string::npos);
         }
     }
+}
+
+// A start from a share that does not answer may take Windows a minute: a
+// close (Cancel) does not wait for it.
+TEST(ProgramWay, CancelReturnsAStartThatHangs) {
+    struct CHangingStarter : IProgramStarter {
+        std::shared_future<void> go;
+        bool Start(const std::string&, const std::vector<std::string>&, unsigned, std::string*) override {
+            go.wait();
+            return true;
+        }
+    };
+    std::promise<void> release;
+    auto starter = std::make_unique<CHangingStarter>();
+    starter->go = release.get_future().share();
+    NotifySettings s;
+    s.strProgram = "\\\\serwer\\udzial\\a.exe";
+    CProgramWay way(s, std::move(starter));
+    auto delivered = std::async(std::launch::async, [&] { return way.Deliver(Notification()); });
+    way.Cancel();  // before Deliver began or while it waits: either way it returns
+    const bool bReturned = delivered.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    release.set_value();
+    ASSERT_TRUE(bReturned);
+    EXPECT_EQ(delivered.get().kind, DeliveryResult::kRetryLater);
 }
 
 }  // namespace
