@@ -215,7 +215,7 @@ TEST(MailWay, ComposesAndSendsOrWaitsForBetterSettings) {
     n.strText = "Wiadomo\xC5\x9B\xC4\x87 pr\xC3\xB3" "bna\n";
     EXPECT_EQ(way.Deliver(n).kind, DeliveryResult::kDelivered);
     for (const char* part : {"EHLO Pracownia-2\r\n", "\r\nDate: Tue, 08 Dec 2026 14:03:12 +0100\r\n",
-                             "Message-ID: <qm487.5.202612081403120100@lab.example>", "Wiadomo=C5=9B=C4=87 pr=C3=B3bna"})
+                             "Message-ID: <qm487.5.202612081403120100.", "Wiadomo=C5=9B=C4=87 pr=C3=B3bna"})
         EXPECT_NE(sent.find(part), std::string::npos) << part << "\n" << sent;
 
     const struct {
