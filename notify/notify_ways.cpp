@@ -4,6 +4,7 @@
 #include "config/cp1250.h"
 #include "notify/mail_message.h"
 #include "notify/notify_payloads.h"
+#include "notify/notify_settings_check.h"
 
 #include <condition_variable>
 #include <thread>
@@ -61,6 +62,9 @@ CMailWay::CMailWay(const NotifySettings& settings, const std::string& strPasswor
     if (ParseSmtpUrl(settings.strSmtpUrl, m_job.url, &m_strFault) &&
         ParseAddressList(settings.strTo, m_job.to, &m_strFault) && !IsValidMailAddress(settings.strFrom))
         m_strFault = Pl("Niepoprawny adres nadawcy: \"" + settings.strFrom + "\".");
+    // A relative name would be read from whatever folder is current.
+    if (m_strFault.empty() && !settings.strSmtpCaFile.empty() && !IsFullWindowsPath(settings.strSmtpCaFile))
+        m_strFault = Pl("Plik certyfikatu CA trzeba poda\xE6 pe\xB3n\xB9 \x9C" "cie\xBFk\xB9 (np. C:\\Certyfikaty\\ca.pem).");
 }
 
 DeliveryResult CMailWay::Deliver(const Notification& message) {

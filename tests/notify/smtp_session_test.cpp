@@ -222,16 +222,20 @@ TEST(MailWay, ComposesAndSendsOrWaitsForBetterSettings) {
         const char* url;
         const char* from;
         const char* to;
+        const char* ca;
     } faults[] = {
-        {"smtp:/mail.example.com", "qm@lab.example", "a@example.com"},
-        {"smtp://mail.example.com", "qm@lab.example", "a@example.com\r\nBcc: x@y.pl"},
-        {"smtp://mail.example.com", "qm lab", "a@example.com"},
+        {"smtp:/mail.example.com", "qm@lab.example", "a@example.com", ""},
+        {"smtp://mail.example.com", "qm@lab.example", "a@example.com\r\nBcc: x@y.pl", ""},
+        {"smtp://mail.example.com", "qm lab", "a@example.com", ""},
+        // Read from whatever folder is current: any file there could be trusted.
+        {"smtp://mail.example.com", "qm@lab.example", "a@example.com", "ca.pem"},
     };
     for (const auto& f : faults) {
         NotifySettings s = MailSettings();
         s.strSmtpUrl = f.url;
         s.strFrom = f.from;
         s.strTo = f.to;
+        s.strSmtpCaFile = f.ca;
         std::string unused;
         CMailWay bad(s, "", Server({kGreeting}, unused));
         EXPECT_FALSE(bad.SettingsFault().empty()) << f.url << " " << f.from << " " << f.to;
