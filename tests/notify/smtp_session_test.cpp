@@ -110,6 +110,7 @@ TEST(SmtpSession, Dialogues) {
         DeliveryResult::Kind kind;
         std::string strSent;    // a part of what the client sent
         std::string strAnswer;  // a part of the result's answer
+        unsigned nDialogueMs = 300000;
     } cases[] = {
         {"plain", Delivery({kGreeting, kPlainEhlo}), "", DeliveryResult::kDelivered,
          "[open mail.example.com:587]" + kPlainTranscript, "250 queued as 12"},
@@ -166,12 +167,16 @@ TEST(SmtpSession, Dialogues) {
          "EHLO LAB-PC\r\n[close]", "60 s"},
         {"hangs after the message", {kGreeting, kPlainEhlo, kOk, kOk, kOk, "354 go\r\n", kHang}, "",
          DeliveryResult::kRetryLater, "end\r\n.\r\n[close]", "60 s"},
+        {"a server that takes longer than the whole dialogue may", Delivery({kGreeting, kPlainEhlo}), "",
+         DeliveryResult::kRetryLater, "[open mail.example.com:587][close]", "zbyt wolno", 0},
         {"plain text slipped in before TLS", {kGreeting, kTlsEhlo, "220 go\r\n250-AUTH PLAIN\r\n"}, "secret",
          DeliveryResult::kRetryLater, "STARTTLS\r\n[close]", ""},
     };
     for (const auto& c : cases) {
         CScriptedServer server(c.replies);
-        const DeliveryResult result = SendSmtp(server, Job(c.strPassword));
+        SmtpJob job = Job(c.strPassword);
+        job.nDialogueMs = c.nDialogueMs;
+        const DeliveryResult result = SendSmtp(server, job);
         EXPECT_EQ(result.kind, c.kind) << c.name << ": " << result.strAnswer;
         EXPECT_NE(server.strSent.find(c.strSent), std::string::npos) << c.name << ":\n" << server.strSent;
         EXPECT_NE(result.strAnswer.find(c.strAnswer), std::string::npos) << c.name << ": " << result.strAnswer;
