@@ -150,9 +150,18 @@ std::string MailMessageId(const Notification& message, const std::string& from) 
     for (char c : message.strTime)
         if (c >= '0' && c <= '9')
             stamp += c;
+    // Which copy sent it: two profiles or PCs mailing from one address count
+    // their messages each from 1, and may tell one moment (a power cut).
+    std::uint32_t copy = 2166136261u;
+    for (char c : message.strPc + '\n' + message.strProfile) {
+        copy ^= static_cast<unsigned char>(c);
+        copy *= 16777619u;
+    }
+    char copyText[16];
+    std::snprintf(copyText, sizeof copyText, ".%08x", static_cast<unsigned>(copy));
     const std::size_t at = from.find('@');
     const std::string domain = at == std::string::npos ? "qm487.invalid" : from.substr(at + 1);
-    return "<qm487." + std::to_string(message.nId) + "." + stamp + "@" + domain + ">";
+    return "<qm487." + std::to_string(message.nId) + "." + stamp + copyText + "@" + domain + ">";
 }
 
 std::string ComposeMail(const Notification& message, const std::string& from, const std::vector<std::string>& to,

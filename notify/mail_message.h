@@ -35,7 +35,7 @@ bool MailDateFromEventTime(const std::string& eventTime, std::string& date);
 
 // A Message-ID that stays the same each time the same notification is
 // tried again, so a recipient's mail program can tell a second copy:
-// "<qm487.<id>.<time>@<the sender's domain>>".
+// "<qm487.<id>.<time>.<the PC and profile, hashed>@<the sender's domain>>".
 std::string MailMessageId(const Notification& message, const std::string& from);
 
 // The whole message, CRLF-ended lines: From, To, Subject, Date, Message-ID,

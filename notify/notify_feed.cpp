@@ -86,6 +86,18 @@ std::vector<std::unique_ptr<INotifyWay>> MakeWays(const NotifySettings& settings
 
 }  // namespace
 
+NotifyTestAnswers SendNotifyTest(const NotifySource& source, const NotifySettings& settings,
+                                 const std::string& strPassword, bool bStoredUnreadable,
+                                 const std::filesystem::path& log) {
+    const auto ways = MakeWays(settings, strPassword, bStoredUnreadable && strPassword.empty(), log);
+    const std::vector<DeliveryResult> results =
+        CNotifySender::SendTest(ways, ComposeEventMessage(source, NotifyEvent::kTest, Now(), 0, ""));
+    NotifyTestAnswers answers;
+    for (std::size_t k = 0; k < ways.size() && k < results.size(); ++k)
+        answers.emplace_back(ways[k]->Name(), results[k]);
+    return answers;
+}
+
 CNotifyFeed::CNotifyFeed(Host& host) : m_host(host) {}
 
 CNotifyFeed::~CNotifyFeed() { Stop(false); }
@@ -232,14 +244,9 @@ bool CNotifyFeed::RunDialog(CWnd* pParent) {
     // The test's thread may outlive the dialog and this part: it gets copies.
     const NotifySource source = Source();
     const std::filesystem::path log = Beside(".notify.log");
-    dlg.m_fnTestSend = [source, log](const NotifySettings& settings, const std::string& strPassword) {
-        const auto ways = MakeWays(settings, strPassword, false, log);
-        const std::vector<DeliveryResult> results =
-            CNotifySender::SendTest(ways, ComposeEventMessage(source, NotifyEvent::kTest, Now(), 0, ""));
-        NotifyTestAnswers answers;
-        for (std::size_t k = 0; k < ways.size() && k < results.size(); ++k)
-            answers.emplace_back(ways[k]->Name(), results[k]);
-        return answers;
+    const bool bStoredUnreadable = m_secret.IsUnreadable();
+    dlg.m_fnTestSend = [source, log, bStoredUnreadable](const NotifySettings& settings, const std::string& strPassword) {
+        return SendNotifyTest(source, settings, strPassword, bStoredUnreadable, log);
     };
     dlg.m_fnState = [this] { return DescribeState(); };
     if (dlg.DoModal() != IDOK)

@@ -9,6 +9,7 @@
 #include "common/timer_host.h"
 #include "common/timer_ids.h"
 #include "instrument/instrument.h"
+#include "notify/notify_dialog.h"
 #include "notify/notify_rules.h"
 #include "notify/notify_sender.h"
 #include "notify/notify_settings.h"
@@ -22,6 +23,14 @@
 #include <string>
 
 class CWnd;
+
+// "Wyślij wiadomość próbną": the test message through each way the settings
+// give, on the calling thread. bStoredUnreadable: the file's password is
+// another user's; unless a new one was typed (strPassword), e-mail answers
+// so and never goes without it.
+NotifyTestAnswers SendNotifyTest(const NotifySource& source, const NotifySettings& settings,
+                                 const std::string& strPassword, bool bStoredUnreadable,
+                                 const std::filesystem::path& log);
 
 class CNotifyFeed : public CInstrument::Reader {
 public:

@@ -176,7 +176,7 @@ CNotifyOutbox::~CNotifyOutbox() {
 bool CNotifyOutbox::Load() {
     m_pending.clear();
     m_nDamaged = 0;
-    m_nFileBytes = 0;
+    m_nFileBytes = m_nWholeBytes = 0;
     if (!native_file::IsFile(m_path))
         return true;
     std::FILE* file = native_file::Open(m_path, "rb");
@@ -208,7 +208,7 @@ bool CNotifyOutbox::Load() {
             ++next;
         pos = next == std::string::npos ? bytes.size() : next;
     }
-    m_nFileBytes = bytes.size();
+    m_nFileBytes = m_nWholeBytes = bytes.size();
     if (bCut)
         ++m_nDamaged;  // what lay past the bound
     // Written again without the damage, so that appends follow whole
@@ -307,7 +307,11 @@ bool CNotifyOutbox::MarkDone(std::uint64_t nId) {
 }
 
 void CNotifyOutbox::CompactIfDue() {
-    if ((m_pending.empty() && m_nFileBytes > kIdleCompactBytes) || m_nFileBytes > kCompactBytes)
+    // Past the bound only once the file has doubled since it was last
+    // written whole (or nears what a start reads): a backlog of megabytes is
+    // not rewritten for every message a way takes.
+    const bool bGrown = m_nFileBytes > 2 * m_nWholeBytes || m_nFileBytes > kMostFileBytes / 2;
+    if ((m_pending.empty() && m_nFileBytes > kIdleCompactBytes) || (m_nFileBytes > kCompactBytes && bGrown))
         Compact();
 }
 
@@ -337,6 +341,6 @@ bool CNotifyOutbox::Compact() {
         std::filesystem::remove(temp, ignored);
         return false;
     }
-    m_nFileBytes = bytes.size();
+    m_nFileBytes = m_nWholeBytes = bytes.size();
     return true;
 }

@@ -70,6 +70,7 @@ private:
     std::deque<Entry> m_pending;
     std::uint64_t m_nLastId = 0;
     std::uint64_t m_nFileBytes = 0;
+    std::uint64_t m_nWholeBytes = 0;  // the file's size when it was last read or written whole
     int m_nDamaged = 0;
     bool m_bFailing = false;
 

@@ -1,7 +1,24 @@
 #include "notify/notify_sender.h"
 
 #include <algorithm>
+#include <exception>
 #include <utility>
+
+namespace {
+
+// A way that throws (out of memory, a fault of its own) answers "later": no
+// exception leaves the sending thread, which would end the program.
+DeliveryResult DeliverCaught(INotifyWay& way, const Notification& message) {
+    try {
+        return way.Deliver(message);
+    } catch (const std::exception& e) {
+        return {DeliveryResult::kRetryLater, std::string("B\xC5\x82\xC4\x85" "d wewn\xC4\x99trzny: ") + e.what()};
+    } catch (...) {
+        return {DeliveryResult::kRetryLater, "B\xC5\x82\xC4\x85" "d wewn\xC4\x99trzny."};
+    }
+}
+
+}  // namespace
 
 CNotifySender::CNotifySender(std::filesystem::path outboxPath) : m_outbox(std::move(outboxPath)) {
     m_outbox.Load();
@@ -87,23 +104,31 @@ std::vector<DeliveryResult> CNotifySender::SendTest(const std::vector<std::uniqu
 void CNotifySender::Run() {
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_bStop) {
-        RemoveDone();
-        bool bAsked = false;
-        auto wake = std::chrono::steady_clock::time_point::max();
-        for (std::size_t k = 0; k < m_ways.size() && !m_bStop; ++k) {
-            if (m_runs[k].retryAt > std::chrono::steady_clock::now())
-                wake = std::min(wake, m_runs[k].retryAt);
-            else if (DeliverNext(k, lock))
-                bAsked = true;
+        try {
+            RemoveDone();
+            bool bAsked = false;
+            auto wake = std::chrono::steady_clock::time_point::max();
+            for (std::size_t k = 0; k < m_ways.size() && !m_bStop; ++k) {
+                if (m_runs[k].retryAt > std::chrono::steady_clock::now())
+                    wake = std::min(wake, m_runs[k].retryAt);
+                else if (DeliverNext(k, lock))
+                    bAsked = true;
+            }
+            // After an answer the ways are looked at again before any wait, so
+            // that a pause just begun sets the time to wake.
+            if (bAsked || m_bStop)
+                continue;
+            if (wake == std::chrono::steady_clock::time_point::max())
+                m_wake.wait(lock);
+            else
+                m_wake.wait_until(lock, wake);
+        } catch (...) {
+            // Out of memory in the outbox or a callback: the thread stays,
+            // and tries again after a pause; what is pending stays pending.
+            if (!lock.owns_lock())
+                lock.lock();
+            m_wake.wait_for(lock, m_firstPause);
         }
-        // After an answer the ways are looked at again before any wait, so
-        // that a pause just begun sets the time to wake.
-        if (bAsked || m_bStop)
-            continue;
-        if (wake == std::chrono::steady_clock::time_point::max())
-            m_wake.wait(lock);
-        else
-            m_wake.wait_until(lock, wake);
     }
 }
 
@@ -117,7 +142,7 @@ bool CNotifySender::DeliverNext(std::size_t k, std::unique_lock<std::mutex>& loc
     const Notification message = next->message;
 
     lock.unlock();
-    const DeliveryResult result = m_ways[k]->Deliver(message);
+    const DeliveryResult result = DeliverCaught(*m_ways[k], message);
     lock.lock();
 
     WayRun& run = m_runs[k];

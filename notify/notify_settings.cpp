@@ -45,19 +45,33 @@ void LoadNotifySettings(const CIniFile& ini, NotifySettings& s) {
 }
 
 void SaveNotifySettings(CIniFile& ini, const NotifySettings& s) {
-    if (s.IsDefault() && ini.FindSection(kSection) < 0)
+    const int nSection = ini.FindSection(kSection);
+    if (s.IsDefault() && nSection < 0)
         return;
-    ini.SetString(kSection, "NOTIFY_SMTP_URL", s.strSmtpUrl);
-    ini.SetString(kSection, "NOTIFY_FROM", s.strFrom);
-    ini.SetString(kSection, "NOTIFY_TO", s.strTo);
-    ini.SetString(kSection, "NOTIFY_SMTP_USER", s.strSmtpUser);
-    ini.SetString(kSection, "NOTIFY_SMTP_SECRET", s.strSmtpProtectedSecret);
-    ini.SetString(kSection, "NOTIFY_SMTP_CA_FILE", s.strSmtpCaFile);
-    ini.SetString(kSection, "NOTIFY_WEBHOOK_URL", s.strWebhookUrl);
-    ini.SetString(kSection, "NOTIFY_WEBHOOK_FORMAT", s.strWebhookFormat);
-    ini.SetString(kSection, "NOTIFY_PROGRAM", s.strProgram);
-    ini.SetInt(kSection, "NOTIFY_DELAY", s.nDelaySeconds);
-    ini.SetInt(kSection, "NOTIFY_SILENCE", s.nSilenceMinutes);
-    ini.SetInt(kSection, "NOTIFY_REPEAT", s.nRepeatMinutes);
-    ini.SetString(kSection, "NOTIFY_SUMMARY", s.strSummary);
+    // A key whose text already reads as the value keeps its text: a value
+    // written by hand that the program does not take ("7:30", "-5") stays
+    // as the user wrote it, never replaced by the default it was read as.
+    NotifySettings read;
+    LoadNotifySettings(ini, read);
+    auto put = [&](const char* key, const std::string& value, const std::string& readValue) {
+        if (value != readValue || nSection < 0 || ini.FindKey(nSection, key) < 0)
+            ini.SetString(kSection, key, value);
+    };
+    auto putInt = [&](const char* key, int value, int readValue) {
+        if (value != readValue || nSection < 0 || ini.FindKey(nSection, key) < 0)
+            ini.SetInt(kSection, key, value);
+    };
+    put("NOTIFY_SMTP_URL", s.strSmtpUrl, read.strSmtpUrl);
+    put("NOTIFY_FROM", s.strFrom, read.strFrom);
+    put("NOTIFY_TO", s.strTo, read.strTo);
+    put("NOTIFY_SMTP_USER", s.strSmtpUser, read.strSmtpUser);
+    put("NOTIFY_SMTP_SECRET", s.strSmtpProtectedSecret, read.strSmtpProtectedSecret);
+    put("NOTIFY_SMTP_CA_FILE", s.strSmtpCaFile, read.strSmtpCaFile);
+    put("NOTIFY_WEBHOOK_URL", s.strWebhookUrl, read.strWebhookUrl);
+    put("NOTIFY_WEBHOOK_FORMAT", s.strWebhookFormat, read.strWebhookFormat);
+    put("NOTIFY_PROGRAM", s.strProgram, read.strProgram);
+    putInt("NOTIFY_DELAY", s.nDelaySeconds, read.nDelaySeconds);
+    putInt("NOTIFY_SILENCE", s.nSilenceMinutes, read.nSilenceMinutes);
+    putInt("NOTIFY_REPEAT", s.nRepeatMinutes, read.nRepeatMinutes);
+    put("NOTIFY_SUMMARY", s.strSummary, read.strSummary);
 }

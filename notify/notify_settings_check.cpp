@@ -10,8 +10,8 @@ const char kBadTo[] = "Podaj adresy odbiorc\xF3w w postaci nazwa@serwer, rozdzie
 const char kBadUser[] = "Nazwa u\xBFytkownika nie mo\xBF" "e zawiera\xE6 znak\xF3w steruj\xB9" "cych.";
 const char kBadCaFile[] = "Podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA pliku certyfikatu, np. C:\\Certyfikaty\\ca.pem.";
 const char kBadWebhookUrl[] = "Podaj adres web hooka w postaci https://serwer/\x9C" "cie\xBFka lub http://serwer/\x9C" "cie\xBFka.";
-const char kBadProgram[] = "Podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA programu .exe, np. C:\\Narz\xEA" "dzia\\powiadom.exe. "
-                          "Plik wsadowy (.bat, .cmd) czyta\xB3" "by argumenty jako polecenia.";
+const char kBadProgram[] = "Podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA programu .exe, np. C:\\Narz\xEA" "dzia\\alarm.exe "
+                           "(plik .cmd lub .bat uruchom przez w\xB3" "asny program .exe).";
 const char kBadDelay[] = "Op\xF3\x9Fnienie musi by\xE6 liczb\xB9 sekund od 0 do 86400.";
 const char kBadSilence[] = "Czas ciszy musi by\xE6 liczb\xB9 minut od 0 do 10080 (0: bez powiadomie\xF1).";
 const char kBadRepeat[] = "Odst\xEAp powt\xF3rze\xF1 musi by\xE6 liczb\xB9 minut od 0 do 10080.";
@@ -86,6 +86,15 @@ bool AreAddresses(const std::string& list) {
     }
 }
 
+// A program file run as itself: a batch file (.cmd, .bat) would run through
+// cmd.exe, which reads the arguments (the PC's name, the message) as commands.
+bool IsProgramFile(const std::string& path) {
+    std::string ext = path.size() > 4 ? path.substr(path.size() - 4) : std::string();
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".exe" || ext == ".com";
+}
+
 }  // namespace
 
 bool IsFullWindowsPath(const std::string& p) {
@@ -95,15 +104,6 @@ bool IsFullWindowsPath(const std::string& p) {
                         (p[2] == '\\' || p[2] == '/');
     const bool bShare = p.size() > 2 && p[0] == '\\' && p[1] == '\\' && p[2] != '\\';
     return bDrive || bShare;
-}
-
-bool IsRunnableProgram(const std::string& p) {
-    if (!IsFullWindowsPath(p) || p.size() < 4)
-        return false;
-    std::string ext = p.substr(p.size() - 4);
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".exe" || ext == ".com";
 }
 
 NotifySettingsFault CheckNotifySettings(const NotifySettings& s) {
@@ -120,7 +120,7 @@ NotifySettingsFault CheckNotifySettings(const NotifySettings& s) {
         return {NotifyField::kCaFile, kBadCaFile};
     if (!s.strWebhookUrl.empty() && !IsUrl(s.strWebhookUrl, "http://", "https://", true))
         return {NotifyField::kWebhookUrl, kBadWebhookUrl};
-    if (!s.strProgram.empty() && !IsRunnableProgram(s.strProgram))
+    if (!s.strProgram.empty() && (!IsFullWindowsPath(s.strProgram) || !IsProgramFile(s.strProgram)))
         return {NotifyField::kProgram, kBadProgram};
     if (s.nDelaySeconds < 0 || s.nDelaySeconds > kMaxNotifyDelaySeconds)
         return {NotifyField::kDelay, kBadDelay};

@@ -32,6 +32,3 @@ NotifySettingsFault CheckNotifySettings(const NotifySettings& settings);
 // A full Windows path: "C:\..." or "\\server\share\...". Another would be
 // looked for wherever the program happens to run.
 bool IsFullWindowsPath(const std::string& path);
-// A full path to a program file run as itself (.exe, .com): a batch file
-// would run through cmd.exe, which reads the arguments as commands.
-bool IsRunnableProgram(const std::string& path);

@@ -4,6 +4,10 @@
 #include "config/cp1250.h"
 #include "notify/mail_message.h"
 #include "notify/notify_payloads.h"
+#include "notify/notify_settings_check.h"
+
+#include <condition_variable>
+#include <thread>
 
 namespace {
 
@@ -58,6 +62,9 @@ CMailWay::CMailWay(const NotifySettings& settings, const std::string& strPasswor
     if (ParseSmtpUrl(settings.strSmtpUrl, m_job.url, &m_strFault) &&
         ParseAddressList(settings.strTo, m_job.to, &m_strFault) && !IsValidMailAddress(settings.strFrom))
         m_strFault = Pl("Niepoprawny adres nadawcy: \"" + settings.strFrom + "\".");
+    // A relative name would be read from whatever folder is current.
+    if (m_strFault.empty() && !settings.strSmtpCaFile.empty() && !IsFullWindowsPath(settings.strSmtpCaFile))
+        m_strFault = Pl("Plik certyfikatu CA trzeba poda\xE6 pe\xB3n\xB9 \x9C" "cie\xBFk\xB9 (np. C:\\Certyfikaty\\ca.pem).");
 }
 
 DeliveryResult CMailWay::Deliver(const Notification& message) {
@@ -129,14 +136,58 @@ CProgramWay::CProgramWay(const NotifySettings& settings, std::unique_ptr<IProgra
         m_strFault = Pl("Program trzeba poda\xE6 pe\xB3n\xB9 \x9C" "cie\xBFk\xB9 (np. C:\\Programy\\powiadom.exe).");
 }
 
+struct CProgramWay::Start {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool bDone = false;
+    bool bCancelled = false;
+    bool bStarted = false;
+    std::string strError;
+};
+
 DeliveryResult CProgramWay::Deliver(const Notification& message) {
     if (!m_strFault.empty())
         return Waiting(m_strFault);
-    std::string error;
-    if (!m_starter->Start(m_strPath, ProgramArguments(message), m_nRunLimitMs, &error))
-        return Waiting(Pl("Nie uruchomiono programu: ") + error);
+    const auto start = std::make_shared<Start>();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_bCancelled)
+            return Waiting(Pl("Wysy\xB3" "anie przerwano."));
+        m_active = start;
+    }
+    std::thread([start, starter = m_starter, path = m_strPath, args = ProgramArguments(message),
+                 nLimitMs = m_nRunLimitMs] {
+        std::string error;
+        bool bStarted = false;
+        try {
+            bStarted = starter->Start(path, args, nLimitMs, &error);
+        } catch (...) {  // no exception leaves a thread
+            error = "?";
+        }
+        std::lock_guard<std::mutex> lock(start->mutex);
+        start->bDone = true;
+        start->bStarted = bStarted;
+        start->strError = error;
+        start->changed.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(start->mutex);
+    start->changed.wait(lock, [&] { return start->bDone || start->bCancelled; });
+    if (!start->bDone)
+        return Waiting(Pl("Wysy\xB3" "anie przerwano."));
+    if (!start->bStarted)
+        return Waiting(Pl("Nie uruchomiono programu: ") + start->strError);
     DeliveryResult result;
     result.kind = DeliveryResult::kDelivered;
     result.strAnswer = Pl("Program uruchomiono.");
     return result;
+}
+
+void CProgramWay::Cancel() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bCancelled = true;
+    if (m_active) {
+        std::lock_guard<std::mutex> startLock(m_active->mutex);
+        m_active->bCancelled = true;
+        m_active->changed.notify_all();
+    }
 }

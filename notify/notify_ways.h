@@ -63,17 +63,25 @@ private:
 };
 
 // Started: delivered. Not started (a missing file among the reasons):
-// retry later, with the reason, as the user may mend it.
+// retry later, with the reason, as the user may mend it. The start runs on
+// a thread of its own: one from a share that does not answer may take
+// Windows a minute, and Cancel (a close) does not wait for it.
 class CProgramWay : public CConfiguredWay {
 public:
     CProgramWay(const NotifySettings& settings, std::unique_ptr<IProgramStarter> starter,
                 unsigned nRunLimitMs = 60000);
     const char* Name() const override { return "program"; }
     DeliveryResult Deliver(const Notification& message) override;
-    void Cancel() override {}  // starting does not wait
+    // This Deliver and every later one return at once: it is for closing.
+    void Cancel() override;
 
 private:
+    struct Start;  // one start's outcome, shared with its thread
+
     std::string m_strPath;
-    std::unique_ptr<IProgramStarter> m_starter;
+    std::shared_ptr<IProgramStarter> m_starter;
     unsigned m_nRunLimitMs;
+    std::mutex m_mutex;
+    std::shared_ptr<Start> m_active;  // under m_mutex
+    bool m_bCancelled = false;
 };

@@ -4,6 +4,9 @@
 #include "config/cp1250.h"
 #include "notify/mail_message.h"
 
+#include <algorithm>
+#include <chrono>
+
 namespace {
 
 // Polish texts are written as the rest of the program writes them
@@ -70,7 +73,9 @@ Extensions ParseExtensions(const Reply& reply) {
 // kept as a Polish reason.
 class CDialogue {
 public:
-    CDialogue(INotifyStream& stream, unsigned nReplyMs) : m_stream(stream), m_nReplyMs(nReplyMs) {}
+    CDialogue(INotifyStream& stream, unsigned nReplyMs, unsigned nDialogueMs)
+        : m_stream(stream), m_nReplyMs(nReplyMs),
+          m_end(std::chrono::steady_clock::now() + std::chrono::milliseconds(nDialogueMs)) {}
 
     bool Read(Reply& reply) {
         reply = Reply();
@@ -125,8 +130,12 @@ private:
             }
             if (m_buffer.size() >= kSmtpLineMost)
                 return Fail(Pl("Serwer poczty przys\xB3" "a\xB3 zbyt d\xB3ugi wiersz."));
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_end - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return Fail(Pl("Serwer poczty odpowiada zbyt wolno."));
             char chunk[1024];
-            const int n = m_stream.Receive(chunk, sizeof chunk, m_nReplyMs);
+            const int n = m_stream.Receive(chunk, sizeof chunk,
+                                           static_cast<unsigned>(std::min<long long>(m_nReplyMs, left.count())));
             if (n == 0)
                 return Fail(Pl("Serwer poczty nie odpowiedzia\xB3 w ci\xB9gu ") + std::to_string((m_nReplyMs + 999) / 1000) +
                             " s.");
@@ -138,6 +147,7 @@ private:
 
     INotifyStream& m_stream;
     unsigned m_nReplyMs;
+    std::chrono::steady_clock::time_point m_end;
     std::string m_buffer;
     std::string m_strFault;
 };
@@ -146,7 +156,7 @@ private:
 class CSmtpTalk {
 public:
     CSmtpTalk(INotifyStream& stream, const SmtpJob& job, DeliveryResult& result)
-        : m_stream(stream), m_job(job), m_result(result), m_dialogue(stream, job.nReplyMs) {}
+        : m_stream(stream), m_job(job), m_result(result), m_dialogue(stream, job.nReplyMs, job.nDialogueMs) {}
 
     bool Run() {
         Reply reply;

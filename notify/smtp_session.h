@@ -36,6 +36,9 @@ struct SmtpJob {
     std::string strMessage;  // ComposeMail's
     unsigned nConnectMs = 30000;
     unsigned nReplyMs = 60000;  // each wait for a reply's bytes
+    // The whole dialogue after the connection: a server that sends a byte
+    // now and then keeps the other ways waiting no longer than this.
+    unsigned nDialogueMs = 300000;
 };
 
 // Bounds of one reply: longer lines, more lines, or a line without a

@@ -487,11 +487,15 @@ TEST_F(SettingsTest, NotifySectionIsReadAsWrittenByHandWithBadValuesAsDefaults) 
     EXPECT_EQ(read.notify.nSilenceMinutes, 0);
     EXPECT_EQ(read.notify.nRepeatMinutes, 15);
     EXPECT_EQ(read.notify.strSummary, "");
+    // Saved back as written, not as what the program made of them.
+    EXPECT_NE(Read(path).find("NOTIFY_DELAY=-5\r\nNOTIFY_SILENCE=0\r\nNOTIFY_REPEAT=99999999\r\nNOTIFY_SUMMARY=7:30\r\n"),
+              std::string::npos);
     const std::pair<const char*, const char*> summaries[] = {
         {"23:59", "23:59"}, {"00:00", "00:00"}, {"24:00", ""}, {"12:60", ""}, {"1230", ""}, {"12:3x", ""}};
     for (const auto& [written, kept] : summaries) {
         Write(path, std::string(kFirstRunFile) + "[NOTIFY]\r\nNOTIFY_SUMMARY=" + written + "\r\n");
         EXPECT_EQ(Run().notify.strSummary, kept) << written;
+        EXPECT_NE(Read(path).find(std::string("NOTIFY_SUMMARY=") + written + "\r\n"), std::string::npos) << written;
     }
 }
 

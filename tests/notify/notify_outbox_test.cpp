@@ -92,6 +92,25 @@ TEST_F(NotifyOutboxTest, WhatWasWrittenComesBackInOrderWithItsWaysAndWithoutWhat
     EXPECT_EQ(next.nId, 6u);
 }
 
+// A way back after days of failing must not rewrite a backlog of megabytes
+// for each message it takes (the window's Post waits for each rewrite).
+TEST_F(NotifyOutboxTest, ABigBacklogIsNotRewrittenWholeAtEveryStep) {
+    CNotifyOutbox outbox(Path());
+    ASSERT_TRUE(outbox.Load());
+    for (int i = 1; i <= 12; ++i) {
+        Notification m = Message(i);
+        m.strText.assign(100000, 'x');
+        ASSERT_TRUE(outbox.Post(m));
+    }
+    outbox.CompactIfDue();
+    for (std::uint64_t id = 1; id <= 3; ++id) {
+        const std::uint64_t before = outbox.FileBytes();
+        ASSERT_TRUE(outbox.MarkDone(id));
+        outbox.CompactIfDue();
+        EXPECT_GT(outbox.FileBytes(), before) << id;
+    }
+}
+
 TEST_F(NotifyOutboxTest, ATornLastRecordCostsThatRecordAloneAtEveryByte) {
     PostAndKill(2);
     const std::string whole = Read(Path());

@@ -4,6 +4,7 @@
 #include "framework/text.h"
 #include "notify/command_line.h"
 #include "notify/http_poster_win.h"
+#include "notify/notify_feed.h"
 #include "notify/notify_stream_win.h"
 #include "notify/program_starter_win.h"
 #include "tests/server_script.h"
@@ -247,6 +248,24 @@ TEST(ProgramStarter, OnlyAFullPathToAProgramIsStarted) {
         EXPECT_FALSE(error.empty());
     }
     EXPECT_FALSE(starter.Start("C:\\no such folder\\none.exe", {}, 1000, &error));
+}
+
+// Another user's stored password never turns into none: the test message
+// waits for one typed anew instead of going to the server without it.
+TEST(NotifyTestMessage, MailWithAnUnreadableStoredPasswordIsHeld) {
+    NotifySettings settings;
+    settings.strSmtpUrl = "smtp://127.0.0.1:9";
+    settings.strFrom = "hala2@firma.pl";
+    settings.strTo = "jan@firma.pl";
+    settings.strSmtpUser = "hala2";
+    const std::string log = TempFile("qm487_test.notify.log");
+    for (const char* typed : {"", "nowe has\xC5\x82o"}) {
+        const NotifyTestAnswers answers = SendNotifyTest(NotifySource(), settings, typed, true, afx::WidenUtf8(log));
+        ASSERT_EQ(answers.size(), 1u);
+        EXPECT_EQ(answers[0].second.kind, DeliveryResult::kRetryLater);
+        EXPECT_EQ(answers[0].second.strAnswer.find("innego u\xC5\xBCytkownika") != std::string::npos, *typed == 0)
+            << typed << ": " << answers[0].second.strAnswer;
+    }
 }
 
 TEST(ProgramStarter, OneRunningPastTheLimitIsEndedAndNoted) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <deque>
+#include <stdexcept>
 #include <future>
 #include <thread>
 
@@ -16,6 +17,7 @@ struct WayLog {
     std::mutex mutex;
     std::vector<std::uint64_t> attempts;
     std::deque<DeliveryResult::Kind> script;  // answers in turn; then delivered
+    int nThrows = 0;                          // before the script, Deliver throws this often
     bool bBlock = false;                      // Deliver waits for Cancel
     std::atomic<bool> bInDeliver{false};
 
@@ -35,6 +37,8 @@ public:
         m_log->bInDeliver = true;
         m_cancelled.wait(lock, [&] { return !m_log->bBlock || m_bCancelled; });
         m_log->bInDeliver = false;
+        if (!m_bCancelled && m_log->nThrows > 0 && m_log->nThrows--)
+            throw std::runtime_error("out of memory");
         DeliveryResult result;
         result.kind = m_bCancelled ? DeliveryResult::kRetryLater : DeliveryResult::kDelivered;
         if (!m_bCancelled && !m_log->script.empty()) {
@@ -119,16 +123,19 @@ TEST_F(NotifySenderTest, LaterIsTriedAgainAndNeverIsGivenUp) {
         int posts;
         std::vector<std::uint64_t> attempts;
         std::vector<std::uint64_t> givenUp;
+        int throws = 0;
     };
     const Row rows[] = {
         {{DeliveryResult::kRetryLater, DeliveryResult::kRetryLater}, 1, {1, 1, 1}, {}},
         {{DeliveryResult::kNeverDeliverable}, 2, {1, 2}, {1}},
         {{DeliveryResult::kRetryLater, DeliveryResult::kNeverDeliverable}, 2, {1, 1, 2}, {1}},
+        {{}, 2, {1, 1, 2}, {}, 1},  // an exception is a "later", not the end of the thread
     };
     for (const Row& row : rows) {
         std::filesystem::remove(Path());
         auto log = std::make_shared<WayLog>();
         log->script = row.script;
+        log->nThrows = row.throws;
         std::mutex mutex;
         std::vector<std::uint64_t> givenUp;
         std::atomic<int> changes{0};

@@ -13,7 +13,7 @@ NotifySettings Working() {
     s.strTo = "jan@firma.pl, anna@firma.pl";
     s.strSmtpUser = "hala2@firma.pl";
     s.strWebhookUrl = "https://ntfy.sh/hala2?priority=high";
-    s.strProgram = "C:\\Narz\xEA" "dzia\\POWIADOM.EXE";
+    s.strProgram = "C:\\Skrypty\\alarm.exe";
     s.strSummary = "07:30";
     return s;
 }
@@ -52,6 +52,7 @@ TEST(NotifySettingsCheck, EachFieldThatCannotWorkIsNamed) {
         {"relative program", [](NotifySettings& s) { s.strProgram = "alarm.cmd"; }, NotifyField::kProgram},
         {"drive-relative", [](NotifySettings& s) { s.strProgram = "C:alarm.cmd"; }, NotifyField::kProgram},
         {"batch file", [](NotifySettings& s) { s.strProgram = "C:\\Skrypty\\alarm.cmd"; }, NotifyField::kProgram},
+        {"BAT file", [](NotifySettings& s) { s.strProgram = "C:\\Skrypty\\ALARM.BAT"; }, NotifyField::kProgram},
         {"quoted program", [](NotifySettings& s) { s.strProgram = "\"C:\\a.exe\" x"; }, NotifyField::kProgram},
         {"delay -1", [](NotifySettings& s) { s.nDelaySeconds = -1; }, NotifyField::kDelay},
         {"delay over a day", [](NotifySettings& s) { s.nDelaySeconds = kMaxNotifyDelaySeconds + 1; },

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <future>
 
 namespace {
 
@@ -109,6 +110,7 @@ TEST(SmtpSession, Dialogues) {
         DeliveryResult::Kind kind;
         std::string strSent;    // a part of what the client sent
         std::string strAnswer;  // a part of the result's answer
+        unsigned nDialogueMs = 300000;
     } cases[] = {
         {"plain", Delivery({kGreeting, kPlainEhlo}), "", DeliveryResult::kDelivered,
          "[open mail.example.com:587]" + kPlainTranscript, "250 queued as 12"},
@@ -165,12 +167,16 @@ TEST(SmtpSession, Dialogues) {
          "EHLO LAB-PC\r\n[close]", "60 s"},
         {"hangs after the message", {kGreeting, kPlainEhlo, kOk, kOk, kOk, "354 go\r\n", kHang}, "",
          DeliveryResult::kRetryLater, "end\r\n.\r\n[close]", "60 s"},
+        {"a server that takes longer than the whole dialogue may", Delivery({kGreeting, kPlainEhlo}), "",
+         DeliveryResult::kRetryLater, "[open mail.example.com:587][close]", "zbyt wolno", 0},
         {"plain text slipped in before TLS", {kGreeting, kTlsEhlo, "220 go\r\n250-AUTH PLAIN\r\n"}, "secret",
          DeliveryResult::kRetryLater, "STARTTLS\r\n[close]", ""},
     };
     for (const auto& c : cases) {
         CScriptedServer server(c.replies);
-        const DeliveryResult result = SendSmtp(server, Job(c.strPassword));
+        SmtpJob job = Job(c.strPassword);
+        job.nDialogueMs = c.nDialogueMs;
+        const DeliveryResult result = SendSmtp(server, job);
         EXPECT_EQ(result.kind, c.kind) << c.name << ": " << result.strAnswer;
         EXPECT_NE(server.strSent.find(c.strSent), std::string::npos) << c.name << ":\n" << server.strSent;
         EXPECT_NE(result.strAnswer.find(c.strAnswer), std::string::npos) << c.name << ": " << result.strAnswer;
@@ -214,23 +220,27 @@ TEST(MailWay, ComposesAndSendsOrWaitsForBetterSettings) {
     n.strText = "Wiadomo\xC5\x9B\xC4\x87 pr\xC3\xB3" "bna\n";
     EXPECT_EQ(way.Deliver(n).kind, DeliveryResult::kDelivered);
     for (const char* part : {"EHLO Pracownia-2\r\n", "\r\nDate: Tue, 08 Dec 2026 14:03:12 +0100\r\n",
-                             "Message-ID: <qm487.5.202612081403120100@lab.example>", "Wiadomo=C5=9B=C4=87 pr=C3=B3bna"})
+                             "Message-ID: <qm487.5.202612081403120100.", "Wiadomo=C5=9B=C4=87 pr=C3=B3bna"})
         EXPECT_NE(sent.find(part), std::string::npos) << part << "\n" << sent;
 
     const struct {
         const char* url;
         const char* from;
         const char* to;
+        const char* ca;
     } faults[] = {
-        {"smtp:/mail.example.com", "qm@lab.example", "a@example.com"},
-        {"smtp://mail.example.com", "qm@lab.example", "a@example.com\r\nBcc: x@y.pl"},
-        {"smtp://mail.example.com", "qm lab", "a@example.com"},
+        {"smtp:/mail.example.com", "qm@lab.example", "a@example.com", ""},
+        {"smtp://mail.example.com", "qm@lab.example", "a@example.com\r\nBcc: x@y.pl", ""},
+        {"smtp://mail.example.com", "qm lab", "a@example.com", ""},
+        // Read from whatever folder is current: any file there could be trusted.
+        {"smtp://mail.example.com", "qm@lab.example", "a@example.com", "ca.pem"},
     };
     for (const auto& f : faults) {
         NotifySettings s = MailSettings();
         s.strSmtpUrl = f.url;
         s.strFrom = f.from;
         s.strTo = f.to;
+        s.strSmtpCaFile = f.ca;
         std::string unused;
         CMailWay bad(s, "", Server({kGreeting}, unused));
         EXPECT_FALSE(bad.SettingsFault().empty()) << f.url << " " << f.from << " " << f.to;
@@ -345,6 +355,30 @@ TEST(ProgramWay, StartedByItsFullPathOnly) {
             EXPECT_NE(result.strAnswer.find("file not found"), std::string::npos);
         }
     }
+}
+
+// A start from a share that does not answer may take Windows a minute: a
+// close (Cancel) does not wait for it.
+TEST(ProgramWay, CancelReturnsAStartThatHangs) {
+    struct CHangingStarter : IProgramStarter {
+        std::shared_future<void> go;
+        bool Start(const std::string&, const std::vector<std::string>&, unsigned, std::string*) override {
+            go.wait();
+            return true;
+        }
+    };
+    std::promise<void> release;
+    auto starter = std::make_unique<CHangingStarter>();
+    starter->go = release.get_future().share();
+    NotifySettings s;
+    s.strProgram = "\\\\serwer\\udzial\\a.exe";
+    CProgramWay way(s, std::move(starter));
+    auto delivered = std::async(std::launch::async, [&] { return way.Deliver(Notification()); });
+    way.Cancel();  // before Deliver began or while it waits: either way it returns
+    const bool bReturned = delivered.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    release.set_value();
+    ASSERT_TRUE(bReturned);
+    EXPECT_EQ(delivered.get().kind, DeliveryResult::kRetryLater);
 }
 
 }  // namespace
