@@ -1,6 +1,5 @@
 #include "notify/notify_dialog.h"
 
-#include "framework/app_messages.h"
 #include "framework/file_dialog.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
@@ -36,43 +35,33 @@ const int kFieldControls[] = {
 };
 static_assert(std::size(kFieldControls) == static_cast<std::size_t>(NotifyField::kSummary) + 1);
 
-// A way's answer is UTF-8 (it may quote a server).
-std::wstring WidenUtf8(const std::string& text) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-    return wide;
-}
-
-// "e-mail: 250 OK", a line for each way.
-std::wstring DescribeAnswers(const NotifyTestAnswers& answers) {
+// "e-mail: 250 OK", a line for each way; an answer is UTF-8 (it may quote
+// a server), the text Windows-1250.
+std::string DescribeAnswers(const NotifyTestAnswers& answers) {
     std::wstring text;
     for (const auto& [way, result] : answers) {
         std::string answer = result.strAnswer;
         if (answer.empty())
             answer = result.kind == DeliveryResult::kDelivered ? "OK" : "brak odpowiedzi";
-        text += (text.empty() ? L"" : L"\r\n") + WidenUtf8(way + ": " + answer);
+        text += (text.empty() ? L"" : L"\r\n") + afx::WidenUtf8(way + ": " + answer);
     }
-    return text;
+    return afx::Narrow1250(text);
 }
 
 }  // namespace
 
-CNotifyDialog::CNotifyDialog(CWnd* pParent) : CDialog(IDD_NOTIFY, pParent) {}
-
-CNotifyDialog::~CNotifyDialog() { EndTest(); }
+CNotifyDialog::CNotifyDialog(CWnd* pParent)
+    : CConnectionCheckDialog(IDD_NOTIFY, pParent,
+                             {IDC_NOTIFY_TEST, IDC_NOTIFY_TEST_RESULT, IDC_NOTIFY_STATE, IDC_NOTIFY_SECRET_NOTE},
+                             "smtp://", "smtps://") {}
 
 const AfxMsgMap* CNotifyDialog::GetThisMessageMap() {
     typedef CNotifyDialog C;
     static const AfxMsgEntry entries[] = {
         afx::OnCommand<IDC_NOTIFY_BROWSE_PROGRAM, &C::OnBrowseProgram>(),
         afx::OnCommand<IDC_NOTIFY_TEST, &C::OnTest>(),
-        afx::OnMessage<WM_NOTIFY_TEST_DONE, &C::OnTestDone>(),
-        afx::OnTimer<&C::OnTimer>(),
-        afx::OnDestroy<&C::OnDestroy>(),
     };
-    static const AfxMsgMap map = {CDialog::GetThisMessageMap(), entries, std::size(entries)};
+    static const AfxMsgMap map = {CConnectionCheckDialog::GetThisMessageMap(), entries, std::size(entries)};
     return &map;
 }
 
@@ -94,7 +83,8 @@ void CNotifyDialog::DoDataExchange(CDataExchange* pDX) {
 }
 
 BOOL CNotifyDialog::OnInitDialog() {
-    CDialog::OnInitDialog();
+    m_bSecretUnreadable = m_storedSecret.IsUnreadable();
+    CConnectionCheckDialog::OnInitDialog();
     const HWND hFormat = GetDlgItem(IDC_NOTIFY_WEBHOOK_FORMAT);
     for (const wchar_t* format : kFormats)
         ::SendMessageW(hFormat, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(format));
@@ -102,13 +92,9 @@ BOOL CNotifyDialog::OnInitDialog() {
     if (!m_storedSecret.Plain().empty()) {
         m_editSecret.SetWindowText(kPlaceholder);
         ::SetDlgItemTextW(m_hWnd, IDC_NOTIFY_SECRET_NOTE, afx::Widen1250(kSecretStored).c_str());
-    } else if (m_storedSecret.IsUnreadable()) {
-        ::SetDlgItemTextW(m_hWnd, IDC_NOTIFY_SECRET_NOTE, afx::Widen1250(kSecretUnreadableText).c_str());
     }
     // Only what the user changes counts as typed.
     ::SendMessageW(m_editSecret, EM_SETMODIFY, FALSE, 0);
-    ShowState();
-    SetTimer(kStateTimerId, 1000);
     return TRUE;
 }
 
@@ -152,69 +138,20 @@ void CNotifyDialog::OnBrowseProgram() {
 }
 
 void CNotifyDialog::OnTest() {
-    if (m_pTest != nullptr || !m_fnTestSend || !ReadForm(IDC_NOTIFY_TEST_RESULT))
+    if (IsChecking() || !m_fnTestSend || !ReadForm(IDC_NOTIFY_TEST_RESULT))
         return;
     if (!m_settings.HasWay()) {
-        ::SetDlgItemTextW(m_hWnd, IDC_NOTIFY_TEST_RESULT, afx::Widen1250(kNoWay).c_str());
+        ShowCheckResult(kNoWay);
         return;
     }
-    auto test = std::make_shared<TestRun>();
-    const NotifyTestSend send = m_fnTestSend;
-    const NotifySettings settings = m_settings;
-    const std::string secret = SecretForTest();
-    const HWND hWnd = m_hWnd;
-    const BOOL bStarted = m_testThread.Start([test, send, settings, secret, hWnd]() -> UINT {
+    // The thread gets copies: the dialog may close while a server keeps the
+    // test waiting, and it is then let go.
+    StartCheck([send = m_fnTestSend, settings = m_settings, secret = SecretForTest()] {
         try {
-            test->answers = send(settings, secret);
+            return DescribeAnswers(send(settings, secret));
         } catch (...) {
-            test->answers.clear();
-            test->bFailed = true;
+            return std::string(kFailed);
         }
-        if (!test->bCancelled)
-            PostMessageW(hWnd, WM_NOTIFY_TEST_DONE, 0, reinterpret_cast<LPARAM>(test.get()));
-        return 0;
     });
-    if (!bStarted)
-        return;
-    m_pTest = test;
-    ::SetDlgItemTextW(m_hWnd, IDC_NOTIFY_TEST_RESULT, afx::Widen1250(kSending).c_str());
-    ::EnableWindow(GetDlgItem(IDC_NOTIFY_TEST), FALSE);
-}
-
-LRESULT CNotifyDialog::OnTestDone(WPARAM, LPARAM lParam) {
-    // Only the test under way, never a late one of a dialog before this.
-    if (m_pTest == nullptr || lParam != reinterpret_cast<LPARAM>(m_pTest.get()))
-        return 0;
-    m_testThread.Join();  // it has posted: it is returning
-    const std::wstring text = m_pTest->bFailed ? afx::Widen1250(kFailed) : DescribeAnswers(m_pTest->answers);
-    ::SetDlgItemTextW(m_hWnd, IDC_NOTIFY_TEST_RESULT, text.c_str());
-    ::EnableWindow(GetDlgItem(IDC_NOTIFY_TEST), TRUE);
-    m_pTest.reset();
-    return 0;
-}
-
-void CNotifyDialog::OnTimer(UINT_PTR nId) {
-    if (nId == kStateTimerId)
-        ShowState();
-}
-
-void CNotifyDialog::OnDestroy() {
-    KillTimer(kStateTimerId);
-    EndTest();
-    Default();
-}
-
-void CNotifyDialog::ShowState() {
-    if (m_fnState)
-        ::SetDlgItemTextW(m_hWnd, IDC_NOTIFY_STATE, afx::Widen1250(m_fnState()).c_str());
-}
-
-void CNotifyDialog::EndTest() {
-    if (m_pTest != nullptr)
-        m_pTest->bCancelled = true;
-    if (m_testThread.WaitForEnd(0))
-        m_testThread.Join();
-    else
-        m_testThread.Release();
-    m_pTest.reset();
+    ShowCheckResult(kSending);
 }
