@@ -1,5 +1,7 @@
 #include "notify/command_line.h"
 
+#include <cctype>
+
 std::string QuoteArgument(const std::string& arg) {
     if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos)
         return arg;
@@ -27,4 +29,36 @@ std::string BuildCommandLine(const std::string& path, const std::vector<std::str
     for (const std::string& arg : args)
         line += " " + QuoteArgument(arg);
     return line;
+}
+
+namespace {
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+}  // namespace
+
+bool IsRunnableProgram(const std::string& path) {
+    const bool bDrive = path.size() > 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+                        (path[2] == '\\' || path[2] == '/');
+    const bool bShare = path.size() > 2 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
+    if (!(bDrive || bShare) || path.find('"') != std::string::npos)
+        return false;
+    for (char c : path)
+        if (static_cast<unsigned char>(c) < ' ')
+            return false;
+    const std::string name = LowerAscii(path.substr(path.find_last_of("\\/") + 1));
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || (name.compare(dot, std::string::npos, ".exe") != 0 &&
+                                     name.compare(dot, std::string::npos, ".com") != 0))
+        return false;
+    static const char* const kInterpreters[] = {"cmd", "powershell", "pwsh", "wscript", "cscript", "mshta",
+                                                "wsl", "bash", "rundll32", "conhost"};
+    for (const char* interpreter : kInterpreters)
+        if (name.compare(0, dot, interpreter) == 0)
+            return false;
+    return true;
 }

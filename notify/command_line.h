@@ -12,3 +12,11 @@ std::string QuoteArgument(const std::string& arg);
 // The program's path (in quotes: no quote can be in a path) and then the
 // arguments, space-separated.
 std::string BuildCommandLine(const std::string& path, const std::vector<std::string>& args);
+
+// A full path ("X:\..." or "\\server\...", no quote) to a program file
+// that takes its arguments as data: an .exe or .com, and no shell or script
+// host (cmd, PowerShell, the Windows Script Host, mshta, WSL, rundll32),
+// which would read the PC's name or the message as commands. A batch file
+// is refused for the same reason: it runs through cmd.exe. Any 8-bit text
+// (UTF-8, Windows-1250): only ASCII is looked at.
+bool IsRunnableProgram(const std::string& path);

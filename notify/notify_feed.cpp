@@ -45,7 +45,14 @@ std::string ComputerNameUtf8() {
     return GetComputerNameW(name, &n) ? afx::NarrowUtf8(std::wstring(name, n)) : std::string();
 }
 
+// The log is kept to about a megabyte: past that it becomes the ".old"
+// one (the one before goes), so a way failing for months fills no disk.
 void AppendLine(const std::filesystem::path& log, const std::string& strLine) {
+    std::error_code error;
+    if (std::filesystem::file_size(log, error) > (1u << 20) && !error) {
+        std::filesystem::path old = log;
+        std::filesystem::rename(log, old += ".old", error);
+    }
     if (std::FILE* f = native_file::Open(log, "ab")) {
         std::fputs((FormatNotifyTime(Now()) + " " + strLine + "\r\n").c_str(), f);
         std::fclose(f);

@@ -1,5 +1,7 @@
 #include "notify/notify_settings_check.h"
 
+#include "notify/command_line.h"
+
 #include <cctype>
 
 namespace {
@@ -86,15 +88,6 @@ bool AreAddresses(const std::string& list) {
     }
 }
 
-// A program file run as itself: a batch file (.cmd, .bat) would run through
-// cmd.exe, which reads the arguments (the PC's name, the message) as commands.
-bool IsProgramFile(const std::string& path) {
-    std::string ext = path.size() > 4 ? path.substr(path.size() - 4) : std::string();
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".exe" || ext == ".com";
-}
-
 }  // namespace
 
 bool IsFullWindowsPath(const std::string& p) {
@@ -120,7 +113,7 @@ NotifySettingsFault CheckNotifySettings(const NotifySettings& s) {
         return {NotifyField::kCaFile, kBadCaFile};
     if (!s.strWebhookUrl.empty() && !IsUrl(s.strWebhookUrl, "http://", "https://", true))
         return {NotifyField::kWebhookUrl, kBadWebhookUrl};
-    if (!s.strProgram.empty() && (!IsFullWindowsPath(s.strProgram) || !IsProgramFile(s.strProgram)))
+    if (!s.strProgram.empty() && !IsRunnableProgram(s.strProgram))
         return {NotifyField::kProgram, kBadProgram};
     if (s.nDelaySeconds < 0 || s.nDelaySeconds > kMaxNotifyDelaySeconds)
         return {NotifyField::kDelay, kBadDelay};

@@ -4,7 +4,6 @@
 #include "framework/text.h"
 #include "notify/command_line.h"
 
-#include <cwctype>
 #include <memory>
 
 namespace {
@@ -29,28 +28,12 @@ void CALLBACK OnRunEndOrLimit(PTP_CALLBACK_INSTANCE, PVOID pContext, PTP_WAIT pW
     CloseThreadpoolWait(pWait);
 }
 
-std::wstring Lower(std::wstring text) {
-    for (wchar_t& ch : text)
-        ch = static_cast<wchar_t>(std::towlower(ch));
-    return text;
-}
-
 }  // namespace
-
-bool IsRunnableProgramPath(const std::wstring& path) {
-    const bool bDrive = path.size() > 3 && std::iswalpha(path[0]) && path[1] == L':' &&
-                        (path[2] == L'\\' || path[2] == L'/');
-    const bool bUnc = path.size() > 2 && path[0] == L'\\' && path[1] == L'\\';
-    if (!(bDrive || bUnc) || path.find(L'"') != std::wstring::npos)
-        return false;
-    const std::wstring ext = path.size() > 4 ? Lower(path.substr(path.size() - 4)) : std::wstring();
-    return ext == L".exe" || ext == L".com";
-}
 
 bool CProgramStarterWin::Start(const std::string& strPath, const std::vector<std::string>& args, unsigned nRunLimitMs,
                                std::string* pError) {
     const std::wstring path = afx::WidenUtf8(strPath);
-    if (!IsRunnableProgramPath(path)) {
+    if (!IsRunnableProgram(strPath)) {
         *pError = "podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA programu .exe (np. C:\\Narz\xEA" "dzia\\powiadom.exe)";
         return false;
     }

@@ -27,8 +27,3 @@ public:
 private:
     Note m_note;
 };
-
-// A full path to a program file (X:\... or \\server\...) that is run as
-// itself: .exe or .com. A batch file would run through cmd.exe, which reads
-// the arguments as commands.
-bool IsRunnableProgramPath(const std::wstring& path);
