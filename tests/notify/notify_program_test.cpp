@@ -249,6 +249,19 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
         30000));
     EXPECT_TRUE(WaitFor([&] { return servers.HasMail(3); }, 10000)) << afx::Narrow1250(answers);
     std::printf("the test message's answers:\n%s\n", afx::NarrowUtf8(answers).c_str());
+    // The state below shows each way's last answer, every line of it.
+    const HWND state = GetDlgItem(dlg, IDC_NOTIFY_STATE);
+    std::wstring stateText;
+    ASSERT_TRUE(WaitFor([&] { return (stateText = WindowText(state)).find(L"program: ") != std::wstring::npos; }, 10000));
+    RECT box = {}, needed = {};
+    GetClientRect(state, &box);
+    needed.right = box.right;
+    HDC dc = GetDC(state);
+    const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(state, WM_GETFONT, 0, 0)));
+    DrawTextW(dc, stateText.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK);
+    SelectObject(dc, oldFont);
+    ReleaseDC(state, dc);
+    EXPECT_LE(needed.bottom, box.bottom) << afx::NarrowUtf8(stateText);
     TakeScreenshot(dlg);
     ASSERT_TRUE(RecordingDriver(program).Press(dlg, IDCANCEL));
 }
