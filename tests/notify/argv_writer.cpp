@@ -18,9 +18,9 @@ int main() {
     for (int i = 1; i < n; ++i)
         text += std::wstring(L"[") + argv[i] + L"]\n";
     std::string bytes(static_cast<std::size_t>(text.size()) * 4, '\0');
-    bytes.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                                              &bytes[0], static_cast<int>(bytes.size()), nullptr,
-                                                              nullptr)));
+    bytes.resize(
+        static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0],
+                                                     static_cast<int>(bytes.size()), nullptr, nullptr)));
     if (GetEnvironmentVariableW(L"QM487_ARGV_APPEND", nullptr, 0) > 0) {
         // A whole write at the end; runs started together take turns.
         bytes += "--\n";

@@ -22,7 +22,8 @@ namespace {
 // A mail server and a web hook listener of one test, in a folder of its own.
 class NotifyServers {
 public:
-    explicit NotifyServers(const std::string& name) : m_script(QM487_NOTIFY_SCRIPT, std::string(QM487_NOTIFY_BASE) + "/" + name) {}
+    explicit NotifyServers(const std::string& name)
+        : m_script(QM487_NOTIFY_SCRIPT, std::string(QM487_NOTIFY_BASE) + "/" + name) {}
     ~NotifyServers() { m_script.Run("clean", 30000); }
     bool Start() { return m_script.Run("start", 60000); }
     bool Stop() { return m_script.Run("stop", 30000); }
@@ -63,8 +64,10 @@ std::string NotifyIni(const std::string& notify) {
 }
 
 std::string MailIni(const NotifyServers& servers) {
-    return "NOTIFY_SMTP_URL=" + servers.SmtpUrl() + "\r\nNOTIFY_FROM=qm487@lab.test\r\n"
-           "NOTIFY_TO=a@lab.test, b@lab.test\r\nNOTIFY_SMTP_CA_FILE=" + servers.CaFile() + "\r\n";
+    return "NOTIFY_SMTP_URL=" + servers.SmtpUrl() +
+           "\r\nNOTIFY_FROM=qm487@lab.test\r\n"
+           "NOTIFY_TO=a@lab.test, b@lab.test\r\nNOTIFY_SMTP_CA_FILE=" +
+           servers.CaFile() + "\r\n";
 }
 
 class Instrument : public InstrumentPort {
@@ -173,8 +176,8 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
     const std::string secret = ProtectSecret("Has\xB3o-7;x", &bFailed);
     ASSERT_FALSE(bFailed);
     RunningProgram program(NotifyIni(MailIni(servers) + "NOTIFY_SMTP_USER=lab\r\nNOTIFY_SMTP_SECRET=" + secret +
-                                     "\r\nNOTIFY_WEBHOOK_URL=" + servers.HookUrl() + "\r\nNOTIFY_PROGRAM=" +
-                                     WindowsPath(QM487_ARGV_WRITER) + "\r\n"));
+                                     "\r\nNOTIFY_WEBHOOK_URL=" + servers.HookUrl() +
+                                     "\r\nNOTIFY_PROGRAM=" + WindowsPath(QM487_ARGV_WRITER) + "\r\n"));
     const std::filesystem::path argvFile = program.IniPath().parent_path() / "argv.txt";
     SetEnvironmentVariableW(L"QM487_ARGV_FILE", argvFile.wstring().c_str());
     SetEnvironmentVariableW(L"QM487_ARGV_APPEND", L"1");
@@ -208,14 +211,26 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
     // As a mail reader shows them: the subject decoded, the body UTF-8.
     EXPECT_EQ(raised.substr(0, raised.find("\n\n")),
               "login: lab\nrcpt: a@lab.test,b@lab.test\ncharset: utf-8\nsubject: QM487 " + pc +
-                  ": Temperatura 3 powy\xC5\xBC" "ej 25.0 \xC2\xB0" "C");
-    for (const char* part : {"Komputer: ", "Przyrz\xC4\x85" "d nr: 4660\n", "Kana\xC5\x82: Temperatura 3",
-                             "Warto\xC5\x9B\xC4\x87: 26.5 \xC2\xB0" "C\n", "G\xC3\xB3rna granica: 25.0 \xC2\xB0" "C\n"})
+                  ": Temperatura 3 powy\xC5\xBC"
+                  "ej 25.0 \xC2\xB0"
+                  "C");
+    for (const char* part : {"Komputer: ",
+                             "Przyrz\xC4\x85"
+                             "d nr: 4660\n",
+                             "Kana\xC5\x82: Temperatura 3",
+                             "Warto\xC5\x9B\xC4\x87: 26.5 \xC2\xB0"
+                             "C\n",
+                             "G\xC3\xB3rna granica: 25.0 \xC2\xB0"
+                             "C\n"})
         EXPECT_NE(raised.find(part), std::string::npos) << part << "\n" << raised;
     EXPECT_NE(raised.find("Komputer: " + pc + "\n"), std::string::npos) << raised;
-    EXPECT_TRUE(std::regex_search(raised, std::regex(std::string("Czas: ") + kTimeWithOffset + "\n")))
-        << raised;
-    EXPECT_NE(cleared.find("subject: QM487 " + pc + ": Temperatura 3 wr\xC3\xB3" "ci\xC5\x82" "a poni\xC5\xBC" "ej 25.0 \xC2\xB0" "C\n"),
+    EXPECT_TRUE(std::regex_search(raised, std::regex(std::string("Czas: ") + kTimeWithOffset + "\n"))) << raised;
+    EXPECT_NE(cleared.find("subject: QM487 " + pc +
+                           ": Temperatura 3 wr\xC3\xB3"
+                           "ci\xC5\x82"
+                           "a poni\xC5\xBC"
+                           "ej 25.0 \xC2\xB0"
+                           "C\n"),
               std::string::npos)
         << cleared;
     EXPECT_NE(cleared.find("Alarm trwa\xC5\x82 "), std::string::npos) << cleared;
@@ -225,14 +240,21 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
     EXPECT_EQ(posts.find("/ok application/json"), 0u) << posts;
     for (const std::string& part :
          {std::string("\"event\":\"alarm\","), std::string("\"event\":\"alarm_cleared\","), "\"pc\":\"" + pc + "\"",
-          std::string("\"instrument\":4660,\"channel\":3,\"value\":\"26.5 \xC2\xB0" "C\",\"limit\":\"25.0 \xC2\xB0" "C\""),
+          std::string("\"instrument\":4660,\"channel\":3,\"value\":\"26.5 \xC2\xB0"
+                      "C\",\"limit\":\"25.0 \xC2\xB0"
+                      "C\""),
           std::string("\"text\":\"QM487 ")})
         EXPECT_NE(posts.find(part), std::string::npos) << part << "\n" << posts;
     EXPECT_TRUE(std::regex_search(posts, std::regex(std::string("\"time\":\"") + kTimeWithOffset + "\"")));
 
     // The program: the fields as separate arguments, as they are.
     const std::string argv = ReadFileBytes(argvFile);
-    EXPECT_EQ(argv.find("[alarm]\n[" + pc + "]\n[]\n[4660]\n[3]\n[26.5 \xC2\xB0" "C]\n[25.0 \xC2\xB0" "C]\n["), 0u) << argv;
+    EXPECT_EQ(argv.find("[alarm]\n[" + pc +
+                        "]\n[]\n[4660]\n[3]\n[26.5 \xC2\xB0"
+                        "C]\n[25.0 \xC2\xB0"
+                        "C]\n["),
+              0u)
+        << argv;
     EXPECT_NE(argv.find("--\n[alarm_cleared]\n[" + pc + "]\n"), std::string::npos) << argv;
     EXPECT_FALSE(program.Dialog()->Notifications().IsFailing());
 
@@ -252,7 +274,8 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
     // The state below shows each way's last answer, every line of it.
     const HWND state = GetDlgItem(dlg, IDC_NOTIFY_STATE);
     std::wstring stateText;
-    ASSERT_TRUE(WaitFor([&] { return (stateText = WindowText(state)).find(L"program: ") != std::wstring::npos; }, 10000));
+    ASSERT_TRUE(
+        WaitFor([&] { return (stateText = WindowText(state)).find(L"program: ") != std::wstring::npos; }, 10000));
     RECT box = {}, needed = {};
     GetClientRect(state, &box);
     needed.right = box.right;
@@ -269,8 +292,8 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
 TEST(NotifyProgram, ASilentInstrumentIsToldAfterAMinuteAndSoIsItsReturn) {
     NotifyServers servers("silence");
     ASSERT_TRUE(servers.Start());
-    RunningProgram program(NotifyIni("NOTIFY_SILENCE=1\r\nNOTIFY_WEBHOOK_FORMAT=text\r\nNOTIFY_WEBHOOK_URL=" +
-                                     servers.HookUrl() + "\r\n"));
+    RunningProgram program(NotifyIni(
+        "NOTIFY_SILENCE=1\r\nNOTIFY_WEBHOOK_FORMAT=text\r\nNOTIFY_WEBHOOK_URL=" + servers.HookUrl() + "\r\n"));
     Instrument instrument;
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(instrument.SendUntilHeard(program));
@@ -278,8 +301,8 @@ TEST(NotifyProgram, ASilentInstrumentIsToldAfterAMinuteAndSoIsItsReturn) {
     ASSERT_TRUE(WaitFor([&] { return servers.Posts().find(silent) != std::string::npos; }, 100000)) << servers.Posts();
     EXPECT_EQ(servers.Posts().find("/ok text/plain; charset=utf-8\nQM487 "), 0u) << servers.Posts();
     ASSERT_TRUE(instrument.SendUntilHeard(program));
-    EXPECT_TRUE(WaitFor([&] { return servers.Posts().find("Odczyty znowu nap\xC5\x82ywaj\xC4\x85") != std::string::npos; },
-                        30000))
+    EXPECT_TRUE(WaitFor(
+        [&] { return servers.Posts().find("Odczyty znowu nap\xC5\x82ywaj\xC4\x85") != std::string::npos; }, 30000))
         << servers.Posts();
     EXPECT_EQ(Count(servers.Posts(), "/ok "), 2u) << servers.Posts();
 }
@@ -332,9 +355,12 @@ TEST(NotifyProgram, AMessageWaitingAtAKillArrivesOnceAtTheNextStartBeforeTheUncl
     ASSERT_TRUE(WaitFor([&] { return servers.HasMail(2); }, 60000));
     Sleep(2000);  // anything more that was coming
     EXPECT_FALSE(servers.HasMail(3));
-    EXPECT_NE(servers.MailText(1).find("Temperatura 3 powy\xC5\xBC" "ej 25.0"), std::string::npos)
+    EXPECT_NE(servers.MailText(1).find("Temperatura 3 powy\xC5\xBC"
+                                       "ej 25.0"),
+              std::string::npos)
         << servers.MailText(1);
-    EXPECT_NE(servers.MailText(2).find("Program uruchomiony po nieoczekiwanym zako\xC5\x84" "czeniu"),
+    EXPECT_NE(servers.MailText(2).find("Program uruchomiony po nieoczekiwanym zako\xC5\x84"
+                                       "czeniu"),
               std::string::npos)
         << servers.MailText(2);
     TerminateProcess(second.Process(), 1);
