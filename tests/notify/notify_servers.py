@@ -1,15 +1,22 @@
 """A mail server (aiosmtpd, STARTTLS with DIR/server.crt) and a web hook
 listener on loopback for the notification tests. The web hook answers by
 path: /ok 200, /moved 302 to /ok, /fail 500, /silent nothing for a minute; each POST's path and body are
-appended to DIR/posts.log."""
+appended to DIR/posts.log. The mail server takes AUTH PLAIN or LOGIN (after STARTTLS) as
+LOGIN/PASSWORD and keeps each message as DIR/mail/NNNN.eml, with NNNN.txt beside it: the
+login, the recipients, the body's charset, and the subject and body as a mail reader decodes them."""
+import email
+import email.policy
 import http.server
+import os
 import ssl
 import sys
 import threading
 import time
 
 from aiosmtpd.controller import Controller
-from aiosmtpd.handlers import Sink
+from aiosmtpd.smtp import AuthResult, LoginPassword
+
+LOGIN, PASSWORD = b"lab", "Hasło-7;x".encode()
 
 directory, smtp_port, http_port = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 
@@ -35,9 +42,33 @@ class Hook(http.server.BaseHTTPRequestHandler):
         pass
 
 
+class Keeper:
+    async def handle_DATA(self, server, session, envelope):
+        os.makedirs(directory + "/mail", exist_ok=True)
+        name = "%s/mail/%04d" % (directory, len([f for f in os.listdir(directory + "/mail") if f.endswith(".eml")]) + 1)
+        message = email.message_from_bytes(envelope.original_content, policy=email.policy.default)
+        body = message.get_body(("plain",))
+        login = session.auth_data.login.decode() if isinstance(session.auth_data, LoginPassword) else "-"
+        text = "login: %s\nrcpt: %s\ncharset: %s\nsubject: %s\n\n%s" % (
+            login, ",".join(envelope.rcpt_tos), body.get_content_charset(), message["subject"], body.get_content().replace("\r\n", "\n"))
+        with open(name + ".txt", "w", encoding="utf-8", newline="") as out:
+            out.write(text)
+        # The .eml last and whole: a test waits for it.
+        with open(name + ".tmp", "wb") as out:
+            out.write(envelope.original_content)
+        os.replace(name + ".tmp", name + ".eml")
+        return "250 Message accepted"
+
+
+def check_login(server, session, envelope, mechanism, auth_data):
+    ok = isinstance(auth_data, LoginPassword) and (auth_data.login, auth_data.password) == (LOGIN, PASSWORD)
+    return AuthResult(success=ok, handled=False, auth_data=auth_data)
+
+
 context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
 context.load_cert_chain(directory + "/server.crt", directory + "/server.key")
-mail = Controller(Sink(), hostname="127.0.0.1", port=smtp_port, tls_context=context, require_starttls=False)
+mail = Controller(Keeper(), hostname="127.0.0.1", port=smtp_port, tls_context=context, require_starttls=False,
+                  authenticator=check_login)
 mail.start()
 web = http.server.ThreadingHTTPServer(("127.0.0.1", http_port), Hook)
 threading.Thread(target=web.serve_forever, daemon=True).start()

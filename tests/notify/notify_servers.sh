@@ -3,6 +3,7 @@
 #   notify_servers.sh start DIR       a mail server offering STARTTLS with a certificate for localhost
 #                                     from a CA made here (DIR/ca.pem; DIR/smtp.port), and a web hook
 #                                     listener (DIR/http.port, POSTs in DIR/posts.log): notify_servers.py
+#   notify_servers.sh stop DIR        stop them, keeping their ports and files (start again takes the same ports)
 #   notify_servers.sh clean DIR       stop them and empty DIR
 #   notify_servers.sh clean-all BASE  clean every DIR under BASE (after a crashed test)
 # Every wait is bounded; each command writes its exit status to DIR/<command>.done.
@@ -17,7 +18,9 @@ start() {
     make_ca ca && openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" -keyout "$dir/server.key" \
       -out "$dir/server.csr" 2>/dev/null && make_server ca localhost server || { echo "openssl failed" >&2; return 1; }
   fi
-  free_port >"$dir/smtp.port" && free_port >"$dir/http.port" || return 1
+  if [ ! -f "$dir/http.port" ]; then
+    free_port >"$dir/smtp.port" && free_port >"$dir/http.port" || return 1
+  fi
   /usr/bin/python3 "$(dirname "$0")/notify_servers.py" "$dir" "$(cat "$dir/smtp.port")" "$(cat "$dir/http.port")" \
     >>"$dir/servers.out" 2>&1 &
   echo $! >"$dir/pid"
@@ -35,6 +38,7 @@ start() {
 
 case "$cmd" in
   start) start ;;
+  stop) stop ;;
   clean) stop; rm -rf "${dir:?}"/* ;;
   clean-all) clean_all ;;
   *) echo "usage: notify_servers.sh start|clean|clean-all DIR" >&2; exit 2 ;;
