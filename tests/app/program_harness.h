@@ -9,6 +9,7 @@
 #include "config/ini_file.h"
 #include "instrument/line_encoder.h"
 #include "res/resource.h"
+#include "tests/wait_for.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -21,17 +22,6 @@
 
 namespace qm487test {
 
-// Waits, dispatching nothing of its own, until done() or the time is up.
-template <class Done>
-bool WaitFor(Done done, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (GetTickCount64() >= deadline)
-            return false;
-        Sleep(10);
-    }
-    return true;
-}
 
 inline std::wstring WindowText(HWND hWnd) {
     wchar_t buffer[512] = {};

@@ -6,6 +6,7 @@
 #include "framework/wnd.h"
 #include "notify/notify_dialog.h"
 #include "res/resource.h"
+#include "tests/wait_for.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -18,16 +19,7 @@
 
 namespace {
 
-template <class Done>
-bool WaitFor(Done done, DWORD timeoutMs = 15000) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (GetTickCount64() >= deadline)
-            return false;
-        Sleep(10);
-    }
-    return true;
-}
+using qm487test::WaitFor;
 
 std::wstring Text(HWND hWnd) {
     wchar_t buffer[1024] = {};
