@@ -52,8 +52,11 @@ bool IsRunnableProgram(const std::string& path) {
             return false;
     const std::string name = LowerAscii(path.substr(path.find_last_of("\\/") + 1));
     const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos || (name.compare(dot, std::string::npos, ".exe") != 0 &&
-                                     name.compare(dot, std::string::npos, ".com") != 0))
+    if (dot == std::string::npos)
+        return false;
+    if (name.compare(dot, std::string::npos, ".ps1") == 0)
+        return true;
+    if (name.compare(dot, std::string::npos, ".exe") != 0 && name.compare(dot, std::string::npos, ".com") != 0)
         return false;
     static const char* const kInterpreters[] = {"cmd", "powershell", "pwsh", "wscript", "cscript", "mshta",
                                                 "wsl", "bash", "rundll32", "conhost"};
@@ -61,4 +64,16 @@ bool IsRunnableProgram(const std::string& path) {
         if (name.compare(0, dot, interpreter) == 0)
             return false;
     return true;
+}
+
+bool IsPowerShellScript(const std::string& path) {
+    return path.size() > 4 && LowerAscii(path.substr(path.size() - 4)) == ".ps1";
+}
+
+std::string BuildScriptCommandLine(const std::string& powershellPath, const std::string& scriptPath,
+                                   const std::vector<std::string>& args) {
+    std::vector<std::string> all = {"-NoProfile", "-NonInteractive", "-ExecutionPolicy", "Bypass", "-File",
+                                    scriptPath};
+    all.insert(all.end(), args.begin(), args.end());
+    return BuildCommandLine(powershellPath, all);
 }

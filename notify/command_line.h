@@ -16,7 +16,15 @@ std::string BuildCommandLine(const std::string& path, const std::vector<std::str
 // A full path ("X:\..." or "\\server\...", no quote) to a program file
 // that takes its arguments as data: an .exe or .com, and no shell or script
 // host (cmd, PowerShell, the Windows Script Host, mshta, WSL, rundll32),
-// which would read the PC's name or the message as commands. A batch file
-// is refused for the same reason: it runs through cmd.exe. Any 8-bit text
-// (UTF-8, Windows-1250): only ASCII is looked at.
+// which would read the PC's name or the message as commands; or a
+// PowerShell script (.ps1), to which PowerShell's -File hands the arguments
+// as strings. A batch file is refused: it runs through cmd.exe, which reads
+// its arguments as commands. Any 8-bit text (UTF-8, Windows-1250): only
+// ASCII is looked at.
 bool IsRunnableProgram(const std::string& path);
+bool IsPowerShellScript(const std::string& path);
+// The command line that runs a PowerShell script by the system's
+// PowerShell, with no profile and no questions, the arguments bound as
+// strings (-File).
+std::string BuildScriptCommandLine(const std::string& powershellPath, const std::string& scriptPath,
+                                   const std::vector<std::string>& args);

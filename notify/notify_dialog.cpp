@@ -130,7 +130,7 @@ std::string CNotifyDialog::SecretForTest() const {
 
 void CNotifyDialog::OnBrowseProgram() {
     CFileDialog chooser(TRUE, "exe", "", OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST,
-                        "Programy (*.exe)|*.exe;*.com||", this);
+                        "Programy i skrypty PowerShell (*.exe;*.ps1)|*.exe;*.com;*.ps1||", this);
     chooser.m_strTitle = "Wybierz program powiadomie\xF1";
     if (chooser.DoModal() != IDOK)
         return;

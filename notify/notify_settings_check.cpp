@@ -12,8 +12,8 @@ const char kBadTo[] = "Podaj adresy odbiorc\xF3w w postaci nazwa@serwer, rozdzie
 const char kBadUser[] = "Nazwa u\xBFytkownika nie mo\xBF" "e zawiera\xE6 znak\xF3w steruj\xB9" "cych.";
 const char kBadCaFile[] = "Podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA pliku certyfikatu, np. C:\\Certyfikaty\\ca.pem.";
 const char kBadWebhookUrl[] = "Podaj adres web hooka w postaci https://serwer/\x9C" "cie\xBFka lub http://serwer/\x9C" "cie\xBFka.";
-const char kBadProgram[] = "Podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA programu .exe, np. C:\\Narz\xEA" "dzia\\alarm.exe "
-                           "(plik .cmd lub .bat uruchom przez w\xB3" "asny program .exe).";
+const char kBadProgram[] = "Podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA programu .exe lub skryptu PowerShell .ps1, "
+                           "np. C:\\Narz\xEA" "dzia\\alarm.ps1 (plik .cmd lub .bat czyta\xB3" "by argumenty jak polecenia).";
 const char kBadDelay[] = "Op\xF3\x9Fnienie musi by\xE6 liczb\xB9 sekund od 0 do 86400.";
 const char kBadSilence[] = "Czas ciszy musi by\xE6 liczb\xB9 minut od 0 do 10080 (0: bez powiadomie\xF1).";
 const char kBadRepeat[] = "Odst\xEAp powt\xF3rze\xF1 musi by\xE6 liczb\xB9 minut od 0 do 10080.";

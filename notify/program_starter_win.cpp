@@ -34,15 +34,25 @@ bool CProgramStarterWin::Start(const std::string& strPath, const std::vector<std
                                std::string* pError) {
     const std::wstring path = afx::WidenUtf8(strPath);
     if (!IsRunnableProgram(strPath)) {
-        *pError = "podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA programu .exe (np. C:\\Narz\xEA" "dzia\\powiadom.exe)";
+        *pError = "podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA programu .exe lub skryptu .ps1 (np. C:\\Narz\xEA" "dzia\\powiadom.ps1)";
         return false;
     }
-    std::wstring commandLine = afx::WidenUtf8(BuildCommandLine(strPath, args));
+    // A script runs by the system's own PowerShell, by its full path.
+    std::wstring program = path;
+    std::wstring commandLine;
+    if (IsPowerShellScript(strPath)) {
+        wchar_t system[MAX_PATH] = {};
+        const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+        program = std::wstring(system, n < MAX_PATH ? n : 0) + L"\\WindowsPowerShell\\v1.0\\powershell.exe";
+        commandLine = afx::WidenUtf8(BuildScriptCommandLine(afx::NarrowUtf8(program), strPath, args));
+    } else {
+        commandLine = afx::WidenUtf8(BuildCommandLine(strPath, args));
+    }
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     // Suspended until it is in its job, so nothing it starts escapes it.
-    if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
                         CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup,
                         &info)) {
         const DWORD error = GetLastError();

@@ -226,6 +226,16 @@ TEST(ProgramStarter, ArgumentsArriveExactlyAsGiven) {
     for (int i = 1; i < n; ++i)
         EXPECT_EQ(afx::NarrowUtf8(argv[i]), kHardArguments[static_cast<std::size_t>(i) - 1]) << i;
     LocalFree(argv);
+    // A script's: PowerShell's own options, the script, then the same arguments.
+    const std::wstring script = afx::WidenUtf8(BuildScriptCommandLine(
+        "C:\\Windows\\System32\\WindowsPowerShell\\v1.0\\powershell.exe", "C:\\S k\\a.ps1", kHardArguments));
+    argv = CommandLineToArgvW(script.c_str(), &n);
+    ASSERT_NE(argv, nullptr);
+    ASSERT_EQ(n, static_cast<int>(kHardArguments.size()) + 7);
+    EXPECT_EQ(afx::NarrowUtf8(argv[5]) + "|" + afx::NarrowUtf8(argv[6]), "-File|C:\\S k\\a.ps1");
+    for (int i = 7; i < n; ++i)
+        EXPECT_EQ(afx::NarrowUtf8(argv[i]), kHardArguments[static_cast<std::size_t>(i) - 7]) << i;
+    LocalFree(argv);
 
     // And through a started program.
     const std::string file = TempFile("qm487_argv.txt");

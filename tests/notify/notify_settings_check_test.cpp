@@ -51,6 +51,8 @@ TEST(NotifySettingsCheck, EachFieldThatCannotWorkIsNamed) {
         {"space in hook", [](NotifySettings& s) { s.strWebhookUrl = "https://ntfy.sh/a b"; }, NotifyField::kWebhookUrl},
         {"relative program", [](NotifySettings& s) { s.strProgram = "alarm.cmd"; }, NotifyField::kProgram},
         {"drive-relative", [](NotifySettings& s) { s.strProgram = "C:alarm.cmd"; }, NotifyField::kProgram},
+        {"script beside a batch", [](NotifySettings& s) { s.strProgram = "C:\\Skrypty\\alarm.ps1.bat"; },
+         NotifyField::kProgram},
         {"batch file", [](NotifySettings& s) { s.strProgram = "C:\\Skrypty\\alarm.cmd"; }, NotifyField::kProgram},
         {"BAT file", [](NotifySettings& s) { s.strProgram = "C:\\Skrypty\\ALARM.BAT"; }, NotifyField::kProgram},
         {"a shell as the program", [](NotifySettings& s) { s.strProgram = "C:\\Windows\\System32\\CMD.EXE"; },
