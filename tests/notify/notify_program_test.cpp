@@ -9,6 +9,7 @@
 #include "tests/app/child_process.h"
 #include "tests/recording/recording_harness.h"
 #include "tests/server_script.h"
+#include "tests/silent_server.h"
 
 #include <winsock2.h>
 
@@ -124,46 +125,6 @@ void TakeScreenshot(HWND window) {
 }
 
 bool IsNotifyDialog(HWND h) { return GetDlgItem(h, IDC_NOTIFY_TEST) != nullptr; }
-
-// A mail server that takes connections and never says a word.
-class SilentServer {
-public:
-    SilentServer() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-        m_listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int size = sizeof address;
-        bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(m_listener, 4);
-        getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &size);
-        m_nPort = ntohs(address.sin_port);
-    }
-    ~SilentServer() {
-        if (m_client != INVALID_SOCKET)
-            closesocket(m_client);
-        closesocket(m_listener);
-    }
-    int Port() const { return m_nPort; }
-    // Takes the first connection, within timeoutMs.
-    bool Accept(int timeoutMs) {
-        fd_set ready;
-        FD_ZERO(&ready);
-        FD_SET(m_listener, &ready);
-        timeval wait = {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-        if (select(0, &ready, nullptr, nullptr, &wait) != 1)
-            return false;
-        m_client = accept(m_listener, nullptr, nullptr);
-        return m_client != INVALID_SOCKET;
-    }
-
-private:
-    SOCKET m_listener = INVALID_SOCKET;
-    SOCKET m_client = INVALID_SOCKET;
-    int m_nPort = 0;
-};
 
 }  // namespace
 
@@ -315,7 +276,7 @@ TEST(NotifyProgram, ClosingDoesNotWaitForAMailServerThatNeverAnswers) {
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(instrument.SendUntilHeard(program));
     ASSERT_TRUE(instrument.Send(Reading(3, 26.5)));
-    ASSERT_TRUE(server.Accept(30000));
+    ASSERT_TRUE(server.AcceptOne(30000));
     const ULONGLONG started = GetTickCount64();
     ASSERT_TRUE(program.Close());
     const ULONGLONG closeMs = GetTickCount64() - started;
