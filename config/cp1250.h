@@ -15,3 +15,7 @@ bool Cp1250EqualNoCase(const std::string& a, const std::string& b);
 // The same text in UTF-8, as it goes on the wire to servers that expect it.
 // The five bytes Windows-1250 leaves unassigned become U+0081 and the like.
 std::string Cp1250ToUtf8(const std::string& text);
+
+// UTF-8 from a server, as the program's texts hold it: a character this code
+// page lacks, or a byte of no whole UTF-8 sequence, becomes '?'.
+std::string Utf8ToCp1250(const std::string& text);

@@ -108,6 +108,8 @@ std::string ServerMessage(const std::string& body) {
     std::string text;
     if (!JsonStringMember(body, "error", text) && !JsonStringMember(body, "message", text))
         text = body;
+    // The servers answer in UTF-8; the dialog shows Windows-1250.
+    text = Utf8ToCp1250(text);
     for (char& ch : text)
         if (ch == '\r' || ch == '\n' || ch == '\t')
             ch = ' ';

@@ -55,7 +55,8 @@ private:
 
 // The reason a server gives with a failed answer: the "error" member of
 // InfluxDB 1.x's JSON body ({"error":"database not found: \"x\""}) or the
-// "message" of 2.x's, else the body itself, on one line and at most 200 bytes.
+// "message" of 2.x's, else the body itself, on one line and at most 200 bytes,
+// in Windows-1250 as the dialog shows it.
 std::string ServerMessage(const std::string& body);
 
 // The parts of the configured server address. Only http and https, an
@@ -63,9 +64,9 @@ std::string ServerMessage(const std::string& body);
 // no control characters.
 struct DbServerUrl {
     bool bSecure = false;
-    std::string strHost;   // as written, an IPv6 address with its brackets
+    std::string strHost;  // as written, an IPv6 address with its brackets
     int nPort = 0;
-    std::string strPath;   // "" or "/prefix", without a trailing "/"
+    std::string strPath;  // "" or "/prefix", without a trailing "/"
 };
 bool ParseServerUrl(const std::string& url, DbServerUrl& out);
 

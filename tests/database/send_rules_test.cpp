@@ -152,6 +152,10 @@ TEST(SendRules, TheServersReasonComesFromItsJsonOrItsText) {
     EXPECT_EQ(ServerMessage("{\"code\":\"invalid\",\"message\":\"unable to parse 'x'\"}"), "unable to parse 'x'");
     EXPECT_EQ(ServerMessage(""), "");
     EXPECT_EQ(ServerMessage(std::string(500, 'x')).size(), 200u);
+    // UTF-8 from the server, Windows-1250 for the dialog; what it lacks is '?'.
+    EXPECT_EQ(ServerMessage("{\"error\":\"not found: \\\"\xC5\x82\xC3\xB3\x64\xC5\xBA\\\"\"}"),
+              "not found: \"\xB3\xF3\x64\x9F\"");
+    EXPECT_EQ(ServerMessage("\xD0\x96 \xC5 \xE2\x82\xAC\xFF"), "? ? \x80?");
 }
 
 TEST(SendRules, Base64RoundTripsAnyBytesAndRefusesDamage) {
