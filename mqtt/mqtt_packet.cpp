@@ -1,5 +1,7 @@
 #include "mqtt/mqtt_packet.h"
 
+#include <algorithm>
+
 namespace mqtt {
 
 namespace {
@@ -105,6 +107,13 @@ CPacketReader::Result CPacketReader::Fail(const char* why) {
 CPacketReader::Result CPacketReader::Next(Packet* pOut) {
     if (!m_strError.empty())
         return kError;
+    if (m_nSkip > 0) {
+        const std::size_t n = std::min(m_buffer.size() - m_nUsed, m_nSkip);
+        m_nUsed += n;
+        m_nSkip -= n;
+        if (m_nSkip > 0)
+            return kNone;
+    }
     const std::size_t avail = m_buffer.size() - m_nUsed;
     if (avail == 0)
         return kNone;
@@ -137,8 +146,16 @@ CPacketReader::Result CPacketReader::Next(Packet* pOut) {
         if ((digit & 0x80) == 0)
             break;
     }
-    if (length > kMaxPacket)
-        return Fail("packet too large");
+    if (length > kMaxPacket) {
+        // A QoS 0 message too large to keep (a retained one on a topic we
+        // subscribe to, say) is passed over as it comes: ending the
+        // connection would meet it again at every reconnect, and no reading
+        // would go out. One with an id to acknowledge is refused.
+        if (first >> 4 != kPublish || (first & 0x06) != 0)
+            return Fail("packet too large");
+        m_nSkip = header + length;
+        return Next(pOut);
+    }
     if (avail < header + length)
         return kNone;
     const std::string body = m_buffer.substr(m_nUsed + header, length);

@@ -63,7 +63,8 @@ struct Packet {
 class CPacketReader {
 public:
     // The broker sends us small packets only (answers, and the status
-    // messages we subscribe to); anything larger is refused.
+    // messages we subscribe to); a larger message is passed over unread,
+    // anything else larger is refused.
     static const std::size_t kMaxPacket = 64 * 1024;
 
     void Feed(const char* data, std::size_t n);
@@ -77,6 +78,7 @@ private:
     Result Fail(const char* why);
     std::string m_buffer;
     std::size_t m_nUsed = 0;  // bytes of m_buffer already handed out
+    std::size_t m_nSkip = 0;  // bytes of a too large message still to pass over
     std::string m_strError;
 };
 

@@ -40,7 +40,10 @@ TEST(MqttPackets, WhatThePublisherSendsIsByteExact) {
 }
 
 TEST(MqttPackets, TheBrokersAnswersAreReadWholeEvenByteByByte) {
+    // A retained message too large to keep is passed over, not an error
+    // that every reconnect would meet again.
     const std::string stream = Bytes({0x20, 2, 1, 4, 0x40, 2, 0, 9, 0x90, 3, 0, 1, 0, 0xD0, 0}) +
+                               EncodePublish("homeassistant/status", std::string(70000, 'x'), 0, true, 0) +
                                EncodePublish("homeassistant/status", "online", 1, false, 77);
     for (std::size_t chunk : {stream.size(), std::size_t(1), std::size_t(3)}) {
         CPacketReader reader;
@@ -83,7 +86,8 @@ TEST(MqttPackets, MalformedAnswersPutTheReaderInErrorAndTruncatedOnesWait) {
         {Bytes({0x00, 0}), CPacketReader::kError},                   // reserved type 0
         {Bytes({0xF0, 0}), CPacketReader::kError},                   // reserved type 15
         {Bytes({0x30, 0xFF, 0xFF, 0xFF, 0xFF, 1}), CPacketReader::kError},  // five length bytes
-        {Bytes({0x30, 0xFF, 0xFF, 0x7F}), CPacketReader::kError},    // beyond the size limit
+        {Bytes({0x32, 0xFF, 0xFF, 0x7F}), CPacketReader::kError},    // QoS 1 beyond the size limit
+        {Bytes({0x30, 0xFF, 0xFF, 0x7F}), CPacketReader::kNone},     // QoS 0 beyond it: passed over
         {std::string("HTTP/1.1 400 Bad Request\r\n"), CPacketReader::kError},
         {Bytes({0x20}), CPacketReader::kNone},                       // truncated: more may come
         {Bytes({0x20, 2, 0}), CPacketReader::kNone},

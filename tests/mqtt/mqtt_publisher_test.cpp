@@ -297,7 +297,9 @@ TEST(MqttPublisher, BadAnswersEndTheConnectionWithAReasonAndNeverHang) {
         {"unknown PUBACK", connack + std::string("\x40\x02\x77\x77", 4), false, nullptr},
         {"garbage after CONNACK", connack + std::string(40, '\xFF'), false, "not MQTT"},
         {"CONNACK twice", connack + connack, false, "unexpected packet"},
-        {"huge packet", connack + std::string("\x30\xFF\xFF\xFF\x7F", 5), false, "too large"},
+        {"huge packet", connack + std::string("\x32\xFF\xFF\xFF\x7F", 5), false, "too large"},
+        {"huge retained status",
+         connack + mqtt::EncodePublish("homeassistant/status", std::string(70000, 'x'), 0, true, 0), false, nullptr},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
