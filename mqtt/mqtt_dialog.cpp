@@ -3,6 +3,7 @@
 #include "framework/win_app.h"
 #include "mqtt/mqtt_publisher.h"
 #include "mqtt/mqtt_socket.h"
+#include "notify/notify_settings_check.h"
 #include "res/resource.h"
 
 #include <iterator>
@@ -14,6 +15,7 @@ const char kBadUrl[] = "Podaj adres serwera w postaci mqtt://serwer:1883 lub mqt
 const char kBadTopic[] =
     "Temat g\xB3\xF3wny i prefiks nie mog\xB9 zawiera\xE6 spacji, znak\xF3w + i # ani znak\xF3w steruj\xB9"
     "cych; poziomy oddziela znak / (bez pustych poziom\xF3w).";
+const char kBadCaFile[] = "Podaj pe\xB3n\xB9 \x9C\x63ie\xBFk\xEA pliku certyfikatu, np. C:\\Certyfikaty\\ca.pem.";
 
 }  // namespace
 
@@ -73,6 +75,13 @@ void CMqttDialog::OnOK() {
         ::SetFocus(IsValidTopicBase(m_settings.strBase) ? m_editPrefix : m_editBase);
         return;
     }
+    // The rule the connection keeps: a relative name would be read from
+    // whatever folder is current.
+    if (m_bEnabled && !m_settings.strCaFile.empty() && !IsFullWindowsPath(m_settings.strCaFile)) {
+        AfxMessageBox(kBadCaFile, MB_OK | MB_ICONEXCLAMATION);
+        ::SetFocus(m_editCaFile);
+        return;
+    }
     if (ParseMqttUrl(m_settings.strUrl, url) && !m_consent.Allows(url.bTls, url.strHost, m_strSecret, false)) {
         ::SetFocus(m_editUrl);
         return;
@@ -93,7 +102,8 @@ void CMqttDialog::OnCheck() {
     if (!m_consent.Allows(config.url.bTls, config.url.strHost, config.strPassword, true))
         return;
     config.strClientId = "qm487-check";
-    auto socket = std::make_shared<CMqttSocket>(m_editCaFile.GetWindowText());
+    config.strCaFile = m_editCaFile.GetWindowText();
+    auto socket = std::make_shared<CMqttSocket>(config.strCaFile);
     StartCheck([socket, config] { return DescribeMqttCheck(CheckMqttBroker(*socket, config)); },
                [socket] { socket->Cancel(); });
 }

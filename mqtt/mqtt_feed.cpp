@@ -48,13 +48,14 @@ void CMqttFeed::StartIfDue() {
         return;
     config.strUser = m_settings.strUser;
     config.strPassword = m_secret.Plain();
+    config.strCaFile = m_settings.strCaFile;
     config.strClientId = MqttClientId(ComputerName(), m_host.ProfileName(), m_host.SettingsPath());
     config.strBase = m_settings.strBase;
     config.bDiscovery = m_settings.bDiscovery != FALSE;
     config.bRemoveDiscovery = m_bRemoveDiscovery;
     config.strPrefix = m_settings.strDiscoveryPrefix;
     config.strVersion = QM487_VERSION_TEXT;
-    m_thread.Start(config, m_settings.strCaFile, m_host.NotifyWindow(), WM_MQTT_STATE);
+    m_thread.Start(config, m_host.NotifyWindow(), WM_MQTT_STATE);
 }
 
 void CMqttFeed::OnReading(const CInstrument& instrument, int nChannel) {

@@ -2,6 +2,7 @@
 
 #include "config/cp1250.h"
 #include "mqtt/mqtt_packet.h"
+#include "notify/notify_settings_check.h"
 
 #include <algorithm>
 #include <chrono>
@@ -26,6 +27,8 @@ public:
     // Connects and waits for CONNACK; false with m_strError.
     bool Open(int nInstrument) {
         m_nInstrument = nInstrument;
+        if (!m_config.strCaFile.empty() && !IsFullWindowsPath(m_config.strCaFile))
+            return Fail(kMqttCaFileNotFull);
         // The transport's text counts only when it fails.
         std::string error;
         if (!m_t.Open(m_config.url, mqttpub::kConnectTimeoutMs, &error))
@@ -219,6 +222,8 @@ private:
 };
 
 }  // namespace
+
+const char kMqttCaFileNotFull[] = "plik certyfikatu CA trzeba poda\xE6 pe\xB3n\xB9 \x9C\x63ie\xBFk\xB9 (np. C:\\Certyfikaty\\ca.pem)";
 
 unsigned NextMqttBackoffMs(unsigned previousMs) {
     return previousMs == 0 ? mqttpub::kBackoffFirstMs : std::min(previousMs * 2, mqttpub::kBackoffMaxMs);

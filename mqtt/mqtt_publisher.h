@@ -20,6 +20,10 @@ struct MqttPublisherConfig {
     std::string strUser;      // Windows-1250, sent as UTF-8
     std::string strPassword;  // Windows-1250, sent as UTF-8
     std::string strClientId;  // UTF-8
+    // One more CA certificate for mqtts:// (Windows-1250), by its full path:
+    // a relative name would be read from whatever folder is current, and
+    // any file there trusted. Empty: none.
+    std::string strCaFile;
     std::string strBase = "qm487";
     bool bDiscovery = true;
     bool bRemoveDiscovery = false;  // discovery was switched off: empty its entities
@@ -39,6 +43,9 @@ const unsigned kBackoffMaxMs = 60000;
 const unsigned kLastedMs = 2 * kBackoffMaxMs;
 const std::size_t kMaxInFlight = 32;  // QoS 1 messages not yet acknowledged
 }  // namespace mqttpub
+
+// Why a CA file by a relative name is refused (Windows-1250).
+extern const char kMqttCaFileNotFull[];
 
 // The wait before the next attempt after one that waited previousMs (0: the
 // connection had lasted kLastedMs): 1 s, 2 s, 4 s ... 60 s.

@@ -1,10 +1,9 @@
 #include "mqtt/mqtt_thread.h"
 
-void CMqttPublisherThread::Start(const MqttPublisherConfig& config, const std::string& strCaFile, HWND hNotify,
-                                 UINT nMessage) {
+void CMqttPublisherThread::Start(const MqttPublisherConfig& config, HWND hNotify, UINT nMessage) {
     Stop();
     m_config = config;
-    m_socket.reset(new CMqttSocket(strCaFile));
+    m_socket.reset(new CMqttSocket(config.strCaFile));
     m_outbox.ResetStop();
     m_thread.Start([this, hNotify, nMessage] {
         RunMqttPublisher(*m_socket, m_outbox, m_config, [hNotify, nMessage] {

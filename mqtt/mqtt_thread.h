@@ -22,9 +22,8 @@ public:
     CMqttPublisherThread& operator=(const CMqttPublisherThread&) = delete;
 
     // Starts (or restarts, with new settings) the thread; nMessage is posted
-    // to hNotify whenever publishing starts or stops failing. strCaFile: an
-    // extra CA certificate file, or empty.
-    void Start(const MqttPublisherConfig& config, const std::string& strCaFile, HWND hNotify, UINT nMessage);
+    // to hNotify whenever publishing starts or stops failing.
+    void Start(const MqttPublisherConfig& config, HWND hNotify, UINT nMessage);
     void Stop();
     bool IsRunning() const { return m_thread.IsStarted(); }
 

@@ -354,4 +354,10 @@ TEST(MqttPublisher, TheCheckSaysTheBrokersAnswer) {
         EXPECT_TRUE(broker.Published().empty());
         EXPECT_EQ(broker.Disconnects(), code == 0 ? 1 : 0);
     }
+    // A CA file by a relative name would be read from whatever folder is current.
+    ScriptedBroker broker;
+    MqttPublisherConfig config;
+    config.strCaFile = "ca.pem";
+    EXPECT_EQ(CheckMqttBroker(broker, config).strAnswer, kMqttCaFileNotFull);
+    EXPECT_EQ(broker.Opens(), 0);
 }
