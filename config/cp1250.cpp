@@ -78,3 +78,30 @@ std::string Cp1250ToUtf8(const std::string& text) {
     }
     return out;
 }
+
+std::string Utf8ToCp1250(const std::string& utf8, char cUnheld, bool* pbExact) {
+    // The UTF-8 form of each byte from 0x80 up.
+    static const std::string* const kHighUtf8 = [] {
+        static std::string forms[128];
+        for (int k = 0; k < 128; ++k)
+            forms[k] = Cp1250ToUtf8(std::string(1, static_cast<char>(0x80 + k)));
+        return forms;
+    }();
+    std::string out;
+    bool bExact = true;
+    for (std::size_t i = 0; i < utf8.size();) {
+        int found = static_cast<unsigned char>(utf8[i]) < 0x80 ? utf8[i] : -1;
+        for (int k = 0; k < 128 && found < 0; ++k)
+            if (utf8.compare(i, kHighUtf8[k].size(), kHighUtf8[k]) == 0)
+                found = 0x80 + k;
+        out += found < 0 ? cUnheld : static_cast<char>(found);
+        bExact = bExact && found >= 0;
+        // One character: its first byte and those that continue it.
+        i += found < 0x80 ? 1 : kHighUtf8[found - 0x80].size();
+        while (found < 0 && i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80)
+            ++i;
+    }
+    if (pbExact != nullptr)
+        *pbExact = bExact;
+    return out;
+}

@@ -15,3 +15,8 @@ bool Cp1250EqualNoCase(const std::string& a, const std::string& b);
 // The same text in UTF-8, as it goes on the wire to servers that expect it.
 // The five bytes Windows-1250 leaves unassigned become U+0081 and the like.
 std::string Cp1250ToUtf8(const std::string& text);
+
+// UTF-8 text in Windows-1250, each character the code page has no byte
+// for made cUnheld (never a look-alike: a Turkish dotless i stays no "i");
+// *pbExact, when given, says whether every character had one.
+std::string Utf8ToCp1250(const std::string& utf8, char cUnheld, bool* pbExact = nullptr);

@@ -15,7 +15,8 @@ bool UnprotectSecret(const std::string& text, std::string& plain);
 
 // A settings' password or token as a feed holds it: decrypted, in memory
 // only, and whether the file's could be read. The same rule for the
-// database and the MQTT feeds.
+// database, MQTT and e-mail feeds. It keeps bytes as they were given: the
+// e-mail's are secret_text.h's form, which Windows-1250 secrets share.
 class CStoredSecret {
 public:
     // From the settings file's text (ProtectSecret's).
