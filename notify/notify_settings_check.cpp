@@ -117,6 +117,9 @@ NotifySettingsFault CheckNotifySettings(const NotifySettings& s) {
         if (fault.field != NotifyField::kNone)
             return fault;
     }
+    // Checked while e-mail is off too: the file would keep another letter.
+    if (HasUnassigned1250(s.strFrom) || HasUnassigned1250(s.strTo))
+        return {HasUnassigned1250(s.strFrom) ? NotifyField::kFrom : NotifyField::kTo, kNotAsciiAddress};
     if (HasControl(s.strSmtpUser))
         return {NotifyField::kUser, kBadUser};
     if (HasUnassigned1250(s.strSmtpUser))

@@ -51,6 +51,7 @@ TEST(NotifySettingsCheck, EachFieldThatCannotWorkIsNamed) {
         {"two @", [](NotifySettings& s) { s.strTo = "jan@firma@pl"; }, NotifyField::kTo},
         {"letter outside Windows-1250 in from", [](NotifySettings& s) { s.strFrom = "jan@f\x81rma.pl"; },
          NotifyField::kFrom},
+        {"...in to, e-mail off", [](NotifySettings& s) { s.strSmtpUrl.clear(), s.strTo = "\x81"; }, NotifyField::kTo},
         {"letter outside Windows-1250 in user", [](NotifySettings& s) { s.strSmtpUser = "\x81\x81"; },
          NotifyField::kUser},
         {"recipient no @", [](NotifySettings& s) { s.strTo = "jan@firma.pl, anna"; }, NotifyField::kTo},
