@@ -1,6 +1,7 @@
-// A password or token in the settings file (database, MQTT, e-mail): encrypted with DPAPI
-// for the current Windows user and written as base64, so the file never
-// holds it in plain text and another user's copy of the file cannot read it.
+// A password or token in the settings file (database, MQTT, e-mail):
+// encrypted with DPAPI for the current Windows user and written as base64,
+// so the file never holds it in plain text and another user's copy of the
+// file cannot read it.
 #pragma once
 
 #include <string>
