@@ -77,9 +77,10 @@ std::string Cp1250ToUtf8(const std::string& text) {
     return out;
 }
 
-std::string Utf8ToCp1250(const std::string& text) {
+std::string Utf8ToCp1250(const std::string& text, char cUnheld, bool* pbExact) {
     std::string out;
     out.reserve(text.size());
+    bool bExact = true;
     std::size_t i = 0;
     while (i < text.size()) {
         const unsigned char lead = static_cast<unsigned char>(text[i++]);
@@ -96,13 +97,16 @@ std::string Utf8ToCp1250(const std::string& text) {
         std::size_t k = 0;
         for (; k < more && i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80; ++k)
             cp = cp << 6 | (static_cast<unsigned char>(text[i++]) & 0x3F);
-        // A broken sequence, or a letter this code page lacks, is one '?':
-        // never a best-fit look-alike.
-        char byte = '?';
-        for (unsigned h = 0; more > 0 && k == more && h < 128; ++h)
+        // A broken sequence, or a letter this code page lacks, is one
+        // cUnheld.
+        int found = -1;
+        for (unsigned h = 0; more > 0 && k == more && h < 128 && found < 0; ++h)
             if (kHigh[h] == cp)
-                byte = static_cast<char>(0x80 + h);
-        out += byte;
+                found = static_cast<int>(0x80 + h);
+        out += found < 0 ? cUnheld : static_cast<char>(found);
+        bExact = bExact && found >= 0;
     }
+    if (pbExact != nullptr)
+        *pbExact = bExact;
     return out;
 }

@@ -16,6 +16,8 @@ bool Cp1250EqualNoCase(const std::string& a, const std::string& b);
 // The five bytes Windows-1250 leaves unassigned become U+0081 and the like.
 std::string Cp1250ToUtf8(const std::string& text);
 
-// UTF-8 from a server, as the program's texts hold it: a character this code
-// page lacks, or a byte of no whole UTF-8 sequence, becomes '?'.
-std::string Utf8ToCp1250(const std::string& text);
+// UTF-8 (from a server, or typed as UTF-16) as the program's texts hold it:
+// a character this code page lacks, or a byte of no whole UTF-8 sequence,
+// becomes cUnheld, never a best-fit look-alike (a Turkish dotless i stays no
+// "i"); *pbExact, when given, says whether every character had a byte.
+std::string Utf8ToCp1250(const std::string& text, char cUnheld = '?', bool* pbExact = nullptr);

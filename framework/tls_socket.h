@@ -1,9 +1,9 @@
 // A byte stream to a server on Windows: a Winsock TCP connection, with TLS
-// through Schannel at once or later on the same connection (STARTTLS). The
-// server's certificate is always checked (chain and name, against the
-// system's trust); a CA certificate file the user gave is trusted as one
-// more root, for a server with a CA of its own, as exactly that
-// certificate. Every wait also watches a cancel event, so the owner's stop
+// (1.2 or newer) through Schannel at once or later on the same connection
+// (STARTTLS). The server's certificate is always checked (chain and name,
+// against the system's trust); a CA certificate file the user gave is
+// trusted as one more root, for a server with a CA of its own, as exactly
+// that certificate. Every wait also watches a cancel event, so the owner's stop
 // ends it at once. MQTT and the mail notifications both use it.
 #pragma once
 

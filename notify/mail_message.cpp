@@ -24,35 +24,44 @@ bool IsUtf8Continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
 }  // namespace
 
-bool IsValidMailAddress(const std::string& address) {
+MailAddressFault CheckMailAddress(const std::string& address) {
     const std::size_t at = address.find('@');
-    if (at == 0 || at == std::string::npos || at + 1 == address.size() || address.find('@', at + 1) != std::string::npos ||
-        address.size() > 254)
-        return false;
+    MailAddressFault fault = MailAddressFault::kNone;
+    if (at == 0 || at == std::string::npos || at + 1 == address.size() ||
+        address.find('@', at + 1) != std::string::npos || address.size() > 254)
+        fault = MailAddressFault::kForm;
     for (char c : address) {
         const unsigned char b = static_cast<unsigned char>(c);
-        if (b <= ' ' || b >= 0x7F || std::string("<>\"(),;:\\[]").find(c) != std::string::npos)
-            return false;
+        if (b >= 0x80)
+            return MailAddressFault::kNotAscii;
+        if (b <= ' ' || b == 0x7F || std::string("<>\"(),;:\\[]").find(c) != std::string::npos)
+            fault = MailAddressFault::kForm;
     }
-    return true;
+    return fault;
+}
+
+std::vector<std::string> SplitAddressList(const std::string& text) {
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find_first_of(",;", start);
+        const std::string item =
+            Trimmed(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (!item.empty())
+            items.push_back(item);
+        if (end == std::string::npos)
+            return items;
+        start = end + 1;
+    }
 }
 
 bool ParseAddressList(const std::string& text, std::vector<std::string>& addresses, std::string* pReason) {
-    std::vector<std::string> found;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = text.find(',', start);
-        const std::string item = Trimmed(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (!item.empty()) {
-            if (!IsValidMailAddress(item)) {
-                *pReason = Cp1250ToUtf8("Niepoprawny adres e-mail: \"" + item + "\".");
-                return false;
-            }
-            found.push_back(item);
+    const std::vector<std::string> found = SplitAddressList(text);
+    for (const std::string& item : found) {
+        if (!IsValidMailAddress(item)) {
+            *pReason = Cp1250ToUtf8("Niepoprawny adres e-mail: \"" + item + "\".");
+            return false;
         }
-        if (comma == std::string::npos)
-            break;
-        start = comma + 1;
     }
     if (found.empty()) {
         *pReason = Cp1250ToUtf8("Nie podano adresu odbiorcy.");

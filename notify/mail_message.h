@@ -8,13 +8,27 @@
 #include <string>
 #include <vector>
 
-// One mailbox, "user@example.com": ASCII, one '@' with something on both
-// sides, and nothing that could end a header or a command (no control
-// characters, blanks, <>, quotes, brackets, commas or semicolons).
-bool IsValidMailAddress(const std::string& address);
+enum class MailAddressFault {
+    kNone,
+    kForm,      // not one "user@example.com"
+    kNotAscii,  // a letter outside ASCII, which plain SMTP cannot carry
+};
 
-// NOTIFY_TO: comma-separated, each trimmed, empty items dropped. False, with
-// a Polish reason (UTF-8), when one address is not valid or none is left.
+// One mailbox, "user@example.com": ASCII, one '@' with something on both
+// sides, at most 254 bytes, and nothing that could end a header or a
+// command (no control characters, blanks, <>, quotes, brackets, commas or
+// semicolons). The dialog and the sending judge by this one rule.
+MailAddressFault CheckMailAddress(const std::string& address);
+inline bool IsValidMailAddress(const std::string& address) {
+    return CheckMailAddress(address) == MailAddressFault::kNone;
+}
+
+// NOTIFY_TO's items: separated by commas or semicolons (as Outlook writes
+// them), each trimmed, empty ones dropped.
+std::vector<std::string> SplitAddressList(const std::string& text);
+
+// SplitAddressList's items, each checked. False, with a Polish reason
+// (UTF-8), when one address is not valid or none is left.
 bool ParseAddressList(const std::string& text, std::vector<std::string>& addresses, std::string* pReason);
 
 // The header field's text as RFC 2047 encoded words when it is not plain

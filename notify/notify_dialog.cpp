@@ -3,8 +3,10 @@
 #include "framework/file_dialog.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
+#include "config/cp1250.h"
 #include "notify/notify_settings_check.h"
 #include "res/resource.h"
+#include "secrets/secret_text.h"
 
 #include <iterator>
 
@@ -48,6 +50,23 @@ std::string DescribeAnswers(const NotifyTestAnswers& answers) {
     return afx::Narrow1250(text);
 }
 
+std::wstring WideText(HWND hCtl) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hCtl)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(hCtl, &text[0], static_cast<int>(text.size()))));
+    return text;
+}
+
+// An e-mail field as the settings file keeps it (Windows-1250), with 0x81,
+// a byte that code page leaves unassigned, for each character it cannot
+// hold: the settings' check then refuses it with a reason, where "?" or a
+// best-fit look-alike (a dotless i as "i") would pass unseen.
+void DDX_ExactText(CDataExchange* pDX, int nIdc, std::string& value) {
+    if (pDX->m_bSaveAndValidate)
+        value = Utf8ToCp1250(afx::NarrowUtf8(WideText(pDX->m_pDlgWnd->GetDlgItem(nIdc))), '\x81');
+    else
+        DDX_Text(pDX, nIdc, value);
+}
+
 }  // namespace
 
 CNotifyDialog::CNotifyDialog(CWnd* pParent)
@@ -69,10 +88,10 @@ void CNotifyDialog::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     NotifySettings& s = m_settings;
     DDX_Control(pDX, IDC_NOTIFY_SECRET, m_editSecret);
-    DDX_Text(pDX, IDC_NOTIFY_SMTP_URL, s.strSmtpUrl);
-    DDX_Text(pDX, IDC_NOTIFY_FROM, s.strFrom);
-    DDX_Text(pDX, IDC_NOTIFY_TO, s.strTo);
-    DDX_Text(pDX, IDC_NOTIFY_USER, s.strSmtpUser);
+    DDX_ExactText(pDX, IDC_NOTIFY_SMTP_URL, s.strSmtpUrl);
+    DDX_ExactText(pDX, IDC_NOTIFY_FROM, s.strFrom);
+    DDX_ExactText(pDX, IDC_NOTIFY_TO, s.strTo);
+    DDX_ExactText(pDX, IDC_NOTIFY_USER, s.strSmtpUser);
     DDX_Text(pDX, IDC_NOTIFY_CA_FILE, s.strSmtpCaFile);
     DDX_Text(pDX, IDC_NOTIFY_WEBHOOK_URL, s.strWebhookUrl);
     DDX_Text(pDX, IDC_NOTIFY_PROGRAM, s.strProgram);
@@ -118,13 +137,19 @@ void CNotifyDialog::OnOK() {
     if (!ReadForm(0))
         return;
     m_bSecretTyped = ::SendMessageW(m_editSecret, EM_GETMODIFY, 0, 0) != 0;
-    m_strTypedSecret = m_bSecretTyped ? m_editSecret.GetWindowText() : std::string();
+    m_strTypedSecret = m_bSecretTyped ? TypedSecret() : std::string();
     EndDialog(IDOK);
+}
+
+std::string CNotifyDialog::TypedSecret() const {
+    // From the control's UTF-16: a Windows-1250 (ANSI) reading would map a
+    // Cyrillic or Turkish letter to "?" or a look-alike.
+    return SecretTextFromUtf8(afx::NarrowUtf8(WideText(m_editSecret)));
 }
 
 std::string CNotifyDialog::SecretForTest() const {
     if (::SendMessageW(m_editSecret, EM_GETMODIFY, 0, 0) != 0)
-        return m_editSecret.GetWindowText();
+        return TypedSecret();
     return m_storedSecret.Plain();
 }
 

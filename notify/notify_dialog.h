@@ -19,7 +19,7 @@
 // What each way of sending answered: its name ("e-mail") and its result.
 using NotifyTestAnswers = std::vector<std::pair<std::string, DeliveryResult>>;
 // Sends one test message through each way the settings give, with the SMTP
-// password in plain. Runs on a thread that may outlive the dialog (OK never
+// password in plain (secret_text.h's form). Runs on a thread that may outlive the dialog (OK never
 // waits for a mail server): it must own or share whatever it touches.
 using NotifyTestSend = std::function<NotifyTestAnswers(const NotifySettings&, const std::string& strPassword)>;
 
@@ -33,7 +33,7 @@ public:
     // The stored password: never shown, used by the test until another is typed.
     CStoredSecret m_storedSecret;
     bool m_bSecretTyped = false;   // out: the password field was changed
-    std::string m_strTypedSecret;  // out: plain, in memory only; empty: none
+    std::string m_strTypedSecret;  // out: plain (secret_text.h's form), in memory only; empty: none
     NotifyTestSend m_fnTestSend;
 
 protected:
@@ -52,6 +52,8 @@ private:
     // user is told (in a message box, or in control nShownIn when not 0)
     // and the field gets the focus.
     bool ReadForm(int nShownIn);
+    // The password field's text, held as secret_text.h says.
+    std::string TypedSecret() const;
     std::string SecretForTest() const;
 
     CEdit m_editSecret;

@@ -1,15 +1,20 @@
 #include "notify/notify_settings_check.h"
 
 #include "notify/command_line.h"
+#include "notify/mail_message.h"
+#include "notify/smtp_session.h"
 
 #include <cctype>
 
 namespace {
 
-const char kBadSmtpUrl[] = "Podaj adres serwera poczty w postaci smtp://serwer:587 lub smtps://serwer:465.";
 const char kBadFrom[] = "Podaj adres nadawcy w postaci nazwa@serwer.";
-const char kBadTo[] = "Podaj adresy odbiorc\xF3w w postaci nazwa@serwer, rozdzielone przecinkami.";
+const char kBadTo[] = "Podaj adresy odbiorc\xF3w w postaci nazwa@serwer, rozdzielone przecinkami lub \x9Crednikami.";
+const char kNotAsciiAddress[] = "Adres e-mail nie mo\xBF" "e zawiera\xE6 polskich liter ani innych znak\xF3w spoza "
+                                "ASCII: serwer poczty by go nie przyj\xB9\xB3.";
 const char kBadUser[] = "Nazwa u\xBFytkownika nie mo\xBF" "e zawiera\xE6 znak\xF3w steruj\xB9" "cych.";
+const char kUserOutside1250[] = "Nazwa u\xBFytkownika ma znaki, kt\xF3rych plik ustawie\xF1 (Windows-1250) nie "
+                                "zapisze; podaj j\xB9 literami alfabetu \xB3" "aci\xF1skiego.";
 const char kBadCaFile[] = "Podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA pliku certyfikatu, np. C:\\Certyfikaty\\ca.pem.";
 const char kBadWebhookUrl[] = "Podaj adres web hooka w postaci https://serwer/\x9C" "cie\xBFka lub http://serwer/\x9C" "cie\xBFka.";
 const char kBadProgram[] = "Podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA programu .exe lub skryptu PowerShell .ps1, "
@@ -34,9 +39,9 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
     return true;
 }
 
-// scheme://host[:port] and, when bPath, anything after a "/". Only printable
-// ASCII: the address goes to the network as it is.
-bool IsUrl(const std::string& url, const char* plain, const char* secure, bool bPath) {
+// scheme://host[:port] and anything after a "/". Only printable ASCII: the
+// address goes to the network as it is.
+bool IsUrl(const std::string& url, const char* plain, const char* secure) {
     std::size_t pos;
     if (StartsWithNoCase(url, plain))
         pos = std::char_traits<char>::length(plain);
@@ -48,8 +53,6 @@ bool IsUrl(const std::string& url, const char* plain, const char* secure, bool b
         if (c <= ' ' || c > '~')
             return false;
     const std::size_t slash = url.find('/', pos);
-    if (!bPath && slash != std::string::npos && slash + 1 != url.size())
-        return false;
     const std::string authority = url.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
     const std::size_t close = authority.rfind(']');
     const std::size_t colon = authority.rfind(':');
@@ -66,26 +69,34 @@ bool IsUrl(const std::string& url, const char* plain, const char* secure, bool b
     return n >= 1 && n <= 65535;
 }
 
-// name@host, nothing that could end a line of the mail's header.
-bool IsAddress(const std::string& text) {
-    const std::size_t at = text.find('@');
-    return at != std::string::npos && at > 0 && at + 1 < text.size() && !HasControl(text) &&
-           text.find_first_of(" ,<>\"") == std::string::npos;
+// Bytes Windows-1250 leaves unassigned: the dialog puts 0x81 for a typed
+// character the code page cannot hold.
+bool HasUnassigned1250(const std::string& text) {
+    return text.find_first_of(std::string("\x81\x83\x88\x90\x98")) != std::string::npos;
 }
 
-bool AreAddresses(const std::string& list) {
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = list.find(',', start);
-        std::string one = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        const std::size_t first = one.find_first_not_of(' ');
-        const std::size_t last = one.find_last_not_of(' ');
-        if (first == std::string::npos || !IsAddress(one.substr(first, last - first + 1)))
-            return false;
-        if (comma == std::string::npos)
-            return true;
-        start = comma + 1;
+NotifySettingsFault AddressFault(const std::string& address, NotifyField field, const char* pszForm) {
+    switch (CheckMailAddress(address)) {
+    case MailAddressFault::kNone:
+        return {};
+    case MailAddressFault::kNotAscii:
+        return {field, kNotAsciiAddress};
+    default:
+        return {field, pszForm};
     }
+}
+
+// The e-mail fields, by the rules the sending keeps.
+NotifySettingsFault MailFault(const NotifySettings& s) {
+    if (const char* pszUrl = SmtpUrlFault(s.strSmtpUrl))
+        return {NotifyField::kSmtpUrl, pszUrl};
+    NotifySettingsFault fault = AddressFault(s.strFrom, NotifyField::kFrom, kBadFrom);
+    const std::vector<std::string> to = SplitAddressList(s.strTo);
+    if (fault.field == NotifyField::kNone && to.empty())
+        fault = {NotifyField::kTo, kBadTo};
+    for (std::size_t i = 0; i < to.size() && fault.field == NotifyField::kNone; ++i)
+        fault = AddressFault(to[i], NotifyField::kTo, kBadTo);
+    return fault;
 }
 
 }  // namespace
@@ -101,17 +112,21 @@ bool IsFullWindowsPath(const std::string& p) {
 
 NotifySettingsFault CheckNotifySettings(const NotifySettings& s) {
     const bool bMail = !s.strSmtpUrl.empty();
-    if (bMail && !IsUrl(s.strSmtpUrl, "smtp://", "smtps://", false))
-        return {NotifyField::kSmtpUrl, kBadSmtpUrl};
-    if (bMail && !IsAddress(s.strFrom))
-        return {NotifyField::kFrom, kBadFrom};
-    if (bMail && !AreAddresses(s.strTo))
-        return {NotifyField::kTo, kBadTo};
+    if (bMail) {
+        const NotifySettingsFault fault = MailFault(s);
+        if (fault.field != NotifyField::kNone)
+            return fault;
+    }
+    // Checked while e-mail is off too: the file would keep another letter.
+    if (HasUnassigned1250(s.strFrom) || HasUnassigned1250(s.strTo))
+        return {HasUnassigned1250(s.strFrom) ? NotifyField::kFrom : NotifyField::kTo, kNotAsciiAddress};
     if (HasControl(s.strSmtpUser))
         return {NotifyField::kUser, kBadUser};
+    if (HasUnassigned1250(s.strSmtpUser))
+        return {NotifyField::kUser, kUserOutside1250};
     if (bMail && !s.strSmtpCaFile.empty() && !IsFullWindowsPath(s.strSmtpCaFile))
         return {NotifyField::kCaFile, kBadCaFile};
-    if (!s.strWebhookUrl.empty() && !IsUrl(s.strWebhookUrl, "http://", "https://", true))
+    if (!s.strWebhookUrl.empty() && !IsUrl(s.strWebhookUrl, "http://", "https://"))
         return {NotifyField::kWebhookUrl, kBadWebhookUrl};
     if (!s.strProgram.empty() && !IsRunnableProgram(s.strProgram))
         return {NotifyField::kProgram, kBadProgram};

@@ -5,6 +5,7 @@
 #include "notify/mail_message.h"
 #include "notify/notify_payloads.h"
 #include "notify/notify_settings_check.h"
+#include "secrets/secret_text.h"
 
 #include <condition_variable>
 #include <thread>
@@ -55,12 +56,14 @@ CMailWay::CMailWay(const NotifySettings& settings, const std::string& strPasswor
     : m_streams(std::move(streams)) {
     m_job.strCaFile = Cp1250ToUtf8(settings.strSmtpCaFile);
     m_job.strUser = Cp1250ToUtf8(settings.strSmtpUser);
-    m_job.strPassword = Cp1250ToUtf8(strPassword);
+    m_job.strPassword = SecretTextToUtf8(strPassword);
     m_job.strFrom = settings.strFrom;
     m_job.nConnectMs = nConnectMs;
     m_job.nReplyMs = nReplyMs;
-    if (ParseSmtpUrl(settings.strSmtpUrl, m_job.url, &m_strFault) &&
-        ParseAddressList(settings.strTo, m_job.to, &m_strFault) && !IsValidMailAddress(settings.strFrom))
+    // The dialog's rules: what it took is sent, what it refuses waits here.
+    if (const char* pszUrlFault = SmtpUrlFault(settings.strSmtpUrl, &m_job.url))
+        m_strFault = Pl(pszUrlFault);
+    else if (ParseAddressList(settings.strTo, m_job.to, &m_strFault) && !IsValidMailAddress(settings.strFrom))
         m_strFault = Pl("Niepoprawny adres nadawcy: \"" + settings.strFrom + "\".");
     // A relative name would be read from whatever folder is current.
     if (m_strFault.empty() && !settings.strSmtpCaFile.empty() && !IsFullWindowsPath(settings.strSmtpCaFile))
@@ -83,7 +86,13 @@ DeliveryResult CMailWay::Deliver(const Notification& message) {
             return Waiting(Pl("Wysy\xB3" "anie przerwano."));
         m_pStream = stream.get();
     }
-    DeliveryResult result = SendSmtp(*stream, job);
+    std::string refused;
+    DeliveryResult result = SendSmtp(*stream, job, &refused);
+    // Those refused are the message given up for them, while the others
+    // took it: the log says so, as for a message given up whole.
+    if (!refused.empty() && m_onNote)
+        m_onNote(Pl("Wiadomo\x9C\xE6 nie dotar\xB3" "a do cz\xEA\x9C" "ci odbiorc\xF3w (e-mail): ") + message.strSubject +
+                 " \xE2\x80\x94 " + refused);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_pStream = nullptr;
     // A cancelled stream reads as a connection ended; the log says why.

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 // The settings' fault found when a way was made (Polish, UTF-8): such a way
 // answers every message with it, as kRetryLater, since the user may mend
@@ -28,19 +29,25 @@ protected:
 };
 
 using NotifyStreamFactory = std::function<std::unique_ptr<INotifyStream>()>;
+// A line for the notification log (UTF-8), from the sending thread.
+using NotifyNote = std::function<void(const std::string& strLine)>;
 
 class CMailWay : public CConfiguredWay {
 public:
-    // strPassword: the plain secret as the dialog has it (Windows-1250).
+    // strPassword: the plain secret as CStoredSecret keeps it (secret_text.h).
     CMailWay(const NotifySettings& settings, const std::string& strPassword, NotifyStreamFactory streams,
              unsigned nConnectMs = 30000, unsigned nReplyMs = 60000);
     const char* Name() const override { return "e-mail"; }
     DeliveryResult Deliver(const Notification& message) override;
     void Cancel() override;
+    // Before the first Deliver: told of the recipients a server refused
+    // while others took the message.
+    void SetNote(NotifyNote onNote) { m_onNote = std::move(onNote); }
 
 private:
     SmtpJob m_job;
     NotifyStreamFactory m_streams;
+    NotifyNote m_onNote;
     std::mutex m_mutex;
     INotifyStream* m_pStream = nullptr;  // the one Deliver talks over, under m_mutex
     bool m_bCancelled = false;

@@ -5,6 +5,7 @@
 #include "notify/mail_message.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 
 namespace {
@@ -52,21 +53,49 @@ std::string Upper(std::string text) {
     return text;
 }
 
+// A line's words, split at blanks and tabs: RFC 5321 lets a keyword be
+// written in any case, and servers add blanks it does not (a trailing one
+// after STARTTLS), so nothing offered is missed for its spelling.
+std::vector<std::string> Words(const std::string& line) {
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while ((at = line.find_first_not_of(" \t", at)) != std::string::npos) {
+        const std::size_t end = std::min(line.find_first_of(" \t", at), line.size());
+        words.push_back(line.substr(at, end - at));
+        at = end;
+    }
+    return words;
+}
+
 Extensions ParseExtensions(const Reply& reply) {
     Extensions e;
     for (std::size_t i = 1; i < reply.texts.size(); ++i) {
-        std::string line = " " + Upper(reply.texts[i]) + " ";
-        if (line == " STARTTLS ")
-            e.bStartTls = true;
+        std::vector<std::string> words = Words(Upper(reply.texts[i]));
         // "AUTH LOGIN PLAIN", and the older "AUTH=LOGIN PLAIN".
-        if (line.compare(0, 6, " AUTH=") == 0)
-            line[5] = ' ';
-        if (line.compare(0, 6, " AUTH ") == 0) {
-            e.bPlain = e.bPlain || line.find(" PLAIN ", 5) != std::string::npos;
-            e.bLogin = e.bLogin || line.find(" LOGIN ", 5) != std::string::npos;
+        if (!words.empty() && words[0].compare(0, 5, "AUTH=") == 0) {
+            words.insert(words.begin() + 1, words[0].substr(5));
+            words[0] = "AUTH";
+        }
+        if (words.empty())
+            continue;
+        e.bStartTls = e.bStartTls || words[0] == "STARTTLS";
+        for (std::size_t k = 1; k < words.size() && words[0] == "AUTH"; ++k) {
+            e.bPlain = e.bPlain || words[k] == "PLAIN";
+            e.bLogin = e.bLogin || words[k] == "LOGIN";
         }
     }
     return e;
+}
+
+// A 5xx that a setting can mend rather than one that refuses the message
+// itself: sign-in wanted or refused (530, 534, 535, 538), or an address
+// refused (RFC 3463 status 5.1.x) that a server told only after the data.
+bool IsSettingRefusal(const Reply& reply) {
+    const int n = reply.nCode;
+    if (n == 530 || n == 534 || n == 535 || n == 538)
+        return true;
+    const std::string first = reply.texts.empty() ? std::string() : reply.texts.front();
+    return first.compare(0, 4, "5.1.") == 0;
 }
 
 // Lines and replies read within their bounds and time; what went wrong is
@@ -155,8 +184,12 @@ private:
 // One attempt's steps; each false return has set the result.
 class CSmtpTalk {
 public:
-    CSmtpTalk(INotifyStream& stream, const SmtpJob& job, DeliveryResult& result)
-        : m_stream(stream), m_job(job), m_result(result), m_dialogue(stream, job.nReplyMs, job.nDialogueMs) {}
+    CSmtpTalk(INotifyStream& stream, const SmtpJob& job, DeliveryResult& result, std::string* pRefused)
+        : m_stream(stream),
+          m_job(job),
+          m_result(result),
+          m_pRefused(pRefused),
+          m_dialogue(stream, job.nReplyMs, job.nDialogueMs) {}
 
     bool Run() {
         Reply reply;
@@ -191,7 +224,9 @@ public:
             if (!Authenticate(ext))
                 return false;
         }
-        if (!Step("MAIL FROM:<" + m_job.strFrom + ">", 250, "MAIL FROM", reply, true))
+        // A refused sender, like a refused recipient, is a setting to mend
+        // (or a sign-in the server wants): the message waits for it.
+        if (!Step("MAIL FROM:<" + m_job.strFrom + ">", 250, "MAIL FROM", reply))
             return false;
         std::string refused;
         std::size_t nAccepted = 0;
@@ -210,11 +245,9 @@ public:
         }
         if (nAccepted == 0) {
             Quit();
-            m_result.kind = DeliveryResult::kNeverDeliverable;
-            m_result.strAnswer = Pl("Serwer poczty odrzuci\xB3 wszystkich odbiorc\xF3w: ") + refused;
-            return false;
+            return Stop(Pl("Serwer poczty odrzuci\xB3 wszystkich odbiorc\xF3w: ") + refused);
         }
-        if (!Step("DATA", 354, "DATA", reply, true))
+        if (!Step("DATA", 354, "DATA", reply))
             return false;
         if (!m_stream.Send(DotStuffed(m_job.strMessage)))
             return Stop(Pl("Serwer poczty zako\xF1" "czy\xB3 po\xB3\xB9" "czenie."));
@@ -226,6 +259,8 @@ public:
         m_result.kind = DeliveryResult::kDelivered;
         m_result.strAnswer = Pl("Serwer poczty przyj\xB9\xB3 wiadomo\x9C\xE6: ") + ReplyText(reply) +
                              (refused.empty() ? "" : Pl(". Odrzuceni odbiorcy: ") + refused);
+        if (m_pRefused != nullptr)
+            *m_pRefused = refused;
         return true;
     }
 
@@ -271,21 +306,20 @@ private:
     }
 
     // A command that must get the code expected.
-    bool Step(const std::string& command, int nExpected, const std::string& name, Reply& reply,
-              bool bMessageStep = false) {
+    bool Step(const std::string& command, int nExpected, const std::string& name, Reply& reply) {
         if (!m_dialogue.Command(command, reply))
             return Broken();
         if (reply.nCode != nExpected)
-            return Refused(name, reply, bMessageStep);
+            return Refused(name, reply);
         return true;
     }
 
-    // bMessageStep: MAIL, DATA or the message, where a 5xx refuses the
-    // message itself.
-    bool Refused(const std::string& step, const Reply& reply, bool bMessageStep = false) {
+    // bMessage: the answer to the message's data, the only step whose 5xx
+    // can refuse the message itself; any other waits to be tried again.
+    bool Refused(const std::string& step, const Reply& reply, bool bMessage = false) {
         Quit();
         Stop(Pl("Serwer poczty odm\xF3wi\xB3 (") + step + "): " + ReplyText(reply));
-        if (bMessageStep && reply.nCode >= 500)
+        if (bMessage && reply.nCode >= 500 && !IsSettingRefusal(reply))
             m_result.kind = DeliveryResult::kNeverDeliverable;
         return false;
     }
@@ -307,6 +341,7 @@ private:
     INotifyStream& m_stream;
     const SmtpJob& m_job;
     DeliveryResult& m_result;
+    std::string* m_pRefused;
     CDialogue m_dialogue;
 };
 
@@ -319,7 +354,10 @@ bool ParsePort(const std::string& text, int& port) {
 
 }  // namespace
 
-bool ParseSmtpUrl(const std::string& text, SmtpUrl& url, std::string* pReason) {
+const char* SmtpUrlFault(const std::string& text, SmtpUrl* pUrl) {
+    static const char kForm[] = "Podaj adres serwera poczty w postaci smtp://serwer:587 lub smtps://serwer:465.";
+    static const char kHostLetters[] = "Nazwa serwera poczty mo\xBF" "e zawiera\xE6 tylko litery bez polskich znak\xF3w, "
+                                       "cyfry, kropki oraz znaki - i _.";
     SmtpUrl u;
     std::string rest;
     const std::string scheme = Upper(text.substr(0, 8));
@@ -333,29 +371,37 @@ bool ParseSmtpUrl(const std::string& text, SmtpUrl& url, std::string* pReason) {
     }
     if (!rest.empty() && rest.back() == '/')
         rest.pop_back();
-    bool bValid = !rest.empty();
-    if (bValid && rest[0] == '[') {
-        const std::size_t close = rest.find(']');
-        bValid = close != std::string::npos && close > 1;
-        if (bValid) {
-            u.strHost = rest.substr(1, close - 1);
-            const std::string after = rest.substr(close + 1);
-            bValid = after.empty() || (after[0] == ':' && ParsePort(after.substr(1), u.nPort));
-            bValid = bValid && u.strHost.find_first_not_of("0123456789abcdefABCDEF:.") == std::string::npos;
+    if (rest.empty())
+        return kForm;
+    // What follows the host: nothing, or ":port".
+    std::size_t after;
+    if (rest[0] == '[') {
+        after = rest.find(']');
+        if (after == std::string::npos || after < 2)
+            return kForm;
+        u.strHost = rest.substr(1, after - 1);
+        if (u.strHost.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos)
+            return kForm;
+        ++after;
+    } else {
+        after = std::min(rest.find(':'), rest.size());
+        u.strHost = rest.substr(0, after);
+        if (u.strHost.empty())
+            return kForm;
+        // '_' is no part of a DNS host name, but Windows names (and its
+        // resolver) have it: exch_01 is found.
+        for (char c : u.strHost) {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return kHostLetters;
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.')
+                return kForm;
         }
-    } else if (bValid) {
-        const std::size_t colon = rest.find(':');
-        u.strHost = rest.substr(0, colon);
-        bValid = !u.strHost.empty() && (colon == std::string::npos || ParsePort(rest.substr(colon + 1), u.nPort)) &&
-                 u.strHost.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") ==
-                     std::string::npos;
     }
-    if (!bValid) {
-        *pReason = Pl("Adres serwera poczty musi mie\xE6 posta\xE6 smtp://serwer[:port] lub smtps://serwer[:port].");
-        return false;
-    }
-    url = u;
-    return true;
+    if (after < rest.size() && (rest[after] != ':' || !ParsePort(rest.substr(after + 1), u.nPort)))
+        return kForm;
+    if (pUrl != nullptr)
+        *pUrl = u;
+    return nullptr;
 }
 
 std::string EhloName(const std::string& pcName) {
@@ -371,8 +417,10 @@ std::string EhloName(const std::string& pcName) {
     return first == std::string::npos ? "qm487" : name.substr(first, name.find_last_not_of("-.") - first + 1);
 }
 
-DeliveryResult SendSmtp(INotifyStream& stream, const SmtpJob& job) {
+DeliveryResult SendSmtp(INotifyStream& stream, const SmtpJob& job, std::string* pRefused) {
     DeliveryResult result;
+    if (pRefused != nullptr)
+        pRefused->clear();
     bool bAddresses = IsValidMailAddress(job.strFrom) && !job.to.empty();
     for (const std::string& to : job.to)
         bAddresses = bAddresses && IsValidMailAddress(to);
@@ -385,7 +433,7 @@ DeliveryResult SendSmtp(INotifyStream& stream, const SmtpJob& job) {
         result.strAnswer = Pl("Brak po\xB3\xB9" "czenia z serwerem poczty ") + job.url.strHost + ": " + error;
         return result;
     }
-    CSmtpTalk(stream, job, result).Run();
+    CSmtpTalk(stream, job, result, pRefused).Run();
     stream.Close();
     return result;
 }

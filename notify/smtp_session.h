@@ -17,9 +17,12 @@ struct SmtpUrl {
     int nPort = 0;
 };
 
-// smtp://host[:587] or smtps://host[:465]; an IPv6 address in brackets; one
-// trailing slash allowed. False, with a Polish reason (UTF-8), otherwise.
-bool ParseSmtpUrl(const std::string& text, SmtpUrl& url, std::string* pReason);
+// smtp://host[:587] or smtps://host[:465]: a host of ASCII letters, digits,
+// '.', '-' and '_', or an IPv6 address in brackets; one trailing slash
+// allowed. nullptr when it can be used (*pUrl, when given, gets it);
+// otherwise why not, in Polish (Windows-1250). The dialog and the sending
+// judge by this one rule, so nothing kept can wait for ever.
+const char* SmtpUrlFault(const std::string& text, SmtpUrl* pUrl = nullptr);
 
 // The name EHLO gives: the PC's name with only letters, digits, '-' and '.'
 // kept (others become '-'), at most 63 characters; "qm487" when none is left.
@@ -48,8 +51,10 @@ const int kSmtpReplyLinesMost = 100;
 
 // One attempt, on the calling thread: opens, talks and closes the stream.
 // kDelivered once the server took the message for at least one recipient
-// (strAnswer: its answer, and the recipients it refused); kNeverDeliverable
-// for a 5xx to MAIL, DATA or the message, or to every RCPT; kRetryLater for
-// everything else (no connection, time up, 4xx, 5xx to AUTH: a wrong
-// password is a setting to mend, the message waits for it).
-DeliveryResult SendSmtp(INotifyStream& stream, const SmtpJob& job);
+// (strAnswer: its answer, and the recipients it refused, as *pRefused has
+// them when given); kNeverDeliverable only for a 5xx to the message's data,
+// a refusal of the message itself; kRetryLater for everything else (no
+// connection, time up, 4xx, a 5xx to AUTH, MAIL, every RCPT or DATA, and a
+// sign-in or address refused after the data: a wrong password, sender or
+// recipient is a setting to mend, and the message waits for it).
+DeliveryResult SendSmtp(INotifyStream& stream, const SmtpJob& job, std::string* pRefused = nullptr);

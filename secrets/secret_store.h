@@ -1,6 +1,7 @@
-// A password or token in the settings file (database, MQTT): encrypted with DPAPI
-// for the current Windows user and written as base64, so the file never
-// holds it in plain text and another user's copy of the file cannot read it.
+// A password or token in the settings file (database, MQTT, e-mail):
+// encrypted with DPAPI for the current Windows user and written as base64,
+// so the file never holds it in plain text and another user's copy of the
+// file cannot read it.
 #pragma once
 
 #include <string>
@@ -15,7 +16,8 @@ bool UnprotectSecret(const std::string& text, std::string& plain);
 
 // A settings' password or token as a feed holds it: decrypted, in memory
 // only, and whether the file's could be read. The same rule for the
-// database and the MQTT feeds.
+// database, MQTT and e-mail feeds. It keeps bytes as they were given: the
+// e-mail's are secret_text.h's form, which Windows-1250 secrets share.
 class CStoredSecret {
 public:
     // From the settings file's text (ProtectSecret's).

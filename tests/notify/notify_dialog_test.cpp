@@ -6,6 +6,7 @@
 #include "framework/wnd.h"
 #include "notify/notify_dialog.h"
 #include "res/resource.h"
+#include "secrets/secret_text.h"
 #include "tests/wait_for.h"
 
 #include <gtest/gtest.h>
@@ -142,6 +143,12 @@ TEST(NotifyDialog, RefusesWhatCannotWorkSaysWhyAndPutsTheFocusOnIt) {
     } rows[] = {
         {IDC_NOTIFY_SMTP_URL, L"http://smtp.example.com", L"smtp://serwer:587"},
         {IDC_NOTIFY_TO, L"jan@firma.pl, anna", L"odbiorc\x00F3w"},
+        // What the sending could never send; and letters Windows-1250 has
+        // no byte for, which a best-fit reading would turn into "?" or a
+        // look-alike ("f\x0131rma" into "firma").
+        {IDC_NOTIFY_TO, L"micha\x0142@firma.pl", L"ASCII"},
+        {IDC_NOTIFY_FROM, L"jan@f\x0131rma.pl", L"ASCII"},
+        {IDC_NOTIFY_USER, L"\x0438\x0432\x0430\x043D", L"Windows-1250"},
         {IDC_NOTIFY_PROGRAM, L"alarm.cmd", L"pe\x0142n\x0105 \x015B" L"cie\x017Ck\x0119 programu"},
         {IDC_NOTIFY_SILENCE, L"20000", L"ciszy"},
         {IDC_NOTIFY_SUMMARY, L"25:00", L"GG:MM"},
@@ -201,8 +208,9 @@ TEST(NotifyDialog, TestShowsEachWaysAnswerAndOkReturnsTheSettingsWithoutWaitingF
     ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(run.Item(IDC_NOTIFY_TEST)) != FALSE; }));
     SendMessageW(run.Item(IDC_NOTIFY_WEBHOOK_FORMAT), CB_SETCURSEL, 1, 0);
     SetWindowTextW(run.Item(IDC_NOTIFY_SUMMARY), L"07:30");
+    SetWindowTextW(run.Item(IDC_NOTIFY_TO), L"ola@firma.pl;jan@firma.pl");
     SetWindowTextW(run.Item(IDC_NOTIFY_SECRET), L"");
-    run.Type(IDC_NOTIFY_SECRET, L"nowe");
+    run.Type(IDC_NOTIFY_SECRET, L"\x043F\x0430\x0440\x043E\x043B\x044C");  // Cyrillic, as typed
     run.Press(IDC_NOTIFY_TEST);
     ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(run.Item(IDC_NOTIFY_TEST)); }));
     run.Press(IDOK);
@@ -210,12 +218,13 @@ TEST(NotifyDialog, TestShowsEachWaysAnswerAndOkReturnsTheSettingsWithoutWaitingF
     EXPECT_EQ(fake->nReturned, 1) << "OK waited for no test";
     SetEvent(fake->release.Get());
     EXPECT_TRUE(WaitFor([&] { return fake->nReturned == 2; }));
-    EXPECT_EQ(fake->strPassword, "nowe");
+    const std::string typed = "\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C";
+    EXPECT_EQ(SecretTextToUtf8(fake->strPassword), typed);
     EXPECT_EQ(run.result, IDOK);
     const NotifySettings& s = run.dialog->m_settings;
     EXPECT_EQ(s.strWebhookFormat, "text");
     EXPECT_EQ(s.strSummary, "07:30");
-    EXPECT_EQ(s.strTo, "jan@firma.pl");
+    EXPECT_EQ(s.strTo, "ola@firma.pl;jan@firma.pl");
     EXPECT_TRUE(run.dialog->m_bSecretTyped);
-    EXPECT_EQ(run.dialog->m_strTypedSecret, "nowe");
+    EXPECT_EQ(SecretTextToUtf8(run.dialog->m_strTypedSecret), typed);
 }

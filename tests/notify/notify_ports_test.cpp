@@ -111,6 +111,16 @@ TEST(NotifyStream, CertificateOfAnUnknownCaIsRefused) {
     EXPECT_FALSE(stream.Send("EHLO x\r\n"));
 }
 
+// As the web hook: nothing older than TLS 1.2, even from a server whose
+// certificate is trusted.
+TEST(NotifyStream, TlsOlderThan12IsRefused) {
+    CNotifyStreamWin stream;
+    std::string error;
+    EXPECT_FALSE(stream.Open("localhost", std::stoi(NotifyServers::Script().ReadText("tls11.port")), true,
+                             NotifyServers::Script().Path("ca.pem"), 10000, &error));
+    EXPECT_EQ(error, "the server offers no TLS 1.2 or newer");
+}
+
 TEST(NotifyStream, CancelEndsAWaitingReceiveAtOnce) {
     CNotifyStreamWin stream;
     std::string error;

@@ -3,11 +3,13 @@ listener on loopback for the notification tests. The web hook answers by
 path: /ok 200, /moved 302 to /ok, /fail 500, /silent nothing for a minute; each POST's path and body are
 appended to DIR/posts.log. The mail server takes AUTH PLAIN or LOGIN (after STARTTLS) as
 LOGIN/PASSWORD and keeps each message as DIR/mail/NNNN.eml, with NNNN.txt beside it: the
-login, the recipients, the body's charset, and the subject and body as a mail reader decodes them."""
+login, the recipients, the body's charset, and the subject and body as a mail reader decodes them. A third
+listener speaks TLS 1.0 or 1.1 only, with the same certificate, and greets as a mail server would."""
 import email
 import email.policy
 import http.server
 import os
+import socket
 import ssl
 import sys
 import threading
@@ -18,7 +20,7 @@ from aiosmtpd.smtp import AuthResult, LoginPassword
 
 LOGIN, PASSWORD = b"lab", "Hasło-7;x".encode()
 
-directory, smtp_port, http_port = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+directory, smtp_port, http_port, tls11_port = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
 
 
 class Hook(http.server.BaseHTTPRequestHandler):
@@ -72,4 +74,21 @@ mail = Controller(Keeper(), hostname="127.0.0.1", port=smtp_port, tls_context=co
 mail.start()
 web = http.server.ThreadingHTTPServer(("127.0.0.1", http_port), Hook)
 threading.Thread(target=web.serve_forever, daemon=True).start()
+
+
+def serve_old_tls():
+    old = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    old.load_cert_chain(directory + "/server.crt", directory + "/server.key")
+    old.set_ciphers("DEFAULT:@SECLEVEL=0")
+    old.minimum_version, old.maximum_version = ssl.TLSVersion.TLSv1, ssl.TLSVersion.TLSv1_1
+    listener = socket.create_server(("127.0.0.1", tls11_port))
+    while True:
+        try:
+            with old.wrap_socket(listener.accept()[0], server_side=True) as tls:
+                tls.sendall(b"220 old TLS\r\n")
+        except (OSError, ssl.SSLError):
+            pass
+
+
+threading.Thread(target=serve_old_tls, daemon=True).start()
 threading.Event().wait()

@@ -1,4 +1,5 @@
 #include "notify/notify_settings_check.h"
+#include "notify/notify_ways.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +44,16 @@ TEST(NotifySettingsCheck, EachFieldThatCannotWorkIsNamed) {
         {"user in url", [](NotifySettings& s) { s.strSmtpUrl = "smtp://a@host"; }, NotifyField::kSmtpUrl},
         {"no from", [](NotifySettings& s) { s.strFrom.clear(); }, NotifyField::kFrom},
         {"line break in from", [](NotifySettings& s) { s.strFrom = "a@b\r\nBcc: c@d"; }, NotifyField::kFrom},
-        {"empty recipient", [](NotifySettings& s) { s.strTo = "jan@firma.pl,"; }, NotifyField::kTo},
+        {"only separators", [](NotifySettings& s) { s.strTo = " , ;"; }, NotifyField::kTo},
+        {"Outlook's ';'", [](NotifySettings& s) { s.strTo = "ola@firma.pl;jan@firma.pl"; }, NotifyField::kNone},
+        {"'_' in a Windows name", [](NotifySettings& s) { s.strSmtpUrl = "smtp://exch_01:25"; }, NotifyField::kNone},
+        {"Polish letter in a recipient", [](NotifySettings& s) { s.strTo = "micha\xB3@firma.pl"; }, NotifyField::kTo},
+        {"two @", [](NotifySettings& s) { s.strTo = "jan@firma@pl"; }, NotifyField::kTo},
+        {"letter outside Windows-1250 in from", [](NotifySettings& s) { s.strFrom = "jan@f\x81rma.pl"; },
+         NotifyField::kFrom},
+        {"...in to, e-mail off", [](NotifySettings& s) { s.strSmtpUrl.clear(), s.strTo = "\x81"; }, NotifyField::kTo},
+        {"letter outside Windows-1250 in user", [](NotifySettings& s) { s.strSmtpUser = "\x81\x81"; },
+         NotifyField::kUser},
         {"recipient no @", [](NotifySettings& s) { s.strTo = "jan@firma.pl, anna"; }, NotifyField::kTo},
         {"control in user", [](NotifySettings& s) { s.strSmtpUser = "a\tb"; }, NotifyField::kUser},
         {"relative CA", [](NotifySettings& s) { s.strSmtpCaFile = "ca.pem"; }, NotifyField::kCaFile},
@@ -76,5 +86,12 @@ TEST(NotifySettingsCheck, EachFieldThatCannotWorkIsNamed) {
         const NotifySettingsFault fault = CheckNotifySettings(s);
         EXPECT_EQ(fault.field, row.field) << row.what;
         EXPECT_EQ(*fault.pszText == 0, row.field == NotifyField::kNone) << row.what;
+        // The sending judges by the same rules: what the dialog keeps is
+        // sent, never left waiting for ever.
+        const bool bMailField = row.field == NotifyField::kSmtpUrl || row.field == NotifyField::kFrom ||
+                                row.field == NotifyField::kTo || row.field == NotifyField::kCaFile;
+        if (!s.strSmtpUrl.empty()) {
+            EXPECT_EQ(CMailWay(s, "", nullptr).SettingsFault().empty(), !bMailField) << row.what;
+        }
     }
 }

@@ -1,9 +1,11 @@
 // The SMTP dialogue against a server played from a script, and the three
 // ways of sending over scripted ports. Nothing waits: a scripted server
 // that "hangs" answers a read with 0 (the time is up) at once.
+#include "common/base64.h"
 #include "notify/notify_payloads.h"
 #include "notify/notify_ways.h"
 #include "notify/smtp_session.h"
+#include "secrets/secret_text.h"
 
 #include <gtest/gtest.h>
 
@@ -119,6 +121,13 @@ TEST(SmtpSession, Dialogues) {
         {"STARTTLS and AUTH PLAIN, UTF-8",
          Delivery({kGreeting, kTlsEhlo, "220 go ahead\r\n", kAuthEhlo, "235 2.7.0 Accepted\r\n"}),
          "has\xC5\x82o", DeliveryResult::kDelivered, authTls + "AUTH PLAIN AHVzZXIAaGFzxYJv\r\nMAIL FROM", "queued"},
+        {"STARTTLS with a blank after it",
+         Delivery({kGreeting, "250-x\r\n250-STARTTLS \r\n250 8BITMIME\r\n", "220 go ahead\r\n", kPlainEhlo}), "",
+         DeliveryResult::kDelivered, "STARTTLS\r\n[tls]EHLO LAB-PC\r\nMAIL FROM", "queued"},
+        {"keywords in any case, parameters after a tab",
+         Delivery({kGreeting, "250-x\r\n250-StartTls\r\n250 8BITMIME\r\n", "220 go ahead\r\n",
+                   "250-x\r\n250 auth\tlogin  plain \r\n", "235 ok\r\n"}),
+         "has\xC5\x82o", DeliveryResult::kDelivered, authTls + "AUTH PLAIN AHVzZXIAaGFzxYJv\r\nMAIL FROM", "queued"},
         {"AUTH LOGIN",
          Delivery({kGreeting, kTlsEhlo, "220 go ahead\r\n", "250-x\r\n250 AUTH=LOGIN\r\n", "334 VXNlcm5hbWU6\r\n",
                    "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n"}),
@@ -135,12 +144,21 @@ TEST(SmtpSession, Dialogues) {
         {"one recipient refused",
          {kGreeting, kPlainEhlo, kOk, "550 5.1.1 <a@example.com> unknown\r\n", kOk, "354 go\r\n", "250 queued\r\n"},
          "", DeliveryResult::kDelivered, "DATA", "a@example.com: 550 5.1.1"},
-        {"every recipient refused", {kGreeting, kPlainEhlo, kOk, "550 no\r\n", "553 no\r\n", "221\r\n"}, "",
-         DeliveryResult::kNeverDeliverable, "RCPT TO:<b@example.com>\r\nQUIT", "553 no"},
+        {"every recipient refused: addresses to mend", {kGreeting, kPlainEhlo, kOk, "550 no\r\n", "553 no\r\n", "221\r\n"},
+         "", DeliveryResult::kRetryLater, "RCPT TO:<b@example.com>\r\nQUIT", "553 no"},
         {"a recipient for later: nothing sent", {kGreeting, kPlainEhlo, kOk, kOk, "451 try later\r\n", "221\r\n"}, "",
          DeliveryResult::kRetryLater, "RCPT TO:<b@example.com>\r\nQUIT", "451 try later"},
-        {"sender refused", {kGreeting, kPlainEhlo, "553 sender\r\n", "221\r\n"}, "", DeliveryResult::kNeverDeliverable,
+        {"sender refused: to mend", {kGreeting, kPlainEhlo, "553 sender\r\n", "221\r\n"}, "", DeliveryResult::kRetryLater,
          "MAIL FROM:<qm@lab.example>\r\nQUIT", "553 sender"},
+        {"sign-in wanted at MAIL", {kGreeting, kPlainEhlo, "530 5.7.0 Authentication required\r\n", "221\r\n"}, "",
+         DeliveryResult::kRetryLater, "MAIL FROM:<qm@lab.example>\r\nQUIT", "530 5.7.0"},
+        {"DATA refused", {kGreeting, kPlainEhlo, kOk, kOk, kOk, "554 no valid recipients\r\n", "221\r\n"}, "",
+         DeliveryResult::kRetryLater, "DATA\r\nQUIT", "554 no valid"},
+        {"sign-in wanted after the data", {kGreeting, kPlainEhlo, kOk, kOk, kOk, "354 go\r\n", "530 auth\r\n", "221\r\n"},
+         "", DeliveryResult::kRetryLater, "end\r\n.\r\nQUIT", "530 auth"},
+        {"an address refused after the data",
+         {kGreeting, kPlainEhlo, kOk, kOk, kOk, "354 go\r\n", "550 5.1.1 unknown\r\n", "221\r\n"}, "",
+         DeliveryResult::kRetryLater, "end\r\n.\r\nQUIT", "5.1.1 unknown"},
         {"message refused", {kGreeting, kPlainEhlo, kOk, kOk, kOk, "354 go\r\n", "554 spam\r\n", "221\r\n"}, "",
          DeliveryResult::kNeverDeliverable, "end\r\n.\r\nQUIT", "554 spam"},
         {"DATA for later", {kGreeting, kPlainEhlo, kOk, kOk, kOk, "452 full\r\n", "221\r\n"}, "",
@@ -222,6 +240,27 @@ TEST(MailWay, ComposesAndSendsOrWaitsForBetterSettings) {
     for (const char* part : {"EHLO Pracownia-2\r\n", "\r\nDate: Tue, 08 Dec 2026 14:03:12 +0100\r\n",
                              "Message-ID: <qm487.5.202612081403120100.", "Wiadomo=C5=9B=C4=87 pr=C3=B3bna"})
         EXPECT_NE(sent.find(part), std::string::npos) << part << "\n" << sent;
+
+    // The password goes out as typed, in either form it is held in (the
+    // Windows-1250 one is what earlier versions stored); a recipient refused
+    // while the other took the message is logged.
+    EXPECT_EQ(SecretTextFromUtf8("has\xC5\x82o"), "has\xB3o");
+    for (const std::string& typed :
+         {std::string("has\xC5\x82o"), std::string("\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C"),
+          std::string("\xC4\xB1\xC5\x9F\xC4\x9F")}) {
+        std::string talk;
+        std::vector<std::string> notes;
+        CMailWay secured(MailSettings(), SecretTextFromUtf8(typed),
+                         Server({kGreeting, kTlsEhlo, "220 go\r\n", kAuthEhlo, "235 ok\r\n", kOk,
+                                 "550 5.1.1 <a@example.com> unknown\r\n", kOk, "354 go\r\n", "250 queued\r\n"},
+                                talk));
+        secured.SetNote([&](const std::string& line) { notes.push_back(line); });
+        EXPECT_EQ(secured.Deliver(n).kind, DeliveryResult::kDelivered);
+        EXPECT_NE(talk.find("AUTH PLAIN " + Base64Encode(std::string(2, '\0') + typed) + "\r\n"), std::string::npos)
+            << talk;
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_NE(notes[0].find("Test \xE2\x80\x94 a@example.com: 550 5.1.1"), std::string::npos) << notes[0];
+    }
 
     const struct {
         const char* url;
