@@ -132,6 +132,11 @@ TEST(MqttProgram, ABrokerBackAfterAStopGetsEachChannelsLatestReadingOnce) {
     }
     const std::wstring heard2 = L"QM-487 nr 4660. Pomiar temperatury 2 prawid\x0142owy. ";
     ASSERT_TRUE(program.WaitForStatus(heard2 + kMqttFails, 30000));
+    // The status tells the first line of channel 2; the broker comes back
+    // only once the program holds the last of both, or a reconnection among
+    // them would rightly publish the readings still coming.
+    const CChannelSet& channels = program.Dialog()->Instrument().Channels();
+    ASSERT_TRUE(WaitFor([&] { return channels[1].dValue == 29.0 && channels[2].dValue == 39.0; }, 30000));
     ASSERT_TRUE(broker.Start());
     TestSubscriber sub;
     ASSERT_TRUE(sub.Connect(broker.Url(), "test-keeper", false));
