@@ -307,9 +307,7 @@ TEST(DdePublisher, ANumberPublishedByOneCopyIsRefusedToAnotherUntilItStops) {
         std::vector<std::string> told;
     } firstHost, secondHost;
     CInstrument instrument(firstHost);  // the link up with instrument kSerial
-    InstrumentReading reading;
-    reading.serialNumber = kSerial;
-    for (unsigned char b : EncodeLineOrThrow(reading))
+    for (unsigned char b : EncodeLineOrThrow(InstrumentReading{1, 0, false, false, false, false, kSerial}))
         instrument.OnPortChar(b);
     CDdePublisher first(firstHost, instrument), second(secondHost, instrument);
     first.Restart();
