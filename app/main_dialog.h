@@ -151,7 +151,7 @@ private:
     CInstrument m_instrument{m_hosts.Timers()};  // before the parts that read its channels
     CReadingsPanel m_panel;
     CProgramHelp m_help;  // "Pomoc" (main_dialog_help.cpp)
-    CDdePublisher m_dde{m_hosts, m_instrument.Channels()};
+    CDdePublisher m_dde{m_hosts, m_instrument};
     CPortLink m_port{m_hosts};
     CAlarmMonitor m_alarms{m_hosts, m_instrument.Channels()};
     CRecorder m_recorder{m_hosts, m_instrument.Channels()};

@@ -29,5 +29,5 @@ void CMainDialog::WinHelp(DWORD_PTR, UINT nCmd) {
         return;
     }
     if (m_help.Show(m_hWnd) == CProgramHelp::Shown::Nothing)
-        AfxMessageBox(kHelpMissing + afx::Narrow1250(m_help.m_strFolder), MB_OK | MB_ICONEXCLAMATION);
+        AfxMessageBox(afx::Widen1250(kHelpMissing) + m_help.m_strFolder, MB_OK | MB_ICONEXCLAMATION);
 }

@@ -58,8 +58,6 @@ void CMainWindowHosts::EnableSettingsCommand() {
     EnableMenuItem(GetMenu(m_dlg.m_hWnd), ID_RECORDING, MF_BYCOMMAND | MF_ENABLED);
 }
 
-bool CMainWindowHosts::IsLinkUp() const { return m_dlg.m_instrument.IsLinkUp(); }
-
 // Nobody may be at the screen of a copy started with Windows.
 void CMainWindowHosts::Tell(const std::string& text, UINT type) {
     if (!m_dlg.m_start.bStartedWithWindows)

@@ -48,7 +48,6 @@ public:
     void SaveSettings() override;
     void EnableSettingsCommand() override;
 
-    bool IsLinkUp() const override;
     void Tell(const std::string& text, UINT type) override;
 
     unsigned ChannelsWithAlarmLimits() const override;

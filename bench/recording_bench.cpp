@@ -6,7 +6,7 @@
 // Wine by scripts/measure-recording.sh). Prints figures; judges nothing.
 //   qm487-bench-recording [DIR (the temp folder)] [TICKS (100000)] [TIMED TICKS (2000)]
 #include "recording/binary_log.h"
-#include "recording/record_sink.h"
+#include "common/record_sink.h"
 #include "recording/report_file.h"
 
 #include <algorithm>

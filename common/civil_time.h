@@ -6,6 +6,12 @@
 #include <cstdint>
 #include <string>
 
+// A local wall-clock time to the second, as every report row, binary record
+// and alarm-log line carries it.
+struct RecordTime {
+    int year, month, day, hour, minute, second;
+};
+
 // Days from 1970-01-01 to the given civil date.
 std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d);
 

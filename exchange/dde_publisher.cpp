@@ -10,9 +10,9 @@ const char kDdeNumberTaken[] =
     "Nadaj przyrz\xB9" "dom r\xF3\xBFne numery, aby arkusz m\xF3g\xB3 czyta\xE6 oba.";
 }  // namespace
 
-CDdePublisher::CDdePublisher(Host& host, const CChannelSet& channels) : m_host(host), m_channels(channels) {}
+CDdePublisher::CDdePublisher(Host& host, const CInstrument& instrument) : m_host(host), m_instrument(instrument) {}
 
-void CDdePublisher::Attach() { m_server.SetChannels(&m_channels, m_host.NotifyWindow()); }
+void CDdePublisher::Attach() { m_server.SetChannels(&m_instrument.Channels(), m_host.NotifyWindow()); }
 
 void CDdePublisher::OnAdviseStarted(int nChannel, int nItem) {
     // The server may have stopped or restarted meanwhile; it then has no
@@ -62,8 +62,8 @@ void CDdePublisher::Restart() {
         m_server.Stop();
         // The topics carry the serial number of the line that brought the
         // link up; an instrument numbered 0 is not published.
-        const int nSerial = m_host.InstrumentNumber();
-        const bool bServe = !m_bStopped && m_host.IsLinkUp() && nSerial > 0;
+        const int nSerial = m_instrument.SerialNumber();
+        const bool bServe = !m_bStopped && m_instrument.IsLinkUp() && nSerial > 0;
         nTaken = bServe && !Claim(nSerial) ? nSerial : 0;
         bFailed = bServe && nTaken == 0 && !m_server.Start(nSerial);
         // The number is free for another copy while this one does not publish it.

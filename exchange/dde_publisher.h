@@ -7,7 +7,6 @@
 
 #include "exchange/dde_server.h"
 #include "framework/handles.h"
-#include "instrument/channels.h"
 #include "instrument/instrument.h"
 
 #include <windows.h>
@@ -21,15 +20,13 @@ public:
         virtual ~Host() {}
         // Gets WM_DDE_ADVISE_STARTED and carries the mark of the number published.
         virtual HWND NotifyWindow() const = 0;
-        // The serial number of the latest line; 0 is never published.
-        virtual int InstrumentNumber() const = 0;
-        virtual bool IsLinkUp() const = 0;
         // A failure or a refused number, Windows-1250, for a message box.
         virtual void Tell(const std::string& text, UINT type) = 0;
     };
 
-    // channels: read at every request; they must outlive this.
-    CDdePublisher(Host& host, const CChannelSet& channels);
+    // instrument: its channels are read at every request, its link state and
+    // number (0 is never published) at every restart; it must outlive this.
+    CDdePublisher(Host& host, const CInstrument& instrument);
 
     // The window exists: requests are answered and advise starts posted to it.
     void Attach();
@@ -53,7 +50,7 @@ private:
     bool Claim(int nSerial);
 
     Host& m_host;
-    const CChannelSet& m_channels;
+    const CInstrument& m_instrument;
     CDdeServer m_server;
     bool m_bRestarting = false;    // Restart or Stop is running
     bool m_bStopped = false;       // the window is going: no more starts

@@ -1,7 +1,7 @@
 #include "framework/record_file.h"
 
+#include "common/plain_file_path.h"
 #include "framework/text.h"
-#include "recording/recording_rules.h"
 
 #include <utility>
 

@@ -3,9 +3,9 @@
 // records to it and keeps them back while the file does not take them.
 #pragma once
 
+#include "common/civil_time.h"
+#include "common/record_sink.h"
 #include "framework/handles.h"
-#include "recording/record_sink.h"
-#include "recording/record_types.h"
 
 #include <windows.h>
 

@@ -2,11 +2,8 @@
 // display fields, copied out so that the file formats need no window.
 #pragma once
 
+#include "common/civil_time.h"
 #include "common/win_types.h"
-
-struct RecordTime {
-    int year, month, day, hour, minute, second;
-};
 
 // One channel's display field as the recording sees it.
 struct ChannelSample {

@@ -38,10 +38,3 @@ struct OpenRecordFile {
 bool ReportNeedsReopen(const OpenRecordFile& open, bool bWasOn, const std::string& strPath, int nSeparator);
 // The binary log likewise; its separator does not matter.
 bool BinaryNeedsReopen(const OpenRecordFile& open, bool bWasOn, const std::string& strPath);
-
-// A recording file must be a plain file on a disk. Device paths ("\\.\C:",
-// "\\.\PhysicalDrive0", "\\?\GLOBALROOT\...", "\??\..."), device names
-// ("COM1", "NUL", "c:\dir\lpt1.txt") and names of no file (a drive, a
-// folder: ending in ":" or a separator) are refused before anything is
-// opened, since opening a device for writing can already harm it.
-bool IsPlainFilePath(const std::string& strPath);

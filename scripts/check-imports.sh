@@ -17,7 +17,11 @@
 #     the programs in-process, as tests do). A
 #     subsystem may include its own folder, framework/, common/, res/ and
 #     portable headers of any folder, never a program's header nor another
-#     subsystem's Windows header. instrument/ and config/ are core: they
+#     subsystem's Windows header. framework/ and secrets/ are the floor the
+#     other subsystems stand on: they include only each other, res/ and the
+#     core, not even a portable header of a subsystem above them (what a
+#     subsystem and the floor both need lives on the floor or in the core).
+#     instrument/ and config/ are core: they
 #     include no Windows header at all. A header is a Windows header when it
 #     includes a Windows system header, framework/, or another Windows header.
 set -euo pipefail
@@ -72,11 +76,15 @@ check_sources() {
           }
           continue
         }
+        floor = f ~ /^(framework|secrets)\//
         if (l == "core" && sys[f]) { print f ": the portable core includes a Windows header" > "/dev/stderr"; rc = 1 }
         k = split(incs[f], list, " ")
         for (j = 1; j <= k; ++j) {
           t = list[j]; d = top(t)
           if (layer(t) == "program") { print f " includes " t ": a program\x27s header, above it" > "/dev/stderr"; rc = 1; continue }
+          if (floor && t ~ /\// && d !~ /^(framework|secrets|res|common|instrument|config)$/) {
+            print f " includes " t ": a subsystem above the floor" > "/dev/stderr"; rc = 1; continue
+          }
           if (!win[t]) continue  # portable headers are for everyone
           if (l == "core") { print f " includes " t ": the portable core includes a Windows header" > "/dev/stderr"; rc = 1 }
           else if (d != top(f) && d != "framework" && d != "common" && d != "res") {

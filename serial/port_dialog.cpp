@@ -1,6 +1,5 @@
 #include "serial/port_dialog.h"
 
-#include "serial/port_scan.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
@@ -16,15 +15,15 @@ const char kNoCurrentPort[] = "Aktualnie \xBF" "aden port nie jest u\xBFywany";
 
 }  // namespace
 
-std::vector<std::string> ScanPortsWhileWaiting() {
-    CWaitDialog wait;
+std::vector<std::string> ScanPortsWhileWaiting(PortLister list) {
+    CWaitDialog wait(list);
     wait.DoModal();
     return std::move(wait.m_entries);  // the worker was joined when the window went
 }
 
 // ---------------------------------------------------------------------------
 
-CWaitDialog::CWaitDialog() : CDialog(IDD_PORT_WAIT), m_bCancelRequest(false) {}
+CWaitDialog::CWaitDialog(PortLister list) : CDialog(IDD_PORT_WAIT), m_list(list), m_bCancelRequest(false) {}
 
 const AfxMsgMap* CWaitDialog::GetThisMessageMap() {
     static const AfxMsgEntry entries[] = {
@@ -47,11 +46,17 @@ BOOL CWaitDialog::OnInitDialog() {
 }
 
 UINT CWaitDialog::Scan(HWND hWndWait) {
+    // Nothing else closes the window: it goes whatever happens below. A
+    // throw goes on to the worker's one catch, which reports it as any
+    // thread's failure.
+    struct CCloser {
+        HWND hWnd;
+        ~CCloser() { PostMessageW(hWnd, WM_CLOSE, 0, 0); }
+    } closer{hWndWait};
     std::string strList;
-    if (!ListPorts(strList, &m_bCancelRequest))
+    if (!m_list(strList, &m_bCancelRequest))
         strList.clear();
     m_entries = PortEntriesFromList(strList);
-    PostMessageA(hWndWait, WM_CLOSE, 0, 0);
     return 0;
 }
 

@@ -9,14 +9,18 @@
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "framework/worker_thread.h"
+#include "serial/port_scan.h"
 
 #include <atomic>
 #include <string>
 #include <vector>
 
+// What lists the ports: ListPorts, or a test's stand-in.
+using PortLister = bool (*)(std::string& strList, const std::atomic<bool>* pCancel);
+
 // Shows the wait window while a worker lists the ports; the entries found,
-// in list order (none when the scan could not run).
-std::vector<std::string> ScanPortsWhileWaiting();
+// in list order (none when the scan could not run or threw).
+std::vector<std::string> ScanPortsWhileWaiting(PortLister list = ListPorts);
 
 class CPortDialog : public CDialog {
 public:
@@ -37,7 +41,7 @@ protected:
 
 class CWaitDialog : public CDialog {
 public:
-    CWaitDialog();
+    explicit CWaitDialog(PortLister list);
 
     // Written by the worker; read only after it has been joined.
     std::vector<std::string> m_entries;
@@ -52,6 +56,7 @@ protected:
     // Runs on the worker: lists the ports, then closes the window.
     UINT Scan(HWND hWndWait);
 
+    const PortLister m_list;
     std::atomic<bool> m_bCancelRequest;  // "Anuluj" or the window going: the scan stops between port numbers
     CWorkerThread m_worker;  // last: joined before the members it writes go
 };

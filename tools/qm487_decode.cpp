@@ -1,6 +1,7 @@
 // qm487-decode: decodes bytes captured from the instrument's serial line with
 // the program's own line assembly and decoder, one output line per line.
 #include "instrument/line_assembly.h"
+#include "tools/utf8_arguments.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -111,7 +112,10 @@ void Summary(const Printer& p) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argcNarrow, char** argvNarrow) {
+    const CUtf8Arguments args(argcNarrow, argvNarrow);
+    const int argc = args.Count();
+    const char* const* argv = args.Get();
     const char* path = nullptr;
 #ifdef _WIN32
     long port = 0, seconds = 0;
@@ -163,7 +167,7 @@ int main(int argc, char** argv) {
 
     FILE* in = stdin;
     if (path && std::strcmp(path, "-") != 0) {
-        in = std::fopen(path, "rb");
+        in = OpenUtf8File(path, "rb");
         if (!in) {
             std::fprintf(stderr, "qm487-decode: cannot read %s: %s\n", path, std::strerror(errno));
             return 2;

@@ -2,13 +2,14 @@
 // COM1 to COM9 whether or not they exist, and the bench's pairs start at
 // COM11, so the test setup maps COM7 onto the pair COM17 <-> COM18: bytes
 // written into COM18 reach a program that chose COM7.
-#include "serial/port_scan.h"
+#include "serial/port_dialog.h"
 #include "tests/app/program_harness.h"
 
 #include <atomic>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 using namespace qm487test;
 
@@ -205,4 +206,28 @@ TEST(PortScan, ListsOncePerPortAndAStoppedScanEndsAtOnce) {
     const std::atomic<bool> cancel(true);
     ProbePorts(table, true, &cancel);
     EXPECT_EQ(FormatPortList(table), "");
+}
+
+// A scan that throws: the wait window goes all the same, and the failure is
+// reported as any thread's (here to a window that a WM_CLOSE destroys).
+TEST(PortScan, AScanThatThrowsClosesTheWaitWindowAndIsReported) {
+    const HWND hReport = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    CWorkerThread::ReportFailuresTo(hReport, WM_CLOSE);
+    std::atomic<bool> returned{false}, closedByTest{false};
+    std::thread watchdog([&, thread = GetCurrentThreadId()] {
+        if (WaitFor([&] { return returned.load(); }, 10000))
+            return;
+        closedByTest = true;  // the window stayed up: closed here, so that the test ends
+        EnumThreadWindows(
+            thread, [](HWND h, LPARAM) { return PostMessageW(h, WM_CLOSE, 0, 0); }, 0);
+    });
+    const auto entries = ScanPortsWhileWaiting(
+        [](std::string&, const std::atomic<bool>*) -> bool { throw std::bad_alloc(); });
+    returned = true;
+    watchdog.join();
+    EXPECT_FALSE(closedByTest);
+    EXPECT_TRUE(entries.empty());
+    MSG msg;  // the report waits in this thread's queue, or has been handled by the wait window's loop
+    EXPECT_TRUE(PeekMessageW(&msg, hReport, WM_CLOSE, WM_CLOSE, PM_REMOVE) || !IsWindow(hReport));
+    CWorkerThread::ReportFailuresTo(nullptr, 0);
 }

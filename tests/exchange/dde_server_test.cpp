@@ -3,6 +3,7 @@
 // of another process are tests/app/dde_service_test.cpp.
 #include "exchange/dde_publisher.h"
 #include "exchange/dde_server.h"
+#include "instrument/line_encoder.h"
 
 #include "dde_client.h"
 
@@ -298,15 +299,17 @@ TEST(DdeServer, ANewLinkGetsItsValueAtOnceAndEachLinkItsOwnPerRound) {
 // One copy publishes an instrument's number: another with the same number
 // stands back, says so once, and publishes once the first has stopped for good.
 TEST(DdePublisher, ANumberPublishedByOneCopyIsRefusedToAnotherUntilItStops) {
-    struct Host : CDdePublisher::Host {
+    struct Host : CDdePublisher::Host, CTimerHost {
         HWND NotifyWindow() const override { return nullptr; }
-        int InstrumentNumber() const override { return kSerial; }
-        bool IsLinkUp() const override { return true; }
         void Tell(const std::string& text, UINT) override { told.push_back(text); }
+        UINT_PTR SetTimer(UINT_PTR id, UINT) override { return id; }
+        void KillTimer(UINT_PTR) override {}
         std::vector<std::string> told;
     } firstHost, secondHost;
-    CChannelSet channels;
-    CDdePublisher first(firstHost, channels), second(secondHost, channels);
+    CInstrument instrument(firstHost);  // the link up with instrument kSerial
+    for (unsigned char b : EncodeLineOrThrow(InstrumentReading{1, 0, false, false, false, false, kSerial}))
+        instrument.OnPortChar(b);
+    CDdePublisher first(firstHost, instrument), second(secondHost, instrument);
     first.Restart();
     second.Restart();
     second.Restart();

@@ -1,7 +1,7 @@
 // Appending whole pieces to a file that fills up, fails to flush or loses
 // its handle: nothing half-written stays, nothing waiting is lost or
 // reordered, and the backlog stays bounded.
-#include "recording/record_sink.h"
+#include "common/record_sink.h"
 
 #include <gtest/gtest.h>
 

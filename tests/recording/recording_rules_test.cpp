@@ -1,3 +1,4 @@
+#include "common/plain_file_path.h"
 #include "recording/recording_rules.h"
 
 #include <gtest/gtest.h>

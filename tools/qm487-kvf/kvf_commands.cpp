@@ -2,6 +2,7 @@
 
 #include "common/civil_time.h"
 #include "common/number_text.h"
+#include "tools/utf8_arguments.h"
 #include "viewer/chart_export.h"
 #include "viewer/chart_view.h"
 #include "viewer/host_zone.h"
@@ -60,7 +61,7 @@ struct DamageList {
 // Reads the whole file through the reader. false with a message when the
 // file cannot be read or is not a binary log.
 bool ReadFile(const char* path, KvfReader* reader, std::FILE* err) {
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = OpenUtf8File(path, "rb");
     if (!file) {
         std::fprintf(err, "qm487-kvf: cannot open %s\n", path);
         return false;

@@ -1,3 +1,8 @@
 #include "kvf_commands.h"
 
-int main(int argc, char** argv) { return RunKvfTool(argc, argv, stdout, stderr); }
+#include "tools/utf8_arguments.h"
+
+int main(int argc, char** argv) {
+    const CUtf8Arguments args(argc, argv);
+    return RunKvfTool(args.Count(), args.Get(), stdout, stderr);
+}

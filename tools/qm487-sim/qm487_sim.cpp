@@ -2,6 +2,7 @@
 // for trying the program and its tools without the instrument.
 #include "sim_core.h"
 #include "sim_port.h"
+#include "tools/utf8_arguments.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,7 +14,8 @@
 using namespace qm487sim;
 
 int main(int argc, char** argv) {
-    const ParseResult parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    const CUtf8Arguments args(argc, argv);
+    const ParseResult parsed = ParseOptions(std::vector<std::string>(args.Get() + 1, args.Get() + args.Count()));
     if (parsed.outcome == ParseResult::Help) {
         std::fputs(kUsage, stdout);
         return 0;

@@ -1,5 +1,7 @@
 #include "sim_port.h"
 
+#include "tools/utf8_arguments.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -47,7 +49,7 @@ std::unique_ptr<COutput> OpenFileOutput(const std::string& path, std::string& er
 #endif
         return std::unique_ptr<COutput>(new CFileOutput(stdout, "standard output"));
     }
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = OpenUtf8File(path, "wb");
     if (!f) {
         error = "cannot create " + path + ": " + std::strerror(errno);
         return nullptr;

@@ -1,4 +1,4 @@
-#include "recording/record_sink.h"
+#include "common/record_sink.h"
 
 CRecordSink::CRecordSink(CRecordFileIo& io, std::uint64_t nEnd, std::size_t nBacklogLimit)
     : m_io(io), m_nEnd(nEnd), m_nBacklogLimit(nBacklogLimit), m_nPendingBytes(0), m_nDropped(0), m_bBroken(false) {}
