@@ -1,8 +1,10 @@
 #include "framework/http_request.h"
 
+#include <algorithm>
+
 namespace {
 
-const std::size_t kMaxBody = 65536;
+const unsigned kBodyMs = 2000;
 
 std::string HeaderValue(HINTERNET hRequest, const wchar_t* name) {
     wchar_t buffer[64] = {};
@@ -75,9 +77,28 @@ void CHttpConnection::Cancel() {
     m_hRequest = nullptr;
 }
 
+void CHttpConnection::ReadBody(HINTERNET hRequest, std::size_t nMaxBody, HttpReply& reply) const {
+    const ULONGLONG deadline = GetTickCount64() + std::min(m_nTimeoutMs, kBodyMs);
+    char buffer[4096];
+    for (ULONGLONG now = GetTickCount64(); reply.strBody.size() < nMaxBody && now < deadline; now = GetTickCount64()) {
+        // Each wait for more ends by the deadline where WinHTTP takes a
+        // time-out set between reads; elsewhere at the session's time-out.
+        DWORD left = static_cast<DWORD>(deadline - now);
+        WinHttpSetOption(hRequest, WINHTTP_OPTION_RECEIVE_TIMEOUT, &left, sizeof left);
+        DWORD available = 0;
+        DWORD read = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(sizeof buffer, nMaxBody - reply.strBody.size()));
+        if (!WinHttpQueryDataAvailable(hRequest, &available) || available == 0 ||
+            !WinHttpReadData(hRequest, buffer, std::min(available, want), &read) || read == 0)
+            break;
+        reply.strBody.append(buffer, read);
+    }
+}
+
 HttpReply CHttpConnection::Send(const wchar_t* verb, const std::wstring& path, const std::wstring& headers,
-                                const std::string& body, const wchar_t* pszWantedHeader) {
+                                const std::string& body, const wchar_t* pszWantedHeader, std::size_t nMaxBody) {
     HttpReply reply;
+    m_nStatus = 0;
     if (!Connect(reply))
         return reply;
     CInternetHandle request(WinHttpOpenRequest(m_connection.Get(), verb, path.c_str(), nullptr, WINHTTP_NO_REFERER,
@@ -106,13 +127,10 @@ HttpReply CHttpConnection::Send(const wchar_t* verb, const std::wstring& path, c
         reply.nError = GetLastError();
     } else {
         reply.nStatus = static_cast<int>(status);
+        m_nStatus = reply.nStatus;
         if (pszWantedHeader != nullptr)
             reply.strHeader = HeaderValue(request.Get(), pszWantedHeader);
-        char buffer[4096];
-        DWORD read = 0;
-        while (reply.strBody.size() < kMaxBody && WinHttpReadData(request.Get(), buffer, sizeof buffer, &read) &&
-               read > 0)
-            reply.strBody.append(buffer, read);
+        ReadBody(request.Get(), nMaxBody, reply);
     }
     // Closed here unless Cancel closed it already.
     if (!Release(request.Get())) {

@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <atomic>
+#include <cstddef>
 #include <mutex>
 #include <string>
 
@@ -40,7 +42,7 @@ private:
 struct HttpReply {
     int nStatus = 0;          // 0: no answer; see nError
     DWORD nError = 0;         // WinHTTP's error code when there was no answer
-    std::string strBody;      // at most 64 KB of it
+    std::string strBody;      // its start: what came within the body's bound
     std::string strHeader;    // the value of the header asked for, if any (ASCII)
 };
 
@@ -49,9 +51,15 @@ public:
     CHttpConnection(const std::wstring& host, unsigned nPort, bool bSecure, unsigned nTimeoutMs);
 
     // One request; headers: "Name: value\r\n" lines. pszWantedHeader: an
-    // answer header whose value goes to strHeader (may be null).
-    HttpReply Send(const wchar_t* verb, const std::wstring& path, const std::wstring& headers,
-                   const std::string& body, const wchar_t* pszWantedHeader = nullptr);
+    // answer header whose value goes to strHeader (may be null). A status
+    // that came is the answer: of its body, only what comes within 2 s (the
+    // time-out if shorter), up to nMaxBody bytes, is read, so a body sent
+    // slowly or never ended cannot turn an answer into none.
+    HttpReply Send(const wchar_t* verb, const std::wstring& path, const std::wstring& headers, const std::string& body,
+                   const wchar_t* pszWantedHeader = nullptr, std::size_t nMaxBody = 65536);
+    // From any thread: the status of the request under way once it came, 0
+    // before (for a caller that stops waiting while its body is read).
+    int AnsweredStatus() const { return m_nStatus.load(); }
     // From another thread: the request under way ends at once (its handle
     // is closed, which WinHTTP answers by failing the call), and every one
     // to come fails.
@@ -62,6 +70,7 @@ private:
     // Takes the request's handle back from Cancel's reach; false when
     // Cancel already closed it.
     bool Release(HINTERNET hRequest);
+    void ReadBody(HINTERNET hRequest, std::size_t nMaxBody, HttpReply& reply) const;
 
     std::wstring m_host;
     unsigned m_nPort;
@@ -72,4 +81,5 @@ private:
     std::mutex m_mutex;  // guards the two below, which Cancel touches
     HINTERNET m_hRequest = nullptr;
     bool m_bCancelled = false;
+    std::atomic<int> m_nStatus{0};
 };

@@ -92,7 +92,7 @@ HttpAnswer CHttpPosterWin::Post(const std::string& strUrl, const std::string& st
     CWorkerThread thread;
     const bool bStarted = run->done.IsValid() && thread.Start([run, address, headers, strBody] {
         try {
-            run->reply = run->connection.Send(L"POST", address.path, headers, strBody);
+            run->reply = run->connection.Send(L"POST", address.path, headers, strBody, nullptr, kBodyShown);
         } catch (...) {  // out of memory: no exception leaves a thread
             run->reply.nError = ERROR_NOT_ENOUGH_MEMORY;
         }
@@ -100,7 +100,8 @@ HttpAnswer CHttpPosterWin::Post(const std::string& strUrl, const std::string& st
         return 0u;
     });
     // Each of WinHTTP's steps (name, connection, sending, answer) has the
-    // time-out; a request past all four is given up on.
+    // time-out, the body its own short bound; a request past them all is
+    // given up on.
     const HANDLE handles[2] = {m_cancel.Get(), run->done.Get()};
     const DWORD r = bStarted ? WaitForMultipleObjects(2, handles, FALSE, 4 * nTimeoutMs + 1000) : WAIT_FAILED;
     {
@@ -110,6 +111,11 @@ HttpAnswer CHttpPosterWin::Post(const std::string& strUrl, const std::string& st
     if (r != WAIT_OBJECT_0 + 1) {
         run->connection.Cancel();
         thread.Release();
+        // A status that came is the answer, its body unread: a 2xx is a
+        // delivery, never to be posted again.
+        answer.nStatus = run->connection.AnsweredStatus();
+        if (answer.nStatus != 0)
+            return answer;
         answer.strError = NoAnswerText(r == WAIT_TIMEOUT      ? ERROR_WINHTTP_TIMEOUT
                                        : r == WAIT_OBJECT_0  ? ERROR_WINHTTP_OPERATION_CANCELLED
                                                              : ERROR_NOT_ENOUGH_MEMORY);

@@ -168,6 +168,13 @@ TEST(HttpPoster, PostsTheBodyAndGivesTheStatus) {
               "/fail text/plain; charset=utf-8\nthird\n");
 }
 
+// A status that came is the answer, though its body takes a minute: never
+// "no answer", which would post it again at every retry.
+TEST(HttpPoster, AStatusBeforeASlowBodyIsTheAnswer) {
+    const HttpAnswer answer = CHttpPosterWin().Post(HookUrl("/dribble"), "text/plain", "x", 2000);
+    EXPECT_EQ(answer.nStatus, 200) << answer.strError;
+}
+
 TEST(HttpPoster, CancelEndsAPostWaitingForItsAnswer) {
     CHttpPosterWin poster;
     std::atomic<bool> bDone{false};

@@ -1,6 +1,7 @@
 """A mail server (aiosmtpd, STARTTLS with DIR/server.crt) and a web hook
 listener on loopback for the notification tests. The web hook answers by
-path: /ok 200, /moved 302 to /ok, /fail 500, /silent nothing for a minute; each POST's path and body are
+path: /ok 200, /moved 302 to /ok, /fail 500, /silent nothing for a minute, /dribble 200 and then its
+body a byte each 0.2 s for a minute; each POST's path and body are
 appended to DIR/posts.log. The mail server takes AUTH PLAIN or LOGIN (after STARTTLS) as
 LOGIN/PASSWORD and keeps each message as DIR/mail/NNNN.eml, with NNNN.txt beside it: the
 login, the recipients, the body's charset, and the subject and body as a mail reader decodes them. A third
@@ -30,6 +31,17 @@ class Hook(http.server.BaseHTTPRequestHandler):
             log.write(self.path.encode() + b" " + self.headers.get("Content-Type", "").encode() + b"\n" + body + b"\n")
         if self.path == "/silent":
             time.sleep(60)
+            return
+        if self.path == "/dribble":
+            self.send_response(200)
+            self.send_header("Content-Length", "300")
+            self.end_headers()
+            try:
+                for _ in range(300):
+                    self.wfile.write(b"x")
+                    time.sleep(0.2)
+            except OSError:  # the client has what it needed
+                pass
             return
         status = {"/ok": 200, "/moved": 302}.get(self.path, 500)
         self.send_response(status)
