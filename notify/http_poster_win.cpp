@@ -1,5 +1,6 @@
 #include "notify/http_poster_win.h"
 
+#include "config/cp1250.h"
 #include "framework/text.h"
 #include "framework/worker_thread.h"
 
@@ -10,7 +11,8 @@ namespace {
 // The start of an answer's body is enough for the dialog.
 const std::size_t kBodyShown = 1024;
 
-// Windows-1250, for the dialog.
+// UTF-8, as a way's answers are (the words in Windows-1250, as the
+// program's other texts).
 std::string NoAnswerText(DWORD nError) {
     const char* words = nullptr;
     switch (nError) {
@@ -27,7 +29,7 @@ std::string NoAnswerText(DWORD nError) {
         std::snprintf(text, sizeof text, "%s (b\xB3\xB9" "d WinHTTP %lu)", words, static_cast<unsigned long>(nError));
     else
         std::snprintf(text, sizeof text, "b\xB3\xB9" "d WinHTTP %lu", static_cast<unsigned long>(nError));
-    return text;
+    return Cp1250ToUtf8(text);
 }
 
 struct WebAddress {
@@ -76,7 +78,7 @@ HttpAnswer CHttpPosterWin::Post(const std::string& strUrl, const std::string& st
     HttpAnswer answer;
     WebAddress address;
     if (!CrackAddress(strUrl, &address)) {
-        answer.strError = "nieprawid\xB3owy adres (http:// lub https://)";
+        answer.strError = Cp1250ToUtf8("nieprawid\xB3owy adres (http:// lub https://)");
         return answer;
     }
     auto run = std::make_shared<Run>(address, nTimeoutMs);

@@ -1,6 +1,7 @@
 // The web hook's POST on Windows, through the framework's WinHTTP
 // connection: no redirects, TLS 1.2 or 1.3 with the system's checks, the
-// time-out the caller gives. The address is UTF-8 (http:// or https://).
+// time-out the caller gives. The address is UTF-8 (http:// or https://), and
+// so are the error texts.
 #pragma once
 
 #include "framework/handles.h"

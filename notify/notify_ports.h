@@ -33,7 +33,7 @@ public:
 struct HttpAnswer {
     int nStatus = 0;          // the HTTP status; 0: no answer (strError says why)
     std::string strBody;      // the start of the answer's body, for the dialog
-    std::string strError;     // Polish, for the dialog; empty when answered
+    std::string strError;     // Polish, UTF-8, for the dialog and the log; empty when answered
 };
 
 // One POST, no redirects followed, TLS 1.2 or 1.3 with the system's checks.

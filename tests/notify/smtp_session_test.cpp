@@ -330,12 +330,13 @@ TEST(WebhookWay, StatusDecidesTheMessagesFate) {
             auto poster = std::make_unique<CScriptedPoster>();
             CScriptedPoster& seen = *poster;
             seen.answer.nStatus = c.nStatus;
-            seen.answer.strBody = "b\r\nody";
+            seen.answer.strBody = "b\r\n\xB3\xC5\x82ody";  // a Windows-1250 byte, then UTF-8
             seen.answer.strError = c.nStatus ? "" : "no answer";
             CWebhookWay way(s, std::move(poster));
             const DeliveryResult result = way.Deliver(n);
             EXPECT_EQ(result.kind, c.kind) << c.nStatus;
-            EXPECT_EQ(result.strAnswer, c.nStatus ? "HTTP " + std::to_string(c.nStatus) + ": b  ody" : "no answer");
+            EXPECT_EQ(result.strAnswer,
+                      c.nStatus ? "HTTP " + std::to_string(c.nStatus) + ": b  ?\xC5\x82ody" : "no answer");
             EXPECT_EQ(seen.strContentType, format[0] == 'j' ? "application/json" : "text/plain; charset=utf-8");
             EXPECT_EQ(seen.strBody, format[0] == 'j' ? WebhookJson(n) : "S\n\nT\n");
         }
