@@ -77,6 +77,24 @@ std::string Cp1250ToUtf8(const std::string& text) {
     return out;
 }
 
+std::size_t Utf8CharLength(const std::string& text, std::size_t i) {
+    const auto at = [&](std::size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u; };
+    const unsigned c = at(i);
+    if (c < 0x80)
+        return 1;
+    const std::size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    // The second byte's range rules out overlong forms, surrogates and
+    // code points past U+10FFFF.
+    const unsigned lo = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    const unsigned hi = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+    if (n == 0 || at(i + 1) < lo || at(i + 1) > hi)
+        return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if ((at(i + k) & 0xC0) != 0x80)
+            return 0;
+    return n;
+}
+
 std::string Utf8ToCp1250(const std::string& text, char cUnheld, bool* pbExact) {
     std::string out;
     out.reserve(text.size());

@@ -3,6 +3,7 @@
 // fixed table rather than the user's locale.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Lower-case form of one byte; bytes that are no upper-case letter stay.
@@ -15,6 +16,10 @@ bool Cp1250EqualNoCase(const std::string& a, const std::string& b);
 // The same text in UTF-8, as it goes on the wire to servers that expect it.
 // The five bytes Windows-1250 leaves unassigned become U+0081 and the like.
 std::string Cp1250ToUtf8(const std::string& text);
+
+// The length of the UTF-8 character at text[i] (RFC 3629), 0 where the
+// bytes there are none (a byte of another code page, a character cut short).
+std::size_t Utf8CharLength(const std::string& text, std::size_t i);
 
 // UTF-8 (from a server, or typed as UTF-16) as the program's texts hold it:
 // a character this code page lacks, or a byte of no whole UTF-8 sequence,

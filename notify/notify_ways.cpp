@@ -21,31 +21,13 @@ std::string LowerAscii(std::string text) {
     return text;
 }
 
-// The length of the UTF-8 character at text[i] (RFC 3629), 0 where the
-// bytes there are none.
-std::size_t Utf8Length(const std::string& text, std::size_t i) {
-    const auto at = [&](std::size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u; };
-    const unsigned c = at(i);
-    if (c < 0x80)
-        return 1;
-    const std::size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-    const unsigned lo = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
-    const unsigned hi = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
-    if (n == 0 || at(i + 1) < lo || at(i + 1) > hi)
-        return 0;
-    for (std::size_t k = 2; k < n; ++k)
-        if ((at(i + k) & 0xC0) != 0x80)
-            return 0;
-    return n;
-}
-
 // The start of an answer's body on one line, for the dialog and the log,
 // which are UTF-8: a byte of a body in another code page becomes '?'.
 std::string BodyStart(const std::string& body) {
     const std::size_t kShown = 200;
     std::string text;
     for (std::size_t i = 0, n = 0; i < body.size() && i < kShown; i += n) {
-        n = Utf8Length(body, i);
+        n = Utf8CharLength(body, i);
         const unsigned char c = static_cast<unsigned char>(body[i]);
         if (n == 0) {
             text += '?';
