@@ -99,30 +99,26 @@ std::string Utf8ToCp1250(const std::string& text, char cUnheld, bool* pbExact) {
     std::string out;
     out.reserve(text.size());
     bool bExact = true;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const unsigned char lead = static_cast<unsigned char>(text[i++]);
-        if (lead < 0x80) {
-            out += static_cast<char>(lead);
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = Utf8CharLength(text, i);
+        if (n == 1) {
+            out += text[i++];
             continue;
         }
-        // Bytes after the lead; a lead of no sequence has none.
-        const std::size_t more = lead >= 0xC2 && lead < 0xE0   ? 1
-                                 : lead >= 0xE0 && lead < 0xF0 ? 2
-                                 : lead >= 0xF0 && lead < 0xF5 ? 3
-                                                               : 0;
-        unsigned cp = lead & (0x3F >> more);
-        std::size_t k = 0;
-        for (; k < more && i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80; ++k)
-            cp = cp << 6 | (static_cast<unsigned char>(text[i++]) & 0x3F);
-        // A broken sequence, or a letter this code page lacks, is one
-        // cUnheld.
+        // A byte of no whole sequence, or a letter this code page lacks, is
+        // one cUnheld.
         int found = -1;
-        for (unsigned h = 0; more > 0 && k == more && h < 128 && found < 0; ++h)
-            if (kHigh[h] == cp)
-                found = static_cast<int>(0x80 + h);
+        if (n > 1) {
+            unsigned cp = static_cast<unsigned char>(text[i]) & (0x7F >> n);
+            for (std::size_t k = 1; k < n; ++k)
+                cp = cp << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+            for (unsigned h = 0; h < 128 && found < 0; ++h)
+                if (kHigh[h] == cp)
+                    found = static_cast<int>(0x80 + h);
+        }
         out += found < 0 ? cUnheld : static_cast<char>(found);
         bExact = bExact && found >= 0;
+        i += n > 0 ? n : 1;
     }
     if (pbExact != nullptr)
         *pbExact = bExact;
