@@ -227,6 +227,9 @@ void CMainDialog::OnDestroy() {
     m_database.Stop();  // never waits on the network
     m_mqttFeed.Stop();
     m_notify.Stop(true);  // a close: the next start is no start after a power cut
+    // Written while the window is still there: whatever waits for it to go
+    // (an installer, a script, the session's end) may end the process next.
+    SaveSettingsNow();
     WinHelp(0, HELP_QUIT);
     CWorkerThread::ReportFailuresTo(nullptr, 0);
     Default();

@@ -24,7 +24,7 @@ const char kBadProfileName[] = "Nieprawid\xB3owa nazwa przyrz\xB9" "du: \x84%s\x
 // out on a strange file), the program starts with its own values.
 void ReadSettings(CMainDialog& dlg, CIniFile& ini, const std::wstring& path) {
     try {
-        if (ini.Load(path, IniLoadOptions().SaveOnDestroy().CreateIfMissing())) {
+        if (ini.Load(path, IniLoadOptions().CreateIfMissing())) {
             ProgramSettings settings = dlg.CollectSettings();
             LoadSettings(ini, settings);
             dlg.ApplySettings(settings);
@@ -95,18 +95,14 @@ BOOL CReaderApp::InitInstance() {
             CWinApp& app;
             ~Unset() { app.m_pMainWnd = nullptr; }
         } unset{*this};
-        {
-            // Released before the window object: its destructor writes the file.
-            CIniFile ini;
-            dlg.UseSettingsStore(&ini);
-            ReadSettings(dlg, ini, path);
-
-            dlg.DoModal();  // however it ends, the settings are saved
-            dlg.ClosePort();
-
-            dlg.UseSettingsStore(nullptr);
-            dlg.StoreSettings(ini);
-        }
+        // The window writes the file, last as it goes; nothing is written
+        // after it has gone.
+        CIniFile ini;
+        dlg.UseSettingsStore(&ini);
+        ReadSettings(dlg, ini, path);
+        dlg.DoModal();
+        dlg.UseSettingsStore(nullptr);
+        dlg.ClosePort();
     } catch (...) {
     }
     return FALSE;

@@ -18,7 +18,8 @@
 //     Times full repaints of the window's children FIRST_ID..LAST_ID (or of
 //     the window itself) in two ways, see Repaint() below.
 //   qm487-app-probe close TITLE TIMEOUT_S
-//     Posts WM_CLOSE and waits until the window has gone.
+//     Waits for a window of that title (a main window, else a dialog such
+//     as the port dialog), posts WM_CLOSE and waits until it has gone.
 // Exit status: 0 measured; 1 the window did not come (or go); 2 usage.
 #include "bench/bench_clock.h"
 
@@ -47,13 +48,14 @@ struct Search {
     std::wstring title;
     DWORD pid;  // 0: any process
     HWND found;
+    bool owned;  // a dialog owned by a main window counts too
 };
 
 // The program's main window, not a message box it owns that may carry the
 // same title.
 BOOL CALLBACK MatchTopLevel(HWND hWnd, LPARAM lParam) {
     auto* search = reinterpret_cast<Search*>(lParam);
-    if (!IsWindowVisible(hWnd) || GetWindow(hWnd, GW_OWNER) != nullptr)
+    if (!IsWindowVisible(hWnd) || (!search->owned && GetWindow(hWnd, GW_OWNER) != nullptr))
         return TRUE;
     if (search->pid != 0) {
         DWORD pid = 0;
@@ -69,8 +71,8 @@ BOOL CALLBACK MatchTopLevel(HWND hWnd, LPARAM lParam) {
     return FALSE;
 }
 
-HWND FindVisible(const std::wstring& title, DWORD pid) {
-    Search search = {title, pid, nullptr};
+HWND FindVisible(const std::wstring& title, DWORD pid, bool owned = false) {
+    Search search = {title, pid, nullptr, owned};
     EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -376,10 +378,16 @@ int Repaint(const std::wstring& title, int rounds, int firstId, int lastId) {
     return 0;
 }
 
+// A main window, else a dialog of that title (the port dialog of a first
+// start), waited for as it may still be coming.
 int Close(const std::wstring& title, DWORD timeoutMs) {
-    HWND hWnd = FindVisible(title, 0);
-    if (hWnd == nullptr)
-        return 1;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    HWND hWnd;
+    while ((hWnd = FindVisible(title, 0)) == nullptr && (hWnd = FindVisible(title, 0, true)) == nullptr) {
+        if (GetTickCount64() >= deadline)
+            return 1;
+        Sleep(10);
+    }
     return CloseAndWait(hWnd, timeoutMs) ? 0 : 1;
 }
 

@@ -7,10 +7,12 @@
 #    from the X display, hold more than one colour (median of RUNS runs);
 #  - peak working set, 2 s after that (the process's PeakWorkingSetSize,
 #    which Wine takes from VmHWM of the Linux process; median of RUNS);
-#  - idle CPU over IDLE_SECONDS of the program's Linux process and of the
-#    wineserver, from utime+stime in /proc; QM487 has lost the link, so all
-#    nine fields blink: once with no port configured, once with COM11 open
-#    and nothing sending (its reader thread waiting as well);
+#  - idle CPU over IDLE_SECONDS of the program's Linux process (the Wine
+#    process named after the .exe, not the wine-run.sh that started it) and
+#    of the wineserver, from utime+stime in /proc; QM487 has lost the link,
+#    so all nine fields blink: once with no port configured (its port dialog,
+#    which a first start opens, closed), once with COM11 open and nothing
+#    sending (its reader thread waiting as well);
 #  - one full repaint of the nine fields (the hello window: of its window),
 #    timed from another process; QM487 shows values from the simulator
 #    meanwhile. How that is timed honestly: bench/app_probe.cpp, Repaint().
@@ -71,14 +73,55 @@ settings() { printf '[GENERAL]\r\nPORT_NR=%s\r\nSHOW_ADV=0\r\n' "$1" >"$dir/qm48
 qm_title=QM487
 hello_title="Hello window"
 
+# Linux pids of this prefix's processes whose name (comm: a Windows
+# program's file name, cut to 15 characters) matches the pattern.
+prefix_pids() {
+  local d
+  for d in /proc/[0-9]*; do
+    # shellcheck disable=SC2254
+    case "$(cat "$d/comm" 2>/dev/null)" in $1) ;; *) continue ;; esac
+    if { tr '\0' '\n' <"$d/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$state/prefix"; then echo "${d#/proc/}"; fi
+  done
+}
 # The wineserver of this prefix, for its CPU time.
-server=
-for d in /proc/[0-9]*; do
-  case "$(cat "$d/comm" 2>/dev/null)" in wineserver*) ;; *) continue ;; esac
-  if { tr '\0' '\n' <"$d/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$state/prefix"; then server=${d#/proc/}; fi
-done
-[ -n "$server" ] || { echo "measure-app: no wineserver for $state/prefix" >&2; exit 1; }
+find_server() {
+  server=$(prefix_pids 'wineserver*' | head -1)
+  [ -n "$server" ] || { echo "measure-app: no wineserver for $state/prefix" >&2; exit 1; }
+}
+find_server
 ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# Starts a program through wine-run.sh and sets pid to the Linux process
+# of the program itself: wine-run.sh runs Wine as a child behind its
+# output tails, so $! is the script.
+run_bg() {
+  local name before
+  name=$(basename "$1")
+  name=${name:0:15}
+  before=" $(prefix_pids "$name" | tr '\n' ' ')"
+  "$here/wine-run.sh" --state "$state" "$@" >/dev/null 2>&1 &
+  bg+=("$!")
+  pid=
+  for _ in $(seq $((wait_s * 10))); do
+    for p in $(prefix_pids "$name"); do [[ $before == *" $p "* ]] || pid=$p; done
+    if [ -n "$pid" ]; then bg+=("$pid"); return 0; fi
+    sleep 0.1
+  done
+  echo "measure-app: no process $name within $wait_s s" >&2
+  exit 1
+}
+# Closes the window and makes sure its process has gone, lest the next
+# start end at once on the one-copy lock: killed when the close did not
+# end it, and the prefix's processes ended as the last resort.
+stop() {
+  probe close "$1" 10 >/dev/null || echo "measure-app: \"$1\" did not close" >&2
+  wait_gone "$2" 15 && return 0
+  kill "$2" 2>/dev/null || true
+  wait_gone "$2" 5 && return 0
+  echo "measure-app: ending every process of $state/prefix" >&2
+  WINEPREFIX=$state/prefix "$(command -v wineserver || echo /usr/lib/wine/wineserver64)" -k || true
+  wait_gone "$2" 10
+  find_server
+}
 tck=$(getconf CLK_TCK)
 
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -97,58 +140,52 @@ done
 
 # Idle: started from here, so that the Linux process is known. Sets
 # cpu and srv (ticks of the program and of the wineserver) and hwm (KiB).
+# A dialog titled DIALOG (the port dialog) is closed first when given.
 idle_run() {
-  local title=$1 pid a b s1 s2
-  shift
-  "$here/wine-run.sh" --state "$state" "$@" >/dev/null 2>&1 &
-  pid=$!
-  bg+=("$pid")
+  local title=$1 dialog=$2 a b s1 s2
+  shift 2
+  run_bg "$@"
   probe painted "$title" "$wait_s" >/dev/null
+  if [ -n "$dialog" ]; then
+    probe close "$dialog" "$wait_s" >/dev/null || { echo "measure-app: no \"$dialog\" to close" >&2; exit 1; }
+  fi
   sleep 2
   a=$(ticks "$pid"); s1=$(ticks "$server")
   sleep "$idle"
   b=$(ticks "$pid"); s2=$(ticks "$server")
   hwm=$(awk '/^VmHWM:/ { print $2 }' "/proc/$pid/status")
   cpu=$((b - a)) srv=$((s2 - s1))
-  probe close "$title" 10 || true
-  wait_gone "$pid" 15 || kill "$pid" 2>/dev/null || true
+  stop "$title" "$pid"
 }
 echo "measure-app: idle, $idle s each" >&2
 settings 0
-idle_run "$qm_title" "$dir/QM487.exe"
+idle_run "$qm_title" Porty "$dir/QM487.exe"
 qm0_cpu=$cpu qm0_srv=$srv
 settings 11
-idle_run "$qm_title" "$dir/QM487.exe"
+idle_run "$qm_title" "" "$dir/QM487.exe"
 qm_cpu=$cpu qm_srv=$srv qm_hwm=$hwm
-idle_run "$hello_title" "$hello"
+idle_run "$hello_title" "" "$hello"
 hello_cpu=$cpu hello_srv=$srv hello_hwm=$hwm
 
 # Repaint: QM487 with a value in every field (two rounds of the nine
 # channels, as the mean waits for a full one), the hello window as it is.
 echo "measure-app: repaint, $rounds rounds each" >&2
 settings 11
-"$here/wine-run.sh" --state "$state" "$dir/QM487.exe" >/dev/null 2>&1 &
-qm=$!
-bg+=("$qm")
+run_bg "$dir/QM487.exe"
+qm=$pid
 probe painted "$qm_title" "$wait_s" >/dev/null
-"$here/wine-run.sh" --state "$state" "$build/tools/qm487-sim/qm487-sim.exe" --port COM12 --channels 1-8,0 \
-  --value 21.5 --duration 600 >/dev/null 2>&1 &
-sim=$!
-bg+=("$sim")
+run_bg "$build/tools/qm487-sim/qm487-sim.exe" --port COM12 --channels 1-8,0 --value 21.5 --duration 600
+sim=$pid
 sleep 9
 qm_paint=$(probe repaint "$qm_title" "$rounds" 1003 1011)
-probe close "$qm_title" 10 || true
-wait_gone "$qm" 15 || kill "$qm" 2>/dev/null || true
+stop "$qm_title" "$qm"
 kill -INT "$sim" 2>/dev/null || true
 wait_gone "$sim" 10 || kill "$sim" 2>/dev/null || true
 
-"$here/wine-run.sh" --state "$state" "$hello" >/dev/null 2>&1 &
-hw=$!
-bg+=("$hw")
+run_bg "$hello"
 probe painted "$hello_title" "$wait_s" >/dev/null
 hello_paint=$(probe repaint "$hello_title" "$rounds")
-probe close "$hello_title" 10 || true
-wait_gone "$hw" 15 || kill "$hw" 2>/dev/null || true
+stop "$hello_title" "$pid"
 
 # The table.
 qm_s=$(printf '%s\n' "${qm_start[@]}" | median)

@@ -124,6 +124,24 @@ Aby zainstalować tę wersję, najpierw odinstaluj nowszą."
 printf '\r\n\r\n1250\t_ForceCodepage\r\n' >"$work/_ForceCodepage.idt"
 msibuild "$out/$name.msi" -i "$work/_ForceCodepage.idt"
 msibuild "$out/$name.msi" -q "UPDATE LaunchCondition SET Description = '$downgrade_text' WHERE Condition = 'NOT WIX_DOWNGRADE_DETECTED'"
+# An uninstall that fails after RemoveRunValues (qm487.wxs) has removed the
+# user's Run values puts them back: the Run key is copied aside first,
+# copied back by a rollback action and the copy dropped when the uninstall
+# commits. All three run the system's own programs, as the user; wixl
+# writes neither such actions nor rollback and commit ones, so they go in
+# here. Type 34 (a program in a folder) + 64 (its exit code ignored) + 1024
+# (deferred), + 256 rollback, + 512 commit.
+run='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+kept='HKCU\Software\QM487 Run values being uninstalled'
+cmd='"[System64Folder]cmd.exe" /c'
+run_action() {  # NAME TYPE SEQUENCE COMMAND
+  msibuild "$out/$name.msi" -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('$1', $2, 'System64Folder', '$4')"
+  msibuild "$out/$name.msi" -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) \
+VALUES ('$1', 'REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE', $3)"
+}
+run_action KeepRunValues 1122 3488 "$cmd reg delete \"$kept\" /f & reg copy \"$run\" \"$kept\" /f"
+run_action RestoreRunValues 1378 3489 "$cmd reg copy \"$kept\" \"$run\" /f & reg delete \"$kept\" /f"
+run_action DropKeptRunValues 1634 3491 "\"[System64Folder]reg.exe\" delete \"$kept\" /f"
 # wixl picks a random package code and English as the package's language.
 msibuild "$out/$name.msi" -s "QM487 - odczyt temperatur z miernika QM487" "ORVEL sp. z o.o." "x64;1045" "{$package_code}"
 

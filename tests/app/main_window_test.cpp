@@ -33,6 +33,18 @@ const MenuItem kMenu[] = {
     {0, ID_NEW_INSTRUMENT, L"Nowy przyrz\x0105" L"d..."}, {2, ID_NOTIFY, L"Powiadomienia..."},
 };
 
+// The configuration file's bytes when the window's last message came: what
+// anything that waits for the window to go (an installer, the session's end)
+// finds before it may end the process.
+std::filesystem::path g_iniPath;
+std::string g_iniAtWindowGone;
+WNDPROC g_windowProc = nullptr;
+LRESULT CALLBACK NoteIniAtWindowGone(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCDESTROY)
+        g_iniAtWindowGone = ReadFileBytes(g_iniPath);
+    return CallWindowProcW(g_windowProc, hWnd, msg, wParam, lParam);
+}
+
 std::wstring MenuText(HMENU menu, UINT item, UINT flag) {
     wchar_t text[64] = {};
     GetMenuStringW(menu, item, text, 64, flag);
@@ -68,7 +80,11 @@ TEST(MainWindow, FirstRunShowsTheLostLinkAndWritesEveryKeyAtExit) {
     SendMessageW(program.Item(IDC_STATUS), EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
     EXPECT_EQ(selStart, selEnd) << "the status text is not shown selected";
 
+    g_iniPath = program.IniPath();
+    g_windowProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(program.Main(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(NoteIniAtWindowGone)));
     ASSERT_TRUE(program.Close());
+    EXPECT_EQ(g_iniAtWindowGone, kFirstRunFile) << "written before the window went";
     EXPECT_EQ(ReadFileBytes(program.IniPath()), kFirstRunFile);
 }
 

@@ -16,7 +16,8 @@
 #  - the newer MSI replaces the installed one, the older one is then refused;
 #  - msiexec /x /qn removes all it installed and keeps the user's settings;
 #    of the user's Run values it removes those that start the installed
-#    copy and keeps another copy's of the same profile.
+#    copy and keeps another copy's of the same profile; an uninstall that
+#    fails after removing them gives them back.
 # Prints the sizes and the install, upgrade and uninstall times.
 #   install_test.sh WINDOWS_BUILD_DIR PROBE_EXE WATCH_EXE PLANTED_DLL
 set -euo pipefail
@@ -235,16 +236,36 @@ W reg add "$run_key" /v "QM487 Piec" /d "$installed_run" /f >/dev/null || fail "
 W reg add "$run_key" /v "QM487 Piec (0123ABCD)" /d "$portable_run" /f >/dev/null || fail "cannot write a Run value"
 reg_read "$run_key"
 [ "$(reg "$run_key\\QM487 Piec")" = "$installed_run" ] || fail "the Run value reads $(reg "$run_key\\QM487 Piec")"
+kept='HKCU\Software\QM487 Run values being uninstalled'
 started=$(date +%s.%N)
 W msiexec /x "$new_code" /qn || fail "msiexec /x failed"
 echo "uninstall: $(elapsed "$started") s"
 [ ! -e "$programs" ] || fail "left behind: $(cd "$programs" && find . | tr '\n' ' ')"
 for m in "${menus[@]}"; do [ ! -e "$m" ] || fail "the Start-menu folder is left: $m"; done
-keys=('HKLM\Software\QM487' 'HKCR\.kvf' 'HKCR\QM487.kvf' "$uninstall_key\\$new_code")
+keys=('HKLM\Software\QM487' 'HKCR\.kvf' 'HKCR\QM487.kvf' "$uninstall_key\\$new_code" "$kept")
 reg_read "${keys[@]}"
 for key in "${keys[@]}"; do [ "$(reg "$key")" = absent ] || fail "left in the registry: $key"; done
 grep -q '^\[GENERAL\]' "$appdata/qm487cfg.ini" || fail "the uninstall removed the user's settings"
 reg_read "$run_key"
 [ -z "$(reg "$run_key\\QM487 Piec")" ] || fail "the installed copy's Run value is left"
 [ "$(reg "$run_key\\QM487 Piec (0123ABCD)")" = "$portable_run" ] || fail "the uninstall removed the portable copy's Run value"
+# One that fails after the Run values went gives them back: installed
+# again, the package as the system keeps it gets an action that fails just
+# after RemoveRunValues. Last, as Wine's rollback leaves the product
+# unregistered.
+step "an uninstall that fails"
+W msiexec /i "$(winpath "$newer_msi")" /qn || fail "the second install failed"
+W reg add "$run_key" /v "QM487 Piec" /d "$installed_run" /f >/dev/null || fail "cannot write a Run value"
+cached=
+for f in "$drive"/windows/Installer/*.msi; do
+  if msiinfo export "$f" Property 2>/dev/null | grep -q "^ProductCode"$'\t'"$new_code"; then cached=$f; fi
+done
+[ -n "$cached" ] || fail "no installed package of $new_code in windows\\Installer"
+msibuild "$cached" -q "INSERT INTO CustomAction (Action, Type, Source, Target) \
+VALUES ('FailHere', 1058, 'System64Folder', '\"[System64Folder]reg.exe\" query \"$kept\\none\"')" \
+  -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('FailHere', 'REMOVE~=\"ALL\"', 3495)"
+if W msiexec /x "$new_code" /qn; then fail "the uninstall meant to fail did not"; fi
+reg_read "$run_key" "$kept"
+[ "$(reg "$run_key\\QM487 Piec")" = "$installed_run" ] || fail "a failed uninstall lost the Run value"
+[ "$(reg "$kept")" = absent ] || fail "a failed uninstall left $kept"
 step "passed"
