@@ -47,6 +47,13 @@ qm=$!
 echo "measure-dde: $lines lines through COM16 -> COM15 -> QM487.exe -> DDE -> client" >&2
 latency=$(timeout 900 "$here/wine-run.sh" --state "$state" "$bench" latency "$lines" COM16 | tr -d '\r')
 "$here/wine-run.sh" --state "$state" "$bench" close >/dev/null 2>&1 || true
+# A bounded wait: a close that did not work would hold the script for
+# ever, and a copy left running ends the next start on the one-copy lock.
+for _ in $(seq 150); do kill -0 "$qm" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$qm" 2>/dev/null; then
+  echo "measure-dde: QM487 did not close; ending every process of $state/prefix" >&2
+  WINEPREFIX=$state/prefix "$(command -v wineserver || echo /usr/lib/wine/wineserver64)" -k || true
+fi
 wait "$qm" 2>/dev/null || true
 qm=
 echo "measure-dde: $rounds NotifyAll rounds, without and with 36 links" >&2
