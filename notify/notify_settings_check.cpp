@@ -99,7 +99,7 @@ bool IsFullWindowsPath(const std::string& p) {
     return bDrive || bShare;
 }
 
-NotifySettingsFault CheckNotifySettings(const NotifySettings& s) {
+NotifySettingsFault CheckNotifySettings(const NotifySettings& s, bool bProgramFileRunnable) {
     const bool bMail = !s.strSmtpUrl.empty();
     if (bMail && !IsUrl(s.strSmtpUrl, "smtp://", "smtps://", false))
         return {NotifyField::kSmtpUrl, kBadSmtpUrl};
@@ -113,7 +113,7 @@ NotifySettingsFault CheckNotifySettings(const NotifySettings& s) {
         return {NotifyField::kCaFile, kBadCaFile};
     if (!s.strWebhookUrl.empty() && !IsUrl(s.strWebhookUrl, "http://", "https://", true))
         return {NotifyField::kWebhookUrl, kBadWebhookUrl};
-    if (!s.strProgram.empty() && !IsRunnableProgram(s.strProgram))
+    if (!s.strProgram.empty() && !(IsRunnableProgram(s.strProgram) && bProgramFileRunnable))
         return {NotifyField::kProgram, kBadProgram};
     if (s.nDelaySeconds < 0 || s.nDelaySeconds > kMaxNotifyDelaySeconds)
         return {NotifyField::kDelay, kBadDelay};
