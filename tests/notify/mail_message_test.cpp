@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <map>
+
 namespace {
 
 // "Temperatura 3 powyżej 25,0 °C — zażółć gęślą jaźń", UTF-8.
@@ -51,6 +55,36 @@ void ExpectLinesWithin76(const std::string& text) {
     std::size_t start = 0;
     for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
         EXPECT_LE(end - start, 76u) << text.substr(start, end - start);
+}
+
+// How powershell.exe -File binds the arguments after the script to its
+// param(): "-Name:value" binds value to Name whole; "-Name:" and a bare
+// "-Name" take the next argument as the value; any other argument binds to
+// the first parameter not yet bound, in declared order. An unknown name is
+// an error for a [CmdletBinding()] script: the result is then empty.
+std::map<std::string, std::string> BindLikePowerShellFile(const std::vector<std::string>& args,
+                                                          const std::vector<std::string>& params) {
+    std::map<std::string, std::string> bound;
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() < 2 || arg[0] != '-') {
+            positional.push_back(arg);
+            continue;
+        }
+        const std::size_t colon = arg.find(':');
+        const std::string name = arg.substr(1, colon == std::string::npos ? std::string::npos : colon - 1);
+        if (std::find(params.begin(), params.end(), name) == params.end())
+            return {};
+        const bool bInline = colon != std::string::npos && colon + 1 < arg.size();
+        bound[name] = bInline ? arg.substr(colon + 1) : (i + 1 < args.size() ? args[++i] : "");
+    }
+    for (const std::string& param : params)
+        if (!positional.empty() && !bound.count(param)) {
+            bound[param] = positional.front();
+            positional.erase(positional.begin());
+        }
+    return bound;
 }
 
 Notification Alarm() {
@@ -231,6 +265,24 @@ TEST(NotifyPayloads, JsonEscapedAndProgramArgumentsInOrder) {
                                                "25.0 \xC2\xB0" "C", "2026-12-08 14:03:12 +01:00",
                                                NotifyMessageText(n), ""};
     EXPECT_EQ(args, expected);
+
+    // A script binds each field whole by its name, below zero and with a
+    // profile named like a parameter too; a missing field stays unbound.
+    n.strValue = "-15.2 \xC2\xB0"
+                 "C";
+    n.strLimit = "-18.0 \xC2\xB0"
+                 "C";
+    n.strProfile = "-Text";
+    n.nChannel = -1;
+    const std::vector<std::string> params(std::begin(kScriptParameters), std::end(kScriptParameters));
+    std::map<std::string, std::string> fields;
+    for (std::size_t i = 0; i < params.size(); ++i)
+        if (!ProgramArguments(n)[i].empty())
+            fields[params[i]] = ProgramArguments(n)[i];
+    EXPECT_EQ(fields.count("Channel") + fields.count("Duration"), 0u);
+    EXPECT_EQ(BindLikePowerShellFile(ScriptArguments(n), params), fields);
+    // As bare arguments the same fields shift: "-Text" and "-15.2" read as names.
+    EXPECT_NE(BindLikePowerShellFile(ProgramArguments(n), params), fields);
 }
 
 }  // namespace

@@ -242,7 +242,8 @@ TEST(ProgramStarter, ArgumentsArriveExactlyAsGiven) {
     SetEnvironmentVariableW(L"QM487_ARGV_FILE", afx::WidenUtf8(file).c_str());
     CProgramStarterWin starter;
     std::string error;
-    ASSERT_TRUE(starter.Start(qm487test::WindowsPath(QM487_ARGV_WRITER), kHardArguments, 30000, &error)) << error;
+    ASSERT_TRUE(starter.Start(qm487test::WindowsPath(QM487_ARGV_WRITER), kHardArguments, 30000, nullptr, &error))
+        << error;
     std::string expected;
     for (const std::string& arg : kHardArguments)
         expected += "[" + arg + "]\n";
@@ -254,10 +255,10 @@ TEST(ProgramStarter, OnlyAFullPathToAProgramIsStarted) {
     std::string error;
     for (const char* path : {"argv_writer.exe", "..\\argv_writer.exe", "C:notify.exe", "C:\\Windows\\x.bat",
                              "C:\\Windows\\x.cmd", ""}) {
-        EXPECT_FALSE(starter.Start(path, {}, 1000, &error)) << path;
+        EXPECT_FALSE(starter.Start(path, {}, 1000, nullptr, &error)) << path;
         EXPECT_FALSE(error.empty());
     }
-    EXPECT_FALSE(starter.Start("C:\\no such folder\\none.exe", {}, 1000, &error));
+    EXPECT_FALSE(starter.Start("C:\\no such folder\\none.exe", {}, 1000, nullptr, &error));
 }
 
 // Another user's stored password never turns into none: the test message
@@ -291,7 +292,7 @@ TEST(ProgramStarter, OneRunningPastTheLimitIsEndedAndNoted) {
         notes->text += text;
     });
     std::string error;
-    ASSERT_TRUE(starter.Start(qm487test::WindowsPath(QM487_ARGV_WRITER), {"sleep"}, 500, &error)) << error;
+    ASSERT_TRUE(starter.Start(qm487test::WindowsPath(QM487_ARGV_WRITER), {"sleep"}, 500, nullptr, &error)) << error;
     ASSERT_EQ(ArgvWritten(file), "[sleep]\n");
     // The program sleeps a minute; the note comes well before.
     const ULONGLONG deadline = GetTickCount64() + 30000;

@@ -314,9 +314,13 @@ public:
     bool bStarts = true;
     std::string strPath;
     std::vector<std::string> args;
-    bool Start(const std::string& path, const std::vector<std::string>& a, unsigned, std::string* pError) override {
+    std::vector<std::function<void()>> ends;  // of the programs started, in turn
+    bool Start(const std::string& path, const std::vector<std::string>& a, unsigned, std::function<void()> onEnded,
+               std::string* pError) override {
         strPath = path;
         args = a;
+        if (bStarts)
+            ends.push_back(std::move(onEnded));
         *pError = "file not found";
         return bStarts;
     }
@@ -333,6 +337,7 @@ TEST(ProgramWay, StartedByItsFullPathOnly) {
         {"C:\\Programy\\powiadom.exe", true, DeliveryResult::kDelivered},
         {"\\\\serwer\\udzia\xB3\\a.exe", true, DeliveryResult::kDelivered},
         {"C:\\Programy\\brak.exe", false, DeliveryResult::kRetryLater},
+        {"C:\\Skrypty\\alarm.ps1", true, DeliveryResult::kDelivered},
         {"powiadom.exe", true, DeliveryResult::kRetryLater},
         {"C:powiadom.exe", true, DeliveryResult::kRetryLater},
         {"", true, DeliveryResult::kRetryLater},
@@ -347,8 +352,10 @@ TEST(ProgramWay, StartedByItsFullPathOnly) {
         const DeliveryResult result = way.Deliver(n);
         EXPECT_EQ(result.kind, c.kind) << c.path;
         if (!seen.strPath.empty()) {
-            EXPECT_EQ(seen.args.front(), "silent");
-            EXPECT_EQ(seen.strPath.back(), 'e');  // UTF-8 from the settings' Windows-1250
+            // A script's by name, whole even when a value begins with "-".
+            EXPECT_EQ(seen.args.front(), seen.strPath.back() == '1' ? "-Kind:silent" : "silent");
+            EXPECT_NE(seen.strPath.back(),
+                      '\xB3');  // UTF-8 from the settings' Windows-1250  // UTF-8 from the settings' Windows-1250
             EXPECT_EQ(seen.strPath.find('\xB3'), std::string::npos);
         }
         if (!c.bStarts) {
@@ -357,12 +364,35 @@ TEST(ProgramWay, StartedByItsFullPathOnly) {
     }
 }
 
+// A backlog does not start a process per message at once: the next starts
+// once the one before has ended, and Cancel ends that wait.
+TEST(ProgramWay, OneProgramRunsAtATime) {
+    auto starter = std::make_unique<CScriptedStarter>();
+    CScriptedStarter& seen = *starter;
+    NotifySettings s;
+    s.strProgram = "C:\\Programy\\powiadom.exe";
+    CProgramWay way(s, std::move(starter));
+    ASSERT_EQ(way.Deliver(Notification()).kind, DeliveryResult::kDelivered);
+    const std::function<void()> firstEnded = seen.ends.at(0);
+    auto second = std::async(std::launch::async, [&] { return way.Deliver(Notification()); });
+    // Had it not waited, it would have started and returned long before.
+    EXPECT_EQ(second.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout);
+    firstEnded();
+    ASSERT_EQ(second.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(second.get().kind, DeliveryResult::kDelivered);
+    auto third = std::async(std::launch::async, [&] { return way.Deliver(Notification()); });
+    way.Cancel();
+    ASSERT_EQ(third.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(third.get().kind, DeliveryResult::kRetryLater);
+}
+
 // A start from a share that does not answer may take Windows a minute: a
 // close (Cancel) does not wait for it.
 TEST(ProgramWay, CancelReturnsAStartThatHangs) {
     struct CHangingStarter : IProgramStarter {
         std::shared_future<void> go;
-        bool Start(const std::string&, const std::vector<std::string>&, unsigned, std::string*) override {
+        bool Start(const std::string&, const std::vector<std::string>&, unsigned, std::function<void()>,
+                   std::string*) override {
             go.wait();
             return true;
         }
