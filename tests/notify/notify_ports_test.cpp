@@ -259,6 +259,11 @@ TEST(ProgramStarter, OnlyAFullPathToAProgramIsStarted) {
         EXPECT_FALSE(error.empty());
     }
     EXPECT_FALSE(starter.Start("C:\\no such folder\\none.exe", {}, 1000, nullptr, &error));
+    // Judged by its long, final path: a link named alarm.exe to a shell's file.
+    const std::string link = qm487test::WindowsPath(QM487_SHELL_LINK);
+    EXPECT_TRUE(IsRunnableProgram(link));
+    EXPECT_FALSE(IsRunnableProgramFile(afx::WidenUtf8(link)));
+    EXPECT_FALSE(starter.Start(link, {}, 1000, nullptr, &error));
 }
 
 // Another user's stored password never turns into none: the test message
@@ -292,20 +297,25 @@ TEST(ProgramStarter, OneRunningPastTheLimitIsEndedAndNoted) {
         notes->text += text;
     });
     std::string error;
-    ASSERT_TRUE(starter.Start(qm487test::WindowsPath(QM487_ARGV_WRITER), {"sleep"}, 500, nullptr, &error)) << error;
+    // Its end is told too, after the note: the next program may start.
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    ASSERT_TRUE(starter.Start(qm487test::WindowsPath(QM487_ARGV_WRITER), {"sleep"}, 500, [ended] { *ended = true; },
+                              &error))
+        << error;
     ASSERT_EQ(ArgvWritten(file), "[sleep]\n");
     // The program sleeps a minute; the note comes well before.
     const ULONGLONG deadline = GetTickCount64() + 30000;
     for (;;) {
         {
             std::lock_guard<std::mutex> lock(notes->mutex);
-            if (!notes->text.empty() || GetTickCount64() >= deadline)
+            if (*ended || GetTickCount64() >= deadline)
                 break;
         }
         Sleep(20);
     }
     std::lock_guard<std::mutex> lock(notes->mutex);
     EXPECT_NE(notes->text.find("argv_writer"), std::string::npos) << notes->text;
+    EXPECT_TRUE(*ended);
 }
 
 }  // namespace
