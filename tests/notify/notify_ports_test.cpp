@@ -299,8 +299,8 @@ TEST(ProgramStarter, OneRunningPastTheLimitIsEndedAndNoted) {
     std::string error;
     // Its end is told too, after the note: the next program may start.
     auto ended = std::make_shared<std::atomic<bool>>(false);
-    ASSERT_TRUE(starter.Start(qm487test::WindowsPath(QM487_ARGV_WRITER), {"sleep"}, 500, [ended] { *ended = true; },
-                              &error))
+    ASSERT_TRUE(starter.Start(
+        qm487test::WindowsPath(QM487_ARGV_WRITER), {"sleep"}, 500, [ended] { *ended = true; }, &error))
         << error;
     ASSERT_EQ(ArgvWritten(file), "[sleep]\n");
     // The program sleeps a minute; the note comes well before.
