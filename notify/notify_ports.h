@@ -55,5 +55,5 @@ class IProgramStarter {
 public:
     virtual ~IProgramStarter() = default;
     virtual bool Start(const std::string& strPath, const std::vector<std::string>& args, unsigned nRunLimitMs,
-                       std::function<void()> onEnded, std::string* pError) = 0;
+                       std::string* pError, std::function<void()> onEnded = nullptr) = 0;
 };

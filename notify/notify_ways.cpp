@@ -195,7 +195,7 @@ DeliveryResult CProgramWay::Deliver(const Notification& message) {
             std::string error;
             bool bStarted = false;
             try {
-                bStarted = starter->Start(path, args, nLimitMs, ended, &error);
+                bStarted = starter->Start(path, args, nLimitMs, &error, ended);
             } catch (...) {  // no exception leaves a thread
                 error = "?";
             }

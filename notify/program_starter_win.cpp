@@ -68,7 +68,7 @@ bool IsRunnableProgramFile(const std::wstring& path) {
 }
 
 bool CProgramStarterWin::Start(const std::string& strPath, const std::vector<std::string>& args, unsigned nRunLimitMs,
-                               std::function<void()> onEnded, std::string* pError) {
+                               std::string* pError, std::function<void()> onEnded) {
     const std::wstring path = afx::WidenUtf8(strPath);
     if (!IsRunnableProgramFile(path)) {
         *pError = "podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA programu .exe lub skryptu .ps1 (np. C:\\Narz\xEA" "dzia\\powiadom.ps1)";

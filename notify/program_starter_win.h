@@ -22,7 +22,7 @@ public:
     // strPath and args are UTF-8; *pError (Windows-1250) says why not.
     // nRunLimitMs 0: no limit.
     bool Start(const std::string& strPath, const std::vector<std::string>& args, unsigned nRunLimitMs,
-               std::function<void()> onEnded, std::string* pError) override;
+               std::string* pError, std::function<void()> onEnded = nullptr) override;
 
 private:
     Note m_note;

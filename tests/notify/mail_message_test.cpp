@@ -58,8 +58,7 @@ void ExpectLinesWithin76(const std::string& text) {
 
 // powershell.exe -File's binding, by its documented rules: "-Name:value"
 // binds value whole to Name, "-Name" and "-Name:" the next argument, any
-// other the first parameter left. An unknown name (refused by a
-// [CmdletBinding()] script) gives none.
+// other the first parameter left. An unknown name (an error) binds none.
 std::map<std::string, std::string> BindLikePowerShell(const std::vector<std::string>& args,
                                                       const std::vector<std::string>& params) {
     std::map<std::string, std::string> bound;
@@ -67,14 +66,13 @@ std::map<std::string, std::string> BindLikePowerShell(const std::vector<std::str
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const std::size_t colon = a.find(':');
+        const std::string name = a.size() < 2 ? a : a.substr(1, colon - 1);
         if (a.size() < 2 || a[0] != '-')
             rest.push_back(a);
-        else if (std::count(params.begin(), params.end(), a.substr(1, colon - 1)) == 0)
+        else if (std::count(params.begin(), params.end(), name) == 0)
             return {};
         else
-            bound[a.substr(1, colon - 1)] = colon + 1 < a.size()  ? a.substr(colon + 1)
-                                            : i + 1 < args.size() ? args[++i]
-                                                                  : "";
+            bound[name] = colon + 1 < a.size() ? a.substr(colon + 1) : i + 1 < args.size() ? args[++i] : "";
     }
     for (std::size_t p = 0, r = 0; p < params.size() && r < rest.size(); ++p)
         if (!bound.count(params[p]))

@@ -315,8 +315,8 @@ public:
     std::string strPath;
     std::vector<std::string> args;
     std::vector<std::function<void()>> ends;  // the programs' started
-    bool Start(const std::string& path, const std::vector<std::string>& a, unsigned, std::function<void()> onEnded,
-               std::string* pError) override {
+    bool Start(const std::string& path, const std::vector<std::string>& a, unsigned, std::string* pError,
+               std::function<void()> onEnded) override {
         strPath = path;
         args = a;
         if (bStarts)
@@ -352,8 +352,7 @@ TEST(ProgramWay, StartedByItsFullPathOnly) {
         const DeliveryResult result = way.Deliver(n);
         EXPECT_EQ(result.kind, c.kind) << c.path;
         if (!seen.strPath.empty()) {
-            // A script's by name, whole even when a value begins with "-".
-            EXPECT_EQ(seen.args.front(), seen.strPath.back() == '1' ? "-Kind:silent" : "silent");
+            EXPECT_EQ(seen.args.front(), seen.strPath.back() == '1' ? "-Kind:silent" : "silent");  // a script's by name
             EXPECT_EQ(seen.strPath.find('\xB3'), std::string::npos);  // UTF-8 from the settings' Windows-1250
         }
         if (!c.bStarts) {
@@ -365,7 +364,7 @@ TEST(ProgramWay, StartedByItsFullPathOnly) {
 // A backlog starts its programs one after another; Cancel ends that wait.
 TEST(ProgramWay, OneProgramRunsAtATime) {
     auto starter = std::make_unique<CScriptedStarter>();
-    const std::vector<std::function<void()>>& ends = starter->ends;
+    auto& ends = starter->ends;
     NotifySettings s;
     s.strProgram = "C:\\Programy\\powiadom.exe";
     CProgramWay way(s, std::move(starter));
@@ -387,8 +386,8 @@ TEST(ProgramWay, OneProgramRunsAtATime) {
 TEST(ProgramWay, CancelReturnsAStartThatHangs) {
     struct CHangingStarter : IProgramStarter {
         std::shared_future<void> go;
-        bool Start(const std::string&, const std::vector<std::string>&, unsigned, std::function<void()>,
-                   std::string*) override {
+        bool Start(const std::string&, const std::vector<std::string>&, unsigned, std::string*,
+                   std::function<void()>) override {
             go.wait();
             return true;
         }
