@@ -56,9 +56,8 @@ void ExpectLinesWithin76(const std::string& text) {
         EXPECT_LE(end - start, 76u) << text.substr(start, end - start);
 }
 
-// powershell.exe -File's binding, by its documented rules: "-Name:value"
-// binds value whole to Name, "-Name" and "-Name:" the next argument, any
-// other the first parameter left. An unknown name (an error) binds none.
+// powershell.exe -File's binding by its documented rules: "-Name:value" binds value whole to Name, "-Name"
+// and "-Name:" the next argument, any other the first parameter left. An unknown name (an error) binds none.
 std::map<std::string, std::string> BindLikePowerShell(const std::vector<std::string>& args,
                                                       const std::vector<std::string>& params) {
     std::map<std::string, std::string> bound;
@@ -259,9 +258,8 @@ TEST(NotifyPayloads, JsonEscapedAndProgramArgumentsInOrder) {
                                                NotifyMessageText(n), ""};
     EXPECT_EQ(args, expected);
 
-    // A script binds each field whole by name, also below zero or with a
-    // profile named like a parameter; a missing field stays unbound. Bare,
-    // "-Text" and "-15.2 °" would read as names.
+    // A script binds each field whole by name, also below zero or with a profile named like a parameter; a
+    // missing field stays unbound. Bare, "-Text" and "-15.2 °" would read as names.
     n.strValue = "-15.2 \xC2\xB0";
     n.strProfile = "-Text";
     n.nChannel = -1;

@@ -319,8 +319,7 @@ public:
                std::function<void()> onEnded) override {
         strPath = path;
         args = a;
-        if (bStarts)
-            ends.push_back(std::move(onEnded));
+        ends.push_back(std::move(onEnded));
         *pError = "file not found";
         return bStarts;
     }
@@ -369,10 +368,9 @@ TEST(ProgramWay, OneProgramRunsAtATime) {
     s.strProgram = "C:\\Programy\\powiadom.exe";
     CProgramWay way(s, std::move(starter));
     ASSERT_EQ(way.Deliver(Notification()).kind, DeliveryResult::kDelivered);
-    const std::function<void()> firstEnded = ends.at(0);
     auto second = std::async(std::launch::async, [&] { return way.Deliver(Notification()); });
     EXPECT_EQ(second.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout);  // not started
-    firstEnded();
+    ends.at(0)();
     ASSERT_EQ(second.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(second.get().kind, DeliveryResult::kDelivered);
     auto third = std::async(std::launch::async, [&] { return way.Deliver(Notification()); });
