@@ -1,6 +1,7 @@
 #include "notify/command_line.h"
 
 #include <cctype>
+#include <string>
 
 std::string QuoteArgument(const std::string& arg) {
     if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos)
@@ -39,6 +40,32 @@ std::string LowerAscii(std::string text) {
     return text;
 }
 
+// A program that runs what its arguments say: a shell, a script host or an
+// interpreter, and the system's own runners of commands. A family matches
+// its name alone or followed by a version or a variant ("python3.12",
+// "pwsh-preview", "perl5.36").
+bool IsInterpreterName(const std::string& stem) {
+    static const char* const kFamilies[] = {
+        "cmd",      "command", "powershell", "powershell_ise", "pwsh",     "wscript", "cscript",
+        "mshta",    "wsl",     "wslhost",    "bash",           "sh",       "zsh",     "dash",
+        "ksh",      "csh",     "tcsh",       "fish",           "ash",      "busybox", "python",
+        "pythonw",  "py",      "pyw",        "perl",           "ruby",     "rubyw",   "node",
+        "php",      "lua",     "tclsh",      "wish",           "java",     "javaw",   "rundll32",
+        "regsvr32", "msiexec", "conhost",    "forfiles",       "explorer", "wmic",    "schtasks",
+        "runas",    "hh",      "msbuild",    "installutil"};
+    for (const char* family : kFamilies) {
+        const std::size_t n = std::char_traits<char>::length(family);
+        if (stem.compare(0, n, family) != 0)
+            continue;
+        if (stem.size() == n)
+            return true;
+        const char next = stem[n];
+        if (std::isdigit(static_cast<unsigned char>(next)) || next == '.' || next == '-' || next == '_')
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool IsRunnableProgram(const std::string& path) {
@@ -52,18 +79,15 @@ bool IsRunnableProgram(const std::string& path) {
             return false;
     const std::string name = LowerAscii(path.substr(path.find_last_of("\\/") + 1));
     const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos)
+    // "~" may be a short (8.3) name standing for any other, POWERS~1.EXE
+    // for powershell.exe: only the long name can be judged.
+    if (dot == std::string::npos || name.find('~') != std::string::npos)
         return false;
     if (name.compare(dot, std::string::npos, ".ps1") == 0)
         return true;
     if (name.compare(dot, std::string::npos, ".exe") != 0 && name.compare(dot, std::string::npos, ".com") != 0)
         return false;
-    static const char* const kInterpreters[] = {"cmd", "powershell", "pwsh", "wscript", "cscript", "mshta",
-                                                "wsl", "bash", "rundll32", "conhost"};
-    for (const char* interpreter : kInterpreters)
-        if (name.compare(0, dot, interpreter) == 0)
-            return false;
-    return true;
+    return !IsInterpreterName(name.substr(0, dot));
 }
 
 bool IsPowerShellScript(const std::string& path) {

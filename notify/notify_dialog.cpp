@@ -5,6 +5,7 @@
 #include "framework/win_app.h"
 #include "config/cp1250.h"
 #include "notify/notify_settings_check.h"
+#include "notify/program_starter_win.h"
 #include "res/resource.h"
 #include "secrets/secret_text.h"
 
@@ -122,7 +123,8 @@ bool CNotifyDialog::ReadForm(int nShownIn) {
         return false;
     const LRESULT format = ::SendMessageW(GetDlgItem(IDC_NOTIFY_WEBHOOK_FORMAT), CB_GETCURSEL, 0, 0);
     m_settings.strWebhookFormat = format == 1 ? "text" : "json";
-    const NotifySettingsFault fault = CheckNotifySettings(m_settings);
+    const NotifySettingsFault fault =
+        CheckNotifySettings(m_settings, IsRunnableProgramFile(afx::Widen1250(m_settings.strProgram)));
     if (fault.field == NotifyField::kNone)
         return true;
     if (nShownIn != 0)

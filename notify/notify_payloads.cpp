@@ -37,3 +37,15 @@ std::vector<std::string> ProgramArguments(const Notification& m) {
     return {NotifyEventName(m.event), m.strPc,     m.strProfile, InstrumentText(m),       ChannelText(m),
             m.strValue,               m.strLimit,  m.strTime,    NotifyMessageText(m), DurationText(m)};
 }
+
+const char* const kScriptParameters[10] = {"Kind",  "Pc",    "ProfileName", "Instrument", "Channel",
+                                           "Value", "Limit", "Time",        "Text",       "Duration"};
+
+std::vector<std::string> ScriptArguments(const Notification& message) {
+    const std::vector<std::string> fields = ProgramArguments(message);
+    std::vector<std::string> args;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (!fields[i].empty())
+            args.push_back("-" + std::string(kScriptParameters[i]) + ":" + fields[i]);
+    return args;
+}

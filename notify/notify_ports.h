@@ -5,6 +5,7 @@
 // tests script them.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,10 +48,12 @@ public:
 
 // Starts a program by its full path with these arguments (UTF-8), each one
 // argument exactly as given: never through a shell. Not waited for; one
-// still running after nRunLimitMs is ended, and that is noted.
+// still running after nRunLimitMs is ended, and that is noted. onEnded
+// (may be empty) is called once, on any thread, when a program started
+// has ended or was ended; never when it was not started.
 class IProgramStarter {
 public:
     virtual ~IProgramStarter() = default;
     virtual bool Start(const std::string& strPath, const std::vector<std::string>& args, unsigned nRunLimitMs,
-                       std::string* pError) = 0;
+                       std::string* pError, std::function<void()> onEnded = nullptr) = 0;
 };

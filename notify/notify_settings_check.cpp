@@ -110,7 +110,7 @@ bool IsFullWindowsPath(const std::string& p) {
     return bDrive || bShare;
 }
 
-NotifySettingsFault CheckNotifySettings(const NotifySettings& s) {
+NotifySettingsFault CheckNotifySettings(const NotifySettings& s, bool bProgramFileRunnable) {
     const bool bMail = !s.strSmtpUrl.empty();
     if (bMail) {
         const NotifySettingsFault fault = MailFault(s);
@@ -128,7 +128,7 @@ NotifySettingsFault CheckNotifySettings(const NotifySettings& s) {
         return {NotifyField::kCaFile, kBadCaFile};
     if (!s.strWebhookUrl.empty() && !IsUrl(s.strWebhookUrl, "http://", "https://"))
         return {NotifyField::kWebhookUrl, kBadWebhookUrl};
-    if (!s.strProgram.empty() && !IsRunnableProgram(s.strProgram))
+    if (!s.strProgram.empty() && !(IsRunnableProgram(s.strProgram) && bProgramFileRunnable))
         return {NotifyField::kProgram, kBadProgram};
     if (s.nDelaySeconds < 0 || s.nDelaySeconds > kMaxNotifyDelaySeconds)
         return {NotifyField::kDelay, kBadDelay};

@@ -27,7 +27,9 @@ struct NotifySettingsFault {
 
 // The first field that cannot work, in the dialog's order; kNone when all
 // can. A field for e-mail is checked only when an SMTP address is given.
-NotifySettingsFault CheckNotifySettings(const NotifySettings& settings);
+// bProgramFileRunnable: the same program rule on the file's long, final
+// path, as the system resolves it (IsRunnableProgramFile on Windows).
+NotifySettingsFault CheckNotifySettings(const NotifySettings& settings, bool bProgramFileRunnable = true);
 
 // A full Windows path: "C:\..." or "\\server\share\...". Another would be
 // looked for wherever the program happens to run.

@@ -2,11 +2,13 @@
 
 #include "common/civil_time.h"
 #include "config/cp1250.h"
+#include "notify/command_line.h"
 #include "notify/mail_message.h"
 #include "notify/notify_payloads.h"
 #include "notify/notify_settings_check.h"
 #include "secrets/secret_text.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <thread>
 
@@ -147,53 +149,90 @@ DeliveryResult CWebhookWay::Deliver(const Notification& message) {
     return result;
 }
 
-CProgramWay::CProgramWay(const NotifySettings& settings, std::unique_ptr<IProgramStarter> starter,
-                         unsigned nRunLimitMs)
-    : m_strPath(Cp1250ToUtf8(settings.strProgram)), m_starter(std::move(starter)), m_nRunLimitMs(nRunLimitMs) {
-    if (!IsFullPath(m_strPath))
-        m_strFault = Pl("Program trzeba poda\xE6 pe\xB3n\xB9 \x9C" "cie\xBFk\xB9 (np. C:\\Programy\\powiadom.exe).");
+namespace {
+
+// "Sending was stopped", for a Cancel.
+std::string Stopped() {
+    return Pl("Wysy\xB3"
+              "anie przerwano.");
 }
 
-struct CProgramWay::Start {
+}  // namespace
+
+struct CProgramWay::Shared {
     std::mutex mutex;
     std::condition_variable changed;
-    bool bDone = false;
+    int nRunning = 0;  // started or starting, not yet ended
     bool bCancelled = false;
-    bool bStarted = false;
-    std::string strError;
+
+    // Until done(), looking again every 100 ms as well as at each notify:
+    // the MinGW runtime's condition variable was seen under Wine to lose a
+    // wake-up (the thread that had set the state and notified was gone, the
+    // waiter slept on), and no Deliver may hang on one.
+    template <class Done>
+    void Wait(std::unique_lock<std::mutex>& lock, Done done) {
+        while (!changed.wait_for(lock, std::chrono::milliseconds(100), done)) {
+        }
+    }
 };
+
+CProgramWay::CProgramWay(const NotifySettings& settings, std::unique_ptr<IProgramStarter> starter, unsigned nRunLimitMs)
+    : m_strPath(Cp1250ToUtf8(settings.strProgram)),
+      m_starter(std::move(starter)),
+      m_nRunLimitMs(nRunLimitMs),
+      m_shared(std::make_shared<Shared>()) {
+    if (!IsFullPath(m_strPath))
+        m_strFault = Pl("Program trzeba poda\xE6 pe\xB3n\xB9 \x9C"
+                        "cie\xBFk\xB9 (np. C:\\Programy\\powiadom.exe).");
+}
 
 DeliveryResult CProgramWay::Deliver(const Notification& message) {
     if (!m_strFault.empty())
         return Waiting(m_strFault);
-    const auto start = std::make_shared<Start>();
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_bCancelled)
-            return Waiting(Pl("Wysy\xB3" "anie przerwano."));
-        m_active = start;
-    }
-    std::thread([start, starter = m_starter, path = m_strPath, args = ProgramArguments(message),
-                 nLimitMs = m_nRunLimitMs] {
-        std::string error;
+    struct Outcome {
+        bool bDone = false;
         bool bStarted = false;
-        try {
-            bStarted = starter->Start(path, args, nLimitMs, &error);
-        } catch (...) {  // no exception leaves a thread
-            error = "?";
-        }
-        std::lock_guard<std::mutex> lock(start->mutex);
-        start->bDone = true;
-        start->bStarted = bStarted;
-        start->strError = error;
-        start->changed.notify_all();
-    }).detach();
-    std::unique_lock<std::mutex> lock(start->mutex);
-    start->changed.wait(lock, [&] { return start->bDone || start->bCancelled; });
-    if (!start->bDone)
-        return Waiting(Pl("Wysy\xB3" "anie przerwano."));
-    if (!start->bStarted)
-        return Waiting(Pl("Nie uruchomiono programu: ") + start->strError);
+        std::string strError;
+    };
+    const std::shared_ptr<Shared> shared = m_shared;
+    const auto outcome = std::make_shared<Outcome>();
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    shared->Wait(lock, [&] { return shared->bCancelled || shared->nRunning == 0; });
+    if (shared->bCancelled)
+        return Waiting(Stopped());
+    ++shared->nRunning;
+    auto ended = [shared] {
+        std::lock_guard<std::mutex> endLock(shared->mutex);
+        --shared->nRunning;
+        shared->changed.notify_all();
+    };
+    try {
+        std::thread([shared, outcome, ended, starter = m_starter, path = m_strPath,
+                     args = IsPowerShellScript(m_strPath) ? ScriptArguments(message) : ProgramArguments(message),
+                     nLimitMs = m_nRunLimitMs] {
+            std::string error;
+            bool bStarted = false;
+            try {
+                bStarted = starter->Start(path, args, nLimitMs, &error, ended);
+            } catch (...) {  // no exception leaves a thread
+                error = "?";
+            }
+            std::lock_guard<std::mutex> doneLock(shared->mutex);
+            shared->nRunning -= bStarted ? 0 : 1;
+            outcome->bDone = true;
+            outcome->bStarted = bStarted;
+            outcome->strError = error;
+            shared->changed.notify_all();
+        }).detach();
+    } catch (...) {  // no thread to start it on
+        --shared->nRunning;
+        throw;
+    }
+    shared->Wait(lock, [&] { return outcome->bDone || shared->bCancelled; });
+    if (!outcome->bDone)
+        return Waiting(Stopped());
+    if (!outcome->bStarted)
+        return Waiting(Pl("Nie uruchomiono programu: ") + outcome->strError);
     DeliveryResult result;
     result.kind = DeliveryResult::kDelivered;
     result.strAnswer = Pl("Program uruchomiono.");
@@ -201,11 +240,7 @@ DeliveryResult CProgramWay::Deliver(const Notification& message) {
 }
 
 void CProgramWay::Cancel() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_bCancelled = true;
-    if (m_active) {
-        std::lock_guard<std::mutex> startLock(m_active->mutex);
-        m_active->bCancelled = true;
-        m_active->changed.notify_all();
-    }
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->bCancelled = true;
+    m_shared->changed.notify_all();
 }

@@ -72,7 +72,10 @@ private:
 // Started: delivered. Not started (a missing file among the reasons):
 // retry later, with the reason, as the user may mend it. The start runs on
 // a thread of its own: one from a share that does not answer may take
-// Windows a minute, and Cancel (a close) does not wait for it.
+// Windows a minute, and Cancel (a close) does not wait for it. One program
+// runs at a time: the next message's Deliver waits until the one before
+// has ended (or was ended at its run limit), so that a backlog does not
+// start a process per message at once.
 class CProgramWay : public CConfiguredWay {
 public:
     CProgramWay(const NotifySettings& settings, std::unique_ptr<IProgramStarter> starter,
@@ -83,12 +86,10 @@ public:
     void Cancel() override;
 
 private:
-    struct Start;  // one start's outcome, shared with its thread
+    struct Shared;  // the state the start threads and the programs' ends share
 
     std::string m_strPath;
     std::shared_ptr<IProgramStarter> m_starter;
     unsigned m_nRunLimitMs;
-    std::mutex m_mutex;
-    std::shared_ptr<Start> m_active;  // under m_mutex
-    bool m_bCancelled = false;
+    std::shared_ptr<Shared> m_shared;
 };

@@ -14,6 +14,7 @@ struct RunWatch {
     CHandle process;
     std::string strPath;  // Windows-1250, for the note
     CProgramStarterWin::Note note;
+    std::function<void()> onEnded;
 };
 
 void CALLBACK OnRunEndOrLimit(PTP_CALLBACK_INSTANCE, PVOID pContext, PTP_WAIT pWait, TP_WAIT_RESULT result) {
@@ -24,16 +25,52 @@ void CALLBACK OnRunEndOrLimit(PTP_CALLBACK_INSTANCE, PVOID pContext, PTP_WAIT pW
         if (watch->note)
             watch->note("Program powiadomie\xF1 zako\xF1" "czony po przekroczeniu czasu: " + watch->strPath);
     }
+    if (watch->onEnded)
+        watch->onEnded();
     // Freed once this callback has returned.
     CloseThreadpoolWait(pWait);
 }
 
+// The long name of each part, then the file's final path through links;
+// empty when the file cannot be opened.
+std::wstring LongFinalPath(const std::wstring& path) {
+    std::wstring longPath(32768, L'\0');
+    const DWORD n = GetLongPathNameW(path.c_str(), &longPath[0], static_cast<DWORD>(longPath.size()));
+    if (n == 0 || n >= longPath.size())
+        return std::wstring();
+    longPath.resize(n);
+    const CHandle file(CreateFileW(longPath.c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.IsValid())
+        return longPath;
+    std::wstring finalPath(32768, L'\0');
+    const DWORD m = GetFinalPathNameByHandleW(file.Get(), &finalPath[0], static_cast<DWORD>(finalPath.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (m == 0 || m >= finalPath.size())
+        return longPath;
+    finalPath.resize(m);
+    // "\\?\C:\..." or "\\?\UNC\server\...", as the rule reads paths.
+    if (finalPath.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        return L"\\\\" + finalPath.substr(8);
+    if (finalPath.compare(0, 4, L"\\\\?\\") == 0)
+        return finalPath.substr(4);
+    return finalPath;
+}
+
 }  // namespace
 
+bool IsRunnableProgramFile(const std::wstring& path) {
+    if (!IsRunnableProgram(afx::NarrowUtf8(path)))
+        return false;
+    const std::wstring resolved = LongFinalPath(path);
+    return resolved.empty() || IsRunnableProgram(afx::NarrowUtf8(resolved));
+}
+
 bool CProgramStarterWin::Start(const std::string& strPath, const std::vector<std::string>& args, unsigned nRunLimitMs,
-                               std::string* pError) {
+                               std::string* pError, std::function<void()> onEnded) {
     const std::wstring path = afx::WidenUtf8(strPath);
-    if (!IsRunnableProgram(strPath)) {
+    if (!IsRunnableProgramFile(path)) {
         *pError = "podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA programu .exe lub skryptu .ps1 (np. C:\\Narz\xEA" "dzia\\powiadom.ps1)";
         return false;
     }
@@ -66,6 +103,7 @@ bool CProgramStarterWin::Start(const std::string& strPath, const std::vector<std
     const CHandle thread(info.hThread);
     watch->strPath = afx::Narrow1250(path);
     watch->note = m_note;
+    watch->onEnded = std::move(onEnded);
     // Without a job (the program's own job may forbid one) the process
     // alone is ended.
     watch->job.Attach(CreateJobObjectW(nullptr, nullptr));
@@ -73,8 +111,11 @@ bool CProgramStarterWin::Start(const std::string& strPath, const std::vector<std
         watch->job.Close();
     ResumeThread(thread.Get());
     PTP_WAIT wait = CreateThreadpoolWait(OnRunEndOrLimit, watch.get(), nullptr);
-    if (wait == nullptr)
-        return true;  // started, only not watched
+    if (wait == nullptr) {
+        if (watch->onEnded)
+            watch->onEnded();  // started, only not watched: the next need not wait for it
+        return true;
+    }
     // Relative, in 100 ns units.
     LARGE_INTEGER due;
     due.QuadPart = -static_cast<LONGLONG>(nRunLimitMs) * 10000;

@@ -22,8 +22,14 @@ public:
     // strPath and args are UTF-8; *pError (Windows-1250) says why not.
     // nRunLimitMs 0: no limit.
     bool Start(const std::string& strPath, const std::vector<std::string>& args, unsigned nRunLimitMs,
-               std::string* pError) override;
+               std::string* pError, std::function<void()> onEnded = nullptr) override;
 
 private:
     Note m_note;
 };
+
+// The rule of IsRunnableProgram on the path as given and, where the file
+// can be opened, on its long, final path (no 8.3 short name, links
+// followed): the dialog's check and the start judge the same. A renamed
+// copy of a shell still passes: its name is all there is to judge.
+bool IsRunnableProgramFile(const std::wstring& path);

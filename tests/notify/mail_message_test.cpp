@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
 namespace {
 
 // "Temperatura 3 powyżej 25,0 °C — zażółć gęślą jaźń", UTF-8.
@@ -51,6 +54,29 @@ void ExpectLinesWithin76(const std::string& text) {
     std::size_t start = 0;
     for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
         EXPECT_LE(end - start, 76u) << text.substr(start, end - start);
+}
+
+// powershell.exe -File's binding by its documented rules: "-Name:value" binds value whole to Name, "-Name"
+// and "-Name:" the next argument, any other the first parameter left. An unknown name (an error) binds none.
+std::map<std::string, std::string> BindLikePowerShell(const std::vector<std::string>& args,
+                                                      const std::vector<std::string>& params) {
+    std::map<std::string, std::string> bound;
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const std::size_t colon = a.find(':');
+        const std::string name = a.size() < 2 ? a : a.substr(1, colon - 1);
+        if (a.size() < 2 || a[0] != '-')
+            rest.push_back(a);
+        else if (std::count(params.begin(), params.end(), name) == 0)
+            return {};
+        else
+            bound[name] = colon + 1 < a.size() ? a.substr(colon + 1) : i + 1 < args.size() ? args[++i] : "";
+    }
+    for (std::size_t p = 0, r = 0; p < params.size() && r < rest.size(); ++p)
+        if (!bound.count(params[p]))
+            bound[params[p]] = rest[r++];
+    return bound;
 }
 
 Notification Alarm() {
@@ -231,6 +257,18 @@ TEST(NotifyPayloads, JsonEscapedAndProgramArgumentsInOrder) {
                                                "25.0 \xC2\xB0" "C", "2026-12-08 14:03:12 +01:00",
                                                NotifyMessageText(n), ""};
     EXPECT_EQ(args, expected);
+
+    // A script binds each field whole by name, also below zero or with a profile named like a parameter; a
+    // missing field stays unbound. Bare, "-Text" and "-15.2 °" would read as names.
+    n.strValue = "-15.2 \xC2\xB0";
+    n.strProfile = "-Text";
+    const std::vector<std::string> params(std::begin(kScriptParameters), std::end(kScriptParameters));
+    std::map<std::string, std::string> fields;
+    for (std::size_t i = 0; i < params.size(); ++i)
+        if (i != 9)
+            fields[params[i]] = ProgramArguments(n)[i];
+    EXPECT_EQ(BindLikePowerShell(ScriptArguments(n), params), fields);
+    EXPECT_NE(BindLikePowerShell(ProgramArguments(n), params), fields);
 }
 
 }  // namespace

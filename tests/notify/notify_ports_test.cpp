@@ -278,6 +278,11 @@ TEST(ProgramStarter, OnlyAFullPathToAProgramIsStarted) {
         EXPECT_FALSE(error.empty());
     }
     EXPECT_FALSE(starter.Start("C:\\no such folder\\none.exe", {}, 1000, &error));
+    // Judged by its long, final path: a link named alarm.exe to a shell's file.
+    const std::string link = qm487test::WindowsPath(QM487_SHELL_LINK);
+    EXPECT_TRUE(IsRunnableProgram(link));
+    EXPECT_FALSE(IsRunnableProgramFile(afx::WidenUtf8(link)));
+    EXPECT_FALSE(starter.Start(link, {}, 1000, &error));
 }
 
 // Another user's stored password never turns into none: the test message

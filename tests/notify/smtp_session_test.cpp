@@ -354,9 +354,12 @@ public:
     bool bStarts = true;
     std::string strPath;
     std::vector<std::string> args;
-    bool Start(const std::string& path, const std::vector<std::string>& a, unsigned, std::string* pError) override {
+    std::vector<std::function<void()>> ends;  // the programs' started
+    bool Start(const std::string& path, const std::vector<std::string>& a, unsigned, std::string* pError,
+               std::function<void()> onEnded) override {
         strPath = path;
         args = a;
+        ends.push_back(std::move(onEnded));
         *pError = "file not found";
         return bStarts;
     }
@@ -373,6 +376,7 @@ TEST(ProgramWay, StartedByItsFullPathOnly) {
         {"C:\\Programy\\powiadom.exe", true, DeliveryResult::kDelivered},
         {"\\\\serwer\\udzia\xB3\\a.exe", true, DeliveryResult::kDelivered},
         {"C:\\Programy\\brak.exe", false, DeliveryResult::kRetryLater},
+        {"C:\\Skrypty\\alarm.ps1", true, DeliveryResult::kDelivered},
         {"powiadom.exe", true, DeliveryResult::kRetryLater},
         {"C:powiadom.exe", true, DeliveryResult::kRetryLater},
         {"", true, DeliveryResult::kRetryLater},
@@ -387,9 +391,8 @@ TEST(ProgramWay, StartedByItsFullPathOnly) {
         const DeliveryResult result = way.Deliver(n);
         EXPECT_EQ(result.kind, c.kind) << c.path;
         if (!seen.strPath.empty()) {
-            EXPECT_EQ(seen.args.front(), "silent");
-            EXPECT_EQ(seen.strPath.back(), 'e');  // UTF-8 from the settings' Windows-1250
-            EXPECT_EQ(seen.strPath.find('\xB3'), std::string::npos);
+            EXPECT_EQ(seen.args.front(), seen.strPath.back() == '1' ? "-Kind:silent" : "silent");  // a script's by name
+            EXPECT_EQ(seen.strPath.find('\xB3'), std::string::npos);  // UTF-8 from the settings' Windows-1250
         }
         if (!c.bStarts) {
             EXPECT_NE(result.strAnswer.find("file not found"), std::string::npos);
@@ -397,12 +400,32 @@ TEST(ProgramWay, StartedByItsFullPathOnly) {
     }
 }
 
+// A backlog starts its programs one after another; Cancel ends that wait.
+TEST(ProgramWay, OneProgramRunsAtATime) {
+    auto starter = std::make_unique<CScriptedStarter>();
+    auto& ends = starter->ends;
+    NotifySettings s;
+    s.strProgram = "C:\\Programy\\powiadom.exe";
+    CProgramWay way(s, std::move(starter));
+    ASSERT_EQ(way.Deliver(Notification()).kind, DeliveryResult::kDelivered);
+    auto second = std::async(std::launch::async, [&] { return way.Deliver(Notification()); });
+    EXPECT_EQ(second.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout);  // not started
+    ends.at(0)();
+    ASSERT_EQ(second.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(second.get().kind, DeliveryResult::kDelivered);
+    auto third = std::async(std::launch::async, [&] { return way.Deliver(Notification()); });
+    way.Cancel();
+    ASSERT_EQ(third.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(third.get().kind, DeliveryResult::kRetryLater);
+}
+
 // A start from a share that does not answer may take Windows a minute: a
 // close (Cancel) does not wait for it.
 TEST(ProgramWay, CancelReturnsAStartThatHangs) {
     struct CHangingStarter : IProgramStarter {
         std::shared_future<void> go;
-        bool Start(const std::string&, const std::vector<std::string>&, unsigned, std::string*) override {
+        bool Start(const std::string&, const std::vector<std::string>&, unsigned, std::string*,
+                   std::function<void()>) override {
             go.wait();
             return true;
         }
