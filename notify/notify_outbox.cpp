@@ -166,7 +166,8 @@ std::string CNotifyOutbox::MessageRecord(const Notification& m) {
     return Frame(p);
 }
 
-CNotifyOutbox::CNotifyOutbox(std::filesystem::path path) : m_path(std::move(path)) {}
+CNotifyOutbox::CNotifyOutbox(std::filesystem::path path, NotifyFileOpener open)
+    : m_path(std::move(path)), m_open(open ? std::move(open) : NotifyFileOpener(native_file::Open)) {}
 
 CNotifyOutbox::~CNotifyOutbox() {
     if (m_pFile)
@@ -179,7 +180,7 @@ bool CNotifyOutbox::Load() {
     m_nFileBytes = m_nWholeBytes = 0;
     if (!native_file::IsFile(m_path))
         return true;
-    std::FILE* file = native_file::Open(m_path, "rb");
+    std::FILE* file = m_open(m_path, "rb");
     if (!file)
         return false;
     std::string bytes;
@@ -269,7 +270,7 @@ CNotifyOutbox::Entry* CNotifyOutbox::Find(std::uint64_t nId) {
 
 bool CNotifyOutbox::Append(const std::string& record) {
     if (!m_pFile)
-        m_pFile = native_file::Open(m_path, "ab");
+        m_pFile = m_open(m_path, "ab");
     bool bOk = m_pFile && std::fwrite(record.data(), 1, record.size(), m_pFile) == record.size() &&
                native_file::FlushToDisk(m_pFile);
     if (bOk) {
@@ -326,7 +327,7 @@ bool CNotifyOutbox::Compact() {
     }
     std::filesystem::path temp = m_path;
     temp += ".tmp";
-    std::FILE* file = native_file::Open(temp, "wb");
+    std::FILE* file = m_open(temp, "wb");
     if (!file)
         return false;
     const bool bWritten =

@@ -13,12 +13,17 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 
 // The settings' path with ".ini" replaced by strExtension (".outbox"); the
 // extension added when the path has no ".ini".
 std::filesystem::path NotifyFileBeside(const std::filesystem::path& settingsPath, const char* strExtension);
+
+// Opens the outbox's files (fopen's modes); a test stands in for a file that
+// another program holds.
+using NotifyFileOpener = std::function<std::FILE*(const std::filesystem::path&, const char*)>;
 
 class CNotifyOutbox {
 public:
@@ -28,7 +33,7 @@ public:
         std::set<std::string> taken;
     };
 
-    explicit CNotifyOutbox(std::filesystem::path path);
+    explicit CNotifyOutbox(std::filesystem::path path, NotifyFileOpener open = nullptr);
     ~CNotifyOutbox();
 
     // Reads what the last run left: every whole record in order. Damaged
@@ -66,6 +71,7 @@ private:
     void Apply(const std::string& payload);
 
     std::filesystem::path m_path;
+    NotifyFileOpener m_open;
     std::FILE* m_pFile = nullptr;
     std::deque<Entry> m_pending;
     std::uint64_t m_nLastId = 0;

@@ -20,7 +20,8 @@ DeliveryResult DeliverCaught(INotifyWay& way, const Notification& message) {
 
 }  // namespace
 
-CNotifySender::CNotifySender(std::filesystem::path outboxPath) : m_outbox(std::move(outboxPath)) {
+CNotifySender::CNotifySender(std::filesystem::path outboxPath, NotifyFileOpener open)
+    : m_outbox(std::move(outboxPath), std::move(open)) {
     m_outbox.Load();
 }
 

@@ -31,7 +31,7 @@ public:
                                        const std::string& strAnswer)>;
 
     // Reads what the last run left in the outbox; it is sent first.
-    explicit CNotifySender(std::filesystem::path outboxPath);
+    explicit CNotifySender(std::filesystem::path outboxPath, NotifyFileOpener open = nullptr);
     ~CNotifySender();
 
     // Before Start: the pause after a failed try, doubled up to most.

@@ -16,10 +16,13 @@ struct NotifySource {
     char cDecimal = '.';     // the user's option may make it ','
 };
 
-// A moment: seconds since 1970 UTC, and the offset of the local clock then.
+// A moment: seconds since 1970 UTC, the offset of the local clock then,
+// and seconds on a clock that only runs forward (since the PC started), by
+// which durations are measured: setting the wall clock moves no delay.
 struct NotifyTime {
     std::int64_t nUtc = 0;
     int nOffsetMinutes = 0;
+    std::int64_t nSteady = 0;
 
     std::int64_t Local() const { return nUtc + nOffsetMinutes * 60LL; }
 };
