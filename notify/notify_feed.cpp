@@ -22,12 +22,14 @@ const char kDamagedOutbox[] = "Plik oczekuj\xB9" "cych wiadomo\x9C" "ci by\xB3 u
 const char kGivenUp[] = "Wiadomo\x9C\xE6 nie mo\xBF" "e by\xE6 dostarczona, porzucono (";
 const char kSecretHeld[] = "has\xB3o poczty zapisane przez innego u\xBFytkownika; wpisz je ponownie";
 
-// Now, with the offset the local clock has now.
+// Now, with the offset the local clock has now and the seconds since the
+// PC started, which no setting of the clock moves.
 NotifyTime Now() {
     SYSTEMTIME utc = {}, local = {};
     GetSystemTime(&utc);
     NotifyTime time;
     time.nUtc = static_cast<std::int64_t>(std::time(nullptr));
+    time.nSteady = static_cast<std::int64_t>(GetTickCount64() / 1000);
     FILETIME fu = {}, fl = {};
     if (SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local) && SystemTimeToFileTime(&utc, &fu) &&
         SystemTimeToFileTime(&local, &fl)) {
