@@ -52,6 +52,9 @@ std::string NotifyListLine(const Notification& message);
 
 // Events held back by the repeat window, told at the end of the next one.
 void AppendDigest(Notification& message, const std::vector<Notification>& held, int nRepeatMinutes);
+// Older messages folded into this one by the outbox's bound: listed in its
+// text, counted in its subject ("… (+99 zaległych)").
+void AppendBacklogDigest(Notification& message, const std::vector<Notification>& older);
 
 struct NotifySummaryRow {
     int nChannel;
