@@ -194,7 +194,7 @@ bool CNotifyOutbox::Load() {
     m_bRead = !native_file::IsFile(m_path);
     if (m_bRead)
         return true;
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(m_open(m_path, "rb"), std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(m_open(m_path, "rb"), std::fclose);
     if (!file) {
         m_notes.push_back(Cp1250ToUtf8(kUnreadable));
         return false;
@@ -235,7 +235,9 @@ bool CNotifyOutbox::Load() {
         pos = next != std::string::npos ? next
                                         : std::max(pos + 1, bytes.size() - std::min(bytes.size(), sizeof kMark - 1));
     }
-    if (std::ferror(file.get())) {
+    const bool bRead = !std::ferror(file.get());
+    file.reset();  // Windows replaces no file that is open
+    if (!bRead) {
         m_pending.clear();
         m_nLastId = 0;
         m_notes.push_back(Cp1250ToUtf8(kUnreadable));
