@@ -191,13 +191,15 @@ bool CNotifyOutbox::Load() {
     m_nLastId = 0;
     m_nDamaged = m_nFolded = m_nFoldedUntold = 0;
     m_nFileBytes = m_nWholeBytes = 0;
-    m_bRead = !native_file::IsFile(m_path);
-    if (m_bRead)
-        return true;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(m_open(m_path, "rb"), std::fclose);
     if (!file) {
-        m_notes.push_back(Cp1250ToUtf8(kUnreadable));
-        return false;
+        // None only when surely none: one that cannot even be looked at
+        // (a program holding it, a share away) may hold messages.
+        std::error_code error;
+        m_bRead = !std::filesystem::exists(m_path, error) && !error;
+        if (!m_bRead)
+            m_notes.push_back(Cp1250ToUtf8(kUnreadable));
+        return m_bRead;
     }
     // A window of the file that holds, from pos on, a record of the largest
     // size or what is left: memory stays bounded however large the file is.
