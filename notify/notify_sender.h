@@ -31,10 +31,12 @@ class CNotifySender {
 public:
     using GivenUp = std::function<void(const Notification& message, const std::string& strWay,
                                        const std::string& strAnswer)>;
-
-    // Reads what the last run left in the outbox; it is sent first.
-    explicit CNotifySender(std::filesystem::path outboxPath, NotifyFileOpener open = nullptr);
     using Log = std::function<void(const std::string& strLine)>;
+
+    // Reads what the last run left in the outbox; it is sent first. One that
+    // cannot be read now is read by the thread later, after pauses as a
+    // way's (SetBackOff).
+    explicit CNotifySender(std::filesystem::path outboxPath, NotifyFileOpener open = nullptr);
     ~CNotifySender();
 
     // Before Start: the pause after a failed try, doubled up to most.
