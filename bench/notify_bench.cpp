@@ -2,15 +2,19 @@
 // on the disk before the next (the cost of "nothing lost"), an outbox of
 // them read back, and messages per second from Post to taken by a way that
 // answers at once (the sending thread, the outbox's records and its
-// rewrites). Prints figures only.
-//   qm487-bench-notify [DIR (the temp folder)] [MESSAGES (1000)]
+// rewrites), and how long the window's Post waits while the sending thread
+// works through a backlog of BACKLOG megabytes left by a run whose ways
+// failed. Prints figures only.
+//   qm487-bench-notify [DIR (the temp folder)] [MESSAGES (1000)] [BACKLOG (40)]
 #include "notify/notify_outbox.h"
 #include "notify/notify_sender.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -81,6 +85,42 @@ int main(int argc, char** argv) {
     const double s = Seconds(start);
     std::printf("sender: %d messages posted and delivered in %.3f s: %.0f messages/s\n", count, s, count / s);
     sender.Stop();
+    std::filesystem::remove(path, ignored);
+
+    // The backlog written as a run would have left it, without a flush per
+    // message, which would take minutes.
+    const int backlogMb = argc > 3 ? std::atoi(argv[3]) : 40;
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (std::uint64_t n = 1; out.tellp() < static_cast<std::streamoff>(backlogMb) << 20; ++n) {
+            Notification m = Message(static_cast<int>(n));
+            m.nId = n;
+            m.strText.assign(4000, 'x');
+            out << CNotifyOutbox::MessageRecord(m);
+        }
+    }
+    const auto loading = Clock::now();
+    CNotifySender drained(path);
+    const double loaded = Seconds(loading);
+    const std::size_t backlog = drained.PendingCount();
+    std::vector<std::unique_ptr<INotifyWay>> way;
+    way.push_back(std::make_unique<InstantWay>());
+    drained.Start(std::move(way), nullptr);
+    const int posts = 100;
+    double longest = 0.0, total = 0.0;
+    for (int i = 0; i < posts; ++i) {
+        const auto post = Clock::now();
+        drained.Post(Message(i));
+        const double wait = Seconds(post);
+        longest = std::max(longest, wait);
+        total += wait;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::printf("backlog: %d MB read at the start in %.0f ms, %zu pending; %d posts while it drains: longest %.1f ms, "
+                "mean %.1f ms; %zu pending after them, outbox %llu bytes\n",
+                backlogMb, loaded * 1e3, backlog, posts, longest * 1e3, total / posts * 1e3, drained.PendingCount(),
+                static_cast<unsigned long long>(std::filesystem::file_size(path, ignored)));
+    drained.Stop();
     std::filesystem::remove(path, ignored);
     return 0;
 }

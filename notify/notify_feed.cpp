@@ -18,16 +18,17 @@
 namespace {
 
 // The notification log's lines (Windows-1250 here, UTF-8 in the file).
-const char kDamagedOutbox[] = "Plik oczekuj\xB9" "cych wiadomo\x9C" "ci by\xB3 uszkodzony: pomini\xEAto wpis\xF3w: %d";
 const char kGivenUp[] = "Wiadomo\x9C\xE6 nie mo\xBF" "e by\xE6 dostarczona, porzucono (";
 const char kSecretHeld[] = "has\xB3o poczty zapisane przez innego u\xBFytkownika; wpisz je ponownie";
 
-// Now, with the offset the local clock has now.
+// Now, with the offset the local clock has now and the seconds since the
+// PC started, which no setting of the clock moves.
 NotifyTime Now() {
     SYSTEMTIME utc = {}, local = {};
     GetSystemTime(&utc);
     NotifyTime time;
     time.nUtc = static_cast<std::int64_t>(std::time(nullptr));
+    time.nSteady = static_cast<std::int64_t>(GetTickCount64() / 1000);
     FILETIME fu = {}, fl = {};
     if (SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local) && SystemTimeToFileTime(&utc, &fu) &&
         SystemTimeToFileTime(&local, &fl)) {
@@ -141,15 +142,11 @@ void CNotifyFeed::Start() {
     const bool bUnclean = m_pMarker->Begin();
     m_pRules = std::make_unique<CNotifyRules>(Source(), m_settings);
     m_pSender = std::make_unique<CNotifySender>(Beside(".outbox"));
-    if (m_pSender->DamagedRecords() > 0) {
-        char szText[96];
-        std::snprintf(szText, sizeof szText, kDamagedOutbox, m_pSender->DamagedRecords());
-        Log(Cp1250ToUtf8(szText));
-    }
     const std::filesystem::path log = Beside(".notify.log");
     m_pSender->SetGivenUp([log](const Notification& message, const std::string& strWay, const std::string& strAnswer) {
         AppendLine(log, Cp1250ToUtf8(kGivenUp) + strWay + "): " + message.strSubject + " \xE2\x80\x94 " + strAnswer);
     });
+    m_pSender->SetLog([log](const std::string& strLine) { AppendLine(log, strLine); });
     StartSending();
     // What the last run left is already first in the outbox; this follows it.
     m_pRules->OnStart(bUnclean, Now());
@@ -230,8 +227,15 @@ std::string CNotifyFeed::DescribeState() const {
     if (m_pSender) {
         for (const NotifyWayState& way : m_pSender->States())
             text += way.strName + ": " + (way.strLastAnswer.empty() ? "-" : afx::Narrow1250(afx::WidenUtf8(way.strLastAnswer))) + "\r\n";
-        if (m_pSender->PendingCount() > 0)
-            text += "Oczekuj\xB9" "ce wiadomo\x9C" "ci: " + std::to_string(m_pSender->PendingCount()) + "\r\n";
+        // One line, which the dialog has room for: how many wait, how many
+        // the outbox's bound folded into lists, and whether they wait in
+        // memory only (the file held by another program).
+        const int nFolded = m_pSender->FoldedMessages();
+        const bool bUnread = m_pSender->IsOutboxUnread();
+        if (m_pSender->PendingCount() > 0 || nFolded > 0 || bUnread)
+            text += "Oczekuj\xB9" "ce wiadomo\x9C" "ci: " + std::to_string(m_pSender->PendingCount()) +
+                    (nFolded > 0 ? "; zebrane w listy (kolejka pe\xB3na): " + std::to_string(nFolded) : "") +
+                    (bUnread ? "; plik zaj\xEAty, tylko w pami\xEA" "ci" : "") + "\r\n";
         if (m_pSender->DamagedRecords() > 0)
             text += "Uszkodzone wpisy w pliku oczekuj\xB9" "cych wiadomo\x9C" "ci: " +
                     std::to_string(m_pSender->DamagedRecords()) + "\r\n";

@@ -47,7 +47,7 @@ void CNotifyRules::TakeSettings(const NotifySettings& settings) {
 
 void CNotifyRules::OnStart(bool bUnclean, NotifyTime time) {
     m_bWatching = true;
-    m_nLastHeard = time.nUtc;
+    m_nLastHeard = time.nSteady;
     if (bUnclean)
         m_out.push_back(ComposeEventMessage(m_source, NotifyEvent::kUncleanStart, time, 0, ""));
 }
@@ -62,11 +62,11 @@ void CNotifyRules::OnReading(int nChannel, double dValue, const ChannelAlarm& al
         if (c.nState != kAlarmNone && c.bTold)
             Offer(nChannel,
                   ComposeAlarmMessage(m_source, NotifyEvent::kAlarmCleared, nChannel, dValue, c.dLimit,
-                                      c.nState == kAlarmHigh, time, time.nUtc - c.nSince),
-                  time.nUtc);
+                                      c.nState == kAlarmHigh, time, time.nSteady - c.nSince),
+                  time.nSteady);
         c.nState = alarm.nState;
         c.dLimit = alarm.dLimit;
-        c.nSince = time.nUtc;
+        c.nSince = time.nSteady;
         c.bTold = false;
     }
     c.dValue = dValue;
@@ -77,8 +77,7 @@ void CNotifyRules::OnReading(int nChannel, double dValue, const ChannelAlarm& al
 
 void CNotifyRules::CheckDelay(int nChannel, NotifyTime time) {
     Channel& c = m_channels[nChannel];
-    c.nSince = std::min(c.nSince, time.nUtc);  // the clock set back
-    if (c.nState == kAlarmNone || c.bTold || time.nUtc - c.nSince < m_nDelaySeconds)
+    if (c.nState == kAlarmNone || c.bTold || time.nSteady - c.nSince < m_nDelaySeconds)
         return;
     c.bTold = true;
     Notification message = ComposeAlarmMessage(m_source, NotifyEvent::kAlarmRaised, nChannel, c.dValue, c.dLimit,
@@ -86,12 +85,12 @@ void CNotifyRules::CheckDelay(int nChannel, NotifyTime time) {
     m_dayAlarms.push_back({time.nUtc, NotifyListLine(message)});
     if (m_dayAlarms.size() > kMostDayAlarms)
         m_dayAlarms.pop_front();
-    Offer(nChannel, std::move(message), time.nUtc);
+    Offer(nChannel, std::move(message), time.nSteady);
 }
 
 void CNotifyRules::Offer(int nChannel, Notification message, std::int64_t nNow) {
     Channel& c = m_channels[nChannel];
-    if (!c.bSentAny || nNow - c.nLastSent >= m_nRepeatSeconds || nNow < c.nLastSent) {
+    if (!c.bSentAny || nNow - c.nLastSent >= m_nRepeatSeconds) {
         Send(c, std::move(message), nNow);
         return;
     }
@@ -112,9 +111,9 @@ void CNotifyRules::OnLineHeard(NotifyTime time) {
     m_bWatching = true;
     if (m_bSilent) {
         m_bSilent = false;
-        m_out.push_back(ComposeEventMessage(m_source, NotifyEvent::kHeardAgain, time, time.nUtc - m_nLastHeard, ""));
+        m_out.push_back(ComposeEventMessage(m_source, NotifyEvent::kHeardAgain, time, time.nSteady - m_nLastHeard, ""));
     }
-    m_nLastHeard = time.nUtc;
+    m_nLastHeard = time.nSteady;
     m_strLinkLost.clear();
 }
 
@@ -138,22 +137,22 @@ void CNotifyRules::OnTick(NotifyTime time) {
     for (int n = 0; n < kChannels; ++n) {
         CheckDelay(n, time);
         Channel& c = m_channels[n];
-        if (!c.held.empty() && (time.nUtc - c.nLastSent >= m_nRepeatSeconds || time.nUtc < c.nLastSent)) {
+        if (!c.held.empty() && time.nSteady - c.nLastSent >= m_nRepeatSeconds) {
             // The last held is the news; the ones before it its digest.
             Notification last = std::move(c.held.back());
             c.held.pop_back();
-            Send(c, std::move(last), time.nUtc);
+            Send(c, std::move(last), time.nSteady);
         }
     }
-    // Counted from the first tick when no start was told; a clock set back
-    // starts the count again rather than holding it for hours.
-    if (!m_bWatching || time.nUtc < m_nLastHeard) {
+    // Counted from the first tick when no start was told.
+    if (!m_bWatching) {
         m_bWatching = true;
-        m_nLastHeard = time.nUtc;
+        m_nLastHeard = time.nSteady;
     }
-    if (m_nSilenceSeconds > 0 && !m_bSilent && time.nUtc - m_nLastHeard >= m_nSilenceSeconds) {
+    if (m_nSilenceSeconds > 0 && !m_bSilent && time.nSteady - m_nLastHeard >= m_nSilenceSeconds) {
         m_bSilent = true;
-        m_out.push_back(ComposeEventMessage(m_source, NotifyEvent::kSilent, time, time.nUtc - m_nLastHeard, m_strLinkLost));
+        m_out.push_back(
+            ComposeEventMessage(m_source, NotifyEvent::kSilent, time, time.nSteady - m_nLastHeard, m_strLinkLost));
     }
     CheckSummary(time);
 }

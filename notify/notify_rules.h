@@ -3,7 +3,10 @@
 // send, with the delay before an alarm is told, at most one message per
 // channel per repeat window (what is held back goes into the next one), the
 // silence of the instrument and the daily summary. No clock of its own:
-// every call is given its time, so tests replay days in a moment.
+// every call is given its time, so tests replay days in a moment. Delays,
+// windows and silence are measured on the time's steady clock, so that a
+// wall clock set forward or back sends nothing; the summary is due by the
+// local wall clock.
 #pragma once
 
 #include "alarms/channel_alarm.h"
@@ -54,7 +57,7 @@ private:
         int nState = kAlarmNone;
         double dLimit = 0.0;
         double dValue = 0.0;
-        std::int64_t nSince = 0;  // when the alarm began (UTC)
+        std::int64_t nSince = 0;  // when the alarm began (steady seconds, as the others here)
         bool bTold = false;       // the alarm was told (or held to be told)
         bool bSentAny = false;
         std::int64_t nLastSent = 0;

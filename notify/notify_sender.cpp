@@ -20,7 +20,8 @@ DeliveryResult DeliverCaught(INotifyWay& way, const Notification& message) {
 
 }  // namespace
 
-CNotifySender::CNotifySender(std::filesystem::path outboxPath) : m_outbox(std::move(outboxPath)) {
+CNotifySender::CNotifySender(std::filesystem::path outboxPath, NotifyFileOpener open)
+    : m_outbox(std::move(outboxPath), std::move(open)) {
     m_outbox.Load();
 }
 
@@ -35,6 +36,11 @@ void CNotifySender::SetBackOff(std::chrono::milliseconds first, std::chrono::mil
 void CNotifySender::SetGivenUp(GivenUp onGivenUp) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_onGivenUp = std::move(onGivenUp);
+}
+
+void CNotifySender::SetLog(Log onLog) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_onLog = std::move(onLog);
 }
 
 void CNotifySender::Start(std::vector<std::unique_ptr<INotifyWay>> ways, std::function<void()> onStateChanged) {
@@ -93,6 +99,16 @@ int CNotifySender::DamagedRecords() const {
     return m_outbox.DamagedRecords();
 }
 
+int CNotifySender::FoldedMessages() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_outbox.FoldedMessages();
+}
+
+bool CNotifySender::IsOutboxUnread() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_outbox.IsRead();
+}
+
 std::vector<DeliveryResult> CNotifySender::SendTest(const std::vector<std::unique_ptr<INotifyWay>>& ways,
                                                     const Notification& message) {
     std::vector<DeliveryResult> results;
@@ -105,9 +121,13 @@ void CNotifySender::Run() {
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_bStop) {
         try {
-            RemoveDone();
-            bool bAsked = false;
             auto wake = std::chrono::steady_clock::time_point::max();
+            if (!m_outbox.IsRead())
+                ReadOutbox(lock, &wake);
+            RemoveDone();
+            RewriteOutbox(lock);
+            TellNotes(lock);
+            bool bAsked = false;
             for (std::size_t k = 0; k < m_ways.size() && !m_bStop; ++k) {
                 if (m_runs[k].retryAt > std::chrono::steady_clock::now())
                     wake = std::min(wake, m_runs[k].retryAt);
@@ -150,19 +170,23 @@ bool CNotifySender::DeliverNext(std::size_t k, std::unique_lock<std::mutex>& loc
     const NotifyWayState before = state;
     const bool bTaken = result.kind != DeliveryResult::kRetryLater;
     if (bTaken) {
-        // The last way to take it ends the message: one record, not two.
+        // The last way to take it ends the message: one record, not two. One
+        // that became a list of others meanwhile (the outbox's bound) is a
+        // message this way has not taken.
         const auto& all = m_outbox.Pending();
         const auto entry = std::find_if(all.begin(), all.end(),
                                         [&](const CNotifyOutbox::Entry& e) { return e.message.nId == message.nId; });
-        if (entry != all.end() && AllTook(*entry, name))
-            m_outbox.MarkDone(message.nId);
-        else
-            m_outbox.MarkTaken(message.nId, name);
+        if (entry != all.end() && entry->message.strText == message.strText) {
+            if (AllTook(*entry, name))
+                m_outbox.MarkDone(message.nId);
+            else
+                m_outbox.MarkTaken(message.nId, name);
+        }
         run = WayRun();
     } else if (m_bStop) {
         return true;  // the answer to our own Cancel says nothing of the way
     } else {
-        run.pause = run.pause.count() == 0 ? m_firstPause : std::min(run.pause * 2, m_mostPause);
+        run.pause = NextPause(run.pause);
         run.retryAt = std::chrono::steady_clock::now() + run.pause;
     }
     // A refusal for good is a failure too: the dialog tells why.
@@ -196,5 +220,54 @@ void CNotifySender::RemoveDone() {
             done.push_back(e.message.nId);
     for (std::uint64_t nId : done)
         m_outbox.MarkDone(nId);
-    m_outbox.CompactIfDue();
+}
+
+std::chrono::milliseconds CNotifySender::NextPause(std::chrono::milliseconds pause) const {
+    return pause.count() == 0 ? m_firstPause : std::min(pause * 2, m_mostPause);
+}
+
+void CNotifySender::ReadOutbox(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point* pWake) {
+    if (m_read.retryAt > std::chrono::steady_clock::now()) {
+        *pWake = std::min(*pWake, m_read.retryAt);
+        return;
+    }
+    // Nothing writes the file while it is unread: the reader may rewrite it.
+    const std::unique_ptr<CNotifyOutbox> reader = m_outbox.Reader();
+    lock.unlock();
+    const bool bRead = reader->Load();
+    lock.lock();
+    if (bRead) {
+        m_outbox.Adopt(*reader);
+        m_read = WayRun();
+        return;
+    }
+    m_read.pause = NextPause(m_read.pause);
+    m_read.retryAt = std::chrono::steady_clock::now() + m_read.pause;
+    *pWake = std::min(*pWake, m_read.retryAt);
+}
+
+void CNotifySender::RewriteOutbox(std::unique_lock<std::mutex>& lock) {
+    if (!m_outbox.IsRewriteDue())
+        return;
+    const std::string bytes = m_outbox.BeginRewrite();
+    bool bWritten = false;
+    lock.unlock();
+    try {
+        bWritten = m_outbox.WriteRewrite(bytes);
+    } catch (...) {
+        // Out of memory: not written; the lock is taken again below.
+    }
+    lock.lock();
+    m_outbox.EndRewrite(bWritten);
+}
+
+void CNotifySender::TellNotes(std::unique_lock<std::mutex>& lock) {
+    const std::vector<std::string> notes = m_outbox.TakeNotes();
+    const Log onLog = m_onLog;
+    if (notes.empty() || !onLog)
+        return;
+    lock.unlock();
+    for (const std::string& note : notes)
+        onLog(note);
+    lock.lock();
 }

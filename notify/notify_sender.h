@@ -3,7 +3,9 @@
 // server. Every way takes the messages in their order; a way that took one
 // is not asked again for it, not even after a restart. A way that answers
 // "later" is tried again after a pause that doubles up to a bound; a
-// message a way can never deliver is given up for that way, and told.
+// message a way can never deliver is given up for that way, and told. The
+// thread also reads again an outbox it could not read at the start, and
+// rewrites it outside the lock Post waits for.
 #pragma once
 
 #include "notify/notification.h"
@@ -29,15 +31,21 @@ class CNotifySender {
 public:
     using GivenUp = std::function<void(const Notification& message, const std::string& strWay,
                                        const std::string& strAnswer)>;
+    using Log = std::function<void(const std::string& strLine)>;
 
-    // Reads what the last run left in the outbox; it is sent first.
-    explicit CNotifySender(std::filesystem::path outboxPath);
+    // Reads what the last run left in the outbox; it is sent first. One that
+    // cannot be read now is read by the thread later, after pauses as a
+    // way's (SetBackOff).
+    explicit CNotifySender(std::filesystem::path outboxPath, NotifyFileOpener open = nullptr);
     ~CNotifySender();
 
     // Before Start: the pause after a failed try, doubled up to most.
     void SetBackOff(std::chrono::milliseconds first, std::chrono::milliseconds most);
     // Before Start: told (on the sending thread) of each message given up.
     void SetGivenUp(GivenUp onGivenUp);
+    // Before Start: told (on the sending thread) what the outbox met: damage,
+    // a file it could not read, messages folded by its bound (UTF-8 lines).
+    void SetLog(Log onLog);
 
     // Starts the thread with these ways; onStateChanged is called on it
     // when a way's state changes. Again after Stop with other ways.
@@ -54,6 +62,10 @@ public:
     std::size_t PendingCount() const;
     // Records the outbox could not read at the start.
     int DamagedRecords() const;
+    // Messages folded into another's list by the outbox's bound.
+    int FoldedMessages() const;
+    // The outbox's file could not be read yet: what is posted is in memory only.
+    bool IsOutboxUnread() const;
 
     // For "Wyślij wiadomość próbną": each way's answer to one message, in
     // the caller's thread, outside the outbox.
@@ -67,6 +79,12 @@ private:
     };
 
     void Run();
+    // The outbox's file read again, outside the lock, once its pause ran out.
+    void ReadOutbox(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point* pWake);
+    // The outbox's file rewritten, when due, outside the lock.
+    void RewriteOutbox(std::unique_lock<std::mutex>& lock);
+    void TellNotes(std::unique_lock<std::mutex>& lock);
+    std::chrono::milliseconds NextPause(std::chrono::milliseconds pause) const;
     // Offers way k the first message it has not taken; false when there was none.
     bool DeliverNext(std::size_t k, std::unique_lock<std::mutex>& lock);
     // Every way took the message, counting strAlso as one that did.
@@ -78,9 +96,11 @@ private:
     CNotifyOutbox m_outbox;
     std::vector<std::unique_ptr<INotifyWay>> m_ways;
     std::vector<WayRun> m_runs;
+    WayRun m_read;  // the tries to read an outbox that could not be read
     std::vector<NotifyWayState> m_states;
     std::function<void()> m_onStateChanged;
     GivenUp m_onGivenUp;
+    Log m_onLog;
     std::chrono::milliseconds m_firstPause{10000};
     std::chrono::milliseconds m_mostPause{600000};
     bool m_bStop = false;

@@ -146,6 +146,27 @@ void AppendDigest(Notification& message, const std::vector<Notification>& held, 
         message.strText += "- " + NotifyListLine(h) + Pl(" (warto\x9C\xE6 ") + h.strValue + ")\n";
 }
 
+void AppendBacklogDigest(Notification& message, const std::vector<Notification>& older) {
+    if (older.empty())
+        return;
+    const std::string count = std::to_string(older.size());
+    message.strSubject += " (+" + count + Pl(" zaleg\xB3ych)");
+    message.strText +=
+        Pl("\nStarsze, zebrane tutaj, bo kolejka oczekuj\xB9" "cych by\xB3" "a pe\xB3na (") + count + "):\n";
+    for (const Notification& h : older) {
+        // A line, not a text: one read from a damaged or foreign outbox
+        // cannot make the list larger than a record may be.
+        std::string line = NotifyListLine(h);
+        if (line.size() > 200) {
+            std::size_t cut = 200;
+            while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
+                --cut;  // not inside a UTF-8 letter
+            line.resize(cut);
+        }
+        message.strText += "- " + line + "\n";
+    }
+}
+
 Notification ComposeSummaryMessage(const NotifySource& source, NotifyTime time, const std::vector<NotifySummaryRow>& rows,
                                    const std::vector<std::string>& alarms, int nMoreAlarms) {
     Notification m = Base(source, NotifyEvent::kSummary, time);

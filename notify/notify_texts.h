@@ -16,10 +16,13 @@ struct NotifySource {
     char cDecimal = '.';     // the user's option may make it ','
 };
 
-// A moment: seconds since 1970 UTC, and the offset of the local clock then.
+// A moment: seconds since 1970 UTC, the offset of the local clock then,
+// and seconds on a clock that only runs forward (since the PC started), by
+// which durations are measured: setting the wall clock moves no delay.
 struct NotifyTime {
     std::int64_t nUtc = 0;
     int nOffsetMinutes = 0;
+    std::int64_t nSteady = 0;
 
     std::int64_t Local() const { return nUtc + nOffsetMinutes * 60LL; }
 };
@@ -49,6 +52,9 @@ std::string NotifyListLine(const Notification& message);
 
 // Events held back by the repeat window, told at the end of the next one.
 void AppendDigest(Notification& message, const std::vector<Notification>& held, int nRepeatMinutes);
+// Older messages folded into this one by the outbox's bound: listed in its
+// text, counted in its subject ("… (+99 zaległych)").
+void AppendBacklogDigest(Notification& message, const std::vector<Notification>& older);
 
 struct NotifySummaryRow {
     int nChannel;

@@ -93,8 +93,9 @@ TEST_F(NotifyOutboxTest, WhatWasWrittenComesBackInOrderWithItsWaysAndWithoutWhat
 }
 
 // A way back after days of failing must not rewrite a backlog of megabytes
-// for each message it takes (the window's Post waits for each rewrite).
-TEST_F(NotifyOutboxTest, ABigBacklogIsNotRewrittenWholeAtEveryStep) {
+// for each message it takes; one failing for weeks must not grow it without
+// bound, nor lose a message to the bound without a word.
+TEST_F(NotifyOutboxTest, ABigBacklogIsFoldedAndNotRewrittenWholeAtEveryStep) {
     CNotifyOutbox outbox(Path());
     ASSERT_TRUE(outbox.Load());
     for (int i = 1; i <= 12; ++i) {
@@ -108,6 +109,31 @@ TEST_F(NotifyOutboxTest, ABigBacklogIsNotRewrittenWholeAtEveryStep) {
         ASSERT_TRUE(outbox.MarkDone(id));
         outbox.CompactIfDue();
         EXPECT_GT(outbox.FileBytes(), before) << id;
+    }
+
+    // Past 1000 messages the oldest hundred become the newest of them, which
+    // lists the others and counts as taken by a way that took them all.
+    std::string bytes;
+    for (int i = 1; i <= 1000; ++i) {
+        Notification m = Message(i);
+        m.nId = i;
+        bytes += CNotifyOutbox::MessageRecord(m) + CNotifyOutbox::TakenRecord(i, "e-mail");
+    }
+    Write(Path(), bytes + CNotifyOutbox::TakenRecord(1, "program"));
+    CNotifyOutbox full(Path());
+    ASSERT_TRUE(full.Load());
+    Notification next = Message(1001);
+    ASSERT_TRUE(full.Post(next));
+    CNotifyOutbox again(Path());
+    ASSERT_TRUE(again.Load());
+    for (const CNotifyOutbox* o : {&full, &again}) {
+        ASSERT_EQ(o->Pending().size(), 902u);
+        const CNotifyOutbox::Entry& folded = o->Pending().front();
+        EXPECT_EQ(folded.message.nId, 100u);
+        EXPECT_EQ(folded.taken, std::set<std::string>{"e-mail"});
+        EXPECT_EQ(folded.message.strSubject, "Temperatura 100 (+99 zaleg\xC5\x82ych)");
+        EXPECT_NE(folded.message.strText.find("\n- 2026-12-08 14:03:12 +01:00 Temperatura 1\n"), std::string::npos);
+        EXPECT_EQ(o->FoldedMessages(), 99);
     }
 }
 
@@ -144,6 +170,14 @@ TEST_F(NotifyOutboxTest, HostileBytesNeverStopTheLoad) {
     std::string noise;
     for (int i = 0; i < 5000; ++i)
         noise.push_back(static_cast<char>(i * 7919 % 251));
+    // Past 64 MB, as a run whose ways failed for weeks may leave it.
+    std::string backlog;
+    for (int i = 1; i <= 10200; ++i) {
+        Notification m = Message(1);
+        m.nId = i;
+        m.strText.assign(6500, 'x');
+        backlog += CNotifyOutbox::MessageRecord(m);
+    }
     struct Row {
         const char* name;
         std::string bytes;
@@ -159,6 +193,7 @@ TEST_F(NotifyOutboxTest, HostileBytesNeverStopTheLoad) {
         {"noise between whole records", one + noise + two, 2, 1},
         {"noise", noise, 0, 1},
         {"a record twice", one + one, 1, 0},
+        {"a backlog past 64 MB", std::move(backlog), 993, 0},  // folded to 1000 at most, the newest kept
     };
     for (const Row& row : rows) {
         Write(Path(), row.bytes);

@@ -27,7 +27,7 @@ NotifySettings Settings(int delay, int repeat, int silence, const char* summary 
     return s;
 }
 
-NotifyTime At(std::int64_t seconds) { return NotifyTime{kDay + seconds, kOffset}; }
+NotifyTime At(std::int64_t seconds) { return NotifyTime{kDay + seconds, kOffset, seconds}; }
 
 // Events as "name@second", for comparing whole runs at a glance.
 std::vector<std::string> Names(const std::vector<Notification>& messages) {
@@ -38,8 +38,9 @@ std::vector<std::string> Names(const std::vector<Notification>& messages) {
 }
 
 // Channel 3 with an upper limit of 25.0: one value a second from 0 s on,
-// judged and ticked as the program does.
-std::vector<Notification> Feed(CNotifyRules& rules, const std::vector<double>& values) {
+// judged and ticked as the program does; the wall clock set nStep seconds
+// forward from the third on.
+std::vector<Notification> Feed(CNotifyRules& rules, const std::vector<double>& values, std::int64_t nStep = 0) {
     AlarmLimits limits;
     limits.bHasHigh = true;
     limits.dHigh = 25.0;
@@ -47,8 +48,10 @@ std::vector<Notification> Feed(CNotifyRules& rules, const std::vector<double>& v
     std::vector<Notification> all;
     for (std::size_t s = 0; s < values.size(); ++s) {
         JudgeAlarm(alarm, values[s], limits, kDefaultHysteresis);
-        rules.OnReading(3, values[s], alarm, At(s));
-        rules.OnTick(At(s));
+        NotifyTime time = At(s);
+        time.nUtc += s >= 2 ? nStep : 0;
+        rules.OnReading(3, values[s], alarm, time);
+        rules.OnTick(time);
         for (Notification& m : rules.TakeMessages())
             all.push_back(m);
     }
@@ -62,15 +65,17 @@ TEST(NotifyRules, AnAlarmIsToldOnlyAfterItsDelay) {
         int delay;
         std::vector<double> values;
         std::vector<std::string> told;
+        std::int64_t step = 0;  // the wall clock set forward
     };
     const Row rows[] = {
         {0, {24, 26, 26, 24}, {"alarm@01", "alarm_cleared@03"}},
         {5, {24, 26, 26, 26, 24, 24}, {}},  // back within the delay: nothing at all
         {5, {24, 26, 26, 26, 26, 26, 26, 24}, {"alarm@06", "alarm_cleared@07"}},
+        {300, {24, 26, 26, 26, 24}, {}, 1200},
     };
     for (const Row& row : rows) {
         CNotifyRules rules(Source(), Settings(row.delay, 0, 0));
-        EXPECT_EQ(Names(Feed(rules, row.values)), row.told) << row.delay;
+        EXPECT_EQ(Names(Feed(rules, row.values, row.step)), row.told) << row.delay;
     }
 }
 
@@ -142,12 +147,17 @@ TEST(NotifyRules, SilenceHeardAgainStartAndRecording) {
     never.OnTick(At(100000));
     EXPECT_TRUE(never.TakeMessages().empty());
 
-    // The clock set back a day: the silence is counted again from then.
-    CNotifyRules setBack(Source(), Settings(0, 0, 10));
-    setBack.OnStart(false, At(86400));
-    setBack.OnTick(At(0));
-    setBack.OnTick(At(600));
-    EXPECT_EQ(setBack.TakeMessages().size(), 1u);
+    // The wall clock set back a day, then forward 20 min at a time with a
+    // line every second: the silence counts on the steady clock alone.
+    CNotifyRules stepped(Source(), Settings(0, 0, 10));
+    stepped.OnStart(false, NotifyTime{kDay + 86400, kOffset, 0});
+    for (std::int64_t s = 1; s <= 4; ++s) {
+        stepped.OnTick(NotifyTime{kDay + 1200 * s, kOffset, s});
+        stepped.OnLineHeard(NotifyTime{kDay + 1200 * s, kOffset, s});
+    }
+    EXPECT_TRUE(stepped.TakeMessages().empty());
+    stepped.OnTick(NotifyTime{kDay, kOffset, 604});
+    EXPECT_EQ(stepped.TakeMessages().size(), 1u);
 }
 
 TEST(NotifyRules, TheDailySummaryTellsTheLast24Hours) {

@@ -1,5 +1,6 @@
 #include "notify/notify_sender.h"
 
+#include "config/native_file.h"
 #include "notify_test_dir.h"
 
 #include <atomic>
@@ -115,6 +116,28 @@ TEST_F(NotifySenderTest, EachWayTakesEachMessageOnceAcrossARestart) {
     EXPECT_TRUE(mail2->Attempts().empty());
     EXPECT_EQ(hook2->Attempts(), (std::vector<std::uint64_t>{1, 2, 3}));
     EXPECT_FALSE(sender.IsFailing());
+    sender.Stop();
+
+    // Held by another program at the start: what is posted meanwhile goes
+    // out, and is numbered and written only after what the file held.
+    {
+        CNotifyOutbox old(Path());
+        ASSERT_TRUE(old.Load());
+        for (Notification m : {Message(), Message(), Message()})
+            ASSERT_TRUE(old.Post(m));  // 4, 5, 6
+    }
+    std::atomic<bool> held{true};
+    auto late = std::make_shared<WayLog>();
+    CNotifySender holding(Path(), [&](const std::filesystem::path& path, const char* mode) {
+        return held && mode[0] == 'r' ? nullptr : native_file::Open(path, mode);
+    });
+    holding.SetBackOff(1ms, 4ms);
+    holding.Start(Ways({{"e-mail", late}}), nullptr);
+    holding.Post(Message());
+    ASSERT_TRUE(Eventually([&] { return late->Attempts().size() == 1 && holding.PendingCount() == 0; }));
+    held = false;
+    ASSERT_TRUE(Eventually([&] { return late->Attempts().size() == 4 && holding.PendingCount() == 0; }));
+    EXPECT_EQ(late->Attempts(), (std::vector<std::uint64_t>{1, 4, 5, 6}));
 }
 
 TEST_F(NotifySenderTest, LaterIsTriedAgainAndNeverIsGivenUp) {
@@ -158,7 +181,7 @@ TEST_F(NotifySenderTest, LaterIsTriedAgainAndNeverIsGivenUp) {
     }
 }
 
-TEST_F(NotifySenderTest, StopReturnsWhileAWayWaitsForItsServer) {
+TEST_F(NotifySenderTest, NeitherStopNorPostWaitsForAServerOrARewrite) {
     auto log = std::make_shared<WayLog>();
     log->bBlock = true;
     {
@@ -171,6 +194,39 @@ TEST_F(NotifySenderTest, StopReturnsWhileAWayWaitsForItsServer) {
         EXPECT_FALSE(sender.IsFailing());  // our own Cancel is no failure
     }
     EXPECT_EQ(CNotifySender(Path()).PendingCount(), 1u);  // kept for the next run
+
+    // The outbox rewritten (held here as it begins) keeps no Post waiting.
+    std::filesystem::remove(Path());
+    {
+        CNotifyOutbox outbox(Path());
+        ASSERT_TRUE(outbox.Load());
+        Notification big = Message();
+        big.strText.assign(100000, 'x');
+        ASSERT_TRUE(outbox.Post(big) && outbox.MarkDone(big.nId));
+    }
+    std::mutex mutex;
+    std::condition_variable resume;
+    bool bRewriting = false, bResumed = false;
+    CNotifySender sender(Path(), [&](const std::filesystem::path& path, const char* mode) {
+        std::unique_lock<std::mutex> lock(mutex);
+        bRewriting = bRewriting || mode[0] == 'w';
+        resume.wait_for(lock, 10s, [&] { return bResumed || mode[0] != 'w'; });
+        return native_file::Open(path, mode);
+    });
+    auto mail = std::make_shared<WayLog>();
+    sender.Start(Ways({{"e-mail", mail}}), nullptr);
+    ASSERT_TRUE(Eventually([&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return bRewriting;
+    }));
+    auto posted = std::async(std::launch::async, [&] { sender.Post(Message()); });
+    EXPECT_EQ(posted.wait_for(5s), std::future_status::ready);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        bResumed = true;
+    }
+    resume.notify_all();
+    ASSERT_TRUE(Eventually([&] { return mail->Attempts().size() == 1u; }));
 }
 
 TEST_F(NotifySenderTest, TheTestMessageGetsEachWaysAnswer) {
