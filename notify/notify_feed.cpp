@@ -80,9 +80,13 @@ std::vector<std::unique_ptr<INotifyWay>> MakeWays(const NotifySettings& settings
     std::vector<std::unique_ptr<INotifyWay>> ways;
     if (!settings.strSmtpUrl.empty() && bPasswordHeld)
         ways.push_back(std::make_unique<CHeldMailWay>());
-    else if (!settings.strSmtpUrl.empty())
-        ways.push_back(std::make_unique<CMailWay>(settings, strPassword,
-                                                  [] { return std::make_unique<CNotifyStreamWin>(); }));
+    else if (!settings.strSmtpUrl.empty()) {
+        auto mail =
+            std::make_unique<CMailWay>(settings, strPassword, [] { return std::make_unique<CNotifyStreamWin>(); });
+        // Recipients refused while others took the message.
+        mail->SetNote([log](const std::string& line) { AppendLine(log, line); });
+        ways.push_back(std::move(mail));
+    }
     if (!settings.strWebhookUrl.empty())
         ways.push_back(std::make_unique<CWebhookWay>(settings, std::make_unique<CHttpPosterWin>()));
     if (!settings.strProgram.empty())

@@ -138,10 +138,10 @@ void CNotifySender::Run() {
             // that a pause just begun sets the time to wake.
             if (bAsked || m_bStop)
                 continue;
-            if (wake == std::chrono::steady_clock::time_point::max())
-                m_wake.wait(lock);
-            else
-                m_wake.wait_until(lock, wake);
+            // Never unbounded: the MinGW runtime's condition variable has
+            // been seen to lose a wake-up under Wine, which would leave a
+            // posted message unsent until the next one.
+            m_wake.wait_until(lock, std::min(wake, std::chrono::steady_clock::now() + std::chrono::seconds(1)));
         } catch (...) {
             // Out of memory in the outbox or a callback: the thread stays,
             // and tries again after a pause; what is pending stays pending.

@@ -1,6 +1,7 @@
 #include "viewer/kvf_parallel.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -8,6 +9,10 @@
 #include <thread>
 
 namespace {
+
+// How often a wait looks again at what it waits for, whether or not it was
+// woken.
+constexpr std::chrono::milliseconds kRecheck(100);
 
 // Farthest from a nominal cut that a record start is looked for; a piece
 // whose cut falls in longer damage is read with the piece before.
@@ -120,8 +125,12 @@ void Worker(Shared* shared, KvfSource* source) {
     std::unique_lock<std::mutex> held(shared->lock);
     for (;;) {
         std::size_t k;
-        shared->changed.wait(held, [&] { return shared->stop || shared->next >= shared->Count() ||
-                                                shared->next < shared->delivered + shared->ahead; });
+        // Bounded, and looked at again: the MinGW runtime's condition
+        // variable has been seen to lose a wake-up under Wine.
+        while (!shared->changed.wait_for(held, kRecheck, [&] {
+            return shared->stop || shared->next >= shared->Count() || shared->next < shared->delivered + shared->ahead;
+        })) {
+        }
         if (!shared->Take(&k))
             return;
         shared->Parse(*source, k, held);
@@ -131,8 +140,7 @@ void Worker(Shared* shared, KvfSource* source) {
 }  // namespace
 
 KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t pieceBytes,
-                                    const std::function<void(KvfPiece&)>& deliver,
-                                    const std::atomic<bool>* pAbort) {
+                                    const std::function<void(KvfPiece&)>& deliver, const std::atomic<bool>* pAbort) {
     KvfParallelResult result;
     Shared shared;
     std::vector<std::thread> workers;
@@ -176,7 +184,7 @@ KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t 
                 if (shared.Take(&mine))
                     shared.Parse(source, mine, held);  // this thread parses too while it waits
                 else
-                    shared.changed.wait(held, [&] { return shared.stop || shared.pieces[k] != nullptr; });
+                    shared.changed.wait_for(held, kRecheck, [&] { return shared.stop || shared.pieces[k] != nullptr; });
                 continue;
             }
             std::unique_ptr<KvfPiece> piece = std::move(shared.pieces[k]);

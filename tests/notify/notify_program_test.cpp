@@ -64,11 +64,13 @@ std::string NotifyIni(const std::string& notify) {
     return "[GENERAL]\r\nPORT_NR=13\r\nSHOW_ADV=0\r\n" + kLimitHigh3 + "[NOTIFY]\r\nNOTIFY_REPEAT=0\r\n" + notify;
 }
 
-std::string MailIni(const NotifyServers& servers) {
+// moreTo: recipients after the two the server takes (with a ";" among
+// them, the file ends the value with one, as the program stores it).
+std::string MailIni(const NotifyServers& servers, const std::string& moreTo = "") {
     return "NOTIFY_SMTP_URL=" + servers.SmtpUrl() +
            "\r\nNOTIFY_FROM=qm487@lab.test\r\n"
-           "NOTIFY_TO=a@lab.test, b@lab.test\r\nNOTIFY_SMTP_CA_FILE=" +
-           servers.CaFile() + "\r\n";
+           "NOTIFY_TO=a@lab.test, b@lab.test" +
+           moreTo + "\r\nNOTIFY_SMTP_CA_FILE=" + servers.CaFile() + "\r\n";
 }
 
 class Instrument : public InstrumentPort {
@@ -136,7 +138,7 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
     // server takes it as UTF-8.
     const std::string secret = ProtectSecret("Has\xB3o-7;x", &bFailed);
     ASSERT_FALSE(bFailed);
-    RunningProgram program(NotifyIni(MailIni(servers) + "NOTIFY_SMTP_USER=lab\r\nNOTIFY_SMTP_SECRET=" + secret +
+    RunningProgram program(NotifyIni(MailIni(servers, "; nobody@lab.test;") + "NOTIFY_SMTP_USER=lab\r\nNOTIFY_SMTP_SECRET=" + secret +
                                      "\r\nNOTIFY_WEBHOOK_URL=" + servers.HookUrl() +
                                      "\r\nNOTIFY_PROGRAM=" + WindowsPath(QM487_ARGV_WRITER) + "\r\n"));
     const std::filesystem::path argvFile = program.IniPath().parent_path() / "argv.txt";
@@ -195,6 +197,9 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
               std::string::npos)
         << cleared;
     EXPECT_NE(cleared.find("Alarm trwa\xC5\x82 "), std::string::npos) << cleared;
+    // The recipient the server refused, in the notification log.
+    const std::string log = ReadFileBytes(program.IniPath().parent_path() / "qm487cfg.notify.log");
+    EXPECT_EQ(Count(log, "nobody@lab.test: 550"), 2u) << log;
 
     // The web hook: JSON with the text and each field.
     const std::string posts = servers.Posts();

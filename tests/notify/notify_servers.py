@@ -57,6 +57,13 @@ class Hook(http.server.BaseHTTPRequestHandler):
 
 
 class Keeper:
+    # One recipient is refused, as a server refuses an unknown mailbox.
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address.startswith("nobody@"):
+            return "550 5.1.1 No such mailbox"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
     async def handle_DATA(self, server, session, envelope):
         os.makedirs(directory + "/mail", exist_ok=True)
         name = "%s/mail/%04d" % (directory, len([f for f in os.listdir(directory + "/mail") if f.endswith(".eml")]) + 1)
