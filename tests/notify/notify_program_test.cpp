@@ -138,7 +138,8 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
     // server takes it as UTF-8.
     const std::string secret = ProtectSecret("Has\xB3o-7;x", &bFailed);
     ASSERT_FALSE(bFailed);
-    RunningProgram program(NotifyIni(MailIni(servers, "; nobody@lab.test;") + "NOTIFY_SMTP_USER=lab\r\nNOTIFY_SMTP_SECRET=" + secret +
+    RunningProgram program(NotifyIni(MailIni(servers, "; nobody@lab.test;") +
+                                     "NOTIFY_SMTP_USER=lab\r\nNOTIFY_SMTP_SECRET=" + secret +
                                      "\r\nNOTIFY_WEBHOOK_URL=" + servers.HookUrl() +
                                      "\r\nNOTIFY_PROGRAM=" + WindowsPath(QM487_ARGV_WRITER) + "\r\n"));
     const std::filesystem::path argvFile = program.IniPath().parent_path() / "argv.txt";
