@@ -91,8 +91,7 @@ std::vector<std::unique_ptr<INotifyWay>> MakeWays(const NotifySettings& settings
         ways.push_back(std::make_unique<CWebhookWay>(settings, std::make_unique<CHttpPosterWin>()));
     if (!settings.strProgram.empty())
         ways.push_back(std::make_unique<CProgramWay>(
-            settings, std::make_unique<CProgramStarterWin>(
-                          [log](const std::string& text) { AppendLine(log, Cp1250ToUtf8(text)); })));
+            settings, std::make_unique<CProgramStarterWin>([log](const std::string& text) { AppendLine(log, text); })));
     return ways;
 }
 

@@ -46,7 +46,8 @@ public:
     virtual void Cancel() = 0;
 };
 
-// Starts a program by its full path with these arguments (UTF-8), each one
+// Starts a program by its full path with these arguments (UTF-8; *pError
+// says why not, in Polish, UTF-8, as every answer), each one
 // argument exactly as given: never through a shell. Not waited for; one
 // still running after nRunLimitMs is ended, and that is noted. onEnded
 // (may be empty) is called once, on any thread, when a program started

@@ -1,5 +1,6 @@
 #include "notify/program_starter_win.h"
 
+#include "config/cp1250.h"
 #include "framework/handles.h"
 #include "framework/text.h"
 #include "notify/command_line.h"
@@ -12,7 +13,7 @@ namespace {
 struct RunWatch {
     CHandle job;
     CHandle process;
-    std::string strPath;  // Windows-1250, for the note
+    std::string strPath;  // UTF-8, for the note
     CProgramStarterWin::Note note;
     std::function<void()> onEnded;
 };
@@ -23,7 +24,9 @@ void CALLBACK OnRunEndOrLimit(PTP_CALLBACK_INSTANCE, PVOID pContext, PTP_WAIT pW
         if (!watch->job.IsValid() || !TerminateJobObject(watch->job.Get(), 1))
             TerminateProcess(watch->process.Get(), 1);
         if (watch->note)
-            watch->note("Program powiadomie\xF1 zako\xF1" "czony po przekroczeniu czasu: " + watch->strPath);
+            watch->note(Cp1250ToUtf8("Program powiadomie\xF1 zako\xF1"
+                                     "czony po przekroczeniu czasu: ") +
+                        watch->strPath);
     }
     if (watch->onEnded)
         watch->onEnded();
@@ -71,7 +74,9 @@ bool CProgramStarterWin::Start(const std::string& strPath, const std::vector<std
                                std::string* pError, std::function<void()> onEnded) {
     const std::wstring path = afx::WidenUtf8(strPath);
     if (!IsRunnableProgramFile(path)) {
-        *pError = "podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA programu .exe lub skryptu .ps1 (np. C:\\Narz\xEA" "dzia\\powiadom.ps1)";
+        *pError = Cp1250ToUtf8("podaj pe\xB3n\xB9 \x9C"
+                               "cie\xBFk\xEA programu .exe lub skryptu .ps1 (np. C:\\Narz\xEA"
+                               "dzia\\powiadom.ps1)");
         return false;
     }
     // A script runs by the system's own PowerShell, by its full path.
@@ -93,15 +98,17 @@ bool CProgramStarterWin::Start(const std::string& strPath, const std::vector<std
                         CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup,
                         &info)) {
         const DWORD error = GetLastError();
-        *pError = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                      ? "nie ma takiego programu"
-                      : "nie mo\xBFna uruchomi\xE6 programu (b\xB3\xB9" "d " + std::to_string(error) + ")";
+        *pError = Cp1250ToUtf8(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                                   ? "nie ma takiego programu"
+                                   : "nie mo\xBFna uruchomi\xE6 programu (b\xB3\xB9"
+                                     "d " +
+                                         std::to_string(error) + ")");
         return false;
     }
     std::unique_ptr<RunWatch> watch(new RunWatch);
     watch->process.Attach(info.hProcess);
     const CHandle thread(info.hThread);
-    watch->strPath = afx::Narrow1250(path);
+    watch->strPath = strPath;
     watch->note = m_note;
     watch->onEnded = std::move(onEnded);
     // Without a job (the program's own job may forbid one) the process

@@ -13,13 +13,13 @@
 
 class CProgramStarterWin : public IProgramStarter {
 public:
-    // Called on a pool thread, with Windows-1250 text, when a program was
+    // Called on a pool thread, with UTF-8 text, when a program was
     // ended for running too long; may be empty. It must stay callable for
     // as long as a program started may run.
     using Note = std::function<void(const std::string& text)>;
     explicit CProgramStarterWin(Note note = Note()) : m_note(std::move(note)) {}
 
-    // strPath and args are UTF-8; *pError (Windows-1250) says why not.
+    // strPath and args are UTF-8; *pError (Polish, UTF-8) says why not.
     // nRunLimitMs 0: no limit.
     bool Start(const std::string& strPath, const std::vector<std::string>& args, unsigned nRunLimitMs,
                std::string* pError, std::function<void()> onEnded = nullptr) override;

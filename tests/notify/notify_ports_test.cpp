@@ -275,7 +275,11 @@ TEST(ProgramStarter, OnlyAFullPathToAProgramIsStarted) {
     for (const char* path : {"argv_writer.exe", "..\\argv_writer.exe", "C:notify.exe", "C:\\Windows\\x.bat",
                              "C:\\Windows\\x.cmd", ""}) {
         EXPECT_FALSE(starter.Start(path, {}, 1000, &error)) << path;
-        EXPECT_FALSE(error.empty());
+        // UTF-8, as the answer it goes into.
+        EXPECT_EQ(error.find("pe\xC5\x82n\xC4\x85 \xC5\x9B"
+                             "cie\xC5\xBCk\xC4\x99"),
+                  6u)
+            << error;
     }
     EXPECT_FALSE(starter.Start("C:\\no such folder\\none.exe", {}, 1000, &error));
     // Judged by its long, final path: a link named alarm.exe to a shell's file.
