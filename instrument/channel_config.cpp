@@ -176,7 +176,7 @@ std::string ChannelConfig::Title(int channel) const {
     if (channel == 0)
         return "Temperatura";
     const std::string& name = channels[channel].strName;
-    return name.empty() ? "Temperatura " + std::to_string(channel) : name;
+    return Trimmed(name).empty() ? "Temperatura " + std::to_string(channel) : name;
 }
 
 // raw x gain + offset in units of the resolution over the common

@@ -67,7 +67,8 @@ struct ChannelConfig {
 
     const ChannelSettings& operator[](int nChannel) const { return channels[nChannel]; }
     ChannelSettings& operator[](int nChannel) { return channels[nChannel]; }
-    // The name given, or "Temperatura k" ("Temperatura" for channel 0).
+    // The name given, or for none (or only blanks) "Temperatura k"
+    // ("Temperatura" for channel 0).
     std::string Title(int nChannel) const;
 };
 
