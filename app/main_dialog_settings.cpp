@@ -19,6 +19,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
         field.m_lfValue.lfItalic = f.nFontItalic;
         field.m_lfValue.lfWeight = f.nFontWeight;
     }
+    m_instrument.SetChannelConfig(s.channels);
     m_port.SetNumber(s.nPortNumber);
     m_placement.TakeSettings(s);
     m_bShowPromotion = s.bShowPromotion != FALSE;
@@ -41,6 +42,7 @@ ProgramSettings CMainDialog::CollectSettings() const {
         f.nFontItalic = field.m_lfValue.lfItalic;
         f.nFontWeight = field.m_lfValue.lfWeight;
     }
+    s.channels = m_instrument.GetChannelConfig();
     s.nPortNumber = m_port.Number();
     m_placement.GiveSettings(s);
     s.bShowPromotion = m_bShowPromotion;

@@ -95,6 +95,7 @@ void LoadSettings(const CIniFile& ini, ProgramSettings& s) {
             static_cast<unsigned>(ini.GetInt(section, Numbered("FONT_ITALIC_TEMP", k), 0)) & 0xFFu);
         f.nFontWeight = Clamped(ini.GetInt(section, Numbered("FONT_WEIGHT_TEMP", k), 0), 0, kMaxFontWeight);
     }
+    LoadChannelConfig(ini, s.channels);
 
     s.nPortNumber = Clamped(ini.GetInt(kGeneral, "PORT_NR", 0), 0, kMaxPortNumber);
     s.nWindowTop = WindowCoordinate(ini, "WINDOW_TOP", 100);
@@ -142,6 +143,7 @@ void SaveSettings(CIniFile& ini, const ProgramSettings& s) {
         ini.SetInt(section, Numbered("FONT_ITALIC_TEMP", k), f.nFontItalic);
         ini.SetInt(section, Numbered("FONT_WEIGHT_TEMP", k), f.nFontWeight);
     }
+    SaveChannelConfig(ini, s.channels);
 
     ini.SetInt(kGeneral, "PORT_NR", s.nPortNumber);
     ini.SetInt(kGeneral, "WINDOW_TOP", s.nWindowTop);

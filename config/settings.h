@@ -8,6 +8,7 @@
 #include "config/mqtt_settings.h"
 #include "config/recording_settings.h"
 #include "config/ini_file.h"
+#include "instrument/channel_config.h"
 #include "notify/notify_settings.h"
 
 #include <string>
@@ -25,6 +26,8 @@ struct ProgramSettings {
     // Display fields: channels 1 to 8 at 0 to 7, channel 0 at 8
     // (sections TEMP1 ... TEMP8, TEMP0).
     FieldSettings fields[9];
+    // Names, inputs in use, calibration: further keys of TEMP1 ... TEMP8.
+    ChannelConfig channels;
 
     int nPortNumber;  // 0: none chosen
     int nWindowLeft, nWindowTop, nWindowRight, nWindowBottom;

@@ -6,6 +6,7 @@ CChannelSet::CChannelSet() : m_channels(), m_bMeanPending(TRUE) {
     for (ChannelState& channel : m_channels) {
         // NaN: a channel that never had a value publishes no number.
         channel.dValue = std::numeric_limits<double>::quiet_NaN();
+        channel.dRawValue = channel.dValue;
         channel.bNoValue = TRUE;
         channel.bAlert = FALSE;
         channel.bFineResolution = FALSE;
@@ -13,11 +14,12 @@ CChannelSet::CChannelSet() : m_channels(), m_bMeanPending(TRUE) {
     }
 }
 
-void CChannelSet::StoreValue(int nChannel, double dValue, BOOL bAlert) {
+void CChannelSet::StoreValue(int nChannel, double dRaw, BOOL bAlert) {
     if (nChannel < 1 || nChannel >= kChannels)
         return;
     ChannelState& channel = m_channels[nChannel];
-    channel.dValue = dValue;
+    channel.dRawValue = dRaw;
+    channel.dValue = CorrectReading(m_config[nChannel], dRaw, channel.bFineResolution != FALSE);
     channel.bNoValue = FALSE;
     channel.bAlert = bAlert;
 }
@@ -63,7 +65,7 @@ BOOL CChannelSet::ComputeMean(double* pdMean) const {
     BOOL noValue[8];
     for (int i = 0; i < 8; ++i) {
         values[i] = m_channels[i + 1].dValue;
-        noValue[i] = m_channels[i + 1].bNoValue;
+        noValue[i] = m_channels[i + 1].bNoValue || !m_config[i + 1].bInUse;
     }
     return ComputeChannelMean(values, noValue, pdMean);
 }

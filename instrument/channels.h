@@ -5,7 +5,7 @@
 // and the feeds read it here, never from a window.
 //
 // Channel index 0 to 8: channels 1 to 8 are the instrument's inputs,
-// channel 0 is the mean of those of them that hold a value.
+// channel 0 is the mean of those of them in use that hold a value.
 //
 // To keep more per channel, add it to ChannelState and have the writer
 // below or the instrument maintain it; parts that want every new reading
@@ -14,12 +14,17 @@
 
 #include "common/win_types.h"
 #include "alarms/channel_alarm.h"
+#include "instrument/channel_config.h"
 
 struct ChannelState {
     // The last value stored, in the channel's quantity; NaN until the
     // channel has had one. Meaningful only while bNoValue is FALSE, but kept
-    // (and published) after the channel loses its value.
+    // (and published) after the channel loses its value. Corrected by the
+    // channel's calibration (ChannelConfig) when it has one.
     double dValue;
+    // The value as the instrument sent it, before the correction, for those
+    // who audit it; NaN until the channel has had one.
+    double dRawValue;
     BOOL bNoValue;         // no value since start, or the link was lost: "???"
     BOOL bAlert;           // the instrument reports an error, or the link was lost: the field blinks
     BOOL bFineResolution;  // the instrument reports hundredths
@@ -38,9 +43,10 @@ public:
 
     const ChannelState& operator[](int nChannel) const { return m_channels[nChannel]; }
 
-    // An accepted line of channel 1 to 8.
-    void StoreValue(int nChannel, double dValue, BOOL bAlert);
-    // An accepted line of channel 0: the mean of channels 1 to 8 is stored
+    // An accepted line of channel 1 to 8: dRaw as the instrument sent it,
+    // corrected at the resolution set last.
+    void StoreValue(int nChannel, double dRaw, BOOL bAlert);
+    // An accepted line of channel 0: the mean of channels 1 to 8 in use is stored
     // as its value, or no value when no channel holds one or when this is
     // the first channel-0 line since the link was lost (the channels heard
     // so far are only part of the instrument's cycle).
@@ -54,12 +60,19 @@ public:
     // (a value, not in error); what changed, nothing for any other value.
     AlarmEvents JudgeAlarm(int nChannel, const AlarmLimits& limits, double dHysteresis);
 
-    // The mean of channels 1 to 8 that hold a value; FALSE, with *pdMean
-    // untouched, when none does.
+    // Names, inputs in use and corrections; the values stored before keep
+    // theirs.
+    void SetConfig(const ChannelConfig& config) { m_config = config; }
+    const ChannelConfig& Config() const { return m_config; }
+
+    // The mean of channels 1 to 8 in use that hold a value (an input not in
+    // use counts not even when the instrument sends something for it);
+    // FALSE, with *pdMean untouched, when none does.
     BOOL ComputeMean(double* pdMean) const;
 
 private:
     ChannelState m_channels[kChannels];
+    ChannelConfig m_config;
     BOOL m_bMeanPending;  // no channel-0 line since the link was lost
 };
 

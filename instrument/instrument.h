@@ -43,6 +43,11 @@ public:
     const CChannelSet& Channels() const { return m_channels; }
     // For the alarms, which keep each channel's alarm state in the set.
     CChannelSet& Channels() { return m_channels; }
+    // The channels' names, inputs in use and calibration corrections, in
+    // force from the next reading on: the window sets them from the settings
+    // and from its dialog; every reader finds them here.
+    void SetChannelConfig(const ChannelConfig& config) { m_channels.SetConfig(config); }
+    const ChannelConfig& GetChannelConfig() const { return m_channels.Config(); }
     const CLineDecoder& Decoder() const { return m_lineAssembly.Decoder(); }
     const CLineAssembly& LineAssembly() const { return m_lineAssembly; }
     bool IsLinkUp() const { return m_bLinkUp; }

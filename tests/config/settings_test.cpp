@@ -371,6 +371,41 @@ TEST_F(SettingsTest, HandWrittenHysteresisIsUsedOrRefusedAndKeptAsWritten) {
     }
 }
 
+// Channel keys join their [TEMPk] only once they differ; what the program
+// cannot use leaves the default in force, is told, and stays as written.
+TEST_F(SettingsTest, ChannelKeysAreWrittenOnlyOnceSetAndHandWrittenOnesAreReadOrRefused) {
+    Run([](ProgramSettings& s) { s.channels[2].strName = "Ch\xB3odnia"; });
+    std::string file = Read(path);
+    EXPECT_NE(file.find("FONT_WEIGHT_TEMP2=0\r\nNAME_TEMP2=Ch\xB3odnia\r\n[TEMP3]"), std::string::npos) << file;
+    Run([](ProgramSettings& s) { s.channels = ChannelConfig(); });
+    EXPECT_EQ(Read(path), std::string(kFirstRunFile).insert(file.find("\nNAME_TEMP2") + 1, "NAME_TEMP2=\r\n"));
+
+    const std::string written =
+        "[TEMP1]\r\nCAL_GAIN_TEMP1=0\r\nCAL_OFFSET_TEMP1=-0.3\r\n[TEMP2]\r\nCAL_OFFSET_TEMP2= -0,30 \r\n"
+        "CAL_GAIN_TEMP2=1.0020\r\nCAL_DUE_TEMP2=2027-02-28\r\nIN_USE_TEMP2=0\r\n[TEMP3]\r\n"
+        "CAL_OFFSET_TEMP3=10.5\r\n[TEMP4]\r\nCAL_DATE_TEMP4=2026-02-29\r\nNAME_TEMP4=" +
+        std::string(41, 'x') + "\r\n[TEMP5]\r\nIN_USE_TEMP5=tak\r\nCAL_GAIN_TEMP5=1.0000001\r\n";
+    Write(path, written);
+    const ChannelConfig read = Run().channels;
+    EXPECT_TRUE(read[1].IsIdentity() && read[1].CorrectionRefused() && read[3].CorrectionRefused());
+    EXPECT_TRUE(read[2].gain.Value() == 1.002 && read[2].offset.Value() == -0.3 && !read[2].bInUse);
+    EXPECT_EQ(read[2].strCalDue, "2027-02-28");
+    EXPECT_TRUE(read[4].bRefused[kKeyCalDate] && read[4].strCalDate.empty() && read[4].bRefused[kKeyName]);
+    EXPECT_EQ(read.Title(4), "Temperatura 4");
+    EXPECT_TRUE(read[5].bInUse && read[5].bRefused[kKeyInUse] && read[5].CorrectionRefused());
+    EXPECT_EQ(ComposeRefusedChannelsPiece(read), "B\xB3\xEA"
+                                                 "dna korekcja kalibracji: T1, T3, T5. "
+                                                 "B\xB3\xEA"
+                                                 "dne ustawienia kana\xB3\xF3w: T4, T5. ");
+    EXPECT_EQ(ComposeRefusedChannelsPiece(ChannelConfig()), "");
+    // Written back in the program's form (a point, the digits as written) or as refused.
+    std::string expected = written;
+    expected.replace(expected.find(" -0,30 "), 7, "-0.30");
+    for (std::size_t at = 0, end; (end = expected.find("\r\n", at)) != std::string::npos; at = end + 2)
+        EXPECT_NE(("\n" + Read(path)).find("\n" + expected.substr(at, end + 2 - at)), std::string::npos)
+            << expected.substr(at);
+}
+
 TEST(AlarmForm, ConfirmedRowsBecomeLimitsAndSwitchedOffRowsHaveNone) {
     AlarmSettings s;
     s.limits[3].bHasHigh = true;

@@ -1,8 +1,12 @@
 #include "instrument/channels.h"
+#include "common/number_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -115,6 +119,90 @@ TEST(ChannelSet, ResolutionIsTheInstrumentsForEveryChannel) {
     set.SetFineResolution(FALSE);
     for (int c = 0; c < CChannelSet::kChannels; ++c)
         EXPECT_FALSE(set[c].bFineResolution) << c;
+}
+
+ChannelSettings Correction(const char* gain, const char* offset) {
+    ChannelSettings ch;
+    EXPECT_TRUE(ParseChannelDecimal(gain, ChannelSettings::kMaxGainDecimals, &ch.gain)) << gain;
+    EXPECT_TRUE(ParseChannelDecimal(offset, ChannelSettings::kMaxOffsetDecimals, &ch.offset)) << offset;
+    return ch;
+}
+
+// The raw value as the decoder makes it (units x 0.1 or x 0.01); the result
+// is the double that reading the decimal's text gives, halves away from zero.
+TEST(ChannelCorrection, IsTheDecimalAnswerAtTheResolution) {
+    const struct {
+        int units;
+        bool fine;
+        const char *gain, *offset, *expected;
+    } rows[] = {
+        {200, false, "1", "-0.3", "19.7"},     {500, false, "1.002", "0", "50.1"},
+        {250, false, "1.002", "0", "25.1"},    {-250, false, "1.002", "0", "-25.1"},
+        {-2, false, "1", "0.15", "-0.1"},      {0, false, "1", "-0,04", "0"},
+        {-500, false, "0.5", "-10", "-35"},    {1234, true, "1.0005", "0", "12.35"},
+        {-1234, true, "1", "0.005", "-12.34"}, {-1234, true, "1", "-0.005", "-12.35"},
+        {15000, true, "2", "+10.0000", "310"}, {-1, true, "1.000001", "0.0049", "-0.01"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.units) + " x " + row.gain + " + " + row.offset);
+        const double raw = row.units * (row.fine ? 0.01 : 0.1);
+        EXPECT_EQ(CorrectReading(Correction(row.gain, row.offset), raw, row.fine), std::strtod(row.expected, nullptr));
+    }
+    // No correction in force: the decoder's own double, untouched.
+    const double raw = 214 * 0.1;
+    EXPECT_EQ(CorrectReading(Correction("1.000", "0.0"), raw, false), raw);
+    ChannelSettings refused = Correction("1", "0.3");
+    refused.bRefused[kKeyGain] = true;
+    EXPECT_EQ(CorrectReading(refused, raw, false), raw);
+}
+
+// Every raw tenth (and hundredth) from -50 to 150 through offsets -1 to 1 in
+// steps of 0.1 (0.01) with a gain of 1.002, against the decimal answer in
+// integers; the figures of a plain double computation are printed beside.
+TEST(ChannelCorrection, EveryReadingOfTheRangeIsTheDecimalAnswer) {
+    for (const int scale : {10, 100}) {
+        long long differ = 0, plainRoundedWrong = 0, plainCutWrong = 0;
+        const int decimals = scale == 10 ? 1 : 2;
+        for (int offset = -scale; offset <= scale; ++offset) {
+            ChannelSettings ch;
+            ch.gain = {1002, 3};
+            ch.offset = {offset, scale == 10 ? 1 : 2};
+            for (int units = -50 * scale; units <= 150 * scale; ++units) {
+                // units x 1.002 + offset, in thousandths of a unit, rounded half away.
+                const long long n = units * 1002LL + offset * 1000LL;
+                const long long q = (n + (n < 0 ? -500 : 500)) / 1000;
+                const double expected = double(q) / scale;
+                const double raw = units * (scale == 10 ? 0.1 : 0.01);
+                differ += CorrectReading(ch, raw, scale == 100) != expected;
+                // Plain doubles, rounded only when printed, or cut as a
+                // display keeping the digits does (against the decimal cut).
+                const double plain = raw * 1.002 + double(offset) / scale;
+                plainRoundedWrong += FormatFixed(plain, decimals) != FormatFixed(expected, decimals);
+                plainCutWrong += static_cast<long long>(std::trunc(plain * scale)) != n / 1000;
+            }
+        }
+        std::printf("1/%d: %lld readings, %lld differ from the decimal answer; plain doubles: %lld printed wrong, "
+                    "%lld wrong when cut\n",
+                    scale, (2LL * scale + 1) * (200 * scale + 1), differ, plainRoundedWrong, plainCutWrong);
+        EXPECT_EQ(differ, 0);
+    }
+}
+
+TEST(ChannelSet, TheCorrectionIsAppliedOnceTheRawValueKeptAndTheMeanLeavesOutInputsNotInUse) {
+    CChannelSet set;
+    ChannelConfig config;
+    config[1].offset = {-3, 1};
+    config[3].bInUse = false;
+    set.SetConfig(config);
+    set.StoreValue(1, 200 * 0.1, FALSE);
+    set.StoreValue(2, 22.0, FALSE);
+    set.StoreValue(3, 99.0, FALSE);
+    EXPECT_EQ(set[1].dValue, 19.7);
+    EXPECT_EQ(set[1].dRawValue, 200 * 0.1);
+    EXPECT_EQ(set[3].dValue, 99.0) << "an input not in use keeps what it was sent";
+    set.StoreMean(FALSE);
+    set.StoreMean(FALSE);
+    EXPECT_EQ(set[0].dValue, (19.7 + 22.0) / 2);
 }
 
 }  // namespace
