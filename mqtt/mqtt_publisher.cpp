@@ -76,8 +76,7 @@ public:
             if (m_inFlight.size() < mqttpub::kMaxInFlight && !SendPending())
                 return false;
             const Clock::time_point now = Clock::now();
-            if (now >= pingAnswerDue || (!m_inFlight.empty() && now - m_inFlight.begin()->second >
-                                                                     std::chrono::seconds(mqttpub::kKeepAliveS)))
+            if (now >= pingAnswerDue || now - OldestInFlight(now) > std::chrono::seconds(mqttpub::kKeepAliveS))
                 return Fail("no answer from the broker");
             const bool bPingWaiting = pingAnswerDue != Clock::time_point::max();
             if (now >= m_lastSend + std::chrono::seconds(mqttpub::kKeepAliveS) && !bPingWaiting) {
@@ -135,6 +134,16 @@ private:
             m_nNextId = static_cast<std::uint16_t>(m_nNextId + 1);
         while (m_nNextId == 0 || m_inFlight.count(m_nNextId) != 0);
         return m_nNextId;
+    }
+
+    // When the oldest message still unacknowledged went (now: none). By the
+    // time, not the lowest id: ids wrap past 65535, and a message the broker
+    // never answers would then never be noticed, holding a slot for good.
+    Clock::time_point OldestInFlight(Clock::time_point now) const {
+        Clock::time_point oldest = now;
+        for (const auto& entry : m_inFlight)
+            oldest = std::min(oldest, entry.second);
+        return oldest;
     }
 
     bool PublishOne(const std::string& topic, const std::string& payload, bool bRetain) {
