@@ -148,3 +148,7 @@ std::string Utf8ToCp1250(const std::string& text, char cUnheld, bool* pbExact) {
         *pbExact = bExact;
     return out;
 }
+
+bool HasUnassigned1250(const std::string& text) {
+    return text.find_first_of(std::string("\x81\x83\x88\x90\x98")) != std::string::npos;
+}

@@ -32,3 +32,8 @@ std::string Utf8OneLine(const std::string& text, std::size_t nMost, char cContro
 // becomes cUnheld, never a best-fit look-alike (a Turkish dotless i stays no
 // "i"); *pbExact, when given, says whether every character had a byte.
 std::string Utf8ToCp1250(const std::string& text, char cUnheld = '?', bool* pbExact = nullptr);
+
+// Whether text holds a byte Windows-1250 leaves unassigned: the dialogs read
+// a field the settings file keeps with 0x81 for a typed character the code
+// page cannot hold, to refuse it rather than keep another letter.
+bool HasUnassigned1250(const std::string& text);

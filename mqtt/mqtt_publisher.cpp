@@ -3,6 +3,7 @@
 #include "config/cp1250.h"
 #include "mqtt/mqtt_packet.h"
 #include "notify/notify_settings_check.h"
+#include "secrets/secret_text.h"
 
 #include <algorithm>
 #include <chrono>
@@ -36,7 +37,7 @@ public:
         mqtt::ConnectOptions o;
         o.strClientId = m_config.strClientId;
         o.strUser = Cp1250ToUtf8(m_config.strUser);
-        o.strPassword = Cp1250ToUtf8(m_config.strPassword);
+        o.strPassword = SecretTextToUtf8(m_config.strPassword);
         o.nKeepAliveS = mqttpub::kKeepAliveS;
         if (nInstrument >= 0) {
             o.strWillTopic = StatusTopic(m_config.strBase, nInstrument);

@@ -29,6 +29,11 @@ struct NotifySettingsFault {
 // can. A field for e-mail is checked only when an SMTP address is given.
 NotifySettingsFault CheckNotifySettings(const NotifySettings& settings);
 
+// Why a user name (e-mail, database, MQTT) as the dialog reads it cannot be
+// kept (Windows-1250), or nullptr: a control character, or a character the
+// settings file (Windows-1250) cannot hold.
+const char* UserNameFault(const std::string& user);
+
 // A full Windows path: "C:\..." or "\\server\share\...". Another would be
 // looked for wherever the program happens to run.
 bool IsFullWindowsPath(const std::string& path);
