@@ -96,6 +96,12 @@ NotifySettingsFault MailFault(const NotifySettings& s) {
 
 }  // namespace
 
+const char* UserNameFault(const std::string& user) {
+    if (HasControl(user))
+        return kBadUser;
+    return HasUnassigned1250(user) ? kUserOutside1250 : nullptr;
+}
+
 bool IsFullWindowsPath(const std::string& p) {
     if (HasControl(p) || p.find('"') != std::string::npos)
         return false;
@@ -103,12 +109,6 @@ bool IsFullWindowsPath(const std::string& p) {
                         (p[2] == '\\' || p[2] == '/');
     const bool bShare = p.size() > 2 && p[0] == '\\' && p[1] == '\\' && p[2] != '\\';
     return bDrive || bShare;
-}
-
-const char* UserNameFault(const std::string& user) {
-    if (HasControl(user))
-        return kBadUser;
-    return HasUnassigned1250(user) ? kUserOutside1250 : nullptr;
 }
 
 NotifySettingsFault CheckNotifySettings(const NotifySettings& s) {
