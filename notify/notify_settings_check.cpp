@@ -1,5 +1,6 @@
 #include "notify/notify_settings_check.h"
 
+#include "config/cp1250.h"
 #include "notify/command_line.h"
 #include "notify/mail_message.h"
 #include "notify/smtp_session.h"
@@ -69,12 +70,6 @@ bool IsUrl(const std::string& url, const char* plain, const char* secure) {
     return n >= 1 && n <= 65535;
 }
 
-// Bytes Windows-1250 leaves unassigned: the dialog puts 0x81 for a typed
-// character the code page cannot hold.
-bool HasUnassigned1250(const std::string& text) {
-    return text.find_first_of(std::string("\x81\x83\x88\x90\x98")) != std::string::npos;
-}
-
 NotifySettingsFault AddressFault(const std::string& address, NotifyField field, const char* pszForm) {
     switch (CheckMailAddress(address)) {
     case MailAddressFault::kNone:
@@ -101,6 +96,12 @@ NotifySettingsFault MailFault(const NotifySettings& s) {
 
 }  // namespace
 
+const char* UserNameFault(const std::string& user) {
+    if (HasControl(user))
+        return kBadUser;
+    return HasUnassigned1250(user) ? kUserOutside1250 : nullptr;
+}
+
 bool IsFullWindowsPath(const std::string& p) {
     if (HasControl(p) || p.find('"') != std::string::npos)
         return false;
@@ -120,10 +121,8 @@ NotifySettingsFault CheckNotifySettings(const NotifySettings& s, bool bProgramFi
     // Checked while e-mail is off too: the file would keep another letter.
     if (HasUnassigned1250(s.strFrom) || HasUnassigned1250(s.strTo))
         return {HasUnassigned1250(s.strFrom) ? NotifyField::kFrom : NotifyField::kTo, kNotAsciiAddress};
-    if (HasControl(s.strSmtpUser))
-        return {NotifyField::kUser, kBadUser};
-    if (HasUnassigned1250(s.strSmtpUser))
-        return {NotifyField::kUser, kUserOutside1250};
+    if (const char* pszUser = UserNameFault(s.strSmtpUser))
+        return {NotifyField::kUser, pszUser};
     if (bMail && !s.strSmtpCaFile.empty() && !IsFullWindowsPath(s.strSmtpCaFile))
         return {NotifyField::kCaFile, kBadCaFile};
     if (!s.strWebhookUrl.empty() && !IsUrl(s.strWebhookUrl, "http://", "https://"))
