@@ -5,7 +5,7 @@
 #include "database/send_state.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
-#include "notify/notify_settings_check.h"
+#include "config/setting_rules.h"
 #include "res/resource.h"
 
 #include <iterator>

@@ -3,7 +3,7 @@
 #include "framework/win_app.h"
 #include "mqtt/mqtt_publisher.h"
 #include "mqtt/mqtt_socket.h"
-#include "notify/notify_settings_check.h"
+#include "config/setting_rules.h"
 #include "res/resource.h"
 
 #include <iterator>

@@ -2,7 +2,7 @@
 
 #include "config/cp1250.h"
 #include "mqtt/mqtt_packet.h"
-#include "notify/notify_settings_check.h"
+#include "config/setting_rules.h"
 #include "secrets/secret_text.h"
 
 #include <algorithm>

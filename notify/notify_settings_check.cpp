@@ -11,11 +11,9 @@ namespace {
 
 const char kBadFrom[] = "Podaj adres nadawcy w postaci nazwa@serwer.";
 const char kBadTo[] = "Podaj adresy odbiorc\xF3w w postaci nazwa@serwer, rozdzielone przecinkami lub \x9Crednikami.";
-const char kNotAsciiAddress[] = "Adres e-mail nie mo\xBF" "e zawiera\xE6 polskich liter ani innych znak\xF3w spoza "
+const char kNotAsciiAddress[] = "Adres e-mail nie mo\xBF"
+                                "e zawiera\xE6 polskich liter ani innych znak\xF3w spoza "
                                 "ASCII: serwer poczty by go nie przyj\xB9\xB3.";
-const char kBadUser[] = "Nazwa u\xBFytkownika nie mo\xBF" "e zawiera\xE6 znak\xF3w steruj\xB9" "cych.";
-const char kUserOutside1250[] = "Nazwa u\xBFytkownika ma znaki, kt\xF3rych plik ustawie\xF1 (Windows-1250) nie "
-                                "zapisze; podaj j\xB9 literami alfabetu \xB3" "aci\xF1skiego.";
 const char kBadCaFile[] = "Podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA pliku certyfikatu, np. C:\\Certyfikaty\\ca.pem.";
 const char kBadWebhookUrl[] = "Podaj adres web hooka w postaci https://serwer/\x9C" "cie\xBFka lub http://serwer/\x9C" "cie\xBFka.";
 const char kBadProgram[] = "Podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA programu .exe lub skryptu PowerShell .ps1, "
@@ -25,12 +23,7 @@ const char kBadSilence[] = "Czas ciszy musi by\xE6 liczb\xB9 minut od 0 do 10080
 const char kBadRepeat[] = "Odst\xEAp powt\xF3rze\xF1 musi by\xE6 liczb\xB9 minut od 0 do 10080.";
 const char kBadSummary[] = "Godzin\xEA podsumowania podaj w postaci GG:MM (od 00:00 do 23:59) albo zostaw puste pole.";
 
-bool HasControl(const std::string& text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) < ' ' || c == '\x7F')
-            return true;
-    return false;
-}
+bool HasControl(const std::string& text) { return HasControlCharacter(text); }
 
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
     std::size_t i = 0;
@@ -95,21 +88,6 @@ NotifySettingsFault MailFault(const NotifySettings& s) {
 }
 
 }  // namespace
-
-const char* UserNameFault(const std::string& user) {
-    if (HasControl(user))
-        return kBadUser;
-    return HasUnassigned1250(user) ? kUserOutside1250 : nullptr;
-}
-
-bool IsFullWindowsPath(const std::string& p) {
-    if (HasControl(p) || p.find('"') != std::string::npos)
-        return false;
-    const bool bDrive = p.size() > 3 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':' &&
-                        (p[2] == '\\' || p[2] == '/');
-    const bool bShare = p.size() > 2 && p[0] == '\\' && p[1] == '\\' && p[2] != '\\';
-    return bDrive || bShare;
-}
 
 NotifySettingsFault CheckNotifySettings(const NotifySettings& s, bool bProgramFileRunnable) {
     const bool bMail = !s.strSmtpUrl.empty();

@@ -3,6 +3,7 @@
 // the user (Windows-1250).
 #pragma once
 
+#include "config/setting_rules.h"
 #include "notify/notify_settings.h"
 
 enum class NotifyField {
@@ -30,12 +31,3 @@ struct NotifySettingsFault {
 // bProgramFileRunnable: the same program rule on the file's long, final
 // path, as the system resolves it (IsRunnableProgramFile on Windows).
 NotifySettingsFault CheckNotifySettings(const NotifySettings& settings, bool bProgramFileRunnable = true);
-
-// Why a user name (e-mail, database, MQTT) as the dialog reads it cannot be
-// kept (Windows-1250), or nullptr: a control character, or a character the
-// settings file (Windows-1250) cannot hold.
-const char* UserNameFault(const std::string& user);
-
-// A full Windows path: "C:\..." or "\\server\share\...". Another would be
-// looked for wherever the program happens to run.
-bool IsFullWindowsPath(const std::string& path);
