@@ -129,6 +129,9 @@ protected:
     void OnNewInstrument();
     // Windows ends the session: this is the last chance to save.
     void OnEndSession(bool bEnding);
+    // The instrument holds a new channel configuration: the fields take the
+    // channels' names and the window is laid out for the channels in use.
+    void OnChannelConfigChanged();
 
 private:
     friend class CMainWindowHosts;
