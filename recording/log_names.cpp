@@ -34,7 +34,7 @@ bool IsUtf8(const std::string& text) {
 
 }  // namespace
 
-std::string LogNamesPath(const std::string& strLogPath) { return strLogPath + ".names"; }
+std::string LogNamesPath(const std::string& strLogPath) { return strLogPath + kLogNamesSuffix; }
 
 std::string FormatLogNames(const ChannelConfig& config) {
     std::string text;

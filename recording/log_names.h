@@ -17,6 +17,8 @@ struct LogNames {
     std::string strName[9];  // by channel 0 to 8, Windows-1250; empty: none
 };
 
+const char kLogNamesSuffix[] = ".names";
+
 // The names file of the log at strLogPath.
 std::string LogNamesPath(const std::string& strLogPath);
 

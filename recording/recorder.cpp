@@ -78,8 +78,7 @@ void CRecorder::WriteReportRow() {
     TakeSamples(m_channels, samples);
     const RecordingSettings& s = m_settings;
     BOOL columns[9];
-    ReportColumns(s.bRecord, m_channels.Config(), columns);
-    std::string header = ReportHeaderLine(columns, s.nSeparator, s.bHeaderNames ? &m_channels.Config() : nullptr);
+    std::string header = ReportHeader(columns);
     if (header == m_strHeader)
         header.clear();
     else
@@ -87,14 +86,16 @@ void CRecorder::WriteReportRow() {
     Append(*m_pReportFile, header, FormatReportRow(LocalRecordTime(), samples, columns, s.nSeparator, s.bDecimalComma));
 }
 
+std::string CRecorder::ReportHeader(BOOL columns[9]) const {
+    const RecordingSettings& s = m_settings;
+    ReportColumns(s.bRecord, m_channels.Config(), columns);
+    return ReportHeaderLine(columns, s.nSeparator, s.bHeaderNames ? &m_channels.Config() : nullptr);
+}
+
 void CRecorder::OnChannelConfigChanged() {
-    if (m_pReportFile) {
-        BOOL columns[9];
-        ReportColumns(m_settings.bRecord, m_channels.Config(), columns);
-        const RecordingSettings& s = m_settings;
-        if (ReportHeaderLine(columns, s.nSeparator, s.bHeaderNames ? &m_channels.Config() : nullptr) != m_strHeader)
-            WriteReportRow();
-    }
+    BOOL columns[9];
+    if (m_pReportFile && ReportHeader(columns) != m_strHeader)
+        WriteReportRow();
     if (m_pBinaryFile)
         WriteLogNames();
     ShowNotices();

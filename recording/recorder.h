@@ -80,6 +80,9 @@ private:
     void KeepInForce();
     void SetRecordTimer();
     void WriteReportRow();
+    // The report's columns now (the selection and the inputs in use) and
+    // their header line.
+    std::string ReportHeader(BOOL columns[9]) const;
     void WriteBinaryRecord();
     void WriteLogNames();
     void Append(CRecordFile& file, const std::string& strContext, const std::string& strBytes);
