@@ -18,4 +18,5 @@ struct RecordingSettings {
     BOOL bRecord[9] = {TRUE, TRUE, TRUE, TRUE, TRUE, TRUE, TRUE, TRUE, TRUE};  // by channel number 0 to 8
     BOOL bAddComment = FALSE;
     BOOL bAddSerial = FALSE;
+    BOOL bHeaderNames = FALSE;  // the report's header titles named channels by their names
 };

@@ -149,3 +149,25 @@ RecordTime LocalRecordTime() {
     GetLocalTime(&st);
     return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
 }
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+    CHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD dwWritten = 0;
+    return file.IsValid() &&
+           WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &dwWritten, nullptr) &&
+           dwWritten == bytes.size();
+}
+
+bool ReadSmallFile(const std::wstring& path, std::size_t nMaxBytes, std::string* pBytes) {
+    CHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > static_cast<LONGLONG>(nMaxBytes))
+        return false;
+    pBytes->assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD dwRead = 0;
+    return pBytes->empty() ||
+           (ReadFile(file.Get(), &(*pBytes)[0], static_cast<DWORD>(pBytes->size()), &dwRead, nullptr) &&
+            dwRead == pBytes->size());
+}

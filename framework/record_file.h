@@ -60,6 +60,11 @@ std::string AbsoluteFilePath(const std::string& strPath);
 // The same for a path as Windows names it; as it is when it cannot be told.
 std::wstring AbsoluteFilePath(const std::wstring& strPath);
 
+// A small file written whole (replacing what it held) or read whole (at
+// most nMaxBytes; false when it cannot be opened or is longer).
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
+bool ReadSmallFile(const std::wstring& path, std::size_t nMaxBytes, std::string* pBytes);
+
 // Windows' text for an error code, Windows-1250, without its line end.
 std::string SystemErrorText(DWORD dwError);
 

@@ -1,6 +1,8 @@
 #include "recording/recorder.h"
 
+#include "framework/text.h"
 #include "recording/binary_log.h"
+#include "recording/log_names.h"
 #include "recording/recording_rules.h"
 #include "recording/report_file.h"
 
@@ -35,10 +37,13 @@ const char kSomeLost[] = "Zaleg\xB3"
                          "si\xEA w pami\xEA"
                          "ci, przepad\xB3o: %llu.";
 
+// A channel with no probe is written as one without a value: the binary
+// log has no group for it, whatever the instrument sends there.
 void TakeSamples(const CChannelSet& channels, ChannelSamples samples) {
     for (int channel = 0; channel < CChannelSet::kChannels; ++channel) {
         const ChannelState& reading = channels[channel];
-        samples[channel] = {reading.dValue, reading.bNoValue, reading.bAlert, reading.bFineResolution};
+        const BOOL bNoValue = reading.bNoValue || !channels.Config()[channel].bInUse;
+        samples[channel] = {reading.dValue, bNoValue, reading.bAlert, reading.bFineResolution};
     }
 }
 
@@ -64,15 +69,49 @@ void CRecorder::OnRecordTimer() {
     ShowNotices();
 }
 
+// A header goes before the row whenever the columns or their titles differ
+// from the last header's: the selection, the inputs in use, the names.
 void CRecorder::WriteReportRow() {
     if (!m_pReportFile)
         return;
     ChannelSamples samples;
     TakeSamples(m_channels, samples);
     const RecordingSettings& s = m_settings;
-    const std::string header = FormatReportHeader(s.bRecord, s.nSeparator, m_nHeaderMask);
-    Append(*m_pReportFile, header,
-           FormatReportRow(LocalRecordTime(), samples, s.bRecord, s.nSeparator, s.bDecimalComma));
+    BOOL columns[9];
+    std::string header = ReportHeader(columns);
+    if (header == m_strHeader)
+        header.clear();
+    else
+        m_strHeader = header;
+    Append(*m_pReportFile, header, FormatReportRow(LocalRecordTime(), samples, columns, s.nSeparator, s.bDecimalComma));
+}
+
+std::string CRecorder::ReportHeader(BOOL columns[9]) const {
+    const RecordingSettings& s = m_settings;
+    ReportColumns(s.bRecord, m_channels.Config(), columns);
+    return ReportHeaderLine(columns, s.nSeparator, s.bHeaderNames ? &m_channels.Config() : nullptr);
+}
+
+void CRecorder::OnChannelConfigChanged() {
+    BOOL columns[9];
+    if (m_pReportFile && ReportHeader(columns) != m_strHeader)
+        WriteReportRow();
+    if (m_pBinaryFile)
+        WriteLogNames();
+    ShowNotices();
+}
+
+// Beside the log, replaced whole; none while no channel has a name. The
+// names are a help to the reader of the log, so a failure to write them
+// does not stop recording and is not told.
+void CRecorder::WriteLogNames() {
+    const std::string path = LogNamesPath(m_pBinaryFile->GetPath());
+    const std::string text = FormatLogNames(m_channels.Config());
+    if (text.empty()) {
+        DeleteFileW(afx::Widen1250(path).c_str());
+        return;
+    }
+    WriteWholeFile(afx::Widen1250(path), text);
 }
 
 void CRecorder::WriteBinaryRecord() {
@@ -143,11 +182,13 @@ std::unique_ptr<CRecordFile> CRecorder::OpenFile(bool bReport, bool bAsk, bool* 
 void CRecorder::Adopt(bool bReport, std::unique_ptr<CRecordFile> file) {
     if (!bReport) {
         m_pBinaryFile = std::move(file);
+        if (m_pBinaryFile)
+            WriteLogNames();
         return;
     }
     m_pReportFile = std::move(file);
     m_nReportFileSeparator = m_settings.nSeparator;
-    m_nHeaderMask = kHeaderMaskNone;
+    m_strHeader.clear();
 }
 
 void CRecorder::OnStartTimer() {

@@ -50,6 +50,10 @@ public:
     void ScheduleStart() { m_host.SetTimer(kStartTimerId, kStartDelayMs); }
     void OnStartTimer();
     void OnRecordTimer();
+    // The channels' names, inputs in use or corrections changed (the channels
+    // dialog): a report open gets a fresh header at once when its columns
+    // changed, and a binary log open its names file anew.
+    void OnChannelConfigChanged();
     // "Rejestracja do pliku": the dialog comes back while a chosen file
     // cannot be opened, until the user chooses a usable one or cancels.
     void OnSettingsCommand();
@@ -76,7 +80,11 @@ private:
     void KeepInForce();
     void SetRecordTimer();
     void WriteReportRow();
+    // The report's columns now (the selection and the inputs in use) and
+    // their header line.
+    std::string ReportHeader(BOOL columns[9]) const;
     void WriteBinaryRecord();
+    void WriteLogNames();
     void Append(CRecordFile& file, const std::string& strContext, const std::string& strBytes);
     void ShowNotices();
 
@@ -87,7 +95,7 @@ private:
     std::unique_ptr<CRecordFile> m_pReportFile;  // exists only while bLogReport is set
     std::unique_ptr<CRecordFile> m_pBinaryFile;  // likewise with bLogBinary
     int m_nReportFileSeparator = 0;              // the separator the open report file was opened with
-    int m_nHeaderMask = -1;                      // channels of the last report header; kHeaderMaskNone forces one
+    std::string m_strHeader;                     // the last report header written; "" forces one
     UINT_PTR m_nRecordTimer = 0;
     int m_nTimerInterval = 0;       // the interval the timer runs at
     std::vector<Notice> m_notices;  // to show once the writes are done

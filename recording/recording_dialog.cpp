@@ -17,7 +17,7 @@ const int kReportGroup[] = {
     IDC_REC_BROWSE_REPORT, IDC_REC_SEP_TAB, IDC_REC_SEP_COMMA, IDC_REC_SEP_SEMICOLON, IDC_REC_REPORT_PATH,
     IDC_REC_REPORT_LABEL,  IDC_REC_SEPARATOR_LABEL,
     IDC_REC_TEMP0, IDC_REC_TEMP1, IDC_REC_TEMP2, IDC_REC_TEMP3, IDC_REC_TEMP4, IDC_REC_TEMP5, IDC_REC_TEMP6,
-    IDC_REC_TEMP7, IDC_REC_TEMP8, IDC_REC_ADD_COMMENT, IDC_REC_DECIMAL_COMMA,
+    IDC_REC_TEMP7, IDC_REC_TEMP8, IDC_REC_ADD_COMMENT, IDC_REC_DECIMAL_COMMA, IDC_REC_HEADER_NAMES,
 };
 const int kCommentPair[] = {IDC_REC_ADD_SERIAL, IDC_REC_COMMENT};
 const int kBinaryGroup[] = {IDC_REC_BROWSE_BINARY, IDC_REC_BINARY_PATH, IDC_REC_BINARY_LABEL};
@@ -85,6 +85,7 @@ void CRecordingDialog::DoDataExchange(CDataExchange* pDX) {
     for (int i = 0; i < 3; ++i)
         DDX_Control(pDX, kSeparatorIds[i], m_radioSeparator[i]);
     DDX_Control(pDX, IDC_REC_DECIMAL_COMMA, m_checkDecimalComma);
+    DDX_Control(pDX, IDC_REC_HEADER_NAMES, m_checkHeaderNames);
     DDX_Control(pDX, IDC_REC_ADD_COMMENT, m_checkAddComment);
     DDX_Control(pDX, IDC_REC_COMMENT, m_editComment);
     DDX_Control(pDX, IDC_REC_ADD_SERIAL, m_checkAddSerial);
@@ -122,6 +123,8 @@ BOOL CRecordingDialog::OnInitDialog() {
         m_radioSeparator[m_settings.nSeparator].SetCheck(BST_CHECKED);
     if (m_settings.bDecimalComma)
         m_checkDecimalComma.SetCheck(BST_CHECKED);
+    if (m_settings.bHeaderNames)
+        m_checkHeaderNames.SetCheck(BST_CHECKED);
     m_editReportPath.SetWindowText(m_settings.strReportPath);
     m_editBinaryPath.SetWindowText(m_settings.strBinaryPath);
     return TRUE;
@@ -225,6 +228,7 @@ void CRecordingDialog::OnOK() {
     LRESULT result = 0;
     OnIntervalKillFocus(nullptr, &result);
     m_settings.bDecimalComma = m_checkDecimalComma.GetCheck() == BST_CHECKED;
+    m_settings.bHeaderNames = m_checkHeaderNames.GetCheck() == BST_CHECKED;
     // A comma would then both part the columns and the decimals.
     if (m_settings.bLogReport && m_settings.bDecimalComma && m_settings.nSeparator == 1) {
         AfxMessageBox(kCommaWithComma, MB_ICONEXCLAMATION);

@@ -59,6 +59,7 @@ private:
     CButton m_checkRecord[9];
     CButton m_radioSeparator[3];
     CButton m_checkDecimalComma;
+    CButton m_checkHeaderNames;
     CButton m_checkAddComment;
     CEdit m_editComment;
     CButton m_checkAddSerial;

@@ -25,6 +25,14 @@ std::string ValueText(const ChannelSample& sample, bool bDecimalComma) {
     return text;
 }
 
+// The name without blanks around it; "" for none.
+std::string ColumnName(const std::string& name) {
+    const std::size_t begin = name.find_first_not_of(" \t");
+    if (begin == std::string::npos)
+        return std::string();
+    return name.substr(begin, name.find_last_not_of(" \t") - begin + 1);
+}
+
 }  // namespace
 
 char ReportSeparator(int nSeparator) {
@@ -40,6 +48,18 @@ char ReportSeparator(int nSeparator) {
 
 bool ReportDecimalComma(int nSeparator, BOOL bDecimalComma) {
     return bDecimalComma && ReportSeparator(nSeparator) != ',';
+}
+
+std::string CsvField(const std::string& text, char separator) {
+    if (text.find(separator) == std::string::npos && text.find('"') == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        quoted += c;
+        if (c == '"')
+            quoted += c;
+    }
+    return quoted + "\"";
 }
 
 int ReportChannelMask(const BOOL record[9]) {
@@ -59,20 +79,35 @@ std::string FormatReportTime(const RecordTime& t, bool bIso) {
     return std::string(text, n > 0 && n < static_cast<int>(sizeof text) ? n : 0);
 }
 
-std::string FormatReportHeader(const BOOL record[9], int nSeparator, int& nHeaderMask) {
-    const int mask = ReportChannelMask(record);
-    if (mask == nHeaderMask)
-        return std::string();
-    nHeaderMask = mask;
+void ReportColumns(const BOOL record[9], const ChannelConfig& config, BOOL columns[9]) {
+    for (int channel = 0; channel < 9; ++channel)
+        columns[channel] = record[channel] && config[channel].bInUse;
+}
+
+std::string ReportHeaderLine(const BOOL record[9], int nSeparator, const ChannelConfig* pNames) {
     const char separator = ReportSeparator(nSeparator);
     std::string header = "Data i Godzina";
     for (int channel = 0; channel < 9; ++channel) {
         if (!record[channel])
             continue;
         header += separator;
-        header += kColumnTitles[channel];
+        const std::string name = channel > 0 && pNames ? ColumnName((*pNames)[channel].strName) : std::string();
+        if (name.empty())
+            header += kColumnTitles[channel];
+        else
+            header += CsvField(name + " \xB0"
+                                      "C",
+                               separator);
     }
     return header + kLineEnd;
+}
+
+std::string FormatReportHeader(const BOOL record[9], int nSeparator, int& nHeaderMask) {
+    const int mask = ReportChannelMask(record);
+    if (mask == nHeaderMask)
+        return std::string();
+    nHeaderMask = mask;
+    return ReportHeaderLine(record, nSeparator);
 }
 
 std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples, const BOOL record[9], int nSeparator,

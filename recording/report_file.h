@@ -4,6 +4,7 @@
 // bytes; the recording control writes them.
 #pragma once
 
+#include "instrument/channel_config.h"
 #include "recording/record_types.h"
 
 #include <string>
@@ -16,6 +17,10 @@ char ReportSeparator(int nSeparator);
 // (the dialog refuses that pair; a file edited by hand may still hold it).
 bool ReportDecimalComma(int nSeparator, BOOL bDecimalComma);
 
+// text as one field of a line split at separator: quoted, its quotes
+// doubled, when it holds the separator or a quote, as CSV quotes it.
+std::string CsvField(const std::string& text, char separator);
+
 // Bit 0..7 = channels 1..8, bit 8 = channel 0; record is by channel 0 to 8.
 int ReportChannelMask(const BOOL record[9]);
 
@@ -23,6 +28,17 @@ int ReportChannelMask(const BOOL record[9]);
 // 08:05:00", which a spreadsheet in Polish reads as a date and time (that
 // one does not).
 std::string FormatReportTime(const RecordTime& time, bool bIso = false);
+
+// The report's columns: the channels chosen (record) that are in use; a
+// channel with no probe has no column, as one not chosen has none.
+void ReportColumns(const BOOL record[9], const ChannelConfig& config, BOOL columns[9]);
+
+// The header line: "Data i Godzina", then a title per column, "T1 \xB0C".
+// With pNames (the names option), a named channel's column is titled by its
+// name instead, "Zamra\xBF" "arka 1 \xB0C": one line, so a spreadsheet takes
+// it as the columns' labels (a second line would read as a row of data);
+// a name holding the separator or a quote is quoted as CSV quotes it.
+std::string ReportHeaderLine(const BOOL record[9], int nSeparator, const ChannelConfig* pNames = nullptr);
 
 // The header line when the channel selection differs from the one of the
 // last header written (nHeaderMask, which it then takes), else "".

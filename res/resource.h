@@ -59,6 +59,7 @@
 #define IDC_REC_SEP_COMMA 1124
 #define IDC_REC_SEP_SEMICOLON 1125
 #define IDC_REC_DECIMAL_COMMA 1126
+#define IDC_REC_HEADER_NAMES 1127
 
 // Port dialog and its please-wait window (res/ports.rc).
 #define IDD_PORTS 129

@@ -88,10 +88,11 @@ print(numbers, others, dates, not_dates)
 EOF
 }
 
-# Windows-1250 is the character set numbered 3 by the filter; 1045 Polish, 1033 English (USA).
-read -r pl_num pl_other pl_date pl_text < <(convert "$dir/polish.csv" "59,34,3,1,,1045" polish)
-read -r def_num def_other def_date def_text < <(convert "$dir/default.txt" "9,34,3,1,,1033" default)
-read -r con_num con_other con_date con_text < <(convert "$dir/default.txt" "9,34,3,1,,1045" contrast)
+# Windows-1250 is the character set numbered 33 by the filter (3 is IBM 437, which turns
+# "°" and the Polish letters of the header into box-drawing signs); 1045 Polish, 1033 English (USA).
+read -r pl_num pl_other pl_date pl_text < <(convert "$dir/polish.csv" "59,34,33,1,,1045" polish)
+read -r def_num def_other def_date def_text < <(convert "$dir/default.txt" "9,34,33,1,,1033" default)
+read -r con_num con_other con_date con_text < <(convert "$dir/default.txt" "9,34,33,1,,1045" contrast)
 echo "LibreOffice $(soffice --version | head -1 | cut -d' ' -f2)"
 echo "report with ';' and a decimal comma, Polish: $pl_num numbers, $pl_other not numbers;" \
   "$pl_date dates, $pl_text times not dates"

@@ -1,5 +1,7 @@
 #include "viewer/chart_export.h"
 
+#include "recording/report_file.h"
+
 #include <algorithm>
 #include <array>
 
@@ -7,7 +9,7 @@ std::string CsvHeader(const CsvFormat& format) {
     std::string text = "time";
     for (int c = 0; c < kKvfChannels; ++c) {
         text += format.separator;
-        text += KvfChannelName(c);
+        text += format.strLabel[c].empty() ? KvfChannelName(c) : CsvField(format.strLabel[c], format.separator);
     }
     return text + '\n';
 }

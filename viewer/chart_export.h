@@ -18,6 +18,9 @@ struct CsvFormat {
     char separator = ',';
     bool bIsoTime = false;
     bool bDecimalComma = false;
+    // The columns' titles by channel (the log's names, see
+    // recording/log_names.h); an empty one: "T", "T1" ... "T8".
+    std::string strLabel[kKvfChannels];
 };
 // "time,T,T1,...,T8\n"
 std::string CsvHeader(const CsvFormat& format);

@@ -205,6 +205,32 @@ TEST_F(Recording, ChangingOnlyTheChannelsWritesANewHeaderIntoTheSameFile) {
     EXPECT_EQ(lines[3].substr(19), "\t???");
 }
 
+// An input switched off has no column; the names option switched on brings
+// a fresh header with the name; the binary log's names file is beside it.
+TEST_F(Recording, ChannelsNotInUseAndNamesShapeTheHeader) {
+    Start("[TEMP1]\r\nNAME_TEMP1=Zamra\xBF"
+          "arka\r\n[TEMP2]\r\nIN_USE_TEMP2=0\r\n");
+    HWND dlg = Open();
+    RecordingDriver::SetUpBoth(dlg, folder.Text("r.txt"), folder.Text("b.kvf"));
+    Confirm(dlg);
+    dlg = Open();
+    RecordingDriver::Click(dlg, IDC_REC_HEADER_NAMES);
+    Confirm(dlg);
+    const std::vector<std::string> lines = SplitLines(ReadFileBytes(folder.Path("r.txt")));
+    ASSERT_EQ(lines.size(), 4u);
+    std::string header = AllHeader('\t');
+    header.erase(header.find("\tT2"), 6);
+    EXPECT_EQ(lines[0], header);
+    EXPECT_EQ(lines[2], header.replace(header.find("T1"), 2,
+                                       "Zamra\xBF"
+                                       "arka"));
+    EXPECT_EQ(lines[3].substr(19), "\t???\t???\t???\t???\t???\t???\t???\t???");
+    EXPECT_NE(ReadFileBytes(folder.Path("b.kvf.names"))
+                  .find("\r\nT1=Zamra\xBF"
+                        "arka\r\n"),
+              std::string::npos);
+}
+
 TEST_F(Recording, ChangingOnlyTheSeparatorReopensAndAsksAgain) {
     Start();
     HWND dlg = Open();

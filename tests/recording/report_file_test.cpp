@@ -57,6 +57,30 @@ TEST(ReportFile, WorkedExampleHeaderOnceThenRowsOnly) {
     EXPECT_EQ(mask, 0x1);
 }
 
+// A channel with no probe has no column, as one not chosen; the names option
+// titles named channels by their names (quoted where they hold the separator).
+TEST(ReportFile, ChannelsNotInUseHaveNoColumnAndNamesTitleTheirs) {
+    ChannelConfig config;
+    config[2].bInUse = false;
+    config[1].strName = " Zamra\xBF"
+                        "arka 1 ";
+    config[3].strName = "P\xF3\xB3ka \"A\", g\xF3ra";
+    BOOL columns[9];
+    ReportColumns(Selection{0, 1, 2, 3}.r, config, columns);
+    const std::string plain = std::string("Data i Godzina,T") + kDeg + ",T1" + kDeg + ",T3" + kDeg + "\r\n";
+    EXPECT_EQ(ReportHeaderLine(columns, 1), plain);
+    EXPECT_EQ(FormatReportRow(kTime, Samples().Set(0, 1.0).Set(1, 2.0).Set(2, 3.0).Set(3, 4.0).s, columns, 1),
+              "2009.03.17 08:05:00,1.0,2.0,4.0\r\n");
+    EXPECT_EQ(ReportHeaderLine(columns, 1, &config), std::string("Data i Godzina,T") + kDeg +
+                                                         ",Zamra\xBF"
+                                                         "arka 1" +
+                                                         kDeg + ",\"P\xF3\xB3ka \"\"A\"\", g\xF3ra" + kDeg + "\"\r\n");
+    EXPECT_EQ(ReportHeaderLine(columns, 2, &config), std::string("Data i Godzina;T") + kDeg +
+                                                         ";Zamra\xBF"
+                                                         "arka 1" +
+                                                         kDeg + ";\"P\xF3\xB3ka \"\"A\"\", g\xF3ra" + kDeg + "\"\r\n");
+}
+
 TEST(ReportFile, AllNineChannelsWithCommasGiveTenFields) {
     const Selection all{0, 1, 2, 3, 4, 5, 6, 7, 8};
     Samples samples;

@@ -117,8 +117,12 @@ protected:
 
 TEST_F(KresloWindow, DrawsLegendAxesAndEveryChannelInItsColour) {
     Write(dir / "demo.kvf", kreslotest::Log(0, 2000));
+    Write(dir / "demo.kvf.names", "T1=Zamra\xBF"
+                                  "arka 1\r\n");  // the legend names channel 1 so
     ASSERT_TRUE(Open(dir / "demo.kvf"));
     EXPECT_EQ(window->Document()->Records(), 2000u);
+    EXPECT_EQ(window->Document()->Names().strName[1], "Zamra\xBF"
+                                                      "arka 1");
     int w = 0, h = 0;
     const std::vector<std::uint32_t> px = Picture(&w, &h);
     ASSERT_GT(w, 700);

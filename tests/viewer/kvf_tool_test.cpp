@@ -88,6 +88,12 @@ TEST(KvfTool, CsvHasOneLineASoundRecordWithValuesAsStored) {
     run = Tool({"csv", WriteFile("empty.kvf", "")});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, kHeader);
+
+    // The names file beside the log (Windows-1250, as the program writes it) titles named channels, in UTF-8.
+    WriteFile("named.kvf.names", "; komentarz\r\nT2=P\xF3\xB3ka, g\xF3ra\r\nT9=x\r\nT1 = Zamra\xBF"
+                                 "arka \r\n");
+    EXPECT_EQ(Tool({"csv", WriteFile("named.kvf", Log(1))}).out.substr(0, 54),
+              "time,T,Zamrażarka,\"Półka, góra\",T3,T4,T5,T6,T7,T8\n");
 }
 
 TEST(KvfTool, DamagedRecordsAreSkippedWithTheirOffsetsAndExitOne) {
@@ -125,6 +131,10 @@ TEST(KvfTool, CheckSummarisesASoundFileAndToleratesARecordBeingWritten) {
     EXPECT_NE(run.out.find("time span: 2009-03-17 08:00:00 to 2009-03-17 08:00:50 (50 s)\n"), std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("channels seen: T1 (6) T2 (5) T (6)\n"), std::string::npos) << run.out;
+    // A names file saved as UTF-8 (as Notepad saves it) is read too.
+    WriteFile("chłodnia.kvf.names", "T2=Chłodnia\n");
+    EXPECT_NE(Tool({"check", WriteFile("chłodnia.kvf", Log(6))}).out.find("seen: T1 (6) Chłodnia (5) T (6)\n"),
+              std::string::npos);
     EXPECT_NE(run.out.find("last 20 bytes: a record not yet complete"), std::string::npos) << run.out;
 }
 

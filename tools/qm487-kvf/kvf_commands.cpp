@@ -2,6 +2,8 @@
 
 #include "common/civil_time.h"
 #include "common/number_text.h"
+#include "config/cp1250.h"
+#include "recording/log_names.h"
 #include "tools/utf8_arguments.h"
 #include "viewer/chart_export.h"
 #include "viewer/chart_view.h"
@@ -40,7 +42,9 @@ const char kUsage[] =
     "         (for a spreadsheet that reads numbers so; not with separator ',')\n"
     "  stats  per channel count, minimum, maximum, mean, first and last time,\n"
     "         spans of recording and gaps longer than three recording intervals,\n"
-    "         in real time\n";
+    "         in real time\n"
+    "Channels are named as FILE.names beside the log names them (lines T1=name,\n"
+    "written by QM487 while it records), else T, T1..T8; names are printed in UTF-8.\n";
 
 const std::size_t kMaxListed = 20;
 
@@ -56,6 +60,24 @@ struct DamageList {
                       static_cast<unsigned long long>(offset), static_cast<unsigned long long>(length), what);
         lines.push_back(text);
     }
+};
+
+// The channels' labels, UTF-8 like the rest of the output: the names the
+// log's names file beside it gives, else "T", "T1" ... "T8".
+struct Labels {
+    std::string text[kKvfChannels];
+    explicit Labels(const char* path) {
+        LogNames names;
+        if (std::FILE* file = OpenUtf8File(LogNamesPath(path), "rb")) {
+            char buffer[4096];
+            const std::size_t n = std::fread(buffer, 1, sizeof buffer, file);
+            std::fclose(file);
+            names = ParseLogNames(std::string(buffer, n));
+        }
+        for (int c = 0; c < kKvfChannels; ++c)
+            text[c] = Cp1250ToUtf8(LogChannelLabel(names, c));
+    }
+    const char* operator[](int c) const { return text[c].c_str(); }
 };
 
 // Reads the whole file through the reader. false with a message when the
@@ -141,12 +163,13 @@ int Check(const char* path, const ZoneRules& rules, std::FILE* out, std::FILE* e
         std::fprintf(out, "time span: %s to %s (%lld s)\n", sink.timeline.Text(sink.first, zones).c_str(),
                      sink.timeline.Text(sink.last, zones).c_str(), static_cast<long long>(sink.last - sink.first));
     }
+    const Labels labels(path);
     std::fprintf(out, "channels seen:");
     bool any = false;
     for (int order = 1; order <= kKvfChannels; ++order) {
         const int c = order % kKvfChannels;  // 1 to 8, then the mean
         if (sink.perChannel[c]) {
-            std::fprintf(out, " %s (%llu)", KvfChannelName(c), static_cast<unsigned long long>(sink.perChannel[c]));
+            std::fprintf(out, " %s (%llu)", labels[c], static_cast<unsigned long long>(sink.perChannel[c]));
             any = true;
         }
     }
@@ -191,7 +214,10 @@ struct CsvSink : KvfSink {
     }
 };
 
-int Csv(const char* path, const ZoneRules& rules, const CsvFormat& format, std::FILE* out, std::FILE* err) {
+int Csv(const char* path, const ZoneRules& rules, CsvFormat format, std::FILE* out, std::FILE* err) {
+    const Labels labels(path);
+    for (int c = 0; c < kKvfChannels; ++c)
+        format.strLabel[c] = labels.text[c];
     CsvSink sink(rules, format);
     sink.out = out;
     sink.err = err;
@@ -298,15 +324,15 @@ int Stats(const char* path, const ZoneRules& rules, std::FILE* out, std::FILE* e
     }
     std::fprintf(out, "\n%-8s %10s %10s %10s %10s  %-19s  %-19s\n", "channel", "count", "minimum", "maximum", "mean",
                  "first", "last");
+    const Labels labels(path);
     for (int c = 0; c < kKvfChannels; ++c) {
         const ChannelStats& st = sink.channels[c];
         if (st.count == 0) {
-            std::fprintf(out, "%-8s %10s %10s %10s %10s  %-19s  %-19s\n", KvfChannelName(c), "0", "-", "-", "-", "-",
-                         "-");
+            std::fprintf(out, "%-8s %10s %10s %10s %10s  %-19s  %-19s\n", labels[c], "0", "-", "-", "-", "-", "-");
             continue;
         }
         const double mean = static_cast<double>(st.sum) / static_cast<double>(st.count) / 100.0;
-        std::fprintf(out, "%-8s %10llu %10s %10s %10s  %-19s  %-19s\n", KvfChannelName(c),
+        std::fprintf(out, "%-8s %10llu %10s %10s %10s  %-19s  %-19s\n", labels[c],
                      static_cast<unsigned long long>(st.count), Hundredths(st.minimum).c_str(),
                      Hundredths(st.maximum).c_str(), FormatFixed(mean, 2).c_str(), sink.clock.Text(st.first).c_str(),
                      sink.clock.Text(st.last).c_str());
@@ -326,8 +352,8 @@ int Stats(const char* path, const ZoneRules& rules, std::FILE* out, std::FILE* e
                     continue;
                 if (seen && entry.first - previous > limit) {
                     if (listed < kMaxListed) {
-                        std::fprintf(out, "\n  %-3s %s to %s (%lld s)", KvfChannelName(c),
-                                     sink.clock.Text(previous).c_str(), sink.clock.Text(entry.first).c_str(),
+                        std::fprintf(out, "\n  %-3s %s to %s (%lld s)", labels[c], sink.clock.Text(previous).c_str(),
+                                     sink.clock.Text(entry.first).c_str(),
                                      static_cast<long long>(entry.first - previous));
                         ++listed;
                     } else {
@@ -338,7 +364,7 @@ int Stats(const char* path, const ZoneRules& rules, std::FILE* out, std::FILE* e
                 previous = entry.first;
             }
             if (more)
-                std::fprintf(out, "\n  %-3s ... and %llu more", KvfChannelName(c), static_cast<unsigned long long>(more));
+                std::fprintf(out, "\n  %-3s ... and %llu more", labels[c], static_cast<unsigned long long>(more));
             total += listed + more;
         }
         std::fprintf(out, "%s\n", total ? "" : " none");

@@ -1,5 +1,6 @@
 #include "viewer/app/chart_document.h"
 
+#include "framework/record_file.h"
 #include "framework/text.h"
 #include "viewer/host_zone.h"
 
@@ -27,6 +28,10 @@ CChartDocument::CChartDocument(const std::wstring& path, const ZoneChoice& zone)
       m_nFileSize(0),
       m_dwError(0) {
     m_reader.LeaveOutText();  // the chart keeps the numbers only
+    const std::string suffix = kLogNamesSuffix;
+    std::string text;
+    if (ReadSmallFile(path + std::wstring(suffix.begin(), suffix.end()), 4096, &text))
+        m_names = ParseLogNames(text);
 }
 
 CChartDocument::Result CChartDocument::ReadWhole(const std::wstring& path, int threads,

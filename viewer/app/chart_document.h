@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/handles.h"
+#include "recording/log_names.h"
 #include "viewer/chart_data.h"
 #include "viewer/kvf_parallel.h"
 #include "viewer/kvf_reader.h"
@@ -43,6 +44,9 @@ public:
     const ChartData& Data() const { return m_data; }
     const KvfTimeline& Timeline() const { return m_timeline; }
     const ZoneChoice& Zone() const { return m_zone; }
+    // The channels' names from the names file beside the log, as it was
+    // when the log was opened (none without one).
+    const LogNames& Names() const { return m_names; }
     std::uint64_t Damaged() const { return m_reader.DamageCount(); }
     std::uint64_t Records() const { return m_reader.RecordCount(); }
     // Bytes of the file handed in by TakePiece so far (while it is read whole).
@@ -56,6 +60,7 @@ private:
     void OnDamage(std::uint64_t offset, std::uint64_t length, const char* what) override {}
 
     std::wstring m_path;
+    LogNames m_names;
     ZoneChoice m_zone;
     std::unique_ptr<ZoneRules> m_pRules;
     KvfTimeline m_timeline;

@@ -408,6 +408,8 @@ void CChartWindow::OnExportCsv() {
     // The records read again from the file: the values exactly as stored,
     // or with a decimal comma for a spreadsheet that reads numbers so.
     CsvFormat format;
+    for (int c = 0; c < kKvfChannels; ++c)
+        format.strLabel[c] = LogChannelLabel(m_pDoc->Names(), c);
     if (dlg.m_ofn.nFilterIndex == 2) {
         format.separator = ';';
         format.bDecimalComma = true;

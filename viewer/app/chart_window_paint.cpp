@@ -174,10 +174,13 @@ void CChartWindow::PaintChart(HDC hDC, const RECT& rc) {
 void CChartWindow::DrawLegend(HDC hDC, const RECT& rc) {
     m_legend.assign(kKvfChannels, RECT{0, 0, 0, 0});
     const std::uint16_t seen = m_pDoc ? m_pDoc->Data().ChannelsSeen() : 0x1FF;
+    // The log's names where it has them; the side panel's narrow columns keep
+    // the numbers, the swatch's colour tells which is which.
+    const LogNames names = m_pDoc ? m_pDoc->Names() : LogNames();
     int x = rc.left + kAxisLeft;
     const int y = rc.top + 6;
     for (int c : kOrder) {
-        const std::string name = KvfChannelName(c);
+        const std::string name = LogChannelLabel(names, c);
         const int w = 28 + TextWidth(hDC, name);
         RECT entry = {x - 4, y - 3, x + w, y + 19};
         m_legend[c] = entry;
