@@ -6,9 +6,11 @@
 namespace {
 
 const char kLogFailed[] = "Nie mo\xBFna zapisa\xE6 zdarzenia do dziennika alarm\xF3w:";
-const char kLogRetried[] =
-    "Alarmy dzia\xB3" "aj\xB9 dalej. Zapis jest ponawiany przy ka\xBF" "dym kolejnym zdarzeniu, "
-    "a zaleg\xB3" "e zdarzenia zostan\xB9 dopisane, gdy tylko zapis si\xEA uda.";
+const char kLogRetried[] = "Alarmy dzia\xB3"
+                           "aj\xB9 dalej. Zapis jest ponawiany przy ka\xBF"
+                           "dym kolejnym zdarzeniu, "
+                           "a zaleg\xB3"
+                           "e zdarzenia zostan\xB9 dopisane, gdy tylko zapis si\xEA uda.";
 const char kLogLostAtExit[] = "Nie wszystkie zdarzenia zapisano do dziennika alarm\xF3w ";
 
 // Lines kept in memory while no log file can be opened: weeks of events at
@@ -36,7 +38,7 @@ BOOL CAlarmMonitor::Judge(int nChannel) {
     BOOL bEntered = FALSE;
     for (int i = 0; i < events.nCount; ++i) {
         WriteLog(FormatAlarmLogLine(LocalRecordTime(), nChannel, events.events[i], channel.dValue,
-                                    channel.bFineResolution != FALSE));
+                                    channel.bFineResolution != FALSE, m_channels.Config()));
         bEntered = bEntered || events.events[i].kind != kAlarmEnded;
     }
     m_host.ShowAlarmMark(nChannel, channel.alarm.nState);
@@ -58,6 +60,12 @@ void CAlarmMonitor::ChangeSettings(const AlarmSettings& settings) {
         Sound();  // switched on while an alarm waits for someone
     for (int c = 0; c < CChannelSet::kChannels; ++c)
         Judge(c);
+}
+
+void CAlarmMonitor::OnChannelConfigChanged() {
+    for (int c = 0; c < CChannelSet::kChannels; ++c)
+        Judge(c);
+    m_host.StatusChanged();  // names may have changed even where no alarm did
 }
 
 void CAlarmMonitor::Sound() {

@@ -7,14 +7,20 @@ const char kAlarm[] = "ALARM";
 const int kKeyOrder[9] = {1, 2, 3, 4, 5, 6, 7, 8, 0};
 
 const char kBadNumber[] = "%s: %s pr\xF3g nie jest liczb\xB9.";
-const char kTooPrecise[] = "%s: %s pr\xF3g mo\xBF" "e mie\xE6 najwy\xBF" "ej dwa miejsca po przecinku.";
+const char kTooPrecise[] = "%s: %s pr\xF3g mo\xBF"
+                           "e mie\xE6 najwy\xBF"
+                           "ej dwa miejsca po przecinku.";
 const char kLowNotBelowHigh[] = "%s: dolny pr\xF3g musi by\xE6 ni\xBFszy ni\xBF g\xF3rny.";
 const char kBadHysteresis[] = "Histereza musi by\xE6 liczb\xB9 nie mniejsz\xB9 od zera.";
-const char kTooPreciseHysteresis[] = "Histereza mo\xBF" "e mie\xE6 najwy\xBF" "ej dwa miejsca po przecinku.";
+const char kTooPreciseHysteresis[] = "Histereza mo\xBF"
+                                     "e mie\xE6 najwy\xBF"
+                                     "ej dwa miejsca po przecinku.";
 const char kLower[] = "dolny";
 const char kUpper[] = "g\xF3rny";
 
-std::string ChannelTitle(int channel) {
+std::string ChannelTitle(const AlarmForm::Row& row, int channel) {
+    if (!row.strTitle.empty())
+        return row.strTitle;
     return channel == 0 ? "Temperatura" : "Temperatura " + std::to_string(channel);
 }
 
@@ -38,12 +44,13 @@ std::size_t Decimals(const std::string& text) {
 }
 
 // One limit as typed: the message that refuses it, or empty.
-std::string ReadLimit(const std::string& text, int channel, const char* which, bool* pbHas, double* pdValue) {
+std::string ReadLimit(const std::string& text, const std::string& title, const char* which, bool* pbHas,
+                      double* pdValue) {
     *pbHas = !IsBlank(text);
     if (*pbHas && !ParseAlarmNumber(text, pdValue))
-        return Fill(kBadNumber, ChannelTitle(channel), which);
+        return Fill(kBadNumber, title, which);
     if (*pbHas && Decimals(text) > 2)
-        return Fill(kTooPrecise, ChannelTitle(channel), which);
+        return Fill(kTooPrecise, title, which);
     return std::string();
 }
 
@@ -95,9 +102,13 @@ std::string ComposeRefusedLimitsPiece(const AlarmSettings& s) {
             channels += (channels.empty() ? "" : ", ") + ChannelName(c);
     std::string piece;
     if (!channels.empty())
-        piece = "B\xB3\xEA" "dne progi alarmu: " + channels + ". ";
+        piece = "B\xB3\xEA"
+                "dne progi alarmu: " +
+                channels + ". ";
     if (s.bHysteresisRefused)
-        piece += "B\xB3\xEA" "dna histereza alarmu, obowi\xB9zuje " + FormatAlarmNumber(s.dHysteresis) + ". ";
+        piece += "B\xB3\xEA"
+                 "dna histereza alarmu, obowi\xB9zuje " +
+                 FormatAlarmNumber(s.dHysteresis) + ". ";
     return piece;
 }
 
@@ -137,11 +148,12 @@ std::string ReadAlarmRow(const AlarmForm::Row& row, int channel, AlarmLimits* pL
     if (!row.bOn)
         return std::string();
     AlarmLimits l;
-    std::string refusal = ReadLimit(row.strLow, channel, kLower, &l.bHasLow, &l.dLow);
+    const std::string title = ChannelTitle(row, channel);
+    std::string refusal = ReadLimit(row.strLow, title, kLower, &l.bHasLow, &l.dLow);
     if (refusal.empty())
-        refusal = ReadLimit(row.strHigh, channel, kUpper, &l.bHasHigh, &l.dHigh);
+        refusal = ReadLimit(row.strHigh, title, kUpper, &l.bHasHigh, &l.dHigh);
     if (refusal.empty() && l.bHasLow && l.bHasHigh && !(l.dLow < l.dHigh))
-        refusal = Fill(kLowNotBelowHigh, ChannelTitle(channel));
+        refusal = Fill(kLowNotBelowHigh, title);
     if (refusal.empty())
         *pLimits = l;
     return refusal;
