@@ -16,6 +16,7 @@ HWND CMainWindowHosts::NotifyWindow() const { return m_dlg.m_hWnd; }
 CWnd* CMainWindowHosts::Owner() { return &m_dlg; }
 
 int CMainWindowHosts::InstrumentNumber() const { return m_dlg.m_instrument.SerialNumber(); }
+const ChannelConfig& CMainWindowHosts::ChannelConfiguration() const { return m_dlg.m_instrument.GetChannelConfig(); }
 
 bool CMainWindowHosts::StartedWithWindows() const { return m_dlg.m_start.bStartedWithWindows; }
 
@@ -24,7 +25,8 @@ void CMainWindowHosts::StatusChanged() {
     std::string strWhy;
     for (const CRecordFile* pFile : {recorder.ReportFile(), recorder.BinaryFile()})
         if (pFile != nullptr && pFile->IsFailing())
-            strWhy += (strWhy.empty() ? "" : "; ") + pFile->GetPath() + " (" + std::to_string(pFile->GetLastError()) + ")";
+            strWhy +=
+                (strWhy.empty() ? "" : "; ") + pFile->GetPath() + " (" + std::to_string(pFile->GetLastError()) + ")";
     m_dlg.m_notify.OnRecordingState(recorder.IsFailing(), strWhy);
     m_dlg.UpdateStatusLine();
 }
