@@ -45,14 +45,14 @@ void CAlarmDialog::DoDataExchange(CDataExchange* pDX) {
 BOOL CAlarmDialog::OnInitDialog() {
     m_form = MakeAlarmForm(m_settings);
     for (int c = 1; c < 9; ++c)
-        m_form.rows[c].strTitle = m_channels.Title(c);
+        m_form.strTitles[c] = m_channels.Title(c);
     for (int c = 0; c < 9; ++c)
         m_nOn[c] = m_form.rows[c].bOn ? BST_CHECKED : BST_UNCHECKED;
     m_nSound = m_form.bSound ? BST_CHECKED : BST_UNCHECKED;
     CDialog::OnInitDialog();
     for (int c = 0; c < 9; ++c) {
         if (c > 0)
-            SetDlgItemTextW(m_hWnd, IDC_ALARM_ON0 + c, afx::Widen1250(m_form.rows[c].strTitle).c_str());
+            SetDlgItemTextW(m_hWnd, IDC_ALARM_ON0 + c, afx::Widen1250(m_form.strTitles[c]).c_str());
         ::EnableWindow(GetDlgItem(IDC_ALARM_ON0 + c), m_channels[c].bInUse);
         EnableRow(c);
     }

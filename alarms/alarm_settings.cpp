@@ -18,9 +18,9 @@ const char kTooPreciseHysteresis[] = "Histereza mo\xBF"
 const char kLower[] = "dolny";
 const char kUpper[] = "g\xF3rny";
 
-std::string ChannelTitle(const AlarmForm::Row& row, int channel) {
-    if (!row.strTitle.empty())
-        return row.strTitle;
+std::string ChannelTitle(const std::string& title, int channel) {
+    if (!title.empty())
+        return title;
     return channel == 0 ? "Temperatura" : "Temperatura " + std::to_string(channel);
 }
 
@@ -143,12 +143,12 @@ void SaveAlarmSettings(CIniFile& ini, const AlarmSettings& s) {
     }
 }
 
-std::string ReadAlarmRow(const AlarmForm::Row& row, int channel, AlarmLimits* pLimits) {
+std::string ReadAlarmRow(const AlarmForm::Row& row, int channel, AlarmLimits* pLimits, const std::string& strTitle) {
     *pLimits = AlarmLimits();
     if (!row.bOn)
         return std::string();
     AlarmLimits l;
-    const std::string title = ChannelTitle(row, channel);
+    const std::string title = ChannelTitle(strTitle, channel);
     std::string refusal = ReadLimit(row.strLow, title, kLower, &l.bHasLow, &l.dLow);
     if (refusal.empty())
         refusal = ReadLimit(row.strHigh, title, kUpper, &l.bHasHigh, &l.dHigh);
@@ -179,7 +179,7 @@ std::string ReadAlarmForm(const AlarmForm& form, AlarmSettings* pSettings) {
     AlarmSettings s;
     // Rows in the order the dialog shows them: the mean first.
     for (int c = 0; c < 9; ++c) {
-        const std::string refusal = ReadAlarmRow(form.rows[c], c, &s.limits[c]);
+        const std::string refusal = ReadAlarmRow(form.rows[c], c, &s.limits[c], form.strTitles[c]);
         if (!refusal.empty())
             return refusal;
     }

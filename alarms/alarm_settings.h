@@ -55,11 +55,13 @@ struct AlarmForm {
     struct Row {
         bool bOn = false;             // off: the channel has no limits, whatever is typed
         std::string strLow, strHigh;  // empty: no limit
-        std::string strTitle;         // the channel's title in messages; empty: "Temperatura k"
     } rows[9];                        // by channel 0 to 8
     std::string strHysteresis;
     BOOL bSound = TRUE;
     std::string strLogPath;
+    // The channels' titles in the messages (names the user gave them);
+    // empty: "Temperatura k".
+    std::string strTitles[9];
 };
 
 AlarmForm MakeAlarmForm(const AlarmSettings& settings);
@@ -67,7 +69,8 @@ AlarmForm MakeAlarmForm(const AlarmSettings& settings);
 // One row of the form as channel 0 to 8's limits into *pLimits (none for a
 // row switched off), and an empty text; or no limits and the message that
 // refuses the row.
-std::string ReadAlarmRow(const AlarmForm::Row& row, int nChannel, AlarmLimits* pLimits);
+std::string ReadAlarmRow(const AlarmForm::Row& row, int nChannel, AlarmLimits* pLimits,
+                         const std::string& strTitle = std::string());
 
 // The settings of a confirmed form into *pSettings, and an empty text; or,
 // leaving *pSettings alone, the Windows-1250 message that refuses the form,
