@@ -81,7 +81,8 @@ void CAlarmDialog::OnRowSwitch() {
 
 void CAlarmDialog::OnBrowseLog() {
     // Events are appended to a file that exists, so choosing one asks nothing.
-    CFileDialog chooser(FALSE, "csv", "", 0, "Lista CSV (*.csv)|*.csv|Plik tekstowy (*.txt)|*.txt||", this);
+    CFileDialog chooser(FALSE, "csv", "", 0,
+                        "Lista CSV (*.csv)|*.csv|Plik tekstowy (*.txt)|*.txt||", this);
     chooser.m_strTitle = "Wybierz plik dziennika alarm\xF3w";
     chooser.m_strDefExt = "csv";
     if (chooser.DoModal() != IDOK)

@@ -6,11 +6,9 @@
 namespace {
 
 const char kLogFailed[] = "Nie mo\xBFna zapisa\xE6 zdarzenia do dziennika alarm\xF3w:";
-const char kLogRetried[] = "Alarmy dzia\xB3"
-                           "aj\xB9 dalej. Zapis jest ponawiany przy ka\xBF"
-                           "dym kolejnym zdarzeniu, "
-                           "a zaleg\xB3"
-                           "e zdarzenia zostan\xB9 dopisane, gdy tylko zapis si\xEA uda.";
+const char kLogRetried[] =
+    "Alarmy dzia\xB3" "aj\xB9 dalej. Zapis jest ponawiany przy ka\xBF" "dym kolejnym zdarzeniu, "
+    "a zaleg\xB3" "e zdarzenia zostan\xB9 dopisane, gdy tylko zapis si\xEA uda.";
 const char kLogLostAtExit[] = "Nie wszystkie zdarzenia zapisano do dziennika alarm\xF3w ";
 
 // Lines kept in memory while no log file can be opened: weeks of events at

@@ -7,14 +7,10 @@ const char kAlarm[] = "ALARM";
 const int kKeyOrder[9] = {1, 2, 3, 4, 5, 6, 7, 8, 0};
 
 const char kBadNumber[] = "%s: %s pr\xF3g nie jest liczb\xB9.";
-const char kTooPrecise[] = "%s: %s pr\xF3g mo\xBF"
-                           "e mie\xE6 najwy\xBF"
-                           "ej dwa miejsca po przecinku.";
+const char kTooPrecise[] = "%s: %s pr\xF3g mo\xBF" "e mie\xE6 najwy\xBF" "ej dwa miejsca po przecinku.";
 const char kLowNotBelowHigh[] = "%s: dolny pr\xF3g musi by\xE6 ni\xBFszy ni\xBF g\xF3rny.";
 const char kBadHysteresis[] = "Histereza musi by\xE6 liczb\xB9 nie mniejsz\xB9 od zera.";
-const char kTooPreciseHysteresis[] = "Histereza mo\xBF"
-                                     "e mie\xE6 najwy\xBF"
-                                     "ej dwa miejsca po przecinku.";
+const char kTooPreciseHysteresis[] = "Histereza mo\xBF" "e mie\xE6 najwy\xBF" "ej dwa miejsca po przecinku.";
 const char kLower[] = "dolny";
 const char kUpper[] = "g\xF3rny";
 
@@ -102,13 +98,9 @@ std::string ComposeRefusedLimitsPiece(const AlarmSettings& s) {
             channels += (channels.empty() ? "" : ", ") + ChannelName(c);
     std::string piece;
     if (!channels.empty())
-        piece = "B\xB3\xEA"
-                "dne progi alarmu: " +
-                channels + ". ";
+        piece = "B\xB3\xEA" "dne progi alarmu: " + channels + ". ";
     if (s.bHysteresisRefused)
-        piece += "B\xB3\xEA"
-                 "dna histereza alarmu, obowi\xB9zuje " +
-                 FormatAlarmNumber(s.dHysteresis) + ". ";
+        piece += "B\xB3\xEA" "dna histereza alarmu, obowi\xB9zuje " + FormatAlarmNumber(s.dHysteresis) + ". ";
     return piece;
 }
 

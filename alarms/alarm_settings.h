@@ -10,7 +10,7 @@
 #include <string>
 
 struct AlarmSettings {
-    AlarmLimits limits[9];                    // by channel 0 to 8; keys LOW_TEMPn, HIGH_TEMPn
+    AlarmLimits limits[9];  // by channel 0 to 8; keys LOW_TEMPn, HIGH_TEMPn
     double dHysteresis = kDefaultHysteresis;  // HYSTERESIS, for all channels
     BOOL bSound = TRUE;                       // SOUND
     std::string strLogPath;                   // LOG_FILE; empty: no alarm log
@@ -53,9 +53,9 @@ void SaveAlarmSettings(CIniFile& ini, const AlarmSettings& settings);
 // The alarm settings as the "Alarmy" dialog shows them: texts as typed.
 struct AlarmForm {
     struct Row {
-        bool bOn = false;             // off: the channel has no limits, whatever is typed
+        bool bOn = false;  // off: the channel has no limits, whatever is typed
         std::string strLow, strHigh;  // empty: no limit
-    } rows[9];                        // by channel 0 to 8
+    } rows[9];  // by channel 0 to 8
     std::string strHysteresis;
     BOOL bSound = TRUE;
     std::string strLogPath;

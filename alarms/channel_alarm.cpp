@@ -15,8 +15,7 @@ const int kMaxDigits = 15;
 // Above this many channels the piece names the channels only.
 const int kChannelsWithLimits = 2;
 
-const char kDegrees[] = " \xB0"
-                        "C";
+const char kDegrees[] = " \xB0" "C";
 
 void Add(AlarmEvents& events, AlarmEventKind kind, double dLimit) {
     events.events[events.nCount].kind = kind;

@@ -25,8 +25,7 @@ void CMainWindowHosts::StatusChanged() {
     std::string strWhy;
     for (const CRecordFile* pFile : {recorder.ReportFile(), recorder.BinaryFile()})
         if (pFile != nullptr && pFile->IsFailing())
-            strWhy +=
-                (strWhy.empty() ? "" : "; ") + pFile->GetPath() + " (" + std::to_string(pFile->GetLastError()) + ")";
+            strWhy += (strWhy.empty() ? "" : "; ") + pFile->GetPath() + " (" + std::to_string(pFile->GetLastError()) + ")";
     m_dlg.m_notify.OnRecordingState(recorder.IsFailing(), strWhy);
     m_dlg.UpdateStatusLine();
 }

@@ -69,8 +69,8 @@ void CMqttDialog::OnOK() {
         ::SetFocus(m_editUrl);
         return;
     }
-    if (m_bEnabled &&
-        (!IsValidTopicBase(m_settings.strBase) || (m_bDiscovery && !IsValidTopicBase(m_settings.strDiscoveryPrefix)))) {
+    if (m_bEnabled && (!IsValidTopicBase(m_settings.strBase) ||
+                       (m_bDiscovery && !IsValidTopicBase(m_settings.strDiscoveryPrefix)))) {
         AfxMessageBox(kBadTopic, MB_OK | MB_ICONEXCLAMATION);
         ::SetFocus(IsValidTopicBase(m_settings.strBase) ? m_editPrefix : m_editBase);
         return;

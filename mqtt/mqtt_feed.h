@@ -64,6 +64,6 @@ private:
     Host& m_host;
     MqttSettings m_settings;
     CStoredSecret m_secret;
-    bool m_bRemoveDiscovery = false;  // discovery was switched off in this run
+    bool m_bRemoveDiscovery = false;   // discovery was switched off in this run
     CMqttPublisherThread m_thread;
 };

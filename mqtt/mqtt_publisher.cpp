@@ -76,8 +76,8 @@ public:
             if (m_inFlight.size() < mqttpub::kMaxInFlight && !SendPending())
                 return false;
             const Clock::time_point now = Clock::now();
-            if (now >= pingAnswerDue ||
-                (!m_inFlight.empty() && now - m_inFlight.begin()->second > std::chrono::seconds(mqttpub::kKeepAliveS)))
+            if (now >= pingAnswerDue || (!m_inFlight.empty() && now - m_inFlight.begin()->second >
+                                                                     std::chrono::seconds(mqttpub::kKeepAliveS)))
                 return Fail("no answer from the broker");
             const bool bPingWaiting = pingAnswerDue != Clock::time_point::max();
             if (now >= m_lastSend + std::chrono::seconds(mqttpub::kKeepAliveS) && !bPingWaiting) {
@@ -225,8 +225,7 @@ private:
 
 }  // namespace
 
-const char kMqttCaFileNotFull[] =
-    "plik certyfikatu CA trzeba poda\xE6 pe\xB3n\xB9 \x9C\x63ie\xBFk\xB9 (np. C:\\Certyfikaty\\ca.pem)";
+const char kMqttCaFileNotFull[] = "plik certyfikatu CA trzeba poda\xE6 pe\xB3n\xB9 \x9C\x63ie\xBFk\xB9 (np. C:\\Certyfikaty\\ca.pem)";
 
 unsigned NextMqttBackoffMs(unsigned previousMs) {
     return previousMs == 0 ? mqttpub::kBackoffFirstMs : std::min(previousMs * 2, mqttpub::kBackoffMaxMs);
@@ -293,34 +292,18 @@ MqttCheckResult CheckMqttBroker(IMqttTransport& transport, const MqttPublisherCo
 
 std::string DescribeMqttState(const MqttPublishState& state, bool bRunning, bool bInstrumentKnown) {
     if (!bRunning)
-        return "Publikowanie wy\xB3\xB9"
-               "czone.";
+        return "Publikowanie wy\xB3\xB9" "czone.";
     if (state.bFailing)
-        return "B\xB3\xB9"
-               "d po\xB3\xB9"
-               "czenia: " +
-               state.strError +
-               ". Ponowna pr\xF3"
-               "ba wkr\xF3tce.";
+        return "B\xB3\xB9" "d po\xB3\xB9" "czenia: " + state.strError + ". Ponowna pr\xF3" "ba wkr\xF3tce.";
     if (state.bConnected)
-        return "Po\xB3\xB9"
-               "czono. Serwer potwierdzi\xB3 wiadomo\x9C"
-               "ci: " +
-               std::to_string(state.nPublished) + ".";
-    return bInstrumentKnown ? "\xA3\xB9"
-                              "czenie..."
-                            : "Czeka na pierwszy odczyt z urz\xB9"
-                              "dzenia.";
+        return "Po\xB3\xB9" "czono. Serwer potwierdzi\xB3 wiadomo\x9C" "ci: " + std::to_string(state.nPublished) + ".";
+    return bInstrumentKnown ? "\xA3\xB9" "czenie..." : "Czeka na pierwszy odczyt z urz\xB9" "dzenia.";
 }
 
 std::string DescribeMqttCheck(const MqttCheckResult& result) {
     if (result.bAccepted)
-        return "Serwer przyj\xB9\xB3 po\xB3\xB9"
-               "czenie (" +
-               result.strAnswer + ").";
+        return "Serwer przyj\xB9\xB3 po\xB3\xB9" "czenie (" + result.strAnswer + ").";
     if (result.bAnswered)
         return "Serwer odm\xF3wi\xB3: " + result.strAnswer + ".";
-    return "Brak po\xB3\xB9"
-           "czenia: " +
-           result.strAnswer + ".";
+    return "Brak po\xB3\xB9" "czenia: " + result.strAnswer + ".";
 }

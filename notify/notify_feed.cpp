@@ -18,8 +18,7 @@
 namespace {
 
 // The notification log's lines (Windows-1250 here, UTF-8 in the file).
-const char kGivenUp[] = "Wiadomo\x9C\xE6 nie mo\xBF"
-                        "e by\xE6 dostarczona, porzucono (";
+const char kGivenUp[] = "Wiadomo\x9C\xE6 nie mo\xBF" "e by\xE6 dostarczona, porzucono (";
 const char kSecretHeld[] = "has\xB3o poczty zapisane przez innego u\xBFytkownika; wpisz je ponownie";
 
 // Now, with the offset the local clock has now and the seconds since the
@@ -231,27 +230,18 @@ std::string CNotifyFeed::DescribeState() const {
     std::string text;
     if (m_pSender) {
         for (const NotifyWayState& way : m_pSender->States())
-            text += way.strName + ": " +
-                    (way.strLastAnswer.empty() ? "-" : afx::Narrow1250(afx::WidenUtf8(way.strLastAnswer))) + "\r\n";
+            text += way.strName + ": " + (way.strLastAnswer.empty() ? "-" : afx::Narrow1250(afx::WidenUtf8(way.strLastAnswer))) + "\r\n";
         // One line, which the dialog has room for: how many wait, how many
         // the outbox's bound folded into lists, and whether they wait in
         // memory only (the file held by another program).
         const int nFolded = m_pSender->FoldedMessages();
         const bool bUnread = m_pSender->IsOutboxUnread();
         if (m_pSender->PendingCount() > 0 || nFolded > 0 || bUnread)
-            text += "Oczekuj\xB9"
-                    "ce wiadomo\x9C"
-                    "ci: " +
-                    std::to_string(m_pSender->PendingCount()) +
+            text += "Oczekuj\xB9" "ce wiadomo\x9C" "ci: " + std::to_string(m_pSender->PendingCount()) +
                     (nFolded > 0 ? "; zebrane w listy (kolejka pe\xB3na): " + std::to_string(nFolded) : "") +
-                    (bUnread ? "; plik zaj\xEAty, tylko w pami\xEA"
-                               "ci"
-                             : "") +
-                    "\r\n";
+                    (bUnread ? "; plik zaj\xEAty, tylko w pami\xEA" "ci" : "") + "\r\n";
         if (m_pSender->DamagedRecords() > 0)
-            text += "Uszkodzone wpisy w pliku oczekuj\xB9"
-                    "cych wiadomo\x9C"
-                    "ci: " +
+            text += "Uszkodzone wpisy w pliku oczekuj\xB9" "cych wiadomo\x9C" "ci: " +
                     std::to_string(m_pSender->DamagedRecords()) + "\r\n";
     }
     return text;
@@ -270,8 +260,7 @@ bool CNotifyFeed::RunDialog(CWnd* pParent) {
     const NotifySource source = Source();
     const std::filesystem::path log = Beside(".notify.log");
     const bool bStoredUnreadable = m_secret.IsUnreadable();
-    dlg.m_fnTestSend = [source, log, bStoredUnreadable](const NotifySettings& settings,
-                                                        const std::string& strPassword) {
+    dlg.m_fnTestSend = [source, log, bStoredUnreadable](const NotifySettings& settings, const std::string& strPassword) {
         return SendNotifyTest(source, settings, strPassword, bStoredUnreadable, log);
     };
     dlg.m_fnState = [this] { return DescribeState(); };

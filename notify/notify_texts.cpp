@@ -22,8 +22,7 @@ std::string Subject(const NotifySource& source, const std::string& strWhat) {
 std::string SourceLines(const NotifySource& source) {
     std::string text = Pl("Komputer: ") + source.strPc + "\n";
     text += Pl("Profil: ") + (source.strProfile.empty() ? Pl("domy\x9Clny") : source.strProfile) + "\n";
-    text += Pl("Przyrz\xB9"
-               "d nr: ") +
+    text += Pl("Przyrz\xB9" "d nr: ") +
             (source.nInstrument > 0 ? std::to_string(source.nInstrument) : Pl("nieznany")) + "\n";
     return text;
 }
@@ -41,18 +40,9 @@ Notification Base(const NotifySource& source, NotifyEvent event, NotifyTime time
 // "Temperatura 3 powyżej 25.0 °C", "Zamrażarka 1 powyżej 19.9 °C"
 std::string AlarmHeadline(const NotifySource& source, NotifyEvent event, int nChannel, const std::string& strLimit,
                           bool bHigh) {
-    const char* what = event == NotifyEvent::kAlarmRaised ? (bHigh ? " powy\xBF"
-                                                                     "ej "
-                                                                   : " poni\xBF"
-                                                                     "ej ")
-                                                          : (bHigh ? " wr\xF3"
-                                                                     "ci\xB3"
-                                                                     "a poni\xBF"
-                                                                     "ej "
-                                                                   : " wr\xF3"
-                                                                     "ci\xB3"
-                                                                     "a powy\xBF"
-                                                                     "ej ");
+    const char* what = event == NotifyEvent::kAlarmRaised ? (bHigh ? " powy\xBF" "ej " : " poni\xBF" "ej ")
+                                                          : (bHigh ? " wr\xF3" "ci\xB3" "a poni\xBF" "ej "
+                                                                   : " wr\xF3" "ci\xB3" "a powy\xBF" "ej ");
     return NotifyChannelTitle(nChannel, source.channels) + Pl(what) + strLimit;
 }
 
@@ -82,8 +72,7 @@ std::string FormatNotifyTemperature(double dValue, char cDecimal) {
     for (char& c : text)
         if (c == '.')
             c = cDecimal;
-    return text + Pl(" \xB0"
-                     "C");
+    return text + Pl(" \xB0" "C");
 }
 
 std::string NotifyChannelTitle(int nChannel, const ChannelConfig& config) {
@@ -121,33 +110,19 @@ Notification ComposeEventMessage(const NotifySource& source, NotifyEvent event, 
     case NotifyEvent::kSilent:
         headline = Pl("Brak odczyt\xF3w od ") + std::to_string(nSeconds / 60) + " min";
         break;
-    case NotifyEvent::kHeardAgain:
-        headline = Pl("Odczyty znowu nap\xB3ywaj\xB9");
-        break;
+    case NotifyEvent::kHeardAgain: headline = Pl("Odczyty znowu nap\xB3ywaj\xB9"); break;
     case NotifyEvent::kUncleanStart:
-        headline = Pl("Program uruchomiony po nieoczekiwanym zako\xF1"
-                      "czeniu");
+        headline = Pl("Program uruchomiony po nieoczekiwanym zako\xF1" "czeniu");
         break;
-    case NotifyEvent::kRecordingFailed:
-        headline = Pl("B\xB3\xB9"
-                      "d zapisu pomiar\xF3w");
-        break;
-    case NotifyEvent::kRecordingRecovered:
-        headline = Pl("Zapis pomiar\xF3w znowu dzia\xB3"
-                      "a");
-        break;
-    default:
-        headline = Pl("Wiadomo\x9C\xE6 pr\xF3"
-                      "bna");
-        break;
+    case NotifyEvent::kRecordingFailed: headline = Pl("B\xB3\xB9" "d zapisu pomiar\xF3w"); break;
+    case NotifyEvent::kRecordingRecovered: headline = Pl("Zapis pomiar\xF3w znowu dzia\xB3" "a"); break;
+    default: headline = Pl("Wiadomo\x9C\xE6 pr\xF3" "bna"); break;
     }
     m.strSubject = Subject(source, headline);
     m.strText = headline + "\n\n" + SourceLines(source) + "Czas: " + m.strTime + "\n";
     if (event == NotifyEvent::kHeardAgain) {
         m.nDurationSeconds = nSeconds;
-        m.strText += Pl("Cisza trwa\xB3"
-                        "a ") +
-                     FormatNotifyDuration(nSeconds) + "\n";
+        m.strText += Pl("Cisza trwa\xB3" "a ") + FormatNotifyDuration(nSeconds) + "\n";
     }
     if (!strDetail.empty())
         m.strText += Pl("Szczeg\xF3\xB3y: ") + strDetail + "\n";
@@ -167,8 +142,7 @@ std::string NotifyListLine(const Notification& message) { return message.strTime
 void AppendDigest(Notification& message, const std::vector<Notification>& held, int nRepeatMinutes) {
     if (held.empty())
         return;
-    message.strText += Pl("\nWstrzymane (najwy\xBF"
-                          "ej jedna wiadomo\x9C\xE6 na kana\xB3 co ") +
+    message.strText += Pl("\nWstrzymane (najwy\xBF" "ej jedna wiadomo\x9C\xE6 na kana\xB3 co ") +
                        std::to_string(nRepeatMinutes) + " min):\n";
     for (const Notification& h : held)
         message.strText += "- " + NotifyListLine(h) + Pl(" (warto\x9C\xE6 ") + h.strValue + ")\n";
@@ -179,10 +153,8 @@ void AppendBacklogDigest(Notification& message, const std::vector<Notification>&
         return;
     const std::string count = std::to_string(older.size());
     message.strSubject += " (+" + count + Pl(" zaleg\xB3ych)");
-    message.strText += Pl("\nStarsze, zebrane tutaj, bo kolejka oczekuj\xB9"
-                          "cych by\xB3"
-                          "a pe\xB3na (") +
-                       count + "):\n";
+    message.strText +=
+        Pl("\nStarsze, zebrane tutaj, bo kolejka oczekuj\xB9" "cych by\xB3" "a pe\xB3na (") + count + "):\n";
     for (const Notification& h : older) {
         // A line, not a text: one read from a damaged or foreign outbox
         // cannot make the list larger than a record may be.
@@ -197,9 +169,8 @@ void AppendBacklogDigest(Notification& message, const std::vector<Notification>&
     }
 }
 
-Notification ComposeSummaryMessage(const NotifySource& source, NotifyTime time,
-                                   const std::vector<NotifySummaryRow>& rows, const std::vector<std::string>& alarms,
-                                   int nMoreAlarms) {
+Notification ComposeSummaryMessage(const NotifySource& source, NotifyTime time, const std::vector<NotifySummaryRow>& rows,
+                                   const std::vector<std::string>& alarms, int nMoreAlarms) {
     Notification m = Base(source, NotifyEvent::kSummary, time);
     const std::string headline = Pl("Podsumowanie dnia ") + m.strTime.substr(0, 10);
     m.strSubject = Subject(source, headline);
@@ -216,8 +187,6 @@ Notification ComposeSummaryMessage(const NotifySource& source, NotifyTime time,
     for (const std::string& a : alarms)
         m.strText += "- " + a + "\n";
     if (nMoreAlarms > 0)
-        m.strText += Pl("- i ") + std::to_string(nMoreAlarms) +
-                     Pl(" wi\xEA"
-                        "cej\n");
+        m.strText += Pl("- i ") + std::to_string(nMoreAlarms) + Pl(" wi\xEA" "cej\n");
     return m;
 }

@@ -67,6 +67,5 @@ struct NotifySummaryRow {
 };
 // The daily summary: each channel over the last 24 h, and the day's alarms
 // (their subjects; nMoreAlarms not listed).
-Notification ComposeSummaryMessage(const NotifySource& source, NotifyTime time,
-                                   const std::vector<NotifySummaryRow>& rows, const std::vector<std::string>& alarms,
-                                   int nMoreAlarms);
+Notification ComposeSummaryMessage(const NotifySource& source, NotifyTime time, const std::vector<NotifySummaryRow>& rows,
+                                   const std::vector<std::string>& alarms, int nMoreAlarms);

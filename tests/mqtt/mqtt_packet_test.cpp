@@ -22,8 +22,8 @@ TEST(MqttPackets, WhatThePublisherSendsIsByteExact) {
     o.strWillPayload = "off";
     o.strUser = "u";
     o.strPassword = "p";
-    EXPECT_EQ(EncodeConnect(o), Bytes({0x10, 27, 0,   4, 'M', 'Q', 'T', 'T', 4, 0xEE, 0,   30, 0, 1,  'c',
-                                       0,    1,  'w', 0, 3,   'o', 'f', 'f', 0, 1,    'u', 0,  1, 'p'}));
+    EXPECT_EQ(EncodeConnect(o), Bytes({0x10, 27, 0, 4, 'M', 'Q', 'T', 'T', 4, 0xEE, 0, 30, 0, 1, 'c', 0, 1, 'w', 0, 3,
+                                       'o', 'f', 'f', 0, 1, 'u', 0, 1, 'p'}));
     ConnectOptions bare;
     bare.strClientId = "c";
     EXPECT_EQ(EncodeConnect(bare), Bytes({0x10, 13, 0, 4, 'M', 'Q', 'T', 'T', 4, 0x02, 0, 30, 0, 1, 'c'}));
@@ -73,23 +73,23 @@ TEST(MqttPackets, MalformedAnswersPutTheReaderInErrorAndTruncatedOnesWait) {
         std::string bytes;
         CPacketReader::Result expected;
     } rows[] = {
-        {Bytes({0x20, 3, 0, 0, 0}), CPacketReader::kError},                 // CONNACK of three bytes
-        {Bytes({0x21, 2, 0, 0}), CPacketReader::kError},                    // CONNACK with flags
-        {Bytes({0x20, 2, 2, 0}), CPacketReader::kError},                    // reserved acknowledge flags
-        {Bytes({0x40, 1, 0}), CPacketReader::kError},                       // PUBACK of one byte
-        {Bytes({0x90, 2, 0, 1}), CPacketReader::kError},                    // SUBACK without a code
-        {Bytes({0xD0, 1, 0}), CPacketReader::kError},                       // PINGRESP with a body
-        {Bytes({0x36, 2, 0, 0}), CPacketReader::kError},                    // PUBLISH with QoS 3
-        {Bytes({0x30, 3, 0, 9, 'a'}), CPacketReader::kError},               // topic longer than the packet
-        {Bytes({0x32, 3, 0, 1, 'a'}), CPacketReader::kError},               // QoS 1 without an id
-        {Bytes({0x10, 0}), CPacketReader::kError},                          // a CONNECT from the broker
-        {Bytes({0x00, 0}), CPacketReader::kError},                          // reserved type 0
-        {Bytes({0xF0, 0}), CPacketReader::kError},                          // reserved type 15
+        {Bytes({0x20, 3, 0, 0, 0}), CPacketReader::kError},          // CONNACK of three bytes
+        {Bytes({0x21, 2, 0, 0}), CPacketReader::kError},             // CONNACK with flags
+        {Bytes({0x20, 2, 2, 0}), CPacketReader::kError},             // reserved acknowledge flags
+        {Bytes({0x40, 1, 0}), CPacketReader::kError},                // PUBACK of one byte
+        {Bytes({0x90, 2, 0, 1}), CPacketReader::kError},             // SUBACK without a code
+        {Bytes({0xD0, 1, 0}), CPacketReader::kError},                // PINGRESP with a body
+        {Bytes({0x36, 2, 0, 0}), CPacketReader::kError},             // PUBLISH with QoS 3
+        {Bytes({0x30, 3, 0, 9, 'a'}), CPacketReader::kError},        // topic longer than the packet
+        {Bytes({0x32, 3, 0, 1, 'a'}), CPacketReader::kError},        // QoS 1 without an id
+        {Bytes({0x10, 0}), CPacketReader::kError},                   // a CONNECT from the broker
+        {Bytes({0x00, 0}), CPacketReader::kError},                   // reserved type 0
+        {Bytes({0xF0, 0}), CPacketReader::kError},                   // reserved type 15
         {Bytes({0x30, 0xFF, 0xFF, 0xFF, 0xFF, 1}), CPacketReader::kError},  // five length bytes
-        {Bytes({0x32, 0xFF, 0xFF, 0x7F}), CPacketReader::kError},           // QoS 1 beyond the size limit
-        {Bytes({0x30, 0xFF, 0xFF, 0x7F}), CPacketReader::kNone},            // QoS 0 beyond it: passed over
+        {Bytes({0x32, 0xFF, 0xFF, 0x7F}), CPacketReader::kError},    // QoS 1 beyond the size limit
+        {Bytes({0x30, 0xFF, 0xFF, 0x7F}), CPacketReader::kNone},     // QoS 0 beyond it: passed over
         {std::string("HTTP/1.1 400 Bad Request\r\n"), CPacketReader::kError},
-        {Bytes({0x20}), CPacketReader::kNone},  // truncated: more may come
+        {Bytes({0x20}), CPacketReader::kNone},                       // truncated: more may come
         {Bytes({0x20, 2, 0}), CPacketReader::kNone},
         {Bytes({0x30, 0x80}), CPacketReader::kNone},
         {Bytes({0x30, 10, 0, 1, 't'}), CPacketReader::kNone},
@@ -122,14 +122,10 @@ TEST(MqttMessages, BrokerAddressesTopicBasesAndClientIds) {
         {"mqtt://10.0.0.5:1884/", true, false, "10.0.0.5", 1884},
         {"mqtts://ha.local", true, true, "ha.local", 8883},
         {"mqtts://[::1]:8884", true, true, "::1", 8884},
-        {"http://broker", false, false, "", 0},
-        {"mqtt://", false, false, "", 0},
-        {"mqtt://h:0", false, false, "", 0},
-        {"mqtt://h:65536", false, false, "", 0},
-        {"mqtt://h:12x", false, false, "", 0},
+        {"http://broker", false, false, "", 0}, {"mqtt://", false, false, "", 0}, {"mqtt://h:0", false, false, "", 0},
+        {"mqtt://h:65536", false, false, "", 0}, {"mqtt://h:12x", false, false, "", 0},
         {"mqtt://h/path", false, false, "", 0},
-        {"mqtt://u@h", false, false, "", 0},
-        {"mqtt://[::1", false, false, "", 0},
+        {"mqtt://u@h", false, false, "", 0}, {"mqtt://[::1", false, false, "", 0},
     };
     for (const auto& row : rows) {
         MqttUrl url;
@@ -210,25 +206,16 @@ TEST(MqttMessages, DiscoveryMakesEachChannelASensorAndAlarmsProblemSensors) {
         EXPECT_EQ(m.strPayload, "") << m.strTopic;
     EXPECT_EQ(DiscoveryRemovals(d).size(), 18u);
 
-    // A named channel's entities carry its name, UTF-8 and escaped; a
-    // channel not in use has none (empty payloads remove them).
+    // Names are UTF-8 and escaped; a channel not in use has empty payloads.
     ChannelConfig config;
-    config[3].strName = "Zamra\xBF"
-                        "arka \"1\"";
+    config[3].strName = "Zamra\xBF" "arka \"1\"";
     config[5].bInUse = false;
     d.channels = MqttChannelsOf(config);
     const std::vector<DiscoveryMessage> named = DiscoveryMessages(d, 1u << 3 | 1u << 5);
-    EXPECT_NE(named[6].strPayload.find("\"name\":\"Zamra\xC5\xBC"
-                                       "arka \\\"1\\\"\","),
-              std::string::npos)
-        << named[6].strPayload;
-    EXPECT_NE(named[7].strPayload.find("\"name\":\"Zamra\xC5\xBC"
-                                       "arka \\\"1\\\" alarm\","),
-              std::string::npos);
-    EXPECT_NE(named[6].strPayload.find("\"state_topic\":\"qm487/4660/T3\""), std::string::npos);
-    EXPECT_EQ(named[10].strTopic, "homeassistant/sensor/qm487_4660_t5/config");
-    EXPECT_EQ(named[10].strPayload + named[11].strPayload, "");
-    d.channels = MqttChannels();
+    EXPECT_NE(named[6].strPayload.find("{\"name\":\"Zamra\xC5\xBC" "arka \\\"1\\\"\","), std::string::npos);
+    EXPECT_NE(named[7].strPayload.find("{\"name\":\"Zamra\xC5\xBC" "arka \\\"1\\\" alarm\","), std::string::npos);
+    EXPECT_EQ(named[10].strTopic + named[10].strPayload + named[11].strPayload,
+              "homeassistant/sensor/qm487_4660_t5/config");
 
     // Quotes, backslashes and controls are escaped, Polish letters are UTF-8.
     d.strBase = "lab\"1\\\xB3";

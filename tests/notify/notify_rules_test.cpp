@@ -85,18 +85,12 @@ TEST(NotifyRules, TheMessagesSayWhereWhatAndWhen) {
     CNotifyRules rules(source, Settings(0, 0, 0));
     const auto messages = Feed(rules, {24, 25.4, 26, 24.4});
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].strSubject, "QM487 HALA-2: Temperatura 3 powy\xC5\xBC"
-                                      "ej 25,0 \xC2\xB0"
-                                      "C");
-    EXPECT_EQ(messages[0].strText, "Temperatura 3 powy\xC5\xBC"
-                                   "ej 25,0 \xC2\xB0"
-                                   "C\n\n"
-                                   "Komputer: HALA-2\nProfil: domy\xC5\x9Blny\nPrzyrz\xC4\x85"
-                                   "d nr: 7\n"
-                                   "Kana\xC5\x82: Temperatura 3 (T3)\nWarto\xC5\x9B\xC4\x87: 25,4 \xC2\xB0"
-                                   "C\n"
-                                   "G\xC3\xB3rna granica: 25,0 \xC2\xB0"
-                                   "C\nCzas: 2026-12-08 01:00:01 +01:00\n");
+    EXPECT_EQ(messages[0].strSubject, "QM487 HALA-2: Temperatura 3 powy\xC5\xBC" "ej 25,0 \xC2\xB0" "C");
+    EXPECT_EQ(messages[0].strText,
+              "Temperatura 3 powy\xC5\xBC" "ej 25,0 \xC2\xB0" "C\n\n"
+              "Komputer: HALA-2\nProfil: domy\xC5\x9Blny\nPrzyrz\xC4\x85" "d nr: 7\n"
+              "Kana\xC5\x82: Temperatura 3 (T3)\nWarto\xC5\x9B\xC4\x87: 25,4 \xC2\xB0" "C\n"
+              "G\xC3\xB3rna granica: 25,0 \xC2\xB0" "C\nCzas: 2026-12-08 01:00:01 +01:00\n");
     EXPECT_EQ(messages[1].nDurationSeconds, 2);
     EXPECT_NE(messages[1].strText.find("Alarm trwa\xC5\x82 2 s\n"), std::string::npos);
 
@@ -109,23 +103,16 @@ TEST(NotifyRules, TheMessagesSayWhereWhatAndWhen) {
     EXPECT_EQ(FormatNotifyTime(NotifyTime{kDay, -330}), "2026-12-07 18:30:00 -05:30");
 }
 
-// A channel is told by the name the user gave it (Windows-1250 in the
-// settings, UTF-8 here); once its input is switched off, not at all: neither
-// the end of the alarm it had nor a new one.
+// A channel is told by its name (UTF-8 here); once its input is switched
+// off, not at all: neither the end of the alarm it had nor a new one.
 TEST(NotifyRules, ANamedChannelIsToldByItsNameAndOneNotInUseNotAtAll) {
     NotifySource source = Source();
-    source.channels[3].strName = "Zamra\xBF"
-                                 "arka 1";
+    source.channels[3].strName = "Zamra\xBF" "arka 1";
     CNotifyRules rules(source, Settings(0, 0, 0));
     const auto messages = Feed(rules, {24, 26});
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].strSubject, "QM487 HALA-2: Zamra\xC5\xBC"
-                                      "arka 1 powy\xC5\xBC"
-                                      "ej 25.0 \xC2\xB0"
-                                      "C");
-    EXPECT_NE(messages[0].strText.find("\nKana\xC5\x82: Zamra\xC5\xBC"
-                                       "arka 1 (T3)\n"),
-              std::string::npos);
+    EXPECT_EQ(messages[0].strSubject, "QM487 HALA-2: Zamra\xC5\xBC" "arka 1 powy\xC5\xBC" "ej 25.0 \xC2\xB0" "C");
+    EXPECT_NE(messages[0].strText.find("\nKana\xC5\x82: Zamra\xC5\xBC" "arka 1 (T3)\n"), std::string::npos);
     source.channels[3].bInUse = false;
     rules.SetSource(source);
     EXPECT_TRUE(Feed(rules, {24, 26, 26}).empty());
@@ -143,23 +130,16 @@ TEST(NotifyRules, OneMessagePerChannelPerWindowWithWhatWasHeldAsADigest) {
     // others are listed in it.
     EXPECT_EQ(messages[1].strTime, "2026-12-08 01:00:07 +01:00");
     const std::string& text = messages[1].strText;
-    EXPECT_NE(text.find("- 2026-12-08 01:00:03 +01:00 Temperatura 3 wr\xC3\xB3"
-                        "ci\xC5\x82"
-                        "a poni\xC5\xBC"
-                        "ej"),
+    EXPECT_NE(text.find("- 2026-12-08 01:00:03 +01:00 Temperatura 3 wr\xC3\xB3" "ci\xC5\x82" "a poni\xC5\xBC" "ej"),
               std::string::npos);
-    EXPECT_NE(text.find("- 2026-12-08 01:00:05 +01:00 Temperatura 3 powy\xC5\xBC"
-                        "ej"),
-              std::string::npos);
+    EXPECT_NE(text.find("- 2026-12-08 01:00:05 +01:00 Temperatura 3 powy\xC5\xBC" "ej"), std::string::npos);
 }
 
 TEST(NotifyRules, SilenceHeardAgainStartAndRecording) {
     CNotifyRules rules(Source(), Settings(0, 0, 10));
     rules.OnStart(true, At(0));
     rules.OnLineHeard(At(100));
-    rules.OnLinkLost("COM3: urz\xC4\x85"
-                     "dzenie od\xC5\x82\xC4\x85"
-                     "czone");
+    rules.OnLinkLost("COM3: urz\xC4\x85" "dzenie od\xC5\x82\xC4\x85" "czone");
     rules.OnTick(At(699));
     rules.OnTick(At(700));
     rules.OnTick(At(800));  // told once
@@ -215,30 +195,20 @@ TEST(NotifyRules, TheDailySummaryTellsTheLast24Hours) {
     for (const Row& r : {Row{1, 10.0, 3600}, Row{1, 30.0, 7200}, Row{1, 20.0, 7201}, Row{0, -5.25, 9000}})
         rules.OnReading(r.channel, r.value, none, At(r.at));
     rules.OnReading(3, 26.0, high, At(10000));
-    rules.OnTick(At(6 * 3600));                  // 07:00 on 12-08: not yet
+    rules.OnTick(At(6 * 3600));                    // 07:00 on 12-08: not yet
     EXPECT_EQ(rules.TakeMessages().size(), 1u);  // the alarm itself
-    rules.OnTick(At(start + 25 * 3600));         // 08:00 on 12-08
+    rules.OnTick(At(start + 25 * 3600));  // 08:00 on 12-08
     const auto messages = rules.TakeMessages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].event, NotifyEvent::kSummary);
     EXPECT_EQ(messages[0].strSubject, "QM487 HALA-2: Podsumowanie dnia 2026-12-08");
     const std::string& text = messages[0].strText;
-    EXPECT_NE(text.find("Temperatura \xC5\x9Brednia: -5.25 \xC2\xB0"
-                        "C / -5.25 \xC2\xB0"
-                        "C / -5.25 \xC2\xB0"
-                        "C\n"
-                        "Temperatura 1: 10.0 \xC2\xB0"
-                        "C / 30.0 \xC2\xB0"
-                        "C / 20.0 \xC2\xB0"
-                        "C\n"
-                        "Temperatura 3: 26.0 \xC2\xB0"
-                        "C / 26.0 \xC2\xB0"
-                        "C / 26.0 \xC2\xB0"
-                        "C\n"),
+    EXPECT_NE(text.find("Temperatura \xC5\x9Brednia: -5.25 \xC2\xB0" "C / -5.25 \xC2\xB0" "C / -5.25 \xC2\xB0" "C\n"
+                        "Temperatura 1: 10.0 \xC2\xB0" "C / 30.0 \xC2\xB0" "C / 20.0 \xC2\xB0" "C\n"
+                        "Temperatura 3: 26.0 \xC2\xB0" "C / 26.0 \xC2\xB0" "C / 26.0 \xC2\xB0" "C\n"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("Alarmy (1):\n- 2026-12-08 03:46:40 +01:00 Temperatura 3 powy\xC5\xBC"
-                        "ej 25.0"),
+    EXPECT_NE(text.find("Alarmy (1):\n- 2026-12-08 03:46:40 +01:00 Temperatura 3 powy\xC5\xBC" "ej 25.0"),
               std::string::npos)
         << text;
     EXPECT_EQ(text.find("40.0"), std::string::npos);
