@@ -44,12 +44,18 @@ void CAlarmDialog::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CAlarmDialog::OnInitDialog() {
     m_form = MakeAlarmForm(m_settings);
+    for (int c = 1; c < 9; ++c)
+        m_form.strTitles[c] = m_channels.Title(c);
     for (int c = 0; c < 9; ++c)
         m_nOn[c] = m_form.rows[c].bOn ? BST_CHECKED : BST_UNCHECKED;
     m_nSound = m_form.bSound ? BST_CHECKED : BST_UNCHECKED;
     CDialog::OnInitDialog();
-    for (int c = 0; c < 9; ++c)
+    for (int c = 0; c < 9; ++c) {
+        if (c > 0)
+            SetDlgItemTextW(m_hWnd, IDC_ALARM_ON0 + c, afx::Widen1250(m_form.strTitles[c]).c_str());
+        ::EnableWindow(GetDlgItem(IDC_ALARM_ON0 + c), m_channels[c].bInUse);
         EnableRow(c);
+    }
     if (!m_settings.Refusal().empty())
         PostMessageW(m_hWnd, WM_ALARM_REFUSAL_NOTICE, 0, 0);
     return TRUE;
@@ -63,7 +69,7 @@ LRESULT CAlarmDialog::OnRefusalNotice(WPARAM, LPARAM) {
 
 // A switched-off row keeps what is typed in it, greyed, for switching on again.
 void CAlarmDialog::EnableRow(int nChannel) {
-    const BOOL bOn = IsDlgButtonChecked(m_hWnd, IDC_ALARM_ON0 + nChannel) == BST_CHECKED;
+    const BOOL bOn = IsDlgButtonChecked(m_hWnd, IDC_ALARM_ON0 + nChannel) == BST_CHECKED && m_channels[nChannel].bInUse;
     ::EnableWindow(GetDlgItem(IDC_ALARM_LOW0 + nChannel), bOn);
     ::EnableWindow(GetDlgItem(IDC_ALARM_HIGH0 + nChannel), bOn);
 }

@@ -12,6 +12,9 @@ public:
     explicit CAlarmDialog(CWnd* pParent = nullptr);
 
     AlarmSettings m_settings;
+    // The instrument's channels: their titles name the rows, and a row of an
+    // input not in use is greyed (its limits kept for when it is back).
+    ChannelConfig m_channels;
 
 protected:
     static const AfxMsgMap* GetThisMessageMap();

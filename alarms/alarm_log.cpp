@@ -22,16 +22,26 @@ const char* EventName(AlarmEventKind kind) {
     }
 }
 
+// A name in the line's channel field: whole, whatever it holds.
+std::string ChannelField(const std::string& text) {
+    if (text.find_first_of(";\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c == '\r' || c == '\n' ? ' ' : c);
+    return quoted + "\"";
+}
+
 }  // namespace
 
 std::string FormatAlarmLogHeader() { return kHeader; }
 
 std::string FormatAlarmLogLine(const RecordTime& time, int nChannel, const AlarmEvent& event, double dValue,
-                               bool bFineResolution) {
+                               bool bFineResolution, const ChannelConfig& config) {
     char szTime[64];
-    std::snprintf(szTime, sizeof szTime, "%04d-%02d-%02d %02d:%02d:%02d", time.year, time.month, time.day,
-                  time.hour, time.minute, time.second);
+    std::snprintf(szTime, sizeof szTime, "%04d-%02d-%02d %02d:%02d:%02d", time.year, time.month, time.day, time.hour,
+                  time.minute, time.second);
     const std::string value = FormatDdeResult(dValue, kQuantityCelsius, bFineResolution ? TRUE : FALSE);
-    return std::string(szTime) + ";" + ChannelName(nChannel) + ";" + EventName(event.kind) + ";" + value +
-           ";" + FormatAlarmNumber(event.dLimit) + "\r\n";
+    return std::string(szTime) + ";" + ChannelField(AlarmChannelText(config, nChannel)) + ";" + EventName(event.kind) +
+           ";" + value + ";" + FormatAlarmNumber(event.dLimit) + "\r\n";
 }

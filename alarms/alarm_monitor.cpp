@@ -36,7 +36,7 @@ BOOL CAlarmMonitor::Judge(int nChannel) {
     BOOL bEntered = FALSE;
     for (int i = 0; i < events.nCount; ++i) {
         WriteLog(FormatAlarmLogLine(LocalRecordTime(), nChannel, events.events[i], channel.dValue,
-                                    channel.bFineResolution != FALSE));
+                                    channel.bFineResolution != FALSE, m_channels.Config()));
         bEntered = bEntered || events.events[i].kind != kAlarmEnded;
     }
     m_host.ShowAlarmMark(nChannel, channel.alarm.nState);
@@ -58,6 +58,12 @@ void CAlarmMonitor::ChangeSettings(const AlarmSettings& settings) {
         Sound();  // switched on while an alarm waits for someone
     for (int c = 0; c < CChannelSet::kChannels; ++c)
         Judge(c);
+}
+
+void CAlarmMonitor::OnChannelConfigChanged() {
+    for (int c = 0; c < CChannelSet::kChannels; ++c)
+        Judge(c);
+    m_host.StatusChanged();  // names may have changed even where no alarm did
 }
 
 void CAlarmMonitor::Sound() {

@@ -42,6 +42,11 @@ public:
     // a valid value, the others at their next valid reading.
     void ChangeSettings(const AlarmSettings& settings);
 
+    // The channels' names or inputs in use changed (the instrument's
+    // configuration, which the set holds): an input switched off loses its
+    // alarm at once, logged as any end; the status line is told.
+    void OnChannelConfigChanged();
+
     // Judges channel 0 to 8's value if it is a valid one, logs and shows the
     // outcome and sounds a new alarm; TRUE when the alarm changed.
     BOOL Judge(int nChannel);

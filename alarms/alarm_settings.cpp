@@ -14,7 +14,9 @@ const char kTooPreciseHysteresis[] = "Histereza mo\xBF" "e mie\xE6 najwy\xBF" "e
 const char kLower[] = "dolny";
 const char kUpper[] = "g\xF3rny";
 
-std::string ChannelTitle(int channel) {
+std::string ChannelTitle(const std::string& title, int channel) {
+    if (!title.empty())
+        return title;
     return channel == 0 ? "Temperatura" : "Temperatura " + std::to_string(channel);
 }
 
@@ -38,12 +40,13 @@ std::size_t Decimals(const std::string& text) {
 }
 
 // One limit as typed: the message that refuses it, or empty.
-std::string ReadLimit(const std::string& text, int channel, const char* which, bool* pbHas, double* pdValue) {
+std::string ReadLimit(const std::string& text, const std::string& title, const char* which, bool* pbHas,
+                      double* pdValue) {
     *pbHas = !IsBlank(text);
     if (*pbHas && !ParseAlarmNumber(text, pdValue))
-        return Fill(kBadNumber, ChannelTitle(channel), which);
+        return Fill(kBadNumber, title, which);
     if (*pbHas && Decimals(text) > 2)
-        return Fill(kTooPrecise, ChannelTitle(channel), which);
+        return Fill(kTooPrecise, title, which);
     return std::string();
 }
 
@@ -132,16 +135,17 @@ void SaveAlarmSettings(CIniFile& ini, const AlarmSettings& s) {
     }
 }
 
-std::string ReadAlarmRow(const AlarmForm::Row& row, int channel, AlarmLimits* pLimits) {
+std::string ReadAlarmRow(const AlarmForm::Row& row, int channel, AlarmLimits* pLimits, const std::string& strTitle) {
     *pLimits = AlarmLimits();
     if (!row.bOn)
         return std::string();
     AlarmLimits l;
-    std::string refusal = ReadLimit(row.strLow, channel, kLower, &l.bHasLow, &l.dLow);
+    const std::string title = ChannelTitle(strTitle, channel);
+    std::string refusal = ReadLimit(row.strLow, title, kLower, &l.bHasLow, &l.dLow);
     if (refusal.empty())
-        refusal = ReadLimit(row.strHigh, channel, kUpper, &l.bHasHigh, &l.dHigh);
+        refusal = ReadLimit(row.strHigh, title, kUpper, &l.bHasHigh, &l.dHigh);
     if (refusal.empty() && l.bHasLow && l.bHasHigh && !(l.dLow < l.dHigh))
-        refusal = Fill(kLowNotBelowHigh, ChannelTitle(channel));
+        refusal = Fill(kLowNotBelowHigh, title);
     if (refusal.empty())
         *pLimits = l;
     return refusal;
@@ -167,7 +171,7 @@ std::string ReadAlarmForm(const AlarmForm& form, AlarmSettings* pSettings) {
     AlarmSettings s;
     // Rows in the order the dialog shows them: the mean first.
     for (int c = 0; c < 9; ++c) {
-        const std::string refusal = ReadAlarmRow(form.rows[c], c, &s.limits[c]);
+        const std::string refusal = ReadAlarmRow(form.rows[c], c, &s.limits[c], form.strTitles[c]);
         if (!refusal.empty())
             return refusal;
     }

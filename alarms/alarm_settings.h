@@ -59,6 +59,9 @@ struct AlarmForm {
     std::string strHysteresis;
     BOOL bSound = TRUE;
     std::string strLogPath;
+    // The channels' titles in the messages (names the user gave them);
+    // empty: "Temperatura k".
+    std::string strTitles[9];
 };
 
 AlarmForm MakeAlarmForm(const AlarmSettings& settings);
@@ -66,7 +69,8 @@ AlarmForm MakeAlarmForm(const AlarmSettings& settings);
 // One row of the form as channel 0 to 8's limits into *pLimits (none for a
 // row switched off), and an empty text; or no limits and the message that
 // refuses the row.
-std::string ReadAlarmRow(const AlarmForm::Row& row, int nChannel, AlarmLimits* pLimits);
+std::string ReadAlarmRow(const AlarmForm::Row& row, int nChannel, AlarmLimits* pLimits,
+                         const std::string& strTitle = std::string());
 
 // The settings of a confirmed form into *pSettings, and an empty text; or,
 // leaving *pSettings alone, the Windows-1250 message that refuses the form,

@@ -70,6 +70,11 @@ std::string ChannelName(int nChannel) {
     return "T" + std::to_string(nChannel);
 }
 
+std::string AlarmChannelText(const ChannelConfig& config, int nChannel) {
+    const std::string& name = nChannel > 0 && nChannel <= 8 ? config[nChannel].strName : std::string();
+    return name.find_first_not_of(" \t") == std::string::npos ? ChannelName(nChannel) : name;
+}
+
 std::string FormatAlarmNumber(double dValue) {
     std::string text = FormatFixed(dValue, 2);
     if (text == "-0.00")
@@ -117,7 +122,7 @@ bool ParseAlarmNumber(const std::string& strText, double* pdValue) {
     return true;
 }
 
-std::string ComposeAlarmPiece(const ChannelAlarm alarms[9]) {
+std::string ComposeAlarmPiece(const ChannelAlarm alarms[9], const ChannelConfig& config) {
     int nActive = 0;
     for (int c = 0; c < 9; ++c)
         if (alarms[c].nState != kAlarmNone)
@@ -133,7 +138,7 @@ std::string ComposeAlarmPiece(const ChannelAlarm alarms[9]) {
         if (!bFirst)
             text += ", ";
         bFirst = false;
-        text += ChannelName(c);
+        text += AlarmChannelText(config, c);
         if (nActive <= kChannelsWithLimits)
             text += (alarm.nState == kAlarmHigh ? " > " : " < ") + FormatAlarmNumber(alarm.dLimit) + kDegrees;
     }

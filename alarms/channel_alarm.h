@@ -3,6 +3,8 @@
 // status line piece, the numbers of limits as the settings hold them).
 #pragma once
 
+#include "instrument/channel_config.h"
+
 #include <string>
 
 enum AlarmState {
@@ -62,6 +64,11 @@ AlarmEvents JudgeAlarm(ChannelAlarm& alarm, double dValue, const AlarmLimits& li
 // published topics): "T" for the mean (channel 0), "T1" to "T8".
 std::string ChannelName(int nChannel);
 
+// The channel as the alarms' texts name it (status line, alarm log): the
+// name the user gave it, Windows-1250, or ChannelName's "T3" when it has
+// none, so the texts keep their bytes until a channel is named.
+std::string AlarmChannelText(const ChannelConfig& config, int nChannel);
+
 // A limit as the settings and the texts write it: a point, at least one
 // decimal and at most two ("30.0", "-5.25").
 std::string FormatAlarmNumber(double dValue);
@@ -73,6 +80,7 @@ bool ParseAlarmNumber(const std::string& strText, double* pdValue);
 
 // The status line's piece while alarms are active, Windows-1250, ending with
 // ". " like the other pieces; empty when no channel is in alarm. alarms are
-// by channel 0 to 8, listed T, T1 ... T8. One or two channels name their limit
-// ("Alarm: T3 > 30.0 \xB0" "C. "); more name the channels only.
-std::string ComposeAlarmPiece(const ChannelAlarm alarms[9]);
+// by channel 0 to 8, listed T, T1 ... T8 (or their names, AlarmChannelText).
+// One or two channels name their limit ("Alarm: T3 > 30.0 \xB0" "C. "); more
+// name the channels only.
+std::string ComposeAlarmPiece(const ChannelAlarm alarms[9], const ChannelConfig& config = ChannelConfig());

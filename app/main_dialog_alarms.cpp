@@ -31,6 +31,7 @@ void CMainDialog::TellAlarmLogLoss() {
 void CMainDialog::OnAlarms() {
     CAlarmDialog dlg(this);
     dlg.m_settings = m_alarms.Settings();
+    dlg.m_channels = m_instrument.GetChannelConfig();
     if (dlg.DoModal() != IDOK)
         return;
     m_alarms.ChangeSettings(dlg.m_settings);

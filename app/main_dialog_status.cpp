@@ -23,7 +23,8 @@ void CMainDialog::UpdateStatusLine() {
     ChannelAlarm alarms[CChannelSet::kChannels];
     for (int channel = 0; channel < CChannelSet::kChannels; ++channel)
         alarms[channel] = m_instrument.Channels()[channel].alarm;
-    state.strAlarm = ComposeAlarmPiece(alarms) + ComposeRefusedLimitsPiece(m_alarms.Settings()) +
+    state.strAlarm = ComposeAlarmPiece(alarms, m_instrument.GetChannelConfig()) +
+                     ComposeRefusedLimitsPiece(m_alarms.Settings()) +
                      ComposeRefusedChannelsPiece(m_instrument.GetChannelConfig());
     state.bDatabaseFailing = m_database.IsFailing();
     state.strDatabaseReason = ShortSendFault(m_database.State());

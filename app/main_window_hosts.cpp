@@ -16,6 +16,7 @@ HWND CMainWindowHosts::NotifyWindow() const { return m_dlg.m_hWnd; }
 CWnd* CMainWindowHosts::Owner() { return &m_dlg; }
 
 int CMainWindowHosts::InstrumentNumber() const { return m_dlg.m_instrument.SerialNumber(); }
+const ChannelConfig& CMainWindowHosts::ChannelConfiguration() const { return m_dlg.m_instrument.GetChannelConfig(); }
 
 bool CMainWindowHosts::StartedWithWindows() const { return m_dlg.m_start.bStartedWithWindows; }
 

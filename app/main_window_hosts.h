@@ -55,6 +55,7 @@ public:
     std::string SettingsPath() const override;
     std::wstring SettingsFile() const override;
     char DecimalSeparator() const override;
+    const ChannelConfig& ChannelConfiguration() const override;
 
     void OnLinkChanged(const CInstrument& instrument) override;
     void OnReading(const CInstrument& instrument, int nChannel) override;

@@ -50,23 +50,9 @@ void CDatabaseFeed::Start() {
 }
 
 void CDatabaseFeed::AddReading(const CChannelSet& channels, int nChannel, int nSerialNumber) {
-    if (!m_sender.IsRunning())
-        return;
-    const ChannelState& channel = channels[nChannel];
-    // A mean not yet shown ("???" with no error flags) is no reading.
-    if (channel.bNoValue && !channel.bAlert)
-        return;
-    DbPoint point = {};
-    point.nTimeMs = UtcMillisecondsNow();
-    point.nSerial = static_cast<std::uint16_t>(nSerialNumber);
-    point.nChannel = static_cast<std::uint8_t>(nChannel);
-    point.bHasValue = !channel.bNoValue && !channel.bAlert;
-    point.dValue = point.bHasValue ? DbValueOf(channels, nChannel) : channel.dValue;
-    // The alarm state as judged at this channel's last valid reading: an
-    // error reading carries the state it leaves unchanged.
-    point.bHasAlarm = true;
-    point.nAlarm = channel.alarm.nState;
-    m_sender.Push(point);
+    DbPoint point;
+    if (m_sender.IsRunning() && MakeDbPoint(channels, nChannel, nSerialNumber, UtcMillisecondsNow(), &point))
+        m_sender.Push(point);
 }
 
 void CDatabaseFeed::OnReading(const CInstrument& instrument, int nChannel) {

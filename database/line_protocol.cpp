@@ -1,15 +1,20 @@
 #include "database/line_protocol.h"
 
 #include "common/number_text.h"
+#include "config/cp1250.h"
 #include "alarms/channel_alarm.h"
 #include "instrument/channels.h"
 
 #include <charconv>
 #include <cmath>
+#include <mutex>
+#include <set>
 
 const char kDbMeasurement[] = "temperature";
 const char kDbTagInstrument[] = "instrument";
 const char kDbTagChannel[] = "channel";
+const char kDbTagName[] = "name";
+const char kDbFieldRaw[] = "raw";
 const char kDbFieldValue[] = "value";
 const char kDbFieldStatus[] = "status";
 const char kDbFieldAlarm[] = "alarm";
@@ -22,12 +27,51 @@ double DbValueOf(const CChannelSet& channels, int nChannel) {
     long long nSum = 0;
     int nCount = 0;
     for (int c = 1; c < CChannelSet::kChannels; ++c) {
-        if (channels[c].bNoValue || !std::isfinite(channels[c].dValue))
+        if (channels[c].bNoValue || !std::isfinite(channels[c].dValue) || !channels.Config()[c].bInUse)
             continue;
         nSum += std::llround(channels[c].dValue * 100.0);
         ++nCount;
     }
     return nCount == 0 ? channels[0].dValue : static_cast<double>(nSum) / (nCount * 100.0);
+}
+
+double DbRawValueOf(const CChannelSet& channels, int nChannel) {
+    return NearestDecimal(channels[nChannel].dRawValue, channels[nChannel].bFineResolution ? 2 : 1);
+}
+
+const std::string* DbChannelName(const std::string& strUtf8) {
+    std::string name = strUtf8;
+    while (!name.empty() && name.back() == '\\')
+        name.pop_back();
+    if (name.empty())
+        return nullptr;
+    // Node-based: a pointer handed out stays valid while more are added.
+    static std::mutex mutex;
+    static std::set<std::string> names;
+    std::lock_guard<std::mutex> lock(mutex);
+    return &*names.insert(name).first;
+}
+
+bool MakeDbPoint(const CChannelSet& channels, int nChannel, int nSerialNumber, std::int64_t nTimeMs, DbPoint* pPoint) {
+    const ChannelState& channel = channels[nChannel];
+    const ChannelSettings& settings = channels.Config()[nChannel];
+    if ((channel.bNoValue && !channel.bAlert) || !settings.bInUse)
+        return false;
+    DbPoint point = {};
+    point.nTimeMs = nTimeMs;
+    point.nSerial = static_cast<std::uint16_t>(nSerialNumber);
+    point.nChannel = static_cast<std::uint8_t>(nChannel);
+    point.bHasValue = !channel.bNoValue && !channel.bAlert;
+    point.dValue = point.bHasValue ? DbValueOf(channels, nChannel) : channel.dValue;
+    // The raw value beside the corrected one, for those who audit it.
+    point.bHasRaw = point.bHasValue && nChannel > 0 && !settings.IsIdentity();
+    point.dRaw = point.bHasRaw ? DbRawValueOf(channels, nChannel) : 0.0;
+    if (nChannel > 0 && settings.strName.find_first_not_of(" \t") != std::string::npos)
+        point.pName = DbChannelName(Cp1250ToUtf8(settings.strName));
+    point.bHasAlarm = true;
+    point.nAlarm = static_cast<std::int8_t>(channel.alarm.nState);
+    *pPoint = point;
+    return true;
 }
 
 std::string EscapeTagValue(const std::string& value) {
@@ -78,6 +122,12 @@ void AppendPointLine(const DbPoint& point, std::string& out) {
     out += kDbTagChannel;
     out += '=';
     out += EscapeTagValue(ChannelName(point.nChannel));
+    if (point.pName != nullptr) {
+        out += ',';
+        out += kDbTagName;
+        out += '=';
+        out += EscapeTagValue(*point.pName);
+    }
     out += ' ';
 
     std::string value;
@@ -87,6 +137,13 @@ void AppendPointLine(const DbPoint& point, std::string& out) {
         out += '=';
         out += value;
         out += ',';
+        std::string raw;
+        if (point.bHasRaw && FormatFloatField(point.dRaw, raw)) {
+            out += kDbFieldRaw;
+            out += '=';
+            out += raw;
+            out += ',';
+        }
     }
     out += kDbFieldStatus;
     out += bValue ? "=\"ok\"" : "=\"error\"";

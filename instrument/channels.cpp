@@ -55,6 +55,16 @@ AlarmEvents CChannelSet::JudgeAlarm(int nChannel, const AlarmLimits& limits, dou
     if (nChannel < 0 || nChannel >= kChannels)
         return AlarmEvents();
     ChannelState& channel = m_channels[nChannel];
+    if (!m_config[nChannel].bInUse) {
+        // No probe, no alarm: one raised before the input was switched off
+        // ends now, told as any other end is.
+        AlarmEvents events;
+        if (channel.alarm.nState != kAlarmNone) {
+            events.events[events.nCount++] = {kAlarmEnded, channel.alarm.dLimit};
+            channel.alarm = ChannelAlarm();
+        }
+        return events;
+    }
     if (channel.bNoValue || channel.bAlert)
         return AlarmEvents();
     return ::JudgeAlarm(channel.alarm, channel.dValue, limits, dHysteresis);

@@ -58,6 +58,7 @@ public:
     void SetFineResolution(BOOL bFine);
     // Judges the channel's value against its limits if it is a valid one
     // (a value, not in error); what changed, nothing for any other value.
+    // A channel not in use has no alarm: one it had ends.
     AlarmEvents JudgeAlarm(int nChannel, const AlarmLimits& limits, double dHysteresis);
 
     // Names, inputs in use and corrections; the values stored before keep

@@ -65,6 +65,9 @@ void CMqttFeed::OnReading(const CInstrument& instrument, int nChannel) {
         m_thread.Outbox().PutLinkLost();
         return;
     }
+    OnChannelConfigChanged(instrument);  // nothing when it did not
+    if (!instrument.GetChannelConfig()[nChannel].bInUse)
+        return;
     const ChannelState& channel = instrument.Channels()[nChannel];
     // A mean not yet shown ("???" with no error flags) is no reading.
     if (channel.bNoValue && !channel.bAlert)
@@ -79,6 +82,10 @@ void CMqttFeed::OnReading(const CInstrument& instrument, int nChannel) {
     m_thread.Outbox().PutReading(reading, instrument.SerialNumber(), channel.bFineResolution != FALSE,
                                  m_host.ChannelsWithAlarmLimits());
     StartIfDue();
+}
+
+void CMqttFeed::OnChannelConfigChanged(const CInstrument& instrument) {
+    m_thread.Outbox().SetChannels(MqttChannelsOf(instrument.GetChannelConfig()));
 }
 
 bool CMqttFeed::RunDialog(CWnd* pParent) {

@@ -42,6 +42,10 @@ public:
     // Every accepted reading, after the alarms have judged it; every
     // rejected line and silence as a lost link.
     void OnReading(const CInstrument& instrument, int nChannel) override;
+    // The instrument's channel configuration changed (its names, inputs in
+    // use): Home Assistant is told again at once, a channel left out losing
+    // its entities (an empty retained config) and its states.
+    void OnChannelConfigChanged(const CInstrument& instrument);
     bool IsFailing() const { return IsHeld() || (m_thread.IsRunning() && m_thread.State().bFailing); }
     // The "MQTT" dialog; true when OK changed the settings (to be saved).
     bool RunDialog(CWnd* pParent);

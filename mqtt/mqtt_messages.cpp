@@ -69,7 +69,33 @@ std::string CommonJson(const DiscoveryDevice& d, int c, const std::string& domai
            ",\"payload_available\":\"online\",\"payload_not_available\":\"offline\"," + DeviceJson(d);
 }
 
+// The entity's name: the channel's name in UTF-8, or its short name.
+std::string EntityName(const DiscoveryDevice& d, int c) {
+    const std::string& name = d.channels.strNames[c];
+    return name.empty() ? ChannelName(c) : Cp1250ToUtf8(name);
+}
+
 }  // namespace
+
+bool MqttChannels::operator==(const MqttChannels& other) const {
+    if (nInUseMask != other.nInUseMask)
+        return false;
+    for (int c = 0; c < kChannels; ++c)
+        if (strNames[c] != other.strNames[c])
+            return false;
+    return true;
+}
+
+MqttChannels MqttChannelsOf(const ChannelConfig& config) {
+    MqttChannels channels;
+    for (int c = 1; c < kChannels; ++c) {
+        if (!config[c].bInUse)
+            channels.nInUseMask &= ~(1u << c);
+        if (config[c].strName.find_first_not_of(" \t") != std::string::npos)
+            channels.strNames[c] = config[c].strName;
+    }
+    return channels;
+}
 
 bool ParseMqttUrl(const std::string& text, MqttUrl& url) {
     MqttUrl u;
@@ -161,10 +187,16 @@ std::string HomeAssistantStatusTopic(const std::string& prefix) { return TopicTe
 std::vector<DiscoveryMessage> DiscoveryMessages(const DiscoveryDevice& d, unsigned nAlarmMask) {
     std::vector<DiscoveryMessage> out;
     for (int c = 0; c < kChannels; ++c) {
+        if (!d.channels.InUse(c)) {
+            // No probe there: no entity, and one announced before goes.
+            out.push_back({SensorTopic(d, c), std::string()});
+            out.push_back({AlarmTopic(d, c), std::string()});
+            continue;
+        }
         const std::string id = ObjectId(d.nInstrument, c);
         // An error reading has no value: the sensor is then unknown.
         out.push_back({SensorTopic(d, c),
-                       "{\"name\":" + JsonString(ChannelName(c)) + "," + CommonJson(d, c, "sensor", id) +
+                       "{\"name\":" + JsonString(EntityName(d, c)) + "," + CommonJson(d, c, "sensor", id) +
                            ",\"value_template\":\"{{ value_json.value if value_json.value is defined else none }}\","
                            "\"device_class\":\"temperature\",\"state_class\":\"measurement\","
                            "\"unit_of_measurement\":\"\xC2\xB0"
@@ -172,7 +204,7 @@ std::vector<DiscoveryMessage> DiscoveryMessages(const DiscoveryDevice& d, unsign
                            std::string(d.bFine ? "2" : "1") + "}"});
         std::string alarm;
         if (nAlarmMask & (1u << c))
-            alarm = "{\"name\":" + JsonString(ChannelName(c) + " alarm") + "," +
+            alarm = "{\"name\":" + JsonString(EntityName(d, c) + " alarm") + "," +
                     CommonJson(d, c, "binary_sensor", id + "_alarm") +
                     ",\"value_template\":\"{{ 'ON' if value_json.alarm != 0 else 'OFF' }}\","
                     "\"device_class\":\"problem\"}";

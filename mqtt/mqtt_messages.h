@@ -8,6 +8,8 @@
 // a JSON string is escaped.
 #pragma once
 
+#include "instrument/channel_config.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -61,17 +63,32 @@ struct DiscoveryMessage {
     std::string strPayload;  // empty: removes the entity
 };
 
+// The channels as the user set them: the inputs in use (bit c: channel c;
+// the mean always) and the names (Windows-1250; empty: none, "T3").
+struct MqttChannels {
+    unsigned nInUseMask = 0x1FF;
+    std::string strNames[9];
+
+    bool InUse(int nChannel) const { return (nInUseMask >> nChannel & 1u) != 0; }
+    bool operator==(const MqttChannels& other) const;
+    bool operator!=(const MqttChannels& other) const { return !(*this == other); }
+};
+MqttChannels MqttChannelsOf(const ChannelConfig& config);
+
 struct DiscoveryDevice {
     std::string strBase;    // base topic of the states (Windows-1250)
     std::string strPrefix;  // discovery prefix (Windows-1250)
     int nInstrument = 0;
     std::string strVersion;  // the program's
     bool bFine = false;      // hundredths: two decimals shown
+    MqttChannels channels;
 };
 
-// Every channel as a temperature sensor, and a problem sensor for each
-// channel in nAlarmMask (bit c: channel c has limits); channels without
-// limits get an empty payload for theirs, which removes one left over.
+// Every channel in use as a temperature sensor named as the user named it
+// ("T3" for none; "Zamrażarka 1"), and a problem sensor for each channel in
+// nAlarmMask (bit c: channel c has limits); channels without limits get an
+// empty payload for theirs, which removes one left over, and a channel not
+// in use gets empty payloads for both.
 std::vector<DiscoveryMessage> DiscoveryMessages(const DiscoveryDevice& device, unsigned nAlarmMask);
 // Empty payloads for every entity DiscoveryMessages can make: discovery off.
 std::vector<DiscoveryMessage> DiscoveryRemovals(const DiscoveryDevice& device);

@@ -7,6 +7,8 @@ void CMqttOutbox::PutReading(const MqttReading& reading, int nInstrument, bool b
         return;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_channels.InUse(reading.nChannel))
+            return;
         if (nInstrument != m_nInstrument) {
             // A new instrument's channels start empty.
             for (Slot& slot : m_slots)
@@ -22,6 +24,21 @@ void CMqttOutbox::PutReading(const MqttReading& reading, int nInstrument, bool b
             m_bDiscoveryDirty = true;
         m_bFine = bFine;
         m_nAlarmMask = nAlarmMask;
+    }
+    m_wake.notify_all();
+    WakeTransport();
+}
+
+void CMqttOutbox::SetChannels(const MqttChannels& channels) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (channels == m_channels)
+            return;
+        m_channels = channels;
+        for (int c = 0; c < kChannels; ++c)
+            if (!m_channels.InUse(c))
+                m_slots[c] = Slot();
+        m_bDiscoveryDirty = true;
     }
     m_wake.notify_all();
     WakeTransport();
@@ -97,6 +114,7 @@ MqttPending CMqttOutbox::TakePending() {
     pending.bDiscovery = m_bDiscoveryDirty;
     pending.bFine = m_bFine;
     pending.nAlarmMask = m_nAlarmMask;
+    pending.channels = m_channels;
     m_bStatusDirty = m_bDiscoveryDirty = false;
     for (Slot& slot : m_slots)
         if (slot.bDirty) {

@@ -31,6 +31,7 @@ struct MqttPending {
     bool bDiscovery = false;  // discovery is to be (re)sent
     bool bFine = false;
     unsigned nAlarmMask = 0;
+    MqttChannels channels;
 };
 
 class CMqttOutbox {
@@ -41,6 +42,10 @@ public:
     // nAlarmMask says channel c has alarm limits.
     void PutReading(const MqttReading& reading, int nInstrument, bool bFine, unsigned nAlarmMask);
     void PutLinkLost();
+    // The channels' names and inputs in use; a change is announced again
+    // (discovery), and a channel leaving use has its waiting reading dropped
+    // and takes no more.
+    void SetChannels(const MqttChannels& channels);
     // Forgets the readings (publishing was switched off or reconfigured).
     void Clear();
 
@@ -83,6 +88,7 @@ private:
     bool m_bStatusDirty = false;
     bool m_bFine = false;
     unsigned m_nAlarmMask = 0;
+    MqttChannels m_channels;
     bool m_bDiscoveryDirty = false;
     MqttPublishState m_state;
 };

@@ -153,8 +153,9 @@ private:
         return Send(mqtt::EncodePublish(topic, payload, 1, bRetain, id));
     }
 
-    DiscoveryDevice Device(bool bFine) const {
+    DiscoveryDevice Device(bool bFine, const MqttChannels& channels = MqttChannels()) const {
         DiscoveryDevice d;
+        d.channels = channels;
         d.strBase = m_config.strBase;
         d.strPrefix = m_config.strPrefix;
         d.nInstrument = m_nInstrument;
@@ -169,7 +170,8 @@ private:
                                            pending.bLinkUp ? kStatusOnline : kStatusOffline, true))
             return false;
         if (pending.bDiscovery && m_config.bDiscovery)
-            for (const DiscoveryMessage& m : DiscoveryMessages(Device(pending.bFine), pending.nAlarmMask))
+            for (const DiscoveryMessage& m :
+                 DiscoveryMessages(Device(pending.bFine, pending.channels), pending.nAlarmMask))
                 if (!PublishOne(m.strTopic, m.strPayload, true))
                     return false;
         for (const MqttReading& r : pending.readings)

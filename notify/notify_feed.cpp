@@ -119,6 +119,7 @@ NotifySource CNotifyFeed::Source() const {
     source.strProfile = Cp1250ToUtf8(m_host.ProfileName());
     source.nInstrument = m_host.InstrumentNumber();
     source.cDecimal = m_host.DecimalSeparator();
+    source.channels = m_host.ChannelConfiguration();
     return source;
 }
 

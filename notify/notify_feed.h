@@ -47,6 +47,9 @@ public:
         virtual std::wstring SettingsFile() const = 0;
         // '.' or the user's decimal comma.
         virtual char DecimalSeparator() const = 0;
+        // The instrument's channels (CInstrument::GetChannelConfig): names
+        // and inputs in use, read afresh for every message.
+        virtual const ChannelConfig& ChannelConfiguration() const = 0;
     };
 
     explicit CNotifyFeed(Host& host);

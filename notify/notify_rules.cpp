@@ -55,6 +55,8 @@ void CNotifyRules::OnStart(bool bUnclean, NotifyTime time) {
 void CNotifyRules::OnReading(int nChannel, double dValue, const ChannelAlarm& alarm, NotifyTime time) {
     if (nChannel < 0 || nChannel >= kChannels)
         return;
+    if (ForgetIfNotInUse(nChannel))
+        return;
     Channel& c = m_channels[nChannel];
     if (alarm.nState != c.nState) {
         // The alarm that ends is told as ended only if its start was told:
@@ -73,6 +75,18 @@ void CNotifyRules::OnReading(int nChannel, double dValue, const ChannelAlarm& al
     CheckDelay(nChannel, time);
     if (!m_minutes.empty())
         Count(nChannel, dValue, time.nUtc);
+}
+
+bool CNotifyRules::ForgetIfNotInUse(int nChannel) {
+    if (m_source.channels[nChannel].bInUse)
+        return false;
+    // No probe there: nothing is told of it, and an alarm it had is
+    // forgotten, not ended by a message.
+    Channel& c = m_channels[nChannel];
+    c.nState = kAlarmNone;
+    c.bTold = false;
+    c.held.clear();
+    return true;
 }
 
 void CNotifyRules::CheckDelay(int nChannel, NotifyTime time) {
@@ -135,6 +149,8 @@ void CNotifyRules::OnRecordingRecovered(NotifyTime time) {
 
 void CNotifyRules::OnTick(NotifyTime time) {
     for (int n = 0; n < kChannels; ++n) {
+        if (ForgetIfNotInUse(n))
+            continue;
         CheckDelay(n, time);
         Channel& c = m_channels[n];
         if (!c.held.empty() && time.nSteady - c.nLastSent >= m_nRepeatSeconds) {
@@ -203,7 +219,7 @@ void CNotifyRules::CheckSummary(NotifyTime time) {
             sum += slot.dSum[n];
             count += slot.nCount[n];
         }
-        if (count > 0) {
+        if (count > 0 && m_source.channels[n].bInUse) {
             row.dMean = sum / count;
             rows.push_back(row);
         }

@@ -65,6 +65,8 @@ private:
     };
     struct Minute;  // one minute's figures of the nine channels
 
+    // A channel not in use (the source says) has no alarm to tell: true.
+    bool ForgetIfNotInUse(int nChannel);
     void CheckDelay(int nChannel, NotifyTime time);
     // A channel's message: sent now, or held while its repeat window runs.
     void Offer(int nChannel, Notification message, std::int64_t nNow);

@@ -37,12 +37,13 @@ Notification Base(const NotifySource& source, NotifyEvent event, NotifyTime time
     return m;
 }
 
-// "Temperatura 3 powyżej 25.0 °C"
-std::string AlarmHeadline(NotifyEvent event, int nChannel, const std::string& strLimit, bool bHigh) {
+// "Temperatura 3 powyżej 25.0 °C", "Zamrażarka 1 powyżej 19.9 °C"
+std::string AlarmHeadline(const NotifySource& source, NotifyEvent event, int nChannel, const std::string& strLimit,
+                          bool bHigh) {
     const char* what = event == NotifyEvent::kAlarmRaised ? (bHigh ? " powy\xBF" "ej " : " poni\xBF" "ej ")
                                                           : (bHigh ? " wr\xF3" "ci\xB3" "a poni\xBF" "ej "
                                                                    : " wr\xF3" "ci\xB3" "a powy\xBF" "ej ");
-    return NotifyChannelTitle(nChannel) + Pl(what) + strLimit;
+    return NotifyChannelTitle(nChannel, source.channels) + Pl(what) + strLimit;
 }
 
 }  // namespace
@@ -74,10 +75,10 @@ std::string FormatNotifyTemperature(double dValue, char cDecimal) {
     return text + Pl(" \xB0" "C");
 }
 
-std::string NotifyChannelTitle(int nChannel) {
+std::string NotifyChannelTitle(int nChannel, const ChannelConfig& config) {
     if (nChannel <= 0 || nChannel > 8)
         return Pl("Temperatura \x9Crednia");
-    return "Temperatura " + std::to_string(nChannel);
+    return Cp1250ToUtf8(config.Title(nChannel));
 }
 
 Notification ComposeAlarmMessage(const NotifySource& source, NotifyEvent event, int nChannel, double dValue,
@@ -86,10 +87,11 @@ Notification ComposeAlarmMessage(const NotifySource& source, NotifyEvent event, 
     m.nChannel = nChannel;
     m.strValue = FormatNotifyTemperature(dValue, source.cDecimal);
     m.strLimit = FormatNotifyTemperature(dLimit, source.cDecimal);
-    const std::string headline = AlarmHeadline(event, nChannel, m.strLimit, bHigh);
+    const std::string headline = AlarmHeadline(source, event, nChannel, m.strLimit, bHigh);
     m.strSubject = Subject(source, headline);
     m.strText = headline + "\n\n" + SourceLines(source);
-    m.strText += Pl("Kana\xB3: ") + NotifyChannelTitle(nChannel) + " (" + ChannelName(nChannel) + ")\n";
+    m.strText +=
+        Pl("Kana\xB3: ") + NotifyChannelTitle(nChannel, source.channels) + " (" + ChannelName(nChannel) + ")\n";
     m.strText += Pl("Warto\x9C\xE6: ") + m.strValue + "\n";
     m.strText += Pl(bHigh ? "G\xF3rna granica: " : "Dolna granica: ") + m.strLimit + "\n";
     m.strText += "Czas: " + m.strTime + "\n";
@@ -177,7 +179,8 @@ Notification ComposeSummaryMessage(const NotifySource& source, NotifyTime time, 
     if (rows.empty())
         m.strText += Pl("brak odczyt\xF3w\n");
     for (const NotifySummaryRow& r : rows)
-        m.strText += NotifyChannelTitle(r.nChannel) + ": " + FormatNotifyTemperature(r.dMin, source.cDecimal) + " / " +
+        m.strText += NotifyChannelTitle(r.nChannel, source.channels) + ": " +
+                     FormatNotifyTemperature(r.dMin, source.cDecimal) + " / " +
                      FormatNotifyTemperature(r.dMax, source.cDecimal) + " / " +
                      FormatNotifyTemperature(r.dMean, source.cDecimal) + "\n";
     m.strText += Pl("\nAlarmy (") + std::to_string(alarms.size() + nMoreAlarms) + "):\n";

@@ -2,6 +2,7 @@
 // lines of the body, Polish, UTF-8, composed from the event's fields.
 #pragma once
 
+#include "instrument/channel_config.h"
 #include "notify/notification.h"
 
 #include <cstdint>
@@ -14,6 +15,9 @@ struct NotifySource {
     std::string strProfile;  // empty: the default profile
     int nInstrument = 0;     // 0: not known
     char cDecimal = '.';     // the user's option may make it ','
+    // The instrument's channels: their names (Windows-1250 there, UTF-8 in
+    // the texts) and the inputs in use, which alone are told about.
+    ChannelConfig channels;
 };
 
 // A moment: seconds since 1970 UTC, the offset of the local clock then,
@@ -33,8 +37,9 @@ std::string FormatNotifyTime(NotifyTime time);
 std::string FormatNotifyDuration(long long nSeconds);
 // "25.4 °C" (or "25,4 °C"), one or two decimals.
 std::string FormatNotifyTemperature(double dValue, char cDecimal);
-// "Temperatura 3"; channel 0: "Temperatura średnia".
-std::string NotifyChannelTitle(int nChannel);
+// "Temperatura 3", or the name the channel has ("Zamrażarka 1"), UTF-8;
+// channel 0: "Temperatura średnia".
+std::string NotifyChannelTitle(int nChannel, const ChannelConfig& config = ChannelConfig());
 
 // An alarm raised (bHigh: above its limit) or, with nDurationSeconds, cleared.
 Notification ComposeAlarmMessage(const NotifySource& source, NotifyEvent event, int nChannel, double dValue,
@@ -47,7 +52,7 @@ Notification ComposeEventMessage(const NotifySource& source, NotifyEvent event, 
 
 // The subject without "QM487 <PC>: ", for lists of events.
 std::string NotifyHeadline(const Notification& message);
-// "2026-12-08 14:03:12 +01:00 Temperatura 3 powyżej 25.0 °C"
+// "2026-12-08 14:03:12 +01:00 Zamrażarka 1 powyżej 19.9 °C"
 std::string NotifyListLine(const Notification& message);
 
 // Events held back by the repeat window, told at the end of the next one.

@@ -23,4 +23,11 @@ TEST(AlarmLog, OneLinePerEventWithTheValueAsTheFieldShowsIt) {
               "2026-12-08 14:03:12;T8;g\xF3rny;21.4;21.45\r\n");
     EXPECT_EQ(FormatAlarmLogLine(kTime, 1, {kAlarmEnteredHigh, 21.45}, 21.468, true),
               "2026-12-08 14:03:12;T1;g\xF3rny;21.47;21.45\r\n");
+    ChannelConfig config;
+    config[3].strName = "Zamra\xBF" "arka 1";
+    config[4].strName = "P\xF3\xB3ka \"A\"; g\xF3ra";
+    EXPECT_EQ(FormatAlarmLogLine(kTime, 3, {kAlarmEnteredHigh, 19.9}, 20.1, false, config),
+              "2026-12-08 14:03:12;Zamra\xBF" "arka 1;g\xF3rny;20.1;19.9\r\n");
+    EXPECT_EQ(FormatAlarmLogLine(kTime, 4, {kAlarmEnded, 19.9}, 19.0, false, config),
+              "2026-12-08 14:03:12;\"P\xF3\xB3ka \"\"A\"\"; g\xF3ra\";koniec;19.0;19.9\r\n");
 }

@@ -136,3 +136,23 @@ TEST_F(AlarmMonitor, TheLogLandsWhereTheRecordingFilesHelperPutsIt) {
         EXPECT_NE(Read(expected).find(";T3;koniec;29.0;30.0\r\n"), std::string::npos) << name;
     }
 }
+
+// An input switched off while in alarm: the alarm ends at once, logged as
+// ends are under the channel's name, and its readings raise none after.
+TEST_F(AlarmMonitor, AChannelSwitchedOffLosesItsAlarmAndRaisesNoMore) {
+    fs::create_directories(dir);
+    settings.strLogPath = (dir / "alarmy.csv").string();
+    alarms.TakeSettings(settings);
+    ChannelConfig config;
+    config[3].strName = "Zamra\xBF" "arka 1";
+    channels.SetConfig(config);
+    Reading(30.4);
+    config[3].bInUse = false;
+    channels.SetConfig(config);
+    alarms.OnChannelConfigChanged();
+    EXPECT_FALSE(alarms.IsAnyActive() || host.bTimer || host.bOffered);
+    Reading(31.0);
+    const std::string log = Read(dir / "alarmy.csv");
+    EXPECT_NE(log.find("arka 1;g\xF3rny;30.4;30.0\r\n2026"), std::string::npos) << log;
+    EXPECT_EQ(log.substr(log.size() - 31), "Zamra\xBF" "arka 1;koniec;30.4;30.0\r\n") << log;
+}

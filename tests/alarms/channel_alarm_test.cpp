@@ -171,6 +171,9 @@ TEST(AlarmPiece, NamesOneOrTwoChannelsWithTheirLimitsAndMoreByNameOnly) {
     EXPECT_EQ(ComposeAlarmPiece(alarms), "Alarm: T < -5.0 \xB0" "C, T3 > 30.0 \xB0" "C. ");
     alarms[8] = {kAlarmHigh, 12.5};
     EXPECT_EQ(ComposeAlarmPiece(alarms), "Alarm: T, T3, T8. ");
+    ChannelConfig config;
+    config[3].strName = "Zamra\xBF" "arka 1";
+    EXPECT_EQ(ComposeAlarmPiece(alarms, config), "Alarm: T, Zamra\xBF" "arka 1, T8. ");
 }
 
 TEST(AlarmPiece, ComesLastInTheStatusLine) {

@@ -123,6 +123,35 @@ TEST(LineProtocol, ValuesAreTheInstrumentsDecimals) {
     out.clear();
     ASSERT_TRUE(FormatFloatField(DbValueOf(set, 0), out));
     EXPECT_EQ(out, "32.8");
+    ChannelConfig config;
+    config[5].bInUse = false;  // whatever the instrument sends for it
+    set.SetConfig(config);
+    out.clear();
+    ASSERT_TRUE(FormatFloatField(DbValueOf(set, 0), out));
+    EXPECT_EQ(out, "21.45");
+}
+
+// A named channel's tag (escaped, UTF-8), the raw value while a correction
+// is in force, and no point from an input not in use.
+TEST(LineProtocol, PointsCarryTheNameAndTheRawValueAndNoneComesFromAnInputNotInUse) {
+    CChannelSet set;
+    ChannelConfig config;  // 1 named and corrected, 2 named only blanks, 3 not in use
+    config[1].strName = "Zamra\xBF" "arka 1, g\xF3ra=A";
+    ASSERT_TRUE(ParseChannelDecimal("-0.3", ChannelSettings::kMaxOffsetDecimals, &config[1].offset));
+    config[2].strName = "  ";
+    config[3].bInUse = false;
+    set.SetConfig(config);
+    for (int c : {1, 2, 3})
+        set.StoreValue(c, 200 * 0.1, FALSE);
+    DbPoint p;
+    ASSERT_TRUE(MakeDbPoint(set, 1, 4660, 5, &p));
+    EXPECT_EQ(LineOf(p), "temperature,instrument=4660,channel=T1,name=Zamra\xC5\xBC" "arka\\ 1\\,\\ g\xC3\xB3ra\\=A "
+                         "value=19.7,raw=20.0,status=\"ok\",alarm=0i 5\n");
+    ASSERT_TRUE(MakeDbPoint(set, 2, 4660, 5, &p));
+    EXPECT_EQ(LineOf(p), "temperature,instrument=4660,channel=T2 value=20.0,status=\"ok\",alarm=0i 5\n");
+    EXPECT_FALSE(MakeDbPoint(set, 3, 4660, 5, &p));
+    EXPECT_EQ(*DbChannelName("a\\b\\\\"), "a\\b");  // a backslash cannot end a tag
+    EXPECT_EQ(DbChannelName("\\"), nullptr);
 }
 
 TEST(LineProtocol, TagValuesAndStringsAreEscaped) {

@@ -206,6 +206,17 @@ TEST(MqttMessages, DiscoveryMakesEachChannelASensorAndAlarmsProblemSensors) {
         EXPECT_EQ(m.strPayload, "") << m.strTopic;
     EXPECT_EQ(DiscoveryRemovals(d).size(), 18u);
 
+    // Names are UTF-8 and escaped; a channel not in use has empty payloads.
+    ChannelConfig config;
+    config[3].strName = "Zamra\xBF" "arka \"1\"";
+    config[5].bInUse = false;
+    d.channels = MqttChannelsOf(config);
+    const std::vector<DiscoveryMessage> named = DiscoveryMessages(d, 1u << 3 | 1u << 5);
+    EXPECT_NE(named[6].strPayload.find("{\"name\":\"Zamra\xC5\xBC" "arka \\\"1\\\"\","), std::string::npos);
+    EXPECT_NE(named[7].strPayload.find("{\"name\":\"Zamra\xC5\xBC" "arka \\\"1\\\" alarm\","), std::string::npos);
+    EXPECT_EQ(named[10].strTopic + named[10].strPayload + named[11].strPayload,
+              "homeassistant/sensor/qm487_4660_t5/config");
+
     // Quotes, backslashes and controls are escaped, Polish letters are UTF-8.
     d.strBase = "lab\"1\\\xB3";
     d.strPrefix = "ha\xB3";

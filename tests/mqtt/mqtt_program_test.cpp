@@ -73,13 +73,22 @@ TEST(MqttProgram, ReadingsStatusAndDiscoveryArriveAndDiscoveryGoesWhenSwitchedOf
     ASSERT_TRUE(sub.Connect(broker.Url(), "test-sub"));
     ASSERT_TRUE(sub.Subscribe("qm487/#"));
     ASSERT_TRUE(sub.Subscribe("homeassistant/#"));
-    RunningProgram program(MqttIni(broker.Url()));
+    RunningProgram program(MqttIni(broker.Url(), "[TEMP4]\r\nNAME_TEMP4=Zamra\xBF" "arka 1\r\nCAL_OFFSET_TEMP4=-0.3\r\n"
+                                                 "[TEMP6]\r\nIN_USE_TEMP6=0\r\n"));
     Instrument instrument;
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(instrument.SendUntilHeard(program, Reading(1, 21.4)));
     ASSERT_TRUE(sub.WaitFor([&] { return !sub.On(kT1).empty(); }));
     EXPECT_EQ(sub.On(kT1)[0].strPayload.substr(0, 37), "{\"value\":21.4,\"status\":\"ok\",\"alarm\":0");
     EXPECT_EQ(sub.On(kStatus).at(0).strPayload, "online");
+    ASSERT_TRUE(instrument.Send(Reading(6, 30.0)));
+    ASSERT_TRUE(instrument.Send(Reading(4, 20.0)));
+    ASSERT_TRUE(sub.WaitFor([&] { return !sub.On("qm487/4660/T4").empty(); }));
+    EXPECT_EQ(sub.On("qm487/4660/T4")[0].strPayload.substr(0, 14), "{\"value\":19.7,");
+    const std::string t4 = "homeassistant/sensor/qm487_4660_t4/config", t6 = "homeassistant/sensor/qm487_4660_t6/config";
+    ASSERT_TRUE(sub.WaitFor([&] { return !sub.On(t4).empty() && !sub.On(t6).empty(); }));
+    EXPECT_NE(sub.On(t4)[0].strPayload.find("\"name\":\"Zamra\xC5\xBC" "arka 1\","), std::string::npos);
+    EXPECT_EQ(sub.On(t6)[0].strPayload, "");
     // Hundredths, a negative value and an error reading, each as sent.
     ASSERT_TRUE(instrument.Send(Reading(2, 21.45, true)));
     ASSERT_TRUE(instrument.Send(Reading(3, -4.25, true)));
@@ -89,6 +98,7 @@ TEST(MqttProgram, ReadingsStatusAndDiscoveryArriveAndDiscoveryGoesWhenSwitchedOf
     EXPECT_EQ(sub.On("qm487/4660/T3").at(0).strPayload.substr(0, 15), "{\"value\":-4.25,");
     EXPECT_EQ(sub.On("qm487/4660/T7").at(0).strPayload.substr(0, 18), "{\"status\":\"error\",");
     EXPECT_FALSE(sub.On(kT1)[0].bRetain);
+    EXPECT_TRUE(sub.On("qm487/4660/T6").empty());
     const std::string config = "homeassistant/sensor/qm487_4660_t3/config";
     ASSERT_TRUE(sub.WaitFor([&] { return !sub.On(config).empty(); }));
     EXPECT_NE(sub.On(config)[0].strPayload.find("\"device_class\":\"temperature\""), std::string::npos);

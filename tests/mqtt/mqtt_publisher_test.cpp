@@ -282,6 +282,28 @@ TEST(MqttPublisher, DiscoverySwitchedOffRemovesItsEntitiesOrSendsNone) {
     }
 }
 
+// A channel switched off while announced: its entities go at once (empty
+// retained configs), and its states too; a name given is announced.
+TEST(MqttPublisher, AChannelLeavingUseLosesItsEntitiesAndStates) {
+    ScriptedBroker broker;
+    Publisher pub(broker);
+    pub.outbox.PutReading(Reading(2, "21.4"), 4660, false, 1u << 2);
+    const std::string alarm = "homeassistant/binary_sensor/qm487_4660_t2_alarm/config";
+    ASSERT_TRUE(WaitUntil([&] { return broker.PublishedTo(alarm).size() == 1; }));
+    ChannelConfig config;
+    config[1].strName = "Zamra\xBF" "arka 1";
+    config[2].bInUse = false;
+    pub.outbox.SetChannels(MqttChannelsOf(config));
+    pub.outbox.PutReading(Reading(2, "21.5"), 4660, false, 1u << 2);
+    pub.outbox.PutReading(Reading(1, "20.0"), 4660, false, 1u << 2);
+    ASSERT_TRUE(WaitUntil([&] { return broker.PublishedTo("qm487/4660/T1").size() == 1; }));
+    for (const std::string& topic : {alarm, std::string("homeassistant/sensor/qm487_4660_t2/config")})
+        EXPECT_TRUE(broker.PublishedTo(topic).at(1).strPayload.empty() && broker.PublishedTo(topic)[1].bRetain);
+    EXPECT_NE(broker.PublishedTo("homeassistant/sensor/qm487_4660_t1/config").at(1).strPayload.find("Zamra\xC5\xBC"),
+              std::string::npos);
+    EXPECT_EQ(broker.PublishedTo("qm487/4660/T2").size(), 1u);
+}
+
 TEST(MqttPublisher, BadAnswersEndTheConnectionWithAReasonAndNeverHang) {
     const std::string connack(std::string("\x20\x02\x00\x00", 4));
     const struct {

@@ -141,7 +141,9 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
     RunningProgram program(NotifyIni(MailIni(servers, "; nobody@lab.test;") +
                                      "NOTIFY_SMTP_USER=lab\r\nNOTIFY_SMTP_SECRET=" + secret +
                                      "\r\nNOTIFY_WEBHOOK_URL=" + servers.HookUrl() +
-                                     "\r\nNOTIFY_PROGRAM=" + WindowsPath(QM487_ARGV_WRITER) + "\r\n"));
+                                     "\r\nNOTIFY_PROGRAM=" + WindowsPath(QM487_ARGV_WRITER) + "\r\n") +
+                           // Channel 3 named and corrected: 26.8 sent is 26.5.
+                           "[TEMP3]\r\nNAME_TEMP3=Zamra\xBF" "arka 1\r\nCAL_OFFSET_TEMP3=-0.3\r\n");
     const std::filesystem::path argvFile = program.IniPath().parent_path() / "argv.txt";
     SetEnvironmentVariableW(L"QM487_ARGV_FILE", argvFile.wstring().c_str());
     SetEnvironmentVariableW(L"QM487_ARGV_APPEND", L"1");
@@ -150,7 +152,7 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
     ASSERT_TRUE(instrument.SendUntilHeard(program));
 
     const ULONGLONG sent = GetTickCount64();
-    ASSERT_TRUE(instrument.Send(Reading(3, 26.5)));
+    ASSERT_TRUE(instrument.Send(Reading(3, 26.8)));
     ASSERT_TRUE(WaitFor([&] { return servers.HasMail(1); }, 60000));
     std::printf("alarm line sent -> mail taken by the server: %llu ms\n", GetTickCount64() - sent);
     ASSERT_TRUE(instrument.Send(Reading(3, 22.0)));
@@ -175,13 +177,13 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
     // As a mail reader shows them: the subject decoded, the body UTF-8.
     EXPECT_EQ(raised.substr(0, raised.find("\n\n")),
               "login: lab\nrcpt: a@lab.test,b@lab.test\ncharset: utf-8\nsubject: QM487 " + pc +
-                  ": Temperatura 3 powy\xC5\xBC"
+                  ": Zamra\xC5\xBC" "arka 1 powy\xC5\xBC"
                   "ej 25.0 \xC2\xB0"
                   "C");
     for (const char* part : {"Komputer: ",
                              "Przyrz\xC4\x85"
                              "d nr: 4660\n",
-                             "Kana\xC5\x82: Temperatura 3",
+                             "Kana\xC5\x82: Zamra\xC5\xBC" "arka 1 (T3)\n",
                              "Warto\xC5\x9B\xC4\x87: 26.5 \xC2\xB0"
                              "C\n",
                              "G\xC3\xB3rna granica: 25.0 \xC2\xB0"
@@ -190,7 +192,7 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
     EXPECT_NE(raised.find("Komputer: " + pc + "\n"), std::string::npos) << raised;
     EXPECT_TRUE(std::regex_search(raised, std::regex(std::string("Czas: ") + kTimeWithOffset + "\n"))) << raised;
     EXPECT_NE(cleared.find("subject: QM487 " + pc +
-                           ": Temperatura 3 wr\xC3\xB3"
+                           ": Zamra\xC5\xBC" "arka 1 wr\xC3\xB3"
                            "ci\xC5\x82"
                            "a poni\xC5\xBC"
                            "ej 25.0 \xC2\xB0"

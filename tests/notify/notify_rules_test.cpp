@@ -103,6 +103,21 @@ TEST(NotifyRules, TheMessagesSayWhereWhatAndWhen) {
     EXPECT_EQ(FormatNotifyTime(NotifyTime{kDay, -330}), "2026-12-07 18:30:00 -05:30");
 }
 
+// A channel is told by its name (UTF-8 here); once its input is switched
+// off, not at all: neither the end of the alarm it had nor a new one.
+TEST(NotifyRules, ANamedChannelIsToldByItsNameAndOneNotInUseNotAtAll) {
+    NotifySource source = Source();
+    source.channels[3].strName = "Zamra\xBF" "arka 1";
+    CNotifyRules rules(source, Settings(0, 0, 0));
+    const auto messages = Feed(rules, {24, 26});
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].strSubject, "QM487 HALA-2: Zamra\xC5\xBC" "arka 1 powy\xC5\xBC" "ej 25.0 \xC2\xB0" "C");
+    EXPECT_NE(messages[0].strText.find("\nKana\xC5\x82: Zamra\xC5\xBC" "arka 1 (T3)\n"), std::string::npos);
+    source.channels[3].bInUse = false;
+    rules.SetSource(source);
+    EXPECT_TRUE(Feed(rules, {24, 26, 26}).empty());
+}
+
 TEST(NotifyRules, OneMessagePerChannelPerWindowWithWhatWasHeldAsADigest) {
     CNotifyRules rules(Source(), Settings(0, 1, 0));  // a minute's window
     std::vector<double> values(80, 24.0);
