@@ -24,7 +24,7 @@ void CMainDialog::UpdateStatusLine() {
     for (int channel = 0; channel < CChannelSet::kChannels; ++channel)
         alarms[channel] = m_instrument.Channels()[channel].alarm;
     state.strAlarm = ComposeAlarmPiece(alarms) + ComposeRefusedLimitsPiece(m_alarms.Settings()) +
-                     ComposeRefusedChannelsPiece(m_instrument.GetChannelConfig());
+                     ComposeRefusedChannelsPiece(m_instrument.GetChannelConfig()) + m_calibration.StatusPiece();
     state.bDatabaseFailing = m_database.IsFailing();
     state.strDatabaseReason = ShortSendFault(m_database.State());
     state.bMqttFailing = m_mqttFeed.IsFailing();

@@ -76,7 +76,7 @@ ChannelForm MakeChannelForm(const ChannelConfig& config) {
     return form;
 }
 
-std::string ReadChannelForm(const ChannelForm& form, ChannelConfig* pConfig) {
+std::string ReadChannelForm(const ChannelForm& form, ChannelConfig* pConfig, int* pChannel, int* pKey) {
     ChannelConfig config = *pConfig;
     for (int k = 1; k <= 8; ++k) {
         const ChannelForm::Row& row = form.rows[k];
@@ -87,8 +87,11 @@ std::string ReadChannelForm(const ChannelForm& form, ChannelConfig* pConfig) {
         for (int key = 0; key < kChannelKeys; ++key) {
             if (key != kKeyName && key != kKeyCalCert && IsBlank(texts[key]))
                 continue;
-            if (!ReadChannelKey(fresh, key, texts[key]))
-                return Refusal(k, std::string(kFieldNames[key]) + ": " + kFieldRules[key]);
+            if (ReadChannelKey(fresh, key, texts[key]))
+                continue;
+            if (pChannel != nullptr && pKey != nullptr)
+                *pChannel = k, *pKey = key;
+            return Refusal(k, std::string(kFieldNames[key]) + ": " + kFieldRules[key]);
         }
         config[k] = fresh;
     }

@@ -22,8 +22,10 @@ struct ChannelForm {
 ChannelForm MakeChannelForm(const ChannelConfig& config);
 // The rows into *pConfig (the rest of it kept). Empty when every field is
 // usable; else why the first one is not ("Kana\xB3 3: ..."), *pConfig then
-// untouched. A blank number or date is its default, as in the file.
-std::string ReadChannelForm(const ChannelForm& form, ChannelConfig* pConfig);
+// untouched, and *pChannel and *pKey (when given) say which field it is. A
+// blank number or date is its default, as in the file.
+std::string ReadChannelForm(const ChannelForm& form, ChannelConfig* pConfig, int* pChannel = nullptr,
+                            int* pKey = nullptr);
 
 // A certificate's two points: the instrument's reading and the reference's
 // at two temperatures (texts as typed, a point or a comma). gain = (ref2 -

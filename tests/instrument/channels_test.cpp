@@ -288,13 +288,12 @@ TEST(CalibrationReminder, OnceADayAWeekBeforeAndOnTheDay) {
     CCalibrationReminder reminder;
     std::string notices;
     for (std::int64_t day = due - 9; day <= due + 1; ++day)
-        for (int second = 0; second < 3; ++second)
-            if (reminder.OnTick(config, day))
-                for (const CalibrationNotice& n : reminder.TakeNotices())
-                    notices += std::to_string(day - due) + ":" + std::to_string(n.nChannel) + "/" +
-                               std::to_string(n.nDaysLeft) + " ";
-            else
-                EXPECT_TRUE(reminder.TakeNotices().empty());
+        for (int second = 0; second < 3; ++second) {
+            EXPECT_EQ(reminder.OnTick(config, day), second == 0);
+            for (const CalibrationNotice& n : reminder.TakeNotices())
+                notices += std::to_string(day - due) + ":" + std::to_string(n.nChannel) + "/" +
+                           std::to_string(n.nDaysLeft) + " ";
+        }
     EXPECT_EQ(notices, "-7:3/7 0:3/0 ");
     EXPECT_EQ(reminder.StatusPiece(), "Kalibracja kana\xB3u Zamra\xBF"
                                       "arka 1 min\xEA\xB3"
