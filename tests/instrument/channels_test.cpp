@@ -235,8 +235,9 @@ TEST(ChannelTwoPoint, GainAndOffsetFromACertificatesPointsOrWhyNot) {
     for (const auto& r : rows) {
         const TwoPointResult result = ComputeTwoPointCorrection(r.read1, r.ref1, r.read2, r.ref2);
         EXPECT_EQ(result.strRefusal.substr(0, std::string(r.refusal).size()), r.refusal) << r.read1 << " " << r.ref2;
-        if (*r.line)
+        if (*r.line) {
             EXPECT_EQ(DescribeCorrection(result.gain, result.offset), r.line);
+        }
     }
 }
 
