@@ -65,6 +65,9 @@ public:
     const CInstrument& Instrument() const { return m_instrument; }
     // The fields and the status line.
     CReadingsPanel& Panel() { return m_panel; }
+    // The instrument holds a new channel configuration: the fields take the
+    // channels' names and the window is laid out for the channels in use.
+    void OnChannelConfigChanged();
     CProgramHelp& Help() { return m_help; }
     // The promotion is shown at start (the user may switch it off).
     bool ShowsPromotion() const { return m_bShowPromotion; }

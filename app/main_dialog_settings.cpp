@@ -20,6 +20,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
         field.m_lfValue.lfWeight = f.nFontWeight;
     }
     m_instrument.SetChannelConfig(s.channels);
+    OnChannelConfigChanged();
     m_port.SetNumber(s.nPortNumber);
     m_placement.TakeSettings(s);
     m_bShowPromotion = s.bShowPromotion != FALSE;
@@ -28,6 +29,12 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     m_database.ApplySettings(s.database);
     m_mqttFeed.ApplySettings(s.mqtt);
     m_notify.ApplySettings(s.notify);
+}
+
+void CMainDialog::OnChannelConfigChanged() {
+    m_panel.TakeChannelConfig(m_instrument.GetChannelConfig());
+    if (m_hWnd != nullptr && m_placement.IsPlaced())
+        LayOutAgain();
 }
 
 ProgramSettings CMainDialog::CollectSettings() const {

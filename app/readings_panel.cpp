@@ -4,8 +4,6 @@
 #include "framework/dialog.h"
 #include "res/resource.h"
 
-#include <cstdio>
-
 namespace {
 // Fields are redrawn channel 0 first when the resolution changes, and
 // channel 1 to 8 then channel 0 everywhere else.
@@ -28,19 +26,33 @@ void CReadingsPanel::Prepare(const CChannelSet& channels) {
     for (int i = 0; i < kFields; ++i) {
         const int nQuantity = channels[ChannelOfField(i)].nQuantity;
         m_fields[i].SetQuantity(nQuantity, nQuantity, TRUE);
-        char szLabel[32];
-        std::snprintf(szLabel, sizeof szLabel, i < 8 ? "Temperatura %d" : "Temperatura", i + 1);
-        m_fields[i].m_strLabel = szLabel;
     }
     for (CReadingView& field : m_fields)
         field.m_fontValue.CreateFontIndirect(&field.m_lfValue);
+    TakeChannelConfig(channels.Config());
+}
+
+void CReadingsPanel::TakeChannelConfig(const ChannelConfig& config) {
+    m_channelsShown = 0;
+    for (int channel = 1; channel < CChannelSet::kChannels; ++channel) {
+        if (config[channel].bInUse)
+            m_channelsShown |= 1u << (channel - 1);
+    }
+    for (int channel = 0; channel < CChannelSet::kChannels; ++channel) {
+        CReadingView& field = Field(channel);
+        field.m_strLabel = config.Title(channel);
+        if (field.GetSafeHwnd() != nullptr)
+            ::ShowWindow(field, HasField(channel) ? SW_SHOWNA : SW_HIDE);
+    }
 }
 
 void CReadingsPanel::LayOut(int cx, int cy) {
     const MainLayout layout =
-        ComputeMainLayout(cx, cy, ClampLayoutGap(GetSystemMetrics(SM_CXDLGFRAME)), m_nStatusHeight);
+        ComputeMainLayout(cx, cy, ClampLayoutGap(GetSystemMetrics(SM_CXDLGFRAME)), m_nStatusHeight, m_channelsShown);
     m_editStatus.MoveWindow(layout.status.x, layout.status.y, layout.status.cx, layout.status.cy);
     for (int index : kLayoutMoveOrder) {
+        if (!layout.shown[index])
+            continue;
         const LayoutRect& r = layout.fields[index];
         m_fields[index].MoveWindow(r.x, r.y, r.cx, r.cy, TRUE);
         m_fields[index].RedrawNow();
@@ -70,7 +82,7 @@ void CReadingsPanel::ShowAllChannels(const CChannelSet& channels) {
 void CReadingsPanel::Blink(const CChannelSet& channels) {
     m_bBlinkPhase = !m_bBlinkPhase;
     for (int channel : kChannelsZeroLast) {
-        if (!channels[channel].bAlert)
+        if (!channels[channel].bAlert || !HasField(channel))
             continue;
         CReadingView& field = Field(channel);
         field.m_bHidden = m_bBlinkPhase;
@@ -80,7 +92,7 @@ void CReadingsPanel::Blink(const CChannelSet& channels) {
 
 int CReadingsPanel::AlarmFieldAt(const CChannelSet& channels, HWND hWindow, POINT point) {
     for (int c = 0; c < CChannelSet::kChannels; ++c) {
-        if (channels[c].alarm.nState == kAlarmNone)
+        if (channels[c].alarm.nState == kAlarmNone || !HasField(c))
             continue;
         RECT rc;
         ::GetWindowRect(Field(c), &rc);
@@ -96,7 +108,7 @@ void CReadingsPanel::ShowStatus(const std::string& text) {
         return;
     m_strStatus = text;
     m_editStatus.SetWindowText(text);
-    Field(1).SetFocus();
+    Field(HasField(1) ? 1 : 0).SetFocus();
 }
 
 void CReadingsPanel::ShowStatusNow(const std::string& text) {

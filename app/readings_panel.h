@@ -1,7 +1,10 @@
-// What the main window shows: the nine display fields and the status line,
-// laid out in the window, the fields blinking in step while in error.
+// What the main window shows: the display fields and the status line, laid
+// out in the window, the fields blinking in step while in error. Channel 0
+// always has its field; a channel not in use has none (its field is hidden
+// and the others share the window).
 #pragma once
 
+#include "app/main_layout.h"
 #include "common/field_index.h"
 #include "framework/controls.h"
 #include "instrument/channels.h"
@@ -25,6 +28,10 @@ public:
     // fonts and the status line's height.
     void Bind(CDataExchange* pDX);
     void Prepare(const CChannelSet& channels);
+    // The fields' titles (the channels' names) and which channels have a
+    // field; before the window exists only kept. The owner lays out again.
+    void TakeChannelConfig(const ChannelConfig& config);
+    bool HasField(int nChannel) const { return nChannel == 0 || (m_channelsShown >> (nChannel - 1) & 1u) != 0; }
     // Moves the status line and the fields for a client area of cx by cy.
     void LayOut(int cx, int cy);
 
@@ -48,7 +55,8 @@ public:
     int StatusHeight() const { return m_nStatusHeight; }
 
 private:
-    CReadingView m_fields[kFields];  // channels 1 to 8, then channel 0
+    CReadingView m_fields[kFields];                // channels 1 to 8, then channel 0
+    unsigned m_channelsShown = kAllChannelFields;  // bit k - 1: channel k has a field
     CEdit m_editStatus;
     std::string m_strStatus;
     int m_nStatusHeight = 0;

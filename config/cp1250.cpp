@@ -1,5 +1,7 @@
 #include "config/cp1250.h"
 
+#include <algorithm>
+
 namespace {
 
 struct CFoldTable {
@@ -95,6 +97,28 @@ std::size_t Utf8CharLength(const std::string& text, std::size_t i) {
     return n;
 }
 
+std::string Utf8OneLine(const std::string& text, std::size_t nMost, char cControl, bool* pbCut) {
+    std::string line;
+    std::size_t i = 0;
+    for (std::size_t n = 0; i < text.size(); i += n) {
+        n = Utf8CharLength(text, i);
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (i + std::max<std::size_t>(n, 1) > nMost)
+            break;  // the end, or a character cut in two
+        if (n == 0) {
+            line += '?';
+            n = 1;
+        } else if (n == 1 && (c < ' ' || c == 0x7F)) {
+            line += cControl;
+        } else {
+            line.append(text, i, n);
+        }
+    }
+    if (pbCut)
+        *pbCut = i < text.size();
+    return line;
+}
+
 std::string Utf8ToCp1250(const std::string& text, char cUnheld, bool* pbExact) {
     std::string out;
     out.reserve(text.size());
@@ -123,4 +147,8 @@ std::string Utf8ToCp1250(const std::string& text, char cUnheld, bool* pbExact) {
     if (pbExact != nullptr)
         *pbExact = bExact;
     return out;
+}
+
+bool HasUnassigned1250(const std::string& text) {
+    return text.find_first_of(std::string("\x81\x83\x88\x90\x98")) != std::string::npos;
 }

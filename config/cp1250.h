@@ -21,8 +21,19 @@ std::string Cp1250ToUtf8(const std::string& text);
 // bytes there are none (a byte of another code page, a character cut short).
 std::size_t Utf8CharLength(const std::string& text, std::size_t i);
 
+// Text from a server as one line of valid UTF-8 for a dialog or a log: a
+// byte of no whole UTF-8 character becomes '?', a control character
+// cControl; at most nMost bytes, never a character cut in two (*pbCut, when
+// given, says whether some was left off).
+std::string Utf8OneLine(const std::string& text, std::size_t nMost, char cControl, bool* pbCut = nullptr);
+
 // UTF-8 (from a server, or typed as UTF-16) as the program's texts hold it:
 // a character this code page lacks, or a byte of no whole UTF-8 sequence,
 // becomes cUnheld, never a best-fit look-alike (a Turkish dotless i stays no
 // "i"); *pbExact, when given, says whether every character had a byte.
 std::string Utf8ToCp1250(const std::string& text, char cUnheld = '?', bool* pbExact = nullptr);
+
+// Whether text holds a byte Windows-1250 leaves unassigned: the dialogs read
+// a field the settings file keeps with 0x81 for a typed character the code
+// page cannot hold, to refuse it rather than keep another letter.
+bool HasUnassigned1250(const std::string& text);

@@ -5,6 +5,7 @@
 #include "database/send_state.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
+#include "config/setting_rules.h"
 #include "res/resource.h"
 
 #include <iterator>
@@ -42,8 +43,8 @@ void CDatabaseDialog::DoDataExchange(CDataExchange* pDX) {
     DDX_Check(pDX, IDC_DB_ENABLED, m_bEnabled);
     DDX_Text(pDX, IDC_DB_URL, m_strUrl);
     DDX_Text(pDX, IDC_DB_NAME, m_strName);
-    DDX_Text(pDX, IDC_DB_USER, m_strUser);
-    DDX_Text(pDX, IDC_DB_SECRET, m_strSecret);
+    DDX_ExactText(pDX, IDC_DB_USER, m_strUser);
+    DDX_SecretText(pDX, IDC_DB_SECRET, m_strSecret);
 }
 
 void CDatabaseDialog::OnOK() {
@@ -59,6 +60,11 @@ void CDatabaseDialog::OnOK() {
     if (m_bEnabled && m_strName.empty()) {
         AfxMessageBox(kNoName, MB_OK | MB_ICONEXCLAMATION);
         ::SetFocus(m_editName);
+        return;
+    }
+    if (const char* pszUser = UserNameFault(m_strUser)) {
+        AfxMessageBox(pszUser, MB_OK | MB_ICONEXCLAMATION);
+        ::SetFocus(m_editUser);
         return;
     }
     const DbCredentialsFault fault = CheckCredentials(m_strUser, m_strSecret);
@@ -84,10 +90,15 @@ void CDatabaseDialog::OnPing() {
         ShowCheckResult(kBadUrl);
         return;
     }
-    const std::string secret = m_editSecret.GetWindowText();
+    const std::string user = ExactText(m_editUser);
+    if (const char* pszUser = UserNameFault(user)) {
+        ShowCheckResult(pszUser);
+        return;
+    }
+    const std::string secret = SecretText(m_editSecret);
     if (!m_consent.Allows(parsed.bSecure, parsed.strHost, secret, true))
         return;
-    const std::string auth = AuthorizationValue(m_editUser.GetWindowText(), secret);
+    const std::string auth = AuthorizationValue(user, secret);
     // A request WinHTTP is inside cannot be cancelled: the check is let go
     // when the dialog closes first.
     StartCheck([parsed, auth] {

@@ -18,7 +18,7 @@ public:
     std::string m_strUrl;
     std::string m_strName;
     std::string m_strUser;
-    std::string m_strSecret;  // plain, in memory only
+    std::string m_strSecret;  // held form (secrets/secret_text.h), in memory only
 
 protected:
     static const AfxMsgMap* GetThisMessageMap();

@@ -2,6 +2,7 @@
 
 #include "config/cp1250.h"
 #include "common/base64.h"
+#include "secrets/secret_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -197,9 +198,9 @@ std::string PingPath(const DbServerUrl& url) { return url.strPath + "/ping"; }
 
 std::string AuthorizationValue(const std::string& user, const std::string& secret) {
     if (!user.empty())
-        return "Basic " + Base64Encode(Cp1250ToUtf8(user + ":" + secret));
+        return "Basic " + Base64Encode(Cp1250ToUtf8(user) + ":" + SecretTextToUtf8(secret));
     if (!secret.empty())
-        return "Token " + Cp1250ToUtf8(secret);
+        return "Token " + SecretTextToUtf8(secret);
     return std::string();
 }
 
@@ -208,7 +209,7 @@ DbCredentialsFault CheckCredentials(const std::string& user, const std::string& 
         return DbCredentialsFault::UserControl;
     if (user.find(':') != std::string::npos)
         return DbCredentialsFault::UserColon;
-    if (HasControlCharacter(secret))
+    if (HasControlCharacter(SecretTextToUtf8(secret)))
         return DbCredentialsFault::SecretControl;
     return DbCredentialsFault::None;
 }

@@ -78,7 +78,8 @@ std::string PingPath(const DbServerUrl& url);
 
 // The Authorization header's value: Basic with a user name, a token
 // ("Token ...", InfluxDB 2.x) with a secret alone, none without either.
-// Both given in Windows-1250 and sent as UTF-8.
+// The user name is given in Windows-1250, the secret in its held form
+// (secrets/secret_text.h); both are sent as UTF-8.
 std::string AuthorizationValue(const std::string& user, const std::string& secret);
 
 enum class DbCredentialsFault { None, UserControl, UserColon, SecretControl };

@@ -2,6 +2,8 @@
 
 #include "framework/text.h"
 #include "framework/win_app.h"
+#include "config/cp1250.h"
+#include "secrets/secret_text.h"
 
 #include <cerrno>
 #include <climits>
@@ -9,12 +11,14 @@
 
 namespace {
 
-std::string ControlText(HWND hCtl) {
+std::wstring WideText(HWND hCtl) {
     const int n = GetWindowTextLengthW(hCtl);
     std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
     text.resize(static_cast<std::size_t>(GetWindowTextW(hCtl, &text[0], n + 1)));
-    return afx::Narrow1250(text);
+    return text;
 }
+
+std::string ControlText(HWND hCtl) { return afx::Narrow1250(WideText(hCtl)); }
 
 }  // namespace
 
@@ -24,6 +28,25 @@ void DDX_Text(CDataExchange* pDX, int nIdc, std::string& value) {
         value = ControlText(hCtl);
     else
         SetWindowTextW(hCtl, afx::Widen1250(value).c_str());
+}
+
+std::string ExactText(HWND hCtl) { return Utf8ToCp1250(afx::NarrowUtf8(WideText(hCtl)), '\x81'); }
+
+void DDX_ExactText(CDataExchange* pDX, int nIdc, std::string& value) {
+    if (pDX->m_bSaveAndValidate)
+        value = ExactText(pDX->m_pDlgWnd->GetDlgItem(nIdc));
+    else
+        DDX_Text(pDX, nIdc, value);
+}
+
+std::string SecretText(HWND hCtl) { return SecretTextFromUtf8(afx::NarrowUtf8(WideText(hCtl))); }
+
+void DDX_SecretText(CDataExchange* pDX, int nIdc, std::string& held) {
+    HWND hCtl = pDX->m_pDlgWnd->GetDlgItem(nIdc);
+    if (pDX->m_bSaveAndValidate)
+        held = SecretText(hCtl);
+    else
+        SetWindowTextW(hCtl, afx::WidenUtf8(SecretTextToUtf8(held)).c_str());
 }
 
 void DDX_Text(CDataExchange* pDX, int nIdc, int& value) {

@@ -3,7 +3,7 @@
 #include "framework/win_app.h"
 #include "mqtt/mqtt_publisher.h"
 #include "mqtt/mqtt_socket.h"
-#include "notify/notify_settings_check.h"
+#include "config/setting_rules.h"
 #include "res/resource.h"
 
 #include <iterator>
@@ -44,8 +44,8 @@ void CMqttDialog::DoDataExchange(CDataExchange* pDX) {
     DDX_Check(pDX, IDC_MQTT_ENABLED, m_bEnabled);
     DDX_Check(pDX, IDC_MQTT_DISCOVERY, m_bDiscovery);
     DDX_Text(pDX, IDC_MQTT_URL, m_settings.strUrl);
-    DDX_Text(pDX, IDC_MQTT_USER, m_settings.strUser);
-    DDX_Text(pDX, IDC_MQTT_SECRET, m_strSecret);
+    DDX_ExactText(pDX, IDC_MQTT_USER, m_settings.strUser);
+    DDX_SecretText(pDX, IDC_MQTT_SECRET, m_strSecret);
     DDX_Text(pDX, IDC_MQTT_BASE, m_settings.strBase);
     DDX_Text(pDX, IDC_MQTT_PREFIX, m_settings.strDiscoveryPrefix);
     DDX_Text(pDX, IDC_MQTT_CA_FILE, m_settings.strCaFile);
@@ -82,6 +82,11 @@ void CMqttDialog::OnOK() {
         ::SetFocus(m_editCaFile);
         return;
     }
+    if (const char* pszUser = UserNameFault(m_settings.strUser)) {
+        AfxMessageBox(pszUser, MB_OK | MB_ICONEXCLAMATION);
+        ::SetFocus(m_editUser);
+        return;
+    }
     if (ParseMqttUrl(m_settings.strUrl, url) && !m_consent.Allows(url.bTls, url.strHost, m_strSecret, false)) {
         ::SetFocus(m_editUrl);
         return;
@@ -97,8 +102,12 @@ void CMqttDialog::OnCheck() {
         ShowCheckResult(kBadUrl);
         return;
     }
-    config.strUser = m_editUser.GetWindowText();
-    config.strPassword = m_editSecret.GetWindowText();
+    config.strUser = ExactText(m_editUser);
+    if (const char* pszUser = UserNameFault(config.strUser)) {
+        ShowCheckResult(pszUser);
+        return;
+    }
+    config.strPassword = SecretText(m_editSecret);
     if (!m_consent.Allows(config.url.bTls, config.url.strHost, config.strPassword, true))
         return;
     config.strClientId = "qm487-check";

@@ -16,7 +16,7 @@ public:
     explicit CMqttDialog(CWnd* pParent = nullptr);
 
     MqttSettings m_settings;  // the secret as the file keeps it is not touched
-    std::string m_strSecret;  // plain, in memory only
+    std::string m_strSecret;  // held form (secrets/secret_text.h), in memory only
 
 protected:
     static const AfxMsgMap* GetThisMessageMap();

@@ -2,7 +2,8 @@
 
 #include "config/cp1250.h"
 #include "mqtt/mqtt_packet.h"
-#include "notify/notify_settings_check.h"
+#include "config/setting_rules.h"
+#include "secrets/secret_text.h"
 
 #include <algorithm>
 #include <chrono>
@@ -36,7 +37,7 @@ public:
         mqtt::ConnectOptions o;
         o.strClientId = m_config.strClientId;
         o.strUser = Cp1250ToUtf8(m_config.strUser);
-        o.strPassword = Cp1250ToUtf8(m_config.strPassword);
+        o.strPassword = SecretTextToUtf8(m_config.strPassword);
         o.nKeepAliveS = mqttpub::kKeepAliveS;
         if (nInstrument >= 0) {
             o.strWillTopic = StatusTopic(m_config.strBase, nInstrument);
@@ -76,8 +77,7 @@ public:
             if (m_inFlight.size() < mqttpub::kMaxInFlight && !SendPending())
                 return false;
             const Clock::time_point now = Clock::now();
-            if (now >= pingAnswerDue || (!m_inFlight.empty() && now - m_inFlight.begin()->second >
-                                                                     std::chrono::seconds(mqttpub::kKeepAliveS)))
+            if (now >= pingAnswerDue || now - OldestInFlight(now) > std::chrono::seconds(mqttpub::kKeepAliveS))
                 return Fail("no answer from the broker");
             const bool bPingWaiting = pingAnswerDue != Clock::time_point::max();
             if (now >= m_lastSend + std::chrono::seconds(mqttpub::kKeepAliveS) && !bPingWaiting) {
@@ -135,6 +135,16 @@ private:
             m_nNextId = static_cast<std::uint16_t>(m_nNextId + 1);
         while (m_nNextId == 0 || m_inFlight.count(m_nNextId) != 0);
         return m_nNextId;
+    }
+
+    // When the oldest message still unacknowledged went (now: none). By the
+    // time, not the lowest id: ids wrap past 65535, and a message the broker
+    // never answers would then never be noticed, holding a slot for good.
+    Clock::time_point OldestInFlight(Clock::time_point now) const {
+        Clock::time_point oldest = now;
+        for (const auto& entry : m_inFlight)
+            oldest = std::min(oldest, entry.second);
+        return oldest;
     }
 
     bool PublishOne(const std::string& topic, const std::string& payload, bool bRetain) {

@@ -18,7 +18,7 @@
 struct MqttPublisherConfig {
     MqttUrl url;
     std::string strUser;      // Windows-1250, sent as UTF-8
-    std::string strPassword;  // Windows-1250, sent as UTF-8
+    std::string strPassword;  // held form (secrets/secret_text.h), sent as UTF-8
     std::string strClientId;  // UTF-8
     // One more CA certificate for mqtts:// (Windows-1250), by its full path:
     // a relative name would be read from whatever folder is current, and

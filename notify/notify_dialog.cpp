@@ -3,11 +3,9 @@
 #include "framework/file_dialog.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
-#include "config/cp1250.h"
 #include "notify/notify_settings_check.h"
 #include "notify/program_starter_win.h"
 #include "res/resource.h"
-#include "secrets/secret_text.h"
 
 #include <iterator>
 
@@ -49,23 +47,6 @@ std::string DescribeAnswers(const NotifyTestAnswers& answers) {
         text += (text.empty() ? L"" : L"\r\n") + afx::WidenUtf8(way + ": " + answer);
     }
     return afx::Narrow1250(text);
-}
-
-std::wstring WideText(HWND hCtl) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hCtl)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(hCtl, &text[0], static_cast<int>(text.size()))));
-    return text;
-}
-
-// An e-mail field as the settings file keeps it (Windows-1250), with 0x81,
-// a byte that code page leaves unassigned, for each character it cannot
-// hold: the settings' check then refuses it with a reason, where "?" or a
-// best-fit look-alike (a dotless i as "i") would pass unseen.
-void DDX_ExactText(CDataExchange* pDX, int nIdc, std::string& value) {
-    if (pDX->m_bSaveAndValidate)
-        value = Utf8ToCp1250(afx::NarrowUtf8(WideText(pDX->m_pDlgWnd->GetDlgItem(nIdc))), '\x81');
-    else
-        DDX_Text(pDX, nIdc, value);
 }
 
 }  // namespace
@@ -146,7 +127,7 @@ void CNotifyDialog::OnOK() {
 std::string CNotifyDialog::TypedSecret() const {
     // From the control's UTF-16: a Windows-1250 (ANSI) reading would map a
     // Cyrillic or Turkish letter to "?" or a look-alike.
-    return SecretTextFromUtf8(afx::NarrowUtf8(WideText(m_editSecret)));
+    return SecretText(m_editSecret);
 }
 
 std::string CNotifyDialog::SecretForTest() const {

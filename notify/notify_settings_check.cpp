@@ -1,5 +1,6 @@
 #include "notify/notify_settings_check.h"
 
+#include "config/cp1250.h"
 #include "notify/command_line.h"
 #include "notify/mail_message.h"
 #include "notify/smtp_session.h"
@@ -10,11 +11,9 @@ namespace {
 
 const char kBadFrom[] = "Podaj adres nadawcy w postaci nazwa@serwer.";
 const char kBadTo[] = "Podaj adresy odbiorc\xF3w w postaci nazwa@serwer, rozdzielone przecinkami lub \x9Crednikami.";
-const char kNotAsciiAddress[] = "Adres e-mail nie mo\xBF" "e zawiera\xE6 polskich liter ani innych znak\xF3w spoza "
+const char kNotAsciiAddress[] = "Adres e-mail nie mo\xBF"
+                                "e zawiera\xE6 polskich liter ani innych znak\xF3w spoza "
                                 "ASCII: serwer poczty by go nie przyj\xB9\xB3.";
-const char kBadUser[] = "Nazwa u\xBFytkownika nie mo\xBF" "e zawiera\xE6 znak\xF3w steruj\xB9" "cych.";
-const char kUserOutside1250[] = "Nazwa u\xBFytkownika ma znaki, kt\xF3rych plik ustawie\xF1 (Windows-1250) nie "
-                                "zapisze; podaj j\xB9 literami alfabetu \xB3" "aci\xF1skiego.";
 const char kBadCaFile[] = "Podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA pliku certyfikatu, np. C:\\Certyfikaty\\ca.pem.";
 const char kBadWebhookUrl[] = "Podaj adres web hooka w postaci https://serwer/\x9C" "cie\xBFka lub http://serwer/\x9C" "cie\xBFka.";
 const char kBadProgram[] = "Podaj pe\xB3n\xB9 \x9C" "cie\xBFk\xEA programu .exe lub skryptu PowerShell .ps1, "
@@ -24,12 +23,7 @@ const char kBadSilence[] = "Czas ciszy musi by\xE6 liczb\xB9 minut od 0 do 10080
 const char kBadRepeat[] = "Odst\xEAp powt\xF3rze\xF1 musi by\xE6 liczb\xB9 minut od 0 do 10080.";
 const char kBadSummary[] = "Godzin\xEA podsumowania podaj w postaci GG:MM (od 00:00 do 23:59) albo zostaw puste pole.";
 
-bool HasControl(const std::string& text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) < ' ' || c == '\x7F')
-            return true;
-    return false;
-}
+bool HasControl(const std::string& text) { return HasControlCharacter(text); }
 
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
     std::size_t i = 0;
@@ -69,12 +63,6 @@ bool IsUrl(const std::string& url, const char* plain, const char* secure) {
     return n >= 1 && n <= 65535;
 }
 
-// Bytes Windows-1250 leaves unassigned: the dialog puts 0x81 for a typed
-// character the code page cannot hold.
-bool HasUnassigned1250(const std::string& text) {
-    return text.find_first_of(std::string("\x81\x83\x88\x90\x98")) != std::string::npos;
-}
-
 NotifySettingsFault AddressFault(const std::string& address, NotifyField field, const char* pszForm) {
     switch (CheckMailAddress(address)) {
     case MailAddressFault::kNone:
@@ -101,15 +89,6 @@ NotifySettingsFault MailFault(const NotifySettings& s) {
 
 }  // namespace
 
-bool IsFullWindowsPath(const std::string& p) {
-    if (HasControl(p) || p.find('"') != std::string::npos)
-        return false;
-    const bool bDrive = p.size() > 3 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':' &&
-                        (p[2] == '\\' || p[2] == '/');
-    const bool bShare = p.size() > 2 && p[0] == '\\' && p[1] == '\\' && p[2] != '\\';
-    return bDrive || bShare;
-}
-
 NotifySettingsFault CheckNotifySettings(const NotifySettings& s, bool bProgramFileRunnable) {
     const bool bMail = !s.strSmtpUrl.empty();
     if (bMail) {
@@ -120,10 +99,8 @@ NotifySettingsFault CheckNotifySettings(const NotifySettings& s, bool bProgramFi
     // Checked while e-mail is off too: the file would keep another letter.
     if (HasUnassigned1250(s.strFrom) || HasUnassigned1250(s.strTo))
         return {HasUnassigned1250(s.strFrom) ? NotifyField::kFrom : NotifyField::kTo, kNotAsciiAddress};
-    if (HasControl(s.strSmtpUser))
-        return {NotifyField::kUser, kBadUser};
-    if (HasUnassigned1250(s.strSmtpUser))
-        return {NotifyField::kUser, kUserOutside1250};
+    if (const char* pszUser = UserNameFault(s.strSmtpUser))
+        return {NotifyField::kUser, pszUser};
     if (bMail && !s.strSmtpCaFile.empty() && !IsFullWindowsPath(s.strSmtpCaFile))
         return {NotifyField::kCaFile, kBadCaFile};
     if (!s.strWebhookUrl.empty() && !IsUrl(s.strWebhookUrl, "http://", "https://"))

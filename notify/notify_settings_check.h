@@ -3,6 +3,7 @@
 // the user (Windows-1250).
 #pragma once
 
+#include "config/setting_rules.h"
 #include "notify/notify_settings.h"
 
 enum class NotifyField {
@@ -30,7 +31,3 @@ struct NotifySettingsFault {
 // bProgramFileRunnable: the same program rule on the file's long, final
 // path, as the system resolves it (IsRunnableProgramFile on Windows).
 NotifySettingsFault CheckNotifySettings(const NotifySettings& settings, bool bProgramFileRunnable = true);
-
-// A full Windows path: "C:\..." or "\\server\share\...". Another would be
-// looked for wherever the program happens to run.
-bool IsFullWindowsPath(const std::string& path);

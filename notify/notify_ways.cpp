@@ -25,25 +25,7 @@ std::string LowerAscii(std::string text) {
 
 // The start of an answer's body on one line, for the dialog and the log,
 // which are UTF-8: a byte of a body in another code page becomes '?'.
-std::string BodyStart(const std::string& body) {
-    const std::size_t kShown = 200;
-    std::string text;
-    for (std::size_t i = 0, n = 0; i < body.size() && i < kShown; i += n) {
-        n = Utf8CharLength(body, i);
-        const unsigned char c = static_cast<unsigned char>(body[i]);
-        if (n == 0) {
-            text += '?';
-            n = 1;
-        } else if (i + n > kShown) {
-            break;  // a character cut in two
-        } else if (n == 1 && (c < ' ' || c == 0x7F)) {
-            text += ' ';
-        } else {
-            text.append(body, i, n);
-        }
-    }
-    return text;
-}
+std::string BodyStart(const std::string& body) { return Utf8OneLine(body, 200, ' '); }
 
 // "C:\...", "C:/..." or "\\server\share\...": started by its full path only,
 // never looked up in the PATH or the working folder.

@@ -21,22 +21,16 @@ struct Reply {
     std::vector<std::string> texts;  // each line's text after the code
 };
 
-// A reply as the dialog shows it: the code and the lines' texts on one
-// line, control characters replaced, at most kAnswerMost bytes.
+// A reply as the dialog and the log (UTF-8) show it: the code and the
+// lines' texts on one line, control characters and bytes of no UTF-8
+// character (a server's own code page) replaced, at most kAnswerMost bytes.
 std::string ReplyText(const Reply& reply) {
     std::string text = std::to_string(reply.nCode);
     for (const std::string& line : reply.texts)
         text += " " + line;
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < ' ' || c == 0x7F)
-            c = '?';
-    if (text.size() > kAnswerMost) {
-        std::size_t end = kAnswerMost;
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-            --end;
-        text = text.substr(0, end) + "...";
-    }
-    return text;
+    bool bCut = false;
+    text = Utf8OneLine(text, kAnswerMost, '?', &bCut);
+    return bCut ? text + "..." : text;
 }
 
 // What the server offered in its answer to EHLO.

@@ -31,10 +31,14 @@ void ExpectLaidOut(RunningProgram& program) {
     GetClientRect(main, &client);
     const MainLayout layout = ComputeMainLayout(client.right, client.bottom,
                                                 ClampLayoutGap(GetSystemMetrics(SM_CXDLGFRAME)),
-                                                program.Dialog()->Panel().StatusHeight());
+                                                program.Dialog()->Panel().StatusHeight(), 0x8B);
     ExpectAt(main, program.Item(IDC_STATUS), layout.status, "status line");
-    for (int i = 0; i < 9; ++i)
-        ExpectAt(main, program.Item(i < 8 ? IDC_TEMP1 + i : IDC_TEMP0), layout.fields[i], i < 8 ? "channel 1-8" : "channel 0");
+    for (int i = 0; i < 9; ++i) {
+        HWND field = program.Item(i < 8 ? IDC_TEMP1 + i : IDC_TEMP0);
+        EXPECT_EQ(IsWindowVisible(field) != FALSE, layout.shown[i]) << i;
+        if (layout.shown[i])
+            ExpectAt(main, field, layout.fields[i], i < 8 ? "channel 1-8" : "channel 0");
+    }
 }
 
 // The title strip is one line of the title font, whatever font stands in for it.
@@ -82,8 +86,11 @@ std::vector<DWORD> Capture(HWND hWnd, int& width, int& height) {
 }  // namespace
 
 TEST(MainWindowLayout, ControlsFollowEverySizeRestoredAndMaximised) {
-    RunningProgram program;
+    // Channel 2 named, channels 1, 2, 4 and 8 in use.
+    RunningProgram program("[TEMP2]\r\nNAME_TEMP2=Zamra\277arka 1\r\n[TEMP3]\r\nIN_USE_TEMP3=0\r\n[TEMP5]\r\n"
+                           "IN_USE_TEMP5=0\r\n[TEMP6]\r\nIN_USE_TEMP6=0\r\n[TEMP7]\r\nIN_USE_TEMP7=0\r\n");
     ASSERT_TRUE(program.Start());
+    EXPECT_EQ(program.Dialog()->Panel().Field(2).m_strLabel, "Zamra\277arka 1");
     HWND main = program.Main();
     CMainDialog* dlg = program.Dialog();
     ExpectLaidOut(program);

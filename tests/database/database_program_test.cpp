@@ -183,14 +183,15 @@ TEST(DatabaseProgram, APasswordIsKeptEncryptedAndComesBack) {
         ASSERT_TRUE(program.Start());
         HWND dlg = OpenDatabaseDialog(program);
         ASSERT_NE(dlg, nullptr);
-        // Refused: a ':' in the user name. Asked first, by the check and by
-        // OK: a password in plain text to another machine ("No" keeps the
-        // dialog and sends nothing).
+        // Refused: a ':' in the user name, a letter the settings file cannot
+        // keep. Asked first, by the check and by OK: a password in plain text
+        // to another machine ("No" keeps the dialog and sends nothing).
         SetDlgItemTextW(dlg, IDC_DB_URL, L"http://influx.lan:8086");
         SetDlgItemTextW(dlg, IDC_DB_USER, L"lab:1");
         SetDlgItemTextW(dlg, IDC_DB_SECRET, L"Has\x0142o-7;x");
         for (const auto& [command, user, words, answer] :
              {std::make_tuple(IDOK, L"lab:1", L"dwukropka", IDOK),
+              std::make_tuple(IDOK, L"\x0438\x0432\x0430\x043D", L"(Windows-1250) nie zapisze", IDOK),
               std::make_tuple(IDC_DB_PING, L"lab", L"http:// innego komputera", IDNO),
               std::make_tuple(IDOK, L"lab", L"bez szyfrowania", IDNO)}) {
             SetDlgItemTextW(dlg, IDC_DB_USER, user);

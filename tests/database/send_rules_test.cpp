@@ -1,5 +1,6 @@
 #include "common/base64.h"
 #include "secrets/plain_text_secret.h"
+#include "secrets/secret_text.h"
 #include "database/send_rules.h"
 #include "database/send_state.h"
 
@@ -138,10 +139,15 @@ TEST(SendRules, CredentialsGoAsBasicOrAsAToken) {
     // UTF-8 on the wire: "\xA3ukasz" : "\xBF\xF3\xB3w" is (L-stroke)ukasz : (z-dot)(o-acute)(l-stroke)w.
     EXPECT_EQ(AuthorizationValue("\xA3ukasz", "\xBF\xF3\xB3w"), "Basic xYF1a2FzejrFvMOzxYJ3");
     EXPECT_EQ(AuthorizationValue("", "\xB9"), "Token \xC4\x85");
+    // A password Windows-1250 cannot hold, as the dialog keeps it, goes as typed.
+    const std::string cyrillic = "\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C";
+    EXPECT_EQ(AuthorizationValue("lab", SecretTextFromUtf8(cyrillic)), "Basic " + Base64Encode("lab:" + cyrillic));
+    EXPECT_EQ(AuthorizationValue("", SecretTextFromUtf8(cyrillic)), "Token " + cyrillic);
     EXPECT_EQ(CheckCredentials("\xA3ukasz", "p:a;s s"), DbCredentialsFault::None);
     EXPECT_EQ(CheckCredentials("lab:1", "x"), DbCredentialsFault::UserColon);
     EXPECT_EQ(CheckCredentials("lab\n", "x"), DbCredentialsFault::UserControl);
     EXPECT_EQ(CheckCredentials("lab", "tok\r\nX: 1"), DbCredentialsFault::SecretControl);
+    EXPECT_EQ(CheckCredentials("lab", SecretTextFromUtf8(cyrillic)), DbCredentialsFault::None);
 }
 
 TEST(SendRules, TheServersReasonComesFromItsJsonOrItsText) {

@@ -2,7 +2,8 @@
 # A private Mosquitto broker for the tests, on a loopback port, its files in
 # the folder given.
 #   mosquitto_server.sh start DIR MODE   plain | password (users "lab", password "Has-7;x", and
-#                                        "Paweł", password "zażółć") |
+#                                        "Paweł", password "zażółć", and "ivan",
+#                                        password "пароль") |
 #                                        tls (a CA and a certificate for localhost made here: DIR/ca.pem) |
 #                                        tls-lookalike (the certificate from a CA with ca.pem's name and
 #                                        serial number and a key of its own, DIR/lookalike.pem, sent with it) |
@@ -74,6 +75,7 @@ start() {
       password)
         mosquitto_passwd -b -c "$dir/passwd" lab 'Has-7;x' >/dev/null 2>&1 || return 1
         mosquitto_passwd -b "$dir/passwd" 'Paweł' 'zażółć' >/dev/null 2>&1 || return 1
+        mosquitto_passwd -b "$dir/passwd" ivan 'пароль' >/dev/null 2>&1 || return 1
         echo "allow_anonymous false"
         echo "password_file $dir/passwd" ;;
       tls*)

@@ -187,6 +187,15 @@ TEST(MqttProgram, AWrongOrUnreadablePasswordIsShownAsSuchAndTheRightOneWorks) {
     EXPECT_EQ(CheckAnswer(dlg, L"("), kAccepted);
     EXPECT_NE(broker.ReadText("mosquitto.log").find("u'Pawe\xC5\x82'"), std::string::npos);
     SetDlgItemTextW(dlg, IDC_MQTT_CHECK_RESULT, L"");
+    // A password Windows-1250 cannot hold goes as typed; a user name it
+    // cannot hold (the settings file keeps it so) is refused.
+    SetDlgItemTextW(dlg, IDC_MQTT_USER, L"ivan");
+    SetDlgItemTextW(dlg, IDC_MQTT_SECRET, L"\x043F\x0430\x0440\x043E\x043B\x044C");
+    EXPECT_EQ(CheckAnswer(dlg, L"("), kAccepted);
+    SetDlgItemTextW(dlg, IDC_MQTT_CHECK_RESULT, L"");
+    SetDlgItemTextW(dlg, IDC_MQTT_USER, L"\x0438\x0432\x0430\x043D");
+    EXPECT_NE(CheckAnswer(dlg, L"Windows-1250").find(L"Windows-1250"), std::wstring::npos);
+    SetDlgItemTextW(dlg, IDC_MQTT_CHECK_RESULT, L"");
     SetDlgItemTextW(dlg, IDC_MQTT_USER, L"lab");
     // Then the right password is kept.
     SetDlgItemTextW(dlg, IDC_MQTT_SECRET, L"Has-7;x");

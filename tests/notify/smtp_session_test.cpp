@@ -164,6 +164,8 @@ TEST(SmtpSession, Dialogues) {
         {"DATA for later", {kGreeting, kPlainEhlo, kOk, kOk, kOk, "452 full\r\n", "221\r\n"}, "",
          DeliveryResult::kRetryLater, "DATA\r\nQUIT", "452 full"},
         {"refused greeting", {"554 go away\r\n", "221\r\n"}, "", DeliveryResult::kRetryLater, "QUIT", "554 go away"},
+        {"a reply in another code page: valid UTF-8", {"554 b\xB3\xB9" "d \xC5\x82\xC5\r\n", "221\r\n"}, "",
+         DeliveryResult::kRetryLater, "QUIT", "554 b??d \xC5\x82?"},
         {"garbage", {"hello there\r\n"}, "", DeliveryResult::kRetryLater, "[open mail.example.com:587][close]",
          "hello there"},
         {"codes that differ in one reply", {kGreeting, "250-a\r\n251 b\r\n"}, "", DeliveryResult::kRetryLater,
