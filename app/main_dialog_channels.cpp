@@ -20,7 +20,7 @@ void CMainDialog::OnChannels() {
 
 // What shows or writes the channels redoes it now, not at the next start.
 void CMainDialog::OnChannelsApplied() {
-    LayOutAgain();  // the fields: their titles, and which inputs have one
+    OnChannelConfigChanged();  // the fields: their titles, and which inputs have one
     // The report file: a fresh header line when its columns changed (the
     // recorder's hook for a change of the channels' settings belongs here).
     m_calibration.OnConfigChanged(m_instrument.GetChannelConfig());
