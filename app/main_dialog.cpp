@@ -68,6 +68,7 @@ const AfxMsgMap* CMainDialog::GetThisMessageMap() {
         afx::OnAppMessage<WM_MQTT_STATE, &CMainDialog::OnFeedStateChanged>(),
         afx::OnCommand<ID_NOTIFY, &CMainDialog::OnNotifications>(),
         afx::OnAppMessage<WM_NOTIFY_STATE, &CMainDialog::OnFeedStateChanged>(),
+        afx::OnCommand<ID_CHANNELS, &CMainDialog::OnChannels>(),
         afx::OnAppMessage<WM_THREAD_FAILED, &CMainDialog::OnThreadFailed>(),
         afx::OnCommand<ID_NEW_INSTRUMENT, &CMainDialog::OnNewInstrument>(),
         afx::OnEndSession<&CMainDialog::OnEndSession>(),
@@ -184,6 +185,7 @@ void CMainDialog::OnTimer(UINT_PTR nId) {
         break;
     case CNotifyFeed::kTickTimerId:
         m_notify.OnTickTimer();
+        OnCalibrationTick();
         break;
     case kPromotionTimerId:
         KillTimer(kPromotionTimerId);

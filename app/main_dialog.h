@@ -17,6 +17,7 @@
 #include "exchange/dde_publisher.h"
 #include "framework/app_messages.h"
 #include "framework/dialog.h"
+#include "instrument/calibration_due.h"
 #include "instrument/instrument.h"
 #include "mqtt/mqtt_feed.h"
 #include "notify/notify_feed.h"
@@ -126,6 +127,9 @@ protected:
     void OnDatabase();
     void OnMqtt();
     void OnNotifications();
+    // "Kana\xB3y..." and the calibration's due dates (main_dialog_channels.cpp).
+    void OnChannels();
+    void OnCalibrationTick();
     // The database, MQTT or a way of notifying began or stopped failing.
     void OnFeedStateChanged();
     void OnThreadFailed();
@@ -141,6 +145,8 @@ private:
     int ChoosePort();
     void ShowStartupPromotion();
     void LayOutAgain();
+    // The channels' settings changed: the parts that show or write them are told.
+    void OnChannelsApplied();
     void RecordRestoredRect() { m_placement.RecordRestoredRect(m_hWnd); }
     // Profiles (main_dialog_profiles.cpp).
     void ShowProfile();
@@ -161,6 +167,7 @@ private:
     CDatabaseFeed m_database{m_hosts};
     CMqttFeed m_mqttFeed{m_hosts};
     CNotifyFeed m_notify{m_hosts};
+    CCalibrationReminder m_calibration;
     HICON m_hIcon;
     CIniFile* m_pSettings = nullptr;  // the store of this run, or nullptr
     bool m_bPopupOpen = false;

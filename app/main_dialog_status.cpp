@@ -25,7 +25,7 @@ void CMainDialog::UpdateStatusLine() {
         alarms[channel] = m_instrument.Channels()[channel].alarm;
     state.strAlarm = ComposeAlarmPiece(alarms, m_instrument.GetChannelConfig()) +
                      ComposeRefusedLimitsPiece(m_alarms.Settings()) +
-                     ComposeRefusedChannelsPiece(m_instrument.GetChannelConfig());
+                     ComposeRefusedChannelsPiece(m_instrument.GetChannelConfig()) + m_calibration.StatusPiece();
     state.bDatabaseFailing = m_database.IsFailing();
     state.strDatabaseReason = ShortSendFault(m_database.State());
     state.bMqttFailing = m_mqttFeed.IsFailing();

@@ -50,9 +50,9 @@ std::string Trimmed(const std::string& text) {
     return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(" \t") + 1 - first);
 }
 
-// One key's text into the channel, leaving it alone and false when the
-// program cannot use the text.
-bool ReadKey(ChannelSettings& ch, int key, const std::string& text) {
+}  // namespace
+
+bool ReadChannelKey(ChannelSettings& ch, int key, const std::string& text) {
     ChannelDecimal d;
     switch (key) {
     case kKeyName:
@@ -87,6 +87,8 @@ bool ReadKey(ChannelSettings& ch, int key, const std::string& text) {
         return true;
     }
 }
+
+namespace {
 
 std::string KeyText(const ChannelSettings& ch, int key) {
     if (ch.bRefused[key])
@@ -201,7 +203,7 @@ void LoadChannelConfig(const CIniFile& ini, ChannelConfig& config) {
             // A blank number or date is none written: the default stands.
             if (Trimmed(text).empty() && key != kKeyName && key != kKeyCalCert)
                 continue;
-            if (!ReadKey(ch, key, text)) {
+            if (!ReadChannelKey(ch, key, text)) {
                 ch.bRefused[key] = true;
                 ch.strRefused[key] = text;
             }

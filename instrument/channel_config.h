@@ -80,6 +80,12 @@ struct ChannelConfig {
 // no number or far beyond any probe, dRaw itself.
 double CorrectReading(const ChannelSettings& channel, double dRaw, bool bFine);
 
+// One key's text into the channel, as the file and the channels dialog
+// both read it; false, the channel left alone, when the program cannot use
+// the text (a gain beyond 0.5..2, an offset beyond 10 degrees, more decimals
+// than kMaxGainDecimals or kMaxOffsetDecimals, a date that is no date).
+bool ReadChannelKey(ChannelSettings& channel, int nKey, const std::string& strText);
+
 // Reads the keys of [TEMP1] to [TEMP8]; a missing or blank key takes the
 // default, a value the program cannot use is refused (see bRefused).
 void LoadChannelConfig(const CIniFile& ini, ChannelConfig& config);

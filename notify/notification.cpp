@@ -11,6 +11,7 @@ const char* NotifyEventName(NotifyEvent event) {
     case NotifyEvent::kRecordingRecovered: return "recording_recovered";
     case NotifyEvent::kSummary: return "summary";
     case NotifyEvent::kTest: return "test";
+    case NotifyEvent::kCalibrationDue: return "calibration_due";
     }
     return "test";
 }

@@ -16,11 +16,13 @@ enum class NotifyEvent {
     kRecordingRecovered,
     kSummary,          // the daily summary
     kTest,             // "Wyślij wiadomość próbną"
+    kCalibrationDue,   // a channel's calibration is due in a week, or today
 };
 
 // The event's name in the web hook's JSON and the program's arguments:
 // "alarm", "alarm_cleared", "silent", "heard_again", "unclean_start",
-// "recording_failed", "recording_recovered", "summary", "test".
+// "recording_failed", "recording_recovered", "summary", "test",
+// "calibration_due".
 const char* NotifyEventName(NotifyEvent event);
 
 struct Notification {

@@ -211,6 +211,15 @@ void CNotifyFeed::OnReading(const CInstrument& instrument, int nChannel) {
     PostDue();
 }
 
+void CNotifyFeed::OnCalibrationDue(int nChannel, const std::string& strTitle, const std::string& strDue,
+                                   int nDaysLeft) {
+    if (!m_pRules)
+        return;
+    m_pRules->SetSource(Source());
+    m_pRules->OnCalibrationDue(nChannel, strTitle, strDue, nDaysLeft, Now());
+    PostDue();
+}
+
 void CNotifyFeed::OnRecordingState(bool bFailing, const std::string& strWhy) {
     if (!m_pRules || bFailing == m_bRecordingFailing)
         return;

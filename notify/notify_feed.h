@@ -74,6 +74,9 @@ public:
     // strWhy (Windows-1250) says what failed.
     void OnRecordingState(bool bFailing, const std::string& strWhy);
 
+    // A channel's calibration is due in nDaysLeft days (0: today); strTitle UTF-8.
+    void OnCalibrationDue(int nChannel, const std::string& strTitle, const std::string& strDue, int nDaysLeft);
+
     bool IsFailing() const;
     // The "Powiadomienia" dialog; true when OK changed the settings (to be saved).
     bool RunDialog(CWnd* pParent);

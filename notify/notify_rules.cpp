@@ -233,6 +233,11 @@ void CNotifyRules::CheckSummary(NotifyTime time) {
     m_out.push_back(ComposeSummaryMessage(m_source, time, rows, alarms, static_cast<int>(first)));
 }
 
+void CNotifyRules::OnCalibrationDue(int nChannel, const std::string& strTitle, const std::string& strDue, int nDaysLeft,
+                                    NotifyTime time) {
+    m_out.push_back(ComposeCalibrationMessage(m_source, time, nChannel, strTitle, strDue, nDaysLeft));
+}
+
 std::vector<Notification> CNotifyRules::TakeMessages() {
     std::vector<Notification> out;
     out.swap(m_out);

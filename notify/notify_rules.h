@@ -46,6 +46,9 @@ public:
     void OnLinkLost(const std::string& strWhy);
     void OnRecordingFailed(const std::string& strWhy, NotifyTime time);  // strWhy UTF-8
     void OnRecordingRecovered(NotifyTime time);
+    // A channel's calibration is due (CCalibrationReminder's notice); strTitle UTF-8.
+    void OnCalibrationDue(int nChannel, const std::string& strTitle, const std::string& strDue, int nDaysLeft,
+                          NotifyTime time);
     // Once a second: delays, the silence, the repeat windows, the summary.
     void OnTick(NotifyTime time);
 

@@ -129,6 +129,20 @@ Notification ComposeEventMessage(const NotifySource& source, NotifyEvent event, 
     return m;
 }
 
+Notification ComposeCalibrationMessage(const NotifySource& source, NotifyTime time, int nChannel,
+                                       const std::string& strTitle, const std::string& strDue, int nDaysLeft) {
+    Notification m = Base(source, NotifyEvent::kCalibrationDue, time);
+    m.nChannel = nChannel;
+    const std::string when = nDaysLeft > 0 ? Pl("up\xB3ywa za ") + std::to_string(nDaysLeft) + " dni, " + strDue
+                                           : Pl("up\xB3ywa dzi\x9C, ") + strDue;
+    const std::string headline = Pl("Termin kalibracji kana\xB3u ") + strTitle + " " + when;
+    m.strSubject = Subject(source, headline);
+    m.strText = headline + "\n\n" + SourceLines(source);
+    m.strText += Pl("Kana\xB3: ") + strTitle + " (" + ChannelName(nChannel) + ")\n";
+    m.strText += Pl("Termin kalibracji: ") + strDue + "\nCzas: " + m.strTime + "\n";
+    return m;
+}
+
 std::string NotifyHeadline(const Notification& message) {
     NotifySource source;
     source.strPc = message.strPc;

@@ -50,6 +50,11 @@ Notification ComposeAlarmMessage(const NotifySource& source, NotifyEvent event, 
 Notification ComposeEventMessage(const NotifySource& source, NotifyEvent event, NotifyTime time, long long nSeconds,
                                  const std::string& strDetail);
 
+// A channel's calibration due in nDaysLeft days (0: today) on strDue
+// (YYYY-MM-DD); strTitle (UTF-8) is the channel's name or its usual title.
+Notification ComposeCalibrationMessage(const NotifySource& source, NotifyTime time, int nChannel,
+                                       const std::string& strTitle, const std::string& strDue, int nDaysLeft);
+
 // The subject without "QM487 <PC>: ", for lists of events.
 std::string NotifyHeadline(const Notification& message);
 // "2026-12-08 14:03:12 +01:00 Zamrażarka 1 powyżej 19.9 °C"

@@ -177,3 +177,21 @@
 #define IDC_INSTRUMENT_NAME 1370
 // "Ustawienia dodatkowe": start this profile with Windows.
 #define IDC_START_WITH_WINDOWS 1371
+// "Ustawienia -> Kanaly..." and its dialog (res/channels.rc). Rows by
+// channel 1 to 8: IDC_CH_NAME0 + channel and so on.
+#define ID_CHANNELS 32811
+#define IDD_CHANNELS 191
+#define IDC_CH_NAME0 1400      // 1401 to 1408
+#define IDC_CH_IN_USE0 1410    // 1411 to 1418
+#define IDC_CH_OFFSET0 1420    // 1421 to 1428
+#define IDC_CH_GAIN0 1430      // 1431 to 1438
+#define IDC_CH_CAL_DATE0 1440  // 1441 to 1448
+#define IDC_CH_CAL_DUE0 1450   // 1451 to 1458
+#define IDC_CH_CERT0 1460      // 1461 to 1468
+#define IDC_CH_POINT_CHANNEL 1470
+#define IDC_CH_READ1 1471
+#define IDC_CH_REF1 1472
+#define IDC_CH_READ2 1473
+#define IDC_CH_REF2 1474
+#define IDC_CH_COMPUTE 1475
+#define IDC_CH_COMPUTED 1476

@@ -1,5 +1,6 @@
 // The main window's small dialogs as a user meets them: About box, extra
-// settings, promotion window (from the menu and at start), colours, fonts.
+// settings, promotion window (from the menu and at start), colours, fonts,
+// channels.
 #include "tests/app/program_harness.h"
 
 #include "app/start_with_windows.h"
@@ -399,4 +400,44 @@ TEST(SmallDialogs, AChosenFontShowsAtOnceAndCancelPutsItBack) {
     ASSERT_TRUE(WaitUntilGone(fonts));
     EXPECT_TRUE(WaitFor([&] { return field.m_lfValue.lfHeight == heightBefore; }, 10000));
     EXPECT_TRUE(program.Close());
+}
+
+TEST(SmallDialogs, ChannelsTakeANameAndACertificatesCorrectionAtOnceAndKeepThemInTheFile) {
+    RunningProgram program;
+    ASSERT_TRUE(program.Start());
+    PostMessageW(program.Main(), WM_COMMAND, ID_CHANNELS, 0);
+    HWND dialog = WaitForDialog(program, L"Kana\x0142y");
+    ASSERT_NE(dialog, nullptr);
+    SetDlgItemTextW(dialog, IDC_CH_NAME0 + 2,
+                    L"Zamra\x017C"
+                    L"arka 1");
+    SendMessageW(GetDlgItem(dialog, IDC_CH_IN_USE0 + 3), BM_SETCHECK, BST_UNCHECKED, 0);
+    // The certificate of a probe reading 0.3 high, for channel 2.
+    SendMessageW(GetDlgItem(dialog, IDC_CH_POINT_CHANNEL), CB_SETCURSEL, 1, 0);
+    const wchar_t* points[] = {L"0.3", L"0.0", L"100.3", L"100.0"};
+    for (int i = 0; i < 4; ++i)
+        SetDlgItemTextW(dialog, IDC_CH_READ1 + i, points[i]);
+    SendMessageW(dialog, WM_COMMAND, IDC_CH_COMPUTE, 0);
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_CH_COMPUTED)),
+              L"Kana\x0142 2: korekcja = 1.0000 \x00D7 odczyt - 0.30 \x00B0"
+              L"C");
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_CH_OFFSET0 + 2)), L"-0.30");
+    TakeScreenshot(dialog);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntilGone(dialog));
+    Settle(program);
+    const ChannelConfig& config = program.Dialog()->Instrument().GetChannelConfig();
+    EXPECT_EQ(config.Title(2), "Zamra\xBF"
+                               "arka 1");
+    EXPECT_EQ(CorrectReading(config[2], 20.0, false), 19.7);
+    EXPECT_FALSE(config[3].bInUse);
+    CIniFile ini;
+    ASSERT_TRUE(ini.Load(program.IniPath().string()));
+    EXPECT_EQ(ini.GetString("TEMP2", "NAME_TEMP2", ""), "Zamra\xBF"
+                                                        "arka 1");
+    EXPECT_EQ(ini.GetString("TEMP2", "CAL_OFFSET_TEMP2", ""), "-0.30");
+    EXPECT_EQ(ini.GetString("TEMP2", "CAL_GAIN_TEMP2", ""), "1.0000");
+    EXPECT_EQ(ini.GetString("TEMP3", "IN_USE_TEMP3", ""), "0");
+    EXPECT_EQ(ini.FindKey(ini.FindSection("TEMP1"), "CAL_GAIN_TEMP1"), -1);
+    ASSERT_TRUE(program.Close());
 }

@@ -9,6 +9,8 @@
 #include "config/ini_file.h"
 #include "instrument/line_encoder.h"
 #include "res/resource.h"
+#include "framework/text.h"
+#include "tests/app/child_process.h"
 #include "tests/wait_for.h"
 
 #include <gtest/gtest.h>
@@ -198,5 +200,26 @@ private:
     HANDLE m_hThread = nullptr;
     DWORD m_nThreadId = 0;
 };
+
+// With QM487_SCREENSHOT set (a Linux path), the X display's picture, with
+// the window drawn anew, is saved there.
+inline void TakeScreenshot(HWND window) {
+    char target[512] = {};
+    if (GetEnvironmentVariableA("QM487_SCREENSHOT", target, sizeof target) == 0)
+        return;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const std::string file(target);
+    std::wstring line = afx::WidenUtf8("/bin/bash -c \"import -window root " + file + ".tmp.png && mv -f " + file +
+                                       ".tmp.png " + file + "\"");
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::filesystem::remove(WindowsPath(file));
+    if (CreateProcessW(L"Z:\\bin\\bash", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(WindowsPath(file)); }, 20000));
+}
 
 }  // namespace qm487test

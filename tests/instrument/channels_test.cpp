@@ -1,4 +1,7 @@
 #include "instrument/channels.h"
+#include "common/civil_time.h"
+#include "instrument/calibration_due.h"
+#include "instrument/channel_form.h"
 #include "common/number_text.h"
 
 #include <gtest/gtest.h>
@@ -203,6 +206,103 @@ TEST(ChannelSet, TheCorrectionIsAppliedOnceTheRawValueKeptAndTheMeanLeavesOutInp
     set.StoreMean(FALSE);
     set.StoreMean(FALSE);
     EXPECT_EQ(set[0].dValue, (19.7 + 22.0) / 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ChannelTwoPoint, GainAndOffsetFromACertificatesPointsOrWhyNot) {
+    const struct {
+        const char *read1, *ref1, *read2, *ref2, *line, *refusal;
+    } rows[] = {
+        // A probe reading 0.3 high at both points.
+        {"0.3", "0.0", "100.3", "100.0",
+         "korekcja = 1.0000 \xD7 odczyt - 0.30 \xB0"
+         "C",
+         ""},
+        {"-20,1", "-20.0", "50.0", "50.2",
+         "korekcja = 1.0014 \xD7 odczyt + 0.13 \xB0"
+         "C",
+         ""},
+        {"20.0", "20.1", "20.0", "30.0", "", "Odczyty w obu punktach s\xB9 r\xF3wne"},
+        {"0.0", "0.0", "10.0", "30.0", "", "Wyliczone wzmocnienie 3.0000 jest poza zakresem"},
+        {"0.0", "15.0", "10.0", "25.0", "",
+         "Wyliczone przesuni\xEA"
+         "cie 15.00"},
+        {"abc", "0", "1", "1", "", "odczyt 1: liczba"},
+    };
+    for (const auto& r : rows) {
+        const TwoPointResult result = ComputeTwoPointCorrection(r.read1, r.ref1, r.read2, r.ref2);
+        EXPECT_EQ(result.strRefusal.substr(0, std::string(r.refusal).size()), r.refusal) << r.read1 << " " << r.ref2;
+        if (*r.line) {
+            EXPECT_EQ(DescribeCorrection(result.gain, result.offset), r.line);
+        }
+    }
+}
+
+TEST(ChannelForm, ReadsByTheFilesRuleAndNamesTheRefusedField) {
+    ChannelConfig config;
+    ChannelForm form = MakeChannelForm(config);
+    form.rows[2] = {"Zamra\xBF"
+                    "arka 1",
+                    false,
+                    "-0,3",
+                    "1.0020",
+                    "2026-01-05",
+                    "2027-01-05",
+                    "C-17"};
+    ASSERT_EQ(ReadChannelForm(form, &config), "");
+    EXPECT_EQ(config.Title(2), "Zamra\xBF"
+                               "arka 1");
+    EXPECT_FALSE(config[2].bInUse);
+    EXPECT_EQ(CorrectReading(config[2], 20.0, false), 19.7);
+    const std::string kLongName(41, 'x');
+    const struct {
+        int field;
+        const char* text;
+        const char* refusal;
+    } rows[] = {
+        {0, kLongName.c_str(), "Kana\xB3 2: nazwa"},      {1, "0", "Kana\xB3 2: wzmocnienie"},
+        {1, "1.0000001", "Kana\xB3 2: wzmocnienie"},      {2, "10.5", "Kana\xB3 2: przesuni\xEA"},
+        {3, "2026-02-30", "Kana\xB3 2: data kalibracji"}, {4, "jutro", "Kana\xB3 2: termin kalibracji"},
+    };
+    for (const auto& r : rows) {
+        ChannelForm bad = form;
+        std::string* fields[] = {&bad.rows[2].strName, &bad.rows[2].strGain, &bad.rows[2].strOffset,
+                                 &bad.rows[2].strCalDate, &bad.rows[2].strCalDue};
+        *fields[r.field] = r.text;
+        ChannelConfig kept = config;
+        EXPECT_EQ(ReadChannelForm(bad, &kept).substr(0, std::string(r.refusal).size()), r.refusal) << r.text;
+        EXPECT_EQ(kept.Title(2), config.Title(2));
+    }
+}
+
+TEST(CalibrationReminder, OnceADayAWeekBeforeAndOnTheDay) {
+    ChannelConfig config;
+    config[3].strName = "Zamra\xBF"
+                        "arka 1";
+    config[3].strCalDue = "2026-12-01";
+    config[4].strCalDue = "2026-12-01";
+    config[4].bInUse = false;  // no probe: no reminder
+    const std::int64_t due = DaysFromCivil(2026, 12, 1);
+    CCalibrationReminder reminder;
+    std::string notices;
+    for (std::int64_t day = due - 9; day <= due + 1; ++day)
+        for (int second = 0; second < 3; ++second) {
+            EXPECT_EQ(reminder.OnTick(config, day), second == 0);
+            for (const CalibrationNotice& n : reminder.TakeNotices())
+                notices += std::to_string(day - due) + ":" + std::to_string(n.nChannel) + "/" +
+                           std::to_string(n.nDaysLeft) + " ";
+        }
+    EXPECT_EQ(notices, "-7:3/7 0:3/0 ");
+    EXPECT_EQ(reminder.StatusPiece(), "Kalibracja kana\xB3u Zamra\xBF"
+                                      "arka 1 min\xEA\xB3"
+                                      "a 2026-12-01. ");
+    config[3].strCalDue = "2027-12-01";
+    reminder.OnConfigChanged(config);
+    EXPECT_EQ(reminder.StatusPiece(), "");
+    EXPECT_TRUE(reminder.TakeNotices().empty());
 }
 
 }  // namespace

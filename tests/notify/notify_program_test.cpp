@@ -105,27 +105,6 @@ std::size_t Count(const std::string& text, const std::string& part) {
     return n;
 }
 
-// With QM487_SCREENSHOT set (a Linux path), the X display's picture, with
-// the window drawn anew, is saved there.
-void TakeScreenshot(HWND window) {
-    char target[512] = {};
-    if (GetEnvironmentVariableA("QM487_SCREENSHOT", target, sizeof target) == 0)
-        return;
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    const std::string file(target);
-    std::wstring line = afx::WidenUtf8("/bin/bash -c \"import -window root " + file + ".tmp.png && mv -f " + file +
-                                       ".tmp.png " + file + "\"");
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    std::filesystem::remove(WindowsPath(file));
-    if (CreateProcessW(L"Z:\\bin\\bash", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(WindowsPath(file)); }, 20000));
-}
-
 bool IsNotifyDialog(HWND h) { return GetDlgItem(h, IDC_NOTIFY_TEST) != nullptr; }
 
 }  // namespace

@@ -1,0 +1,43 @@
+// The calibration's due dates kept for each channel, looked at once a day:
+// the status line's reminder for every channel in use whose due date is
+// today or past, and a notice a week before the due date and on the day.
+// No clock of its own: every call is given the local day, so tests replay
+// weeks in a moment.
+#pragma once
+
+#include "instrument/channel_config.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct CalibrationNotice {
+    int nChannel;
+    std::string strDue;  // YYYY-MM-DD
+    int nDaysLeft;       // 7 or 0
+};
+
+class CCalibrationReminder {
+public:
+    enum { kDaysAhead = 7 };
+
+    // Often (once a second will do), with the local date as days since
+    // 1970-01-01: on the first call and on each new day the due dates are
+    // looked at and the day's notices made. true then.
+    bool OnTick(const ChannelConfig& config, std::int64_t nLocalDay);
+    // The dates were changed: the reminder again for the same day, no notices.
+    void OnConfigChanged(const ChannelConfig& config);
+
+    // "Kalibracja kana\xB3u Zamra\xBFarka 1 min\xEA\xB3" "a 2026-12-01. " for each,
+    // Windows-1250, ending with ". " as the status line's pieces do; empty: none due.
+    const std::string& StatusPiece() const { return m_strPiece; }
+    // The notices made since the last call.
+    std::vector<CalibrationNotice> TakeNotices();
+
+private:
+    void Look(const ChannelConfig& config, bool bNotices);
+
+    std::int64_t m_nDay = INT64_MIN;
+    std::string m_strPiece;
+    std::vector<CalibrationNotice> m_notices;
+};
