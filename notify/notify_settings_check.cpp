@@ -23,7 +23,6 @@ const char kBadSilence[] = "Czas ciszy musi by\xE6 liczb\xB9 minut od 0 do 10080
 const char kBadRepeat[] = "Odst\xEAp powt\xF3rze\xF1 musi by\xE6 liczb\xB9 minut od 0 do 10080.";
 const char kBadSummary[] = "Godzin\xEA podsumowania podaj w postaci GG:MM (od 00:00 do 23:59) albo zostaw puste pole.";
 
-
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
     std::size_t i = 0;
     for (; prefix[i] != 0; ++i)
