@@ -1,5 +1,6 @@
 #include "instrument/channel_config.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -56,7 +57,10 @@ bool ReadChannelKey(ChannelSettings& ch, int key, const std::string& text) {
     ChannelDecimal d;
     switch (key) {
     case kKeyName:
-        if (text.size() > ChannelSettings::kMaxName)
+        // A control character (a lone CR, a tab, ESC) would split or bend
+        // every line the name goes into: a CSV row, a point, a terminal.
+        if (text.size() > ChannelSettings::kMaxName ||
+            std::any_of(text.begin(), text.end(), [](char c) { return (c >= 0 && c < ' ') || c == 0x7F; }))
             return false;
         ch.strName = text;
         return true;

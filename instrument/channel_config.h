@@ -83,7 +83,8 @@ double CorrectReading(const ChannelSettings& channel, double dRaw, bool bFine);
 // One key's text into the channel, as the file and the channels dialog
 // both read it; false, the channel left alone, when the program cannot use
 // the text (a gain beyond 0.5..2, an offset beyond 10 degrees, more decimals
-// than kMaxGainDecimals or kMaxOffsetDecimals, a date that is no date).
+// than kMaxGainDecimals or kMaxOffsetDecimals, a date that is no date, a
+// name with a control character).
 bool ReadChannelKey(ChannelSettings& channel, int nKey, const std::string& strText);
 
 // Reads the keys of [TEMP1] to [TEMP8]; a missing or blank key takes the
