@@ -43,7 +43,9 @@ void CCalibrationReminder::Look(const ChannelConfig& config, bool bNotices) {
                           " min\xEA\xB3"
                           "a " +
                           ch.strCalDue + ". ";
-        if (bNotices && (left == 0 || left == kDaysAhead))
+        // A clock set back brings a day already looked at: its notice went out.
+        if (bNotices && (left == 0 || left == kDaysAhead) &&
+            m_sent.insert(std::to_string(k) + " " + ch.strCalDue + " " + std::to_string(left)).second)
             m_notices.push_back({k, ch.strCalDue, static_cast<int>(left)});
     }
 }

@@ -8,6 +8,7 @@
 #include "instrument/channel_config.h"
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ public:
 
     // Often (once a second will do), with the local date as days since
     // 1970-01-01: on the first call and on each new day the due dates are
-    // looked at and the day's notices made. true then.
+    // looked at and the day's notices made (once: a clock set back brings
+    // no day's notices again). true then.
     bool OnTick(const ChannelConfig& config, std::int64_t nLocalDay);
     // The dates were changed: the reminder again for the same day, no notices.
     void OnConfigChanged(const ChannelConfig& config);
@@ -38,6 +40,7 @@ private:
     void Look(const ChannelConfig& config, bool bNotices);
 
     std::int64_t m_nDay = INT64_MIN;
+    std::set<std::string> m_sent;  // "channel due days-left" of each notice made
     std::string m_strPiece;
     std::vector<CalibrationNotice> m_notices;
 };

@@ -297,6 +297,9 @@ TEST(CalibrationReminder, OnceADayAWeekBeforeAndOnTheDay) {
                            std::to_string(n.nDaysLeft) + " ";
         }
     EXPECT_EQ(notices, "-7:3/7 0:3/0 ");
+    // A clock set back to the due day sends no second notice.
+    reminder.OnTick(config, due);
+    EXPECT_TRUE(reminder.TakeNotices().empty());
     EXPECT_EQ(reminder.StatusPiece(), "Kalibracja kana\xB3u Zamra\xBF"
                                       "arka 1 min\xEA\xB3"
                                       "a 2026-12-01. ");
