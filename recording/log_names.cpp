@@ -62,8 +62,15 @@ LogNames ParseLogNames(const std::string& strText) {
         pos = end + 1;
         const std::size_t eq = line.find('=');
         const std::string key = Trim(line.substr(0, eq == std::string::npos ? 0 : eq));
-        if (key.size() == 2 && (key[0] == 'T' || key[0] == 't') && key[1] >= '1' && key[1] <= '8')
-            names.strName[key[1] - '0'] = Trim(line.substr(eq + 1)).substr(0, ChannelSettings::kMaxName);
+        if (key.size() != 2 || (key[0] != 'T' && key[0] != 't') || key[1] < '1' || key[1] > '8')
+            continue;
+        std::string name = line.substr(eq + 1);
+        // Someone else's file: a control character (a lone CR, ESC) would
+        // split a CSV row or steer the terminal the tool writes to.
+        for (char& c : name)
+            if ((c >= 0 && c < ' ') || c == 0x7F)
+                c = ' ';
+        names.strName[key[1] - '0'] = Trim(name).substr(0, ChannelSettings::kMaxName);
     }
     return names;
 }

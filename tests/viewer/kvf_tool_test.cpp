@@ -90,10 +90,10 @@ TEST(KvfTool, CsvHasOneLineASoundRecordWithValuesAsStored) {
     EXPECT_EQ(run.out, kHeader);
 
     // The names file beside the log (Windows-1250, as the program writes it) titles named channels, in UTF-8.
-    WriteFile("named.kvf.names", "; komentarz\r\nT2=P\xF3\xB3ka, g\xF3ra\r\nT9=x\r\nT1 = Zamra\xBF"
+    WriteFile("named.kvf.names", "; komentarz\r\nT2=P\xF3\xB3ka, g\xF3ra\r\nT9=x\r\nT3=\x1B[2Ja\rb\r\nT1 = Zamra\xBF"
                                  "arka \r\n");
-    EXPECT_EQ(Tool({"csv", WriteFile("named.kvf", Log(1))}).out.substr(0, 54),
-              "time,T,Zamrażarka,\"Półka, góra\",T3,T4,T5,T6,T7,T8\n");
+    EXPECT_EQ(Tool({"csv", WriteFile("named.kvf", Log(1))}).out.substr(0, 58),
+              "time,T,Zamrażarka,\"Półka, góra\",[2Ja b,T4,T5,T6,T7,T8\n");
 }
 
 TEST(KvfTool, DamagedRecordsAreSkippedWithTheirOffsetsAndExitOne) {
