@@ -40,9 +40,13 @@ double DbRawValueOf(const CChannelSet& channels, int nChannel) {
 }
 
 const std::string* DbChannelName(const std::string& strUtf8) {
-    std::string name = strUtf8;
-    while (!name.empty() && name.back() == '\\')
-        name.pop_back();
+    // A backslash before a character the tag escapes would swallow that
+    // escape and end the tag there: the server refuses the whole batch.
+    std::string name;
+    for (std::size_t i = 0; i < strUtf8.size(); ++i)
+        if (strUtf8[i] != '\\' ||
+            (i + 1 < strUtf8.size() && std::string(", =\\").find(strUtf8[i + 1]) == std::string::npos))
+            name += strUtf8[i];
     if (name.empty())
         return nullptr;
     // Node-based: a pointer handed out stays valid while more are added.

@@ -10,22 +10,22 @@
 // One reading of one channel, as it arrived. 40 bytes, so a million waiting
 // points take about 40 MB.
 struct DbPoint {
-    std::int64_t nTimeMs;    // arrival, milliseconds since 1970-01-01 UTC
-    double dValue;           // meaningful when bHasValue; see DbValueOf
-    double dRaw;             // as the instrument sent it; meaningful when bHasRaw
+    std::int64_t nTimeMs;      // arrival, milliseconds since 1970-01-01 UTC
+    double dValue;             // meaningful when bHasValue; see DbValueOf
+    double dRaw;               // as the instrument sent it; meaningful when bHasRaw
     const std::string* pName;  // the channel's name (DbChannelName), UTF-8; null: none
-    std::uint16_t nSerial;   // the instrument's number
-    std::uint8_t nChannel;   // 0 (the mean) to 8
-    bool bHasValue;          // false: the reading carried error flags
-    std::int8_t nAlarm;      // -1 low, 0 none, 1 high; meaningful when bHasAlarm
+    std::uint16_t nSerial;     // the instrument's number
+    std::uint8_t nChannel;     // 0 (the mean) to 8
+    bool bHasValue;            // false: the reading carried error flags
+    std::int8_t nAlarm;        // -1 low, 0 none, 1 high; meaningful when bHasAlarm
     bool bHasAlarm;
     bool bHasRaw;  // a calibration correction is in force: the raw value goes too
 };
 
 // The channel's name as a point carries it: one lasting copy of each name
 // (names change seldom, points wait by the million), nullptr for an empty
-// one. Backslashes that would end the tag are left off: the protocol cannot
-// carry them there.
+// one. Backslashes that would end the tag or swallow an escape are left off:
+// the protocol cannot carry them there.
 const std::string* DbChannelName(const std::string& strUtf8);
 
 class CChannelSet;

@@ -152,6 +152,7 @@ TEST(LineProtocol, PointsCarryTheNameAndTheRawValueAndNoneComesFromAnInputNotInU
     EXPECT_FALSE(MakeDbPoint(set, 3, 4660, 5, &p));
     EXPECT_EQ(*DbChannelName("a\\b\\\\"), "a\\b");  // a backslash cannot end a tag
     EXPECT_EQ(DbChannelName("\\"), nullptr);
+    EXPECT_EQ(EscapeTagValue(*DbChannelName("C:\\ a\\,b")), "C:\\ a\\,b");  // nor swallow an escape
 }
 
 TEST(LineProtocol, TagValuesAndStringsAreEscaped) {
