@@ -70,8 +70,8 @@ bool MakeDbPoint(const CChannelSet& channels, int nChannel, int nSerialNumber, s
     // The raw value beside the corrected one, for those who audit it.
     point.bHasRaw = point.bHasValue && nChannel > 0 && !settings.IsIdentity();
     point.dRaw = point.bHasRaw ? DbRawValueOf(channels, nChannel) : 0.0;
-    if (nChannel > 0 && settings.strName.find_first_not_of(" \t") != std::string::npos)
-        point.pName = DbChannelName(Cp1250ToUtf8(settings.strName));
+    if (nChannel > 0 && !channels.Config().Name(nChannel).empty())
+        point.pName = DbChannelName(Cp1250ToUtf8(channels.Config().Name(nChannel)));
     point.bHasAlarm = true;
     point.nAlarm = static_cast<std::int8_t>(channel.alarm.nState);
     *pPoint = point;

@@ -178,11 +178,13 @@ bool ChannelSettings::IsIdentity() const {
     return CorrectionRefused() || (gain.nMantissa == PowerOfTen(gain.nDecimals) && offset.nMantissa == 0);
 }
 
+std::string ChannelConfig::Name(int channel) const { return Trimmed(channels[channel].strName); }
+
 std::string ChannelConfig::Title(int channel) const {
     if (channel == 0)
         return "Temperatura";
-    const std::string& name = channels[channel].strName;
-    return Trimmed(name).empty() ? "Temperatura " + std::to_string(channel) : name;
+    const std::string name = Name(channel);
+    return name.empty() ? "Temperatura " + std::to_string(channel) : name;
 }
 
 // raw x gain + offset in units of the resolution over the common

@@ -67,7 +67,11 @@ struct ChannelConfig {
 
     const ChannelSettings& operator[](int nChannel) const { return channels[nChannel]; }
     ChannelSettings& operator[](int nChannel) { return channels[nChannel]; }
-    // The name given, or for none (or only blanks) "Temperatura k"
+    // The name given without blanks around it; empty for none. Every part
+    // shows the same name: blanks before a ';' comment in a hand-edited file
+    // must not make the database a second series.
+    std::string Name(int nChannel) const;
+    // The name, or for none (or only blanks) "Temperatura k"
     // ("Temperatura" for channel 0).
     std::string Title(int nChannel) const;
 };

@@ -91,8 +91,7 @@ MqttChannels MqttChannelsOf(const ChannelConfig& config) {
     for (int c = 1; c < kChannels; ++c) {
         if (!config[c].bInUse)
             channels.nInUseMask &= ~(1u << c);
-        if (config[c].strName.find_first_not_of(" \t") != std::string::npos)
-            channels.strNames[c] = config[c].strName;
+        channels.strNames[c] = config.Name(c);
     }
     return channels;
 }

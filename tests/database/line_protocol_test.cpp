@@ -136,7 +136,7 @@ TEST(LineProtocol, ValuesAreTheInstrumentsDecimals) {
 TEST(LineProtocol, PointsCarryTheNameAndTheRawValueAndNoneComesFromAnInputNotInUse) {
     CChannelSet set;
     ChannelConfig config;  // 1 named and corrected, 2 named only blanks, 3 not in use
-    config[1].strName = "Zamra\xBF" "arka 1, g\xF3ra=A";
+    config[1].strName = " Zamra\xBF" "arka 1, g\xF3ra=A ";  // blanks around, as a hand-edited file has them
     ASSERT_TRUE(ParseChannelDecimal("-0.3", ChannelSettings::kMaxOffsetDecimals, &config[1].offset));
     config[2].strName = "  ";
     config[3].bInUse = false;
