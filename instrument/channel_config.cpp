@@ -1,5 +1,7 @@
 #include "instrument/channel_config.h"
 
+#include "config/cp1250.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -58,8 +60,10 @@ bool ReadChannelKey(ChannelSettings& ch, int key, const std::string& text) {
     switch (key) {
     case kKeyName:
         // A control character (a lone CR, a tab, ESC) would split or bend
-        // every line the name goes into: a CSV row, a point, a terminal.
-        if (text.size() > ChannelSettings::kMaxName ||
+        // every line the name goes into: a CSV row, a point, a terminal. A
+        // letter typed that Windows-1250 lacks (read as 0x81) would be kept
+        // as another.
+        if (text.size() > ChannelSettings::kMaxName || HasUnassigned1250(text) ||
             std::any_of(text.begin(), text.end(), [](char c) { return (c >= 0 && c < ' ') || c == 0x7F; }))
             return false;
         ch.strName = text;
@@ -87,6 +91,8 @@ bool ReadChannelKey(ChannelSettings& ch, int key, const std::string& text) {
         (key == kKeyCalDate ? ch.strCalDate : ch.strCalDue) = Trimmed(text);
         return true;
     default:
+        if (HasUnassigned1250(text))
+            return false;
         ch.strCertificate = text;
         return true;
     }

@@ -1,5 +1,6 @@
 #include "ui/channels_dialog.h"
 
+#include "framework/controls.h"
 #include "framework/text.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
@@ -35,13 +36,13 @@ void CChannelsDialog::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     for (int k = 1; k <= 8; ++k) {
         ChannelForm::Row& row = m_form.rows[k];
-        DDX_Text(pDX, IDC_CH_NAME0 + k, row.strName);
+        DDX_ExactText(pDX, IDC_CH_NAME0 + k, row.strName);
         DDX_Check(pDX, IDC_CH_IN_USE0 + k, m_nInUse[k]);
         DDX_Text(pDX, IDC_CH_OFFSET0 + k, row.strOffset);
         DDX_Text(pDX, IDC_CH_GAIN0 + k, row.strGain);
         DDX_Text(pDX, IDC_CH_CAL_DATE0 + k, row.strCalDate);
         DDX_Text(pDX, IDC_CH_CAL_DUE0 + k, row.strCalDue);
-        DDX_Text(pDX, IDC_CH_CERT0 + k, row.strCertificate);
+        DDX_ExactText(pDX, IDC_CH_CERT0 + k, row.strCertificate);
     }
 }
 

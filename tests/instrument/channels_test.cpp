@@ -263,10 +263,14 @@ TEST(ChannelForm, ReadsByTheFilesRuleAndNamesTheRefusedField) {
         const char* text;
         const char* refusal;
     } rows[] = {
-        {0, kLongName.c_str(), "Kana\xB3 2: nazwa"},      {1, "0", "Kana\xB3 2: wzmocnienie"},
-        {1, "1.0000001", "Kana\xB3 2: wzmocnienie"},      {2, "10.5", "Kana\xB3 2: przesuni\xEA"},
-        {3, "2026-02-30", "Kana\xB3 2: data kalibracji"}, {4, "jutro", "Kana\xB3 2: termin kalibracji"},
+        {0, kLongName.c_str(), "Kana\xB3 2: nazwa"},
+        {1, "0", "Kana\xB3 2: wzmocnienie"},
+        {1, "1.0000001", "Kana\xB3 2: wzmocnienie"},
+        {2, "10.5", "Kana\xB3 2: przesuni\xEA"},
+        {3, "2026-02-30", "Kana\xB3 2: data kalibracji"},
+        {4, "jutro", "Kana\xB3 2: termin kalibracji"},
         {0, "P\xF3\xB3ka\rg\xF3ra", "Kana\xB3 2: nazwa"},  // a lone CR splits a CSV row
+        {0, "\x81ahmet", "Kana\xB3 2: nazwa"},             // a typed letter Windows-1250 lacks
     };
     for (const auto& r : rows) {
         ChannelForm bad = form;
