@@ -106,8 +106,9 @@ TEST(MainWindow, MenusCarryEveryCommandAndTheSystemMenuItsAboutItem) {
     EXPECT_EQ(GetMenuItemID(settings, 3), static_cast<UINT>(ID_ALARMS)) << "after the settings there were";
     EXPECT_EQ(GetMenuItemID(settings, 4), static_cast<UINT>(ID_DATABASE)) << "after the alarms";
     EXPECT_EQ(GetMenuItemID(settings, 5), static_cast<UINT>(ID_MQTT)) << "after the database";
-    EXPECT_EQ(GetMenuItemID(settings, 6), static_cast<UINT>(ID_NOTIFY)) << "last";
-    EXPECT_EQ(GetMenuItemCount(settings), 7);
+    EXPECT_EQ(GetMenuItemID(settings, 6), static_cast<UINT>(ID_NOTIFY)) << "after MQTT";
+    EXPECT_EQ(GetMenuItemID(settings, 7), static_cast<UINT>(ID_CHANNELS)) << "last";
+    EXPECT_EQ(GetMenuItemCount(settings), 8);
     // Nothing to acknowledge yet.
     EXPECT_TRUE(GetMenuState(bar, ID_ACKNOWLEDGE_ALARMS, MF_BYCOMMAND) & MF_GRAYED);
 

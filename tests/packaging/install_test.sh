@@ -256,9 +256,18 @@ reg_read "$run_key"
 step "an uninstall that fails"
 W msiexec /i "$(winpath "$newer_msi")" /qn || fail "the second install failed"
 W reg add "$run_key" /v "QM487 Piec" /d "$installed_run" /f >/dev/null || fail "cannot write a Run value"
+# The package Windows keeps, read whole before it is searched: with
+# pipefail, grep -q leaving early could fail msiinfo on a closed pipe. Wine's
+# installer service may still be copying it when msiexec returns: a bounded
+# wait.
 cached=
-for f in "$drive"/windows/Installer/*.msi; do
-  if msiinfo export "$f" Property 2>/dev/null | grep -q "^ProductCode"$'\t'"$new_code"; then cached=$f; fi
+for _ in $(seq 100); do
+  for f in "$drive"/windows/Installer/*.msi; do
+    props=$(msiinfo export "$f" Property 2>/dev/null) || continue
+    if grep -q "^ProductCode"$'\t'"$new_code" <<<"$props"; then cached=$f; fi
+  done
+  [ -n "$cached" ] && break
+  sleep 0.2
 done
 [ -n "$cached" ] || fail "no installed package of $new_code in windows\\Installer"
 msibuild "$cached" -q "INSERT INTO CustomAction (Action, Type, Source, Target) \
