@@ -35,8 +35,12 @@ void CMainDialog::OnCalibrationTick() {
     const ChannelConfig& config = m_instrument.GetChannelConfig();
     if (!m_calibration.OnTick(config, DaysFromCivil(now.wYear, now.wMonth, now.wDay)))
         return;
-    for (const CalibrationNotice& notice : m_calibration.TakeNotices())
+    const std::vector<CalibrationNotice> notices = m_calibration.TakeNotices();
+    for (const CalibrationNotice& notice : notices)
         m_notify.OnCalibrationDue(notice.nChannel, Cp1250ToUtf8(config.Title(notice.nChannel)), notice.strDue,
                                   notice.nDaysLeft);
+    // Kept at once: a power cut after a notice must not bring it again.
+    if (!notices.empty())
+        SaveSettingsNow();
     UpdateStatusLine();
 }

@@ -29,6 +29,7 @@ void CMainDialog::ApplySettings(const ProgramSettings& s) {
     m_database.ApplySettings(s.database);
     m_mqttFeed.ApplySettings(s.mqtt);
     m_notify.ApplySettings(s.notify);
+    m_calibration.TakeSent(s.strCalibrationSent);
 }
 
 void CMainDialog::OnChannelConfigChanged() {
@@ -58,6 +59,7 @@ ProgramSettings CMainDialog::CollectSettings() const {
     s.database = m_database.Settings();
     s.mqtt = m_mqttFeed.Settings();
     s.notify = m_notify.Settings();
+    s.strCalibrationSent = m_calibration.SentText();
     return s;
 }
 

@@ -18,6 +18,9 @@ const std::string::size_type kMaxFontName = 31;
 
 const char kGeneral[] = "GENERAL";
 const char kLog[] = "LOG";
+const char kNotify[] = "NOTIFY";
+// The calibration notices that went out, so that a restart does not send them again.
+const char kCalibrationSent[] = "CALIBRATION_SENT";
 
 std::string Numbered(const char* name, int channel) {
     return name + std::to_string(channel);
@@ -127,6 +130,7 @@ void LoadSettings(const CIniFile& ini, ProgramSettings& s) {
     LoadDatabaseSettings(ini, s.database);
     LoadMqttSettings(ini, s.mqtt);
     LoadNotifySettings(ini, s.notify);
+    s.strCalibrationSent = ini.GetString(kNotify, kCalibrationSent, "");
 }
 
 // The store appends a missing key at the end of its section and a missing
@@ -179,4 +183,6 @@ void SaveSettings(CIniFile& ini, const ProgramSettings& s) {
     SaveDatabaseSettings(ini, s.database);
     SaveMqttSettings(ini, s.mqtt);
     SaveNotifySettings(ini, s.notify);
+    if (!s.strCalibrationSent.empty() || ini.FindKey(ini.FindSection(kNotify), kCalibrationSent) >= 0)
+        ini.SetString(kNotify, kCalibrationSent, s.strCalibrationSent);
 }

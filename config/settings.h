@@ -43,6 +43,8 @@ struct ProgramSettings {
     DatabaseSettings database;  // section DATABASE
     MqttSettings mqtt;          // section MQTT
     NotifySettings notify;      // section NOTIFY
+    // The calibration notices sent (NOTIFY's CALIBRATION_SENT, only once set).
+    std::string strCalibrationSent;
 };
 
 // The main window's own values, which stay when the file cannot be opened.

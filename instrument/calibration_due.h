@@ -1,6 +1,9 @@
 // The calibration's due dates kept for each channel, looked at once a day:
 // the status line's reminder for every channel in use whose due date is
-// today or past, and a notice a week before the due date and on the day.
+// today or past, and two notices for each due date: one in its last week,
+// one on the day or, when the program was not running then, on the first
+// day after it. Which went out is kept in the settings (SentText), so a
+// restart on such a day does not send them again.
 // No clock of its own: every call is given the local day, so tests replay
 // weeks in a moment.
 #pragma once
@@ -15,7 +18,7 @@
 struct CalibrationNotice {
     int nChannel;
     std::string strDue;  // YYYY-MM-DD
-    int nDaysLeft;       // 7 or 0
+    int nDaysLeft;       // 1 to 7 for the week's notice; 0, or below when late, for the day's
 };
 
 class CCalibrationReminder {
@@ -35,6 +38,12 @@ public:
     const std::string& StatusPiece() const { return m_strPiece; }
     // The notices made since the last call.
     std::vector<CalibrationNotice> TakeNotices();
+
+    // The notices that went out, "3 2026-12-01 7,3 2026-12-01 0" (channel,
+    // due date, 7 for the week's, 0 for the day's), for the settings file;
+    // TakeSent reads such a text back, leaving out what it cannot use.
+    std::string SentText() const;
+    void TakeSent(const std::string& strText);
 
 private:
     void Look(const ChannelConfig& config, bool bNotices);

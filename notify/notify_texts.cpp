@@ -133,8 +133,11 @@ Notification ComposeCalibrationMessage(const NotifySource& source, NotifyTime ti
                                        const std::string& strTitle, const std::string& strDue, int nDaysLeft) {
     Notification m = Base(source, NotifyEvent::kCalibrationDue, time);
     m.nChannel = nChannel;
-    const std::string when = nDaysLeft > 0 ? Pl("up\xB3ywa za ") + std::to_string(nDaysLeft) + " dni, " + strDue
-                                           : Pl("up\xB3ywa dzi\x9C, ") + strDue;
+    // Late when the program was not running on the day.
+    const std::string when = nDaysLeft > 0    ? Pl("up\xB3ywa za ") + std::to_string(nDaysLeft) +
+                                                 (nDaysLeft == 1 ? Pl(" dzie\xF1, ") : std::string(" dni, ")) + strDue
+                             : nDaysLeft == 0 ? Pl("up\xB3ywa dzi\x9C, ") + strDue
+                                              : Pl("up\xB3yn\xB9\xB3 ") + strDue;
     const std::string headline = Pl("Termin kalibracji kana\xB3u ") + strTitle + " " + when;
     m.strSubject = Subject(source, headline);
     m.strText = headline + "\n\n" + SourceLines(source);

@@ -301,9 +301,24 @@ TEST(CalibrationReminder, OnceADayAWeekBeforeAndOnTheDay) {
                            std::to_string(n.nDaysLeft) + " ";
         }
     EXPECT_EQ(notices, "-7:3/7 0:3/0 ");
-    // A clock set back to the due day sends no second notice.
+    // A clock set back to the due day, or a restart with the settings kept, sends no second notice.
     reminder.OnTick(config, due);
     EXPECT_TRUE(reminder.TakeNotices().empty());
+    CCalibrationReminder restarted;
+    restarted.TakeSent(reminder.SentText() + ",9 2026-12-01 0,3 2026-12-01 5,x");
+    EXPECT_EQ(restarted.SentText(), "3 2026-12-01 0,3 2026-12-01 7");
+    restarted.OnTick(config, due);
+    EXPECT_TRUE(restarted.TakeNotices().empty());
+    // Not running on those days: each notice on the first day after, once.
+    for (std::int64_t first : {due - 3, due + 5}) {
+        CCalibrationReminder late;
+        late.OnTick(config, first);
+        const std::vector<CalibrationNotice> sent = late.TakeNotices();
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0].nDaysLeft, static_cast<int>(due - first));
+        late.OnTick(config, first + 1);
+        EXPECT_TRUE(late.TakeNotices().empty());
+    }
     EXPECT_EQ(reminder.StatusPiece(), "Kalibracja kana\xB3u Zamra\xBF"
                                       "arka 1 min\xEA\xB3"
                                       "a 2026-12-01. ");

@@ -1,4 +1,5 @@
 #include "notify/notify_rules.h"
+#include "notify/notify_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -101,6 +102,11 @@ TEST(NotifyRules, TheMessagesSayWhereWhatAndWhen) {
     for (const Row& row : {Row{7, "7 s"}, Row{725, "12 min 5 s"}, Row{7240, "2 h 0 min 40 s"}})
         EXPECT_EQ(FormatNotifyDuration(row.seconds), row.text);
     EXPECT_EQ(FormatNotifyTime(NotifyTime{kDay, -330}), "2026-12-07 18:30:00 -05:30");
+    // A calibration's notices: in its last week, on the day, or late when the program was not running.
+    for (const Row& row : {Row{7, "up\xC5\x82ywa za 7 dni, "}, Row{1, "up\xC5\x82ywa za 1 dzie\xC5\x84, "},
+                           Row{0, "up\xC5\x82ywa dzi\xC5\x9B, "}, Row{-3, "up\xC5\x82yn\xC4\x85\xC5\x82 "}})
+        EXPECT_EQ(ComposeCalibrationMessage(source, At(0), 3, "T3", "2026-12-01", static_cast<int>(row.seconds)).strSubject,
+                  std::string("QM487 HALA-2: Termin kalibracji kana\xC5\x82u T3 ") + row.text + "2026-12-01");
 }
 
 // A channel is told by its name (UTF-8 here); once its input is switched
