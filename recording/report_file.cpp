@@ -10,8 +10,24 @@ namespace {
 // Columns follow the channel numbers: T (channel 0) first, then T1 to T8.
 // The degree sign is the Windows-1250 byte 0xB0.
 const char* const kColumnTitles[9] = {
-    "T \xB0" "C",  "T1 \xB0" "C", "T2 \xB0" "C", "T3 \xB0" "C", "T4 \xB0" "C",
-    "T5 \xB0" "C", "T6 \xB0" "C", "T7 \xB0" "C", "T8 \xB0" "C",
+    "T \xB0"
+    "C",
+    "T1 \xB0"
+    "C",
+    "T2 \xB0"
+    "C",
+    "T3 \xB0"
+    "C",
+    "T4 \xB0"
+    "C",
+    "T5 \xB0"
+    "C",
+    "T6 \xB0"
+    "C",
+    "T7 \xB0"
+    "C",
+    "T8 \xB0"
+    "C",
 };
 const char kNoValue[] = "???";
 const char kLineEnd[] = "\r\n";
@@ -50,7 +66,9 @@ bool ReportDecimalComma(int nSeparator, BOOL bDecimalComma) {
     return bDecimalComma && ReportSeparator(nSeparator) != ',';
 }
 
-std::string CsvField(const std::string& text, char separator) {
+std::string CsvField(const std::string& given, char separator) {
+    const std::string text =
+        !given.empty() && std::string("=+-@").find(given[0]) != std::string::npos ? "'" + given : given;
     if (text.find(separator) == std::string::npos && text.find('"') == std::string::npos)
         return text;
     std::string quoted = "\"";
@@ -126,8 +144,7 @@ std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples
     return FormatReportTime(time, comma) + separator + values + kLineEnd;
 }
 
-std::string FormatOpeningBlock(bool bAppending, const std::string& strComment, BOOL bAddSerial,
-                               int nSerialNumber) {
+std::string FormatOpeningBlock(bool bAppending, const std::string& strComment, BOOL bAddSerial, int nSerialNumber) {
     std::string block;
     if (bAppending)
         block += kLineEnd;

@@ -18,7 +18,9 @@ char ReportSeparator(int nSeparator);
 bool ReportDecimalComma(int nSeparator, BOOL bDecimalComma);
 
 // text as one field of a line split at separator: quoted, its quotes
-// doubled, when it holds the separator or a quote, as CSV quotes it.
+// doubled, when it holds the separator or a quote, as CSV quotes it. A text
+// a spreadsheet would take for a formula (a name beginning with =, +, - or
+// @) gets an apostrophe before it, which marks a cell as text.
 std::string CsvField(const std::string& text, char separator);
 
 // Bit 0..7 = channels 1..8, bit 8 = channel 0; record is by channel 0 to 8.
@@ -54,5 +56,4 @@ std::string FormatReportRow(const RecordTime& time, const ChannelSamples samples
 // Written when the settings dialog opens the file with the comment option
 // on: an empty line when appending to an older run, the comment as typed,
 // and the instrument line "QM-487 nr N" ("???" before a number is known).
-std::string FormatOpeningBlock(bool bAppending, const std::string& strComment, BOOL bAddSerial,
-                               int nSerialNumber);
+std::string FormatOpeningBlock(bool bAppending, const std::string& strComment, BOOL bAddSerial, int nSerialNumber);

@@ -12,7 +12,8 @@
 namespace {
 
 const RecordTime kTime = {2009, 3, 17, 8, 5, 0};
-const char kDeg[] = " \xB0" "C";
+const char kDeg[] = " \xB0"
+                    "C";
 
 struct Samples {
     ChannelSamples s;
@@ -65,8 +66,11 @@ TEST(ReportFile, ChannelsNotInUseHaveNoColumnAndNamesTitleTheirs) {
     config[1].strName = " Zamra\xBF"
                         "arka 1 ";
     config[3].strName = "P\xF3\xB3ka \"A\", g\xF3ra";
+    config[5].strName = "=HYPERLINK(\"x\")";  // a spreadsheet must not take it for a formula
     BOOL columns[9];
     ReportColumns(Selection{0, 1, 2, 3}.r, config, columns);
+    EXPECT_EQ(CsvField(config[5].strName, ';'), "\"'=HYPERLINK(\"\"x\"\")\"");
+    EXPECT_EQ(CsvField("-20", ';') + CsvField("+1", ',') + CsvField("@a", ';'), "'-20'+1'@a");
     const std::string plain = std::string("Data i Godzina,T") + kDeg + ",T1" + kDeg + ",T3" + kDeg + "\r\n";
     EXPECT_EQ(ReportHeaderLine(columns, 1), plain);
     EXPECT_EQ(FormatReportRow(kTime, Samples().Set(0, 1.0).Set(1, 2.0).Set(2, 3.0).Set(3, 4.0).s, columns, 1),
@@ -161,7 +165,12 @@ TEST(ReportFile, OpeningBlock) {
     EXPECT_EQ(FormatOpeningBlock(true, "Piec", TRUE, 0), "\r\nPiec\r\nQM-487 nr ???\r\n");
     EXPECT_EQ(FormatOpeningBlock(false, "", TRUE, -3), "QM-487 nr ???\r\n");
     // The comment is Windows-1250 bytes and goes in as they are.
-    EXPECT_EQ(FormatOpeningBlock(false, "Pomiar \xB3\xB9" "ki", FALSE, 1), "Pomiar \xB3\xB9" "ki\r\n");
+    EXPECT_EQ(FormatOpeningBlock(false,
+                                 "Pomiar \xB3\xB9"
+                                 "ki",
+                                 FALSE, 1),
+              "Pomiar \xB3\xB9"
+              "ki\r\n");
 }
 
 TEST(ReportFile, ChannelMaskBits) {
