@@ -10,24 +10,10 @@ namespace {
 // Columns follow the channel numbers: T (channel 0) first, then T1 to T8.
 // The degree sign is the Windows-1250 byte 0xB0.
 const char* const kColumnTitles[9] = {
-    "T \xB0"
-    "C",
-    "T1 \xB0"
-    "C",
-    "T2 \xB0"
-    "C",
-    "T3 \xB0"
-    "C",
-    "T4 \xB0"
-    "C",
-    "T5 \xB0"
-    "C",
-    "T6 \xB0"
-    "C",
-    "T7 \xB0"
-    "C",
-    "T8 \xB0"
-    "C",
+    // clang-format off
+    "T \xB0" "C",  "T1 \xB0" "C", "T2 \xB0" "C", "T3 \xB0" "C", "T4 \xB0" "C",
+    "T5 \xB0" "C", "T6 \xB0" "C", "T7 \xB0" "C", "T8 \xB0" "C",
+    // clang-format on
 };
 const char kNoValue[] = "???";
 const char kLineEnd[] = "\r\n";
