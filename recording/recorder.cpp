@@ -103,15 +103,19 @@ void CRecorder::OnChannelConfigChanged() {
 
 // Beside the log, replaced whole; none while no channel has a name. The
 // names are a help to the reader of the log, so a failure to write them
-// does not stop recording and is not told.
+// does not stop recording and is not told. Only a file this run wrote is
+// taken away when the names go: one a user wrote for an older log stays.
 void CRecorder::WriteLogNames() {
     const std::string path = LogNamesPath(m_pBinaryFile->GetPath());
     const std::string text = FormatLogNames(m_channels.Config());
     if (text.empty()) {
-        DeleteFileW(afx::Widen1250(path).c_str());
+        if (path == m_strNamesWritten)
+            DeleteFileW(afx::Widen1250(path).c_str());
+        m_strNamesWritten.clear();
         return;
     }
-    WriteWholeFile(afx::Widen1250(path), text);
+    if (WriteWholeFile(afx::Widen1250(path), text))
+        m_strNamesWritten = path;
 }
 
 void CRecorder::WriteBinaryRecord() {

@@ -96,6 +96,7 @@ private:
     std::unique_ptr<CRecordFile> m_pBinaryFile;  // likewise with bLogBinary
     int m_nReportFileSeparator = 0;              // the separator the open report file was opened with
     std::string m_strHeader;                     // the last report header written; "" forces one
+    std::string m_strNamesWritten;               // the names file this run wrote, if any
     UINT_PTR m_nRecordTimer = 0;
     int m_nTimerInterval = 0;       // the interval the timer runs at
     std::vector<Notice> m_notices;  // to show once the writes are done

@@ -231,7 +231,9 @@ TEST_F(Recording, ChannelsNotInUseAndNamesShapeTheHeader) {
               std::string::npos);
 }
 
+// The names file a user wrote for an older log stays while no channel is named.
 TEST_F(Recording, ChangingOnlyTheSeparatorReopensAndAsksAgain) {
+    WriteBytes(folder.Path("b.kvf.names"), "T3=R\xEA" "czna\r\n");
     Start();
     HWND dlg = Open();
     RecordingDriver::SetUpBoth(dlg, folder.Text("r.csv"), folder.Text("b.kvf"));
@@ -249,6 +251,7 @@ TEST_F(Recording, ChangingOnlyTheSeparatorReopensAndAsksAgain) {
     EXPECT_EQ(lines[2], AllHeader(';'));
     EXPECT_TRUE(IsEmptyRow(lines[3], ';'));
     EXPECT_EQ(BinaryRecords(folder.Path("b.kvf")).size(), 2u);
+    EXPECT_EQ(ReadFileBytes(folder.Path("b.kvf.names")), "T3=R\xEA" "czna\r\n");
 }
 
 TEST_F(Recording, YesAppendsAfterAnEmptyLineWithTheCommentAndNoEmptiesTheFile) {
