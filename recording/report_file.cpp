@@ -27,14 +27,6 @@ std::string ValueText(const ChannelSample& sample, bool bDecimalComma) {
     return text;
 }
 
-// The name without blanks around it; "" for none.
-std::string ColumnName(const std::string& name) {
-    const std::size_t begin = name.find_first_not_of(" \t");
-    if (begin == std::string::npos)
-        return std::string();
-    return name.substr(begin, name.find_last_not_of(" \t") - begin + 1);
-}
-
 }  // namespace
 
 char ReportSeparator(int nSeparator) {
@@ -95,7 +87,7 @@ std::string ReportHeaderLine(const BOOL record[9], int nSeparator, const Channel
         if (!record[channel])
             continue;
         header += separator;
-        const std::string name = channel > 0 && pNames ? ColumnName((*pNames)[channel].strName) : std::string();
+        const std::string name = channel > 0 && pNames ? pNames->Name(channel) : std::string();
         if (name.empty())
             header += kColumnTitles[channel];
         else
