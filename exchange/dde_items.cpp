@@ -3,6 +3,7 @@
 #include "instrument/quantity_format.h"
 
 #include <cmath>
+#include <limits>
 #include <cstdio>
 
 namespace dde {
@@ -18,7 +19,8 @@ const char* const kItemNames[kItems] = {"Wynik", "Pomiar", "Status", "Alarm"};
 
 namespace {
 
-const char kStatusError[] = "B\xB3\xB9" "d pomiaru";
+const char kStatusError[] = "B\xB3\xB9"
+                            "d pomiaru";
 const char kStatusOk[] = "Pomiar OK";
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -75,7 +77,13 @@ int ItemIndex(const std::string& name) {
     return kItems;
 }
 
-std::string ItemText(int item, const ChannelState& channel) {
+std::string ItemText(int item, const ChannelState& channel, bool bInUse) {
+    if (!bInUse) {
+        ChannelState none = ChannelState();
+        none.dValue = std::numeric_limits<double>::quiet_NaN();
+        none.bNoValue = TRUE;
+        return ItemText(item, none);
+    }
     switch (item) {
     case kItemStatus:
         return (channel.bNoValue || channel.bAlert) ? kStatusError : kStatusOk;
@@ -87,9 +95,8 @@ std::string ItemText(int item, const ChannelState& channel) {
         // error; a channel that never had one has nothing to publish.
         if (!std::isfinite(channel.dValue))
             return std::string();
-        return item == kItemResult
-                   ? FormatDdeResult(channel.dValue, channel.nQuantity, channel.bFineResolution)
-                   : FormatDdeMeasurement(channel.dValue, channel.nQuantity, channel.bFineResolution);
+        return item == kItemResult ? FormatDdeResult(channel.dValue, channel.nQuantity, channel.bFineResolution)
+                                   : FormatDdeMeasurement(channel.dValue, channel.nQuantity, channel.bFineResolution);
     default:
         return std::string();
     }

@@ -44,7 +44,9 @@ int ItemIndex(const std::string& name);
 // without unit, "Pomiar" with its unit, "Status" "B\xB3\xB9" "d pomiaru" or
 // "Pomiar OK", "Alarm" "1" (high), "-1" (low) or "0" (none). The value items
 // are empty for a channel that never had a value and for an unknown
-// quantity; any other item index gives an empty text.
-std::string ItemText(int item, const ChannelState& channel);
+// quantity; any other item index gives an empty text. An input with no
+// probe (bInUse false) is served as one that never had a value, whatever
+// the instrument sends there.
+std::string ItemText(int item, const ChannelState& channel, bool bInUse = true);
 
 }  // namespace dde

@@ -160,7 +160,7 @@ void CDdeServer::FormatItem(HSZ hszTopic, HSZ hszItem, char* pszBuffer) const {
     std::string text;
     // Before the window hands its channels over there is nothing to read.
     if (c < dde::kChannels && m_pChannels != nullptr) {
-        text = dde::ItemText(i, (*m_pChannels)[c]);
+        text = dde::ItemText(i, (*m_pChannels)[c], m_pChannels->Config()[c].bInUse);
     }
     const std::size_t n = text.size() < kItemBufferSize - 1 ? text.size() : kItemBufferSize - 1;
     std::memcpy(pszBuffer, text.data(), n);

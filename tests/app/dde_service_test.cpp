@@ -180,7 +180,34 @@ protected:
     DdeCloseLimits() : DdeService("[ALARM]\r\nLOW_TEMP3=20.0\r\nHIGH_TEMP3=20.4\r\n") {}
 };
 
+// Channel 3 corrected by -0.3, channel 5 with no probe wired.
+class DdeChannels : public DdeService {
+protected:
+    DdeChannels() : DdeService("[TEMP3]\r\nNAME_TEMP3=Zamra\xBF" "arka 1\r\nCAL_OFFSET_TEMP3=-0.3\r\n"
+                               "[TEMP5]\r\nIN_USE_TEMP5=0\r\n") {}
+};
+
 }  // namespace
+
+// The corrected value is the one served; an input with no probe is served as
+// one without a value and counts nowhere in the mean, whatever it is sent.
+TEST_F(DdeChannels, ACorrectedChannelAndOneNotInUseAsClientsReadThem) {
+    ASSERT_TRUE(instrument.Send(Line(Reading(3, 20.0))));
+    ASSERT_TRUE(WaitFor([&] { return std::fabs(Channel(3).dValue - 19.7) < 0.001; }, 60000));
+    Apply(Reading(5, 30.0));
+    ASSERT_TRUE(instrument.Send(Line(Reading(0, 0.0))));
+    ASSERT_TRUE(instrument.Send(Line(Reading(0, 0.0))));
+    ASSERT_TRUE(WaitFor([&] { return !Channel(0).bNoValue; }, 60000));
+    LinkKeeper keeper(instrument, keepLine);
+    const std::pair<std::string, std::string> rows[] = {{Topic(3) + " Wynik", "19.7"},
+                                                        {Topic(5) + " Wynik", ""},
+                                                        {Topic(5) + " Status", kError},
+                                                        {Topic(0) + " Wynik", "7.2"}};
+    for (const auto& row : rows) {
+        const ChildResult got = RunChild(QM487_DDE_EXE, "get " + row.first);
+        EXPECT_EQ(got.out, row.second + "\r\n") << row.first << got.err;
+    }
+}
 
 TEST_F(DdeCloseLimits, TheAlarmItemReadsHighNoneAndLowAsTheValueGoes) {
     const std::pair<double, const char*> rows[] = {

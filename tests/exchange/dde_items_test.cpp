@@ -84,6 +84,9 @@ TEST(DdeItems, AFieldThatNeverHadAValueGivesNoNumber) {
     EXPECT_EQ(dde::ItemText(dde::kItemMeasurement, never), "");
     EXPECT_EQ(dde::ItemText(dde::kItemStatus, never), kError);
     EXPECT_EQ(dde::ItemText(dde::kItemResult, Reading(std::numeric_limits<double>::infinity())), "");
+    // An input with no probe, whatever the instrument sends there.
+    for (int item : {dde::kItemResult, dde::kItemMeasurement, dde::kItemStatus, dde::kItemAlarm})
+        EXPECT_EQ(dde::ItemText(item, Reading(21.4), false), dde::ItemText(item, never)) << item;
 }
 
 TEST(DdeItems, UnknownQuantityOrItemGivesAnEmptyText) {

@@ -58,10 +58,10 @@ InstrumentReading Reading(int channel, double value) {
     return r;
 }
 
-const std::string kLimitHigh3 = "[ALARM]\r\nHIGH_TEMP3=25.0\r\n";
+const std::string kLimits = "[ALARM]\r\nHIGH_TEMP3=25.0\r\nHIGH_TEMP5=25.0\r\n";
 
 std::string NotifyIni(const std::string& notify) {
-    return "[GENERAL]\r\nPORT_NR=13\r\nSHOW_ADV=0\r\n" + kLimitHigh3 + "[NOTIFY]\r\nNOTIFY_REPEAT=0\r\n" + notify;
+    return "[GENERAL]\r\nPORT_NR=13\r\nSHOW_ADV=0\r\n" + kLimits + "[NOTIFY]\r\nNOTIFY_REPEAT=0\r\n" + notify;
 }
 
 // moreTo: recipients after the two the server takes (with a ";" among
@@ -121,8 +121,10 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
                                      "NOTIFY_SMTP_USER=lab\r\nNOTIFY_SMTP_SECRET=" + secret +
                                      "\r\nNOTIFY_WEBHOOK_URL=" + servers.HookUrl() +
                                      "\r\nNOTIFY_PROGRAM=" + WindowsPath(QM487_ARGV_WRITER) + "\r\n") +
-                           // Channel 3 named and corrected: 26.8 sent is 26.5.
-                           "[TEMP3]\r\nNAME_TEMP3=Zamra\xBF" "arka 1\r\nCAL_OFFSET_TEMP3=-0.3\r\n");
+                           // Channel 3 named and corrected: 26.8 sent is 26.5; channel 5,
+                           // with a limit, has no probe: no message.
+                           "[TEMP3]\r\nNAME_TEMP3=Zamra\xBF" "arka 1\r\nCAL_OFFSET_TEMP3=-0.3\r\n"
+                           "[TEMP5]\r\nIN_USE_TEMP5=0\r\n");
     const std::filesystem::path argvFile = program.IniPath().parent_path() / "argv.txt";
     SetEnvironmentVariableW(L"QM487_ARGV_FILE", argvFile.wstring().c_str());
     SetEnvironmentVariableW(L"QM487_ARGV_APPEND", L"1");
@@ -130,6 +132,7 @@ TEST(NotifyProgram, AnAlarmRaisedAndClearedArrivesOnceByEachWay) {
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(instrument.SendUntilHeard(program));
 
+    ASSERT_TRUE(instrument.Send(Reading(5, 40.0)));
     const ULONGLONG sent = GetTickCount64();
     ASSERT_TRUE(instrument.Send(Reading(3, 26.8)));
     ASSERT_TRUE(WaitFor([&] { return servers.HasMail(1); }, 60000));
