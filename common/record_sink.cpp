@@ -19,6 +19,11 @@ bool CRecordSink::Append(const std::string& strContext, const std::string& strBy
 
 bool CRecordSink::Retry() { return m_pending.empty() || WritePending(); }
 
+void CRecordSink::OpenOnNextWrite() {
+    m_nEnd = UINT64_MAX;  // whatever the file holds then is kept
+    m_bBroken = true;
+}
+
 void CRecordSink::TrimBacklog() {
     // The newest piece always stays: it is the one being written now.
     while (m_nPendingBytes > m_nBacklogLimit && m_pending.size() > 1) {

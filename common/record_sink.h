@@ -45,6 +45,9 @@ public:
     bool Append(const std::string& strContext, const std::string& strBytes);
     // Writes what waits, if anything; TRUE when nothing waits any more.
     bool Retry();
+    // The file could not be opened: the next write opens it and goes on at
+    // its end, and so does each one after until that works.
+    void OpenOnNextWrite();
 
     bool IsFailing() const { return !m_pending.empty(); }
     std::size_t PendingPieces() const { return m_pending.size(); }

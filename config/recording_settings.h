@@ -19,4 +19,7 @@ struct RecordingSettings {
     BOOL bAddComment = FALSE;
     BOOL bAddSerial = FALSE;
     BOOL bHeaderNames = FALSE;  // the report's header titles named channels by their names
+    // A new file of each kind every 1 day, 2 week, 3 month; 0 never. Another
+    // hand-written code records to one file and is kept as the file has it.
+    int nFileSplit = 0;
 };

@@ -115,6 +115,7 @@ void LoadSettings(const CIniFile& ini, ProgramSettings& s) {
     r.nSeparator = ini.GetInt(kLog, "FILE_SEP_FORMAT", 0);
     r.bDecimalComma = ini.GetInt(kLog, "DECIMAL_COMMA", 0) != 0;
     r.bHeaderNames = ini.GetInt(kLog, "FILE_HEADER_NAMES", 0) != 0;
+    r.nFileSplit = ini.GetInt(kLog, "FILE_SPLIT", 0);
     r.nInterval = Clamped(ini.GetInt(kLog, "FILE_INTERVAL", 60), kMinInterval, kMaxInterval);
     for (int k = 1; k <= 8; ++k)
         r.bRecord[k] = ini.GetInt(kLog, Numbered("FILE_TEMP", k), 1);
@@ -178,6 +179,8 @@ void SaveSettings(CIniFile& ini, const ProgramSettings& s) {
         ini.SetInt(kLog, "DECIMAL_COMMA", r.bDecimalComma ? 1 : 0);
     if (r.bHeaderNames || ini.FindKey(ini.FindSection(kLog), "FILE_HEADER_NAMES") >= 0)
         ini.SetInt(kLog, "FILE_HEADER_NAMES", r.bHeaderNames ? 1 : 0);
+    if (r.nFileSplit != 0 || ini.FindKey(ini.FindSection(kLog), "FILE_SPLIT") >= 0)
+        ini.SetInt(kLog, "FILE_SPLIT", r.nFileSplit);
     SaveAlarmSettings(ini, s.alarm);
 
     SaveDatabaseSettings(ini, s.database);

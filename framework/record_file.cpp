@@ -12,6 +12,19 @@ std::unique_ptr<CRecordFile> CRecordFile::Open(const std::string& strPath, BOOL*
     return std::unique_ptr<CRecordFile>(new CRecordFile(std::move(hFile), strPath));
 }
 
+std::unique_ptr<CRecordFile> CRecordFile::OpenToAppend(const std::string& strPath, BOOL* pbExisted) {
+    DWORD dwError = ERROR_SUCCESS;
+    std::unique_ptr<CRecordFile> file = Open(strPath, pbExisted, &dwError);
+    if (file && file->SeekToEnd())
+        return file;
+    if (file)
+        dwError = file->GetLastError();
+    file.reset(new CRecordFile(CHandle(), strPath));
+    file->m_dwLastError = dwError;
+    file->m_sink.OpenOnNextWrite();
+    return file;
+}
+
 // The wide function with the converted path: the same file as the ANSI one
 // on a Polish system, and the right one under any other code page.
 CHandle CRecordFile::OpenHandle(const std::string& strPath, BOOL* pbExisted, DWORD* pdwError) {
@@ -133,9 +146,9 @@ std::string AbsoluteFilePath(const std::string& strPath) {
 
 std::string SystemErrorText(DWORD dwError) {
     wchar_t* pText = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, dwError, 0, reinterpret_cast<LPWSTR>(&pText), 0, nullptr);
+    const DWORD n =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, dwError, 0, reinterpret_cast<LPWSTR>(&pText), 0, nullptr);
     std::wstring text = n > 0 && pText ? std::wstring(pText, n) : std::wstring();
     if (pText)
         LocalFree(pText);

@@ -19,6 +19,9 @@ public:
     // is no disk file (a device name such as "COM1" or "NUL"); *pbExisted:
     // the file was there before.
     static std::unique_ptr<CRecordFile> Open(const std::string& strPath, BOOL* pbExisted, DWORD* pdwError);
+    // Opens strPath to append to it; one that cannot be opened now is tried
+    // again at each write, what is written meanwhile waiting (IsFailing).
+    static std::unique_ptr<CRecordFile> OpenToAppend(const std::string& strPath, BOOL* pbExisted);
     ~CRecordFile() override;  // one last try for what waits, then the handle goes
 
     // Continues the file after its content, or empties it.
@@ -28,6 +31,7 @@ public:
     // TRUE when the piece and everything that waited went in (see CRecordSink).
     BOOL Append(const std::string& strContext, const std::string& strBytes);
     BOOL IsFailing() const { return m_sink.IsFailing(); }
+    BOOL Retry() { return m_sink.Retry(); }
     const CRecordSink& Sink() const { return m_sink; }
     const std::string& GetPath() const { return m_strPath; }
     // Windows' error code of the last call that failed.

@@ -2,6 +2,7 @@
 
 #include "framework/text.h"
 #include "recording/binary_log.h"
+#include "recording/file_period.h"
 #include "recording/log_names.h"
 #include "recording/recording_rules.h"
 #include "recording/report_file.h"
@@ -64,8 +65,11 @@ void CRecorder::SetRecordTimer() {
 }
 
 void CRecorder::OnRecordTimer() {
+    m_now = m_host.Now();
+    FollowPeriod();
     WriteReportRow();
     WriteBinaryRecord();
+    RetryRetired();
     ShowNotices();
 }
 
@@ -83,7 +87,8 @@ void CRecorder::WriteReportRow() {
         header.clear();
     else
         m_strHeader = header;
-    Append(*m_pReportFile, header, FormatReportRow(LocalRecordTime(), samples, columns, s.nSeparator, s.bDecimalComma));
+    Append(*m_pReportFile, header, FormatReportRow(m_now, samples, columns, s.nSeparator, s.bDecimalComma));
+    ++m_nReportRows;
 }
 
 std::string CRecorder::ReportHeader(BOOL columns[9]) const {
@@ -93,6 +98,8 @@ std::string CRecorder::ReportHeader(BOOL columns[9]) const {
 }
 
 void CRecorder::OnChannelConfigChanged() {
+    m_now = m_host.Now();
+    FollowPeriod();
     BOOL columns[9];
     if (m_pReportFile && ReportHeader(columns) != m_strHeader)
         WriteReportRow();
@@ -123,7 +130,7 @@ void CRecorder::WriteBinaryRecord() {
         return;
     ChannelSamples samples;
     TakeSamples(m_channels, samples);
-    Append(*m_pBinaryFile, std::string(), FormatBinaryRecord(LocalRecordTime(), samples, m_host.InstrumentNumber()));
+    Append(*m_pBinaryFile, std::string(), FormatBinaryRecord(m_now, samples, m_host.InstrumentNumber()));
 }
 
 // A failure episode starts or ends: the status line says so at once, and a
@@ -167,14 +174,18 @@ void CRecorder::ShowNotices() {
 std::unique_ptr<CRecordFile> CRecorder::OpenFile(bool bReport, bool bAsk, bool* pbAppending) {
     BOOL bExisted = FALSE;
     DWORD dwError = ERROR_SUCCESS;
-    std::unique_ptr<CRecordFile> file =
-        CRecordFile::Open(bReport ? m_settings.strReportPath : m_settings.strBinaryPath, &bExisted, &dwError);
+    std::unique_ptr<CRecordFile> file = CRecordFile::Open(
+        PathToOpen(bReport, bReport ? m_settings.strReportPath : m_settings.strBinaryPath), &bExisted, &dwError);
     *pbAppending = file && bExisted;
+    if (bReport && !*pbAppending)
+        m_nReportRows = 0;
     if (!*pbAppending)
         return file;
     if (bAsk) {
         const std::string question = std::string(bReport ? kReportExists : kBinaryExists) + kAppendOrErase;
         *pbAppending = m_host.ShowMessage(question, MB_ICONQUESTION | MB_YESNO) == IDYES;
+        if (bReport && !*pbAppending)
+            m_nReportRows = 0;
     }
     // Appending where the end cannot be found would write over the old rows.
     if (*pbAppending ? !file->SeekToEnd() : !file->Empty())
@@ -183,7 +194,8 @@ std::unique_ptr<CRecordFile> CRecorder::OpenFile(bool bReport, bool bAsk, bool* 
 }
 
 // A new report starts with a header whatever the last one held.
-void CRecorder::Adopt(bool bReport, std::unique_ptr<CRecordFile> file) {
+void CRecorder::Adopt(bool bReport, std::unique_ptr<CRecordFile> file, const std::string& base) {
+    (bReport ? m_strReportBase : m_strBinaryBase) = base;
     if (!bReport) {
         m_pBinaryFile = std::move(file);
         if (m_pBinaryFile)
@@ -197,6 +209,7 @@ void CRecorder::Adopt(bool bReport, std::unique_ptr<CRecordFile> file) {
 
 void CRecorder::OnStartTimer() {
     m_host.KillTimer(kStartTimerId);
+    m_now = m_host.Now();
     m_settings.strReportPath = AbsoluteFilePath(m_settings.strReportPath);
     m_settings.strBinaryPath = AbsoluteFilePath(m_settings.strBinaryPath);
     // Started with Windows, a file that cannot be opened yet (a network
@@ -216,7 +229,7 @@ void CRecorder::OnStartTimer() {
             m_host.ShowMessage(bReport ? kReportUnavailable : kBinaryUnavailable, MB_ICONEXCLAMATION);
             OnSettingsCommand();
         } else {
-            Adopt(bReport, std::move(file));
+            Adopt(bReport, std::move(file), bReport ? m_settings.strReportPath : m_settings.strBinaryPath);
             if (bReport)
                 WriteReportRow();
             else
@@ -237,6 +250,7 @@ void CRecorder::OnSettingsCommand() {
 
 bool CRecorder::RunDialog() {
     RecordingSettings chosen = m_settings;
+    const int nWasSplit = FileSplitInForce(m_settings.nFileSplit);
     std::string strComment = m_strComment;
     const BOOL bWasReport = m_settings.bLogReport;
     const BOOL bWasBinary = m_settings.bLogBinary;
@@ -258,6 +272,7 @@ bool CRecorder::RunDialog() {
     m_strComment = strComment;
     // Confirmed settings survive a crash or a power cut from here on.
     m_host.SaveSettings();
+    m_now = m_host.Now();
 
     const RecordingSettings& s = m_settings;
     if (!s.bLogReport || !s.bLogBinary) {
@@ -278,9 +293,12 @@ bool CRecorder::RunDialog() {
         if (!(bReport ? s.bLogReport : s.bLogBinary))
             continue;
         std::unique_ptr<CRecordFile>& open = bReport ? m_pReportFile : m_pBinaryFile;
-        const OpenRecordFile was = {open != nullptr, open ? open->GetPath() : "", bReport ? m_nReportFileSeparator : 0};
-        const bool bReopen = bReport ? ReportNeedsReopen(was, bWasReport != FALSE, s.strReportPath, s.nSeparator)
-                                     : BinaryNeedsReopen(was, bWasBinary != FALSE, s.strBinaryPath);
+        const std::string& base = bReport ? m_strReportBase : m_strBinaryBase;
+        const OpenRecordFile was = {open != nullptr, open ? base : "", bReport ? m_nReportFileSeparator : 0};
+        // Another split names the open file anew.
+        const bool bReopen = (open && FileSplitInForce(s.nFileSplit) != nWasSplit) ||
+                             (bReport ? ReportNeedsReopen(was, bWasReport != FALSE, s.strReportPath, s.nSeparator)
+                                      : BinaryNeedsReopen(was, bWasBinary != FALSE, s.strBinaryPath));
         if (bReopen) {
             open.reset();
             bool bAppending = false;
@@ -290,7 +308,7 @@ bool CRecorder::RunDialog() {
                 ShowNotices();
                 return true;
             }
-            Adopt(bReport, std::move(file));
+            Adopt(bReport, std::move(file), bReport ? m_settings.strReportPath : m_settings.strBinaryPath);
             if (bReport && s.bAddComment) {
                 const std::string block =
                     FormatOpeningBlock(bAppending, m_strComment, s.bAddSerial, m_host.InstrumentNumber());
@@ -315,11 +333,11 @@ bool CRecorder::RunDialog() {
 // those typed in the failed run.
 void CRecorder::KeepInForce() {
     if (m_pReportFile) {
-        m_settings.strReportPath = m_pReportFile->GetPath();
+        m_settings.strReportPath = m_strReportBase;
         m_settings.nSeparator = m_nReportFileSeparator;
     }
     if (m_pBinaryFile)
-        m_settings.strBinaryPath = m_pBinaryFile->GetPath();
+        m_settings.strBinaryPath = m_strBinaryBase;
     if (m_nRecordTimer != 0)
         m_settings.nInterval = m_nTimerInterval;
     // A failed run may have left the timer running with no file to write.

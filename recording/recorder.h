@@ -37,6 +37,8 @@ public:
         virtual bool StartedWithWindows() const = 0;
         // The instrument number the binary log and the opening block carry.
         virtual int InstrumentNumber() const = 0;
+        // The local time a row is written at; tests set it.
+        virtual RecordTime Now() const { return LocalRecordTime(); }
     };
 
     // channels: the window's readings, which each tick writes.
@@ -76,7 +78,8 @@ private:
     // chooses. nullptr, after no box, when it cannot be opened or its end or
     // start cannot be set.
     std::unique_ptr<CRecordFile> OpenFile(bool bReport, bool bAsk, bool* pbAppending);
-    void Adopt(bool bReport, std::unique_ptr<CRecordFile> file);
+    // base: the chosen name the file follows.
+    void Adopt(bool bReport, std::unique_ptr<CRecordFile> file, const std::string& base);
     void KeepInForce();
     void SetRecordTimer();
     void WriteReportRow();
@@ -85,18 +88,33 @@ private:
     std::string ReportHeader(BOOL columns[9]) const;
     void WriteBinaryRecord();
     void WriteLogNames();
+    // The files of a new day, week or month, or the report's next part
+    // past the row limit, from this tick on; see recorder_period.cpp.
+    void FollowPeriod();
+    std::string PeriodNow() const;
+    std::string PathToOpen(bool bReport, const std::string& base);
+    void Switch(bool bReport);
+    void RetryRetired();
     void Append(CRecordFile& file, const std::string& strContext, const std::string& strBytes);
     void ShowNotices();
 
     Host& m_host;
     const CChannelSet& m_channels;
     RecordingSettings m_settings;
-    std::string m_strComment;                    // the report's opening block; not stored
-    std::unique_ptr<CRecordFile> m_pReportFile;  // exists only while bLogReport is set
-    std::unique_ptr<CRecordFile> m_pBinaryFile;  // likewise with bLogBinary
-    int m_nReportFileSeparator = 0;              // the separator the open report file was opened with
-    std::string m_strHeader;                     // the last report header written; "" forces one
-    std::string m_strNamesWritten;               // the names file this run wrote, if any
+    std::string m_strComment;                      // the report's opening block; not stored
+    std::unique_ptr<CRecordFile> m_pReportFile;    // exists only while bLogReport is set
+    std::unique_ptr<CRecordFile> m_pBinaryFile;    // likewise with bLogBinary
+    int m_nReportFileSeparator = 0;                // the separator the open report file was opened with
+    std::string m_strHeader;                       // the last report header written; "" forces one
+    std::string m_strNamesWritten;                 // the names file this run wrote, if any
+    RecordTime m_now = {};                         // the time of the rows being written
+    std::string m_strReportBase, m_strBinaryBase;  // the chosen names the open files follow
+    std::string m_strPeriod;                       // the period of the files open ("" with one file)
+    int m_nPeriodSplit = 0;                        // the split choice m_strPeriod is of
+    int m_nReportPart = 1;                         // 2 and on: "_2" ... past the row limit
+    std::uint64_t m_nReportRows = 0;               // data rows in the open report
+    // Files of an earlier period still holding rows their disk did not take.
+    std::vector<std::unique_ptr<CRecordFile>> m_retired;
     UINT_PTR m_nRecordTimer = 0;
     int m_nTimerInterval = 0;       // the interval the timer runs at
     std::vector<Notice> m_notices;  // to show once the writes are done

@@ -1,7 +1,9 @@
 #include "recording/recording_dialog.h"
 
 #include "framework/file_dialog.h"
+#include "framework/text.h"
 #include "framework/win_app.h"
+#include "recording/file_period.h"
 #include "recording/recording_rules.h"
 #include "res/resource.h"
 
@@ -25,6 +27,8 @@ const int kSeparatorIds[3] = {IDC_REC_SEP_TAB, IDC_REC_SEP_COMMA, IDC_REC_SEP_SE
 
 const char* const kReportExtensions[] = {".txt", ".csv"};
 const char* const kBinaryExtensions[] = {".kvf"};
+// "Nowy plik:", by FileSplit code.
+const char* const kSplitTexts[] = {"nigdy", "co dzie\xF1", "co tydzie\xF1", "co miesi\xB9" "c"};
 
 // The picker holds a time of day; its date is fixed.
 SYSTEMTIME PickerTime(int nSeconds) {
@@ -127,6 +131,10 @@ BOOL CRecordingDialog::OnInitDialog() {
         m_checkHeaderNames.SetCheck(BST_CHECKED);
     m_editReportPath.SetWindowText(m_settings.strReportPath);
     m_editBinaryPath.SetWindowText(m_settings.strBinaryPath);
+    const HWND hSplit = GetDlgItem(IDC_REC_SPLIT);
+    for (const char* text : kSplitTexts)
+        ::SendMessageW(hSplit, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(afx::Widen1250(text).c_str()));
+    ::SendMessageW(hSplit, CB_SETCURSEL, FileSplitInForce(m_settings.nFileSplit), 0);
     return TRUE;
 }
 
@@ -229,6 +237,10 @@ void CRecordingDialog::OnOK() {
     OnIntervalKillFocus(nullptr, &result);
     m_settings.bDecimalComma = m_checkDecimalComma.GetCheck() == BST_CHECKED;
     m_settings.bHeaderNames = m_checkHeaderNames.GetCheck() == BST_CHECKED;
+    // A hand-written code the list does not show stays unless another is chosen.
+    const int nSplit = static_cast<int>(::SendMessageW(GetDlgItem(IDC_REC_SPLIT), CB_GETCURSEL, 0, 0));
+    if (nSplit >= 0 && nSplit != FileSplitInForce(m_settings.nFileSplit))
+        m_settings.nFileSplit = nSplit;
     // A comma would then both part the columns and the decimals.
     if (m_settings.bLogReport && m_settings.bDecimalComma && m_settings.nSeparator == 1) {
         AfxMessageBox(kCommaWithComma, MB_ICONEXCLAMATION);

@@ -4,6 +4,7 @@
 // half row or a broken record, and nothing written is lost.
 #include "tests/recording/recording_harness.h"
 
+#include "recording/file_period.h"
 #include "recording/recorder.h"
 #include "recording/report_file.h"
 
@@ -16,9 +17,11 @@ using namespace qm487test;
 
 namespace {
 
-const wchar_t kFailing[] = L"B\x0142\x0105" L"d zapisu do pliku rejestracji. ";
+const wchar_t kFailing[] = L"B\x0142\x0105"
+                           L"d zapisu do pliku rejestracji. ";
 const wchar_t kReportFailed[] = L"Nie mo\x017Cna zapisa\x0107 wynik\x00f3w pomiaru do pliku rejestracji:";
-const wchar_t kReportWorks[] = L"Zapis do pliku rejestracji wynik\x00f3w pomiaru znowu dzia\x0142" L"a:";
+const wchar_t kReportWorks[] = L"Zapis do pliku rejestracji wynik\x00f3w pomiaru znowu dzia\x0142"
+                               L"a:";
 
 bool StartsWith(const std::wstring& text, const std::wstring& start) { return text.rfind(start, 0) == 0; }
 
@@ -52,6 +55,28 @@ void ExpectWholeLines(const std::string& text, std::size_t fields) {
     }
 }
 
+// The recorder with no window, started with Windows (no question asked),
+// its clock set by the test.
+struct RecorderHost : CRecorder::Host {
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs) override {
+        (id == CRecorder::kStartTimerId ? nStartMs : nTickMs) = elapseMs;
+        return id;
+    }
+    void KillTimer(UINT_PTR id) override { (id == CRecorder::kStartTimerId ? nStartMs : nTickMs) = 0; }
+    int ShowMessage(const std::string& text, UINT) override { return strBoxes += text + "\n", ++nBoxes, IDNO; }
+    bool EditSettings(RecordingSettings&, std::string&) override { return ++nBoxes, false; }
+    void SaveSettings() override {}
+    void StatusChanged() override {}
+    void EnableSettingsCommand() override {}
+    bool StartedWithWindows() const override { return true; }
+    int InstrumentNumber() const override { return 0; }
+    RecordTime Now() const override { return now; }
+    UINT nStartMs = 0, nTickMs = 0;
+    int nBoxes = 0;
+    std::string strBoxes;
+    RecordTime now = {2026, 12, 9, 23, 59, 58};
+};
+
 }  // namespace
 
 TEST(RecordingFailure, AFullDiskIsToldOnceRetriedEachTickAndLosesNoRow) {
@@ -64,7 +89,8 @@ TEST(RecordingFailure, AFullDiskIsToldOnceRetriedEachTickAndLosesNoRow) {
 
     // The old content ends the first page 20 bytes after the first header and
     // row, so the second row can only go in in part.
-    const std::string header = std::string("Data i Godzina\tT1 \xB0" "C\r\n");
+    const std::string header = std::string("Data i Godzina\tT1 \xB0"
+                                           "C\r\n");
     const std::size_t rowSize = std::string("2009.03.17 08:05:00\t???\r\n").size();
     const std::filesystem::path report = dir / "r.txt";
     std::ofstream(report, std::ios::binary) << std::string(4096 - 20 - header.size() - rowSize, 'o');
@@ -133,22 +159,7 @@ TEST(RecordingFailure, AFullDiskIsToldOnceRetriedEachTickAndLosesNoRow) {
 // drive still connecting) is tried every 10 s without a box, and recorded
 // to once it can be; the recorder needs no window for it.
 TEST(RecordingFailure, AtAStartWithWindowsAFileNotThereYetIsTriedAgainWithoutABox) {
-    struct Host : CRecorder::Host {
-        UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs) override {
-            (id == CRecorder::kStartTimerId ? nStartMs : nTickMs) = elapseMs;
-            return id;
-        }
-        void KillTimer(UINT_PTR id) override { (id == CRecorder::kStartTimerId ? nStartMs : nTickMs) = 0; }
-        int ShowMessage(const std::string&, UINT) override { return ++nBoxes, IDNO; }
-        bool EditSettings(RecordingSettings&, std::string&) override { return ++nBoxes, false; }
-        void SaveSettings() override {}
-        void StatusChanged() override {}
-        void EnableSettingsCommand() override {}
-        bool StartedWithWindows() const override { return true; }
-        int InstrumentNumber() const override { return 0; }
-        UINT nStartMs = 0, nTickMs = 0;
-        int nBoxes = 0;
-    } host;
+    RecorderHost host;
     FileFolder folder;
     const CChannelSet channels;
     CRecorder recorder(host, channels);
@@ -166,6 +177,66 @@ TEST(RecordingFailure, AtAStartWithWindowsAFileNotThereYetIsTriedAgainWithoutABo
     EXPECT_EQ(host.nBoxes, 0);
     recorder.OnRecordTimer();
     EXPECT_EQ(SplitLines(ReadFileBytes(folder.Path("share") / "r.csv")).size(), 3u) << "a header and two rows";
+}
+
+// A file a day: the row of 23:59:59 is the day's last, 00:00:00 the next
+// day's first, with its header; a clock set back keeps today's files; a
+// file that cannot be opened at midnight keeps its rows until it can; a
+// report restarted near the spreadsheet's row limit goes on in a next part.
+TEST(RecordingPeriods, TheDaysFilesChangeBetweenTwoTicksWithNoRowLostOrDoubled) {
+    RecorderHost host;
+    FileFolder folder;
+    const CChannelSet channels;
+    CRecorder recorder(host, channels);
+    RecordingSettings settings;
+    settings.bLogReport = settings.bLogBinary = TRUE;
+    settings.strReportPath = folder.Text("r.csv");
+    settings.strBinaryPath = folder.Text("b.kvf");
+    settings.nFileSplit = kSplitDay;
+    std::string full = "Data i Godzina\tT\r\n";
+    for (std::uint64_t i = 1; i < kMaxReportRows; ++i)
+        full += "2026.12.09 10:00:00\t???\r\n";
+    std::ofstream(folder.Path("r_2026-12-09.csv"), std::ios::binary) << full;
+    recorder.TakeSettings(settings);
+    recorder.OnStartTimer();                                             // 23:59:58: the day's last row
+    std::filesystem::create_directory(folder.Path("b_2026-12-10.kvf"));  // in the way at midnight
+    for (const RecordTime& t : {RecordTime{2026, 12, 9, 23, 59, 59}, RecordTime{2026, 12, 10, 0, 0, 0},
+                                RecordTime{2026, 12, 9, 23, 59, 59}, RecordTime{2026, 12, 10, 0, 0, 1}}) {
+        if (t.second == 1)
+            std::filesystem::remove(folder.Path("b_2026-12-10.kvf"));
+        host.now = t;
+        recorder.OnRecordTimer();
+    }
+    const std::string header = "Data i Godzina\tT \xB0"
+                               "C\tT1 \xB0"
+                               "C";
+    const std::vector<std::string> tail =
+        SplitLines(ReadFileBytes(folder.Path("r_2026-12-09.csv")).substr(full.size()));
+    ASSERT_EQ(tail.size(), 2u);
+    EXPECT_EQ(tail[0].substr(0, header.size()), header);
+    EXPECT_EQ(tail[1].substr(0, 19), "2026.12.09 23:59:58");
+    const std::pair<const char*, std::vector<std::string>> reports[] = {
+        {"r_2026-12-09_2.csv", {"2026.12.09 23:59:59"}},
+        {"r_2026-12-10.csv", {"2026.12.10 00:00:00", "2026.12.09 23:59:59", "2026.12.10 00:00:01"}}};
+    for (const auto& report : reports) {
+        const std::vector<std::string> lines = SplitLines(ReadFileBytes(folder.Path(report.first)));
+        ASSERT_EQ(lines.size(), report.second.size() + 1) << report.first;
+        EXPECT_EQ(lines[0].substr(0, header.size()), header);
+        for (std::size_t i = 0; i < report.second.size(); ++i)
+            EXPECT_EQ(lines[i + 1].substr(0, 19), report.second[i]);
+    }
+    const std::pair<const char*, std::vector<std::string>> logs[] = {
+        {"b_2026-12-09.kvf", {"20261209235958", "20261209235959"}},
+        {"b_2026-12-10.kvf", {"20261210000000", "20261209235959", "20261210000001"}}};
+    for (const auto& log : logs) {
+        std::vector<std::string> times;
+        for (const BinaryRecordContent& record : BinaryRecords(folder.Path(log.first)))
+            times.push_back(record.strTime);
+        EXPECT_EQ(times, log.second) << log.first;
+    }
+    // Told as a full disk is: once when it fails, once when it works again.
+    EXPECT_EQ(host.nBoxes, 2) << host.strBoxes;
+    EXPECT_NE(host.strBoxes.find("b_2026-12-10.kvf"), std::string::npos) << host.strBoxes;
 }
 
 TEST(RecordingKill, AProgramKilledWhileRecordingLeavesWholeRowsAndValidRecords) {
@@ -193,8 +264,8 @@ TEST(RecordingKill, AProgramKilledWhileRecordingLeavesWholeRowsAndValidRecords) 
                                    folder.Path("").wstring().c_str(), &si, &pi));
         // The files open 10 s after start; a few ticks later the program dies.
         // The bound is generous: a start under Wine on a busy machine is slow.
-        const bool recorded = WaitFor(
-            [&] { return SplitLines(ReadFileBytes(folder.Path("r.txt"))).size() >= rowsBefore + 4; }, 180000);
+        const bool recorded =
+            WaitFor([&] { return SplitLines(ReadFileBytes(folder.Path("r.txt"))).size() >= rowsBefore + 4; }, 180000);
         Sleep(pause);
         TerminateProcess(pi.hProcess, 1);
         WaitForSingleObject(pi.hProcess, 10000);

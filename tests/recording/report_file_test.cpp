@@ -1,5 +1,6 @@
 // The report file's bytes, against the worked examples and the edge cases
 // of its format.
+#include "recording/file_period.h"
 #include "recording/report_file.h"
 
 #include <gtest/gtest.h>
@@ -178,4 +179,36 @@ TEST(ReportFile, ChannelMaskBits) {
     EXPECT_EQ(ReportChannelMask(Selection{1}.r), 0x1);
     EXPECT_EQ(ReportChannelMask(Selection{8}.r), 0x80);
     EXPECT_NE(ReportChannelMask(Selection{}.r), kHeaderMaskNone);
+}
+
+// The period of a row's local time and its file's name; a report's data
+// rows counted whatever its headers and comments.
+TEST(FilePeriods, TagsAtTheEdgesNamesAndRowsCounted) {
+    struct Row {
+        int split;
+        RecordTime time;
+        const char* tag;
+    };
+    const Row rows[] = {
+        {kSplitDay, {2026, 12, 9, 23, 59, 59}, "2026-12-09"},
+        {kSplitMonth, {2026, 12, 31, 0, 0, 0}, "2026-12"},
+        {kSplitWeek, {2026, 12, 7, 0, 0, 0}, "2026-W50"},
+        {kSplitWeek, {2026, 12, 6, 23, 59, 59}, "2026-W49"},
+        {kSplitWeek, {2021, 1, 3, 12, 0, 0}, "2020-W53"},
+        {kSplitWeek, {2024, 12, 30, 0, 0, 0}, "2025-W01"},
+        {kSplitNever, {2026, 12, 9, 0, 0, 0}, ""},
+        {7, {2026, 12, 9, 0, 0, 0}, ""},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(PeriodTag(r.split, r.time), r.tag) << r.split << " " << r.time.month << "-" << r.time.day;
+    EXPECT_EQ(PeriodFilePath("C:\\dane\\pomiar.csv", "2026-12-09"), "C:\\dane\\pomiar_2026-12-09.csv");
+    EXPECT_EQ(PeriodFilePath("C:\\dane.2026\\pomiar", "2026-W50", 2), "C:\\dane.2026\\pomiar_2026-W50_2");
+    EXPECT_EQ(PeriodFilePath("\\\\serwer\\udzia\xB3\\pomiar.kvf", "", 3), "\\\\serwer\\udzia\xB3\\pomiar_3.kvf");
+    EXPECT_EQ(PeriodFilePath("pomiar.csv", ""), "pomiar.csv");
+    CReportRowCounter counter;
+    const std::string text = "Data i Godzina\tT\r\n2026.12.09 10:00:00\t1.0\r\n\r\nKomentarz 2026.12.09\r\n"
+                             "QM-487 nr 4660\r\n2026-12-09 10:00:01;1,0\r\n2026.12.09 10:00:02\t1.0\r\n";
+    for (std::size_t at = 0; at < text.size(); at += 7)
+        counter.Feed(text.data() + at, std::min<std::size_t>(7, text.size() - at));
+    EXPECT_EQ(counter.Rows(), 3u);
 }

@@ -1,0 +1,103 @@
+// The recorder's files over time: a new file each day, week or month, and
+// a report that goes on in a next part before a spreadsheet's row limit.
+#include "recording/file_period.h"
+#include "recording/recorder.h"
+#include "recording/report_file.h"
+
+#include "framework/text.h"
+
+namespace {
+
+bool FileExists(const std::string& strPath) {
+    return GetFileAttributesW(afx::Widen1250(strPath).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Read once when a report is opened to go on with; none for a file that
+// cannot be read (it is then written to as far as it takes rows).
+std::uint64_t CountReportRows(const std::string& strPath) {
+    CHandle file(CreateFileW(afx::Widen1250(strPath).c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    CReportRowCounter counter;
+    std::string chunk(1 << 20, '\0');
+    DWORD dwRead = 0;
+    while (file.IsValid() && ReadFile(file.Get(), &chunk[0], static_cast<DWORD>(chunk.size()), &dwRead, nullptr) &&
+           dwRead > 0)
+        counter.Feed(chunk.data(), dwRead);
+    return counter.Rows();
+}
+
+}  // namespace
+
+// A clock set back (by hand, past midnight) keeps the files of the latest
+// period: a row of today's run never goes into yesterday's file, whose rows
+// would then be out of order. The repeated hour of the autumn clock change
+// is the same local day, so it stays in its day's file.
+std::string CRecorder::PeriodNow() const {
+    const int split = FileSplitInForce(m_settings.nFileSplit);
+    const std::string tag = PeriodTag(split, m_now);
+    return split == m_nPeriodSplit && m_strPeriod > tag ? m_strPeriod : tag;
+}
+
+// The file of the current period; a report's latest part, counted, or the
+// next one when that is full.
+std::string CRecorder::PathToOpen(bool bReport, const std::string& base) {
+    m_strPeriod = PeriodNow();
+    m_nPeriodSplit = FileSplitInForce(m_settings.nFileSplit);
+    if (!bReport)
+        return PeriodFilePath(base, m_strPeriod);
+    m_nReportPart = 1;
+    while (FileExists(PeriodFilePath(base, m_strPeriod, m_nReportPart + 1)))
+        ++m_nReportPart;
+    std::string path = PeriodFilePath(base, m_strPeriod, m_nReportPart);
+    m_nReportRows = CountReportRows(path);
+    if (m_nReportRows >= kMaxReportRows) {
+        path = PeriodFilePath(base, m_strPeriod, ++m_nReportPart);
+        m_nReportRows = 0;
+    }
+    return path;
+}
+
+// Between two ticks, with nobody asked: the row of 23:59:59 is in the old
+// file and the row of 00:00:00 the first of the new.
+void CRecorder::FollowPeriod() {
+    const bool bNewPeriod = PeriodNow() != m_strPeriod || FileSplitInForce(m_settings.nFileSplit) != m_nPeriodSplit;
+    const bool bReportFull = m_pReportFile && m_nReportRows >= kMaxReportRows;
+    if (bNewPeriod || bReportFull) {
+        for (const bool bReport : {true, false}) {
+            if ((bReport ? m_pReportFile : m_pBinaryFile) && (bNewPeriod || bReport))
+                Switch(bReport);
+        }
+    }
+}
+
+// A file that cannot be opened now takes the rows as a full disk does:
+// they wait, are retried each tick and told once.
+void CRecorder::Switch(bool bReport) {
+    std::unique_ptr<CRecordFile>& open = bReport ? m_pReportFile : m_pBinaryFile;
+    const std::string base = bReport ? m_strReportBase : m_strBinaryBase;
+    std::string path;
+    if (bReport && PeriodNow() == m_strPeriod && m_nPeriodSplit == FileSplitInForce(m_settings.nFileSplit)) {
+        path = PeriodFilePath(base, m_strPeriod, ++m_nReportPart);
+        m_nReportRows = 0;
+    } else {
+        path = PathToOpen(bReport, base);
+    }
+    BOOL bExisted = FALSE;
+    std::unique_ptr<CRecordFile> file = CRecordFile::OpenToAppend(path, &bExisted);
+    if (open->IsFailing())
+        m_retired.push_back(std::move(open));
+    Adopt(bReport, std::move(file), base);
+    const RecordingSettings& s = m_settings;
+    if (bReport && s.bAddComment) {
+        const std::string block =
+            FormatOpeningBlock(bExisted != FALSE, m_strComment, s.bAddSerial, m_host.InstrumentNumber());
+        if (!block.empty())
+            Append(*m_pReportFile, std::string(), block);
+    }
+}
+
+void CRecorder::RetryRetired() {
+    for (auto it = m_retired.begin(); it != m_retired.end();)
+        it = (*it)->Retry() ? m_retired.erase(it) : std::next(it);
+}
