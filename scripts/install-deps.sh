@@ -20,6 +20,7 @@ packages=(
   influxdb curl jq python3               # the database tests: a private influxd, its queries, the dashboard check
   mosquitto mosquitto-clients openssl    # the MQTT tests: a private broker, a subscriber, a test CA
   python3-aiosmtpd                       # the notification tests: a mail server on loopback
+  faketime                               # scripts/midnight-run.sh: a Wine run across midnight with a faked clock
 )
 
 missing=()
