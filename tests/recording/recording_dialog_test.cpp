@@ -179,12 +179,25 @@ TEST_F(RecordingDialog, IntervalShowsAsTimeAndNeverFallsBelowOneSecond) {
     EXPECT_EQ(ini.GetInt("LOG", "FILE_INTERVAL", -1), 1);
 }
 
+// So is a hand-written "Nowy plik:" code the list has not: "nigdy" shows.
 TEST_F(RecordingDialog, ASeparatorCodeOutsideTheThreeShowsNoRadioAndStays) {
-    Start("[LOG]\r\nFILE_SEP_FORMAT=7\r\n");
+    Start("[LOG]\r\nFILE_SEP_FORMAT=7\r\nFILE_SPLIT=9\r\n");
     for (int id : {IDC_REC_SEP_TAB, IDC_REC_SEP_COMMA, IDC_REC_SEP_SEMICOLON})
         EXPECT_FALSE(RecordingDriver::Checked(dlg, id)) << id;
+    const HWND split = GetDlgItem(dlg, IDC_REC_SPLIT);
+    EXPECT_EQ(SendMessageW(split, CB_GETCOUNT, 0, 0), 4);
+    EXPECT_EQ(SendMessageW(split, CB_GETCURSEL, 0, 0), 0);
+    SendMessageW(split, CB_SETCURSEL, 1, 0);  // "co dzie\xF1"
+    TakeScreenshot(dlg);
+    SendMessageW(split, CB_SETCURSEL, 0, 0);
     EXPECT_TRUE(driver->Press(dlg, IDOK));
     EXPECT_EQ(program->Dialog()->Recorder().Settings().nSeparator, 7);
+    EXPECT_EQ(program->Dialog()->Recorder().Settings().nFileSplit, 9);
+    dlg = driver->Open();
+    ASSERT_NE(dlg, nullptr);
+    SendMessageW(GetDlgItem(dlg, IDC_REC_SPLIT), CB_SETCURSEL, 2, 0);
+    EXPECT_TRUE(driver->Press(dlg, IDOK));
+    EXPECT_EQ(program->Dialog()->Recorder().Settings().nFileSplit, 2);
 
     dlg = driver->Open();
     ASSERT_NE(dlg, nullptr);
