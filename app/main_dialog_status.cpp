@@ -20,6 +20,7 @@ void CMainDialog::UpdateStatusLine() {
     state.bRecording = m_recorder.IsRecording();
     state.nIntervalSeconds = m_recorder.Settings().nInterval;
     state.bRecordingFailing = m_recorder.IsFailing();
+    state.strDiskLow = m_recorder.DiskWarning();
     ChannelAlarm alarms[CChannelSet::kChannels];
     for (int channel = 0; channel < CChannelSet::kChannels; ++channel)
         alarms[channel] = m_instrument.Channels()[channel].alarm;

@@ -27,6 +27,7 @@ void CMainWindowHosts::StatusChanged() {
         if (pFile != nullptr && pFile->IsFailing())
             strWhy += (strWhy.empty() ? "" : "; ") + pFile->GetPath() + " (" + std::to_string(pFile->GetLastError()) + ")";
     m_dlg.m_notify.OnRecordingState(recorder.IsFailing(), strWhy);
+    m_dlg.m_notify.OnDiskSpace(recorder.DiskWarning());
     m_dlg.UpdateStatusLine();
 }
 

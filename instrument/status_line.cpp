@@ -54,6 +54,7 @@ std::string ComposeStatusLine(const StatusLineState& state) {
     }
     if (state.bRecordingFailing)
         text += kRecordingFailing;
+    text += state.strDiskLow;
     if (state.bDatabaseFailing && state.strDatabaseReason.empty())
         text += kDatabaseFailing;
     else if (state.bDatabaseFailing)  // "... danych (HTTP 404). "

@@ -20,6 +20,9 @@ struct StatusLineState {
     BOOL bMqttFailing = FALSE;       // the MQTT broker cannot be reached at the moment
     bool bNotifyFailing = false;     // a way of sending notifications fails at the moment
     bool bThreadFailed = false;      // a part's thread ended on an internal error
+    // "Ma\xB3o miejsca na dysku z plikiem rejestracji: ...", after the
+    // recording's pieces, or nothing.
+    std::string strDiskLow = {};
 };
 
 // Windows-1250 bytes; every piece ends with ". ", so the text ends with a blank.

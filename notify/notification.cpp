@@ -12,6 +12,8 @@ const char* NotifyEventName(NotifyEvent event) {
     case NotifyEvent::kSummary: return "summary";
     case NotifyEvent::kTest: return "test";
     case NotifyEvent::kCalibrationDue: return "calibration_due";
+    case NotifyEvent::kDiskLow: return "disk_low";
+    case NotifyEvent::kDiskOk: return "disk_ok";
     }
     return "test";
 }

@@ -17,12 +17,14 @@ enum class NotifyEvent {
     kSummary,          // the daily summary
     kTest,             // "Wyślij wiadomość próbną"
     kCalibrationDue,   // a channel's calibration is due in a week, or today
+    kDiskLow,          // a recording file's disk has less than a week of recording left
+    kDiskOk,           // it has enough again
 };
 
 // The event's name in the web hook's JSON and the program's arguments:
 // "alarm", "alarm_cleared", "silent", "heard_again", "unclean_start",
 // "recording_failed", "recording_recovered", "summary", "test",
-// "calibration_due".
+// "calibration_due", "disk_low", "disk_ok".
 const char* NotifyEventName(NotifyEvent event);
 
 struct Notification {

@@ -231,6 +231,15 @@ void CNotifyFeed::OnRecordingState(bool bFailing, const std::string& strWhy) {
     PostDue();
 }
 
+void CNotifyFeed::OnDiskSpace(const std::string& strWarning) {
+    if (!m_pRules)
+        return;
+    std::string text = Cp1250ToUtf8(strWarning);
+    text.erase(text.find_last_not_of(' ') + 1);  // the status line's piece ends with ". "
+    m_pRules->OnDiskSpace(text, Now());
+    PostDue();
+}
+
 std::string CNotifyFeed::DescribeState() const {
     if (!m_settings.HasWay())
         return std::string();

@@ -73,6 +73,8 @@ public:
     // The recording's state, after every change the window hears of;
     // strWhy (Windows-1250) says what failed.
     void OnRecordingState(bool bFailing, const std::string& strWhy);
+    // The recording's disk warning (Windows-1250), empty while there is room.
+    void OnDiskSpace(const std::string& strWarning);
 
     // A channel's calibration is due in nDaysLeft days (0: today); strTitle UTF-8.
     void OnCalibrationDue(int nChannel, const std::string& strTitle, const std::string& strDue, int nDaysLeft);

@@ -141,7 +141,7 @@ bool ParseMessage(const std::string& payload, Notification* pMessage) {
     m.nDurationSeconds = static_cast<long long>(r.Number(8));
     m.strSubject = r.Text();
     m.strText = r.Text();
-    if (!r.Whole() || event > static_cast<std::uint64_t>(NotifyEvent::kCalibrationDue))
+    if (!r.Whole() || event > static_cast<std::uint64_t>(NotifyEvent::kDiskOk))
         return false;
     m.event = static_cast<NotifyEvent>(event);
     return true;

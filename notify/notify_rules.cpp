@@ -147,6 +147,14 @@ void CNotifyRules::OnRecordingRecovered(NotifyTime time) {
     m_out.push_back(ComposeEventMessage(m_source, NotifyEvent::kRecordingRecovered, time, 0, ""));
 }
 
+void CNotifyRules::OnDiskSpace(const std::string& strWarning, NotifyTime time) {
+    if (strWarning.empty() != m_bDiskLow)
+        return;
+    m_bDiskLow = !strWarning.empty();
+    m_out.push_back(ComposeEventMessage(m_source, m_bDiskLow ? NotifyEvent::kDiskLow : NotifyEvent::kDiskOk, time, 0,
+                                        strWarning));
+}
+
 void CNotifyRules::OnTick(NotifyTime time) {
     for (int n = 0; n < kChannels; ++n) {
         if (ForgetIfNotInUse(n))

@@ -46,6 +46,9 @@ public:
     void OnLinkLost(const std::string& strWhy);
     void OnRecordingFailed(const std::string& strWhy, NotifyTime time);  // strWhy UTF-8
     void OnRecordingRecovered(NotifyTime time);
+    // A recording file's disk is low (strWarning, UTF-8, the status line's
+    // words) or, with an empty one, has enough again: one message each way.
+    void OnDiskSpace(const std::string& strWarning, NotifyTime time);
     // A channel's calibration is due (CCalibrationReminder's notice); strTitle UTF-8.
     void OnCalibrationDue(int nChannel, const std::string& strTitle, const std::string& strDue, int nDaysLeft,
                           NotifyTime time);
@@ -90,6 +93,7 @@ private:
     bool m_bSilent = false;
     std::string m_strLinkLost;  // why the port was lost; empty: it was not
     bool m_bRecordingFailing = false;
+    bool m_bDiskLow = false;
 
     std::vector<Minute> m_minutes;  // a ring of the last 24 h, by minute
     std::int64_t m_nLastSummaryDay = INT64_MIN;

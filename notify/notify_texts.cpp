@@ -116,6 +116,8 @@ Notification ComposeEventMessage(const NotifySource& source, NotifyEvent event, 
         break;
     case NotifyEvent::kRecordingFailed: headline = Pl("B\xB3\xB9" "d zapisu pomiar\xF3w"); break;
     case NotifyEvent::kRecordingRecovered: headline = Pl("Zapis pomiar\xF3w znowu dzia\xB3" "a"); break;
+    case NotifyEvent::kDiskLow: headline = Pl("Ma\xB3o miejsca na dysku z plikiem rejestracji"); break;
+    case NotifyEvent::kDiskOk: headline = Pl("Miejsca na dysku z plikiem rejestracji znowu wystarcza"); break;
     default: headline = Pl("Wiadomo\x9C\xE6 pr\xF3" "bna"); break;
     }
     m.strSubject = Subject(source, headline);

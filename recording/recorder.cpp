@@ -70,6 +70,8 @@ void CRecorder::OnRecordTimer() {
     WriteReportRow();
     WriteBinaryRecord();
     RetryRetired();
+    if ((m_nSecondsToDiskCheck -= m_nTimerInterval) <= 0)
+        CheckDiskSpace();
     ShowNotices();
 }
 
@@ -87,7 +89,9 @@ void CRecorder::WriteReportRow() {
         header.clear();
     else
         m_strHeader = header;
-    Append(*m_pReportFile, header, FormatReportRow(m_now, samples, columns, s.nSeparator, s.bDecimalComma));
+    const std::string row = FormatReportRow(m_now, samples, columns, s.nSeparator, s.bDecimalComma);
+    m_nRowBytes[0] = row.size();
+    Append(*m_pReportFile, header, row);
     ++m_nReportRows;
 }
 
@@ -130,7 +134,9 @@ void CRecorder::WriteBinaryRecord() {
         return;
     ChannelSamples samples;
     TakeSamples(m_channels, samples);
-    Append(*m_pBinaryFile, std::string(), FormatBinaryRecord(m_now, samples, m_host.InstrumentNumber()));
+    const std::string record = FormatBinaryRecord(m_now, samples, m_host.InstrumentNumber());
+    m_nRowBytes[1] = record.size();
+    Append(*m_pBinaryFile, std::string(), record);
 }
 
 // A failure episode starts or ends: the status line says so at once, and a
@@ -238,6 +244,7 @@ void CRecorder::OnStartTimer() {
         }
     }
     m_host.EnableSettingsCommand();
+    CheckDiskSpace();
     ShowNotices();
     if (bRetry)
         m_host.SetTimer(kStartTimerId, kStartDelayMs);
@@ -284,6 +291,7 @@ bool CRecorder::RunDialog() {
             m_pBinaryFile.reset();
         m_nRecordTimer = 0;
         if (!s.bLogReport && !s.bLogBinary) {
+            m_strDiskWarning.clear();
             m_host.StatusChanged();
             return false;
         }
@@ -323,6 +331,7 @@ bool CRecorder::RunDialog() {
     }
 
     SetRecordTimer();
+    CheckDiskSpace();
     m_host.StatusChanged();
     ShowNotices();
     return false;

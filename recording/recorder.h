@@ -39,6 +39,9 @@ public:
         virtual int InstrumentNumber() const = 0;
         // The local time a row is written at; tests set it.
         virtual RecordTime Now() const { return LocalRecordTime(); }
+        // The disk that holds strPath (its root) and its free bytes; false
+        // when that cannot be told (a share away).
+        virtual bool DiskOf(const std::string& strPath, std::string* pstrDisk, std::uint64_t* pnFree) const;
     };
 
     // channels: the window's readings, which each tick writes.
@@ -61,6 +64,9 @@ public:
     void OnSettingsCommand();
 
     bool IsRecording() const { return m_nRecordTimer != 0; }
+    // The status line's warning while a recording file's disk has less than
+    // a week of recording left (Windows-1250, ending with ". "); empty: none.
+    const std::string& DiskWarning() const { return m_strDiskWarning; }
     // A file does not take what is written to it.
     bool IsFailing() const;
     const CRecordFile* ReportFile() const { return m_pReportFile.get(); }
@@ -95,6 +101,8 @@ private:
     std::string PathToOpen(bool bReport, const std::string& base);
     void Switch(bool bReport);
     void RetryRetired();
+    // Looked at when files open and every hour; see recorder_disk.cpp.
+    void CheckDiskSpace();
     void Append(CRecordFile& file, const std::string& strContext, const std::string& strBytes);
     void ShowNotices();
 
@@ -113,6 +121,9 @@ private:
     int m_nPeriodSplit = 0;                        // the split choice m_strPeriod is of
     int m_nReportPart = 1;                         // 2 and on: "_2" ... past the row limit
     std::uint64_t m_nReportRows = 0;               // data rows in the open report
+    std::size_t m_nRowBytes[2] = {};             // the last report row and binary record written
+    int m_nSecondsToDiskCheck = 0;
+    std::string m_strDiskWarning;
     // Files of an earlier period still holding rows their disk did not take.
     std::vector<std::unique_ptr<CRecordFile>> m_retired;
     UINT_PTR m_nRecordTimer = 0;

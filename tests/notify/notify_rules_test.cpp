@@ -153,15 +153,18 @@ TEST(NotifyRules, SilenceHeardAgainStartAndRecording) {
     rules.OnRecordingFailed("dysk pe\xC5\x82ny", At(1001));
     rules.OnRecordingFailed("dysk pe\xC5\x82ny", At(1002));
     rules.OnRecordingRecovered(At(1003));
+    for (const char* warning : {"zosta\xC5\x82o oko\xC5\x82o 5 dni.", "zosta\xC5\x82o oko\xC5\x82o 4 dni.", "", ""})
+        rules.OnDiskSpace(warning, At(1004));
     const auto messages = rules.TakeMessages();
-    const std::vector<std::string> names = {"unclean_start", "silent", "heard_again", "recording_failed",
-                                            "recording_recovered"};
+    const std::vector<std::string> names = {"unclean_start",       "silent",   "heard_again", "recording_failed",
+                                            "recording_recovered", "disk_low", "disk_ok"};
     ASSERT_EQ(messages.size(), names.size());
     for (std::size_t i = 0; i < names.size(); ++i)
         EXPECT_EQ(NotifyEventName(messages[i].event), names[i]);
     EXPECT_NE(messages[1].strText.find("Szczeg\xC3\xB3\xC5\x82y: COM3: urz\xC4\x85"), std::string::npos);
     EXPECT_EQ(messages[2].nDurationSeconds, 900);
     EXPECT_NE(messages[3].strText.find("dysk pe\xC5\x82ny"), std::string::npos);
+    EXPECT_NE(messages[5].strText.find("5 dni."), std::string::npos);
 
     CNotifyRules never(Source(), Settings(0, 0, 0));
     never.OnStart(false, At(0));

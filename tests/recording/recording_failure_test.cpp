@@ -71,6 +71,10 @@ struct RecorderHost : CRecorder::Host {
     bool StartedWithWindows() const override { return true; }
     int InstrumentNumber() const override { return 0; }
     RecordTime Now() const override { return now; }
+    bool DiskOf(const std::string&, std::string* disk, std::uint64_t* free) const override {
+        return *disk = "Z:\\", *free = nFree, true;
+    }
+    std::uint64_t nFree = 1ull << 40;
     UINT nStartMs = 0, nTickMs = 0;
     int nBoxes = 0;
     std::string strBoxes;
@@ -198,7 +202,10 @@ TEST(RecordingPeriods, TheDaysFilesChangeBetweenTwoTicksWithNoRowLostOrDoubled) 
         full += "2026.12.09 10:00:00\t???\r\n";
     std::ofstream(folder.Path("r_2026-12-09.csv"), std::ios::binary) << full;
     recorder.TakeSettings(settings);
-    recorder.OnStartTimer();                                             // 23:59:58: the day's last row
+    host.nFree = 30u << 20;  // a few days of rows at one a second: told at the start
+    recorder.OnStartTimer();  // 23:59:58: the day's last row
+    EXPECT_EQ(recorder.DiskWarning().rfind("Ma\xB3o miejsca na dysku z plikiem rejestracji: zosta\xB3o oko\xB3o ", 0), 0u)
+        << recorder.DiskWarning();
     std::filesystem::create_directory(folder.Path("b_2026-12-10.kvf"));  // in the way at midnight
     for (const RecordTime& t : {RecordTime{2026, 12, 9, 23, 59, 59}, RecordTime{2026, 12, 10, 0, 0, 0},
                                 RecordTime{2026, 12, 9, 23, 59, 59}, RecordTime{2026, 12, 10, 0, 0, 1}}) {

@@ -1,5 +1,6 @@
 // The report file's bytes, against the worked examples and the edge cases
 // of its format.
+#include "recording/disk_space.h"
 #include "recording/file_period.h"
 #include "recording/report_file.h"
 
@@ -211,4 +212,30 @@ TEST(FilePeriods, TagsAtTheEdgesNamesAndRowsCounted) {
     for (std::size_t at = 0; at < text.size(); at += 7)
         counter.Feed(text.data() + at, std::min<std::size_t>(7, text.size() - at));
     EXPECT_EQ(counter.Rows(), 3u);
+}
+
+// A week of recording left, or 100 MB, at the rate the files grow; once
+// warning, a third more ends it, so a disk at the limit does not flap.
+TEST(DiskSpace, AWeekLeftOrAHundredMegabytesAndWhatTheStatusLineSays) {
+    const std::uint64_t mb = 1u << 20, day = 48 * mb;
+    struct Row {
+        std::uint64_t free, perDay;
+        bool warning, low;
+        const char* left;
+    };
+    const Row rows[] = {
+        {336 * mb - 1, day, false, true, "oko\xB3o 6 dni"}, {336 * mb, day, false, false, nullptr},
+        {400 * mb, day, true, true, "oko\xB3o 8 dni"},      {432 * mb, day, true, false, nullptr},
+        {86 * mb, day, false, true, "oko\xB3o 43 godzin"},  {2 * mb, day, false, true, "oko\xB3o 1 godziny"},
+        {1 * mb, day, false, true, "oko\xB3o 30 minut"},    {99 * mb, 1000, false, true, "99 MB"},
+        {130 * mb, 1000, true, true, "130 MB"},             {134 * mb, 0, true, false, nullptr},
+    };
+    for (const Row& r : rows) {
+        const DiskSpace disk{r.free, r.perDay};
+        EXPECT_EQ(IsDiskLow(disk, r.warning), r.low) << r.free;
+        if (r.left) {
+            EXPECT_EQ(DiskLowText(disk),
+                      std::string("Ma\xB3o miejsca na dysku z plikiem rejestracji: zosta\xB3o ") + r.left + ". ");
+        }
+    }
 }
