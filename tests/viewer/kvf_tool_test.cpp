@@ -3,6 +3,7 @@
 #include "kvf_commands.h"
 #include "kvf_test_data.h"
 #include "tests/viewer/clock_change_logs.h"
+#include "viewer/log_series.h"
 
 #include <gtest/gtest.h>
 
@@ -260,4 +261,47 @@ TEST(KvfTool, RefusesWhatItCannotReadWithAClearMessage) {
     run = Tool({"--help"});
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("usage: qm487-kvf check FILE"), std::string::npos);
+}
+
+// Several files, or a folder, as one log: a series in time order whatever
+// order the folder lists it in, its gap to the next day a gap; files given
+// in an order that overlaps are told.
+TEST(KvfTool, SeveralFilesAndAFolderReadAsOneLogInTimeOrder) {
+    const std::string folder = TempPath("dni");
+    std::filesystem::create_directories(std::filesystem::u8path(folder));
+    const std::string day18 = WriteFile("dni/pomiar_2009-03-18.kvf", Tick(5760) + Tick(5761));
+    const std::string day17 = WriteFile("dni/pomiar_2009-03-17.kvf", Tick(5758) + Tick(5759));
+    WriteFile("dni/pomiar.csv", "Data i Godzina\r\n");
+    ToolRun run = Tool({"csv", folder});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::string times;
+    for (std::size_t at = run.out.find('\n'); at + 1 < run.out.size(); at = run.out.find('\n', at + 1))
+        times += run.out.substr(at + 12, 8) + " ";
+    EXPECT_EQ(times, "23:59:40 23:59:50 00:00:00 00:00:10 ");
+    run = Tool({"check", day18, day17});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("(2 files): 4 records, 0 damaged"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("pomiar_2009-03-17.kvf begins at 2009-03-17 23:59:40, before "), std::string::npos)
+        << run.err;
+    EXPECT_EQ(Tool({"stats", TempPath("pusty")}).status, 2);
+
+    // The series a file belongs to: its base, extension and kind of period.
+    const std::vector<std::string> names = {
+        "pomiar_2026-12-10.kvf", "pomiar_2026-12-09.KVF", "pomiar_backup.kvf",  "pomiar_2026-13-01.kvf",
+        "pomiar_2026-W50.kvf",   "pomiar_2026-W54.kvf",   "pomiar_2026-12.kvf", "pomiar.kvf",
+        "pomiar_2026-02-29.kvf", "inny_2026-12-09.kvf"};
+    const std::vector<std::vector<std::string>> series = {
+        SeriesFiles("pomiar_2026-12-10.kvf", names),
+        SeriesFiles("pomiar_2026-W50.kvf", names),
+        SeriesFiles("pomiar.kvf", names),
+        SeriesFiles("r_2026-12-09_2.csv", {"r_2026-12-09.csv", "r_2026-12-09_10.csv", "r_2026-12-10.csv"}),
+    };
+    const std::vector<std::vector<std::string>> expected = {
+        {"pomiar_2026-12-09.KVF", "pomiar_2026-12-10.kvf"},
+        {"pomiar_2026-W50.kvf"},
+        {"pomiar.kvf"},  // no date, week or month of the calendar: another base
+        {"r_2026-12-09.csv", "r_2026-12-09_2.csv", "r_2026-12-09_10.csv", "r_2026-12-10.csv"},
+    };
+    EXPECT_EQ(series, expected);
 }

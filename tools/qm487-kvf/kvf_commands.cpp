@@ -10,8 +10,11 @@
 #include "viewer/host_zone.h"
 #include "viewer/kvf_reader.h"
 #include "viewer/kvf_timeline.h"
+#include "viewer/log_series.h"
 
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -23,28 +26,30 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: qm487-kvf check FILE\n"
-    "       qm487-kvf csv FILE [--separator S] [--iso] [--decimal-comma]\n"
-    "       qm487-kvf stats FILE\n"
-    "       any command: [--zone local|utc|+HH:MM]\n"
-    "Reads a QM487 binary log (.kvf). Its times are the recording PC's wall clock;\n"
-    "they are read with this computer's time zone (--zone local, the default), or\n"
-    "as UTC or a fixed offset: the hour repeated in autumn is told apart by file\n"
-    "order, and a step back of the clock that is no change of the zone's time\n"
-    "starts a stretch of its own.\n"
-    "  check  summary: records, time span, channels seen, damaged records with offsets,\n"
-    "         steps back of the clock with their offsets; exit 0 only when every\n"
-    "         record is sound\n"
-    "  csv    time,T,T1..T8 per sound record, values as stored (S: one character\n"
-    "         or 'tab'; default ','); damaged records are skipped, exit 1.\n"
-    "         --iso: times as 2026-10-25T02:30:00+01:00; --decimal-comma: 21,40\n"
-    "         (for a spreadsheet that reads numbers so; not with separator ',')\n"
-    "  stats  per channel count, minimum, maximum, mean, first and last time,\n"
-    "         spans of recording and gaps longer than three recording intervals,\n"
-    "         in real time\n"
-    "Channels are named as FILE.names beside the log names them (lines T1=name,\n"
-    "written by QM487 while it records), else T, T1..T8; names are printed in UTF-8.\n";
+const char kUsage[] = "usage: qm487-kvf check FILE...\n"
+                      "       qm487-kvf csv FILE... [--separator S] [--iso] [--decimal-comma]\n"
+                      "       qm487-kvf stats FILE...\n"
+                      "       any command: [--zone local|utc|+HH:MM]\n"
+                      "Reads a QM487 binary log (.kvf), or several as one log in the order given: a\n"
+                      "FOLDER given stands for its .kvf files, a series in time order (a file a day,\n"
+                      "week or month: pomiar_2026-12-09.kvf, pomiar_2026-W50.kvf, pomiar_2026-12.kvf);\n"
+                      "files that overlap in time are told on stderr. Its times are the recording PC's wall clock;\n"
+                      "they are read with this computer's time zone (--zone local, the default), or\n"
+                      "as UTC or a fixed offset: the hour repeated in autumn is told apart by file\n"
+                      "order, and a step back of the clock that is no change of the zone's time\n"
+                      "starts a stretch of its own.\n"
+                      "  check  summary: records, time span, channels seen, damaged records with offsets,\n"
+                      "         steps back of the clock with their offsets; exit 0 only when every\n"
+                      "         record is sound\n"
+                      "  csv    time,T,T1..T8 per sound record, values as stored (S: one character\n"
+                      "         or 'tab'; default ','); damaged records are skipped, exit 1.\n"
+                      "         --iso: times as 2026-10-25T02:30:00+01:00; --decimal-comma: 21,40\n"
+                      "         (for a spreadsheet that reads numbers so; not with separator ',')\n"
+                      "  stats  per channel count, minimum, maximum, mean, first and last time,\n"
+                      "         spans of recording and gaps longer than three recording intervals,\n"
+                      "         in real time\n"
+                      "Channels are named as FILE.names beside the (last) log names them (lines T1=name,\n"
+                      "written by QM487 while it records), else T, T1..T8; names are printed in UTF-8.\n";
 
 const std::size_t kMaxListed = 20;
 
@@ -52,13 +57,14 @@ const std::size_t kMaxListed = 20;
 struct DamageList {
     std::uint64_t count = 0;
     std::vector<std::string> lines;
+    std::string file;  // the file being read, when there are several
 
     void Add(std::uint64_t offset, std::uint64_t length, const char* what) {
         ++count;
         char text[160];
         std::snprintf(text, sizeof text, "damaged record at offset %llu (%llu bytes skipped): %s",
                       static_cast<unsigned long long>(offset), static_cast<unsigned long long>(length), what);
-        lines.push_back(text);
+        lines.push_back(file.empty() ? std::string(text) : file + ": " + text);
     }
 };
 
@@ -116,11 +122,70 @@ bool ReadFile(const char* path, KvfReader* reader, std::FILE* err) {
     return true;
 }
 
-void ReportPending(const KvfReader& reader, std::FILE* out) {
-    if (reader.PendingBytes() > 0)
-        std::fprintf(out,
-                     "last %llu bytes: a record not yet complete (still being written, or cut off), not counted\n",
-                     static_cast<unsigned long long>(reader.PendingBytes()));
+// The first and last record times of one file, on their way to the command's sink.
+struct FileSpan : KvfSink {
+    explicit FileSpan(KvfSink* pInner) : inner(pInner) {}
+    KvfSink* inner;
+    bool any = false;
+    std::int64_t first = 0, last = 0;
+    void OnRecord(const KvfRecord& r) override {
+        last = r.Seconds();
+        first = any ? first : last;
+        any = true;
+        inner->OnRecord(r);
+    }
+    void OnDamage(std::uint64_t offset, std::uint64_t length, const char* what) override {
+        inner->OnDamage(offset, length, what);
+    }
+};
+
+// The files one after another as one log, in the order given (a series in
+// time order). A file that begins before the one before it ends is told;
+// its records still count. *pPending: what each file's end holds of a record
+// not yet complete. false when a file cannot be read or is no log (the
+// others are read all the same).
+bool ReadFiles(const std::vector<std::string>& paths, KvfSink* sink, DamageList* damage, const char** pCurrent,
+               std::vector<std::string>* pPending, std::FILE* err) {
+    bool ok = true;
+    FileSpan before(nullptr);
+    const std::string* pBefore = nullptr;
+    for (const std::string& path : paths) {
+        if (damage && paths.size() > 1)
+            damage->file = path;
+        if (pCurrent)
+            *pCurrent = path.c_str();
+        FileSpan span(sink);
+        KvfReader reader(&span);
+        if (!ReadFile(path.c_str(), &reader, err)) {
+            ok = false;
+            continue;
+        }
+        if (reader.PendingBytes() > 0)
+            pPending->push_back((paths.size() > 1 ? path + ": " : std::string()) + "last " +
+                                std::to_string(reader.PendingBytes()) +
+                                " bytes: a record not yet complete (still being written, or cut off), not counted");
+        if (span.any && before.any && span.first < before.last)
+            std::fprintf(err, "qm487-kvf: %s begins at %s, before %s ends at %s: the files overlap\n", path.c_str(),
+                         FormatCivilSeconds(span.first).c_str(), pBefore->c_str(),
+                         FormatCivilSeconds(before.last).c_str());
+        if (span.any) {
+            before = span;
+            pBefore = &path;
+        }
+    }
+    return ok;
+}
+
+void ReportPending(const std::vector<std::string>& pending, std::FILE* out) {
+    for (const std::string& line : pending)
+        std::fprintf(out, "%s\n", line.c_str());
+}
+
+// What the summary calls the files read.
+std::string FilesTitle(const std::vector<std::string>& paths) {
+    if (paths.size() == 1)
+        return paths[0];
+    return paths.front() + " ... " + paths.back() + " (" + std::to_string(paths.size()) + " files)";
 }
 
 // ---- check ----
@@ -150,20 +215,20 @@ struct CheckSink : KvfSink {
     }
 };
 
-int Check(const char* path, const ZoneRules& rules, std::FILE* out, std::FILE* err) {
+int Check(const std::vector<std::string>& paths, const ZoneRules& rules, std::FILE* out, std::FILE* err) {
     CheckSink sink(rules);
-    KvfReader reader(&sink);
-    if (!ReadFile(path, &reader, err))
+    std::vector<std::string> pending;
+    if (!ReadFiles(paths, &sink, &sink.damage, nullptr, &pending, err))
         return 2;
-    std::fprintf(out, "%s: %llu records, %llu damaged\n", path, static_cast<unsigned long long>(sink.records),
-                 static_cast<unsigned long long>(sink.damage.count));
+    std::fprintf(out, "%s: %llu records, %llu damaged\n", FilesTitle(paths).c_str(),
+                 static_cast<unsigned long long>(sink.records), static_cast<unsigned long long>(sink.damage.count));
     if (sink.records > 0) {
         // The offsets where they tell the times apart.
         const bool zones = sink.timeline.OffsetAt(sink.first) != sink.timeline.OffsetAt(sink.last);
         std::fprintf(out, "time span: %s to %s (%lld s)\n", sink.timeline.Text(sink.first, zones).c_str(),
                      sink.timeline.Text(sink.last, zones).c_str(), static_cast<long long>(sink.last - sink.first));
     }
-    const Labels labels(path);
+    const Labels labels(paths.back().c_str());
     std::fprintf(out, "channels seen:");
     bool any = false;
     for (int order = 1; order <= kKvfChannels; ++order) {
@@ -177,14 +242,15 @@ int Check(const char* path, const ZoneRules& rules, std::FILE* out, std::FILE* e
     for (std::size_t k = 0; k < sink.stepOffsets.size() && k < kMaxListed; ++k) {
         const ClockStep& step = sink.timeline.Steps()[k];
         std::fprintf(out, "clock set back by %s after %s, at offset %llu\n", FormatDuration(step.back).c_str(),
-                     FormatCivilSeconds(step.localBefore).c_str(), static_cast<unsigned long long>(sink.stepOffsets[k]));
+                     FormatCivilSeconds(step.localBefore).c_str(),
+                     static_cast<unsigned long long>(sink.stepOffsets[k]));
     }
     if (sink.stepOffsets.size() > kMaxListed)
         std::fprintf(out, "... and %llu more steps back\n",
                      static_cast<unsigned long long>(sink.stepOffsets.size() - kMaxListed));
     for (const std::string& line : sink.damage.lines)
         std::fprintf(out, "%s\n", line.c_str());
-    ReportPending(reader, out);
+    ReportPending(pending, out);
     return sink.damage.count ? 1 : 0;
 }
 
@@ -214,16 +280,16 @@ struct CsvSink : KvfSink {
     }
 };
 
-int Csv(const char* path, const ZoneRules& rules, CsvFormat format, std::FILE* out, std::FILE* err) {
-    const Labels labels(path);
+int Csv(const std::vector<std::string>& paths, const ZoneRules& rules, CsvFormat format, std::FILE* out,
+        std::FILE* err) {
+    const Labels labels(paths.back().c_str());
     for (int c = 0; c < kKvfChannels; ++c)
         format.strLabel[c] = labels.text[c];
     CsvSink sink(rules, format);
     sink.out = out;
     sink.err = err;
-    sink.path = path;
-    KvfReader reader(&sink);
-    if (!ReadFile(path, &reader, err))
+    std::vector<std::string> pending;
+    if (!ReadFiles(paths, &sink, nullptr, &sink.path, &pending, err))
         return 2;
     sink.csv.Finish();
     sink.Write();
@@ -300,13 +366,15 @@ std::uint64_t Spans(const StatsSink& sink, std::int64_t interval) {
     return spans;
 }
 
-int Stats(const char* path, const ZoneRules& rules, std::FILE* out, std::FILE* err) {
+int Stats(const std::vector<std::string>& paths, const ZoneRules& rules, std::FILE* out, std::FILE* err) {
     StatsSink sink(rules);
-    KvfReader reader(&sink);
-    if (!ReadFile(path, &reader, err))
+    std::vector<std::string> pending;
+    if (!ReadFiles(paths, &sink, &sink.damage, nullptr, &pending, err))
         return 2;
+    const std::string path = FilesTitle(paths);
     const std::int64_t interval = MedianStep(sink.timeline);
-    std::fprintf(out, "%s: %llu records, %llu damaged", path, static_cast<unsigned long long>(sink.timeline.size()),
+    std::fprintf(out, "%s: %llu records, %llu damaged", path.c_str(),
+                 static_cast<unsigned long long>(sink.timeline.size()),
                  static_cast<unsigned long long>(sink.damage.count));
     if (interval > 0)
         std::fprintf(out, ", recording interval %lld s (median step)", static_cast<long long>(interval));
@@ -324,7 +392,7 @@ int Stats(const char* path, const ZoneRules& rules, std::FILE* out, std::FILE* e
     }
     std::fprintf(out, "\n%-8s %10s %10s %10s %10s  %-19s  %-19s\n", "channel", "count", "minimum", "maximum", "mean",
                  "first", "last");
-    const Labels labels(path);
+    const Labels labels(paths.back().c_str());
     for (int c = 0; c < kKvfChannels; ++c) {
         const ChannelStats& st = sink.channels[c];
         if (st.count == 0) {
@@ -370,9 +438,45 @@ int Stats(const char* path, const ZoneRules& rules, std::FILE* out, std::FILE* e
         std::fprintf(out, "%s\n", total ? "" : " none");
     }
     for (const std::string& line : sink.damage.lines)
-        std::fprintf(err, "qm487-kvf: %s: %s\n", path, line.c_str());
-    ReportPending(reader, out);
+        std::fprintf(err, "qm487-kvf: %s%s%s\n", paths.size() > 1 ? "" : path.c_str(), paths.size() > 1 ? "" : ": ",
+                     line.c_str());
+    ReportPending(pending, out);
     return sink.damage.count ? 1 : 0;
+}
+
+// A folder given stands for its binary logs, a series after another, each
+// in time order (pomiar_2026-12-09.kvf before pomiar_2026-12-10.kvf).
+bool ExpandFolders(std::vector<std::string>* pPaths, std::FILE* err) {
+    std::vector<std::string> paths;
+    for (const std::string& path : *pPaths) {
+        std::error_code ec;
+        const std::filesystem::path folder = std::filesystem::u8path(path);
+        if (!std::filesystem::is_directory(folder, ec)) {
+            paths.push_back(path);
+            continue;
+        }
+        std::vector<std::pair<SeriesName, std::string>> logs;
+        for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().u8string();
+            const SeriesName series = ParseSeriesName(name);
+            std::string extension = series.strExtension;
+            std::transform(extension.begin(), extension.end(), extension.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            if (extension == ".kvf" && it->is_regular_file(ec))
+                logs.emplace_back(series, it->path().u8string());
+        }
+        if (ec || logs.empty()) {
+            std::fprintf(err, "qm487-kvf: %s: %s\n", path.c_str(),
+                         ec ? "cannot list the folder" : "no .kvf file in it");
+            return false;
+        }
+        std::sort(logs.begin(), logs.end(),
+                  [](const auto& a, const auto& b) { return SeriesBefore(a.first, b.first); });
+        for (const auto& log : logs)
+            paths.push_back(log.second);
+    }
+    pPaths->swap(paths);
+    return true;
 }
 
 bool ParseSeparator(const std::string& text, std::string* separator) {
@@ -396,7 +500,8 @@ int RunKvfTool(int argc, const char* const* argv, std::FILE* out, std::FILE* err
         std::fputs(kUsage, out);
         return 0;
     }
-    std::string command, path, separator = ",";
+    std::string command, separator = ",";
+    std::vector<std::string> paths;
     bool separatorGiven = false, csvOption = false;
     CsvFormat format;
     ZoneChoice zone;
@@ -440,17 +545,16 @@ int RunKvfTool(int argc, const char* const* argv, std::FILE* out, std::FILE* err
             return 2;
         } else if (command.empty()) {
             command = a;
-        } else if (path.empty()) {
-            path = a;
         } else {
-            std::fprintf(err, "qm487-kvf: too many arguments\n%s", kUsage);
-            return 2;
+            paths.push_back(a);
         }
     }
-    if (command.empty() || path.empty() || (command != "check" && command != "csv" && command != "stats")) {
-        std::fprintf(err, "%s%s", command.empty() || path.empty() ? "" : "qm487-kvf: unknown command\n", kUsage);
+    if (command.empty() || paths.empty() || (command != "check" && command != "csv" && command != "stats")) {
+        std::fprintf(err, "%s%s", command.empty() || paths.empty() ? "" : "qm487-kvf: unknown command\n", kUsage);
         return 2;
     }
+    if (!ExpandFolders(&paths, err))
+        return 2;
     if ((separatorGiven || csvOption) && command != "csv") {
         std::fprintf(err, "qm487-kvf: --separator, --iso and --decimal-comma are for csv only\n");
         return 2;
@@ -462,8 +566,8 @@ int RunKvfTool(int argc, const char* const* argv, std::FILE* out, std::FILE* err
     }
     const std::unique_ptr<ZoneRules> rules = MakeZoneRules(zone);
     if (command == "check")
-        return Check(path.c_str(), *rules, out, err);
+        return Check(paths, *rules, out, err);
     if (command == "csv")
-        return Csv(path.c_str(), *rules, format, out, err);
-    return Stats(path.c_str(), *rules, out, err);
+        return Csv(paths, *rules, format, out, err);
+    return Stats(paths, *rules, out, err);
 }
