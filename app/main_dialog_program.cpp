@@ -34,7 +34,9 @@ void CMainDialog::OnRunChartViewer() {
     // current folder is not ours. Kreslo alone opens the default profile's
     // log; another profile names its own.
     const std::wstring viewer = ProgramFolderPath(L"Kreslo.exe");
-    const std::string& strLog = m_recorder.Settings().strBinaryPath;
+    // The file being recorded: with a file a day, week or month, this period's.
+    const std::string strLog =
+        m_recorder.BinaryFile() ? m_recorder.BinaryFile()->GetPath() : m_recorder.Settings().strBinaryPath;
     const std::wstring args =
         m_start.strProfile.empty() || strLog.empty() ? std::wstring() : L"\"" + afx::Widen1250(strLog) + L"\"";
     if (viewer.empty() || !native_file::IsFile(viewer) ||

@@ -7,6 +7,7 @@
 #include <commdlg.h>
 
 #include <string>
+#include <vector>
 
 class CFileDialog {
 public:
@@ -21,7 +22,9 @@ public:
 
     std::string GetPathName() const;
     // The same as Windows names it: for opening the file, whatever its folder's letters.
-    std::wstring GetWidePathName() const { return m_szFile; }
+    std::wstring GetWidePathName() const { return m_szFile.data(); }
+    // With OFN_ALLOWMULTISELECT: every file chosen, each with its folder.
+    std::vector<std::wstring> GetWidePathNames() const;
     // The chosen name has no extension (none typed, none added).
     BOOL HasNoExtension() const;
 
@@ -37,5 +40,6 @@ private:
     std::wstring m_wstrFilter;
     std::wstring m_wstrTitle;
     std::wstring m_wstrDefExt;
-    wchar_t m_szFile[MAX_PATH * 2];
+    // Room for a year of daily files' names chosen at once.
+    std::vector<wchar_t> m_szFile;
 };

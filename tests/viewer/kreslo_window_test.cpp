@@ -120,6 +120,22 @@ TEST_F(Kreslo, OpensTheFileOnItsCommandLineAndNamesItInTheTitle) {
     EXPECT_TRUE(child->WaitForExit(kWaitMs));
 }
 
+// Files given together are one log in time order, named as a series; the
+// newest is the one followed.
+TEST_F(Kreslo, ASeriesOfDailyFilesIsOneLogAndItsLastFileIsFollowed) {
+    Write(dir / "pomiar_2026-12-09.kvf", kreslotest::Log(100, 50));
+    Write(dir / "pomiar_2026-12-08.kvf", kreslotest::Log(0, 100));
+    Start("\"" + qm487test::WindowsPath((dir / "pomiar_2026-12-09.kvf").string()) + "\" \"" +
+          qm487test::WindowsPath((dir / "pomiar_2026-12-08.kvf").string()) + "\"");
+    HWND h = Window();
+    ASSERT_NE(h, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return TextOf(h) == L"pomiar_2026-12-08.kvf ... pomiar_2026-12-09.kvf (2 pliki) - Kreslo"; }))
+        << testing::PrintToString(TextOf(h));
+    EXPECT_TRUE(StatusStartsWith(h, L" Rekord\u00f3w: 150, od 2026-12-08 06:00:00 do ")) << Status(h).size();
+    Write(dir / "pomiar_2026-12-09.kvf", kreslotest::Record(150), true);
+    EXPECT_TRUE(StatusStartsWith(h, L" Rekord\u00f3w: 151,"));
+}
+
 TEST_F(Kreslo, FollowsAFileBeingRecorded) {
     const fs::path log = dir / "live.kvf";
     Write(log, kreslotest::Log(0, 100));

@@ -3,6 +3,7 @@
 #include "framework/record_file.h"
 #include "framework/text.h"
 #include "viewer/host_zone.h"
+#include "viewer/log_series.h"
 
 #include <algorithm>
 
@@ -18,7 +19,11 @@ std::size_t ExpectedSamples(const KvfPiece& first, std::uint64_t fileSize) {
 }  // namespace
 
 CChartDocument::CChartDocument(const std::wstring& path, const ZoneChoice& zone)
-    : m_path(path),
+    : CChartDocument(std::vector<std::wstring>{path}, zone) {}
+
+CChartDocument::CChartDocument(const std::vector<std::wstring>& paths, const ZoneChoice& zone)
+    : m_paths(paths),
+      m_path(paths.back()),
       m_zone(zone),
       m_pRules(MakeZoneRules(zone)),
       m_timeline(*m_pRules),
@@ -30,7 +35,8 @@ CChartDocument::CChartDocument(const std::wstring& path, const ZoneChoice& zone)
     m_reader.LeaveOutText();  // the chart keeps the numbers only
     const std::string suffix = kLogNamesSuffix;
     std::string text;
-    if (ReadSmallFile(path + std::wstring(suffix.begin(), suffix.end()), 4096, &text))
+    // The names as the newest file has them.
+    if (ReadSmallFile(m_path + std::wstring(suffix.begin(), suffix.end()), 4096, &text))
         m_names = ParseLogNames(text);
 }
 
@@ -62,23 +68,31 @@ CChartDocument::Result CChartDocument::ReadWhole(const std::wstring& path, int t
     return kOpenFailed;
 }
 
+// A series' files come one after another, each from its offset 0.
 void CChartDocument::TakePiece(KvfPiece& piece) {
     const bool first = m_nTaken == 0;
+    if (piece.begin == 0)
+        m_nTakenBefore = m_nTaken;
     m_timeline.Place(piece.samples.data(), piece.samples.size());
     m_data.Extend(piece.samples.data(), piece.samples.size());
-    m_nTaken = piece.end;
+    m_nTaken = m_nTakenBefore + piece.end;
     if (first) {
-        LARGE_INTEGER size = {};
-        CHandle file(CreateFileW(m_path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, 0, nullptr));
-        if (file.IsValid() && GetFileSizeEx(file.Get(), &size))
-            m_nFileSize = static_cast<std::uint64_t>(size.QuadPart);
+        m_nFileSize = 0;
+        for (const std::wstring& path : m_paths) {
+            LARGE_INTEGER size = {};
+            CHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+            if (file.IsValid() && GetFileSizeEx(file.Get(), &size))
+                m_nFileSize += static_cast<std::uint64_t>(size.QuadPart);
+        }
         if (!piece.samples.empty())
             m_data.Reserve(ExpectedSamples(piece, m_nFileSize));
     }
 }
 
-void CChartDocument::Loaded(const KvfParallelResult& result) {
+void CChartDocument::Loaded(const KvfParallelResult& result, const KvfParallelResult& earlier) {
+    m_nEarlierRecords = earlier.records;
+    m_nEarlierDamaged = earlier.damaged;
     m_data.Settle();
     m_reader.Resume(result.end, result.records, result.damaged);
     m_nOffset = result.end;
@@ -87,8 +101,7 @@ void CChartDocument::Loaded(const KvfParallelResult& result) {
 void CChartDocument::OnRecord(const KvfRecord& record) { m_pending.push_back(MakeSample(record)); }
 
 CChartDocument::Result CChartDocument::ReadMore(std::uint64_t maxBytes, const std::atomic<bool>* pAbort,
-                                                void (*pProgress)(void*, std::uint64_t, std::uint64_t),
-                                                void* context) {
+                                                void (*pProgress)(void*, std::uint64_t, std::uint64_t), void* context) {
     // The recorder keeps the log open for writing; share that.
     CHandle file(CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -144,6 +157,45 @@ CChartDocument::Result CChartDocument::ReadMore(std::uint64_t maxBytes, const st
     return kRead;
 }
 
+std::string CChartDocument::Title1250() const { return FilesTitle1250(m_paths); }
+
+std::string FilesTitle1250(const std::vector<std::wstring>& paths) {
+    if (paths.size() == 1)
+        return FileTitle1250(paths[0]);
+    const std::size_t n = paths.size();
+    const bool few = n % 10 >= 2 && n % 10 <= 4 && (n % 100 < 12 || n % 100 > 14);
+    return FileTitle1250(paths.front()) + " ... " + FileTitle1250(paths.back()) + " (" + std::to_string(n) +
+           (few ? " pliki)" : " plik\xF3w)");
+}
+
+// Names are compared as UTF-8: the series' rule reads only their ASCII ends.
+std::vector<std::wstring> SeriesOfFile(const std::wstring& path) {
+    const std::wstring::size_type slash = path.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names.push_back(afx::NarrowUtf8(found.cFileName));
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    std::vector<std::wstring> series;
+    for (const std::string& name : SeriesFiles(afx::NarrowUtf8(path.substr(folder.size())), names))
+        series.push_back(folder + afx::WidenUtf8(name));
+    return series;
+}
+
+void SortSeries(std::vector<std::wstring>& paths) {
+    std::stable_sort(paths.begin(), paths.end(), [](const std::wstring& a, const std::wstring& b) {
+        const std::wstring::size_type sa = a.find_last_of(L"\\/"), sb = b.find_last_of(L"\\/");
+        return SeriesBefore(ParseSeriesName(afx::NarrowUtf8(a.substr(sa == std::wstring::npos ? 0 : sa + 1))),
+                            ParseSeriesName(afx::NarrowUtf8(b.substr(sb == std::wstring::npos ? 0 : sb + 1))));
+    });
+}
+
 std::string FileTitle1250(const std::wstring& path) {
     const std::wstring::size_type slash = path.find_last_of(L"\\/");
     return afx::Narrow1250(slash == std::wstring::npos ? path : path.substr(slash + 1));
@@ -172,7 +224,9 @@ public:
 CKvfFileSource::CKvfFileSource(const std::wstring& path)
     : m_file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)),
-      m_mapping(nullptr), m_nSize(0), m_dwError(0) {
+      m_mapping(nullptr),
+      m_nSize(0),
+      m_dwError(0) {
     LARGE_INTEGER size;
     if (!m_file.IsValid() || !GetFileSizeEx(m_file.Get(), &size)) {
         m_dwError = GetLastError();
@@ -182,7 +236,8 @@ CKvfFileSource::CKvfFileSource(const std::wstring& path)
     m_nSize = static_cast<std::uint64_t>(size.QuadPart);
     // Mapped as it is now: bytes the recorder adds later are read on by the follower.
     if (m_nSize > 0)
-        m_mapping.Attach(CreateFileMappingW(m_file.Get(), nullptr, PAGE_READONLY, size.HighPart, size.LowPart, nullptr));
+        m_mapping.Attach(
+            CreateFileMappingW(m_file.Get(), nullptr, PAGE_READONLY, size.HighPart, size.LowPart, nullptr));
 }
 
 std::unique_ptr<KvfSource::View> CKvfFileSource::Map(std::uint64_t offset, std::size_t size) {

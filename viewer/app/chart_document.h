@@ -1,6 +1,8 @@
 // One binary log open in the viewer: its samples with their pyramid, and the
 // reader that has consumed the file so far, so that bytes appended while the
-// log is recorded are read on from where reading stopped.
+// log is recorded are read on from where reading stopped. A series (a file a
+// day, week or month) is one log: its files are read in time order, the
+// last one followed.
 #pragma once
 
 #include "framework/handles.h"
@@ -21,6 +23,8 @@ class CChartDocument : private KvfSink {
 public:
     // The log's wall-clock times are read with the zone chosen.
     CChartDocument(const std::wstring& path, const ZoneChoice& zone);
+    // The files of a series, in time order; the last is the one followed.
+    CChartDocument(const std::vector<std::wstring>& paths, const ZoneChoice& zone);
 
     enum Result { kRead, kNothingNew, kOpenFailed, kForeign, kShrunk, kAborted, kNoMemory };
     // Reads what the file holds beyond what was read (at most maxBytes),
@@ -38,17 +42,21 @@ public:
                             const std::atomic<bool>* pAbort, KvfParallelResult* pResult, DWORD* pError);
     // The piece's samples are placed on the time axis here, in file order.
     void TakePiece(KvfPiece& piece);
-    void Loaded(const KvfParallelResult& result);
+    // earlier: the records and damage of the series' files before the last.
+    void Loaded(const KvfParallelResult& result, const KvfParallelResult& earlier = KvfParallelResult());
 
     const std::wstring& Path() const { return m_path; }
+    const std::vector<std::wstring>& Paths() const { return m_paths; }
+    // "pomiar.kvf", or for a series "pomiar_2026-12-01.kvf ... pomiar_2026-12-31.kvf (31 plik\xF3w)".
+    std::string Title1250() const;
     const ChartData& Data() const { return m_data; }
     const KvfTimeline& Timeline() const { return m_timeline; }
     const ZoneChoice& Zone() const { return m_zone; }
     // The channels' names from the names file beside the log, as it was
     // when the log was opened (none without one).
     const LogNames& Names() const { return m_names; }
-    std::uint64_t Damaged() const { return m_reader.DamageCount(); }
-    std::uint64_t Records() const { return m_reader.RecordCount(); }
+    std::uint64_t Damaged() const { return m_reader.DamageCount() + m_nEarlierDamaged; }
+    std::uint64_t Records() const { return m_reader.RecordCount() + m_nEarlierRecords; }
     // Bytes of the file handed in by TakePiece so far (while it is read whole).
     std::uint64_t BytesTaken() const { return m_nTaken; }
     std::uint64_t FileSize() const { return m_nFileSize; }
@@ -59,7 +67,8 @@ private:
     void OnRecord(const KvfRecord& record) override;
     void OnDamage(std::uint64_t offset, std::uint64_t length, const char* what) override {}
 
-    std::wstring m_path;
+    std::vector<std::wstring> m_paths;
+    std::wstring m_path;  // the last of m_paths
     LogNames m_names;
     ZoneChoice m_zone;
     std::unique_ptr<ZoneRules> m_pRules;
@@ -67,8 +76,10 @@ private:
     ChartData m_data;
     KvfReader m_reader;
     std::vector<KvfSample> m_pending;  // records of the piece being read
-    std::uint64_t m_nOffset;            // bytes of the file fed to the reader
+    std::uint64_t m_nOffset;           // bytes of the file fed to the reader
     std::uint64_t m_nTaken;
+    std::uint64_t m_nTakenBefore = 0;  // bytes of the series' files read before this one
+    std::uint64_t m_nEarlierRecords = 0, m_nEarlierDamaged = 0;
     std::uint64_t m_nFileSize;  // when the whole file was first read
     DWORD m_dwError;
 };
@@ -92,3 +103,11 @@ private:
 
 // Windows-1250 file name without its folder, for titles and messages.
 std::string FileTitle1250(const std::wstring& path);
+// The same for several: "first ... last (n plik\xF3w)".
+std::string FilesTitle1250(const std::vector<std::wstring>& paths);
+
+// The files of the series path belongs to, in its folder, in time order
+// (path alone when it is in none).
+std::vector<std::wstring> SeriesOfFile(const std::wstring& path);
+// Files chosen together, put in a series' time order.
+void SortSeries(std::vector<std::wstring>& paths);

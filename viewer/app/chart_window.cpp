@@ -3,6 +3,7 @@
 
 #include "common/civil_time.h"
 #include "installation/settings_path.h"
+#include "recording/file_period.h"
 #include "config/ini_file.h"
 #include "config/settings.h"
 #include "framework/file_dialog.h"
@@ -80,7 +81,14 @@ KresloSettings LoadKresloSettings(const std::wstring& strProgramPath) {
         s.crChannel[c] = chosen == defaults.fields[field].crText ? kDistinct[c] : chosen;
     }
     s.nInterval = ps.recording.nInterval > 0 ? ps.recording.nInterval : 60;
+    // With a new file each day, week or month, the one being recorded now.
     s.strBinaryPath = ps.recording.strBinaryPath;
+    if (!s.strBinaryPath.empty() && FileSplitInForce(ps.recording.nFileSplit) != kSplitNever) {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        const RecordTime t = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+        s.strBinaryPath = PeriodFilePath(s.strBinaryPath, PeriodTag(ps.recording.nFileSplit, t));
+    }
     std::copy(std::begin(ps.alarm.limits), std::end(ps.alarm.limits), s.limits);
     return s;
 }
@@ -258,7 +266,7 @@ void CChartWindow::OnTimer(UINT_PTR id) {
         return;
     }
     if (r == CChartDocument::kShrunk) {
-        OpenFile(m_pDoc->Path());  // emptied and recorded afresh: read it anew
+        OpenFiles(m_pDoc->Paths());  // emptied and recorded afresh: read it anew
         return;
     }
     if (m_pDoc->Records() == before && m_pDoc->Damaged() == damagedBefore)
@@ -310,7 +318,7 @@ void CChartWindow::UpdateTitle() {
         doc = m_pDoc.get();
     std::string title = kTitle;
     if (doc != nullptr)
-        title = FileTitle1250(doc->Path()) + " - " + title;
+        title = doc->Title1250() + " - " + title;
     SetWindowText(title);
 }
 
@@ -319,7 +327,7 @@ void CChartWindow::UpdateStatus() {
     if (const CChartDocument* loading = LoadingDocument()) {
         char pct[32];
         std::snprintf(pct, sizeof pct, "%d%%", m_nProgress / 10);
-        text = "Wczytywanie pliku " + FileTitle1250(loading->Path()) + ": " + pct;
+        text = "Wczytywanie pliku " + loading->Title1250() + ": " + pct;
     } else if (m_pDoc) {
         const ChartData& data = m_pDoc->Data();
         text = "Rekord\xF3w: " + Number(m_pDoc->Records());
@@ -351,12 +359,25 @@ void CChartWindow::UpdateStatus() {
 
 // ---- commands ----
 
+// Several files chosen are one log in time order; one file of a series (a
+// file a day, week or month) offers the whole series.
 BOOL CChartWindow::ChooseAndOpen() {
-    CFileDialog dlg(TRUE, "kvf", "", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, kFilterKvf, this);
+    CFileDialog dlg(TRUE, "kvf", "", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT, kFilterKvf, this);
     dlg.m_strTitle = "Otw\xF3rz plik rejestracji binarnej";
     if (dlg.DoModal() != IDOK)
         return FALSE;
-    OpenFile(dlg.GetWidePathName());
+    std::vector<std::wstring> paths = dlg.GetWidePathNames();
+    if (paths.size() == 1) {
+        std::vector<std::wstring> series = SeriesOfFile(paths[0]);
+        if (series.size() > 1 &&
+            AfxMessageBox("Plik " + FileTitle1250(paths[0]) + " nale\xBFy do serii plik\xF3w " +
+                              FilesTitle1250(series) + ".\r\nOtworzy\xE6 ca\xB3\xB9 seri\xEA?",
+                          MB_ICONQUESTION | MB_YESNO) == IDYES)
+            paths.swap(series);
+    } else {
+        SortSeries(paths);
+    }
+    OpenFiles(paths);
     return TRUE;
 }
 
@@ -379,7 +400,7 @@ void CChartWindow::SetZone(const ZoneChoice& zone) {
     m_zone = zone;
     CheckZoneMenu();
     if (m_pDoc || m_pLoading)
-        OpenFile(m_pDoc ? m_pDoc->Path() : m_strLoadPath);
+        OpenFiles(m_pDoc ? m_pDoc->Paths() : m_loadPaths);
 }
 
 void CChartWindow::CheckZoneMenu() {

@@ -47,6 +47,8 @@ public:
     // Starts reading the file on worker threads; the chart shows what is
     // read so far from the first piece on.
     void OpenFile(const std::wstring& path);
+    // A series' files, in time order, as one log.
+    void OpenFiles(const std::vector<std::wstring>& paths);
     // How the log's wall-clock times are read; a file open is read anew.
     void SetZone(const ZoneChoice& zone);
     const ZoneChoice& Zone() const { return m_zone; }
@@ -145,8 +147,10 @@ private:
     bool m_bLoadShown;
     std::atomic<bool> m_bAbort;
     int m_nLoaderThreads;
-    std::wstring m_strLoadPath;      // the worker's copy
-    KvfParallelResult m_loadResult;  // written by the worker before WM_KRESLO_LOADED
+    std::vector<std::wstring> m_loadPaths;  // the worker's copy
+    KvfParallelResult m_loadResult;  // written by the worker before WM_KRESLO_LOADED: the last file's
+    KvfParallelResult m_loadEarlier;  // likewise: the records and damage of the files before it
+    std::wstring m_strLoadFailed;     // likewise: the file that could not be read
     DWORD m_dwLoadError;
     CHandle m_pieceSlots;            // semaphore: pieces posted and not yet taken, at most kPiecesInFlight
     bool m_bPieceFailed;             // no memory for a piece on this thread

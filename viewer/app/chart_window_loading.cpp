@@ -25,10 +25,14 @@ int ProcessorCount() {
 
 }  // namespace
 
-void CChartWindow::OpenFile(const std::wstring& path) {
+void CChartWindow::OpenFile(const std::wstring& path) { OpenFiles({path}); }
+
+void CChartWindow::OpenFiles(const std::vector<std::wstring>& paths) {
     StopLoading();
-    m_pLoading.reset(new CChartDocument(path, m_zone));
-    m_strLoadPath = path;
+    m_pLoading.reset(new CChartDocument(paths, m_zone));
+    m_loadPaths = paths;
+    m_loadEarlier = KvfParallelResult();
+    m_strLoadFailed.clear();
     m_nProgress = 0;
     m_bAbort = false;
     m_bPieceFailed = false;
@@ -51,14 +55,27 @@ void CChartWindow::OpenFile(const std::wstring& path) {
     Invalidate();
 }
 
+// A series' files one after another; the first that cannot be read ends it.
 UINT CChartWindow::RunLoader() {
     CChartWindow* self = this;
-    CChartDocument::Result r;
+    CChartDocument::Result r = CChartDocument::kNothingNew;
     try {
-        r = CChartDocument::ReadWhole(
-            self->m_strLoadPath, self->m_nLoaderThreads > 0 ? self->m_nLoaderThreads : ProcessorCount(),
-            [self](KvfPiece& piece) { self->HandOver(piece); }, &self->m_bAbort, &self->m_loadResult,
-            &self->m_dwLoadError);
+        for (std::size_t i = 0; i < m_loadPaths.size(); ++i) {
+            KvfParallelResult result;
+            r = CChartDocument::ReadWhole(
+                m_loadPaths[i], self->m_nLoaderThreads > 0 ? self->m_nLoaderThreads : ProcessorCount(),
+                [self](KvfPiece& piece) { self->HandOver(piece); }, &self->m_bAbort, &result, &self->m_dwLoadError);
+            if (r != CChartDocument::kRead && r != CChartDocument::kNothingNew) {
+                m_strLoadFailed = m_loadPaths[i];
+                break;
+            }
+            if (i + 1 == m_loadPaths.size()) {
+                m_loadResult = result;
+            } else {
+                m_loadEarlier.records += result.records;
+                m_loadEarlier.damaged += result.damaged;
+            }
+        }
     } catch (const std::exception&) {
         r = CChartDocument::kNoMemory;  // told in the window; the program goes on
     }
@@ -165,18 +182,20 @@ LRESULT CChartWindow::OnLoaded(WPARAM wParam, LPARAM lParam) {
     if (!doc)
         return 0;
     CChartDocument::Result r = m_bPieceFailed ? CChartDocument::kNoMemory : static_cast<CChartDocument::Result>(wParam);
-    const bool bRead = lParam == 0 && r == CChartDocument::kRead;  // lParam 1: read by ReadMore here
+    // lParam 1: read by ReadMore here. An empty last file of a series still ends its reading.
+    const bool bRead = lParam == 0 && (r == CChartDocument::kRead || r == CChartDocument::kNothingNew);
     if (bRead) {
         try {
-            doc->Loaded(m_loadResult);
+            doc->Loaded(m_loadResult, m_loadEarlier);
         } catch (const std::bad_alloc&) {
             r = CChartDocument::kNoMemory;
         }
     }
-    const std::string name = FileTitle1250(doc->Path());
+    const std::wstring& failed = m_strLoadFailed.empty() ? doc->Path() : m_strLoadFailed;
+    const std::string name = FileTitle1250(failed);
     m_lastResult = r;
     if (r == CChartDocument::kOpenFailed || r == CChartDocument::kForeign || r == CChartDocument::kNoMemory) {
-        const std::string path = afx::Narrow1250(doc->Path());
+        const std::string path = afx::Narrow1250(failed);
         doc.reset();  // whatever was read of it goes, and its memory with it
         UpdateTitle();
         UpdateStatus();

@@ -26,11 +26,13 @@ public:
 
         int argc = 0;
         const CLocalMemory<wchar_t*> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
-        std::wstring path;
-        if (argv.IsValid() && argc >= 2)
-            path = argv.Get()[1];
-        if (!path.empty()) {
-            m_pWindow->OpenFile(path);
+        // Several files (dropped on it, or given by a script) are one log.
+        std::vector<std::wstring> paths;
+        for (int i = 1; argv.IsValid() && i < argc; ++i)
+            paths.push_back(argv.Get()[i]);
+        if (!paths.empty()) {
+            SortSeries(paths);
+            m_pWindow->OpenFiles(paths);
         } else if (settings.strBinaryPath.empty()) {
             AfxMessageBox("W pliku qm487cfg.ini nie wskazano pliku rejestracji binarnej (.kvf).\n"
                           "Wybierz plik do otwarcia.",
