@@ -8,9 +8,20 @@
 
 namespace {
 
+// Bytes of a file; 0 for none.
+std::uint64_t FileBytes(const std::string& strPath) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(afx::Widen1250(strPath).c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 bool FileExists(const std::string& strPath) {
     return GetFileAttributesW(afx::Widen1250(strPath).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+// No row is shorter: a time, a separator, "???" and the line's end.
+const std::uint64_t kShortestRow = 25;
 
 // Read once when a report is opened to go on with; none for a file that
 // cannot be read (it is then written to as far as it takes rows).
@@ -46,8 +57,11 @@ std::string CRecorder::PathToOpen(bool bReport, const std::string& base) {
     m_nPeriodSplit = FileSplitInForce(m_settings.nFileSplit);
     if (!bReport)
         return PeriodFilePath(base, m_strPeriod);
+    // A next part is the one to go on with only after a full one: a file of
+    // that name beside a report that is not (a copy the user made) is not ours.
     m_nReportPart = 1;
-    while (FileExists(PeriodFilePath(base, m_strPeriod, m_nReportPart + 1)))
+    while (FileExists(PeriodFilePath(base, m_strPeriod, m_nReportPart + 1)) &&
+           FileBytes(PeriodFilePath(base, m_strPeriod, m_nReportPart)) >= kMaxReportRows * kShortestRow)
         ++m_nReportPart;
     std::string path = PeriodFilePath(base, m_strPeriod, m_nReportPart);
     m_nReportRows = CountReportRows(path);

@@ -175,12 +175,14 @@ TEST(RecordingFailure, AtAStartWithWindowsAFileNotThereYetIsTriedAgainWithoutABo
     EXPECT_EQ(host.nStartMs, 10000u);
     EXPECT_FALSE(recorder.IsRecording());
     std::filesystem::create_directory(folder.Path("share"));
+    std::ofstream(folder.Path("share") / "r_2.csv", std::ios::binary) << "a copy\r\n";  // not a next part of a short report
     recorder.OnStartTimer();
     EXPECT_EQ(host.nStartMs, 0u);
     EXPECT_EQ(host.nTickMs, 1000u);
     EXPECT_EQ(host.nBoxes, 0);
     recorder.OnRecordTimer();
     EXPECT_EQ(SplitLines(ReadFileBytes(folder.Path("share") / "r.csv")).size(), 3u) << "a header and two rows";
+    EXPECT_EQ(ReadFileBytes(folder.Path("share") / "r_2.csv"), "a copy\r\n");
 }
 
 // A file a day: the row of 23:59:59 is the day's last, 00:00:00 the next
