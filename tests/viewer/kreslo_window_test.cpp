@@ -134,6 +134,12 @@ TEST_F(Kreslo, ASeriesOfDailyFilesIsOneLogAndItsLastFileIsFollowed) {
     EXPECT_TRUE(StatusStartsWith(h, L" Rekord\u00f3w: 150, od 2026-12-08 06:00:00 do ")) << Status(h).size();
     Write(dir / "pomiar_2026-12-09.kvf", kreslotest::Record(150), true);
     EXPECT_TRUE(StatusStartsWith(h, L" Rekord\u00f3w: 151,"));
+    // Midnight: the recorder goes on in the next day's file, which is followed once seen.
+    Write(dir / "pomiar_2026-12-10.kvf", kreslotest::Log(151, 2));
+    for (int i = 0; i < 21; ++i)
+        ASSERT_TRUE(SendMessageTimeoutW(h, WM_TIMER, kFollowTimer, 0, SMTO_ABORTIFHUNG, kWaitMs, nullptr));
+    EXPECT_TRUE(StatusStartsWith(h, L" Rekord\u00f3w: 153,")) << testing::PrintToString(Status(h));
+    EXPECT_EQ(TextOf(h), L"pomiar_2026-12-08.kvf ... pomiar_2026-12-10.kvf (3 pliki) - Kreslo");
 }
 
 TEST_F(Kreslo, FollowsAFileBeingRecorded) {

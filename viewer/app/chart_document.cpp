@@ -98,6 +98,16 @@ void CChartDocument::Loaded(const KvfParallelResult& result, const KvfParallelRe
     m_nOffset = result.end;
 }
 
+void CChartDocument::FollowNext(const std::wstring& path) {
+    m_nEarlierRecords += m_reader.RecordCount();
+    m_nEarlierDamaged += m_reader.DamageCount();
+    m_reader = KvfReader(this);
+    m_reader.LeaveOutText();
+    m_paths.push_back(path);
+    m_path = path;
+    m_nOffset = 0;
+}
+
 void CChartDocument::OnRecord(const KvfRecord& record) { m_pending.push_back(MakeSample(record)); }
 
 CChartDocument::Result CChartDocument::ReadMore(std::uint64_t maxBytes, const std::atomic<bool>* pAbort,

@@ -44,6 +44,9 @@ public:
     void TakePiece(KvfPiece& piece);
     // earlier: the records and damage of the series' files before the last.
     void Loaded(const KvfParallelResult& result, const KvfParallelResult& earlier = KvfParallelResult());
+    // The recorder went on in the series' next file (a new day): ReadMore
+    // reads that one from its start from now on, after what was read.
+    void FollowNext(const std::wstring& path);
 
     const std::wstring& Path() const { return m_path; }
     const std::vector<std::wstring>& Paths() const { return m_paths; }

@@ -14,6 +14,7 @@
 #include "ui/buffered_dc.h"
 #include "viewer/chart_export.h"
 #include "viewer/host_zone.h"
+#include "viewer/log_series.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -27,6 +28,8 @@ const char kTitle[] = "Kreslo";
 const char kFilterKvf[] = "Rejestracja binarna (*.kvf)|*.kvf|Wszystkie pliki (*.*)|*.*||";
 const int kStatusHeight = 22;
 const UINT kFollowMs = 500;
+// Follow ticks without new bytes between looks for a series' next file.
+const unsigned kSeriesLookTicks = 20;
 // Appended bytes read per follow tick: a recorder adds a few hundred bytes a
 // second, so this only bounds a file that grew by a lot at once.
 const std::uint64_t kFollowBytes = 16u << 20;
@@ -268,6 +271,23 @@ void CChartWindow::OnTimer(UINT_PTR id) {
     if (r == CChartDocument::kShrunk) {
         OpenFiles(m_pDoc->Paths());  // emptied and recorded afresh: read it anew
         return;
+    }
+    // A file a day, week or month: after midnight the recorder writes the
+    // next one. Looked for every few seconds while the file followed is still.
+    if (r == CChartDocument::kNothingNew && ++m_nStillTicks % kSeriesLookTicks == 0 &&
+        ParseSeriesName(FileTitle1250(m_pDoc->Path())).kind != SeriesName::kNone) {
+        const std::vector<std::wstring> series = SeriesOfFile(m_pDoc->Path());
+        const auto at = std::find(series.begin(), series.end(), m_pDoc->Path());
+        if (at != series.end() && at + 1 != series.end()) {
+            m_pDoc->FollowNext(*(at + 1));
+            UpdateTitle();
+            try {
+                r = m_pDoc->ReadMore(kFollowBytes, nullptr);
+            } catch (const std::bad_alloc&) {
+                KillTimer(TIMER_KRESLO_FOLLOW);  // what was read stays shown
+                return;
+            }
+        }
     }
     if (m_pDoc->Records() == before && m_pDoc->Damaged() == damagedBefore)
         return;

@@ -148,6 +148,7 @@ private:
     std::atomic<bool> m_bAbort;
     int m_nLoaderThreads;
     std::vector<std::wstring> m_loadPaths;  // the worker's copy
+    unsigned m_nStillTicks = 0;              // follow ticks that found nothing new
     KvfParallelResult m_loadResult;  // written by the worker before WM_KRESLO_LOADED: the last file's
     KvfParallelResult m_loadEarlier;  // likewise: the records and damage of the files before it
     std::wstring m_strLoadFailed;     // likewise: the file that could not be read
