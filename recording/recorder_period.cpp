@@ -32,8 +32,9 @@ std::uint64_t CountReportRows(const std::string& strPath) {
     CReportRowCounter counter;
     std::string chunk(1 << 20, '\0');
     DWORD dwRead = 0;
-    while (file.IsValid() && ReadFile(file.Get(), &chunk[0], static_cast<DWORD>(chunk.size()), &dwRead, nullptr) &&
-           dwRead > 0)
+    // Past the limit the count no longer matters: a report of years is not read whole.
+    while (counter.Rows() < kMaxReportRows && file.IsValid() &&
+           ReadFile(file.Get(), &chunk[0], static_cast<DWORD>(chunk.size()), &dwRead, nullptr) && dwRead > 0)
         counter.Feed(chunk.data(), dwRead);
     return counter.Rows();
 }
