@@ -53,7 +53,8 @@ void TakeSamples(const CChannelSet& channels, ChannelSamples samples) {
 CRecorder::CRecorder(Host& host, const CChannelSet& channels) : m_host(host), m_channels(channels) {}
 
 bool CRecorder::IsFailing() const {
-    return (m_pReportFile && m_pReportFile->IsFailing()) || (m_pBinaryFile && m_pBinaryFile->IsFailing());
+    return (m_pReportFile && m_pReportFile->IsFailing()) || (m_pBinaryFile && m_pBinaryFile->IsFailing()) ||
+           !m_retired.empty();
 }
 
 void CRecorder::SetRecordTimer() {
@@ -145,11 +146,14 @@ void CRecorder::WriteBinaryRecord() {
 void CRecorder::Append(CRecordFile& file, const std::string& strContext, const std::string& strBytes) {
     const BOOL bWasFailing = file.IsFailing();
     file.Append(strContext, strBytes);
+    TellWrite(file, &file == m_pReportFile.get(), bWasFailing);
+}
+
+void CRecorder::TellWrite(const CRecordFile& file, bool bReport, BOOL bWasFailing) {
     const BOOL bFailing = file.IsFailing();
     if (bFailing == bWasFailing)
         return;
     m_host.StatusChanged();
-    const bool bReport = &file == m_pReportFile.get();
     std::string text;
     if (bFailing) {
         text = std::string(bReport ? kReportWriteFailed : kBinaryWriteFailed) + "\r\n" + file.GetPath() + "\r\n" +

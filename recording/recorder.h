@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CRecorder {
@@ -104,6 +105,8 @@ private:
     // Looked at when files open and every hour; see recorder_disk.cpp.
     void CheckDiskSpace();
     void Append(CRecordFile& file, const std::string& strContext, const std::string& strBytes);
+    // A file began or stopped failing: the status line and a box say so.
+    void TellWrite(const CRecordFile& file, bool bReport, BOOL bWasFailing);
     void ShowNotices();
 
     Host& m_host;
@@ -125,7 +128,7 @@ private:
     int m_nSecondsToDiskCheck = 0;
     std::string m_strDiskWarning;
     // Files of an earlier period still holding rows their disk did not take.
-    std::vector<std::unique_ptr<CRecordFile>> m_retired;
+    std::vector<std::pair<bool, std::unique_ptr<CRecordFile>>> m_retired;  // bReport, the file
     UINT_PTR m_nRecordTimer = 0;
     int m_nTimerInterval = 0;       // the interval the timer runs at
     std::vector<Notice> m_notices;  // to show once the writes are done

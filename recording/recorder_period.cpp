@@ -101,7 +101,7 @@ void CRecorder::Switch(bool bReport) {
     BOOL bExisted = FALSE;
     std::unique_ptr<CRecordFile> file = CRecordFile::OpenToAppend(path, &bExisted);
     if (open->IsFailing())
-        m_retired.push_back(std::move(open));
+        m_retired.emplace_back(bReport, std::move(open));
     Adopt(bReport, std::move(file), base);
     const RecordingSettings& s = m_settings;
     if (bReport && s.bAddComment) {
@@ -112,7 +112,16 @@ void CRecorder::Switch(bool bReport) {
     }
 }
 
+// Told as the open files are once the rows are in: the box says so, and
+// what the backlog's bound gave up.
 void CRecorder::RetryRetired() {
-    for (auto it = m_retired.begin(); it != m_retired.end();)
-        it = (*it)->Retry() ? m_retired.erase(it) : std::next(it);
+    for (auto it = m_retired.begin(); it != m_retired.end();) {
+        if (!it->second->Retry()) {
+            ++it;
+            continue;
+        }
+        const auto done = std::move(*it);
+        it = m_retired.erase(it);
+        TellWrite(*done.second, done.first, TRUE);
+    }
 }
