@@ -1,15 +1,16 @@
 // The chart viewer on a generated log of a million records (nine channels,
 // a tick every ten seconds: eleven and a half days). Prints figures only.
 //   qm487-bench-kreslo [FILE] [RECORDS]   (RECORDS 0: FILE exists, is only read)
-// Natively and under Wine: reading the file into samples and pyramid as
-// Kreslo does (on all processors, and on one), the peak memory, the file's
-// bytes merely touched for comparison, and the column summaries of a
-// 1000-pixel redraw at several zooms. Under Wine also Kreslo's own window:
+// Natively and under Wine: reading the file into its chunks as Kreslo does
+// (on all processors, and on one), the anonymous memory (the mapped file's
+// pages are the page cache's), the file's bytes merely touched for
+// comparison, and the column summaries of a 1000-pixel redraw at several
+// zooms, the first at each zoom and the next ones. Under Wine also Kreslo's own window:
 // the first chart drawn while the file is read, the whole file open and
 // drawn, and redraws after zoom and pan (through WM_PAINT, double-buffered).
 #include "generated_log.h"
 #include "recording/binary_log.h"
-#include "viewer/chart_data.h"
+#include "viewer/chart_file_data.h"
 #include "viewer/host_zone.h"
 #include "viewer/kvf_parallel.h"
 #include "viewer/kvf_reader.h"
@@ -67,7 +68,14 @@ class FileSource : public CKvfFileSource {
 public:
     explicit FileSource(const char* path) : CKvfFileSource(std::wstring(path, path + std::strlen(path))) {}
 };
-long PeakMemoryKb() {
+// Private bytes: what the process holds beyond mapped files and code.
+long AnonymousKb() {
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof pmc;
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+    return static_cast<long>(pmc.PagefileUsage / 1024);
+}
+long PeakWorkingSetKb() {
     PROCESS_MEMORY_COUNTERS pmc = {};
     pmc.cb = sizeof pmc;
     GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
@@ -111,12 +119,28 @@ private:
     int m_fd;
     std::uint64_t m_nSize;
 };
-long PeakMemoryKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+// Resident anonymous pages (heap, stacks): the mapped file's pages are not among them.
+long AnonymousKb() {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    long kb = 0;
+    char line[256];
+    while (f != nullptr && std::fgets(line, sizeof line, f) != nullptr)
+        if (std::sscanf(line, "RssAnon: %ld", &kb) == 1)
+            break;
+    if (f != nullptr)
+        std::fclose(f);
+    return kb;
 }
 #endif
+
+// The highest anonymous memory seen where it was looked at (after each piece and redraw).
+long g_nPeakAnonymousKb = 0;
+long NoteMemory() {
+    g_nPeakAnonymousKb = std::max(g_nPeakAnonymousKb, AnonymousKb());
+    return g_nPeakAnonymousKb;
+}
+
+
 
 int Processors() {
     const unsigned n = std::thread::hardware_concurrency();
@@ -124,40 +148,42 @@ int Processors() {
 }
 
 // Reads the file as Kreslo opens it: pieces parsed on `threads` threads,
-// placed on the time axis with this computer's zone and appended in order. Prints the figures; false when unreadable.
-bool Load(const char* path, int threads, ChartData* data) {
+// placed on the time axis with this computer's zone and summed up into
+// chunks in order. Prints the figures; false when unreadable.
+bool Load(const char* path, int threads, ChartFileData* data) {
     const Clock::time_point start = Clock::now();
     const double cpu = ProcessorSeconds();
     FileSource source(path);
     if (!source.IsOpen())
         return false;
+    g_nPeakAnonymousKb = 0;
+    const long before = NoteMemory();
     double firstPiece = -1, storing = 0;
     const std::unique_ptr<ZoneRules> zone = MakeHostZoneRules();
     KvfTimeline timeline(*zone);
+    std::vector<std::int64_t> wall;
     const KvfParallelResult r = ReadKvfInParallel(source, threads, 4u << 20, [&](KvfPiece& piece) {
         const Clock::time_point stored = Clock::now();
+        wall.resize(piece.samples.size());
+        for (std::size_t i = 0; i < wall.size(); ++i)
+            wall[i] = piece.samples[i].seconds;
         timeline.Place(piece.samples.data(), piece.samples.size());
-        data->Extend(piece.samples.data(), piece.samples.size());
+        data->Extend(piece.samples.data(), wall.data(), piece.places.data(), wall.size(), 0);
         storing += Since(stored);
-        if (firstPiece < 0 && data->Size() > 0) {
+        if (firstPiece < 0 && data->Size() > 0)
             firstPiece = Since(start);
-            // Room for all, as Kreslo makes it from its first piece.
-            const double perByte = static_cast<double>(piece.samples.size()) / std::max<std::uint64_t>(1, piece.end);
-            data->Reserve(static_cast<std::size_t>(perByte * source.Size() * 1.1) + 1024);
-        }
+        if (piece.begin % (64u << 20) < (4u << 20))
+            NoteMemory();
     });
-    const Clock::time_point settled = Clock::now();
-    data->Settle();
-    storing += Since(settled);
     const double load = Since(start);
-    std::printf("read into samples and pyramid, %d thread%s, file mapped: %.3f s (processor %.3f s; first piece "
-                "ready after %.3f s; storing in order on one thread %.3f s); %llu records%s; samples %.1f MB and pyramid %.1f MB (%.1f bytes per record "
-                "in all); peak memory of the process so far %.1f MB\n",
+    std::printf("read into chunks, %d thread%s, file mapped: %.3f s (processor %.3f s; first piece ready after "
+                "%.3f s; placing and summing up in order on one thread %.3f s); %llu records%s; chunks %.1f MB "
+                "(%.2f bytes per record); anonymous memory: %.1f MB before, peak %.1f MB while reading\n",
                 threads, threads == 1 ? "" : "s", load, ProcessorSeconds() - cpu, firstPiece, storing,
                 static_cast<unsigned long long>(r.records), r.outcome == KvfParallelResult::kRead ? "" : " (FAILED)",
-                data->SampleBytes() / 1048576.0, data->PyramidBytes() / 1048576.0,
-                static_cast<double>(data->SampleBytes() + data->PyramidBytes()) / std::max<std::size_t>(1, data->Size()),
-                PeakMemoryKb() / 1024.0);
+                data->ChunkBytes() / 1048576.0,
+                static_cast<double>(data->ChunkBytes()) / std::max<std::size_t>(1, data->Size()), before / 1024.0,
+                NoteMemory() / 1024.0);
     return true;
 }
 
@@ -189,36 +215,47 @@ void TouchFile(const char* path, int threads) {
                 s, size / s / 1e9, static_cast<unsigned long long>(sum.load() & 1));
 }
 
+std::shared_ptr<KvfSource> Opener(const char* path) {
+    auto source = std::make_shared<FileSource>(path);
+    return source->IsOpen() ? source : nullptr;
+}
+
 void PortableFigures(const char* path) {
     const int threads = Processors();
     if (threads > 1) {
         // First and let go, so that the peak printed after each load is that load's.
-        ChartData one;
+        ChartFileData one([path](std::uint16_t) { return Opener(path); });
         Load(path, 1, &one);
     }
-    ChartData data;
+    ChartFileData data([path](std::uint16_t) { return Opener(path); });
     if (!Load(path, threads, &data))
         return;
     TouchFile(path, threads);
     const double first = static_cast<double>(data.FirstTime()), last = static_cast<double>(data.LastTime());
-    for (double share : {1.0, 0.1, 0.001, 0.00005}) {
+    // The last zoom: half a chunk's records a column, the most read back at once.
+    const double closest = kChartChunk / 2.0 * 1000 / std::max<std::size_t>(1, data.Size());
+    for (double share : {1.0, 0.1, closest, 0.001, 0.00005}) {
         const double span = (last - first) * share;
         const double t0 = first + (last - first - span) / 2;
         const int rounds = 20;
-        const Clock::time_point t = Clock::now();
+        std::vector<double> ms;
         const double cpuLines = ProcessorSeconds();
         std::size_t points = 0;
-        for (int r = 0; r < rounds; ++r)
-        {
+        for (int r = 0; r < rounds; ++r) {
+            const Clock::time_point t = Clock::now();
             const std::vector<ChartColumn> all = data.AllColumns(t0 + r, t0 + r + span, 1000);
             for (int c = 0; c < kKvfChannels; ++c)
                 points += BuildPolyline(data, c, &all[c * 1000], 1000, 0, 0, 400, 15, 35, 10).x.size();
+            ms.push_back(Since(t) * 1000);
         }
-        std::printf("  9 channels x 1000 columns, %.5g%% of the file in view: %.2f ms a redraw's lines "
-                    "(processor %.2f ms; %zu points)\n",
-                    share * 100, Since(t) * 1000 / rounds, (ProcessorSeconds() - cpuLines) * 1000 / rounds,
-                    points / rounds);
+        std::sort(ms.begin() + 1, ms.end());
+        std::printf("  9 channels x 1000 columns, %.5g%% of the file in view: first %.2f ms, then median %.2f ms, "
+                    "max %.2f ms a redraw's lines (processor %.2f ms; %zu points); anonymous memory %.1f MB\n",
+                    share * 100, ms[0], ms[rounds / 2], ms.back(), (ProcessorSeconds() - cpuLines) * 1000 / rounds,
+                    points / rounds, AnonymousKb() / 1024.0);
     }
+    std::printf("chunks read back and held: %.1f MB; peak anonymous memory %.1f MB\n", data.CacheBytes() / 1048576.0,
+                NoteMemory() / 1024.0);
 }
 
 #if defined(_WIN32)
@@ -260,10 +297,11 @@ void WindowFigures(const char* path) {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     GdiFlush();
     std::printf("Kreslo window: first chart (of what is read so far) drawn after %.3f s; the whole file open and "
-                "drawn in %.3f s (processor %.3f s; %llu records); peak working set %.1f MB\n",
+                "drawn in %.3f s (processor %.3f s; %llu records); peak working set %.1f MB (the file's pages "
+                "counted), private memory %.1f MB\n",
                 firstChart, Since(start), ProcessorSeconds() - cpu,
                 window.Document() ? static_cast<unsigned long long>(window.Document()->Records()) : 0ull,
-                PeakMemoryKb() / 1024.0);
+                PeakWorkingSetKb() / 1024.0, AnonymousKb() / 1024.0);
     std::vector<double> times;
     double cpuRedraw = ProcessorSeconds();
     for (int i = 0; i < 60; ++i) {

@@ -18,6 +18,7 @@ constexpr UINT WM_PORT_GONE = WM_USER + 5;
 constexpr UINT WM_KRESLO_PROGRESS = WM_APP + 1;  // wParam: per mille read
 constexpr UINT WM_KRESLO_LOADED = WM_APP + 2;    // wParam: CChartDocument::Result
 constexpr UINT WM_KRESLO_PIECE = WM_APP + 3;     // lParam: a KvfPiece read, the receiver's to delete
+constexpr UINT WM_KRESLO_SUMMARY = WM_APP + 4;   // lParam: a ChartSummary found, the receiver's to delete
 
 // Posted to the owner window when an advise link has been made: wParam the
 // channel, lParam the item. The owner hands it back to PostAdvise once the

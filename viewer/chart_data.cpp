@@ -16,9 +16,9 @@ ChartBlock EmptyBlock() {
 
 const float kNoWide = std::numeric_limits<float>::quiet_NaN();
 
-// The hundredths whose float is exactly this value, as a log's reader makes
-// it (MakeSample); false for any other float.
-bool Hundredths(float value, std::int64_t* pHundredths) {
+}  // namespace
+
+bool ChartHundredths(float value, std::int64_t* pHundredths) {
     const double scaled = static_cast<double>(value) * 100.0;
     if (!(std::fabs(scaled) < 9.0e15))
         return false;
@@ -29,8 +29,6 @@ bool Hundredths(float value, std::int64_t* pHundredths) {
     *pHundredths = h;
     return true;
 }
-
-}  // namespace
 
 // ---- one channel's values ----
 
@@ -47,7 +45,7 @@ void ChartChannel::Put(std::size_t i, float value) {
     if (i != m_nSize)
         PadTo(i);
     std::int64_t h = 0;
-    if (!m_bWide && Hundredths(value, &h)) {
+    if (!m_bWide && ChartHundredths(value, &h)) {
         if (first)
             m_nBase = h;
         const std::int64_t d = h - m_nBase;
@@ -315,10 +313,6 @@ std::int64_t ChartData::Interval(std::int64_t fallback) const {
     return m_nIntervalCache;
 }
 
-bool ChartData::Joined(std::size_t a, std::size_t b, std::int64_t interval) const {
-    return b == a + 1 && Time(b) - Time(a) <= 3 * interval;
-}
-
 std::size_t ChartData::LowerBound(double t) const {
     std::size_t lo = 0, hi = m_nSize;
     while (lo < hi) {
@@ -464,7 +458,7 @@ std::size_t ChartData::SampleBytes() const {
     return bytes;
 }
 
-ChartPolyline BuildPolyline(const ChartData& data, int channel, const ChartColumn* columns, std::size_t count,
+ChartPolyline BuildPolyline(const ChartSamples& data, int channel, const ChartColumn* columns, std::size_t count,
                             int left, double top, double height, double v0, double v1, std::int64_t interval) {
     ChartPolyline line;
     const double span = v1 - v0;

@@ -10,12 +10,9 @@
 // of its first and last value; a pixel column is then summed up from
 // O(kChartFanOut * levels) blocks, so a redraw costs in proportion to the
 // window's width, not to the file's length.
-//
-// Gap rule: two values of a channel are joined by a line only when they come
-// from consecutive records (a record without the channel's group breaks the
-// line) and lie at most three recording intervals apart.
 #pragma once
 
+#include "viewer/chart_samples.h"
 #include "viewer/kvf_reader.h"
 
 #include <cstdint>
@@ -29,19 +26,7 @@ struct ChartBlock {
     float minimum, maximum;
     std::uint32_t firstIndex, lastIndex;
     bool Empty() const { return firstIndex == kNone; }
-    static const std::uint32_t kNone = 0xFFFFFFFFu;
-};
-
-// What one pixel column (a time range) holds of one channel.
-struct ChartColumn {
-    float minimum, maximum, first, last;
-    std::uint32_t firstIndex, lastIndex;  // samples holding first and last
-    bool Empty() const { return firstIndex == ChartBlock::kNone; }
-};
-
-struct ChartStats {
-    std::uint64_t count;
-    double minimum, maximum, mean;
+    static const std::uint32_t kNone = ChartColumn::kNone;
 };
 
 // One channel's values in sample order, from its first value on.
@@ -75,7 +60,7 @@ private:
     std::size_t m_nSize;
 };
 
-class ChartData {
+class ChartData final : public ChartSamples {
 public:
     ChartData();
 
@@ -95,38 +80,36 @@ public:
     void Reserve(std::size_t n);
     void Clear();
 
-    std::size_t Size() const { return m_nSize; }
-    KvfSample Sample(std::size_t i) const;
-    std::int64_t Time(std::size_t i) const {
+    std::size_t Size() const override { return m_nSize; }
+    KvfSample Sample(std::size_t i) const override;
+    std::int64_t Time(std::size_t i) const override {
         return kTimeOrigin + static_cast<std::int64_t>((static_cast<std::uint64_t>(m_timeHigh[i]) << 32) | m_timeLow[i]);
     }
     bool Has(std::size_t i, int channel) const { return m_channels[channel].Has(i); }
     float Value(std::size_t i, int channel) const { return m_channels[channel].Value(i); }
-    std::int64_t FirstTime() const { return m_nSize == 0 ? 0 : Time(0); }
-    std::int64_t LastTime() const { return m_nSize == 0 ? 0 : Time(m_nSize - 1); }
+    std::int64_t FirstTime() const override { return m_nSize == 0 ? 0 : Time(0); }
+    std::int64_t LastTime() const override { return m_nSize == 0 ? 0 : Time(m_nSize - 1); }
     // Channels that have a value in any sample (bit c: channel c).
-    std::uint16_t ChannelsSeen() const { return m_nSeen; }
+    std::uint16_t ChannelsSeen() const override { return m_nSeen; }
 
     // The recording interval: the median step between records (seconds);
     // fallback while there are fewer than two steps.
-    std::int64_t Interval(std::int64_t fallback) const;
-    // Whether a line joins samples a < b of the channel (both hold it).
-    bool Joined(std::size_t a, std::size_t b, std::int64_t interval) const;
+    std::int64_t Interval(std::int64_t fallback) const override;
 
     // First sample at or after t; Size() when none.
-    std::size_t LowerBound(double t) const;
+    std::size_t LowerBound(double t) const override;
 
     // Sample range [begin, end) of one channel summed up through the pyramid.
-    ChartColumn Summary(int channel, std::size_t begin, std::size_t end) const;
+    ChartColumn Summary(int channel, std::size_t begin, std::size_t end) const override;
 
     // Columns of a time span [t0, t1) split into `width` equal parts.
     std::vector<ChartColumn> Columns(int channel, double t0, double t1, int width) const;
     // The same for every channel in one walk (the blocks a column is made of
     // are the same for all): column x of channel c at [c * width + x].
-    std::vector<ChartColumn> AllColumns(double t0, double t1, int width) const;
+    std::vector<ChartColumn> AllColumns(double t0, double t1, int width) const override;
 
     // Count, minimum, maximum and mean of the channel over [t0, t1].
-    ChartStats Stats(int channel, double t0, double t1) const;
+    ChartStats Stats(int channel, double t0, double t1) const override;
 
     // Bytes the pyramid takes, and the samples.
     std::size_t PyramidBytes() const;
@@ -165,21 +148,3 @@ private:
     mutable std::int64_t m_nIntervalCache;
     mutable std::size_t m_nIntervalAt;
 };
-
-// A channel's line as pixel points: runs of points, each run drawn joined
-// (GDI PolyPolyline form). A run of one sample gets a second point one pixel
-// to the right so that it shows.
-struct ChartPolyline {
-    std::vector<int> x, y;        // all points
-    std::vector<std::uint32_t> counts;  // points per run
-};
-
-// The line of one channel across the columns (as Columns gives them, for
-// [t0, t1)), values mapped by y = top + (v1 - v) * height / (v1 - v0).
-ChartPolyline BuildPolyline(const ChartData& data, int channel, const ChartColumn* columns, std::size_t count,
-                            int left, double top, double height, double v0, double v1, std::int64_t interval);
-inline ChartPolyline BuildPolyline(const ChartData& data, int channel, const std::vector<ChartColumn>& columns,
-                                   int left, double top, double height, double v0, double v1,
-                                   std::int64_t interval) {
-    return BuildPolyline(data, channel, columns.data(), columns.size(), left, top, height, v0, v1, interval);
-}

@@ -21,7 +21,10 @@ const std::size_t kCutSearch = 64 * 1024;
 class PieceSink : public KvfSink {
 public:
     explicit PieceSink(KvfPiece* piece) : m_pPiece(piece) {}
-    void OnRecord(const KvfRecord& record) override { m_pPiece->samples.push_back(MakeSample(record)); }
+    void OnRecord(const KvfRecord& record) override {
+        m_pPiece->samples.push_back(MakeSample(record));
+        m_pPiece->places.push_back(KvfPlace{record.offset, record.length});
+    }
     void OnDamage(std::uint64_t, std::uint64_t, const char*) override {}
 
 private:
@@ -49,6 +52,7 @@ PieceStatus ParsePiece(KvfSource& source, std::uint64_t begin, std::uint64_t sto
         reader.Resume(begin, 0, 0);
     // A piece holds about a record per 100 bytes at most of a real log.
     piece->samples.reserve(static_cast<std::size_t>((stop - begin) / 100 + 16));
+    piece->places.reserve(piece->samples.capacity());
     const std::size_t pos = reader.ScanStored(view->data, static_cast<std::size_t>(viewEnd - begin), begin,
                                               static_cast<std::size_t>(stop - begin));
     piece->end = begin + pos;
@@ -57,11 +61,11 @@ PieceStatus ParsePiece(KvfSource& source, std::uint64_t begin, std::uint64_t sto
     return reader.IsForeign() ? kForeignPiece : kParsed;
 }
 
-// Where each piece begins: 0, then the first record start after each cut.
-bool CutPoints(KvfSource& source, std::size_t pieceBytes, std::vector<std::uint64_t>* pStarts) {
+// Where each piece begins: from, then the first record start after each cut.
+bool CutPoints(KvfSource& source, std::size_t pieceBytes, std::uint64_t from, std::vector<std::uint64_t>* pStarts) {
     const std::uint64_t size = source.Size();
-    pStarts->assign(1, 0);
-    for (std::uint64_t cut = pieceBytes; cut < size; cut += pieceBytes) {
+    pStarts->assign(1, from);
+    for (std::uint64_t cut = from + pieceBytes; cut < size; cut += pieceBytes) {
         const std::size_t window = static_cast<std::size_t>(
             std::min<std::uint64_t>(size - cut, std::min(pieceBytes, kCutSearch) + KvfReader::kMaxRecord));
         std::unique_ptr<KvfSource::View> view = source.Map(cut, window);
@@ -140,7 +144,8 @@ void Worker(Shared* shared, KvfSource* source) {
 }  // namespace
 
 KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t pieceBytes,
-                                    const std::function<void(KvfPiece&)>& deliver, const std::atomic<bool>* pAbort) {
+                                    const std::function<void(KvfPiece&)>& deliver, const std::atomic<bool>* pAbort,
+                                    std::uint64_t from) {
     KvfParallelResult result;
     Shared shared;
     std::vector<std::thread> workers;
@@ -157,7 +162,7 @@ KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t 
     };
     try {
         pieceBytes = std::max<std::size_t>(pieceBytes, 1024);
-        if (!CutPoints(source, pieceBytes, &shared.starts))
+        if (!CutPoints(source, pieceBytes, from, &shared.starts))
             return finish(KvfParallelResult::kNoView);
         shared.pieces.resize(shared.Count());
         shared.status.resize(shared.Count(), kParsed);
@@ -169,7 +174,7 @@ KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t 
                 break;  // fewer threads, then
             }
         }
-        std::uint64_t reached = 0;  // where the pieces handed on stopped
+        std::uint64_t reached = from;  // where the pieces handed on stopped
         std::unique_lock<std::mutex> held(shared.lock);
         while (shared.delivered < shared.Count()) {
             if (shared.stop)
@@ -194,7 +199,7 @@ KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t 
                 return finish(KvfParallelResult::kNoView);
             if (status == kForeignPiece)
                 return finish(KvfParallelResult::kForeign);
-            if (k > 0 && reached != piece->begin) {
+            if (reached != piece->begin) {
                 // A record of the piece before ran over this one's start: read
                 // on from where that record ended (damage can make this).
                 const std::uint64_t from = reached, stop = std::max(reached, shared.starts[k + 1]);

@@ -28,9 +28,17 @@ public:
     virtual std::unique_ptr<View> Map(std::uint64_t offset, std::size_t size) = 0;
 };
 
+// Where a record lies in its file.
+struct KvfPlace {
+    std::uint64_t offset;
+    std::uint32_t length;
+};
+
 // What one piece of the file holds.
 struct KvfPiece {
     std::vector<KvfSample> samples;
+    std::vector<KvfPlace> places;  // of each sample's record
+    std::uint32_t file = 0;        // which of a series' files (set by the one who reads the series)
     std::uint64_t records = 0, damaged = 0;
     std::uint64_t begin = 0, end = 0;  // file offsets: where reading began and stopped
 };
@@ -46,10 +54,12 @@ struct KvfParallelResult {
 // Reads the whole source on `threads` threads in pieces of about
 // pieceBytes; deliver gets each piece in file order on the calling thread
 // (and may keep its samples). pAbort, when set, stops reading between pieces.
-// An allocation failure on any thread ends reading with kNoMemory.
+// An allocation failure on any thread ends reading with kNoMemory. Reading
+// may begin at a record's start (`from`, where an earlier reading stopped):
+// records and damage are then counted from there.
 KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t pieceBytes,
                                     const std::function<void(KvfPiece&)>& deliver,
-                                    const std::atomic<bool>* pAbort = nullptr);
+                                    const std::atomic<bool>* pAbort = nullptr, std::uint64_t from = 0);
 
 // Memory for the file a thread parses at once, on top of its samples.
 inline std::size_t KvfViewBytes(std::size_t pieceBytes) { return pieceBytes + KvfReader::kMaxRecord; }

@@ -133,3 +133,42 @@ std::string KvfTimeline::Zone(std::int64_t axis) const {
 std::string KvfTimeline::Text(std::int64_t axis, bool withZone) const {
     return FormatCivilSeconds(Local(axis)) + (withZone ? " " + FormatUtcOffset(OffsetAt(axis)) : Zone(axis));
 }
+
+// Layout: started, the last instant, axis and wall clock, the recent steps'
+// count, next slot and ring, the lead and its repeat, the shifts, then each
+// clock step's four numbers.
+std::vector<std::int64_t> KvfTimeline::State() const {
+    std::vector<std::int64_t> state = {m_bStarted, m_prevInstant, m_prevAxis, m_prevLocal, m_nRecent, m_nNextRecent};
+    state.insert(state.end(), m_recent, m_recent + kRecentSteps);
+    state.insert(state.end(), {m_bLead, m_nLeadRepeat, m_firstShift, m_shift});
+    for (const ClockStep& step : m_steps)
+        state.insert(state.end(), {step.axis, step.shift, step.back, step.localBefore});
+    return state;
+}
+
+bool KvfTimeline::Restore(const std::vector<std::int64_t>& state) {
+    const std::size_t head = 6 + kRecentSteps + 4;
+    if (state.size() < head || (state.size() - head) % 4 != 0 || (state[0] != 0 && state[0] != 1) ||
+        state[4] < 0 || state[4] > kRecentSteps || state[5] < 0 || state[5] >= kRecentSteps ||
+        (state[6 + kRecentSteps] != 0 && state[6 + kRecentSteps] != 1))
+        return false;
+    std::vector<ClockStep> steps;
+    for (std::size_t i = head; i < state.size(); i += 4) {
+        steps.push_back(ClockStep{state[i], state[i + 1], state[i + 2], state[i + 3]});
+        if (steps.size() > 1 && steps[steps.size() - 2].axis > steps.back().axis)
+            return false;  // looked up by axis time: they must come in its order
+    }
+    m_bStarted = state[0] != 0;
+    m_prevInstant = state[1];
+    m_prevAxis = state[2];
+    m_prevLocal = state[3];
+    m_nRecent = static_cast<int>(state[4]);
+    m_nNextRecent = static_cast<int>(state[5]);
+    std::copy(state.begin() + 6, state.begin() + 6 + kRecentSteps, m_recent);
+    m_bLead = state[6 + kRecentSteps] != 0;
+    m_nLeadRepeat = state[7 + kRecentSteps];
+    m_firstShift = state[8 + kRecentSteps];
+    m_shift = state[9 + kRecentSteps];
+    m_steps.swap(steps);
+    return true;
+}

@@ -47,6 +47,12 @@ public:
     // axis times).
     bool Undecided() const { return m_bLead; }
 
+    // What the records placed so far left (for a summary of a log read
+    // before), and taking it back: false, and nothing changed, when the
+    // numbers are no such state.
+    std::vector<std::int64_t> State() const;
+    bool Restore(const std::vector<std::int64_t>& state);
+
     std::int64_t Instant(std::int64_t axis) const;
     // Seconds east of UTC at that axis time.
     int OffsetAt(std::int64_t axis) const;

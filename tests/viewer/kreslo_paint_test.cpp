@@ -251,7 +251,7 @@ TEST_F(KresloWindow, ALogWhoseTimesGoBackOpensInBoundedWork) {
     }
     Write(dir / "backwards.kvf", log);
     ASSERT_TRUE(Open(dir / "backwards.kvf"));
-    const ChartData& data = window->Document()->Data();
+    const ChartSamples& data = window->Document()->Data();
     ASSERT_EQ(data.Size(), static_cast<std::size_t>(n));
     EXPECT_EQ(window->Document()->Records(), static_cast<std::uint64_t>(n));
     EXPECT_EQ(window->Document()->Timeline().Steps().size(), static_cast<std::size_t>(n - 1));

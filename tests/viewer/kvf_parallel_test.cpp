@@ -1,9 +1,11 @@
 // A log read in pieces on several threads gives what one reader fed the
 // whole file gives: the same records, damage counted the same, the same
 // place to go on from; foreign files are told; a clock set back is sorted
-// once, in bounded work.
+// once, in bounded work; a log kept in its files answers as one held in
+// memory.
 #include "kvf_test_data.h"
 #include "viewer/chart_data.h"
+#include "viewer/chart_file_data.h"
 #include "viewer/kvf_parallel.h"
 
 #include <gtest/gtest.h>
@@ -167,4 +169,85 @@ TEST(KvfParallel, DescendingTimesAreSortedOnceInBoundedWork) {
         ASSERT_LT(data.Time(i - 1), data.Time(i));
     // ...and the last record written, the earliest time, comes first.
     EXPECT_EQ(data.Value(0, 1), static_cast<float>((n - 1) % 100));
+}
+
+void ExpectSameColumn(const ChartColumn& a, const ChartColumn& b) {
+    ASSERT_EQ(a.Empty(), b.Empty());
+    if (a.Empty())
+        return;
+    EXPECT_EQ(a.firstIndex, b.firstIndex);
+    EXPECT_EQ(a.lastIndex, b.lastIndex);
+    EXPECT_EQ(a.minimum, b.minimum);
+    EXPECT_EQ(a.maximum, b.maximum);
+    EXPECT_EQ(a.first, b.first);
+    EXPECT_EQ(a.last, b.last);
+}
+
+// Damage, a gap and a change of the zone's time cut the runs of records
+// the file-kept log sums up; every answer read back from the file is the
+// one of the samples in memory (far out, a column is whole runs: the
+// extremes in view stay the same).
+TEST(KvfParallel, ALogKeptInItsFileAnswersAsOneHeldInMemory) {
+    std::mt19937 rng(7);
+    std::string log;
+    for (int i = 0; i < 3000; ++i)
+        if (i < 1000 || i >= 1100)
+            log += Tick(i);
+    for (int k = 0; k < 10; ++k)
+        log[rng() % log.size()] ^= 0x55;
+    auto source = std::make_shared<StringSource>(log);
+    ChartData memory;
+    ChartFileData files([source](std::uint16_t) { return source; });
+    std::size_t placed = 0;
+    ReadKvfInParallel(*source, 2, 4096, [&](KvfPiece& piece) {
+        std::vector<std::int64_t> wall(piece.samples.size());
+        for (std::size_t i = 0; i < wall.size(); ++i, ++placed) {
+            wall[i] = piece.samples[i].seconds;
+            if (placed >= 2000)
+                piece.samples[i].seconds += 7200;
+        }
+        memory.Extend(piece.samples.data(), piece.samples.size());
+        files.Extend(piece.samples.data(), wall.data(), piece.places.data(), wall.size(), 0);
+    });
+    memory.Settle();
+    const std::size_t n = memory.Size();
+    ASSERT_EQ(files.Size(), n);
+    ASSERT_GT(files.Chunks().size(), 14u);
+    EXPECT_EQ(files.ChannelsSeen(), memory.ChannelsSeen());
+    EXPECT_EQ(files.Interval(1), memory.Interval(1));
+    ExpectSameSamples(std::vector<KvfSample>{files.Sample(0), files.Sample(n / 2), files.Sample(n - 1)},
+                      std::vector<KvfSample>{memory.Sample(0), memory.Sample(n / 2), memory.Sample(n - 1)});
+    for (std::size_t i = 0; i < n; ++i)
+        ASSERT_EQ(files.Time(i), memory.Time(i)) << i;
+    const double first = static_cast<double>(memory.FirstTime()), last = static_cast<double>(memory.LastTime());
+    for (double t = first - 5; t <= last + 5; t += 7.3)
+        ASSERT_EQ(files.LowerBound(t), memory.LowerBound(t)) << t;
+    for (int k = 0; k < 100; ++k) {
+        const std::size_t b = rng() % n, e = b + rng() % 2000;
+        for (int c = 0; c < kKvfChannels; ++c)
+            ExpectSameColumn(files.Summary(c, b, e), memory.Summary(c, b, e));
+        const double t0 = first + rng() % 40000, t1 = t0 + rng() % 20000;
+        const ChartStats a = files.Stats(2, t0, t1), m = memory.Stats(2, t0, t1);
+        ASSERT_EQ(a.count, m.count);
+        EXPECT_EQ(a.minimum, m.minimum);
+        EXPECT_EQ(a.maximum, m.maximum);
+        EXPECT_NEAR(a.mean, m.mean, 1e-6);
+    }
+    for (int width : {300, 5}) {
+        const std::vector<ChartColumn> a = files.AllColumns(first - 100, last + 100, width),
+                                       m = memory.AllColumns(first - 100, last + 100, width);
+        ASSERT_EQ(a.size(), m.size());
+        for (int c = 0; c < kKvfChannels && width == 300; ++c)
+            for (int x = 0; x < width; ++x)
+                ExpectSameColumn(a[c * width + x], m[c * width + x]);
+        float lowA = 1e9f, lowM = 1e9f, highA = -1e9f, highM = -1e9f;
+        for (std::size_t k = 0; k < a.size(); ++k) {
+            if (!a[k].Empty())
+                lowA = std::min(lowA, a[k].minimum), highA = std::max(highA, a[k].maximum);
+            if (!m[k].Empty())
+                lowM = std::min(lowM, m[k].minimum), highM = std::max(highM, m[k].maximum);
+        }
+        EXPECT_EQ(lowA, lowM);
+        EXPECT_EQ(highA, highM);
+    }
 }

@@ -7,17 +7,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// Samples a log of this many bytes will hold, as its first piece tells:
-// room is made once, with a margin (what is never touched costs no memory).
-std::size_t ExpectedSamples(const KvfPiece& first, std::uint64_t fileSize) {
-    const std::uint64_t bytes = first.end > first.begin ? first.end - first.begin : 1;
-    return static_cast<std::size_t>(static_cast<double>(first.samples.size()) * fileSize / bytes * 1.1) + 1024;
-}
-
-}  // namespace
-
 CChartDocument::CChartDocument(const std::wstring& path, const ZoneChoice& zone)
     : CChartDocument(std::vector<std::wstring>{path}, zone) {}
 
@@ -27,6 +16,7 @@ CChartDocument::CChartDocument(const std::vector<std::wstring>& paths, const Zon
       m_zone(zone),
       m_pRules(MakeZoneRules(zone)),
       m_timeline(*m_pRules),
+      m_data([this](std::uint16_t file) { return OpenFile(file); }),
       m_reader(this),
       m_nOffset(0),
       m_nTaken(0),
@@ -43,15 +33,16 @@ CChartDocument::CChartDocument(const std::vector<std::wstring>& paths, const Zon
 CChartDocument::Result CChartDocument::ReadWhole(const std::wstring& path, int threads,
                                                  const std::function<void(KvfPiece&)>& deliver,
                                                  const std::atomic<bool>* pAbort, KvfParallelResult* pResult,
-                                                 DWORD* pError) {
+                                                 DWORD* pError, std::uint64_t from) {
     CKvfFileSource source(path);
     *pError = source.LastError();
+    pResult->end = from;
     if (!source.IsOpen())
         return kOpenFailed;
-    if (source.Size() == 0)
+    if (source.Size() <= from)
         return kNothingNew;
     // Pieces of 4 MB: what the threads hold of the file at once stays small.
-    *pResult = ReadKvfInParallel(source, threads, 4u << 20, deliver, pAbort);
+    *pResult = ReadKvfInParallel(source, threads, 4u << 20, deliver, pAbort, from);
     switch (pResult->outcome) {
     case KvfParallelResult::kRead:
         return kRead;
@@ -73,27 +64,48 @@ void CChartDocument::TakePiece(KvfPiece& piece) {
     const bool first = m_nTaken == 0;
     if (piece.begin == 0)
         m_nTakenBefore = m_nTaken;
-    m_timeline.Place(piece.samples.data(), piece.samples.size());
-    m_data.Extend(piece.samples.data(), piece.samples.size());
+    Place(piece);
     m_nTaken = m_nTakenBefore + piece.end;
-    if (first) {
-        m_nFileSize = 0;
-        for (const std::wstring& path : m_paths) {
-            LARGE_INTEGER size = {};
-            CHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
-            if (file.IsValid() && GetFileSizeEx(file.Get(), &size))
-                m_nFileSize += static_cast<std::uint64_t>(size.QuadPart);
-        }
-        if (!piece.samples.empty())
-            m_data.Reserve(ExpectedSamples(piece, m_nFileSize));
+    if (first)
+        MeasureFiles();
+}
+
+void CChartDocument::MeasureFiles() {
+    m_nFileSize = 0;
+    for (const std::wstring& path : m_paths) {
+        LARGE_INTEGER size = {};
+        CHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+        if (file.IsValid() && GetFileSizeEx(file.Get(), &size))
+            m_nFileSize += static_cast<std::uint64_t>(size.QuadPart);
     }
 }
 
-void CChartDocument::Loaded(const KvfParallelResult& result, const KvfParallelResult& earlier) {
-    m_nEarlierRecords = earlier.records;
-    m_nEarlierDamaged = earlier.damaged;
-    m_data.Settle();
+// The samples placed on the time axis, their wall clocks kept beside for the chunks.
+void CChartDocument::Place(KvfPiece& piece) {
+    m_wallClocks.resize(piece.samples.size());
+    for (std::size_t i = 0; i < piece.samples.size(); ++i)
+        m_wallClocks[i] = piece.samples[i].seconds;
+    m_timeline.Place(piece.samples.data(), piece.samples.size());
+    m_data.Extend(piece.samples.data(), m_wallClocks.data(), piece.places.data(), piece.samples.size(),
+                  static_cast<std::uint16_t>(std::min<std::size_t>(piece.file, 0xFFFF)));
+}
+
+std::shared_ptr<KvfSource> CChartDocument::OpenFile(std::uint16_t file) const {
+    if (file >= m_paths.size())
+        return nullptr;
+    std::shared_ptr<CKvfFileSource> source = std::make_shared<CKvfFileSource>(m_paths[file]);
+    return source->IsOpen() ? source : nullptr;
+}
+
+void CChartDocument::Loaded(const std::vector<KvfParallelResult>& files) {
+    m_fileReads = files;
+    const KvfParallelResult result = files.empty() ? KvfParallelResult() : files.back();
+    m_nEarlierRecords = m_nEarlierDamaged = 0;
+    for (std::size_t i = 0; i + 1 < files.size(); ++i) {
+        m_nEarlierRecords += files[i].records;
+        m_nEarlierDamaged += files[i].damaged;
+    }
     m_reader.Resume(result.end, result.records, result.damaged);
     m_nOffset = result.end;
 }
@@ -108,7 +120,10 @@ void CChartDocument::FollowNext(const std::wstring& path) {
     m_nOffset = 0;
 }
 
-void CChartDocument::OnRecord(const KvfRecord& record) { m_pending.push_back(MakeSample(record)); }
+void CChartDocument::OnRecord(const KvfRecord& record) {
+    m_pending.samples.push_back(MakeSample(record));
+    m_pending.places.push_back(KvfPlace{record.offset, record.length});
+}
 
 CChartDocument::Result CChartDocument::ReadMore(std::uint64_t maxBytes, const std::atomic<bool>* pAbort,
                                                 void (*pProgress)(void*, std::uint64_t, std::uint64_t), void* context) {
@@ -151,17 +166,17 @@ CChartDocument::Result CChartDocument::ReadMore(std::uint64_t maxBytes, const st
             break;
         m_reader.Feed(buffer.data(), got);
         m_nOffset += got;
-        if (!m_pending.empty()) {
-            m_timeline.Place(m_pending.data(), m_pending.size());
-            m_data.Extend(m_pending.data(), m_pending.size());
-            m_pending.clear();
+        if (!m_pending.samples.empty()) {
+            m_pending.file = static_cast<std::uint32_t>(m_paths.size() - 1);
+            Place(m_pending);
+            m_pending.samples.clear();
+            m_pending.places.clear();
         }
         if (pProgress != nullptr)
             pProgress(context, m_nOffset, total);
     }
     // Damage before a tail that may still become a record is told now.
     m_reader.Finish();
-    m_data.Settle();
     if (m_reader.IsForeign())
         return kForeign;
     return kRead;
@@ -234,7 +249,6 @@ public:
 CKvfFileSource::CKvfFileSource(const std::wstring& path)
     : m_file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)),
-      m_mapping(nullptr),
       m_nSize(0),
       m_dwError(0) {
     LARGE_INTEGER size;
@@ -244,19 +258,22 @@ CKvfFileSource::CKvfFileSource(const std::wstring& path)
         return;
     }
     m_nSize = static_cast<std::uint64_t>(size.QuadPart);
-    // Mapped as it is now: bytes the recorder adds later are read on by the follower.
-    if (m_nSize > 0)
-        m_mapping.Attach(
-            CreateFileMappingW(m_file.Get(), nullptr, PAGE_READONLY, size.HighPart, size.LowPart, nullptr));
 }
 
 std::unique_ptr<KvfSource::View> CKvfFileSource::Map(std::uint64_t offset, std::size_t size) {
-    if (m_mapping.IsValid()) {
+    // Mapped as it was when opened, for this view only: a chart keeps its
+    // files open, and a file mapped between views could not be emptied by
+    // the recorder starting it again.
+    CHandle mapping(m_nSize > 0 ? CreateFileMappingW(m_file.Get(), nullptr, PAGE_READONLY,
+                                                     static_cast<DWORD>(m_nSize >> 32), static_cast<DWORD>(m_nSize),
+                                                     nullptr)
+                                : nullptr);
+    if (mapping.IsValid()) {
         SYSTEM_INFO si;
         GetSystemInfo(&si);
         const std::uint64_t start = offset - offset % si.dwAllocationGranularity;
         const std::size_t skip = static_cast<std::size_t>(offset - start);
-        const void* base = MapViewOfFile(m_mapping.Get(), FILE_MAP_READ, static_cast<DWORD>(start >> 32),
+        const void* base = MapViewOfFile(mapping.Get(), FILE_MAP_READ, static_cast<DWORD>(start >> 32),
                                          static_cast<DWORD>(start), skip + size);
         if (base != nullptr) {
             std::unique_ptr<View> view(new CMappedView(base));

@@ -1,5 +1,6 @@
-// One binary log open in the viewer: its samples with their pyramid, and the
-// reader that has consumed the file so far, so that bytes appended while the
+// One binary log open in the viewer: its records summed up in chunks (the
+// records themselves read back from the files when a drawing needs them),
+// and the reader that has consumed the file so far, so that bytes appended while the
 // log is recorded are read on from where reading stopped. A series (a file a
 // day, week or month) is one log: its files are read in time order, the
 // last one followed.
@@ -7,7 +8,8 @@
 
 #include "framework/handles.h"
 #include "recording/log_names.h"
-#include "viewer/chart_data.h"
+#include "viewer/chart_file_data.h"
+#include "viewer/chart_summary.h"
 #include "viewer/kvf_parallel.h"
 #include "viewer/kvf_reader.h"
 #include "viewer/kvf_timeline.h"
@@ -38,12 +40,25 @@ public:
     // parsed on `threads` threads; deliver gets its pieces in file order on
     // the calling thread, to be given to TakePiece on the document's own
     // thread, and Loaded ends it there.
+    // `from`: where a summary's reading of the file stopped.
     static Result ReadWhole(const std::wstring& path, int threads, const std::function<void(KvfPiece&)>& deliver,
-                            const std::atomic<bool>* pAbort, KvfParallelResult* pResult, DWORD* pError);
+                            const std::atomic<bool>* pAbort, KvfParallelResult* pResult, DWORD* pError,
+                            std::uint64_t from = 0);
+    // The summary beside the first of these files, when it is to be
+    // believed for them (on a worker: it reads the files); false when there
+    // is none or it is stale or foreign.
+    static bool FindSummary(const std::vector<std::wstring>& paths, const ZoneChoice& zone, ChartSummary* pSummary);
+    // Takes a summary FindSummary found, on the document's own thread,
+    // before any piece; false, and nothing taken, when it does not fit.
+    bool TakeSummary(ChartSummary& summary);
+    // Writes the summary of what was read beside the first file (quietly
+    // nothing where it cannot be written). Call after Loaded.
+    bool SaveSummary() const;
     // The piece's samples are placed on the time axis here, in file order.
     void TakePiece(KvfPiece& piece);
-    // earlier: the records and damage of the series' files before the last.
-    void Loaded(const KvfParallelResult& result, const KvfParallelResult& earlier = KvfParallelResult());
+    // files: what reading each of the series' files gave (a summary's
+    // figures counted in), the last one's reading to be gone on with.
+    void Loaded(const std::vector<KvfParallelResult>& files);
     // The recorder went on in the series' next file (a new day): ReadMore
     // reads that one from its start from now on, after what was read.
     void FollowNext(const std::wstring& path);
@@ -52,7 +67,7 @@ public:
     const std::vector<std::wstring>& Paths() const { return m_paths; }
     // "pomiar.kvf", or for a series "pomiar_2026-12-01.kvf ... pomiar_2026-12-31.kvf (31 plik\xF3w)".
     std::string Title1250() const;
-    const ChartData& Data() const { return m_data; }
+    const ChartFileData& Data() const { return m_data; }
     const KvfTimeline& Timeline() const { return m_timeline; }
     const ZoneChoice& Zone() const { return m_zone; }
     // The channels' names from the names file beside the log, as it was
@@ -68,6 +83,9 @@ public:
 
 private:
     void OnRecord(const KvfRecord& record) override;
+    void Place(KvfPiece& piece);
+    void MeasureFiles();
+    std::shared_ptr<KvfSource> OpenFile(std::uint16_t file) const;
     void OnDamage(std::uint64_t offset, std::uint64_t length, const char* what) override {}
 
     std::vector<std::wstring> m_paths;
@@ -76,14 +94,16 @@ private:
     ZoneChoice m_zone;
     std::unique_ptr<ZoneRules> m_pRules;
     KvfTimeline m_timeline;
-    ChartData m_data;
+    ChartFileData m_data;
     KvfReader m_reader;
-    std::vector<KvfSample> m_pending;  // records of the piece being read
+    KvfPiece m_pending;  // records of the bytes being read
+    std::vector<std::int64_t> m_wallClocks;
     std::uint64_t m_nOffset;           // bytes of the file fed to the reader
     std::uint64_t m_nTaken;
     std::uint64_t m_nTakenBefore = 0;  // bytes of the series' files read before this one
     std::uint64_t m_nEarlierRecords = 0, m_nEarlierDamaged = 0;
     std::uint64_t m_nFileSize;  // when the whole file was first read
+    std::vector<KvfParallelResult> m_fileReads;  // by file, as Loaded got them
     DWORD m_dwError;
 };
 
@@ -99,7 +119,6 @@ public:
 
 private:
     CHandle m_file;
-    CHandle m_mapping;  // null when the file cannot be mapped
     std::uint64_t m_nSize;
     DWORD m_dwError;
 };

@@ -98,7 +98,7 @@ KresloSettings LoadKresloSettings(const std::wstring& strProgramPath) {
 
 CChartWindow::CChartWindow(const KresloSettings& settings)
     : m_settings(settings), m_zone(), m_hZoneMenu(nullptr), m_bLoadShown(false), m_bAbort(false),
-      m_nLoaderThreads(0), m_loadResult(), m_dwLoadError(0), m_pieceSlots(nullptr), m_bPieceFailed(false), m_fitted(),
+      m_nLoaderThreads(0), m_dwLoadError(0), m_pieceSlots(nullptr), m_bPieceFailed(false), m_fitted(),
       m_nLastLoadPaint(0), m_nProgress(0), m_lastResult(CChartDocument::kRead),
       m_view{0, 1, 0, 1, false}, m_bHidden(), m_hStatus(nullptr), m_bChartDirty(true), m_cxClient(0), m_cyClient(0),
       m_drag(kNone), m_ptDown(), m_ptNow(), m_viewAtDown(), m_bMoved(false), m_bHover(false), m_tHover(0),
@@ -122,6 +122,7 @@ const AfxMsgMap* CChartWindow::GetThisMessageMap() {
         afx::OnMessage<WM_KRESLO_PROGRESS, &CChartWindow::OnProgress>(),
         afx::OnMessage<WM_KRESLO_LOADED, &CChartWindow::OnLoaded>(),
         afx::OnMessage<WM_KRESLO_PIECE, &CChartWindow::OnPiece>(),
+        afx::OnMessage<WM_KRESLO_SUMMARY, &CChartWindow::OnSummary>(),
         afx::OnCommand<ID_KRESLO_OPEN, &CChartWindow::OnFileOpen>(),
         afx::OnCommand<ID_KRESLO_EXPORT_CSV, &CChartWindow::OnExportCsv>(),
         afx::OnCommand<ID_KRESLO_EXPORT_PNG, &CChartWindow::OnExportPng>(),
@@ -253,7 +254,7 @@ void CChartWindow::OnPaint() {
 void CChartWindow::OnTimer(UINT_PTR id) {
     if (id != TIMER_KRESLO_FOLLOW || !m_pDoc || m_loader.IsStarted())
         return;
-    const ChartData& data = m_pDoc->Data();
+    const ChartSamples& data = m_pDoc->Data();
     const bool hadData = data.Size() > 0;
     const double previousEnd = static_cast<double>(data.LastTime());
     const std::uint64_t before = m_pDoc->Records();
@@ -312,7 +313,7 @@ void CChartWindow::FitAll() {
 void CChartWindow::FitValuesToView() {
     if (!m_pDoc)
         return;
-    const ChartData& data = m_pDoc->Data();
+    const ChartSamples& data = m_pDoc->Data();
     const std::size_t b = data.LowerBound(m_view.t0), e = data.LowerBound(m_view.t1);
     double lo = 0, hi = -1;
     for (int c = 0; c < kKvfChannels; ++c) {
@@ -349,7 +350,7 @@ void CChartWindow::UpdateStatus() {
         std::snprintf(pct, sizeof pct, "%d%%", m_nProgress / 10);
         text = "Wczytywanie pliku " + loading->Title1250() + ": " + pct;
     } else if (m_pDoc) {
-        const ChartData& data = m_pDoc->Data();
+        const ChartSamples& data = m_pDoc->Data();
         text = "Rekord\xF3w: " + Number(m_pDoc->Records());
         const KvfTimeline& timeline = m_pDoc->Timeline();
         // Offsets where the span has two, or the log is read with one of the user's choice.

@@ -67,6 +67,8 @@ public:
     bool IsLoading() const { return m_loader.IsStarted() != FALSE; }
     // Threads that parse a file being opened (all processors by default).
     void SetLoaderThreads(int n) { m_nLoaderThreads = n; }
+    // Logs this long or longer get a summary beside them once read (tests set less).
+    void SetSummaryBytes(std::uint64_t n) { m_nSummaryBytes = n; }
     // For changing the view from outside (tests, the bench): the chart is
     // then drawn again at the next paint.
     ChartView& View() {
@@ -88,6 +90,9 @@ private:
     LRESULT OnProgress(WPARAM wParam, LPARAM);
     LRESULT OnLoaded(WPARAM wParam, LPARAM);
     LRESULT OnPiece(WPARAM, LPARAM lParam);
+    LRESULT OnSummary(WPARAM, LPARAM lParam);
+    // After a piece or a summary was taken: the chart shows what is read so far.
+    void ShowLoading(CChartDocument* doc);
     // The document being read: not shown yet, or shown as m_pDoc.
     CChartDocument* LoadingDocument() const;
     // The view is as FitAll left it (the user has not moved it since).
@@ -147,10 +152,11 @@ private:
     bool m_bLoadShown;
     std::atomic<bool> m_bAbort;
     int m_nLoaderThreads;
+    std::uint64_t m_nSummaryBytes = 64u << 20;
     std::vector<std::wstring> m_loadPaths;  // the worker's copy
     unsigned m_nStillTicks = 0;              // follow ticks that found nothing new
-    KvfParallelResult m_loadResult;  // written by the worker before WM_KRESLO_LOADED: the last file's
-    KvfParallelResult m_loadEarlier;  // likewise: the records and damage of the files before it
+    std::vector<KvfParallelResult> m_loadFiles;  // written by the worker before WM_KRESLO_LOADED: each file's
+    bool m_bLoadRead = false;                    // likewise: a file was read (not all from a summary)
     std::wstring m_strLoadFailed;     // likewise: the file that could not be read
     DWORD m_dwLoadError;
     CHandle m_pieceSlots;            // semaphore: pieces posted and not yet taken, at most kPiecesInFlight

@@ -31,7 +31,8 @@ void CChartWindow::OpenFiles(const std::vector<std::wstring>& paths) {
     StopLoading();
     m_pLoading.reset(new CChartDocument(paths, m_zone));
     m_loadPaths = paths;
-    m_loadEarlier = KvfParallelResult();
+    m_loadFiles.clear();
+    m_bLoadRead = false;
     m_strLoadFailed.clear();
     m_nProgress = 0;
     m_bAbort = false;
@@ -46,7 +47,6 @@ void CChartWindow::OpenFiles(const std::vector<std::wstring>& paths) {
         } catch (const std::bad_alloc&) {
             r = CChartDocument::kNoMemory;
         }
-        m_loadResult = KvfParallelResult();
         OnLoaded(static_cast<WPARAM>(r), 1);
         return;
     }
@@ -56,26 +56,49 @@ void CChartWindow::OpenFiles(const std::vector<std::wstring>& paths) {
 }
 
 // A series' files one after another; the first that cannot be read ends it.
+// A summary found beside the first stands for what it covers: reading goes
+// on where it stopped.
 UINT CChartWindow::RunLoader() {
     CChartWindow* self = this;
     CChartDocument::Result r = CChartDocument::kNothingNew;
     try {
-        for (std::size_t i = 0; i < m_loadPaths.size(); ++i) {
+        std::vector<KvfParallelResult> files(m_loadPaths.size());
+        std::size_t i = 0;
+        std::uint64_t from = 0;
+        std::unique_ptr<ChartSummary> summary(new ChartSummary);
+        if (CChartDocument::FindSummary(m_loadPaths, m_zone, summary.get())) {
+            const std::size_t n = summary->files.size();
+            for (std::size_t k = 0; k < n; ++k) {
+                files[k].records = summary->files[k].records;
+                files[k].damaged = summary->files[k].damaged;
+                files[k].end = summary->files[k].size;
+            }
+            i = n - 1;
+            from = files[i].end;
+            if (PostMessageW(m_hWnd, WM_KRESLO_SUMMARY, 0, reinterpret_cast<LPARAM>(summary.get())))
+                summary.release();
+            else
+                files.assign(files.size(), KvfParallelResult()), i = 0, from = 0;
+        }
+        for (; i < m_loadPaths.size(); ++i, from = 0) {
             KvfParallelResult result;
             r = CChartDocument::ReadWhole(
                 m_loadPaths[i], self->m_nLoaderThreads > 0 ? self->m_nLoaderThreads : ProcessorCount(),
-                [self](KvfPiece& piece) { self->HandOver(piece); }, &self->m_bAbort, &result, &self->m_dwLoadError);
+                [self, i](KvfPiece& piece) {
+                    piece.file = static_cast<std::uint32_t>(i);
+                    self->HandOver(piece);
+                },
+                &self->m_bAbort, &result, &self->m_dwLoadError, from);
             if (r != CChartDocument::kRead && r != CChartDocument::kNothingNew) {
                 m_strLoadFailed = m_loadPaths[i];
                 break;
             }
-            if (i + 1 == m_loadPaths.size()) {
-                m_loadResult = result;
-            } else {
-                m_loadEarlier.records += result.records;
-                m_loadEarlier.damaged += result.damaged;
-            }
+            m_bLoadRead = m_bLoadRead || r == CChartDocument::kRead;
+            result.records += files[i].records;
+            result.damaged += files[i].damaged;
+            files[i] = result;
         }
+        m_loadFiles = files;
     } catch (const std::exception&) {
         r = CChartDocument::kNoMemory;  // told in the window; the program goes on
     }
@@ -112,9 +135,12 @@ void CChartWindow::StopLoading() {
     if (m_hWnd != nullptr) {
         // Its last messages are about a document that is gone.
         MSG msg;
-        while (PeekMessageW(&msg, m_hWnd, WM_KRESLO_PROGRESS, WM_KRESLO_PIECE, PM_REMOVE))
+        while (PeekMessageW(&msg, m_hWnd, WM_KRESLO_PROGRESS, WM_KRESLO_SUMMARY, PM_REMOVE)) {
             if (msg.message == WM_KRESLO_PIECE)
                 delete reinterpret_cast<KvfPiece*>(msg.lParam);
+            else if (msg.message == WM_KRESLO_SUMMARY)
+                delete reinterpret_cast<ChartSummary*>(msg.lParam);
+        }
     }
     m_pieceSlots.Close();
 }
@@ -144,6 +170,31 @@ LRESULT CChartWindow::OnPiece(WPARAM, LPARAM lParam) {
         m_bAbort = true;
         return 0;
     }
+    ShowLoading(doc);
+    return 0;
+}
+
+LRESULT CChartWindow::OnSummary(WPARAM, LPARAM lParam) {
+    std::unique_ptr<ChartSummary> summary(reinterpret_cast<ChartSummary*>(lParam));
+    CChartDocument* doc = LoadingDocument();
+    if (doc == nullptr || m_bPieceFailed)
+        return 0;
+    bool taken = false;
+    try {
+        taken = doc->TakeSummary(*summary);
+    } catch (const std::bad_alloc&) {
+    }
+    if (!taken) {
+        // Found sound by the worker, so only memory can fail here.
+        m_bPieceFailed = true;
+        m_bAbort = true;
+        return 0;
+    }
+    ShowLoading(doc);
+    return 0;
+}
+
+void CChartWindow::ShowLoading(CChartDocument* doc) {
     if (m_pLoading && m_pLoading->Data().Size() > 0) {
         // The first samples: this chart now replaces the one shown.
         m_pDoc = std::move(m_pLoading);
@@ -162,7 +213,6 @@ LRESULT CChartWindow::OnPiece(WPARAM, LPARAM lParam) {
         UpdateStatus();
         Invalidate();
     }
-    return 0;
 }
 
 bool CChartWindow::IsFitted() const {
@@ -186,7 +236,9 @@ LRESULT CChartWindow::OnLoaded(WPARAM wParam, LPARAM lParam) {
     const bool bRead = lParam == 0 && (r == CChartDocument::kRead || r == CChartDocument::kNothingNew);
     if (bRead) {
         try {
-            doc->Loaded(m_loadResult, m_loadEarlier);
+            doc->Loaded(m_loadFiles);
+            if (m_bLoadRead && doc->FileSize() >= m_nSummaryBytes)
+                doc->SaveSummary();  // the next opening need not read it all
         } catch (const std::bad_alloc&) {
             r = CChartDocument::kNoMemory;
         }

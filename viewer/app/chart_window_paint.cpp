@@ -95,7 +95,7 @@ int CChartWindow::LegendHit(POINT pt) const {
 std::size_t CChartWindow::NearestSample(double t) const {
     if (!m_pDoc || m_pDoc->Data().Size() == 0)
         return 0;
-    const ChartData& data = m_pDoc->Data();
+    const ChartSamples& data = m_pDoc->Data();
     std::size_t i = data.LowerBound(t);
     if (i == data.Size() || (i > 0 && t - data.Time(i - 1) < data.Time(i) - t))
         --i;
@@ -221,7 +221,7 @@ void CChartWindow::DrawAxes(HDC hDC, const RECT& plot) {
 }
 
 void CChartWindow::DrawLines(HDC hDC, const RECT& plot) {
-    const ChartData& data = m_pDoc->Data();
+    const ChartSamples& data = m_pDoc->Data();
     const std::int64_t interval = data.Interval(m_settings.nInterval);
     const int saved = SaveDC(hDC);
     // Lines may not cross the axes; clip in device units (the export's DC has another origin).
@@ -332,7 +332,7 @@ void CChartWindow::DrawPanel(HDC hDC, const RECT& panel) {
         Text(hDC, x, y, "Ko\xB3" "o myszy: powi\xEAkszenie", TA_LEFT | TA_TOP);
         return;
     }
-    const ChartData& data = m_pDoc->Data();
+    const ChartSamples& data = m_pDoc->Data();
     const bool hover = m_bHover || m_bCursorA;
     const double t = m_bHover ? m_tHover : m_tA;
     Text(hDC, x, y, m_bHover ? "Kursor" : (m_bCursorA ? "Kursor A" : "Kursor (wska\xBF mysz\xB9)"), TA_LEFT | TA_TOP);
