@@ -381,3 +381,47 @@ TEST_F(KresloWindow, DrawsTheAlarmLimitsOfEveryShownChannelAsDashedLines) {
     SendMessageW(*window, WM_LBUTTONUP, 0, MAKELPARAM(legendX, legendY));
     EXPECT_EQ(LimitRows(Picture(&w, &h), w, h, colour4), 0);
 }
+
+// A long log's summary beside it opens it again without reading it (damage
+// the summary does not cover stays unseen: it is believed), is read on from
+// where it stopped when the log has grown, and is not believed once the
+// log's end is not what it summed up, nor when it is cut short.
+TEST_F(KresloWindow, ALogsSummaryStandsForWhatItCoversAndNoMore) {
+    window->SetSummaryBytes(0);
+    const fs::path log = dir / "rok.kvf", summary = dir / "rok.kvf.summary";
+    std::string bytes = kreslotest::Log(0, 3000);
+    Write(log, bytes);
+    ASSERT_TRUE(Open(log));
+    ASSERT_TRUE(fs::exists(summary));
+    const CChartDocument* doc = window->Document();
+    const double t0 = static_cast<double>(doc->Data().FirstTime()), t1 = t0 + 3000;
+    auto columns = [&] { return doc->Data().AllColumns(t0, t1, 50); };
+    const std::vector<ChartColumn> before = columns();
+    bytes[bytes.size() / 2] ^= 0x55;
+    Write(log, bytes);
+    struct Row {
+        const char* change;
+        std::uint64_t records, damaged;
+    };
+    for (const Row& row : {Row{"middle", 3000, 0}, Row{"grown", 3100, 0}, Row{"end", 3098, 2}, Row{"cut", 3098, 2}}) {
+        SCOPED_TRACE(row.change);
+        if (std::string(row.change) == "grown")
+            Write(log, kreslotest::Log(3000, 100), true);
+        if (std::string(row.change) == "end") {
+            bytes += kreslotest::Log(3000, 100);
+            bytes[bytes.size() - 5] ^= 0x55;
+            Write(log, bytes);
+        }
+        if (std::string(row.change) == "cut")
+            fs::resize_file(summary, fs::file_size(summary) - 1);
+        ASSERT_TRUE(Open(log));
+        doc = window->Document();
+        EXPECT_EQ(doc->Records(), row.records);
+        EXPECT_EQ(doc->Damaged(), row.damaged);
+    }
+    // Read whole again, and summed up as the first time where nothing changed.
+    const std::vector<ChartColumn> after = columns();
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(after[5 * 50 + 3].minimum, before[5 * 50 + 3].minimum);
+    EXPECT_EQ(after[5 * 50 + 40].lastIndex, before[5 * 50 + 40].lastIndex);
+}

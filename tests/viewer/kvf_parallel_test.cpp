@@ -6,6 +6,7 @@
 #include "kvf_test_data.h"
 #include "viewer/chart_data.h"
 #include "viewer/chart_file_data.h"
+#include "viewer/chart_summary.h"
 #include "viewer/kvf_parallel.h"
 
 #include <gtest/gtest.h>
@@ -249,5 +250,43 @@ TEST(KvfParallel, ALogKeptInItsFileAnswersAsOneHeldInMemory) {
         }
         EXPECT_EQ(lowA, lowM);
         EXPECT_EQ(highA, highM);
+    }
+
+    // Its summary reads back as written; one whose checksum is right but
+    // whose chunks do not hang together or lie beyond their file is refused.
+    ChartSummary head;
+    head.files.push_back(ChartSummaryFile{"pomiar.kvf", log.size(), log.size(), n, 10, 0});
+    auto write = [&](const std::vector<ChartChunk>& chunks, const std::vector<ChartChunkChannel>* channels) {
+        std::string bytes;
+        WriteChartSummary(head, chunks, channels, [&bytes](const void* p, std::size_t size) {
+            bytes.append(static_cast<const char*>(p), size);
+            return true;
+        });
+        return bytes;
+    };
+    auto parse = [](const std::string& bytes, ChartSummary* s) {
+        return ParseChartSummary(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), s);
+    };
+    ChartSummary back;
+    const std::string bytes = write(files.Chunks(), files.ChunkChannels());
+    ASSERT_TRUE(parse(bytes, &back));
+    ChartFileData again([source](std::uint16_t) { return source; });
+    ASSERT_TRUE(again.Restore(std::move(back.chunks), back.channels));
+    for (std::size_t i = 0; i < n; i += 97)
+        ASSERT_EQ(again.Time(i), files.Time(i));
+    EXPECT_FALSE(parse(bytes.substr(0, bytes.size() - 1), &back));
+    for (int k = 0; k < 4; ++k) {
+        std::vector<ChartChunk> chunks = files.Chunks();
+        std::vector<ChartChunkChannel> channels[kKvfChannels];
+        for (int c = 0; c < kKvfChannels; ++c)
+            channels[c] = files.ChunkChannels()[c];
+        const int last = static_cast<int>(chunks.size()) - 1;
+        switch (k) {
+        case 0: chunks[last].bytes = 100000; break;              // beyond the file
+        case 1: chunks[3].count = 0; break;                      // no records
+        case 2: chunks[3].firstTime = chunks[2].lastTime - 1; break;  // back in time
+        case 3: channels[1][3].first = channels[1][3].maximum + 1; break;
+        }
+        EXPECT_FALSE(parse(write(chunks, channels), &back)) << k;
     }
 }
