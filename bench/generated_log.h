@@ -8,14 +8,15 @@
 #include <cstdio>
 #include <string>
 
+// first: the number of the file's first record (a series' later file goes on in time).
 template <class ValueOf>  // double ValueOf(long record, int channel)
-bool GenerateLog(const char* path, long records, int startYear, int startMonth, ValueOf valueOf) {
+bool GenerateLog(const char* path, long records, int startYear, int startMonth, ValueOf valueOf, long first = 0) {
     std::FILE* f = std::fopen(path, "wb");
     if (!f)
         return false;
     std::string chunk;
     bool ok = true;
-    for (long i = 0; i < records && ok; ++i) {
+    for (long i = first; i < first + records && ok; ++i) {
         const long t = i * 10;
         const long day = t / 86400;
         const int months = startMonth - 1 + static_cast<int>(day / 28);

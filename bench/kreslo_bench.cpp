@@ -1,6 +1,8 @@
 // The chart viewer on a generated log of a million records (nine channels,
 // a tick every ten seconds: eleven and a half days). Prints figures only.
-//   qm487-bench-kreslo [FILE] [RECORDS]   (RECORDS 0: FILE exists, is only read)
+//   qm487-bench-kreslo [FILE] [RECORDS] [FILES]   (RECORDS 0: the files exist, are only read)
+// FILES > 1: the records spread over that many files, FILE_0001.kvf ... (365:
+// a file a day), read as one series.
 // Natively and under Wine: reading the file into its chunks as Kreslo does
 // (on all processors, and on one), the anonymous memory (the mapped file's
 // pages are the page cache's), the file's bytes merely touched for
@@ -11,6 +13,7 @@
 #include "generated_log.h"
 #include "recording/binary_log.h"
 #include "viewer/chart_file_data.h"
+#include "viewer/chart_summary.h"
 #include "viewer/host_zone.h"
 #include "viewer/kvf_parallel.h"
 #include "viewer/kvf_reader.h"
@@ -150,37 +153,44 @@ int Processors() {
 // Reads the file as Kreslo opens it: pieces parsed on `threads` threads,
 // placed on the time axis with this computer's zone and summed up into
 // chunks in order. Prints the figures; false when unreadable.
-bool Load(const char* path, int threads, ChartFileData* data) {
+bool Load(const std::vector<std::string>& paths, int threads, ChartFileData* data) {
     const Clock::time_point start = Clock::now();
     const double cpu = ProcessorSeconds();
-    FileSource source(path);
-    if (!source.IsOpen())
-        return false;
     g_nPeakAnonymousKb = 0;
     const long before = NoteMemory();
     double firstPiece = -1, storing = 0;
     const std::unique_ptr<ZoneRules> zone = MakeHostZoneRules();
     KvfTimeline timeline(*zone);
     std::vector<std::int64_t> wall;
-    const KvfParallelResult r = ReadKvfInParallel(source, threads, 4u << 20, [&](KvfPiece& piece) {
-        const Clock::time_point stored = Clock::now();
-        wall.resize(piece.samples.size());
-        for (std::size_t i = 0; i < wall.size(); ++i)
-            wall[i] = piece.samples[i].seconds;
-        timeline.Place(piece.samples.data(), piece.samples.size());
-        data->Extend(piece.samples.data(), wall.data(), piece.places.data(), wall.size(), 0);
-        storing += Since(stored);
-        if (firstPiece < 0 && data->Size() > 0)
-            firstPiece = Since(start);
-        if (piece.begin % (64u << 20) < (4u << 20))
-            NoteMemory();
-    });
+    std::uint64_t records = 0;
+    bool failed = false;
+    for (std::size_t f = 0; f < paths.size(); ++f) {
+        FileSource source(paths[f].c_str());
+        if (!source.IsOpen())
+            return false;
+        const KvfParallelResult r = ReadKvfInParallel(source, threads, 4u << 20, [&](KvfPiece& piece) {
+            const Clock::time_point stored = Clock::now();
+            wall.resize(piece.samples.size());
+            for (std::size_t i = 0; i < wall.size(); ++i)
+                wall[i] = piece.samples[i].seconds;
+            timeline.Place(piece.samples.data(), piece.samples.size());
+            data->Extend(piece.samples.data(), wall.data(), piece.places.data(), wall.size(),
+                         static_cast<std::uint16_t>(f));
+            storing += Since(stored);
+            if (firstPiece < 0 && data->Size() > 0)
+                firstPiece = Since(start);
+            if (piece.begin % (64u << 20) < (4u << 20))
+                NoteMemory();
+        });
+        records += r.records;
+        failed = failed || r.outcome != KvfParallelResult::kRead;
+    }
     const double load = Since(start);
-    std::printf("read into chunks, %d thread%s, file mapped: %.3f s (processor %.3f s; first piece ready after "
+    std::printf("read into chunks, %d thread%s, file%s mapped: %.3f s (processor %.3f s; first piece ready after "
                 "%.3f s; placing and summing up in order on one thread %.3f s); %llu records%s; chunks %.1f MB "
                 "(%.2f bytes per record); anonymous memory: %.1f MB before, peak %.1f MB while reading\n",
-                threads, threads == 1 ? "" : "s", load, ProcessorSeconds() - cpu, firstPiece, storing,
-                static_cast<unsigned long long>(r.records), r.outcome == KvfParallelResult::kRead ? "" : " (FAILED)",
+                threads, threads == 1 ? "" : "s", paths.size() == 1 ? "" : "s", load, ProcessorSeconds() - cpu,
+                firstPiece, storing, static_cast<unsigned long long>(records), failed ? " (FAILED)" : "",
                 data->ChunkBytes() / 1048576.0,
                 static_cast<double>(data->ChunkBytes()) / std::max<std::size_t>(1, data->Size()), before / 1024.0,
                 NoteMemory() / 1024.0);
@@ -191,6 +201,8 @@ bool Load(const char* path, int threads, ChartFileData* data) {
 void TouchFile(const char* path, int threads) {
     FileSource source(path);
     const std::uint64_t size = source.Size();
+    if (size == 0)
+        return;
     const Clock::time_point start = Clock::now();
     std::atomic<std::uint64_t> sum{0};
     std::vector<std::thread> workers;
@@ -215,22 +227,72 @@ void TouchFile(const char* path, int threads) {
                 s, size / s / 1e9, static_cast<unsigned long long>(sum.load() & 1));
 }
 
-std::shared_ptr<KvfSource> Opener(const char* path) {
-    auto source = std::make_shared<FileSource>(path);
-    return source->IsOpen() ? source : nullptr;
+ChartFileData::Opener Opener(const std::vector<std::string>& paths) {
+    return [paths](std::uint16_t file) -> std::shared_ptr<KvfSource> {
+        auto source = std::make_shared<FileSource>(paths[file].c_str());
+        return source->IsOpen() ? source : nullptr;
+    };
 }
 
-void PortableFigures(const char* path) {
+// The summary written beside the first file, then taken back as Kreslo
+// takes it when the log is opened again: the first full chart without the
+// chunks computed anew.
+void SummaryFigures(const std::vector<std::string>& paths, const ChartFileData& data) {
+    const std::string path = paths[0] + kChartSummarySuffix;
+    Clock::time_point t = Clock::now();
+    ChartSummary head;
+    for (const std::string& p : paths) {
+        FileSource source(p.c_str());
+        head.files.push_back(ChartSummaryFile{p, source.Size(), source.Size(), 0, 0, LogFingerprint(source, source.Size())});
+    }
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    const bool written = f != nullptr && WriteChartSummary(head, data.Chunks(), data.ChunkChannels(),
+                                                           [f](const void* p, std::size_t n) {
+                                                               return std::fwrite(p, 1, n, f) == n;
+                                                           });
+    if (f == nullptr || std::fclose(f) != 0 || !written)
+        return;
+    const double write = Since(t);
+    g_nPeakAnonymousKb = 0;
+    const long before = NoteMemory();
+    t = Clock::now();
+    ChartFileData again(Opener(paths));
+    {
+        FileSource file(path.c_str());
+        std::unique_ptr<KvfSource::View> view = file.Map(0, static_cast<std::size_t>(file.Size()));
+        ChartSummary summary;
+        if (!view || !ParseChartSummary(view->data, static_cast<std::size_t>(file.Size()), &summary))
+            return;
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            FileSource source(paths[i].c_str());
+            if (LogFingerprint(source, summary.files[i].size) != summary.files[i].fingerprint)
+                return;
+        }
+        again.Restore(std::move(summary.chunks), summary.channels);
+    }
+    const double taken = Since(t);
+    const std::vector<ChartColumn> all = again.AllColumns(static_cast<double>(again.FirstTime()),
+                                                          static_cast<double>(again.LastTime()) + 1, 1000);
+    std::printf("summary beside the log: %.1f MB written in %.3f s; opened again from it: %.3f s to take it back "
+                "(read, checked against the files, chunks restored), %.3f s to the first full chart; anonymous "
+                "memory peak %.1f MB (%.1f MB before)\n",
+                FileSource(path.c_str()).Size() / 1048576.0, write, taken, Since(t), NoteMemory() / 1024.0,
+                before / 1024.0);
+    std::remove(path.c_str());
+}
+
+void PortableFigures(const std::vector<std::string>& paths) {
     const int threads = Processors();
     if (threads > 1) {
         // First and let go, so that the peak printed after each load is that load's.
-        ChartFileData one([path](std::uint16_t) { return Opener(path); });
-        Load(path, 1, &one);
+        ChartFileData one(Opener(paths));
+        Load(paths, 1, &one);
     }
-    ChartFileData data([path](std::uint16_t) { return Opener(path); });
-    if (!Load(path, threads, &data))
+    ChartFileData data(Opener(paths));
+    if (!Load(paths, threads, &data))
         return;
-    TouchFile(path, threads);
+    if (paths.size() == 1)
+        TouchFile(paths[0].c_str(), threads);
     const double first = static_cast<double>(data.FirstTime()), last = static_cast<double>(data.LastTime());
     // The last zoom: half a chunk's records a column, the most read back at once.
     const double closest = kChartChunk / 2.0 * 1000 / std::max<std::size_t>(1, data.Size());
@@ -256,6 +318,7 @@ void PortableFigures(const char* path) {
     }
     std::printf("chunks read back and held: %.1f MB; peak anonymous memory %.1f MB\n", data.CacheBytes() / 1048576.0,
                 NoteMemory() / 1024.0);
+    SummaryFigures(paths, data);
 }
 
 #if defined(_WIN32)
@@ -380,18 +443,29 @@ CBenchApp theApp;
 int main(int argc, char** argv) {
     const char* path = argc > 1 ? argv[1] : "kreslo-bench.kvf";
     const long records = argc > 2 ? std::atol(argv[2]) : 1000000;
+    const long files = argc > 3 ? std::max(1L, std::atol(argv[3])) : 1;
+    std::vector<std::string> paths;
+    for (long k = 0; k < files; ++k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "_%04ld.kvf", k + 1);
+        paths.push_back(files == 1 ? std::string(path) : std::string(path) + name);
+    }
     const Clock::time_point start = Clock::now();
     if (records > 0) {
         const auto value = [](long i, int c) { return 20.0 + c + ((i * (c + 3)) % 997) * 0.01; };
-        if (!GenerateLog(path, records, 2026, 1, value)) {
-            std::fprintf(stderr, "qm487-bench-kreslo: cannot write %s\n", path);
-            return 2;
+        for (long k = 0; k < files; ++k) {
+            const long first = records / files * k, count = k + 1 == files ? records - first : records / files;
+            if (!GenerateLog(paths[k].c_str(), count, 2026, 1, value, first)) {
+                std::fprintf(stderr, "qm487-bench-kreslo: cannot write %s\n", paths[k].c_str());
+                return 2;
+            }
         }
-        std::printf("generated %s: %ld records in %.2f s\n", path, records, Since(start));
+        std::printf("generated %s%s: %ld records in %.2f s\n", path, files == 1 ? "" : "_*.kvf", records, Since(start));
     }
 #if defined(_WIN32)
-    WindowFigures(path);  // first: the process's peak working set is then the window's
+    if (files == 1)
+        WindowFigures(path);  // first: the process's peak working set is then the window's
 #endif
-    PortableFigures(path);
+    PortableFigures(paths);
     return 0;
 }

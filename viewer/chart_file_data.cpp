@@ -128,10 +128,12 @@ void ChartFileData::Extend(const KvfSample* samples, const std::int64_t* wallClo
             e.last = v;
             e.lastAt = at;
             ++e.count;
-            // A log's value is a float of whole hundredths; anything else has no sum.
+            // A log's value is the float of whole hundredths, which rounding
+            // its hundredfold gives back (below 80,000 exactly): no division
+            // per value to check it.
             const double scaled = static_cast<double>(v) * 100.0;
-            const std::int64_t h = std::fabs(scaled) < 1e9 ? static_cast<std::int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5)) : 0;
-            if (e.sum != ChartChunkChannel::kNoSum && static_cast<float>(h) / 100.0f == v &&
+            const std::int64_t h = static_cast<std::int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5));
+            if (e.sum != ChartChunkChannel::kNoSum && std::fabs(scaled) < 8.0e6 &&
                 e.sum + h > ChartChunkChannel::kNoSum && e.sum + h <= std::numeric_limits<std::int32_t>::max())
                 e.sum = static_cast<std::int32_t>(e.sum + h);
             else

@@ -98,12 +98,27 @@ public:
 
 private:
     enum Result { kComplete, kIncomplete, kBad };
+    // The start of a channel group as last parsed ("22,4660,", stored form)
+    // and the date of the last record: the groups of a log begin alike and a
+    // day's records share their date, and bytes equal to these need not be
+    // parsed again.
+    struct GroupStart {
+        unsigned char bytes[16];
+        std::size_t length = 0;
+        std::int32_t sum = 0;
+        std::int64_t serial = 0;
+        unsigned char date[8];
+        bool bDate = false;
+        std::int32_t dateSum = 0;
+        int year = 0, month = 0, day = 0;
+    };
     // stored: the bytes as the file holds them (negated), avail of them.
-    // bText: fill record->text as well.
+    // bText: fill record->text as well. start: the last group start seen, or null.
     static Result ParseAt(const unsigned char* stored, std::size_t avail, KvfRecord* record, const char** what,
-                          bool bText);
+                          bool bText, GroupStart* start = nullptr);
     template <bool kBounded, bool kText>
-    static Result Parse(const unsigned char* stored, std::size_t avail, KvfRecord* record, const char** what);
+    static Result Parse(const unsigned char* stored, std::size_t avail, KvfRecord* record, const char** what,
+                        GroupStart* start);
     // Records and damage of data[pos, stop), data[0] at file offset base.
     void Scan(const unsigned char* data, std::size_t size, std::size_t* pPos, std::uint64_t base, std::size_t stop);
     void CloseDamage(std::uint64_t end);
@@ -122,6 +137,7 @@ private:
     bool m_bForeign;
     bool m_bFromStart;  // reading began at the file's first byte: a foreign file can be told
     bool m_bText;
+    GroupStart m_groupStart;
 };
 
 // "2009-03-17 08:05:00"

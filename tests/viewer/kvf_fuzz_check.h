@@ -35,10 +35,17 @@ inline const char* CheckReaderOn(const std::uint8_t* data, std::size_t size) {
         return "foreign in one reading only";
     if (whole.records.size() != pieces.records.size() || !(whole.damage == pieces.damage))
         return "pieces read differently";
-    for (std::size_t i = 0; i < whole.records.size(); ++i)
-        if (whole.records[i].offset != pieces.records[i].offset ||
-            whole.records[i].length != pieces.records[i].length)
+    for (std::size_t i = 0; i < whole.records.size(); ++i) {
+        // Read whole, a group's start and a date seen before are taken as
+        // they were read then; in small pieces everything is parsed.
+        const KvfRecord &w = whole.records[i], &p = pieces.records[i];
+        if (w.offset != p.offset || w.length != p.length || w.Seconds() != p.Seconds() || w.present != p.present ||
+            w.nSerialNumber != p.nSerialNumber)
             return "pieces read differently";
+        for (int c = 0; c < kKvfChannels; ++c)
+            if (w.Has(c) && w.hundredths[c] != p.hundredths[c])
+                return "pieces read differently";
+    }
     if (a.IsForeign())
         return whole.records.empty() && whole.damage.empty() ? nullptr : "a foreign file gave records";
 
