@@ -91,7 +91,8 @@ struct Labels {
 bool ReadFile(const char* path, KvfReader* reader, std::FILE* err) {
     std::FILE* file = OpenUtf8File(path, "rb");
     if (!file) {
-        std::fprintf(err, "qm487-kvf: cannot open %s\n", path);
+        if (err)
+            std::fprintf(err, "qm487-kvf: cannot open %s\n", path);
         return false;
     }
     std::vector<char> chunk(1 << 20);
@@ -102,7 +103,8 @@ bool ReadFile(const char* path, KvfReader* reader, std::FILE* err) {
             reader->Feed(chunk.data(), n);
         if (n < chunk.size()) {
             if (std::ferror(file)) {
-                std::fprintf(err, "qm487-kvf: cannot read %s\n", path);
+                if (err)
+                    std::fprintf(err, "qm487-kvf: cannot read %s\n", path);
                 ok = false;
             }
             break;
@@ -115,7 +117,8 @@ bool ReadFile(const char* path, KvfReader* reader, std::FILE* err) {
         return false;
     reader->Finish();
     if (reader->IsForeign()) {
-        std::fprintf(err, "qm487-kvf: %s is not a QM487 binary log (.kvf): no sound record in its first %s\n", path,
+        if (err)
+            std::fprintf(err, "qm487-kvf: %s is not a QM487 binary log (.kvf): no sound record in its first %s\n", path,
                      reader->BytesFed() >= KvfReader::kForeignWindow ? "4096 bytes" : "bytes");
         return false;
     }
@@ -143,7 +146,7 @@ struct FileSpan : KvfSink {
 // time order). A file that begins before the one before it ends is told;
 // its records still count. *pPending: what each file's end holds of a record
 // not yet complete. false when a file cannot be read or is no log (the
-// others are read all the same).
+// others are read all the same). err null: nothing told (a second reading).
 bool ReadFiles(const std::vector<std::string>& paths, KvfSink* sink, DamageList* damage, const char** pCurrent,
                std::vector<std::string>* pPending, std::FILE* err) {
     bool ok = true;
@@ -164,7 +167,7 @@ bool ReadFiles(const std::vector<std::string>& paths, KvfSink* sink, DamageList*
             pPending->push_back((paths.size() > 1 ? path + ": " : std::string()) + "last " +
                                 std::to_string(reader.PendingBytes()) +
                                 " bytes: a record not yet complete (still being written, or cut off), not counted");
-        if (span.any && before.any && span.first < before.last)
+        if (err && span.any && before.any && span.first < before.last)
             std::fprintf(err, "qm487-kvf: %s begins at %s, before %s ends at %s: the files overlap\n", path.c_str(),
                          FormatCivilSeconds(span.first).c_str(), pBefore->c_str(),
                          FormatCivilSeconds(before.last).c_str());
@@ -304,17 +307,25 @@ struct ChannelStats {
     std::int64_t first = 0, last = 0;
 };
 
+// The first reading: each channel's figures, and the steps between records
+// counted by length for the recording interval (a few numbers whatever the
+// log's length).
 struct StatsSink : KvfSink {
     explicit StatsSink(const ZoneRules& rules) : clock(rules) {}
     KvfTimeline clock;
-    // Chart times, kept to find gaps once the interval is known: 16 bytes a record.
-    std::vector<std::pair<std::int64_t, std::uint16_t>> timeline;
+    std::uint64_t records = 0;
+    std::int64_t first = 0, last = 0;  // chart times
+    std::map<std::int64_t, std::uint64_t> steps;
     ChannelStats channels[kKvfChannels];
     DamageList damage;
 
     void OnRecord(const KvfRecord& r) override {
         const std::int64_t s = clock.Place(r.Seconds());
-        timeline.emplace_back(s, r.present);
+        // A log of ever new steps is counted by the first million lengths.
+        if (records > 0 && s > last && (steps.size() < (1u << 20) || steps.count(s - last)))
+            ++steps[s - last];
+        first = records++ == 0 ? s : first;
+        last = s;
         for (int c = 0; c < kKvfChannels; ++c) {
             if (!r.Has(c))
                 continue;
@@ -336,19 +347,49 @@ struct StatsSink : KvfSink {
     }
 };
 
+// The second reading, once the interval is known: the gaps longer than
+// limit, the first kMaxListed of each channel kept with their times.
+struct GapSink : KvfSink {
+    GapSink(const ZoneRules& rules, std::int64_t limit) : clock(rules), limit(limit) {}
+    KvfTimeline clock;
+    std::int64_t limit;
+    std::uint64_t records = 0, longSteps = 0;
+    std::int64_t last = 0;
+    struct Channel {
+        bool seen = false;
+        std::int64_t previous = 0;
+        std::vector<std::pair<std::int64_t, std::int64_t>> listed;
+        std::uint64_t more = 0;
+    } channels[kKvfChannels];
+
+    void OnRecord(const KvfRecord& r) override {
+        const std::int64_t s = clock.Place(r.Seconds());
+        longSteps += records++ > 0 && s - last > limit;
+        last = s;
+        for (int c = 0; c < kKvfChannels; ++c) {
+            Channel& ch = channels[c];
+            if (!r.Has(c))
+                continue;
+            if (ch.seen && s - ch.previous > limit) {
+                if (ch.listed.size() < kMaxListed)
+                    ch.listed.emplace_back(ch.previous, s);
+                else
+                    ++ch.more;
+            }
+            ch.seen = true;
+            ch.previous = s;
+        }
+    }
+    void OnDamage(std::uint64_t, std::uint64_t, const char*) override {}
+};
+
 std::string Hundredths(std::int64_t v) { return FormatFixed(static_cast<double>(v) / 100.0, 2); }
 
 // The recording interval: the median of the forward steps between records.
-std::int64_t MedianStep(const std::vector<std::pair<std::int64_t, std::uint16_t>>& timeline) {
-    std::map<std::int64_t, std::uint64_t> steps;
+std::int64_t MedianStep(const std::map<std::int64_t, std::uint64_t>& steps) {
     std::uint64_t n = 0;
-    for (std::size_t i = 1; i < timeline.size(); ++i) {
-        const std::int64_t step = timeline[i].first - timeline[i - 1].first;
-        if (step > 0) {
-            ++steps[step];
-            ++n;
-        }
-    }
+    for (const auto& entry : steps)
+        n += entry.second;
     std::uint64_t seen = 0;
     for (const auto& entry : steps) {
         seen += entry.second;
@@ -358,30 +399,26 @@ std::int64_t MedianStep(const std::vector<std::pair<std::int64_t, std::uint16_t>
     return 0;
 }
 
-// Stretches recorded without a gap or a step back of the clock between records.
-std::uint64_t Spans(const StatsSink& sink, std::int64_t interval) {
-    std::uint64_t spans = sink.timeline.empty() ? 0 : 1 + sink.clock.Steps().size();
-    for (std::size_t i = 1; interval > 0 && i < sink.timeline.size(); ++i)
-        spans += sink.timeline[i].first - sink.timeline[i - 1].first > 3 * interval;
-    return spans;
-}
-
 int Stats(const std::vector<std::string>& paths, const ZoneRules& rules, std::FILE* out, std::FILE* err) {
     StatsSink sink(rules);
     std::vector<std::string> pending;
     if (!ReadFiles(paths, &sink, &sink.damage, nullptr, &pending, err))
         return 2;
     const std::string path = FilesTitle(paths);
-    const std::int64_t interval = MedianStep(sink.timeline);
-    std::fprintf(out, "%s: %llu records, %llu damaged", path.c_str(),
-                 static_cast<unsigned long long>(sink.timeline.size()),
+    const std::int64_t interval = MedianStep(sink.steps);
+    // The gaps need the interval: the files are read once more for them.
+    GapSink gaps(rules, 3 * interval);
+    std::vector<std::string> again;
+    if (interval > 0)
+        ReadFiles(paths, &gaps, nullptr, nullptr, &again, nullptr);
+    std::fprintf(out, "%s: %llu records, %llu damaged", path.c_str(), static_cast<unsigned long long>(sink.records),
                  static_cast<unsigned long long>(sink.damage.count));
     if (interval > 0)
         std::fprintf(out, ", recording interval %lld s (median step)", static_cast<long long>(interval));
-    if (!sink.timeline.empty()) {
-        const std::int64_t first = sink.timeline.front().first, last = sink.timeline.back().first;
+    if (sink.records > 0) {
+        const std::int64_t first = sink.first, last = sink.last;
         const bool zones = sink.clock.OffsetAt(first) != sink.clock.OffsetAt(last);
-        const std::uint64_t spans = Spans(sink, interval);
+        const std::uint64_t spans = 1 + sink.clock.Steps().size() + gaps.longSteps;
         std::fprintf(out, "\nreal time: %s to %s, %lld s in %llu span%s", sink.clock.Text(first, zones).c_str(),
                      sink.clock.Text(last, zones).c_str(), static_cast<long long>(last - first),
                      static_cast<unsigned long long>(spans), spans == 1 ? "" : "s");
@@ -410,30 +447,13 @@ int Stats(const std::vector<std::string>& paths, const ZoneRules& rules, std::FI
         std::fprintf(out, "gaps longer than %lld s (three recording intervals):", static_cast<long long>(limit));
         std::uint64_t total = 0;
         for (int c = 0; c < kKvfChannels; ++c) {
-            if (sink.channels[c].count == 0)
-                continue;
-            std::uint64_t listed = 0, more = 0;
-            bool seen = false;
-            std::int64_t previous = 0;
-            for (const auto& entry : sink.timeline) {
-                if (!((entry.second >> c) & 1))
-                    continue;
-                if (seen && entry.first - previous > limit) {
-                    if (listed < kMaxListed) {
-                        std::fprintf(out, "\n  %-3s %s to %s (%lld s)", labels[c], sink.clock.Text(previous).c_str(),
-                                     sink.clock.Text(entry.first).c_str(),
-                                     static_cast<long long>(entry.first - previous));
-                        ++listed;
-                    } else {
-                        ++more;
-                    }
-                }
-                seen = true;
-                previous = entry.first;
-            }
-            if (more)
-                std::fprintf(out, "\n  %-3s ... and %llu more", labels[c], static_cast<unsigned long long>(more));
-            total += listed + more;
+            const GapSink::Channel& ch = gaps.channels[c];
+            for (const auto& gap : ch.listed)
+                std::fprintf(out, "\n  %-3s %s to %s (%lld s)", labels[c], sink.clock.Text(gap.first).c_str(),
+                             sink.clock.Text(gap.second).c_str(), static_cast<long long>(gap.second - gap.first));
+            if (ch.more)
+                std::fprintf(out, "\n  %-3s ... and %llu more", labels[c], static_cast<unsigned long long>(ch.more));
+            total += ch.listed.size() + ch.more;
         }
         std::fprintf(out, "%s\n", total ? "" : " none");
     }
