@@ -177,8 +177,15 @@ bool Load(const std::vector<std::string>& paths, int threads, ChartFileData* dat
             data->Extend(piece.samples.data(), wall.data(), piece.places.data(), wall.size(),
                          static_cast<std::uint16_t>(f));
             storing += Since(stored);
-            if (firstPiece < 0 && data->Size() > 0)
+            if (firstPiece < 0 && data->Size() > 0) {
                 firstPiece = Since(start);
+                // Room for all, as Kreslo makes it from its first piece.
+                std::uint64_t total = 0;
+                for (const std::string& p : paths)
+                    total += FileSource(p.c_str()).Size();
+                data->Reserve(static_cast<std::size_t>(static_cast<double>(piece.samples.size()) * total /
+                                                       std::max<std::uint64_t>(1, piece.end - piece.begin) * 1.03));
+            }
             if (piece.begin % (64u << 20) < (4u << 20))
                 NoteMemory();
         });
@@ -234,12 +241,10 @@ ChartFileData::Opener Opener(const std::vector<std::string>& paths) {
     };
 }
 
-// The summary written beside the first file, then taken back as Kreslo
-// takes it when the log is opened again: the first full chart without the
-// chunks computed anew.
-void SummaryFigures(const std::vector<std::string>& paths, const ChartFileData& data) {
+// The summary written beside the first file.
+void WriteSummary(const std::vector<std::string>& paths, const ChartFileData& data) {
     const std::string path = paths[0] + kChartSummarySuffix;
-    Clock::time_point t = Clock::now();
+    const Clock::time_point t = Clock::now();
     ChartSummary head;
     for (const std::string& p : paths) {
         FileSource source(p.c_str());
@@ -250,12 +255,19 @@ void SummaryFigures(const std::vector<std::string>& paths, const ChartFileData& 
                                                            [f](const void* p, std::size_t n) {
                                                                return std::fwrite(p, 1, n, f) == n;
                                                            });
-    if (f == nullptr || std::fclose(f) != 0 || !written)
-        return;
-    const double write = Since(t);
+    if (f != nullptr && std::fclose(f) == 0 && written)
+        std::printf("summary beside the log: %.1f MB written in %.3f s\n", FileSource(path.c_str()).Size() / 1048576.0,
+                    Since(t));
+}
+
+// The summary taken back as Kreslo takes it when the log is opened again
+// (the log read before let go): the first full chart without the chunks
+// computed anew.
+void SummaryFigures(const std::vector<std::string>& paths) {
+    const std::string path = paths[0] + kChartSummarySuffix;
     g_nPeakAnonymousKb = 0;
     const long before = NoteMemory();
-    t = Clock::now();
+    const Clock::time_point t = Clock::now();
     ChartFileData again(Opener(paths));
     {
         FileSource file(path.c_str());
@@ -273,11 +285,9 @@ void SummaryFigures(const std::vector<std::string>& paths, const ChartFileData& 
     const double taken = Since(t);
     const std::vector<ChartColumn> all = again.AllColumns(static_cast<double>(again.FirstTime()),
                                                           static_cast<double>(again.LastTime()) + 1, 1000);
-    std::printf("summary beside the log: %.1f MB written in %.3f s; opened again from it: %.3f s to take it back "
-                "(read, checked against the files, chunks restored), %.3f s to the first full chart; anonymous "
-                "memory peak %.1f MB (%.1f MB before)\n",
-                FileSource(path.c_str()).Size() / 1048576.0, write, taken, Since(t), NoteMemory() / 1024.0,
-                before / 1024.0);
+    std::printf("opened again from the summary: %.3f s to take it back (read, checked against the files, chunks "
+                "restored), %.3f s to the first full chart; anonymous memory peak %.1f MB (%.1f MB before)\n",
+                taken, Since(t), NoteMemory() / 1024.0, before / 1024.0);
     std::remove(path.c_str());
 }
 
@@ -318,7 +328,7 @@ void PortableFigures(const std::vector<std::string>& paths) {
     }
     std::printf("chunks read back and held: %.1f MB; peak anonymous memory %.1f MB\n", data.CacheBytes() / 1048576.0,
                 NoteMemory() / 1024.0);
-    SummaryFigures(paths, data);
+    WriteSummary(paths, data);
 }
 
 #if defined(_WIN32)
@@ -330,7 +340,9 @@ void Pump() {
     }
 }
 
-void WindowFigures(const char* path) {
+// Opened twice: the first time it is read whole (and a summary is left
+// beside it), the second time the summary stands for it.
+void WindowFigures(const std::vector<std::string>& paths, bool again) {
     KresloSettings settings = {};
     for (int c = 0; c < 9; ++c)
         settings.crChannel[c] = RGB(30 * c, 100, 200 - 20 * c);
@@ -340,12 +352,15 @@ void WindowFigures(const char* path) {
         return;
     ShowWindow(window, SW_SHOW);
     Pump();
-    char full[MAX_PATH];
-    GetFullPathNameA(path, MAX_PATH, full, nullptr);
-    std::wstring wpath(full, full + std::strlen(full));
+    std::vector<std::wstring> wpaths;
+    for (const std::string& path : paths) {
+        char full[MAX_PATH];
+        GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+        wpaths.emplace_back(full, full + std::strlen(full));
+    }
     const Clock::time_point start = Clock::now();
     const double cpu = ProcessorSeconds();
-    window.OpenFile(wpath);
+    window.OpenFiles(wpaths);
     // Bounded: a minute at most.
     double firstChart = -1;
     while ((window.IsLoading() || !window.Document()) && Since(start) < 60) {
@@ -359,12 +374,16 @@ void WindowFigures(const char* path) {
     }
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     GdiFlush();
-    std::printf("Kreslo window: first chart (of what is read so far) drawn after %.3f s; the whole file open and "
+    std::printf("Kreslo window%s: first chart (of what is read so far) drawn after %.3f s; the whole file open and "
                 "drawn in %.3f s (processor %.3f s; %llu records); peak working set %.1f MB (the file's pages "
                 "counted), private memory %.1f MB\n",
-                firstChart, Since(start), ProcessorSeconds() - cpu,
+                again ? ", opened again (its summary beside it)" : "", firstChart, Since(start), ProcessorSeconds() - cpu,
                 window.Document() ? static_cast<unsigned long long>(window.Document()->Records()) : 0ull,
                 PeakWorkingSetKb() / 1024.0, AnonymousKb() / 1024.0);
+    if (again) {
+        window.DestroyWindow();
+        return;
+    }
     std::vector<double> times;
     double cpuRedraw = ProcessorSeconds();
     for (int i = 0; i < 60; ++i) {
@@ -463,9 +482,12 @@ int main(int argc, char** argv) {
         std::printf("generated %s%s: %ld records in %.2f s\n", path, files == 1 ? "" : "_*.kvf", records, Since(start));
     }
 #if defined(_WIN32)
-    if (files == 1)
-        WindowFigures(path);  // first: the process's peak working set is then the window's
+    // First: the process's peak working set is then the window's.
+    WindowFigures(paths, false);
+    WindowFigures(paths, true);
+    std::remove((paths[0] + kChartSummarySuffix).c_str());
 #endif
     PortableFigures(paths);
+    SummaryFigures(paths);
     return 0;
 }

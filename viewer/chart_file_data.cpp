@@ -74,7 +74,15 @@ private:
 }  // namespace
 
 ChartFileData::ChartFileData(Opener opener)
-    : m_opener(std::move(opener)), m_nSize(0), m_nSeen(0), m_nIntervalCache(0), m_nIntervalAt(0) {}
+    : m_opener(std::move(opener)), m_nSize(0), m_nRoom(0), m_nSeen(0), m_nIntervalCache(0), m_nIntervalAt(0) {}
+
+void ChartFileData::Reserve(std::size_t records) {
+    m_nRoom = m_chunks.size() + records / kChartChunk + 16;
+    m_chunks.reserve(m_nRoom);
+    for (int c = 0; c < kKvfChannels; ++c)
+        if ((m_nSeen >> c) & 1)
+            m_channels[c].reserve(m_nRoom);
+}
 
 // ---- taking records in ----
 
@@ -113,6 +121,7 @@ void ChartFileData::Extend(const KvfSample* samples, const std::int64_t* wallClo
             if (!((s.present >> c) & 1))
                 continue;
             if (!((m_nSeen >> c) & 1)) {
+                m_channels[c].reserve(std::max(m_nRoom, m_chunks.size()));
                 m_channels[c].resize(m_chunks.size(), EmptyChunkChannel());
                 m_nSeen = static_cast<std::uint16_t>(m_nSeen | (1u << c));
             }

@@ -63,6 +63,10 @@ public:
     void Extend(const KvfSample* samples, const std::int64_t* wallClocks, const KvfPlace* places, std::size_t n,
                 std::uint16_t file);
 
+    // Room for about `records` more, so that a long log's chunks are not
+    // copied while they grow (nor left with room for twice as many).
+    void Reserve(std::size_t records);
+
     std::size_t Size() const override { return m_nSize; }
     std::int64_t Time(std::size_t i) const override;
     KvfSample Sample(std::size_t i) const override;
@@ -109,6 +113,7 @@ private:
     std::vector<ChartChunk> m_chunks;
     std::vector<ChartChunkChannel> m_channels[kKvfChannels];  // by chunk, for the channels seen
     std::size_t m_nSize;
+    std::size_t m_nRoom;  // chunks room is made for
     std::uint16_t m_nSeen;
     mutable std::vector<std::shared_ptr<KvfSource>> m_sources;  // by file, opened when first needed
     mutable std::vector<Cached> m_cache;                        // slot: chunk % kCacheSlots

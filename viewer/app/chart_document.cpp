@@ -66,8 +66,13 @@ void CChartDocument::TakePiece(KvfPiece& piece) {
         m_nTakenBefore = m_nTaken;
     Place(piece);
     m_nTaken = m_nTakenBefore + piece.end;
-    if (first)
+    if (first) {
         MeasureFiles();
+        // As many records a byte as the first piece holds, with a margin.
+        if (piece.end > piece.begin)
+            m_data.Reserve(static_cast<std::size_t>(static_cast<double>(piece.samples.size()) * m_nFileSize /
+                                                    static_cast<double>(piece.end - piece.begin) * 1.03));
+    }
 }
 
 void CChartDocument::MeasureFiles() {
