@@ -166,7 +166,7 @@ KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t 
             return finish(KvfParallelResult::kNoView);
         shared.pieces.resize(shared.Count());
         shared.status.resize(shared.Count(), kParsed);
-        shared.ahead = static_cast<std::size_t>(std::max(threads, 1)) * 2;
+        shared.ahead = static_cast<std::size_t>(std::max(threads, 1)) * 4;
         for (int t = 1; t < threads && static_cast<std::size_t>(t) < shared.Count(); ++t) {
             try {
                 workers.emplace_back(Worker, &shared, &source);

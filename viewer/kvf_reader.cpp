@@ -39,6 +39,13 @@ int ChannelOfCode(std::int64_t code) {
 // The writer's order is 1 to 8, then 0.
 int OrderOf(int channel) { return channel == 0 ? 9 : channel; }
 
+// Eight stored bytes as one number, to compare them at once.
+std::uint64_t Word(const unsigned char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
 }  // namespace
 
 std::int64_t KvfRecord::Seconds() const {
@@ -205,7 +212,7 @@ KvfReader::Result KvfReader::Parse(const unsigned char* stored, std::size_t avai
     std::int32_t sum = 0;
 
     // A day's records begin with the same date: its 8 digits as last seen are that date again.
-    const bool sameDay = start != nullptr && start->bDate && std::memcmp(stored, start->date, 8) == 0;
+    const bool sameDay = start != nullptr && start->bDate && Word(stored) == start->date;
     for (i = sameDay ? 8 : 0; i < static_cast<std::size_t>(kTimeDigits); ++i) {
         if (!in(i))
             return kIncomplete;
@@ -234,7 +241,7 @@ KvfReader::Result KvfReader::Parse(const unsigned char* stored, std::size_t avai
             return kBad;
         }
         if (start != nullptr) {
-            std::memcpy(start->date, stored, 8);
+            start->date = Word(stored);
             start->bDate = true;
             start->dateSum = 0;
             for (int k = 0; k < 8; ++k)
@@ -297,8 +304,10 @@ KvfReader::Result KvfReader::Parse(const unsigned char* stored, std::size_t avai
             break;
         std::int64_t device, serial, code, whole, cents, one;
         Result r;
-        // Unbounded, the whole start is in view: the same bytes are the same numbers.
-        if (start != nullptr && start->length > 0 && std::memcmp(stored + i, start->bytes, start->length) == 0) {
+        // Sixteen bytes from here in view: the same bytes are the same numbers.
+        if (start != nullptr && start->length > 0 && i + 16 <= avail &&
+            ((Word(stored + i) ^ start->bytes[0]) & start->mask[0]) == 0 &&
+            ((Word(stored + i + 8) ^ start->bytes[1]) & start->mask[1]) == 0) {
             i += start->length;
             sum += start->sum;
             serial = start->serial;
@@ -319,7 +328,11 @@ KvfReader::Result KvfReader::Parse(const unsigned char* stored, std::size_t avai
             }
             if (start != nullptr && i - groupStart <= sizeof start->bytes) {
                 start->length = i - groupStart;
-                std::memcpy(start->bytes, stored + groupStart, start->length);
+                unsigned char bytes[16] = {}, mask[16] = {};
+                std::memcpy(bytes, stored + groupStart, start->length);
+                std::memset(mask, 0xFF, start->length);
+                std::memcpy(start->bytes, bytes, 16);
+                std::memcpy(start->mask, mask, 16);
                 start->sum = sum - sumBefore;
                 start->serial = serial;
             }

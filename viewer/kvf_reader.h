@@ -103,11 +103,12 @@ private:
     // day's records share their date, and bytes equal to these need not be
     // parsed again.
     struct GroupStart {
-        unsigned char bytes[16];
+        std::uint64_t bytes[2];  // the start's bytes, then zeros
+        std::uint64_t mask[2];   // all ones over the start's bytes
         std::size_t length = 0;
         std::int32_t sum = 0;
         std::int64_t serial = 0;
-        unsigned char date[8];
+        std::uint64_t date;  // the 8 bytes of the date
         bool bDate = false;
         std::int32_t dateSum = 0;
         int year = 0, month = 0, day = 0;
