@@ -202,14 +202,16 @@ void CChartWindow::ShowLoading(CChartDocument* doc) {
         m_bHover = false;
         FitAll();
         UpdateTitle();
-    } else if (m_bLoadShown && IsFitted()) {
-        FitAll();  // grows with the file until the user moves it
     }
     const std::uint64_t total = doc->FileSize();
     m_nProgress = total > 0 ? static_cast<int>(std::min<std::uint64_t>(1000, doc->BytesTaken() * 1000 / total)) : 0;
     const ULONGLONG now = GetTickCount64();
     if (now - m_nLastLoadPaint >= kLoadPaintMs) {
         m_nLastLoadPaint = now;
+        // The view grows with the file until the user moves it; fitting the
+        // values looks at all the file read so far, so only when it is drawn.
+        if (m_bLoadShown && IsFitted())
+            FitAll();
         UpdateStatus();
         Invalidate();
     }
