@@ -162,36 +162,40 @@ bool Load(const std::vector<std::string>& paths, int threads, ChartFileData* dat
     const std::unique_ptr<ZoneRules> zone = MakeHostZoneRules();
     KvfTimeline timeline(*zone);
     std::vector<std::int64_t> wall;
-    std::uint64_t records = 0;
-    bool failed = false;
-    for (std::size_t f = 0; f < paths.size(); ++f) {
-        FileSource source(paths[f].c_str());
-        if (!source.IsOpen())
+    std::vector<std::unique_ptr<FileSource>> files;
+    std::vector<KvfSource*> sources;
+    std::uint64_t total = 0;
+    for (const std::string& path : paths) {
+        files.emplace_back(new FileSource(path.c_str()));
+        if (!files.back()->IsOpen())
             return false;
-        const KvfParallelResult r = ReadKvfInParallel(source, threads, 4u << 20, [&](KvfPiece& piece) {
+        sources.push_back(files.back().get());
+        total += files.back()->Size();
+    }
+    std::vector<KvfParallelResult> each;
+    const KvfParallelResult r = ReadKvfFilesInParallel(
+        sources, std::vector<std::uint64_t>(paths.size(), 0), threads, 4u << 20,
+        [&](KvfPiece& piece) {
             const Clock::time_point stored = Clock::now();
             wall.resize(piece.samples.size());
             for (std::size_t i = 0; i < wall.size(); ++i)
                 wall[i] = piece.samples[i].seconds;
             timeline.Place(piece.samples.data(), piece.samples.size());
             data->Extend(piece.samples.data(), wall.data(), piece.places.data(), wall.size(),
-                         static_cast<std::uint16_t>(f));
+                         static_cast<std::uint16_t>(piece.file));
             storing += Since(stored);
             if (firstPiece < 0 && data->Size() > 0) {
                 firstPiece = Since(start);
                 // Room for all, as Kreslo makes it from its first piece.
-                std::uint64_t total = 0;
-                for (const std::string& p : paths)
-                    total += FileSource(p.c_str()).Size();
                 data->Reserve(static_cast<std::size_t>(static_cast<double>(piece.samples.size()) * total /
                                                        std::max<std::uint64_t>(1, piece.end - piece.begin) * 1.03));
             }
             if (piece.begin % (64u << 20) < (4u << 20))
                 NoteMemory();
-        });
-        records += r.records;
-        failed = failed || r.outcome != KvfParallelResult::kRead;
-    }
+        },
+        nullptr, &each);
+    const std::uint64_t records = r.records;
+    const bool failed = r.outcome != KvfParallelResult::kRead;
     const double load = Since(start);
     std::printf("read into chunks, %d thread%s, file%s mapped: %.3f s (processor %.3f s; first piece ready after "
                 "%.3f s; placing and summing up in order on one thread %.3f s); %llu records%s; chunks %.1f MB "

@@ -61,10 +61,17 @@ PieceStatus ParsePiece(KvfSource& source, std::uint64_t begin, std::uint64_t sto
     return reader.IsForeign() ? kForeignPiece : kParsed;
 }
 
-// Where each piece begins: from, then the first record start after each cut.
-bool CutPoints(KvfSource& source, std::size_t pieceBytes, std::uint64_t from, std::vector<std::uint64_t>* pStarts) {
+// A piece: the records of file `file` that begin in [begin, stop).
+struct Cut {
+    std::size_t file;
+    std::uint64_t begin, stop;
+};
+
+// Each file's pieces: from `from`, then from the first record start after each cut.
+bool CutPoints(KvfSource& source, std::size_t file, std::size_t pieceBytes, std::uint64_t from,
+               std::vector<Cut>* pCuts) {
     const std::uint64_t size = source.Size();
-    pStarts->assign(1, from);
+    std::uint64_t begin = from;
     for (std::uint64_t cut = from + pieceBytes; cut < size; cut += pieceBytes) {
         const std::size_t window = static_cast<std::size_t>(
             std::min<std::uint64_t>(size - cut, std::min(pieceBytes, kCutSearch) + KvfReader::kMaxRecord));
@@ -73,19 +80,21 @@ bool CutPoints(KvfSource& source, std::size_t pieceBytes, std::uint64_t from, st
             return false;
         for (std::size_t i = 0; i < std::min(window, std::min(pieceBytes, kCutSearch)); ++i) {
             if (KvfReader::RecordAt(view->data + i, window - i)) {
-                pStarts->push_back(cut + i);
+                pCuts->push_back(Cut{file, begin, cut + i});
+                begin = cut + i;
                 break;
             }
         }
     }
-    pStarts->push_back(size);
+    pCuts->push_back(Cut{file, begin, std::max(begin, size)});
     return true;
 }
 
 struct Shared {
     std::mutex lock;
     std::condition_variable changed;
-    std::vector<std::uint64_t> starts;
+    std::vector<KvfSource*> sources;
+    std::vector<Cut> cuts;
     std::vector<std::unique_ptr<KvfPiece>> pieces;  // by index; set when parsed
     std::vector<PieceStatus> status;
     std::size_t next = 0;       // first piece nobody has taken
@@ -94,7 +103,7 @@ struct Shared {
     bool stop = false;
     KvfParallelResult::Outcome failure = KvfParallelResult::kRead;
 
-    std::size_t Count() const { return starts.size() - 1; }
+    std::size_t Count() const { return cuts.size(); }
     // Takes the next piece when its turn is near; false when there is none to take now.
     bool Take(std::size_t* pIndex) {
         if (stop || next >= Count() || next >= delivered + ahead)
@@ -102,14 +111,15 @@ struct Shared {
         *pIndex = next++;
         return true;
     }
-    void Parse(KvfSource& source, std::size_t k, std::unique_lock<std::mutex>& held) {
+    void Parse(std::size_t k, std::unique_lock<std::mutex>& held) {
         held.unlock();
         std::unique_ptr<KvfPiece> piece;
         PieceStatus status = kParsed;
         KvfParallelResult::Outcome failed = KvfParallelResult::kRead;
         try {
             piece.reset(new KvfPiece);
-            status = ParsePiece(source, starts[k], starts[k + 1], piece.get());
+            status = ParsePiece(*sources[cuts[k].file], cuts[k].begin, cuts[k].stop, piece.get());
+            piece->file = static_cast<std::uint32_t>(cuts[k].file);
         } catch (const std::exception&) {
             failed = KvfParallelResult::kNoMemory;
         }
@@ -125,7 +135,7 @@ struct Shared {
     }
 };
 
-void Worker(Shared* shared, KvfSource* source) {
+void Worker(Shared* shared) {
     std::unique_lock<std::mutex> held(shared->lock);
     for (;;) {
         std::size_t k;
@@ -137,18 +147,21 @@ void Worker(Shared* shared, KvfSource* source) {
         }
         if (!shared->Take(&k))
             return;
-        shared->Parse(*source, k, held);
+        shared->Parse(k, held);
     }
 }
 
 }  // namespace
 
-KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t pieceBytes,
-                                    const std::function<void(KvfPiece&)>& deliver, const std::atomic<bool>* pAbort,
-                                    std::uint64_t from) {
+KvfParallelResult ReadKvfFilesInParallel(const std::vector<KvfSource*>& sources,
+                                         const std::vector<std::uint64_t>& from, int threads, std::size_t pieceBytes,
+                                         const std::function<void(KvfPiece&)>& deliver,
+                                         const std::atomic<bool>* pAbort, std::vector<KvfParallelResult>* pFiles) {
     KvfParallelResult result;
     Shared shared;
     std::vector<std::thread> workers;
+    std::vector<KvfParallelResult>& files = *pFiles;
+    files.clear();
     auto finish = [&](KvfParallelResult::Outcome outcome) {
         {
             std::lock_guard<std::mutex> held(shared.lock);
@@ -158,23 +171,28 @@ KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t 
         for (std::thread& t : workers)
             t.join();
         result.outcome = outcome;
+        if (!files.empty())
+            files.back().outcome = outcome;
         return result;
     };
     try {
         pieceBytes = std::max<std::size_t>(pieceBytes, 1024);
-        if (!CutPoints(source, pieceBytes, from, &shared.starts))
-            return finish(KvfParallelResult::kNoView);
+        // A file whose pieces cannot be found ends the reading there, after the files before it.
+        std::size_t count = 0;
+        while (count < sources.size() && CutPoints(*sources[count], count, pieceBytes, from[count], &shared.cuts))
+            ++count;
+        shared.sources = sources;
         shared.pieces.resize(shared.Count());
         shared.status.resize(shared.Count(), kParsed);
         shared.ahead = static_cast<std::size_t>(std::max(threads, 1)) * 4;
         for (int t = 1; t < threads && static_cast<std::size_t>(t) < shared.Count(); ++t) {
             try {
-                workers.emplace_back(Worker, &shared, &source);
+                workers.emplace_back(Worker, &shared);
             } catch (const std::system_error&) {
                 break;  // fewer threads, then
             }
         }
-        std::uint64_t reached = from;  // where the pieces handed on stopped
+        std::uint64_t reached = 0;  // where the pieces of the file handed on stopped
         std::unique_lock<std::mutex> held(shared.lock);
         while (shared.delivered < shared.Count()) {
             if (shared.stop)
@@ -187,7 +205,7 @@ KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t 
             if (!shared.pieces[k]) {
                 std::size_t mine;
                 if (shared.Take(&mine))
-                    shared.Parse(source, mine, held);  // this thread parses too while it waits
+                    shared.Parse(mine, held);  // this thread parses too while it waits
                 else
                     shared.changed.wait_for(held, kRecheck, [&] { return shared.stop || shared.pieces[k] != nullptr; });
                 continue;
@@ -195,6 +213,11 @@ KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t 
             std::unique_ptr<KvfPiece> piece = std::move(shared.pieces[k]);
             const PieceStatus status = shared.status[k];
             held.unlock();
+            const Cut& cut = shared.cuts[k];
+            if (files.size() <= cut.file) {
+                files.resize(cut.file + 1);  // the next file begins
+                reached = cut.begin;
+            }
             if (status == kNoViewPiece)
                 return finish(KvfParallelResult::kNoView);
             if (status == kForeignPiece)
@@ -202,14 +225,18 @@ KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t 
             if (reached != piece->begin) {
                 // A record of the piece before ran over this one's start: read
                 // on from where that record ended (damage can make this).
-                const std::uint64_t from = reached, stop = std::max(reached, shared.starts[k + 1]);
                 piece.reset(new KvfPiece);
-                if (ParsePiece(source, from, stop, piece.get()) == kNoViewPiece)
+                if (ParsePiece(*sources[cut.file], reached, std::max(reached, cut.stop), piece.get()) == kNoViewPiece)
                     return finish(KvfParallelResult::kNoView);
+                piece->file = static_cast<std::uint32_t>(cut.file);
             }
             reached = piece->end;
             result.records += piece->records;
             result.damaged += piece->damaged;
+            files[cut.file].records += piece->records;
+            files[cut.file].damaged += piece->damaged;
+            files[cut.file].end = reached;
+            result.end = reached;
             deliver(*piece);
             piece.reset();
             held.lock();
@@ -219,9 +246,22 @@ KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t 
         held.unlock();
         if (shared.failure != KvfParallelResult::kRead)
             return finish(shared.failure);
-        result.end = reached;
+        if (count < sources.size()) {
+            files.resize(count + 1);
+            return finish(KvfParallelResult::kNoView);
+        }
         return finish(KvfParallelResult::kRead);
     } catch (const std::exception&) {
         return finish(KvfParallelResult::kNoMemory);
     }
+}
+
+KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t pieceBytes,
+                                    const std::function<void(KvfPiece&)>& deliver, const std::atomic<bool>* pAbort,
+                                    std::uint64_t from) {
+    std::vector<KvfParallelResult> files;
+    KvfParallelResult result = ReadKvfFilesInParallel({&source}, {from}, threads, pieceBytes, deliver, pAbort, &files);
+    if (files.empty())
+        result.end = from;
+    return result;
 }

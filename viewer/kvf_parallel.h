@@ -61,5 +61,15 @@ KvfParallelResult ReadKvfInParallel(KvfSource& source, int threads, std::size_t 
                                     const std::function<void(KvfPiece&)>& deliver,
                                     const std::atomic<bool>* pAbort = nullptr, std::uint64_t from = 0);
 
+// The same for several files read one after another as one log (a
+// series), the next file's pieces parsed while the last ones of the file
+// before are handed on; each piece says its file (the index in sources),
+// each file begins at its `from`. *pFiles: what reading each file gave, up
+// to the one where reading stopped (that one with the outcome).
+KvfParallelResult ReadKvfFilesInParallel(const std::vector<KvfSource*>& sources,
+                                         const std::vector<std::uint64_t>& from, int threads, std::size_t pieceBytes,
+                                         const std::function<void(KvfPiece&)>& deliver,
+                                         const std::atomic<bool>* pAbort, std::vector<KvfParallelResult>* pFiles);
+
 // Memory for the file a thread parses at once, on top of its samples.
 inline std::size_t KvfViewBytes(std::size_t pieceBytes) { return pieceBytes + KvfReader::kMaxRecord; }

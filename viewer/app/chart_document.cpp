@@ -30,23 +30,48 @@ CChartDocument::CChartDocument(const std::vector<std::wstring>& paths, const Zon
         m_names = ParseLogNames(text);
 }
 
-CChartDocument::Result CChartDocument::ReadWhole(const std::wstring& path, int threads,
+CChartDocument::Result CChartDocument::ReadFiles(const std::vector<std::wstring>& paths, std::size_t first,
+                                                 std::uint64_t from, int threads,
                                                  const std::function<void(KvfPiece&)>& deliver,
-                                                 const std::atomic<bool>* pAbort, KvfParallelResult* pResult,
-                                                 DWORD* pError, std::uint64_t from) {
-    CKvfFileSource source(path);
-    *pError = source.LastError();
-    pResult->end = from;
-    if (!source.IsOpen())
-        return kOpenFailed;
-    if (source.Size() <= from)
-        return kNothingNew;
-    // Pieces of 4 MB: what the threads hold of the file at once stays small.
-    *pResult = ReadKvfInParallel(source, threads, 4u << 20, deliver, pAbort, from);
-    switch (pResult->outcome) {
+                                                 const std::atomic<bool>* pAbort,
+                                                 std::vector<KvfParallelResult>* pFiles, std::size_t* pFailed,
+                                                 DWORD* pError) {
+    std::vector<std::unique_ptr<CKvfFileSource>> files;
+    std::vector<KvfSource*> sources;
+    std::vector<std::uint64_t> froms;
+    *pFailed = paths.size();
+    // Read up to the first that cannot be opened; that one ends it.
+    for (std::size_t i = first; i < paths.size(); ++i) {
+        files.emplace_back(new CKvfFileSource(paths[i]));
+        if (!files.back()->IsOpen()) {
+            *pFailed = i;
+            *pError = files.back()->LastError();
+            break;
+        }
+        sources.push_back(files.back().get());
+        froms.push_back(i == first ? from : 0);
+    }
+    std::vector<KvfParallelResult> got;
+    // Pieces of 4 MB: what the threads hold of the files at once stays small.
+    const KvfParallelResult r = ReadKvfFilesInParallel(
+        sources, froms, threads, 4u << 20,
+        [&](KvfPiece& piece) {
+            piece.file += static_cast<std::uint32_t>(first);
+            deliver(piece);
+        },
+        pAbort, &got);
+    bool read = false;
+    for (std::size_t k = 0; k < got.size(); ++k) {
+        read = read || got[k].end > froms[k];
+        (*pFiles)[first + k] = got[k];
+    }
+    switch (r.outcome) {
     case KvfParallelResult::kRead:
-        return kRead;
+        if (*pFailed < paths.size())
+            return kOpenFailed;
+        return read ? kRead : kNothingNew;
     case KvfParallelResult::kForeign:
+        *pFailed = first + got.size() - 1;
         return kForeign;
     case KvfParallelResult::kAborted:
         return kAborted;
@@ -55,6 +80,7 @@ CChartDocument::Result CChartDocument::ReadWhole(const std::wstring& path, int t
     case KvfParallelResult::kNoView:
         break;
     }
+    *pFailed = first + (got.empty() ? 0 : got.size() - 1);
     *pError = GetLastError();
     return kOpenFailed;
 }

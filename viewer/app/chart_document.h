@@ -36,14 +36,18 @@ public:
                     void (*pProgress)(void* context, std::uint64_t done, std::uint64_t total) = nullptr,
                     void* context = nullptr);
 
-    // The first reading of the whole file, on a worker: the file mapped and
-    // parsed on `threads` threads; deliver gets its pieces in file order on
-    // the calling thread, to be given to TakePiece on the document's own
-    // thread, and Loaded ends it there.
-    // `from`: where a summary's reading of the file stopped.
-    static Result ReadWhole(const std::wstring& path, int threads, const std::function<void(KvfPiece&)>& deliver,
-                            const std::atomic<bool>* pAbort, KvfParallelResult* pResult, DWORD* pError,
-                            std::uint64_t from = 0);
+    // The first reading of the files of paths from `first` on, on a worker
+    // (the first from `from`, where a summary's reading stopped): mapped
+    // and parsed on `threads` threads as one stream of pieces, the next
+    // file's while the last of the one before are handed on; deliver gets
+    // them in order on the calling thread (each with its file's index in
+    // paths), to be given to TakePiece on the document's own thread, and
+    // Loaded ends it there. (*pFiles)[i]: what file i gave; *pFailed: the
+    // file that could not be read when the result says so.
+    static Result ReadFiles(const std::vector<std::wstring>& paths, std::size_t first, std::uint64_t from,
+                            int threads, const std::function<void(KvfPiece&)>& deliver,
+                            const std::atomic<bool>* pAbort, std::vector<KvfParallelResult>* pFiles,
+                            std::size_t* pFailed, DWORD* pError);
     // The summary beside the first of these files, when it is to be
     // believed for them (on a worker: it reads the files); false when there
     // is none or it is stale or foreign.

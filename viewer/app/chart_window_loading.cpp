@@ -80,23 +80,19 @@ UINT CChartWindow::RunLoader() {
             else
                 files.assign(files.size(), KvfParallelResult()), i = 0, from = 0;
         }
-        for (; i < m_loadPaths.size(); ++i, from = 0) {
-            KvfParallelResult result;
-            r = CChartDocument::ReadWhole(
-                m_loadPaths[i], self->m_nLoaderThreads > 0 ? self->m_nLoaderThreads : ProcessorCount(),
-                [self, i](KvfPiece& piece) {
-                    piece.file = static_cast<std::uint32_t>(i);
-                    self->HandOver(piece);
-                },
-                &self->m_bAbort, &result, &self->m_dwLoadError, from);
-            if (r != CChartDocument::kRead && r != CChartDocument::kNothingNew) {
-                m_strLoadFailed = m_loadPaths[i];
-                break;
-            }
-            m_bLoadRead = m_bLoadRead || r == CChartDocument::kRead;
-            result.records += files[i].records;
-            result.damaged += files[i].damaged;
-            files[i] = result;
+        std::size_t failed = m_loadPaths.size();
+        const std::vector<KvfParallelResult> restored = files;
+        r = CChartDocument::ReadFiles(m_loadPaths, i, from,
+                                      self->m_nLoaderThreads > 0 ? self->m_nLoaderThreads : ProcessorCount(),
+                                      [self](KvfPiece& piece) { self->HandOver(piece); }, &self->m_bAbort, &files,
+                                      &failed, &self->m_dwLoadError);
+        if (failed < m_loadPaths.size())
+            m_strLoadFailed = m_loadPaths[failed];
+        m_bLoadRead = r == CChartDocument::kRead;
+        // The summary's figures count in for the file it read in part.
+        if (failed != i) {
+            files[i].records += restored[i].records;
+            files[i].damaged += restored[i].damaged;
         }
         m_loadFiles = files;
     } catch (const std::exception&) {
