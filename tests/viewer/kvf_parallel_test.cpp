@@ -108,6 +108,44 @@ TEST(KvfParallel, PiecesOnThreadsReadAsOneReaderDoes) {
     }
 }
 
+// Several files are one stream of pieces: each file read as one reader
+// reads it, its pieces marked with it, an empty file among them.
+TEST(KvfParallel, FilesReadOneAfterAnotherAsEachReaderReadsThem) {
+    std::string damaged = Log(300);
+    damaged.insert(2000, std::string(3000, '\x41'));
+    const std::vector<std::string> logs = {Log(500), "", damaged, Log(40) + Tick(41).substr(0, 30)};
+    std::vector<std::unique_ptr<StringSource>> owned;
+    std::vector<KvfSource*> sources;
+    std::vector<KvfSample> expected;
+    for (const std::string& log : logs) {
+        owned.emplace_back(new StringSource(log));
+        sources.push_back(owned.back().get());
+        const Serial serial = ReadSerially(log);
+        expected.insert(expected.end(), serial.samples.begin(), serial.samples.end());
+    }
+    std::vector<KvfSample> got;
+    std::vector<KvfParallelResult> files;
+    std::uint32_t lastFile = 0;
+    const KvfParallelResult r = ReadKvfFilesInParallel(sources, std::vector<std::uint64_t>(4, 0), 2, 1024,
+                                                       [&](KvfPiece& piece) {
+                                                           EXPECT_GE(piece.file, lastFile);
+                                                           lastFile = piece.file;
+                                                           got.insert(got.end(), piece.samples.begin(),
+                                                                      piece.samples.end());
+                                                       },
+                                                       nullptr, &files);
+    ASSERT_EQ(r.outcome, KvfParallelResult::kRead);
+    ASSERT_EQ(files.size(), 4u);
+    for (std::size_t f = 0; f < 4; ++f) {
+        const Serial serial = ReadSerially(logs[f]);
+        EXPECT_EQ(files[f].records, serial.records) << f;
+        EXPECT_EQ(files[f].damaged, serial.damaged) << f;
+        EXPECT_EQ(files[f].end, serial.end) << f;
+    }
+    EXPECT_EQ(lastFile, 3u);
+    ExpectSameSamples(got, expected);
+}
+
 TEST(KvfParallel, ForeignFilesAndEmptyOnesAsOneReaderTellsThem) {
     std::string text(20000, 'x');
     EXPECT_EQ(ReadInPieces(text, 2, 1024).result.outcome, KvfParallelResult::kForeign);
