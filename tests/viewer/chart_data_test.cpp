@@ -1,5 +1,6 @@
 // The chart's pyramid against a plain walk over the samples, the gap rule,
 // and the lines built from columns.
+#include "chart_column_check.h"
 #include "viewer/chart_data.h"
 
 #include <gtest/gtest.h>
@@ -38,18 +39,6 @@ ChartColumn Brute(const ChartData& d, int c, std::size_t begin, std::size_t end)
     return r;
 }
 
-void ExpectSame(const ChartColumn& a, const ChartColumn& b) {
-    ASSERT_EQ(a.Empty(), b.Empty());
-    if (a.Empty())
-        return;
-    EXPECT_EQ(a.minimum, b.minimum);
-    EXPECT_EQ(a.maximum, b.maximum);
-    EXPECT_EQ(a.first, b.first);
-    EXPECT_EQ(a.last, b.last);
-    EXPECT_EQ(a.firstIndex, b.firstIndex);
-    EXPECT_EQ(a.lastIndex, b.lastIndex);
-}
-
 // Random data, appended in random pieces as a followed file grows: every
 // range summed up by the pyramid equals the plain walk, for every channel.
 TEST(ChartPyramid, EqualsBruteForceOnRandomData) {
@@ -73,7 +62,7 @@ TEST(ChartPyramid, EqualsBruteForceOnRandomData) {
             if (a > b)
                 std::swap(a, b);
             const int c = static_cast<int>(rng() % kKvfChannels);
-            ExpectSame(d.Summary(c, a, b), Brute(d, c, a, b));
+            ExpectSameColumn(d.Summary(c, a, b), Brute(d, c, a, b));
         }
     }
     // Columns cover the span without overlap: each one is its time range's walk.
@@ -84,7 +73,7 @@ TEST(ChartPyramid, EqualsBruteForceOnRandomData) {
     std::size_t begin = d.LowerBound(t0);
     for (int x = 0; x < width; ++x) {
         const std::size_t end = d.LowerBound(x + 1 == width ? t1 : t0 + (t1 - t0) * (x + 1) / width);
-        ExpectSame(cols[x], Brute(d, 3, begin, end));
+        ExpectSameColumn(cols[x], Brute(d, 3, begin, end));
         begin = end;
     }
     // All channels in one walk give the same columns.
@@ -93,7 +82,7 @@ TEST(ChartPyramid, EqualsBruteForceOnRandomData) {
     for (int c = 0; c < kKvfChannels; ++c) {
         const std::vector<ChartColumn> one = d.Columns(c, t0, t1, width);
         for (int x = 0; x < width; ++x)
-            ExpectSame(every[static_cast<std::size_t>(c) * width + x], one[x]);
+            ExpectSameColumn(every[static_cast<std::size_t>(c) * width + x], one[x]);
     }
     // The pyramid's memory is a small fraction of the samples'.
     EXPECT_LT(d.PyramidBytes(), d.Size() * sizeof(KvfSample) / 2);
@@ -112,7 +101,7 @@ TEST(ChartPyramid, RecordOlderThanTheLastIsSortedIn) {
     EXPECT_EQ(d.Sample(1).seconds, 1005);
     for (std::size_t i = 1; i < d.Size(); ++i)
         EXPECT_LE(d.Sample(i - 1).seconds, d.Sample(i).seconds);
-    ExpectSame(d.Summary(1, 0, d.Size()), Brute(d, 1, 0, d.Size()));
+    ExpectSameColumn(d.Summary(1, 0, d.Size()), Brute(d, 1, 0, d.Size()));
     EXPECT_EQ(d.Summary(0, 0, d.Size()).minimum, -100.0f);
 }
 
@@ -235,7 +224,7 @@ TEST(ChartSamples, KeptCompactlyAndReadBackExactly) {
         ASSERT_EQ(d.Value(i, 2), s[i].value[2]) << i;
         ASSERT_EQ(d.Time(i), s[i].seconds);
     }
-    ExpectSame(d.Summary(2, 0, d.Size()), Brute(d, 2, 0, d.Size()));
+    ExpectSameColumn(d.Summary(2, 0, d.Size()), Brute(d, 2, 0, d.Size()));
     EXPECT_EQ(d.Summary(2, 0, d.Size()).maximum, 123456.78f);
     // Times from the first possible record date on are kept as they are.
     const KvfSample early = FromLog(ChartData::kTimeOrigin, 0, 1);

@@ -3,6 +3,7 @@
 // place to go on from; foreign files are told; a clock set back is sorted
 // once, in bounded work; a log kept in its files answers as one held in
 // memory.
+#include "chart_column_check.h"
 #include "kvf_test_data.h"
 #include "viewer/chart_data.h"
 #include "viewer/chart_file_data.h"
@@ -208,18 +209,6 @@ TEST(KvfParallel, DescendingTimesAreSortedOnceInBoundedWork) {
         ASSERT_LT(data.Time(i - 1), data.Time(i));
     // ...and the last record written, the earliest time, comes first.
     EXPECT_EQ(data.Value(0, 1), static_cast<float>((n - 1) % 100));
-}
-
-void ExpectSameColumn(const ChartColumn& a, const ChartColumn& b) {
-    ASSERT_EQ(a.Empty(), b.Empty());
-    if (a.Empty())
-        return;
-    EXPECT_EQ(a.firstIndex, b.firstIndex);
-    EXPECT_EQ(a.lastIndex, b.lastIndex);
-    EXPECT_EQ(a.minimum, b.minimum);
-    EXPECT_EQ(a.maximum, b.maximum);
-    EXPECT_EQ(a.first, b.first);
-    EXPECT_EQ(a.last, b.last);
 }
 
 // Damage, a gap and a change of the zone's time cut the runs of records
