@@ -1,5 +1,7 @@
 #include "viewer/chart_file_data.h"
 
+#include "viewer/kvf_timeline.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -159,10 +161,17 @@ std::uint16_t ChartFileData::Consistent(const std::vector<ChartChunk>& chunks,
                                         const std::vector<ChartChunkChannel> channels[kKvfChannels], bool* pOk) {
     *pOk = false;
     std::uint64_t size = 0;
+    // Its records' wall clocks, and its times no further from them than a log's: a chunk's times become dates.
+    auto timely = [](const ChartChunk& ch) {
+        const std::int64_t most = KvfTimeline::kMaxShift, low = KvfTimeline::kFirstLocal - most,
+                           high = KvfTimeline::kLastLocal + most;
+        return ch.shift >= -most && ch.shift <= most && ch.firstTime >= low && ch.lastTime <= high &&
+               ch.firstTime - ch.shift >= KvfTimeline::kFirstLocal && ch.lastTime - ch.shift <= KvfTimeline::kLastLocal;
+    };
     for (std::size_t k = 0; k < chunks.size(); ++k) {
         const ChartChunk& ch = chunks[k];
         if (ch.count == 0 || ch.count > kChartChunk || ch.start != size || ch.firstTime > ch.lastTime ||
-            (k > 0 && ch.firstTime < chunks[k - 1].lastTime) || ch.begin > ~std::uint64_t(0) - ch.bytes)
+            (k > 0 && ch.firstTime < chunks[k - 1].lastTime) || ch.begin > ~std::uint64_t(0) - ch.bytes || !timely(ch))
             return 0;
         size += ch.count;
     }

@@ -152,6 +152,9 @@ bool KvfTimeline::Restore(const std::vector<std::int64_t>& state) {
         state[4] < 0 || state[4] > kRecentSteps || state[5] < 0 || state[5] >= kRecentSteps ||
         (state[6 + kRecentSteps] != 0 && state[6 + kRecentSteps] != 1))
         return false;
+    for (std::int64_t v : state)
+        if (v > 2 * kMaxShift || v < -2 * kMaxShift)
+            return false;
     std::vector<ClockStep> steps;
     for (std::size_t i = head; i < state.size(); i += 4) {
         steps.push_back(ClockStep{state[i], state[i + 1], state[i + 2], state[i + 3]});

@@ -47,9 +47,16 @@ public:
     // axis times).
     bool Undecided() const { return m_bLead; }
 
+    // Wall clocks a record can have (years 1601 to 9999), and how far a
+    // log's axis time lies from its wall clock at most (its clock set back
+    // by a hundred million years in all): numbers beyond these are no log's
+    // and would give dates the calendar cannot count to (CivilYear).
+    static const std::int64_t kFirstLocal = -11644473600LL, kLastLocal = 253402300799LL;
+    static const std::int64_t kMaxShift = std::int64_t(1) << 52;
+
     // What the records placed so far left (for a summary of a log read
     // before), and taking it back: false, and nothing changed, when the
-    // numbers are no such state.
+    // numbers are no such state (or lie beyond twice kMaxShift).
     std::vector<std::int64_t> State() const;
     bool Restore(const std::vector<std::int64_t>& state);
 

@@ -182,6 +182,9 @@ TEST(ChartTime, LogsAcrossClockChangesRunInRealTime) {
     for (const TimeTick& t : TimeTicks(static_cast<double>(stretches.front()), static_cast<double>(stretches.back()),
                                        600, 100, &setBack))
         EXPECT_EQ(setBack.Local(static_cast<std::int64_t>(t.t)) % 1800, 0) << t.label;
+    std::vector<std::int64_t> state = setBack.State();  // from a summary: a shift no log reaches is refused
+    state[state.size() - 3] = std::int64_t(1) << 60;    // (the dates of its times would never end)
+    EXPECT_FALSE(setBack.Restore(state));
     // Windows' rules of a year: Warsaw's last Sundays of March and October; Amman's
     // 23:59:59.999 of the last Thursday of March, midnight to whole seconds.
     const struct {
