@@ -173,6 +173,12 @@ std::uint16_t ChartFileData::Consistent(const std::vector<ChartChunk>& chunks,
         if (ch.count == 0 || ch.count > kChartChunk || ch.start != size || ch.firstTime > ch.lastTime ||
             (k > 0 && ch.firstTime < chunks[k - 1].lastTime) || ch.begin > ~std::uint64_t(0) - ch.bytes || !timely(ch))
             return 0;
+        // As a reading leaves them: no longer than their records can be (a
+        // chunk is read back whole), in file order, each after the one before.
+        if (ch.bytes > std::uint64_t(ch.count) * KvfReader::kMaxRecord ||
+            (k > 0 &&
+             (ch.file < chunks[k - 1].file || (ch.file == chunks[k - 1].file && ch.begin < EndOf(chunks[k - 1])))))
+            return 0;
         size += ch.count;
     }
     if (size >= 0xFFFFFFFEu)

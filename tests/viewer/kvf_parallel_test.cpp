@@ -302,7 +302,7 @@ TEST(KvfParallel, ALogKeptInItsFileAnswersAsOneHeldInMemory) {
     for (std::size_t i = 0; i < n; i += 97)
         ASSERT_EQ(again.Time(i), files.Time(i));
     EXPECT_FALSE(parse(bytes.substr(0, bytes.size() - 1), &back));
-    for (int k = 0; k < 6; ++k) {
+    for (int k = 0; k < 8; ++k) {
         std::vector<ChartChunk> chunks = files.Chunks();
         std::vector<ChartChunkChannel> channels[kKvfChannels];
         for (int c = 0; c < kKvfChannels; ++c)
@@ -315,6 +315,8 @@ TEST(KvfParallel, ALogKeptInItsFileAnswersAsOneHeldInMemory) {
         case 3: channels[1][3].first = channels[1][3].maximum + 1; break;
         case 4: chunks[last].lastTime = 100000000000000000; break;  // no record's year
         case 5: chunks[last].shift = chunks[last].lastTime = chunks[last].firstTime = 1LL << 60; break;  // far off
+        case 6: chunks[3].bytes = static_cast<std::uint32_t>(log.size() - chunks[3].begin); break;  // read: the rest
+        case 7: chunks[3].begin = chunks[2].begin; break;  // over the one before
         }
         EXPECT_FALSE(parse(write(chunks, channels), &back)) << k;
     }
