@@ -181,8 +181,7 @@ bool Load(const std::vector<std::string>& paths, int threads, ChartFileData* dat
             for (std::size_t i = 0; i < wall.size(); ++i)
                 wall[i] = piece.samples[i].seconds;
             timeline.Place(piece.samples.data(), piece.samples.size());
-            data->Extend(piece.samples.data(), wall.data(), piece.places.data(), wall.size(),
-                         static_cast<std::uint16_t>(piece.file));
+            data->Extend(piece.samples.data(), wall.data(), piece.places.data(), wall.size(), piece.file);
             storing += Since(stored);
             if (firstPiece < 0 && data->Size() > 0) {
                 firstPiece = Since(start);

@@ -104,7 +104,9 @@ void ChartFileData::StartChunk(const KvfSample& s, std::int64_t shift, const Kvf
 }
 
 void ChartFileData::Extend(const KvfSample* samples, const std::int64_t* wallClocks, const KvfPlace* places,
-                           std::size_t n, std::uint16_t file) {
+                           std::size_t n, std::uint32_t file) {
+    if (file > 0xFFFF)
+        return;
     for (std::size_t i = 0; i < n; ++i) {
         // Sample numbers are 32-bit in a column; a log beyond that is read to there.
         if (m_nSize >= 0xFFFFFFFEu)
@@ -116,7 +118,7 @@ void ChartFileData::Extend(const KvfSample* samples, const std::int64_t* wallClo
         const KvfPlace& place = places[i];
         if (m_chunks.empty() || m_chunks.back().count == kChartChunk || m_chunks.back().file != file ||
             m_chunks.back().shift != shift || place.offset != EndOf(m_chunks.back()))
-            StartChunk(s, shift, place, file);
+            StartChunk(s, shift, place, static_cast<std::uint16_t>(file));
         ChartChunk& chunk = m_chunks.back();
         const std::uint8_t at = static_cast<std::uint8_t>(chunk.count);
         for (int c = 0; c < kKvfChannels; ++c) {

@@ -59,9 +59,11 @@ public:
 
     // Records of file `file` in file order: their samples placed on the
     // time axis (never going back), their wall clocks and where they lie.
-    // A sample earlier than the one before counts at that one's time.
+    // A sample earlier than the one before counts at that one's time. A
+    // chunk names its file in 16 bits: a series beyond 65536 files is read
+    // to there (a later file's records are not taken).
     void Extend(const KvfSample* samples, const std::int64_t* wallClocks, const KvfPlace* places, std::size_t n,
-                std::uint16_t file);
+                std::uint32_t file);
 
     // Room for about `records` more, so that a long log's chunks are not
     // copied while they grow (nor left with room for twice as many).

@@ -239,6 +239,9 @@ TEST(KvfParallel, ALogKeptInItsFileAnswersAsOneHeldInMemory) {
     });
     memory.Settle();
     const std::size_t n = memory.Size();
+    const KvfSample end = files.Sample(n - 1);
+    const KvfPlace place = {0, 40};  // a record of a 65537th file: no chunk could say where it lies
+    files.Extend(&end, &end.seconds, &place, 1, 0x10000);
     ASSERT_EQ(files.Size(), n);
     ASSERT_GT(files.Chunks().size(), 14u);
     EXPECT_EQ(files.ChannelsSeen(), memory.ChannelsSeen());

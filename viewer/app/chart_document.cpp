@@ -118,8 +118,7 @@ void CChartDocument::Place(KvfPiece& piece) {
     for (std::size_t i = 0; i < piece.samples.size(); ++i)
         m_wallClocks[i] = piece.samples[i].seconds;
     m_timeline.Place(piece.samples.data(), piece.samples.size());
-    m_data.Extend(piece.samples.data(), m_wallClocks.data(), piece.places.data(), piece.samples.size(),
-                  static_cast<std::uint16_t>(std::min<std::size_t>(piece.file, 0xFFFF)));
+    m_data.Extend(piece.samples.data(), m_wallClocks.data(), piece.places.data(), piece.samples.size(), piece.file);
 }
 
 std::shared_ptr<KvfSource> CChartDocument::OpenFile(std::uint16_t file) const {
