@@ -183,7 +183,7 @@ std::uint16_t ChartFileData::Consistent(const std::vector<ChartChunk>& chunks,
             return 0;
         size += ch.count;
     }
-    if (size >= 0xFFFFFFFEu)
+    if (size > 0xFFFFFFFEu)  // as many as Extend takes
         return 0;
     std::uint16_t seen = 0;
     for (int c = 0; c < kKvfChannels; ++c) {

@@ -4,6 +4,7 @@
 #include "viewer/host_zone.h"
 #include "viewer/kvf_reader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,9 @@ std::int64_t CivilSeconds(int year, int month, int day, int hour, int minute, in
 }
 
 int CivilYear(std::int64_t seconds) {
+    // No time is farther than 300 million years; beyond that the estimate
+    // would not fit an int and the corrections would never end.
+    seconds = std::max<std::int64_t>(-10000000000000000LL, std::min<std::int64_t>(seconds, 10000000000000000LL));
     // An estimate, then corrected by the year's first second.
     int year = static_cast<int>(1970 + seconds / 31556952 - (seconds < 0 ? 1 : 0));
     while (CivilSeconds(year, 1, 1, 0, 0, 0) > seconds)

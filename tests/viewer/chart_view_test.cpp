@@ -185,6 +185,9 @@ TEST(ChartTime, LogsAcrossClockChangesRunInRealTime) {
     std::vector<std::int64_t> state = setBack.State();  // from a summary: a shift no log reaches is refused
     state[state.size() - 3] = std::int64_t(1) << 60;    // (the dates of its times would never end)
     EXPECT_FALSE(setBack.Restore(state));
+    // Seconds no log reaches still have a year, at once.
+    EXPECT_EQ(CivilYear(std::int64_t(1) << 62), CivilYear(10000000000000000LL));
+    EXPECT_LT(CivilYear(-(std::int64_t(1) << 62)), -300000000);
     // Windows' rules of a year: Warsaw's last Sundays of March and October; Amman's
     // 23:59:59.999 of the last Thursday of March, midnight to whole seconds.
     const struct {

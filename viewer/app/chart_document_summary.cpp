@@ -23,8 +23,12 @@ bool CChartDocument::FindSummary(const std::vector<std::wstring>& paths, const Z
                                  ChartSummary* pSummary) {
     if (paths.empty())
         return false;
+    // A summary is about 1/170 of its logs: one far larger is none, and is not read.
+    std::uint64_t logs = 0;
+    for (const std::wstring& path : paths)
+        logs += CKvfFileSource(path).Size();
     CKvfFileSource file(SummaryPath(paths));
-    if (!file.IsOpen() || file.Size() == 0 || file.Size() > (std::uint64_t(1) << 36))
+    if (!file.IsOpen() || file.Size() == 0 || file.Size() > logs / 16 + (1u << 20))
         return false;
     std::unique_ptr<KvfSource::View> view = file.Map(0, static_cast<std::size_t>(file.Size()));
     ChartSummary summary;
