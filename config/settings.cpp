@@ -179,7 +179,9 @@ void SaveSettings(CIniFile& ini, const ProgramSettings& s) {
         ini.SetInt(kLog, "DECIMAL_COMMA", r.bDecimalComma ? 1 : 0);
     if (r.bHeaderNames || ini.FindKey(ini.FindSection(kLog), "FILE_HEADER_NAMES") >= 0)
         ini.SetInt(kLog, "FILE_HEADER_NAMES", r.bHeaderNames ? 1 : 0);
-    if (r.nFileSplit != 0 || ini.FindKey(ini.FindSection(kLog), "FILE_SPLIT") >= 0)
+    // Written when it changes: a hand-written value stays as written (one
+    // that is no number reads as 0, "nigdy").
+    if (ini.GetInt(kLog, "FILE_SPLIT", 0) != r.nFileSplit)
         ini.SetInt(kLog, "FILE_SPLIT", r.nFileSplit);
     SaveAlarmSettings(ini, s.alarm);
 

@@ -312,6 +312,13 @@ TEST_F(SettingsTest, AlarmSettingsAreWrittenOnlyOnceTheyDifferFromTheDefaults) {
     EXPECT_NE(Read(path).find("FILE_CHECK_COMMENT_SN=0\r\nDECIMAL_COMMA=1\r\n"), std::string::npos) << Read(path);
     EXPECT_TRUE(Run([](ProgramSettings& s) { s.recording.bDecimalComma = FALSE; }).recording.bDecimalComma);
     EXPECT_NE(Read(path).find("DECIMAL_COMMA=0\r\n"), std::string::npos);
+    // A new file each period: a hand-written value stays as written, one the program cannot read never in force.
+    for (const auto& [written, split] : {std::pair<const char*, int>{"FILE_SPLIT=co dzie\xF1\r\n", 0},
+                                         std::pair<const char*, int>{"FILE_SPLIT= 2\r\n", 2}}) {
+        Write(path, std::string("[LOG]\r\n") + written);
+        EXPECT_EQ(Run().recording.nFileSplit, split);
+        EXPECT_NE(Read(path).find(written), std::string::npos) << Read(path);
+    }
 }
 
 // Limits the dialog would refuse give the channel no alarm, are told, and
