@@ -6,7 +6,8 @@ const std::uint64_t kSecondsPerDay = 86400;
 
 // Seconds of recording the free space holds at the rate; none recorded: all.
 std::uint64_t SecondsLeft(const DiskSpace& disk) {
-    if (disk.nBytesPerDay == 0)
+    // Days beyond what seconds can count are as good as none recorded.
+    if (disk.nBytesPerDay == 0 || disk.nFreeBytes / disk.nBytesPerDay >= UINT64_MAX / kSecondsPerDay - 1)
         return UINT64_MAX;
     return disk.nFreeBytes / disk.nBytesPerDay * kSecondsPerDay +
            disk.nFreeBytes % disk.nBytesPerDay * kSecondsPerDay / disk.nBytesPerDay;

@@ -229,6 +229,7 @@ TEST(DiskSpace, AWeekLeftOrAHundredMegabytesAndWhatTheStatusLineSays) {
         {86 * mb, day, false, true, "oko\xB3o 43 godzin"},  {2 * mb, day, false, true, "oko\xB3o 1 godziny"},
         {1 * mb, day, false, true, "oko\xB3o 30 minut"},    {99 * mb, 1000, false, true, "99 MB"},
         {130 * mb, 1000, true, true, "130 MB"},             {134 * mb, 0, true, false, nullptr},
+        {213503982334602ull, 1, false, false, nullptr},  // ages left: no product wraps round into a warning
     };
     for (const Row& r : rows) {
         const DiskSpace disk{r.free, r.perDay};
