@@ -474,6 +474,20 @@ ChartStats ChartFileData::Stats(int channel, double t0, double t1) const {
     return st;
 }
 
+std::size_t ChartFileData::Overlaps(std::uint32_t* pBefore, std::uint32_t* pFile) const {
+    std::size_t count = 0;
+    for (std::size_t k = 1; k < m_chunks.size(); ++k) {
+        const ChartChunk &a = m_chunks[k - 1], &b = m_chunks[k];
+        if (a.file == b.file || b.firstTime - b.shift >= a.lastTime - a.shift)
+            continue;
+        if (count++ == 0) {
+            *pBefore = a.file;
+            *pFile = b.file;
+        }
+    }
+    return count;
+}
+
 std::size_t ChartFileData::ChunkBytes() const {
     std::size_t bytes = m_chunks.capacity() * sizeof(ChartChunk);
     for (const auto& channel : m_channels)

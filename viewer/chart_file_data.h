@@ -81,6 +81,11 @@ public:
     std::vector<ChartColumn> AllColumns(double t0, double t1, int width) const override;
     ChartStats Stats(int channel, double t0, double t1) const override;
 
+    // Files of a series whose records begin before the file before them
+    // ends (by their wall clocks): the first such pair (file before, file)
+    // and how many there are; 0 when none.
+    std::size_t Overlaps(std::uint32_t* pBefore, std::uint32_t* pFile) const;
+
     // The chunks as they stand (for a summary file), and taking them back:
     // false, and nothing taken, when they do not hang together.
     const std::vector<ChartChunk>& Chunks() const { return m_chunks; }

@@ -140,6 +140,14 @@ TEST_F(Kreslo, ASeriesOfDailyFilesIsOneLogAndItsLastFileIsFollowed) {
         ASSERT_TRUE(SendMessageTimeoutW(h, WM_TIMER, kFollowTimer, 0, SMTO_ABORTIFHUNG, kWaitMs, nullptr));
     EXPECT_TRUE(StatusStartsWith(h, L" Rekord\u00f3w: 153,")) << testing::PrintToString(Status(h));
     EXPECT_EQ(TextOf(h), L"pomiar_2026-12-08.kvf ... pomiar_2026-12-10.kvf (3 pliki) - Kreslo");
+    // A file that begins before the one before it ends is told.
+    Write(dir / "pomiar_2026-12-11.kvf", kreslotest::Log(100, 3));
+    for (int i = 0; i < 21; ++i)
+        ASSERT_TRUE(SendMessageTimeoutW(h, WM_TIMER, kFollowTimer, 0, SMTO_ABORTIFHUNG, kWaitMs, nullptr));
+    EXPECT_NE(Status(h).find(L" Pliki nak\u0142adaj\u0105 si\u0119 w czasie: pomiar_2026-12-11.kvf zaczyna si\u0119 "
+                             L"przed ko\u0144cem pomiar_2026-12-10.kvf."),
+              std::wstring::npos)
+        << testing::PrintToString(Status(h));
 }
 
 TEST_F(Kreslo, FollowsAFileBeingRecorded) {

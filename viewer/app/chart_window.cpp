@@ -366,6 +366,12 @@ void CChartWindow::UpdateStatus() {
         else if (steps.size() > 1)
             text += " Zegar cofni\xEAty " + Number(steps.size()) + " razy, pierwszy raz o " +
                     FormatDuration(steps[0].back) + " o " + FormatCivilSeconds(steps[0].localBefore) + ".";
+        std::uint32_t before = 0, later = 0;
+        const std::size_t overlaps = m_pDoc->Data().Overlaps(&before, &later);
+        if (overlaps > 0 && later < m_pDoc->Paths().size())
+            text += " Pliki nak\xB3" "adaj\xB9 si\xEA w czasie: " + FileTitle1250(m_pDoc->Paths()[later]) +
+                    " zaczyna si\xEA przed ko\xF1" "cem " + FileTitle1250(m_pDoc->Paths()[before]) +
+                    (overlaps > 1 ? " (i " + Number(overlaps - 1) + " razy jeszcze)." : ".");
         if (m_pDoc->Damaged() > 0)
             text += " Plik uszkodzony: pomini\xEA" "to rekord\xF3w: " + Number(m_pDoc->Damaged()) + ".";
     } else if (m_lastResult == CChartDocument::kOpenFailed || m_lastResult == CChartDocument::kForeign ||
