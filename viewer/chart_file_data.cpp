@@ -474,6 +474,48 @@ ChartStats ChartFileData::Stats(int channel, double t0, double t1) const {
     return st;
 }
 
+bool ChartFileData::ForEachRecord(double t0, double t1,
+                                  const std::function<void(const KvfRecord&, std::int64_t)>& take) const {
+    struct Sink : KvfSink {
+        const ChartChunk* chunk = nullptr;
+        double t0 = 0, t1 = 0;
+        const std::function<void(const KvfRecord&, std::int64_t)>* take = nullptr;
+        std::uint32_t taken = 0;
+        void OnRecord(const KvfRecord& record) override {
+            const std::int64_t time = record.Seconds() + chunk->shift;
+            if (taken++ < chunk->count && static_cast<double>(time) >= t0 && static_cast<double>(time) <= t1)
+                (*take)(record, time);
+        }
+        void OnDamage(std::uint64_t, std::uint64_t, const char*) override {}
+    } sink;
+    sink.t0 = t0;
+    sink.t1 = t1;
+    sink.take = &take;
+    auto k = static_cast<std::size_t>(
+        std::partition_point(m_chunks.begin(), m_chunks.end(),
+                             [t0](const ChartChunk& c) { return static_cast<double>(c.lastTime) < t0; }) -
+        m_chunks.begin());
+    bool ok = true;
+    for (; k < m_chunks.size() && static_cast<double>(m_chunks[k].firstTime) <= t1; ++k) {
+        const ChartChunk& chunk = m_chunks[k];
+        const std::shared_ptr<KvfSource> source = Source(chunk.file, EndOf(chunk));
+        const std::uint64_t size = source ? std::min(source->Size(), EndOf(chunk) + KvfReader::kMaxRecord) : 0;
+        std::unique_ptr<KvfSource::View> view =
+            size > chunk.begin ? source->Map(chunk.begin, static_cast<std::size_t>(size - chunk.begin)) : nullptr;
+        if (!view) {
+            ok = false;
+            continue;
+        }
+        sink.chunk = &chunk;
+        sink.taken = 0;
+        KvfReader reader(&sink);
+        reader.Resume(chunk.begin, 0, 0);
+        reader.ScanStored(view->data, static_cast<std::size_t>(size - chunk.begin), chunk.begin,
+                          static_cast<std::size_t>(std::min(EndOf(chunk), size) - chunk.begin));
+    }
+    return ok;
+}
+
 std::size_t ChartFileData::Overlaps(std::uint32_t* pBefore, std::uint32_t* pFile) const {
     std::size_t count = 0;
     for (std::size_t k = 1; k < m_chunks.size(); ++k) {

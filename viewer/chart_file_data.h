@@ -81,6 +81,12 @@ public:
     std::vector<ChartColumn> AllColumns(double t0, double t1, int width) const override;
     ChartStats Stats(int channel, double t0, double t1) const override;
 
+    // Every record whose time lies in [t0, t1], read back from the files
+    // with its values' text, in order, with its time on the axis; false when
+    // a file could not be read (the records read so far were given).
+    bool ForEachRecord(double t0, double t1,
+                       const std::function<void(const KvfRecord& record, std::int64_t time)>& take) const;
+
     // Files of a series whose records begin before the file before them
     // ends (by their wall clocks): the first such pair (file before, file)
     // and how many there are; 0 when none.

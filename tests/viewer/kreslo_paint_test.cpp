@@ -424,4 +424,21 @@ TEST_F(KresloWindow, ALogsSummaryStandsForWhatItCoversAndNoMore) {
     ASSERT_EQ(after.size(), before.size());
     EXPECT_EQ(after[5 * 50 + 3].minimum, before[5 * 50 + 3].minimum);
     EXPECT_EQ(after[5 * 50 + 40].lastIndex, before[5 * 50 + 40].lastIndex);
+
+    // The CSV of a range across a series' two files: each record of it once,
+    // read again from the file it is in.
+    Write(dir / "b_2026-12-08.kvf", kreslotest::Log(0, 50));
+    Write(dir / "b_2026-12-09.kvf", kreslotest::Log(50, 50));
+    window->OpenFiles({(dir / "b_2026-12-08.kvf").wstring(), (dir / "b_2026-12-09.kvf").wstring()});
+    ASSERT_TRUE(Loaded());
+    doc = window->Document();
+    std::uint64_t rows = 0;
+    const double from = static_cast<double>(doc->Data().Time(10)), to = static_cast<double>(doc->Data().Time(89));
+    ASSERT_TRUE(doc->ExportCsv(from, to, CsvFormat(), (dir / "b.csv").wstring(), &rows));
+    EXPECT_EQ(rows, 80u);
+    std::ifstream csv(dir / "b.csv", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(csv)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.find("time,T,T1,"), 0u);
+    EXPECT_NE(text.find("\n2026-12-08 06:01:40,"), std::string::npos);  // record 10
+    EXPECT_NE(text.find("\n2026-12-08 06:14:50,"), std::string::npos);  // record 89, in the second file
 }

@@ -8,6 +8,7 @@
 
 #include "framework/handles.h"
 #include "recording/log_names.h"
+#include "viewer/chart_export.h"
 #include "viewer/chart_file_data.h"
 #include "viewer/chart_summary.h"
 #include "viewer/kvf_parallel.h"
@@ -66,6 +67,11 @@ public:
     // The recorder went on in the series' next file (a new day): ReadMore
     // reads that one from its start from now on, after what was read.
     void FollowNext(const std::wstring& path);
+
+    // The records of [t0, t1] as CSV (qm487-kvf csv's columns and texts),
+    // read again from the files; false when the file cannot be written.
+    bool ExportCsv(double t0, double t1, const CsvFormat& format, const std::wstring& path,
+                   std::uint64_t* pRows) const;
 
     const std::wstring& Path() const { return m_path; }
     const std::vector<std::wstring>& Paths() const { return m_paths; }

@@ -1,5 +1,6 @@
 // A log's summary beside it: found and believed on the loader's thread,
-// taken on the window's, written once the log is read.
+// taken on the window's, written once the log is read; and the log's
+// records written out again, as a summary lets them be found.
 #include "viewer/app/chart_document.h"
 
 #include "framework/text.h"
@@ -102,4 +103,29 @@ bool CChartDocument::SaveSummary() const {
         return false;
     }
     return true;
+}
+
+bool CChartDocument::ExportCsv(double t0, double t1, const CsvFormat& format, const std::wstring& path,
+                               std::uint64_t* pRows) const {
+    CHandle out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.IsValid())
+        return false;
+    std::string text = CsvHeader(format);
+    bool ok = true;
+    auto flush = [&]() {
+        DWORD done = 0;
+        ok = ok && (text.empty() || (WriteFile(out.Get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr) &&
+                                     done == text.size()));
+        text.clear();
+    };
+    *pRows = 0;
+    // Only the chunks of the range are read, wherever in which file they lie.
+    m_data.ForEachRecord(t0, t1, [&](const KvfRecord& record, std::int64_t time) {
+        AppendCsvRow(text, record, m_timeline.OffsetAt(time), format);
+        ++*pRows;
+        if (text.size() >= (1u << 20))
+            flush();
+    });
+    flush();
+    return ok;
 }

@@ -453,8 +453,8 @@ void CChartWindow::OnExportCsv() {
     if (dlg.DoModal() != IDOK)
         return;
     HCURSOR hOld = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
-    // The records read again from the file: the values exactly as stored,
-    // or with a decimal comma for a spreadsheet that reads numbers so.
+    // The values exactly as stored, or with a decimal comma for a
+    // spreadsheet that reads numbers so.
     CsvFormat format;
     for (int c = 0; c < kKvfChannels; ++c)
         format.strLabel[c] = LogChannelLabel(m_pDoc->Names(), c);
@@ -462,28 +462,13 @@ void CChartWindow::OnExportCsv() {
         format.separator = ';';
         format.bDecimalComma = true;
     }
-    const std::unique_ptr<ZoneRules> rules = MakeZoneRules(m_pDoc->Zone());
-    KvfCsvExport csv(m_view.t0, m_view.t1, *rules, format);
-    KvfReader reader(&csv);
-    CHandle in(CreateFileW(m_pDoc->Path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    CHandle out(CreateFileW(dlg.GetWidePathName().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    BOOL ok = in.IsValid() && out.IsValid();
-    std::vector<char> buffer(1 << 22);
-    for (DWORD got = 0; ok && ::ReadFile(in.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) &&
-                        got > 0;) {
-        reader.Feed(buffer.data(), got);
-        ok = WriteAll(out.Get(), csv.TakeText());
-    }
-    reader.Finish();
-    csv.Finish();
-    ok = ok && WriteAll(out.Get(), csv.TakeText());
+    std::uint64_t rows = 0;
+    const bool ok = m_pDoc->ExportCsv(m_view.t0, m_view.t1, format, dlg.GetWidePathName(), &rows);
     SetCursor(hOld);
     if (!ok)
         AfxMessageBox("Nie mo\xBFna zapisa\xE6 pliku " + dlg.GetPathName() + ".", MB_ICONEXCLAMATION);
     else
-        SetWindowTextW(m_hStatus, afx::Widen1250(" Zapisano " + Number(csv.Rows()) + " rekord\xF3w do " +
+        SetWindowTextW(m_hStatus, afx::Widen1250(" Zapisano " + Number(rows) + " rekord\xF3w do " +
                                                  dlg.GetPathName() + ".")
                                       .c_str());
 }
