@@ -50,10 +50,14 @@ SeriesName ParseSeriesName(const std::string& strFileName) {
     const std::size_t dot = strFileName.rfind('.');
     std::string stem = dot == std::string::npos || dot == 0 ? strFileName : strFileName.substr(0, dot);
     name.strExtension = strFileName.substr(stem.size());
-    // "_2" ... "_999999" after the period (or the base) is a report's next part.
+    // "_2" ... "_999999" after the period (or the base) is a report's next
+    // part. A binary log is never continued so: "hala_2.kvf" beside
+    // "hala_3.kvf" are two logs of their own, not one log's parts.
+    const bool bBinaryLog = Lower(name.strExtension) == ".kvf";
     const std::size_t underscore = stem.rfind('_');
-    if (underscore != std::string::npos && underscore + 1 < stem.size() && stem.size() - underscore <= 7 &&
-        Digits(stem, underscore + 1, stem.size() - underscore - 1) && stem[underscore + 1] != '0') {
+    if (!bBinaryLog && underscore != std::string::npos && underscore + 1 < stem.size() &&
+        stem.size() - underscore <= 7 && Digits(stem, underscore + 1, stem.size() - underscore - 1) &&
+        stem[underscore + 1] != '0') {
         const int part = Number(stem, underscore + 1, stem.size() - underscore - 1);
         if (part >= 2) {
             name.nPart = part;

@@ -17,7 +17,8 @@ struct SeriesName {
 };
 
 // The parts of a file name (no folder): a period only when it is a real
-// one (a day of the calendar, weeks 1 to 53, months 1 to 12).
+// one (a day of the calendar, weeks 1 to 53, months 1 to 12); a next part
+// only of a report, never of a binary log (.kvf).
 SeriesName ParseSeriesName(const std::string& strFileName);
 
 // Whether a comes before b: by base, then period, then part.

@@ -296,12 +296,14 @@ TEST(KvfTool, SeveralFilesAndAFolderReadAsOneLogInTimeOrder) {
         SeriesFiles("pomiar_2026-W50.kvf", names),
         SeriesFiles("pomiar.kvf", names),
         SeriesFiles("r_2026-12-09_2.csv", {"r_2026-12-09.csv", "r_2026-12-09_10.csv", "r_2026-12-10.csv"}),
+        SeriesFiles("hala_2.kvf", {"hala.kvf", "hala_3.kvf"}),  // a binary log has no next parts
     };
     const std::vector<std::vector<std::string>> expected = {
         {"pomiar_2026-12-09.KVF", "pomiar_2026-12-10.kvf"},
         {"pomiar_2026-W50.kvf"},
         {"pomiar.kvf"},  // no date, week or month of the calendar: another base
         {"r_2026-12-09.csv", "r_2026-12-09_2.csv", "r_2026-12-09_10.csv", "r_2026-12-10.csv"},
+        {"hala_2.kvf"},
     };
     EXPECT_EQ(series, expected);
 }
