@@ -1,7 +1,11 @@
 #include "viewer/log_series.h"
 
+#include "common/civil_time.h"
+
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <limits>
 
 namespace {
 
@@ -35,6 +39,27 @@ SeriesName::Kind PeriodAtEnd(const std::string& stem, std::size_t* pStart) {
         Number(stem, n - 2, 2) >= 1 && Number(stem, n - 2, 2) <= 12)
         return *pStart = n - 8, SeriesName::kMonth;
     return SeriesName::kNone;
+}
+
+// The day a period begins (days from 1970-01-01), so that files of one
+// base whose split was changed (weeks, then days) still go in time order:
+// "2026-W49" begins on 30 November, before "2026-12-09" and after "2026-11".
+std::int64_t PeriodStart(const SeriesName& name) {
+    const std::string& p = name.strPeriod;
+    switch (name.kind) {
+    case SeriesName::kDay:
+        return DaysFromCivil(Number(p, 0, 4), static_cast<unsigned>(Number(p, 5, 2)),
+                             static_cast<unsigned>(Number(p, 8, 2)));
+    case SeriesName::kMonth:
+        return DaysFromCivil(Number(p, 0, 4), static_cast<unsigned>(Number(p, 5, 2)), 1);
+    case SeriesName::kWeek: {
+        // ISO 8601: week 1 holds 4 January; weeks begin on Monday (1970-01-01 was a Thursday).
+        const std::int64_t jan4 = DaysFromCivil(Number(p, 0, 4), 1, 4);
+        return jan4 - ((jan4 + 3) % 7 + 7) % 7 + 7 * (Number(p, 6, 2) - 1);
+    }
+    default:
+        return std::numeric_limits<std::int64_t>::min();
+    }
 }
 
 std::string Lower(std::string text) {
@@ -77,8 +102,10 @@ SeriesName ParseSeriesName(const std::string& strFileName) {
 bool SeriesBefore(const SeriesName& a, const SeriesName& b) {
     if (a.strBase != b.strBase)
         return a.strBase < b.strBase;
-    if (a.strPeriod != b.strPeriod)
-        return a.strPeriod < b.strPeriod;
+    if (a.strPeriod != b.strPeriod) {
+        const std::int64_t startA = PeriodStart(a), startB = PeriodStart(b);
+        return startA != startB ? startA < startB : a.strPeriod < b.strPeriod;
+    }
     return a.nPart < b.nPart;
 }
 

@@ -21,7 +21,8 @@ struct SeriesName {
 // only of a report, never of a binary log (.kvf).
 SeriesName ParseSeriesName(const std::string& strFileName);
 
-// Whether a comes before b: by base, then period, then part.
+// Whether a comes before b: by base, then the day its period begins
+// (whatever its kind), then period, then part.
 bool SeriesBefore(const SeriesName& a, const SeriesName& b);
 
 // The names among strFolderNames (file names, no folder) of the same series

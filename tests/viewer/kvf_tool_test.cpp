@@ -306,4 +306,7 @@ TEST(KvfTool, SeveralFilesAndAFolderReadAsOneLogInTimeOrder) {
         {"hala_2.kvf"},
     };
     EXPECT_EQ(series, expected);
+    // The split changed (weeks, then days): in time order by the day each period begins.
+    EXPECT_TRUE(SeriesBefore(ParseSeriesName("p_2026-W49.kvf"), ParseSeriesName("p_2026-12-09.kvf")));
+    EXPECT_TRUE(SeriesBefore(ParseSeriesName("p_2026-W44.kvf"), ParseSeriesName("p_2026-11.kvf")));
 }
