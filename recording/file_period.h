@@ -14,7 +14,12 @@
 
 enum FileSplit { kSplitNever = 0, kSplitDay = 1, kSplitWeek = 2, kSplitMonth = 3 };
 
-enum : std::uint64_t { kMaxReportRows = 1000000 };
+enum : std::uint64_t {
+    kMaxReportRows = 1000000,
+    // No data row is shorter: a time, one separator and the line's end (a
+    // row whose chosen channels are all switched off has no other column).
+    kShortestReportRow = 22,
+};
 
 // The choice in force: a hand-written code outside 0..3 records to one file.
 int FileSplitInForce(int nSplit);

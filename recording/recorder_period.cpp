@@ -20,9 +20,6 @@ bool FileExists(const std::string& strPath) {
     return GetFileAttributesW(afx::Widen1250(strPath).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// No row is shorter: a time, a separator, "???" and the line's end.
-const std::uint64_t kShortestRow = 25;
-
 // Read once when a report is opened to go on with; none for a file that
 // cannot be read (it is then written to as far as it takes rows).
 std::uint64_t CountReportRows(const std::string& strPath) {
@@ -62,7 +59,7 @@ std::string CRecorder::PathToOpen(bool bReport, const std::string& base) {
     // that name beside a report that is not (a copy the user made) is not ours.
     m_nReportPart = 1;
     while (FileExists(PeriodFilePath(base, m_strPeriod, m_nReportPart + 1)) &&
-           FileBytes(PeriodFilePath(base, m_strPeriod, m_nReportPart)) >= kMaxReportRows * kShortestRow)
+           FileBytes(PeriodFilePath(base, m_strPeriod, m_nReportPart)) >= kMaxReportRows * kShortestReportRow)
         ++m_nReportPart;
     std::string path = PeriodFilePath(base, m_strPeriod, m_nReportPart);
     m_nReportRows = CountReportRows(path);

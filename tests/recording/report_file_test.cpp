@@ -212,6 +212,8 @@ TEST(FilePeriods, TagsAtTheEdgesNamesAndRowsCounted) {
     for (std::size_t at = 0; at < text.size(); at += 7)
         counter.Feed(text.data() + at, std::min<std::size_t>(7, text.size() - at));
     EXPECT_EQ(counter.Rows(), 3u);
+    // A row with no column (the chosen inputs switched off) is the shortest.
+    EXPECT_GE(FormatReportRow(kTime, Samples().s, Selection{}.r, 2).size(), std::size_t{kShortestReportRow});
 }
 
 // A week of recording left, or 100 MB, at the rate the files grow; once
