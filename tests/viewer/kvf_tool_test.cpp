@@ -121,6 +121,14 @@ TEST(KvfTool, DamagedRecordsAreSkippedWithTheirOffsetsAndExitOne) {
     run = Tool({"stats", path});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("offset " + offset), std::string::npos) << run.err;
+
+    // Damage between every two records: the first ten thousand listed, the rest counted.
+    std::string torn;
+    for (int i = 0; i < 10003; ++i)
+        torn += Tick(i) + "x";
+    run = Tool({"check", WriteFile("torn.kvf", torn)});
+    EXPECT_NE(run.out.find(": 10003 records, 10003 damaged\n"), std::string::npos);
+    EXPECT_NE(run.out.find("\n... and 3 more damaged records\n"), std::string::npos);
 }
 
 TEST(KvfTool, CheckSummarisesASoundFileAndToleratesARecordBeingWritten) {

@@ -53,18 +53,29 @@ const char kUsage[] = "usage: qm487-kvf check FILE...\n"
 
 const std::size_t kMaxListed = 20;
 
-// Every damaged stretch the reader reports, as a user reads it.
+// Every damaged stretch the reader reports, as a user reads it: the first
+// ten thousand listed, the rest counted, so that a log damaged between every
+// two records does not grow the list without bound.
 struct DamageList {
+    static const std::size_t kMaxLines = 10000;
     std::uint64_t count = 0;
     std::vector<std::string> lines;
     std::string file;  // the file being read, when there are several
 
     void Add(std::uint64_t offset, std::uint64_t length, const char* what) {
-        ++count;
+        if (++count > kMaxLines)
+            return;
         char text[160];
         std::snprintf(text, sizeof text, "damaged record at offset %llu (%llu bytes skipped): %s",
                       static_cast<unsigned long long>(offset), static_cast<unsigned long long>(length), what);
         lines.push_back(file.empty() ? std::string(text) : file + ": " + text);
+    }
+    // The lines to print: the ones listed, then how many more there were.
+    std::vector<std::string> Lines() const {
+        std::vector<std::string> all = lines;
+        if (count > lines.size())
+            all.push_back("... and " + std::to_string(count - lines.size()) + " more damaged records");
+        return all;
     }
 };
 
@@ -251,7 +262,7 @@ int Check(const std::vector<std::string>& paths, const ZoneRules& rules, std::FI
     if (sink.stepOffsets.size() > kMaxListed)
         std::fprintf(out, "... and %llu more steps back\n",
                      static_cast<unsigned long long>(sink.stepOffsets.size() - kMaxListed));
-    for (const std::string& line : sink.damage.lines)
+    for (const std::string& line : sink.damage.Lines())
         std::fprintf(out, "%s\n", line.c_str());
     ReportPending(pending, out);
     return sink.damage.count ? 1 : 0;
@@ -457,7 +468,7 @@ int Stats(const std::vector<std::string>& paths, const ZoneRules& rules, std::FI
         }
         std::fprintf(out, "%s\n", total ? "" : " none");
     }
-    for (const std::string& line : sink.damage.lines)
+    for (const std::string& line : sink.damage.Lines())
         std::fprintf(err, "qm487-kvf: %s%s%s\n", paths.size() > 1 ? "" : path.c_str(), paths.size() > 1 ? "" : ": ",
                      line.c_str());
     ReportPending(pending, out);
