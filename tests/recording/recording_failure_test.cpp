@@ -64,7 +64,7 @@ struct RecorderHost : CRecorder::Host {
     }
     void KillTimer(UINT_PTR id) override { (id == CRecorder::kStartTimerId ? nStartMs : nTickMs) = 0; }
     int ShowMessage(const std::string& text, UINT) override { return strBoxes += text + "\n", ++nBoxes, IDNO; }
-    bool EditSettings(RecordingSettings&, std::string&) override { return ++nBoxes, false; }
+    bool EditSettings(RecordingSettings& r, std::string&) override { return pOk && (r = *pOk, !(pOk = nullptr)); }
     void SaveSettings() override {}
     void StatusChanged() override {}
     void EnableSettingsCommand() override {}
@@ -75,6 +75,7 @@ struct RecorderHost : CRecorder::Host {
         return *disk = "Z:\\", *free = nFree, true;
     }
     std::uint64_t nFree = 1ull << 40;
+    RecordingSettings* pOk = nullptr;  // the dialog's next run confirms these; none: it is cancelled
     UINT nStartMs = 0, nTickMs = 0;
     int nBoxes = 0;
     std::string strBoxes;
@@ -246,6 +247,10 @@ TEST(RecordingPeriods, TheDaysFilesChangeBetweenTwoTicksWithNoRowLostOrDoubled) 
     // Told as a full disk is: once when it fails, once when it works again.
     EXPECT_EQ(host.nBoxes, 2) << host.strBoxes;
     EXPECT_NE(host.strBoxes.find("b_2026-12-10.kvf"), std::string::npos) << host.strBoxes;
+    RecordingSettings moved = settings;  // confirmed after midnight, before the day's first tick: a new report
+    moved.strReportPath = folder.Text("q.csv"), host.pOk = &moved, host.now = {2026, 12, 11, 0, 10, 0};
+    recorder.OnSettingsCommand();
+    EXPECT_EQ(BinaryRecords(folder.Path("b_2026-12-11.kvf")).size(), 1u) << "the log left in the old day";
 }
 
 TEST(RecordingKill, AProgramKilledWhileRecordingLeavesWholeRowsAndValidRecords) {
