@@ -102,8 +102,12 @@ void CRecorder::Switch(bool bReport) {
     const std::string base = bReport ? m_strReportBase : m_strBinaryBase;
     std::string path;
     if (bReport && OfPeriodInForce(true)) {
-        path = PeriodFilePath(base, m_strPeriod, ++m_nReportPart);
-        m_nReportRows = 0;
+        // A next part already there (the first begun anew beside it) is
+        // gone on with as far as it takes rows.
+        do {
+            path = PeriodFilePath(base, m_strPeriod, ++m_nReportPart);
+            m_nReportRows = CountReportRows(path);
+        } while (m_nReportRows >= kMaxReportRows);
     } else {
         path = PathToOpen(bReport, base);
     }

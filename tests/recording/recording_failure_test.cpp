@@ -189,7 +189,7 @@ TEST(RecordingFailure, AtAStartWithWindowsAFileNotThereYetIsTriedAgainWithoutABo
 // A file a day: the row of 23:59:59 is the day's last, 00:00:00 the next
 // day's first, with its header; a clock set back keeps today's files; a
 // file that cannot be opened at midnight keeps its rows until it can; a
-// report restarted near the spreadsheet's row limit goes on in a next part.
+// report restarted near the spreadsheet's row limit goes on in a next part, past a full one put there.
 TEST(RecordingPeriods, TheDaysFilesChangeBetweenTwoTicksWithNoRowLostOrDoubled) {
     RecorderHost host;
     FileFolder folder;
@@ -210,6 +210,7 @@ TEST(RecordingPeriods, TheDaysFilesChangeBetweenTwoTicksWithNoRowLostOrDoubled) 
     EXPECT_EQ(recorder.DiskWarning().rfind("Ma\xB3o miejsca na dysku z plikiem rejestracji: zosta\xB3o oko\xB3o ", 0), 0u)
         << recorder.DiskWarning();
     std::filesystem::create_directory(folder.Path("b_2026-12-10.kvf"));  // in the way at midnight
+    std::ofstream(folder.Path("r_2026-12-09_2.csv"), std::ios::binary) << full + "2026.12.09 10:00:00\t???\r\n";
     for (const RecordTime& t : {RecordTime{2026, 12, 9, 23, 59, 59}, RecordTime{2026, 12, 10, 0, 0, 0},
                                 RecordTime{2026, 12, 9, 23, 59, 59}, RecordTime{2026, 12, 10, 0, 0, 1}}) {
         if (t.second == 1)
@@ -226,7 +227,7 @@ TEST(RecordingPeriods, TheDaysFilesChangeBetweenTwoTicksWithNoRowLostOrDoubled) 
     EXPECT_EQ(tail[0].substr(0, header.size()), header);
     EXPECT_EQ(tail[1].substr(0, 19), "2026.12.09 23:59:58");
     const std::pair<const char*, std::vector<std::string>> reports[] = {
-        {"r_2026-12-09_2.csv", {"2026.12.09 23:59:59"}},
+        {"r_2026-12-09_3.csv", {"2026.12.09 23:59:59"}},
         {"r_2026-12-10.csv", {"2026.12.10 00:00:00", "2026.12.09 23:59:59", "2026.12.10 00:00:01"}}};
     for (const auto& report : reports) {
         const std::vector<std::string> lines = SplitLines(ReadFileBytes(folder.Path(report.first)));
