@@ -327,6 +327,8 @@ bool CRecorder::RunDialog() {
                 if (!block.empty())
                     Append(*m_pReportFile, std::string(), block);
             }
+        } else {
+            FollowPeriod(bReport);
         }
         if (bReport)
             WriteReportRow();

@@ -98,6 +98,8 @@ private:
     // The files of a new day, week or month, or the report's next part
     // past the row limit, from this tick on; see recorder_period.cpp.
     void FollowPeriod();
+    void FollowPeriod(bool bReport);
+    bool OfPeriodInForce(bool bReport) const;
     std::string PeriodNow() const;
     std::string PathToOpen(bool bReport, const std::string& base);
     void Switch(bool bReport);

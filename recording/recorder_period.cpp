@@ -73,14 +73,26 @@ std::string CRecorder::PathToOpen(bool bReport, const std::string& base) {
 // Between two ticks, with nobody asked: the row of 23:59:59 is in the old
 // file and the row of 00:00:00 the first of the new.
 void CRecorder::FollowPeriod() {
-    const bool bNewPeriod = PeriodNow() != m_strPeriod || FileSplitInForce(m_settings.nFileSplit) != m_nPeriodSplit;
-    const bool bReportFull = m_pReportFile && m_nReportRows >= kMaxReportRows;
-    if (bNewPeriod || bReportFull) {
-        for (const bool bReport : {true, false}) {
-            if ((bReport ? m_pReportFile : m_pBinaryFile) && (bNewPeriod || bReport))
-                Switch(bReport);
-        }
-    }
+    for (const bool bReport : {true, false})
+        FollowPeriod(bReport);
+}
+
+// Also before a row the dialog writes, which may come after midnight
+// before the day's first tick.
+void CRecorder::FollowPeriod(bool bReport) {
+    if ((bReport ? m_pReportFile : m_pBinaryFile) &&
+        (!OfPeriodInForce(bReport) || (bReport && m_nReportRows >= kMaxReportRows)))
+        Switch(bReport);
+}
+
+// The period is the two files' together: the other file opened in a new
+// period (a start retried after midnight, a dialog) leaves this one behind
+// in the old, which its name tells.
+bool CRecorder::OfPeriodInForce(bool bReport) const {
+    const CRecordFile& open = bReport ? *m_pReportFile : *m_pBinaryFile;
+    return PeriodNow() == m_strPeriod && FileSplitInForce(m_settings.nFileSplit) == m_nPeriodSplit &&
+           open.GetPath() ==
+               PeriodFilePath(bReport ? m_strReportBase : m_strBinaryBase, m_strPeriod, bReport ? m_nReportPart : 1);
 }
 
 // A file that cannot be opened now takes the rows as a full disk does:
@@ -89,9 +101,13 @@ void CRecorder::Switch(bool bReport) {
     std::unique_ptr<CRecordFile>& open = bReport ? m_pReportFile : m_pBinaryFile;
     const std::string base = bReport ? m_strReportBase : m_strBinaryBase;
     std::string path;
-    if (bReport && PeriodNow() == m_strPeriod && m_nPeriodSplit == FileSplitInForce(m_settings.nFileSplit)) {
-        path = PeriodFilePath(base, m_strPeriod, ++m_nReportPart);
-        m_nReportRows = 0;
+    if (bReport && OfPeriodInForce(true)) {
+        // A next part already there (the first begun anew beside it) is
+        // gone on with as far as it takes rows.
+        do {
+            path = PeriodFilePath(base, m_strPeriod, ++m_nReportPart);
+            m_nReportRows = CountReportRows(path);
+        } while (m_nReportRows >= kMaxReportRows);
     } else {
         path = PathToOpen(bReport, base);
     }

@@ -22,6 +22,14 @@ int Number(const std::string& text, std::size_t at, std::size_t n) { return std:
 
 bool LeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
+// Week 53 only in a year that has one: its Thursday still in the year
+// (2026, 2020; not 2025, whose 29 December begins 2026-W01).
+bool WeekOfYear(int y, int w) {
+    const std::int64_t jan4 = DaysFromCivil(y, 1, 4);
+    const std::int64_t thursday = jan4 - ((jan4 + 3) % 7 + 7) % 7 + 3 + 7 * (w - 1);
+    return w >= 1 && thursday < DaysFromCivil(y + 1, 1, 1);
+}
+
 // "_YYYY-MM-DD", "_YYYY-Www" or "_YYYY-MM" ending the stem at its end.
 SeriesName::Kind PeriodAtEnd(const std::string& stem, std::size_t* pStart) {
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -33,7 +41,7 @@ SeriesName::Kind PeriodAtEnd(const std::string& stem, std::size_t* pStart) {
             return *pStart = n - 11, SeriesName::kDay;
     }
     if (n >= 9 && stem[n - 9] == '_' && Digits(stem, n - 8, 4) && stem[n - 4] == '-' && stem[n - 3] == 'W' &&
-        Digits(stem, n - 2, 2) && Number(stem, n - 2, 2) >= 1 && Number(stem, n - 2, 2) <= 53)
+        Digits(stem, n - 2, 2) && WeekOfYear(Number(stem, n - 8, 4), Number(stem, n - 2, 2)))
         return *pStart = n - 9, SeriesName::kWeek;
     if (n >= 8 && stem[n - 8] == '_' && Digits(stem, n - 7, 4) && stem[n - 3] == '-' && Digits(stem, n - 2, 2) &&
         Number(stem, n - 2, 2) >= 1 && Number(stem, n - 2, 2) <= 12)

@@ -17,8 +17,9 @@ struct SeriesName {
 };
 
 // The parts of a file name (no folder): a period only when it is a real
-// one (a day of the calendar, weeks 1 to 53, months 1 to 12); a next part
-// only of a report, never of a binary log (.kvf).
+// one (a day of the calendar, weeks 1 to 52 or 53 as the year has them,
+// months 1 to 12); a next part only of a report, never of a binary log
+// (.kvf).
 SeriesName ParseSeriesName(const std::string& strFileName);
 
 // Whether a comes before b: by base, then the day its period begins

@@ -64,7 +64,7 @@ struct RecorderHost : CRecorder::Host {
     }
     void KillTimer(UINT_PTR id) override { (id == CRecorder::kStartTimerId ? nStartMs : nTickMs) = 0; }
     int ShowMessage(const std::string& text, UINT) override { return strBoxes += text + "\n", ++nBoxes, IDNO; }
-    bool EditSettings(RecordingSettings&, std::string&) override { return ++nBoxes, false; }
+    bool EditSettings(RecordingSettings& r, std::string&) override { return pOk && (r = *pOk, !(pOk = nullptr)); }
     void SaveSettings() override {}
     void StatusChanged() override {}
     void EnableSettingsCommand() override {}
@@ -75,6 +75,7 @@ struct RecorderHost : CRecorder::Host {
         return *disk = "Z:\\", *free = nFree, true;
     }
     std::uint64_t nFree = 1ull << 40;
+    RecordingSettings* pOk = nullptr;  // the dialog's next run confirms these; none: it is cancelled
     UINT nStartMs = 0, nTickMs = 0;
     int nBoxes = 0;
     std::string strBoxes;
@@ -188,7 +189,7 @@ TEST(RecordingFailure, AtAStartWithWindowsAFileNotThereYetIsTriedAgainWithoutABo
 // A file a day: the row of 23:59:59 is the day's last, 00:00:00 the next
 // day's first, with its header; a clock set back keeps today's files; a
 // file that cannot be opened at midnight keeps its rows until it can; a
-// report restarted near the spreadsheet's row limit goes on in a next part.
+// report restarted near the spreadsheet's row limit goes on in a next part, past a full one put there.
 TEST(RecordingPeriods, TheDaysFilesChangeBetweenTwoTicksWithNoRowLostOrDoubled) {
     RecorderHost host;
     FileFolder folder;
@@ -209,6 +210,7 @@ TEST(RecordingPeriods, TheDaysFilesChangeBetweenTwoTicksWithNoRowLostOrDoubled) 
     EXPECT_EQ(recorder.DiskWarning().rfind("Ma\xB3o miejsca na dysku z plikiem rejestracji: zosta\xB3o oko\xB3o ", 0), 0u)
         << recorder.DiskWarning();
     std::filesystem::create_directory(folder.Path("b_2026-12-10.kvf"));  // in the way at midnight
+    std::ofstream(folder.Path("r_2026-12-09_2.csv"), std::ios::binary) << full + "2026.12.09 10:00:00\t???\r\n";
     for (const RecordTime& t : {RecordTime{2026, 12, 9, 23, 59, 59}, RecordTime{2026, 12, 10, 0, 0, 0},
                                 RecordTime{2026, 12, 9, 23, 59, 59}, RecordTime{2026, 12, 10, 0, 0, 1}}) {
         if (t.second == 1)
@@ -225,7 +227,7 @@ TEST(RecordingPeriods, TheDaysFilesChangeBetweenTwoTicksWithNoRowLostOrDoubled) 
     EXPECT_EQ(tail[0].substr(0, header.size()), header);
     EXPECT_EQ(tail[1].substr(0, 19), "2026.12.09 23:59:58");
     const std::pair<const char*, std::vector<std::string>> reports[] = {
-        {"r_2026-12-09_2.csv", {"2026.12.09 23:59:59"}},
+        {"r_2026-12-09_3.csv", {"2026.12.09 23:59:59"}},
         {"r_2026-12-10.csv", {"2026.12.10 00:00:00", "2026.12.09 23:59:59", "2026.12.10 00:00:01"}}};
     for (const auto& report : reports) {
         const std::vector<std::string> lines = SplitLines(ReadFileBytes(folder.Path(report.first)));
@@ -246,6 +248,10 @@ TEST(RecordingPeriods, TheDaysFilesChangeBetweenTwoTicksWithNoRowLostOrDoubled) 
     // Told as a full disk is: once when it fails, once when it works again.
     EXPECT_EQ(host.nBoxes, 2) << host.strBoxes;
     EXPECT_NE(host.strBoxes.find("b_2026-12-10.kvf"), std::string::npos) << host.strBoxes;
+    RecordingSettings moved = settings;  // confirmed after midnight, before the day's first tick: a new report
+    moved.strReportPath = folder.Text("q.csv"), host.pOk = &moved, host.now = {2026, 12, 11, 0, 10, 0};
+    recorder.OnSettingsCommand();
+    EXPECT_EQ(BinaryRecords(folder.Path("b_2026-12-11.kvf")).size(), 1u) << "the log left in the old day";
 }
 
 TEST(RecordingKill, AProgramKilledWhileRecordingLeavesWholeRowsAndValidRecords) {

@@ -298,7 +298,7 @@ TEST(KvfTool, SeveralFilesAndAFolderReadAsOneLogInTimeOrder) {
     const std::vector<std::string> names = {
         "pomiar_2026-12-10.kvf", "pomiar_2026-12-09.KVF", "pomiar_backup.kvf",  "pomiar_2026-13-01.kvf",
         "pomiar_2026-W50.kvf",   "pomiar_2026-W54.kvf",   "pomiar_2026-12.kvf", "pomiar.kvf",
-        "pomiar_2026-02-29.kvf", "inny_2026-12-09.kvf"};
+        "pomiar_2026-02-29.kvf", "inny_2026-12-09.kvf",   "pomiar_2025-W53.kvf"};  // 2025 has 52 weeks
     const std::vector<std::vector<std::string>> series = {
         SeriesFiles("pomiar_2026-12-10.kvf", names),
         SeriesFiles("pomiar_2026-W50.kvf", names),
