@@ -237,6 +237,22 @@ std::shared_ptr<KvfSource> ChartFileData::Source(std::uint16_t file, std::uint64
     return source;
 }
 
+bool ChartFileData::Scan(std::uint16_t file, std::uint64_t from, std::uint64_t to, KvfSink* sink, bool text) const {
+    const std::shared_ptr<KvfSource> source = Source(file, to);
+    const std::uint64_t size = source ? std::min(source->Size(), to + KvfReader::kMaxRecord) : 0;
+    std::unique_ptr<KvfSource::View> view =
+        size > from ? source->Map(from, static_cast<std::size_t>(size - from)) : nullptr;
+    if (!view)
+        return false;
+    KvfReader reader(sink);
+    if (!text)
+        reader.LeaveOutText();
+    reader.Resume(from, 0, 0);
+    reader.ScanStored(view->data, static_cast<std::size_t>(size - from), from,
+                      static_cast<std::size_t>(std::min(to, size) - from));
+    return true;
+}
+
 void ChartFileData::ReadBack(std::size_t k0, std::size_t k1) const {
     if (m_cache.size() < kCacheSlots)
         m_cache.resize(kCacheSlots);
@@ -253,20 +269,8 @@ void ChartFileData::ReadBack(std::size_t k0, std::size_t k1) const {
                m_chunks[e].begin >= EndOf(m_chunks[e - 1]) && EndOf(m_chunks[e]) - first.begin <= kReadBackBytes)
             ++e;
         std::vector<std::vector<KvfSample>> out(e - k);
-        const std::uint64_t from = first.begin, to = EndOf(m_chunks[e - 1]);
-        if (std::shared_ptr<KvfSource> source = Source(first.file, to)) {
-            const std::uint64_t size = std::min(source->Size(), to + KvfReader::kMaxRecord);
-            std::unique_ptr<KvfSource::View> view =
-                size > from ? source->Map(from, static_cast<std::size_t>(size - from)) : nullptr;
-            if (view) {
-                ReadBackSink sink(&m_chunks[k], e - k, out.data());
-                KvfReader reader(&sink);
-                reader.LeaveOutText();
-                reader.Resume(from, 0, 0);
-                reader.ScanStored(view->data, static_cast<std::size_t>(size - from), from,
-                                  static_cast<std::size_t>(std::min(to, size) - from));
-            }
-        }
+        ReadBackSink sink(&m_chunks[k], e - k, out.data());
+        Scan(first.file, first.begin, EndOf(m_chunks[e - 1]), &sink, false);
         for (std::size_t j = k; j < e; ++j) {
             const ChartChunk& chunk = m_chunks[j];
             std::vector<KvfSample>& samples = out[j - k];
@@ -498,20 +502,9 @@ bool ChartFileData::ForEachRecord(double t0, double t1,
     bool ok = true;
     for (; k < m_chunks.size() && static_cast<double>(m_chunks[k].firstTime) <= t1; ++k) {
         const ChartChunk& chunk = m_chunks[k];
-        const std::shared_ptr<KvfSource> source = Source(chunk.file, EndOf(chunk));
-        const std::uint64_t size = source ? std::min(source->Size(), EndOf(chunk) + KvfReader::kMaxRecord) : 0;
-        std::unique_ptr<KvfSource::View> view =
-            size > chunk.begin ? source->Map(chunk.begin, static_cast<std::size_t>(size - chunk.begin)) : nullptr;
-        if (!view) {
-            ok = false;
-            continue;
-        }
         sink.chunk = &chunk;
         sink.taken = 0;
-        KvfReader reader(&sink);
-        reader.Resume(chunk.begin, 0, 0);
-        reader.ScanStored(view->data, static_cast<std::size_t>(size - chunk.begin), chunk.begin,
-                          static_cast<std::size_t>(std::min(EndOf(chunk), size) - chunk.begin));
+        ok = Scan(chunk.file, chunk.begin, EndOf(chunk), &sink, true) && ok;
     }
     return ok;
 }

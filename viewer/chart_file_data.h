@@ -120,6 +120,9 @@ private:
     // Reads back the chunks [k0, k1) not yet held, a stretch of one file at a time.
     void ReadBack(std::size_t k0, std::size_t k1) const;
     std::shared_ptr<KvfSource> Source(std::uint16_t file, std::uint64_t end) const;
+    // The records of a file that begin in [from, to), from a view of it;
+    // text: with their values' text. false when the bytes cannot be had.
+    bool Scan(std::uint16_t file, std::uint64_t from, std::uint64_t to, KvfSink* sink, bool text) const;
     void StartChunk(const KvfSample& s, std::int64_t shift, const KvfPlace& place, std::uint16_t file);
 
     Opener m_opener;
